@@ -1,0 +1,73 @@
+#include "common/money.hpp"
+
+#include <cmath>
+#include <cstdlib>
+
+#include <fmt/format.h>
+
+namespace vantrell {
+
+Money Money::fromDouble(double value) {
+  return Money(static_cast<std::int64_t>(std::llround(value * scale)));
+}
+
+std::optional<Money> Money::parse(std::string_view text) {
+  std::string digits;
+  bool negative = false;
+  bool seenDigit = false;
+  bool seenPoint = false;
+  int decimals = 0;
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  if (i < text.size() && text[i] == '$') ++i;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c >= '0' && c <= '9') {
+      if (seenPoint && ++decimals > 4) return std::nullopt;
+      digits.push_back(c);
+      seenDigit = true;
+    } else if (c == '.' && !seenPoint) {
+      seenPoint = true;
+    } else if (c == ',' && !seenPoint && seenDigit) {
+      continue;
+    } else if (c == ' ') {
+      break;
+    } else {
+      return std::nullopt;
+    }
+  }
+  for (; i < text.size(); ++i) {
+    if (text[i] != ' ') return std::nullopt;
+  }
+  if (!seenDigit || digits.size() > 17) return std::nullopt;
+  for (; decimals < 4; ++decimals) digits.push_back('0');
+  std::int64_t units = std::strtoll(digits.c_str(), nullptr, 10);
+  return Money(negative ? -units : units);
+}
+
+Money Money::roundedToCents() const {
+  const std::int64_t magnitude = units_ < 0 ? -units_ : units_;
+  const std::int64_t rounded = (magnitude + 50) / 100 * 100;
+  return Money(units_ < 0 ? -rounded : rounded);
+}
+
+Money Money::times(double factor) const {
+  return Money(static_cast<std::int64_t>(std::llround(static_cast<double>(units_) * factor)));
+}
+
+std::string Money::toString() const {
+  const Money cents = roundedToCents();
+  const std::int64_t magnitude = cents.units_ < 0 ? -cents.units_ : cents.units_;
+  return fmt::format("{}{}.{:02}", cents.units_ < 0 ? "-" : "", magnitude / scale,
+                     (magnitude % scale) / 100);
+}
+
+std::string Money::toPreciseString() const {
+  const std::int64_t magnitude = units_ < 0 ? -units_ : units_;
+  std::string fraction = fmt::format("{:04}", magnitude % scale);
+  while (fraction.size() > 2 && fraction.back() == '0') fraction.pop_back();
+  return fmt::format("{}{}.{}", units_ < 0 ? "-" : "", magnitude / scale, fraction);
+}
+
+}  // namespace vantrell

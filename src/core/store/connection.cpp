@@ -1,0 +1,161 @@
+#include "store/connection.hpp"
+
+#include <fmt/format.h>
+
+#include "store/errors.hpp"
+#include "store/names.hpp"
+#include "store/postgres/postgres_driver.hpp"
+#include "store/sql_expression.hpp"
+#include "store/sql_script.hpp"
+#include "store/sqlite/sqlite_driver.hpp"
+#include "store/table.hpp"
+
+namespace vantrell::store {
+namespace {
+
+// The key a whole-table lock is taken on; no record key is empty.
+constexpr std::string_view wholeTableKey = "";
+
+bool returnsRows(const std::string& statement) {
+  const auto start = statement.find_first_not_of(" \t\r\n(");
+  if (start == std::string::npos) return false;
+  const std::string head = upperAscii(statement.substr(start, 6));
+  return head.rfind("SELECT", 0) == 0 || head.rfind("WITH", 0) == 0 ||
+         head.rfind("VALUES", 0) == 0 || upperAscii(statement).find(" RETURNING ") != std::string::npos;
+}
+
+}  // namespace
+
+std::unique_ptr<Connection> Connection::open(const DataLocation& location, const Options& options) {
+  std::unique_ptr<Driver> driver;
+  if (location.engine == Engine::Server)
+    driver = openPostgresDriver(ServerPractice::parse(location.path), options.ownerName,
+                                options.createIfMissing);
+  else
+    driver = openSqliteDriver(location.path, options.ownerName, options.createIfMissing);
+  return std::make_unique<Connection>(std::move(driver), options.clock);
+}
+
+Connection::Connection(std::unique_ptr<Driver> driver, const ui::Clock* clock)
+    : driver_(std::move(driver)), clock_(clock != nullptr ? clock : &systemClock_) {}
+
+Connection::~Connection() {
+  if (depth_ > 0) {
+    try {
+      driver_->rollback();
+    } catch (const StoreError&) {
+      // Closing anyway; the engine rolls back an unfinished transaction itself.
+    }
+  }
+}
+
+void Connection::setUser(std::string userCode) {
+  userCode_ = std::move(userCode);
+  if (!userCode_.empty()) driver_->locks().setOwnerName(userCode_);
+}
+
+bool Connection::tableExists(std::string_view tableName) {
+  return driver_->tableExists(withoutTableExtension(tableName));
+}
+
+Table Connection::openTable(std::string_view tableName, OpenMode mode) {
+  const TableDefinition& definition = catalogue().get(tableName);
+  if (!driver_->tableExists(definition.name()))
+    throw StoreError(fmt::format("The table {} does not exist in {}.", definition.name(), location()));
+  auto lock = driver_->locks().lock(definition.name(), wholeTableKey, mode == OpenMode::Exclusive);
+  return Table(*this, definition, std::move(lock));
+}
+
+void Connection::createTable(const TableDefinition& table) {
+  std::string sql = "CREATE TABLE " + Dialect::quoteIdentifier(table.name()) + " (";
+  for (std::size_t i = 0; i < table.fields().size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += dialect().columnDefinition(table.field(i));
+  }
+  sql += ")";
+  Transaction transaction(*this);
+  driver_->executeScript(sql);
+  for (const auto& tag : table.tags()) {
+    std::string index = std::string(tag.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
+                        Dialect::quoteIdentifier(Dialect::indexName(table.name(), tag.name)) +
+                        " ON " + Dialect::quoteIdentifier(table.name()) + " (";
+    const auto parts = tagKeyParts(table, tag, dialect());
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+      if (i > 0) index += ", ";
+      index += parts[i].sql;
+    }
+    driver_->executeScript(index + ")");
+  }
+  transaction.commit();
+}
+
+SqlResult Connection::executeSql(std::string_view sql, const std::vector<Value>& parameters) {
+  const auto statements = translateSqlScript(sql, catalogue());
+  SqlResult result;
+  for (std::size_t s = 0; s < statements.size(); ++s) {
+    // Bound values belong to the last statement; earlier ones of a batch take none.
+    const bool last = s + 1 == statements.size();
+    const auto& values = last ? parameters : std::vector<Value>{};
+    result = SqlResult{};
+    if (returnsRows(statements[s])) {
+      auto rows = driver_->query(statements[s], values);
+      for (std::size_t c = 0; c < rows->columnCount(); ++c) result.columns.push_back(rows->columnName(c));
+      while (rows->next()) {
+        std::vector<Value> row;
+        row.reserve(result.columns.size());
+        for (std::size_t c = 0; c < result.columns.size(); ++c) row.push_back(rows->column(c));
+        result.rows.push_back(std::move(row));
+      }
+    } else {
+      result.rowsChanged = driver_->execute(statements[s], values);
+    }
+  }
+  return result;
+}
+
+void Connection::begin() {
+  if (depth_ == 0)
+    driver_->begin();
+  else
+    driver_->execute(fmt::format("SAVEPOINT level{}", depth_), {});
+  ++depth_;
+}
+
+void Connection::commit() {
+  if (depth_ == 0) throw StoreError("Commit without a transaction");
+  --depth_;
+  if (depth_ == 0)
+    driver_->commit();
+  else
+    driver_->execute(fmt::format("RELEASE SAVEPOINT level{}", depth_), {});
+}
+
+void Connection::rollback() {
+  if (depth_ == 0) return;
+  --depth_;
+  if (depth_ == 0) {
+    driver_->rollback();
+  } else {
+    driver_->execute(fmt::format("ROLLBACK TO SAVEPOINT level{}", depth_), {});
+    driver_->execute(fmt::format("RELEASE SAVEPOINT level{}", depth_), {});
+  }
+}
+
+Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
+
+Transaction::~Transaction() {
+  if (done_) return;
+  try {
+    connection_.rollback();
+  } catch (const StoreError&) {
+    // A rollback that fails leaves the engine to discard the transaction when
+    // the session ends; there is nothing better to do in a destructor.
+  }
+}
+
+void Transaction::commit() {
+  connection_.commit();
+  done_ = true;
+}
+
+}  // namespace vantrell::store

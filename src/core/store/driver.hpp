@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "store/dialect.hpp"
+#include "store/record_locks.hpp"
+#include "store/value.hpp"
+
+namespace vantrell::store {
+
+// Rows of one statement, read forward once.
+class ResultRows {
+ public:
+  virtual ~ResultRows() = default;
+  virtual bool next() = 0;
+  virtual std::size_t columnCount() const = 0;
+  virtual std::string columnName(std::size_t column) const = 0;
+  // The column read as the given field type keeps it.
+  virtual Value column(std::size_t column, FieldType type) = 0;
+  // The column read in whatever type the engine reports (for free SQL).
+  virtual Value column(std::size_t column) = 0;
+  // The column as the engine will take it back as a bound value of the same
+  // expression (index keys read for paging).
+  virtual Value rawColumn(std::size_t column) = 0;
+};
+
+struct InsertResult {
+  Value rowIdentity;
+  std::int64_t autoIncrement = 0;
+};
+
+// One engine session on one practice. SQL uses '?' placeholders and quoted
+// identifiers; statements are prepared once per text and reused.
+class Driver {
+ public:
+  virtual ~Driver() = default;
+
+  virtual const Dialect& dialect() const = 0;
+  virtual std::unique_ptr<ResultRows> query(const std::string& sql,
+                                            const std::vector<Value>& parameters) = 0;
+  // Returns the number of rows changed.
+  virtual std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) = 0;
+  // Runs an INSERT (carrying the dialect's returning clause) and reports what the
+  // engine assigned.
+  virtual InsertResult insert(const std::string& sql, const std::vector<Value>& parameters) = 0;
+  // Statements without parameters, separated by ';' (table creation).
+  virtual void executeScript(const std::string& sql) = 0;
+  // The clause an INSERT needs so that insert() can read back identity and
+  // autoincrement ("" when the engine reports them another way).
+  virtual std::string insertReturning(std::string_view autoIncrementColumn) const = 0;
+  virtual std::string updateReturning() const = 0;
+
+  virtual bool tableExists(std::string_view table) = 0;
+  virtual std::vector<std::string> tableNames() = 0;
+  virtual std::vector<std::string> columnNames(std::string_view table) = 0;
+
+  virtual void begin() = 0;
+  virtual void commit() = 0;
+  virtual void rollback() = 0;
+
+  virtual RecordLocks& locks() = 0;
+  // Where the data lives, as shown to the person ("/data/Practice1", "server: clinic/main").
+  virtual std::string location() const = 0;
+};
+
+}  // namespace vantrell::store

@@ -1,0 +1,363 @@
+#include "store/sqlite/sqlite_driver.hpp"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <unordered_map>
+
+#include <fmt/format.h>
+
+#include "store/errors.hpp"
+#include "store/names.hpp"
+#include "store/sqlite/file_record_locks.hpp"
+
+namespace vantrell::store {
+namespace {
+
+class SqliteDialect final : public Dialect {
+ public:
+  std::string_view engineName() const override { return "SQLite"; }
+
+  std::string columnDefinition(const FieldDefinition& field) const override {
+    const std::string name = quoteIdentifier(field.name);
+    switch (field.type) {
+      case FieldType::Character:
+        return fmt::format("{} VARCHAR({}) NOT NULL DEFAULT ''", name, field.width);
+      case FieldType::Memo: return name + " TEXT NOT NULL DEFAULT ''";
+      case FieldType::Integer: return name + " INTEGER";
+      case FieldType::AutoIncrement: return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
+      case FieldType::Double: return name + " REAL";
+      case FieldType::Money: return name + " DECIMAL(19,4)";
+      case FieldType::Logical: return name + " BOOLEAN";
+      case FieldType::Date: return name + " DATE";
+      case FieldType::Timestamp: return name + " TIMESTAMP";
+    }
+    return name;
+  }
+  std::string_view rowIdentityColumn() const override { return "rowid"; }
+  std::string_view rowIdentityParameter() const override { return "?"; }
+  std::string keyColumn(std::string column, FieldType type) const override {
+    switch (type) {
+      case FieldType::Character:
+      case FieldType::Memo:
+      case FieldType::AutoIncrement: return column;
+      case FieldType::Date:
+      case FieldType::Timestamp: return "COALESCE(" + column + ", '')";
+      default: return "COALESCE(" + column + ", 0)";
+    }
+  }
+  Value emptyKeyValue(FieldType type) const override {
+    switch (type) {
+      case FieldType::Date:
+      case FieldType::Timestamp: return std::string{};
+      case FieldType::Logical: return false;
+      default: return std::int64_t{0};
+    }
+  }
+  std::string padded(std::string expression, int width) const override {
+    return fmt::format("printf('%-{0}.{0}s', {1})", width, expression);
+  }
+  std::string contains(std::string haystack, std::string needle) const override {
+    return "(instr(" + haystack + ", " + needle + ") > 0)";
+  }
+};
+
+[[noreturn]] void fail(sqlite3* db, const std::string& what) {
+  const int code = sqlite3_extended_errcode(db);
+  const std::string message = sqlite3_errmsg(db);
+  if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
+    // "UNIQUE constraint failed: index 'QVPAT:Primary'"
+    const auto start = message.find('\'');
+    const auto colon = message.find(':', start == std::string::npos ? 0 : start);
+    const auto end = message.rfind('\'');
+    if (start != std::string::npos && colon != std::string::npos && end > colon)
+      throw DuplicateKeyError(message.substr(start + 1, colon - start - 1),
+                              message.substr(colon + 1, end - colon - 1));
+    throw DuplicateKeyError("the table", message);
+  }
+  throw StoreError(what + ": " + message);
+}
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) : db_(db) {
+    if (sqlite3_prepare_v3(db, sql.c_str(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT,
+                           &statement_, nullptr) != SQLITE_OK)
+      fail(db, "Cannot prepare \"" + sql + "\"");
+  }
+  ~Statement() { sqlite3_finalize(statement_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  sqlite3_stmt* handle() const { return statement_; }
+  bool busy() const { return busy_; }
+  void setBusy(bool busy) { busy_ = busy; }
+
+  void bind(const std::vector<Value>& parameters) {
+    sqlite3_reset(statement_);
+    sqlite3_clear_bindings(statement_);
+    const int expected = sqlite3_bind_parameter_count(statement_);
+    if (expected != static_cast<int>(parameters.size()))
+      throw StoreError(fmt::format("Statement expects {} values, {} given", expected, parameters.size()));
+    for (std::size_t i = 0; i < parameters.size(); ++i) bindOne(static_cast<int>(i + 1), parameters[i]);
+  }
+
+ private:
+  void bindOne(int position, const Value& value) {
+    struct Binder {
+      sqlite3_stmt* statement;
+      int position;
+      int operator()(std::monostate) const { return sqlite3_bind_null(statement, position); }
+      int operator()(const std::string& text) const {
+        return sqlite3_bind_text(statement, position, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_TRANSIENT);
+      }
+      int operator()(std::int64_t number) const { return sqlite3_bind_int64(statement, position, number); }
+      int operator()(double number) const { return sqlite3_bind_double(statement, position, number); }
+      int operator()(Money money) const {
+        return sqlite3_bind_double(statement, position, money.toDouble());
+      }
+      int operator()(bool flag) const { return sqlite3_bind_int(statement, position, flag ? 1 : 0); }
+      int operator()(const Date& date) const {
+        if (date.isEmpty()) return sqlite3_bind_null(statement, position);
+        const std::string text = date.toIso();
+        return sqlite3_bind_text(statement, position, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_TRANSIENT);
+      }
+      int operator()(const DateTime& stamp) const {
+        if (stamp.isEmpty()) return sqlite3_bind_null(statement, position);
+        const std::string text = stamp.toIso();
+        return sqlite3_bind_text(statement, position, text.data(), static_cast<int>(text.size()),
+                                 SQLITE_TRANSIENT);
+      }
+    };
+    if (std::visit(Binder{statement_, position}, value) != SQLITE_OK) fail(db_, "Cannot bind a value");
+  }
+
+  sqlite3* db_;
+  sqlite3_stmt* statement_ = nullptr;
+  bool busy_ = false;
+};
+
+Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
+  const int stored = sqlite3_column_type(statement, column);
+  if (stored == SQLITE_NULL) {
+    if (type == FieldType::Character || type == FieldType::Memo) return std::string{};
+    return std::monostate{};
+  }
+  const auto text = [&] {
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+  };
+  switch (type) {
+    case FieldType::Character:
+    case FieldType::Memo: return text();
+    case FieldType::Integer:
+    case FieldType::AutoIncrement: return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
+    case FieldType::Double: return sqlite3_column_double(statement, column);
+    case FieldType::Money: return Money::fromDouble(sqlite3_column_double(statement, column));
+    case FieldType::Logical: return sqlite3_column_int(statement, column) != 0;
+    case FieldType::Date: {
+      const auto date = Date::parse(text());
+      return date ? Value{*date} : Value{std::monostate{}};
+    }
+    case FieldType::Timestamp: {
+      const auto stamp = DateTime::parse(text());
+      return stamp ? Value{*stamp} : Value{std::monostate{}};
+    }
+  }
+  return std::monostate{};
+}
+
+class SqliteRows final : public ResultRows {
+ public:
+  SqliteRows(sqlite3* db, Statement& statement) : db_(db), statement_(statement) {
+    statement_.setBusy(true);
+  }
+  ~SqliteRows() override {
+    sqlite3_reset(statement_.handle());
+    statement_.setBusy(false);
+  }
+
+  bool next() override {
+    const int result = sqlite3_step(statement_.handle());
+    if (result == SQLITE_ROW) return true;
+    if (result == SQLITE_DONE) return false;
+    fail(db_, "Reading failed");
+  }
+  std::size_t columnCount() const override {
+    return static_cast<std::size_t>(sqlite3_column_count(statement_.handle()));
+  }
+  std::string columnName(std::size_t column) const override {
+    return sqlite3_column_name(statement_.handle(), static_cast<int>(column));
+  }
+  Value column(std::size_t column, FieldType type) override {
+    return readColumn(statement_.handle(), static_cast<int>(column), type);
+  }
+  Value rawColumn(std::size_t column) override { return this->column(column); }
+  Value column(std::size_t column) override {
+    auto* handle = statement_.handle();
+    const int index = static_cast<int>(column);
+    switch (sqlite3_column_type(handle, index)) {
+      case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(handle, index));
+      case SQLITE_FLOAT: return sqlite3_column_double(handle, index);
+      case SQLITE_NULL: return std::monostate{};
+      default: return readColumn(handle, index, FieldType::Memo);
+    }
+  }
+
+ private:
+  sqlite3* db_;
+  Statement& statement_;
+};
+
+class SqliteDriver final : public Driver {
+ public:
+  SqliteDriver(const std::filesystem::path& directory, std::string ownerName) : directory_(directory) {
+    const auto file = directory / dictionaryFileName;
+    if (sqlite3_open_v2(file.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+      const std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+      sqlite3_close(db_);
+      throw ConnectionError(directory.string(), detail);
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    // Several workstations' processes share the file: wait for a writer rather
+    // than fail at once.
+    sqlite3_busy_timeout(db_, 15000);
+    executeScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+    locks_ = openFileRecordLocks(directory / recordLockFileName, "", std::move(ownerName));
+  }
+
+  ~SqliteDriver() override {
+    statements_.clear();
+    sqlite3_close_v2(db_);
+  }
+
+  const Dialect& dialect() const override { return dialect_; }
+
+  std::unique_ptr<ResultRows> query(const std::string& sql,
+                                    const std::vector<Value>& parameters) override {
+    Statement& statement = prepared(sql);
+    if (statement.busy()) {
+      // The same text is being read further up; give this reader its own copy.
+      auto& own = ownStatements_.emplace_back(std::make_unique<Statement>(db_, sql));
+      own->bind(parameters);
+      return std::make_unique<SqliteRows>(db_, *own);
+    }
+    statement.bind(parameters);
+    return std::make_unique<SqliteRows>(db_, statement);
+  }
+
+  std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
+    Statement& statement = prepared(sql);
+    statement.bind(parameters);
+    step(statement);
+    return sqlite3_changes64(db_);
+  }
+
+  InsertResult insert(const std::string& sql, const std::vector<Value>& parameters) override {
+    Statement& statement = prepared(sql);
+    statement.bind(parameters);
+    step(statement);
+    const auto rowid = static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
+    return InsertResult{rowid, rowid};
+  }
+
+  void executeScript(const std::string& sql) override {
+    char* error = nullptr;
+    if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      const std::string message = error != nullptr ? error : "unknown error";
+      sqlite3_free(error);
+      if (message.find("UNIQUE constraint failed") != std::string::npos) fail(db_, "Script failed");
+      throw StoreError("The engine refused \"" + sql + "\": " + message);
+    }
+  }
+
+  std::string insertReturning(std::string_view) const override { return {}; }
+  std::string updateReturning() const override { return {}; }
+
+  bool tableExists(std::string_view table) override {
+    auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+                      {Value{std::string(table)}});
+    return rows->next();
+  }
+
+  std::vector<std::string> tableNames() override {
+    std::vector<std::string> names;
+    auto rows = query(
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+        "ORDER BY name",
+        {});
+    while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
+    return names;
+  }
+
+  std::vector<std::string> columnNames(std::string_view table) override {
+    std::vector<std::string> names;
+    auto rows = query("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Value{std::string(table)}});
+    while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
+    return names;
+  }
+
+  void begin() override { execute("BEGIN IMMEDIATE", {}); }
+  void commit() override { execute("COMMIT", {}); }
+  void rollback() override {
+    if (sqlite3_get_autocommit(db_) == 0) execute("ROLLBACK", {});
+  }
+
+  RecordLocks& locks() override { return *locks_; }
+  std::string location() const override { return directory_.string(); }
+
+ private:
+  Statement& prepared(const std::string& sql) {
+    auto found = statements_.find(sql);
+    if (found == statements_.end()) {
+      if (statements_.size() > 500) dropIdleStatements();
+      found = statements_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+    }
+    // Readers of private copies that have finished can go.
+    while (!ownStatements_.empty() && !ownStatements_.back()->busy()) ownStatements_.pop_back();
+    return *found->second;
+  }
+
+  void dropIdleStatements() {
+    for (auto it = statements_.begin(); it != statements_.end();) {
+      it = it->second->busy() ? std::next(it) : statements_.erase(it);
+    }
+  }
+
+  void step(Statement& statement) {
+    const int result = sqlite3_step(statement.handle());
+    // On failure the message must be read before the statement is reset; the
+    // next bind resets it.
+    if (result != SQLITE_DONE && result != SQLITE_ROW) fail(db_, "Writing failed");
+    sqlite3_reset(statement.handle());
+  }
+
+  std::filesystem::path directory_;
+  sqlite3* db_ = nullptr;
+  SqliteDialect dialect_;
+  std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
+  std::vector<std::unique_ptr<Statement>> ownStatements_;
+  std::unique_ptr<RecordLocks> locks_;
+};
+
+}  // namespace
+
+std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
+                                         std::string ownerName, bool createDirectory) {
+  std::error_code error;
+  if (createDirectory && !std::filesystem::exists(directory, error)) {
+    std::filesystem::create_directories(directory, error);
+    if (error) throw RightsError(directory.string());
+  }
+  if (!std::filesystem::is_directory(directory, error))
+    throw ConnectionError(directory.string(), "the directory does not exist");
+  if (::access(directory.c_str(), W_OK) != 0) throw RightsError(directory.string());
+  return std::make_unique<SqliteDriver>(directory, std::move(ownerName));
+}
+
+}  // namespace vantrell::store

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "store/driver.hpp"
+
+namespace vantrell::store {
+
+// The embedded engine: one database file per data directory ("qvddf.add", the
+// practice's dictionary), shared between processes in WAL mode.
+// Throws ConnectionError when the directory is missing (unless asked to create
+// it) and RightsError when it may not be written.
+std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
+                                         std::string ownerName, bool createDirectory);
+
+inline constexpr const char* dictionaryFileName = "qvddf.add";
+inline constexpr const char* recordLockFileName = "qvlocks.lok";
+
+}  // namespace vantrell::store

@@ -1,0 +1,179 @@
+#include "store/value.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+#include <fmt/format.h>
+
+#include "store/errors.hpp"
+#include "store/names.hpp"
+
+namespace vantrell::store {
+namespace {
+
+[[noreturn]] void refuse(const FieldDefinition& field, std::string_view shown, std::string_view why) {
+  throw InputError(fmt::format("The value \"{}\" is not valid for the field {}: {}.", shown,
+                               field.name, why));
+}
+
+std::optional<double> parseDouble(std::string_view text) {
+  text = trimRight(text);
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  double out = 0;
+  const auto* end = text.data() + text.size();
+  auto [ptr, error] = std::from_chars(text.data(), end, out);
+  if (text.empty() || error != std::errc{} || ptr != end || !std::isfinite(out)) return std::nullopt;
+  return out;
+}
+
+std::optional<bool> parseLogical(std::string_view text) {
+  const std::string upper = upperAscii(trimRight(text));
+  if (upper == "TRUE" || upper == "T" || upper == "YES" || upper == "Y" || upper == "1" ||
+      upper == ".T.")
+    return true;
+  if (upper == "FALSE" || upper == "F" || upper == "NO" || upper == "N" || upper == "0" ||
+      upper == ".F.")
+    return false;
+  return std::nullopt;
+}
+
+Value integerValue(const FieldDefinition& field, std::int64_t number) {
+  if (number < std::numeric_limits<std::int32_t>::min() ||
+      number > std::numeric_limits<std::int32_t>::max())
+    refuse(field, std::to_string(number), "out of the range of a 32-bit integer");
+  return number;
+}
+
+}  // namespace
+
+bool isEmptyValue(const Value& value) {
+  if (std::holds_alternative<std::monostate>(value)) return true;
+  if (const auto* text = std::get_if<std::string>(&value)) return trimRight(*text).empty();
+  if (const auto* date = std::get_if<Date>(&value)) return date->isEmpty();
+  if (const auto* stamp = std::get_if<DateTime>(&value)) return stamp->isEmpty();
+  return false;
+}
+
+Value coerceToField(const FieldDefinition& field, Value value) {
+  if (std::holds_alternative<std::monostate>(value)) {
+    if (field.type == FieldType::Character || field.type == FieldType::Memo) return std::string{};
+    return value;
+  }
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    if (field.type == FieldType::Character || field.type == FieldType::Memo) {
+      std::string trimmed(trimRight(*text));
+      if (field.type == FieldType::Character &&
+          trimmed.size() > static_cast<std::size_t>(field.width))
+        throw InputError(fmt::format(
+            "The value \"{}\" is too long for the field {} ({} characters at most).", trimmed,
+            field.name, field.width));
+      return trimmed;
+    }
+    return parseFieldText(field, *text);
+  }
+  switch (field.type) {
+    case FieldType::Character:
+    case FieldType::Memo:
+      return coerceToField(field, Value{valueToText(value)});
+    case FieldType::Integer:
+    case FieldType::AutoIncrement:
+      if (const auto* number = std::get_if<std::int64_t>(&value)) return integerValue(field, *number);
+      if (const auto* real = std::get_if<double>(&value)) {
+        if (std::trunc(*real) != *real) refuse(field, valueToText(value), "not a whole number");
+        return integerValue(field, static_cast<std::int64_t>(*real));
+      }
+      if (const auto* flag = std::get_if<bool>(&value)) return std::int64_t{*flag ? 1 : 0};
+      break;
+    case FieldType::Double:
+      if (const auto* real = std::get_if<double>(&value)) return *real;
+      if (const auto* number = std::get_if<std::int64_t>(&value)) return static_cast<double>(*number);
+      if (const auto* money = std::get_if<Money>(&value)) return money->toDouble();
+      break;
+    case FieldType::Money:
+      if (const auto* money = std::get_if<Money>(&value)) return *money;
+      if (const auto* real = std::get_if<double>(&value)) return Money::fromDouble(*real);
+      if (const auto* number = std::get_if<std::int64_t>(&value))
+        return Money::fromTenThousandths(*number * Money::scale);
+      break;
+    case FieldType::Logical:
+      if (const auto* flag = std::get_if<bool>(&value)) return *flag;
+      if (const auto* number = std::get_if<std::int64_t>(&value)) return *number != 0;
+      break;
+    case FieldType::Date:
+      if (const auto* date = std::get_if<Date>(&value)) return *date;
+      if (const auto* stamp = std::get_if<DateTime>(&value)) return stamp->date();
+      break;
+    case FieldType::Timestamp:
+      if (const auto* stamp = std::get_if<DateTime>(&value)) return *stamp;
+      if (const auto* date = std::get_if<Date>(&value)) {
+        if (date->isEmpty()) return DateTime{};
+        return DateTime(std::chrono::sys_seconds{date->days()});
+      }
+      break;
+  }
+  refuse(field, valueToText(value), fmt::format("a {} field cannot hold it", fieldTypeName(field.type)));
+}
+
+Value parseFieldText(const FieldDefinition& field, std::string_view text) {
+  const std::string_view trimmed = trimRight(text);
+  switch (field.type) {
+    case FieldType::Character:
+    case FieldType::Memo:
+      return coerceToField(field, Value{std::string(text)});
+    case FieldType::Integer:
+    case FieldType::AutoIncrement: {
+      if (trimmed.empty()) return std::monostate{};
+      std::int64_t number = 0;
+      std::string_view digits = trimmed;
+      while (!digits.empty() && digits.front() == ' ') digits.remove_prefix(1);
+      if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+      const auto* end = digits.data() + digits.size();
+      auto [ptr, error] = std::from_chars(digits.data(), end, number);
+      if (digits.empty() || error != std::errc{} || ptr != end) refuse(field, text, "not a whole number");
+      return integerValue(field, number);
+    }
+    case FieldType::Double: {
+      if (trimmed.empty()) return std::monostate{};
+      if (const auto money = Money::parse(trimmed)) return money->toDouble();
+      if (const auto number = parseDouble(trimmed)) return *number;
+      refuse(field, text, "not a number");
+    }
+    case FieldType::Money: {
+      if (trimmed.empty()) return std::monostate{};
+      if (const auto money = Money::parse(trimmed)) return *money;
+      refuse(field, text, "not an amount with at most four decimals");
+    }
+    case FieldType::Logical: {
+      if (trimmed.empty()) return std::monostate{};
+      if (const auto flag = parseLogical(trimmed)) return *flag;
+      refuse(field, text, "not true or false");
+    }
+    case FieldType::Date: {
+      if (const auto date = Date::parse(trimmed)) return *date;
+      refuse(field, text, "not a date (yyyy-mm-dd or mm/dd/yyyy)");
+    }
+    case FieldType::Timestamp: {
+      if (const auto stamp = DateTime::parse(trimmed)) return *stamp;
+      refuse(field, text, "not a date and time (yyyy-mm-dd hh:mm:ss)");
+    }
+  }
+  refuse(field, text, "unknown field type");
+}
+
+std::string valueToText(const Value& value) {
+  struct Visitor {
+    std::string operator()(std::monostate) const { return {}; }
+    std::string operator()(const std::string& text) const { return text; }
+    std::string operator()(std::int64_t number) const { return std::to_string(number); }
+    std::string operator()(double number) const { return fmt::format("{}", number); }
+    std::string operator()(Money money) const { return money.toPreciseString(); }
+    std::string operator()(bool flag) const { return flag ? "true" : "false"; }
+    std::string operator()(const Date& date) const { return date.toIso(); }
+    std::string operator()(const DateTime& stamp) const { return stamp.toIso(); }
+  };
+  return std::visit(Visitor{}, value);
+}
+
+}  // namespace vantrell::store

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vantrell::ui {
+
+// The only way a window model speaks to the person. Texts are the system's own,
+// passed through unchanged; the desktop shows message boxes, the command line
+// prints and answers from its flags, tests answer from a script.
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual void inform(const std::string& text) = 0;
+  virtual void warn(const std::string& text) = 0;
+  virtual void error(const std::string& text) = 0;
+  // A Yes/No question; true is Yes.
+  virtual bool askYesNo(const std::string& text) = 0;
+  // An OK/Cancel question; true is OK.
+  virtual bool askOkCancel(const std::string& text) = 0;
+  // Index into choices, or -1 when the person cancels.
+  virtual int choose(const std::string& text, const std::vector<std::string>& choices) = 0;
+};
+
+}  // namespace vantrell::ui
