@@ -130,8 +130,17 @@ class FilterTranslator {
           fail(left, "'+' joins text only");
         if (category(right) != Category::Text && category(right) != Category::Empty)
           fail(right, "'+' joins text only");
-        return "(" + value(left, Category::Text, nullptr) + " || " +
-               value(right, Category::Text, nullptr) + ")";
+        // Joined character fields keep their blank padding, as keys built the same way do.
+        const auto operand = [&](const Expression& side) {
+          std::string sql = value(side, Category::Text, nullptr);
+          if (side.kind == Expression::Kind::Field && table_.field(side.fieldIndex).type == FieldType::Character)
+            sql = dialect_.padded(sql, table_.field(side.fieldIndex).width);
+          return sql;
+        };
+        const std::string leftSql = operand(left);
+        const std::string rightSql = operand(right);
+        // Compared as text with its trailing blanks ignored, as character values are.
+        return "RTRIM(" + leftSql + " || " + rightSql + ")";
       }
       default:
         if (isLiteral(node)) {
@@ -184,9 +193,12 @@ class FilterTranslator {
   std::string condition(const Expression& node) {
     switch (node.kind) {
       case Expression::Kind::And:
-        return "(" + condition(*node.children[0]) + " AND " + condition(*node.children[1]) + ")";
-      case Expression::Kind::Or:
-        return "(" + condition(*node.children[0]) + " OR " + condition(*node.children[1]) + ")";
+      case Expression::Kind::Or: {
+        // Bound values follow the text left to right: translate the sides in order.
+        const std::string left = condition(*node.children[0]);
+        const std::string right = condition(*node.children[1]);
+        return "(" + left + (node.kind == Expression::Kind::And ? " AND " : " OR ") + right + ")";
+      }
       case Expression::Kind::Not: return "(NOT " + condition(*node.children[0]) + ")";
       case Expression::Kind::Compare: return comparison(node);
       case Expression::Kind::Empty: return emptyTest(*node.children[0], false);

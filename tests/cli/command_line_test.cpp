@@ -1,0 +1,84 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "support/store_fixture.hpp"
+
+namespace vantrell {
+namespace {
+
+struct CliRun {
+  int exitCode = -1;
+  std::string output;  // stdout and stderr together
+};
+
+CliRun runCli(const std::string& arguments) {
+  const std::string command = std::string(VANTRELL_CLI) + " " + arguments + " 2>&1";
+  CliRun run;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  std::array<char, 4096> buffer{};
+  std::size_t count = 0;
+  while ((count = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), count);
+  const int status = ::pclose(pipe);
+  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+class CommandLineProgram : public vantrell::testing::EngineTest {
+ protected:
+  std::string engineFlag() const { return engine() == store::Engine::Server ? "--server " : ""; }
+};
+
+TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
+  vantrell::testing::PracticeSpace root(engine());
+  const std::string practice = space_->location().path;
+  const std::string common = engineFlag() + "--root '" + root.location().path + "' ";
+
+  CliRun created = runCli(common + "schema create '" + practice + "'");
+  ASSERT_EQ(created.exitCode, 0) << created.output;
+  EXPECT_NE(created.output.find("Created 53 tables"), std::string::npos) << created.output;
+  EXPECT_NE(runCli(common + "schema create '" + practice + "'").output.find("Created 0 tables"),
+            std::string::npos);
+
+  CliRun listed = runCli("table list --json " + common + "--practice '" + practice + "'");
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  EXPECT_NE(listed.output.find("{\"table\": \"QVPAT\", \"description\": \"Patient\", \"rows\": 0}"),
+            std::string::npos)
+      << listed.output;
+
+  CliRun exported = runCli(common + "--practice '" + practice + "' table export qvpax.adt");
+  ASSERT_EQ(exported.exitCode, 0) << exported.output;
+  EXPECT_EQ(exported.output,
+            "Payment Reference,Charge Reference,Payment Amount,Who Paid,Deposit ID,Date Modified\r\n");
+  CliRun quoted = runCli(common + "--practice '" + practice + "' table export QVDEF");
+  EXPECT_EQ(quoted.output, "Table,Field,Default,Date Modified\r\n");
+
+  EXPECT_EQ(runCli(common + "--practice '" + practice + "' table export QVNOPE").exitCode, 2);
+  CliRun badFilter = runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");
+  EXPECT_EQ(badFilter.exitCode, 2);
+  EXPECT_NE(badFilter.output.find("The filter \"Last Name =\" is not valid"), std::string::npos);
+}
+
+VANTRELL_ON_BOTH_ENGINES(CommandLineProgram);
+
+TEST(CommandLine, UsageAndMissingDataHaveTheirExitCodes) {
+  EXPECT_EQ(runCli("--help").exitCode, 0);
+  EXPECT_EQ(runCli("").exitCode, 2);
+  EXPECT_EQ(runCli("frobnicate now").exitCode, 2);
+  EXPECT_EQ(runCli("table list --bogus").exitCode, 2);
+  EXPECT_EQ(runCli("table list").exitCode, 2);
+  CliRun missing = runCli("table list --practice /nonexistent/practice");
+  EXPECT_EQ(missing.exitCode, 3);
+  EXPECT_NE(missing.output.find("Data is not found.  The data path has changed or the server is not found."),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace vantrell

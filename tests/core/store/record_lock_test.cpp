@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "store/errors.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/store_fixture.hpp"
+
+namespace vantrell::store {
+namespace {
+
+using vantrell::testing::EngineTest;
+
+class RecordLocking : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    auto connection = space_->connect();
+    ensureTable(*connection, "QVPAT");
+    Table patients = connection->openTable("QVPAT");
+    Record patient = patients.newRecord();
+    patient.set("Chart Number", std::string("LIAN0000"));
+    patients.append(patient);
+  }
+
+  static Record readPatient(Table& patients) {
+    patients.setOrder("Primary");
+    return *patients.seek({Value{std::string("LIAN0000")}});
+  }
+
+  static std::optional<std::string> ownerRefusing(Table& patients) {
+    Record patient = readPatient(patients);
+    try {
+      patients.edit(patient);
+    } catch (const RecordInUseError& error) {
+      return error.viewingOnlyMessage();
+    }
+    patients.cancel(patient);
+    return std::nullopt;
+  }
+};
+
+TEST_P(RecordLocking, ASecondWindowIsRefusedWithTheOwnerUntilPostOrCancel) {
+  auto frontDesk = space_->connect("MARY");
+  auto billing = space_->connect("JOE");
+  Table deskPatients = frontDesk->openTable("QVPAT");
+  Table billingPatients = billing->openTable("QVPAT");
+
+  Record patient = readPatient(deskPatients);
+  deskPatients.edit(patient);
+  EXPECT_EQ(ownerRefusing(billingPatients),
+            "The current record is in use by: MARY.  Opened for viewing only.");
+  // A second window of the same workstation is refused as well.
+  Table otherWindow = frontDesk->openTable("QVPAT");
+  EXPECT_TRUE(ownerRefusing(otherWindow).has_value());
+  // Deleting is refused too while the record is in edit elsewhere.
+  Record copy = readPatient(billingPatients);
+  EXPECT_THROW(billingPatients.remove(copy), RecordInUseError);
+
+  patient.set("Last Name", std::string("Li"));
+  deskPatients.post(patient);
+  EXPECT_EQ(ownerRefusing(billingPatients), std::nullopt);
+
+  deskPatients.edit(patient);
+  deskPatients.cancel(patient);
+  EXPECT_EQ(ownerRefusing(billingPatients), std::nullopt);
+}
+
+TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
+  auto maintenance = space_->connect("ADMIN");
+  auto desk = space_->connect("MARY");
+  {
+    Table shared = desk->openTable("QVPAT");
+    EXPECT_THROW(maintenance->openTable("QVPAT", OpenMode::Exclusive), RecordInUseError);
+  }
+  Table exclusive = maintenance->openTable("QVPAT", OpenMode::Exclusive);
+  EXPECT_THROW(desk->openTable("QVPAT"), RecordInUseError);
+}
+
+// Another workstation is another process: it takes the lock, then dies without
+// letting go. The lock must die with it.
+TEST_P(RecordLocking, AnotherProcessHoldsTheLockUntilItIsKilled) {
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::close(ready[0]);
+    try {
+      auto connection = space_->connect("NURSE");
+      Table patients = connection->openTable("QVPAT");
+      Record patient = readPatient(patients);
+      patients.edit(patient);
+      const char signal = 'L';
+      [[maybe_unused]] auto written = ::write(ready[1], &signal, 1);
+      for (;;) ::pause();
+    } catch (...) {
+      ::_exit(1);
+    }
+  }
+  ::close(ready[1]);
+  char signal = 0;
+  ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the other workstation never took the lock";
+  ::close(ready[0]);
+
+  auto connection = space_->connect("MARY");
+  Table patients = connection->openTable("QVPAT");
+  EXPECT_EQ(ownerRefusing(patients), "The current record is in use by: NURSE.  Opened for viewing only.");
+
+  ::kill(child, SIGKILL);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  // The server notices a dead session a moment later; give it that moment.
+  std::optional<std::string> refusal = ownerRefusing(patients);
+  for (int attempt = 0; refusal && attempt < 50; ++attempt) {
+    ::usleep(100000);
+    refusal = ownerRefusing(patients);
+  }
+  EXPECT_EQ(refusal, std::nullopt);
+}
+
+VANTRELL_ON_BOTH_ENGINES(RecordLocking);
+
+}  // namespace
+}  // namespace vantrell::store

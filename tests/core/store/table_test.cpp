@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "store/errors.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/store_fixture.hpp"
+
+namespace vantrell::store {
+namespace {
+
+using vantrell::testing::EngineTest;
+
+std::string januaryDay(int day) {
+  return "2026-01-" + std::string(day < 10 ? "0" : "") + std::to_string(day);
+}
+
+class TableOnEngine : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    clock_ = std::make_unique<ui::FixedClock>(*DateTime::parse("2026-12-05 09:30:00"));
+    connection_ = space_->connect("FRONTDESK", clock_.get());
+    connection_->setUser("JANE");
+    for (const char* name : {"QVTRN", "QVTRNE", "QVPAX", "QVPAT"}) ensureTable(*connection_, name);
+  }
+
+  Record charge(Table& ledger, const std::string& chart, int caseNumber, const char* date,
+                const char* amount, const char* tooth = "") {
+    Record row = ledger.newRecord();
+    row.set("Chart Number", chart);
+    row.set("Case Number", std::int64_t{caseNumber});
+    row.setFromText("Date From", date);
+    row.set("Transaction Type", std::string("A"));
+    row.setFromText("Amount", amount);
+    row.set("Tooth Number", std::string(tooth));
+    ledger.append(row);
+    return row;
+  }
+
+  std::unique_ptr<ui::FixedClock> clock_;
+  std::unique_ptr<Connection> connection_;
+};
+
+TEST_P(TableOnEngine, AppendAssignsEntryNumbersAndStampsTheRow) {
+  Table ledger = connection_->openTable("QVTRN.ADT");
+  Record first = charge(ledger, "SMIJO000", 1, "2026-11-01", "80");
+  Record second = charge(ledger, "SMIJO000", 1, "2026-11-02", "45.5");
+  EXPECT_GT(first.integer("Entry Number"), 0);
+  EXPECT_EQ(second.integer("Entry Number"), first.integer("Entry Number") + 1);
+  EXPECT_EQ(first.timestamp("Date Modified").toIso(), "2026-12-05 09:30:00");
+  EXPECT_EQ(first.date("Date Created").toIso(), "2026-12-05");
+  EXPECT_EQ(first.text("User Code"), "JANE");
+
+  // The estimate ledger counts its own entry numbers.
+  Table estimates = connection_->openTable("QVTRNE");
+  Record estimate = charge(estimates, "SMIJO000", 1, "2026-11-01", "10");
+  EXPECT_EQ(estimate.integer("Entry Number"), first.integer("Entry Number"));
+
+  // Same chart, case and entry only with another tooth; the Primary tag is unique.
+  ledger.setOrder("Primary");
+  auto found = ledger.seek({Value{std::string("SMIJO000")}, Value{std::int64_t{1}},
+                            Value{second.integer("Entry Number")}});
+  ASSERT_TRUE(found);
+  EXPECT_EQ(found->money("Amount"), *Money::parse("45.50"));
+  EXPECT_EQ(found->date("Date From").toIso(), "2026-11-02");
+  EXPECT_TRUE(found->date("Date of First Statement").isEmpty());
+  EXPECT_FALSE(found->logical("Insurance 1 Paid"));
+
+  clock_->set(*DateTime::parse("2026-12-06 08:00:00"));
+  ledger.edit(*found);
+  found->set("Amount", *Money::parse("50"));
+  ledger.post(*found);
+  EXPECT_FALSE(found->isInEdit());
+  auto reread = ledger.seek({Value{std::string("SMIJO000")}, Value{std::int64_t{1}},
+                             Value{second.integer("Entry Number")}});
+  EXPECT_EQ(reread->money("Amount"), Money::fromCents(5000));
+  EXPECT_EQ(reread->timestamp("Date Modified").toIso(), "2026-12-06 08:00:00");
+  EXPECT_EQ(reread->date("Date Created").toIso(), "2026-12-05");
+}
+
+TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
+  Table ledger = connection_->openTable("QVTRN");
+  charge(ledger, "BBB", 1, "2026-03-01", "1");
+  charge(ledger, "aaa", 2, "2026-02-01", "2");
+  charge(ledger, "BBB", 1, "", "3");
+  for (int day = 1; day <= 25; ++day) charge(ledger, "CCC", 3, januaryDay(day).c_str(), "4");
+  ledger.setOrder("Idxchartdate");  // UPPER(Chart Number);Date From
+  std::vector<std::string> order;
+  for (auto& row : ledger.page(4)) order.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso());
+  EXPECT_EQ(order, (std::vector<std::string>{"aaa@2026-02-01", "BBB@", "BBB@2026-03-01", "CCC@2026-01-01"}));
+
+  ledger.setRange({Value{std::string("ccc")}}, {Value{std::string("CCC")}});
+  EXPECT_EQ(ledger.count(), 25);
+  std::vector<std::string> dates;
+  ledger.forEach([&](const Record& row) { dates.push_back(row.date("Date From").toIso()); }, 7);
+  ASSERT_EQ(dates.size(), 25u);
+  EXPECT_TRUE(std::is_sorted(dates.begin(), dates.end()));
+  EXPECT_EQ(dates.back(), "2026-01-25");
+
+  ledger.setRange({Value{std::string("CCC")}, Value{*Date::parse("2026-01-10")}},
+                  {Value{std::string("CCC")}, Value{*Date::parse("2026-01-12")}});
+  EXPECT_EQ(ledger.count(), 3);
+  ledger.cancelRange();
+  auto fromB = ledger.page(2, nullptr, std::vector<Value>{Value{std::string("b")}});
+  ASSERT_EQ(fromB.size(), 2u);
+  EXPECT_EQ(fromB[0].text("Chart Number"), "BBB");
+  EXPECT_TRUE(fromB[0].date("Date From").isEmpty());
+
+  ledger.setOrderByFields({"Amount", "Chart Number"});
+  EXPECT_EQ(ledger.page(1)[0].text("Chart Number"), "BBB");
+  EXPECT_THROW(ledger.setOrder("NoSuchTag"), InputError);
+  EXPECT_THROW(ledger.setOrderByFields({"Amunt"}), InputError);
+}
+
+TEST_P(TableOnEngine, BadValuesAndFailedSavesLeaveTheDataAsItWas) {
+  Table patients = connection_->openTable("QVPAT");
+  Record patient = patients.newRecord();
+  patient.set("Chart Number", std::string("LIAN0000"));
+  patient.set("Last Name", std::string("Li"));
+  patients.append(patient);
+
+  patients.edit(patient);
+  try {
+    patient.set("Last Name", std::string("A name far longer than twenty characters"));
+    FAIL() << "a value wider than its field was taken";
+  } catch (const InputError& error) {
+    EXPECT_NE(std::string(error.what()).find("Last Name (20 characters at most)"), std::string::npos);
+  }
+  EXPECT_EQ(patient.text("Last Name"), "Li");
+  EXPECT_THROW(patient.setFromText("Date of Birth", "31/12/2020"), InputError);
+  EXPECT_THROW(patient.set("Flag", std::string("red")), InputError);
+  EXPECT_THROW(patient.set("No Such Field", std::string("x")), InputError);
+  patients.cancel(patient);
+
+  // A save of several rows that fails part-way is rolled back as a whole.
+  Table ledger = connection_->openTable("QVTRN");
+  {
+    Transaction save(*connection_);
+    charge(ledger, "LIAN0000", 1, "2026-11-01", "100");
+    patients.edit(patient);
+    patient.set("Patient Reference Balance", 100.0);
+    patients.post(patient);
+    Record clash = patients.newRecord();
+    clash.set("Chart Number", std::string("LIAN0000"));
+    EXPECT_THROW(patients.append(clash), DuplicateKeyError);
+  }
+  EXPECT_EQ(ledger.count(), 0);
+  patients.setOrder("Primary");
+  EXPECT_EQ(patients.seek({Value{std::string("lian0000")}})->number("Patient Reference Balance"), 0.0);
+
+  {
+    Transaction save(*connection_);
+    charge(ledger, "LIAN0000", 1, "2026-11-01", "100");
+    {
+      Transaction inner(*connection_);  // a savepoint: its rollback keeps the outer work
+      charge(ledger, "LIAN0000", 1, "2026-11-02", "5");
+    }
+    save.commit();
+  }
+  EXPECT_EQ(ledger.count(), 1);
+  auto rows = ledger.page(10);
+  ledger.remove(rows[0]);
+  EXPECT_EQ(ledger.count(), 0);
+}
+
+VANTRELL_ON_BOTH_ENGINES(TableOnEngine);
+
+}  // namespace
+}  // namespace vantrell::store

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <deque>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "ui/prompter.hpp"
+
+namespace vantrell::testing {
+
+// Answers questions from a script and records every text it was shown, so a
+// test can check the system's exact words and their order.
+class ScriptedPrompter final : public ui::Prompter {
+ public:
+  ScriptedPrompter(std::initializer_list<bool> answers) : answers_(answers) {}
+
+  void inform(const std::string& text) override { transcript_.push_back("inform: " + text); }
+  void warn(const std::string& text) override { transcript_.push_back("warn: " + text); }
+  void error(const std::string& text) override { transcript_.push_back("error: " + text); }
+  bool askYesNo(const std::string& text) override { return answer("ask: " + text); }
+  bool askOkCancel(const std::string& text) override { return answer("ok/cancel: " + text); }
+  int choose(const std::string& text, const std::vector<std::string>&) override {
+    return answer("choose: " + text) ? 0 : -1;
+  }
+  const std::vector<std::string>& transcript() const { return transcript_; }
+
+ private:
+  bool answer(std::string line) {
+    transcript_.push_back(std::move(line));
+    if (answers_.empty()) throw std::logic_error("unscripted question: " + transcript_.back());
+    const bool result = answers_.front();
+    answers_.pop_front();
+    return result;
+  }
+
+  std::deque<bool> answers_;
+  std::vector<std::string> transcript_;
+};
+
+}  // namespace vantrell::testing
