@@ -82,9 +82,11 @@ void Table::setRange(std::vector<Value> start, std::vector<Value> end) {
     end[i] = keyValue(order_.parts[i], std::move(end[i]), connection_->dialect());
   rangeStart_ = std::move(start);
   rangeEnd_ = std::move(end);
+  seekSql_.clear();
 }
 
 void Table::cancelRange() {
+  seekSql_.clear();
   rangeStart_.clear();
   rangeEnd_.clear();
 }
@@ -94,6 +96,7 @@ void Table::setFilter(std::string_view filter) {
   if (!trimRight(filter).empty()) parsed.push_back(filterToSql(*definition_, filter, connection_->dialect()));
   filters_ = std::move(parsed);
   filterText_ = std::string(filter);
+  seekSql_.clear();
 }
 
 void Table::addFilter(std::string_view condition) {
@@ -103,9 +106,11 @@ void Table::addFilter(std::string_view condition) {
   }
   filters_.push_back(filterToSql(*definition_, condition, connection_->dialect()));
   filterText_ += " AND " + std::string(condition);
+  seekSql_.clear();
 }
 
 void Table::clearFilter() {
+  seekSql_.clear();
   filters_.clear();
   filterText_.clear();
 }
@@ -154,16 +159,19 @@ std::optional<Record> Table::seek(std::vector<Value> key) {
                                  orderName_.empty() ? definition_->name() : orderName_,
                                  order_.parts.size()));
   SqlFragment where = whereClause();
-  std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + order_.parts[i].sql + " = ?";
-    where.parameters.push_back(keyValue(order_.parts[i], std::move(key[i]), connection_->dialect()));
+  if (seekParts_ != key.size() || seekSql_.empty()) {
+    std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
+    for (std::size_t i = 0; i < key.size(); ++i)
+      sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + order_.parts[i].sql + " = ?";
+    std::vector<std::string> orderBy;
+    for (const auto& part : order_.parts) orderBy.push_back(part.sql);
+    orderBy.emplace_back(connection_->dialect().rowIdentityColumn());
+    seekSql_ = sql + " ORDER BY " + rowTuple(orderBy).substr(1, rowTuple(orderBy).size() - 2) + " LIMIT 1";
+    seekParts_ = key.size();
   }
-  std::vector<std::string> orderBy;
-  for (const auto& part : order_.parts) orderBy.push_back(part.sql);
-  orderBy.emplace_back(connection_->dialect().rowIdentityColumn());
-  sql += " ORDER BY " + rowTuple(orderBy).substr(1, rowTuple(orderBy).size() - 2) + " LIMIT 1";
-  auto rows = connection_->driver().query(sql, where.parameters);
+  for (std::size_t i = 0; i < key.size(); ++i)
+    where.parameters.push_back(keyValue(order_.parts[i], std::move(key[i]), connection_->dialect()));
+  auto rows = connection_->driver().query(seekSql_, where.parameters);
   if (!rows->next()) return std::nullopt;
   return readRecord(*rows);
 }

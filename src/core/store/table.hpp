@@ -101,6 +101,10 @@ class Table {
   std::vector<SqlFragment> filters_;
   std::vector<std::size_t> lockFields_;  // fields of the first unique tag
   std::string insertSql_;
+  // The text of the last seek; its values change from call to call, the text
+  // only when the order, range or filter does.
+  std::string seekSql_;
+  std::size_t seekParts_ = 0;
   std::vector<std::size_t> insertFields_;
 };
 

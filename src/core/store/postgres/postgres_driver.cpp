@@ -87,7 +87,8 @@ std::string numberPlaceholders(const std::string& sql) {
       quote = c;
       out.push_back(c);
     } else if (c == '?') {
-      out += "$" + std::to_string(++number);
+      out.push_back('$');
+      out += std::to_string(++number);
     } else {
       out.push_back(c);
     }

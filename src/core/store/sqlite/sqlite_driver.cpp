@@ -227,7 +227,7 @@ class SqliteDriver final : public Driver {
     // Several workstations' processes share the file: wait for a writer rather
     // than fail at once.
     sqlite3_busy_timeout(db_, 15000);
-    executeScript("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+    executeScript(sqliteSessionSettings);
     locks_ = openFileRecordLocks(directory / recordLockFileName, "", std::move(ownerName));
   }
 
@@ -313,6 +313,8 @@ class SqliteDriver final : public Driver {
 
  private:
   Statement& prepared(const std::string& sql) {
+    // Batch work runs one statement over and over: skip the lookup then.
+    if (last_ != nullptr && !last_->busy() && lastSql_ == sql) return *last_;
     auto found = statements_.find(sql);
     if (found == statements_.end()) {
       if (statements_.size() > 500) dropIdleStatements();
@@ -320,10 +322,13 @@ class SqliteDriver final : public Driver {
     }
     // Readers of private copies that have finished can go.
     while (!ownStatements_.empty() && !ownStatements_.back()->busy()) ownStatements_.pop_back();
+    last_ = found->second.get();
+    lastSql_ = sql;
     return *found->second;
   }
 
   void dropIdleStatements() {
+    last_ = nullptr;
     for (auto it = statements_.begin(); it != statements_.end();) {
       it = it->second->busy() ? std::next(it) : statements_.erase(it);
     }
@@ -341,6 +346,8 @@ class SqliteDriver final : public Driver {
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
+  Statement* last_ = nullptr;
+  std::string lastSql_;
   std::vector<std::unique_ptr<Statement>> ownStatements_;
   std::unique_ptr<RecordLocks> locks_;
 };

@@ -16,5 +16,11 @@ std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
 
 inline constexpr const char* dictionaryFileName = "qvddf.add";
 inline constexpr const char* recordLockFileName = "qvlocks.lok";
+// How every session sets up the database file: WAL lets readers at other
+// workstations go on while one writes; a 64 MB page cache keeps a large save
+// (or an import of a whole ledger) from spilling half-written pages.
+inline constexpr const char* sqliteSessionSettings =
+    "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536; "
+    "PRAGMA temp_store=MEMORY";
 
 }  // namespace vantrell::store

@@ -1,0 +1,275 @@
+// The store layer against the raw SQLite C API doing the same work on the same
+// ledger: inserting QVTRN rows in one transaction, seeking random keys on the
+// Primary tag, reading ranges on Idxchartdate, and a filtered count. Prints
+// each time and the ratio layer/raw.
+//
+//   store_bench [ROWS] [SEEKS]     (defaults 1000000 and 100000)
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "store/connection.hpp"
+#include "store/dialect.hpp"
+#include "store/sqlite/sqlite_driver.hpp"
+#include "store/sql_expression.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+
+using namespace vantrell;
+using namespace vantrell::store;
+
+namespace {
+
+constexpr int patients = 20000;
+
+// The synthetic ledger: row i belongs to a fixed patient and case and has a
+// fixed date, so both sides write and look up exactly the same rows.
+struct Line {
+  std::string chart;
+  std::int64_t caseNumber;
+  std::string date;
+  double amount;
+  std::string type;
+};
+
+Line lineFor(std::int64_t i) {
+  const auto patient = (i * 7919) % patients;
+  Line line;
+  line.chart = fmt::format("P{:07}", patient);
+  line.caseNumber = patient * 2 + (i % 2) + 1;
+  const auto day = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::days{(i * 37) % 730};
+  line.date = Date(std::chrono::year_month_day{day}).toIso();
+  line.amount = static_cast<double>((i * 13) % 20000) / 100.0;
+  line.type = (i % 4 == 3) ? "M" : "A";
+  return line;
+}
+
+double seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct Timings {
+  double insert = 0, seek = 0, range = 0, count = 0;
+  std::int64_t rangeRows = 0, counted = 0;
+};
+
+const char* countFilter = "Transaction Type = 'A' AND Amount > 50 AND Date From >= CTOD('06/01/2025')";
+
+Timings runLayer(const std::filesystem::path& directory, std::int64_t rows, const std::vector<std::int64_t>& seeks,
+                 const std::vector<std::string>& charts) {
+  Timings t;
+  auto connection = Connection::open({Engine::Embedded, directory.string()}, {"bench", nullptr, true});
+  ensureTable(*connection, "QVTRN");
+  Table ledger = connection->openTable("QVTRN");
+  auto start = std::chrono::steady_clock::now();
+  {
+    Transaction transaction(*connection);
+    const FieldRef chart(ledger.definition(), "Chart Number"), caseNumber(ledger.definition(), "Case Number"),
+        date(ledger.definition(), "Date From"), amount(ledger.definition(), "Amount"),
+        type(ledger.definition(), "Transaction Type"), description(ledger.definition(), "Description");
+    for (std::int64_t i = 0; i < rows; ++i) {
+      const Line line = lineFor(i);
+      Record record = ledger.newRecord();
+      record.set(chart, line.chart);
+      record.set(caseNumber, line.caseNumber);
+      record.set(date, *Date::parse(line.date));
+      record.set(amount, line.amount);
+      record.set(type, line.type);
+      record.set(description, std::string("Office visit"));
+      ledger.append(record);
+    }
+    transaction.commit();
+  }
+  t.insert = seconds(start);
+
+  ledger.setOrder("Primary");
+  start = std::chrono::steady_clock::now();
+  std::int64_t found = 0;
+  for (const auto entry : seeks) {
+    const Line line = lineFor(entry - 1);
+    if (ledger.seek({Value{line.chart}, Value{line.caseNumber}, Value{entry}})) ++found;
+  }
+  t.seek = seconds(start);
+  if (found != static_cast<std::int64_t>(seeks.size()))
+    std::fprintf(stderr, "layer: %lld seeks missed\n",
+                 static_cast<long long>(static_cast<std::int64_t>(seeks.size()) - found));
+
+  ledger.setOrder("Idxchartdate");
+  start = std::chrono::steady_clock::now();
+  for (const auto& chartNumber : charts) {
+    ledger.setRange({Value{chartNumber}}, {Value{chartNumber}});
+    ledger.forEach([&](const Record&) { ++t.rangeRows; });
+  }
+  t.range = seconds(start);
+
+  ledger.cancelRange();
+  ledger.setFilter(countFilter);
+  start = std::chrono::steady_clock::now();
+  t.counted = ledger.count();
+  t.count = seconds(start);
+  return t;
+}
+
+void check(int result, sqlite3* db, const char* what) {
+  if (result != SQLITE_OK && result != SQLITE_DONE && result != SQLITE_ROW) {
+    std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
+    std::exit(1);
+  }
+}
+
+// The same work with nothing but the C API: one prepared statement per kind of
+// work, every column bound on insert and read on seek, as the layer does.
+Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const std::vector<std::int64_t>& seeks,
+               const std::vector<std::string>& charts) {
+  Timings t;
+  // The table itself is made by the layer's creation, so both sides work on the same layout.
+  {
+    auto connection = Connection::open({Engine::Embedded, directory.string()}, {"bench", nullptr, true});
+    ensureTable(*connection, "QVTRN");
+  }
+  const auto& table = schemaCatalogue().get("QVTRN");
+  sqlite3* db = nullptr;
+  check(sqlite3_open((directory / "qvddf.add").c_str(), &db), db, "open");
+  check(sqlite3_exec(db, sqliteSessionSettings, nullptr, nullptr, nullptr), db, "pragma");
+  std::string columns, marks, all = "rowid";
+  for (const auto& field : table.fields()) {
+    all += ", " + Dialect::quoteIdentifier(field.name);
+    if (field.type == FieldType::AutoIncrement) continue;
+    columns += (columns.empty() ? "" : ", ") + Dialect::quoteIdentifier(field.name);
+    marks += marks.empty() ? "?" : ", ?";
+  }
+  sqlite3_stmt* insert = nullptr;
+  const std::string insertSql = "INSERT INTO \"QVTRN\" (" + columns + ") VALUES (" + marks + ")";
+  check(sqlite3_prepare_v2(db, insertSql.c_str(), -1, &insert, nullptr), db, "prepare insert");
+  auto start = std::chrono::steady_clock::now();
+  check(sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), db, "begin");
+  const std::string today = "2026-12-05", now = "2026-12-05 10:00:00";
+  for (std::int64_t i = 0; i < rows; ++i) {
+    const Line line = lineFor(i);
+    sqlite3_reset(insert);
+    int position = 0;
+    for (const auto& field : table.fields()) {
+      if (field.type == FieldType::AutoIncrement) continue;
+      ++position;
+      const auto& name = field.name;
+      if (name == "Chart Number") sqlite3_bind_text(insert, position, line.chart.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Case Number") sqlite3_bind_int64(insert, position, line.caseNumber);
+      else if (name == "Date From") sqlite3_bind_text(insert, position, line.date.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Amount") sqlite3_bind_double(insert, position, line.amount);
+      else if (name == "Transaction Type") sqlite3_bind_text(insert, position, line.type.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Description") sqlite3_bind_text(insert, position, "Office visit", -1, SQLITE_STATIC);
+      else if (name == "Date Modified") sqlite3_bind_text(insert, position, now.c_str(), -1, SQLITE_STATIC);
+      else if (name == "Date Created") sqlite3_bind_text(insert, position, today.c_str(), -1, SQLITE_STATIC);
+      else if (field.type == FieldType::Character || field.type == FieldType::Memo)
+        sqlite3_bind_text(insert, position, "", 0, SQLITE_STATIC);
+      else sqlite3_bind_null(insert, position);
+    }
+    check(sqlite3_step(insert), db, "insert");
+  }
+  check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
+  t.insert = seconds(start);
+  sqlite3_finalize(insert);
+
+  const auto readAll = [&](sqlite3_stmt* statement) {
+    const int count = sqlite3_column_count(statement);
+    for (int c = 0; c < count; ++c) {
+      switch (sqlite3_column_type(statement, c)) {
+        case SQLITE_TEXT: (void)sqlite3_column_text(statement, c); break;
+        case SQLITE_INTEGER: (void)sqlite3_column_int64(statement, c); break;
+        case SQLITE_FLOAT: (void)sqlite3_column_double(statement, c); break;
+        default: break;
+      }
+    }
+  };
+  sqlite3_stmt* seek = nullptr;
+  const std::string seekSql = "SELECT " + all +
+                              " FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND \"Case Number\" = ? AND \"Entry Number\" = ? "
+                              "ORDER BY \"Chart Number\", \"Case Number\", \"Entry Number\", \"Tooth Number\", rowid LIMIT 1";
+  check(sqlite3_prepare_v2(db, seekSql.c_str(), -1, &seek, nullptr), db, "prepare seek");
+  start = std::chrono::steady_clock::now();
+  for (const auto entry : seeks) {
+    const Line line = lineFor(entry - 1);
+    sqlite3_reset(seek);
+    sqlite3_bind_text(seek, 1, line.chart.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(seek, 2, line.caseNumber);
+    sqlite3_bind_int64(seek, 3, entry);
+    if (sqlite3_step(seek) == SQLITE_ROW) readAll(seek);
+  }
+  t.seek = seconds(start);
+  sqlite3_finalize(seek);
+
+  sqlite3_stmt* range = nullptr;
+  const std::string rangeSql = "SELECT " + all +
+                               " FROM \"QVTRN\" WHERE UPPER(\"Chart Number\") = ? "
+                               "ORDER BY UPPER(\"Chart Number\"), COALESCE(\"Date From\", ''), rowid";
+  check(sqlite3_prepare_v2(db, rangeSql.c_str(), -1, &range, nullptr), db, "prepare range");
+  start = std::chrono::steady_clock::now();
+  for (const auto& chartNumber : charts) {
+    sqlite3_reset(range);
+    sqlite3_bind_text(range, 1, chartNumber.c_str(), -1, SQLITE_TRANSIENT);
+    while (sqlite3_step(range) == SQLITE_ROW) {
+      readAll(range);
+      ++t.rangeRows;
+    }
+  }
+  t.range = seconds(start);
+  sqlite3_finalize(range);
+
+  sqlite3_stmt* count = nullptr;
+  check(sqlite3_prepare_v2(db,
+                           "SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'A' AND \"Amount\" > 50 "
+                           "AND \"Date From\" >= '2025-06-01'",
+                           -1, &count, nullptr),
+        db, "prepare count");
+  start = std::chrono::steady_clock::now();
+  sqlite3_step(count);
+  t.counted = sqlite3_column_int64(count, 0);
+  t.count = seconds(start);
+  sqlite3_finalize(count);
+  sqlite3_close(db);
+  return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
+  const std::int64_t seekCount = argc > 2 ? std::atoll(argv[2]) : 100000;
+  std::mt19937_64 random(42);
+  std::vector<std::int64_t> seeks;
+  for (std::int64_t i = 0; i < seekCount; ++i)
+    seeks.push_back(static_cast<std::int64_t>(random() % static_cast<std::uint64_t>(rows)) + 1);
+  std::vector<std::string> charts;
+  for (int i = 0; i < 1000; ++i) charts.push_back(fmt::format("P{:07}", random() % patients));
+
+  const auto base = std::filesystem::temp_directory_path() / fmt::format("vantrell-bench-{}", ::getpid());
+  std::filesystem::create_directories(base / "layer");
+  std::filesystem::create_directories(base / "raw");
+  fmt::print("QVTRN: {} rows, {} seeks on Primary, 1000 chart ranges on Idxchartdate, one filtered count\n", rows,
+             seekCount);
+  const Timings raw = runRaw(base / "raw", rows, seeks, charts);
+  const Timings layer = runLayer(base / "layer", rows, seeks, charts);
+  std::filesystem::remove_all(base);
+
+  fmt::print("{:<22}{:>12}{:>12}{:>8}\n", "work", "layer s", "raw s", "ratio");
+  const auto line = [](const char* what, double a, double b) {
+    fmt::print("{:<22}{:>12.3f}{:>12.3f}{:>8.2f}\n", what, a, b, a / b);
+  };
+  line("insert (1 txn)", layer.insert, raw.insert);
+  line("seek Primary", layer.seek, raw.seek);
+  line("range Idxchartdate", layer.range, raw.range);
+  line("filtered count", layer.count, raw.count);
+  fmt::print("rows in ranges: layer {} raw {}; counted: layer {} raw {}\n", layer.rangeRows, raw.rangeRows,
+             layer.counted, raw.counted);
+  return layer.rangeRows == raw.rangeRows && layer.counted == raw.counted ? 0 : 1;
+}
