@@ -89,6 +89,20 @@ void Connection::createTable(const TableDefinition& table) {
   transaction.commit();
 }
 
+void Connection::advanceAutoIncrementAfterInsert(const std::string& statement) {
+  const std::string upper = upperAscii(statement);
+  const auto insert = upper.find("INSERT");
+  const auto into = upper.find("INTO", insert == std::string::npos ? 0 : insert);
+  if (insert == std::string::npos || into == std::string::npos) return;
+  const auto start = statement.find('"', into);
+  const auto end = start == std::string::npos ? start : statement.find('"', start + 1);
+  if (end == std::string::npos) return;
+  const TableDefinition* table = catalogue().find(statement.substr(start + 1, end - start - 1));
+  if (table == nullptr) return;
+  if (const auto field = table->autoIncrementField())
+    driver_->advanceAutoIncrement(table->name(), table->field(*field).name);
+}
+
 SqlResult Connection::executeSql(std::string_view sql, const std::vector<Value>& parameters) {
   const auto statements = translateSqlScript(sql, catalogue());
   SqlResult result;
@@ -108,6 +122,7 @@ SqlResult Connection::executeSql(std::string_view sql, const std::vector<Value>&
       }
     } else {
       result.rowsChanged = driver_->execute(statements[s], values);
+      advanceAutoIncrementAfterInsert(statements[s]);
     }
   }
   return result;
@@ -123,15 +138,28 @@ void Connection::begin() {
 
 void Connection::commit() {
   if (depth_ == 0) throw StoreError("Commit without a transaction");
+  if (driver_->transactionFailed()) {
+    // Part of the work failed; keep none of it rather than half of it.
+    rollback();
+    throw StoreError("The changes could not be saved and were undone.");
+  }
+  if (depth_ == 1) {
+    try {
+      driver_->commit();
+    } catch (const StoreError&) {
+      rollback();
+      throw;
+    }
+  } else {
+    driver_->execute(fmt::format("RELEASE SAVEPOINT level{}", depth_ - 1), {});
+  }
   --depth_;
-  if (depth_ == 0)
-    driver_->commit();
-  else
-    driver_->execute(fmt::format("RELEASE SAVEPOINT level{}", depth_), {});
 }
 
 void Connection::rollback() {
   if (depth_ == 0) return;
+  // The level is left even if the engine refuses the rollback: it discards an
+  // unfinished transaction itself when the session ends.
   --depth_;
   if (depth_ == 0) {
     driver_->rollback();

@@ -79,6 +79,9 @@ class Connection {
   int transactionDepth() const { return depth_; }
 
  private:
+  // Free SQL may write autoincrement fields itself; keep the engine's counter ahead.
+  void advanceAutoIncrementAfterInsert(const std::string& statement);
+
   std::unique_ptr<Driver> driver_;
   ui::SystemClock systemClock_;
   const ui::Clock* clock_;

@@ -28,11 +28,6 @@ class ResultRows {
   virtual Value rawColumn(std::size_t column) = 0;
 };
 
-struct InsertResult {
-  Value rowIdentity;
-  std::int64_t autoIncrement = 0;
-};
-
 // One engine session on one practice. SQL uses '?' placeholders and quoted
 // identifiers; statements are prepared once per text and reused.
 class Driver {
@@ -44,15 +39,15 @@ class Driver {
                                             const std::vector<Value>& parameters) = 0;
   // Returns the number of rows changed.
   virtual std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) = 0;
-  // Runs an INSERT (carrying the dialect's returning clause) and reports what the
-  // engine assigned.
-  virtual InsertResult insert(const std::string& sql, const std::vector<Value>& parameters) = 0;
   // Statements without parameters, separated by ';' (table creation).
   virtual void executeScript(const std::string& sql) = 0;
-  // The clause an INSERT needs so that insert() can read back identity and
-  // autoincrement ("" when the engine reports them another way).
-  virtual std::string insertReturning(std::string_view autoIncrementColumn) const = 0;
-  virtual std::string updateReturning() const = 0;
+  // Whether a statement failed inside the open transaction (or savepoint), which
+  // may then only be rolled back: the server aborts such a transaction, and the
+  // embedded engine is held to the same rule so both behave alike.
+  virtual bool transactionFailed() const = 0;
+  // After rows were inserted with explicit autoincrement values, the engine's
+  // counter must move past them so that numbers are never handed out twice.
+  virtual void advanceAutoIncrement(std::string_view table, std::string_view field) = 0;
 
   virtual bool tableExists(std::string_view table) = 0;
   virtual std::vector<std::string> tableNames() = 0;

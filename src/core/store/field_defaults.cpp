@@ -97,7 +97,7 @@ void FieldDefaults::remove(const TableDefinition& table, ui::Prompter& prompter)
     defaults.setOrder("Primary");
     defaults.setRange({Value{table.name()}}, {Value{table.name()}});
     std::vector<Record> rows;
-    defaults.forEach([&](Record& row) { rows.push_back(std::move(row)); });
+    defaults.forEach([&](const Record& row) { rows.push_back(row); });
     for (auto& row : rows) defaults.remove(row);
     transaction.commit();
   }

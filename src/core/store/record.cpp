@@ -1,6 +1,8 @@
 #include "store/record.hpp"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 
 #include <fmt/format.h>
 
@@ -57,7 +59,13 @@ std::string Record::text(std::string_view fieldName) const { return valueToText(
 std::int64_t Record::integer(std::string_view fieldName) const {
   const auto& stored = value(fieldName);
   if (const auto* number = std::get_if<std::int64_t>(&stored)) return *number;
-  if (const auto* real = std::get_if<double>(&stored)) return static_cast<std::int64_t>(*real);
+  if (const auto* real = std::get_if<double>(&stored)) {
+    // Whole-number reads of a stored double beyond 64 bits are nonsense data; clamp them.
+    if (!std::isfinite(*real)) return 0;
+    if (*real >= 9.2e18) return INT64_MAX;
+    if (*real <= -9.2e18) return INT64_MIN;
+    return static_cast<std::int64_t>(*real);
+  }
   return 0;
 }
 
@@ -72,7 +80,10 @@ double Record::number(std::string_view fieldName) const {
 Money Record::money(std::string_view fieldName) const {
   const auto& stored = value(fieldName);
   if (const auto* money = std::get_if<Money>(&stored)) return *money;
-  if (const auto* real = std::get_if<double>(&stored)) return Money::fromDouble(*real);
+  if (const auto* real = std::get_if<double>(&stored)) {
+    if (!std::isfinite(*real) || std::abs(*real) > 9.0e14) throw InputError("The amount in " + std::string(fieldName) + " is out of range.");
+    return Money::fromDouble(*real);
+  }
   if (const auto* number = std::get_if<std::int64_t>(&stored))
     return Money::fromTenThousandths(*number * Money::scale);
   return Money{};

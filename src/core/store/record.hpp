@@ -56,10 +56,10 @@ class Record {
   bool hasModifications() const;
   void clearModifications();
 
-  // Whether the row is stored yet, and the backend's identity of it.
-  bool isStored() const { return !std::holds_alternative<std::monostate>(rowIdentity_); }
-  const Value& rowIdentity() const { return rowIdentity_; }
-  void setRowIdentity(Value identity) { rowIdentity_ = std::move(identity); }
+  // Whether the row is stored yet, and how its table finds it again.
+  bool isStored() const { return !identity_.empty(); }
+  const std::vector<Value>& identity() const { return identity_; }
+  void setIdentity(std::vector<Value> identity) { identity_ = std::move(identity); }
 
   // While the record is in edit it holds the record lock; posting or cancelling
   // lets it go.
@@ -76,7 +76,7 @@ class Record {
   const TableDefinition* table_;
   std::vector<Value> values_;
   std::vector<bool> modified_;
-  Value rowIdentity_;
+  std::vector<Value> identity_;
   std::shared_ptr<RecordLock> lock_;
 };
 

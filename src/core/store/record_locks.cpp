@@ -19,8 +19,10 @@ std::uint32_t hash(std::string_view text, std::uint32_t seed = 2166136261u) {
 
 LockKey lockKeyFor(std::string_view scope, std::string_view table, std::string_view key) {
   const std::uint32_t tableHash = hash(table, hash(scope));
-  return LockKey{static_cast<std::int32_t>(tableHash & 0x7fffffffu),
-                 static_cast<std::int32_t>(hash(key, tableHash) & 0x7fffffffu)};
+  // Record number 0 is the whole table (an empty key); a record never gets it.
+  std::uint32_t record = key.empty() ? 0u : (hash(key, tableHash) & 0x7fffffffu);
+  if (!key.empty() && record == 0) record = 1;
+  return LockKey{static_cast<std::int32_t>(tableHash & 0x7fffffffu), static_cast<std::int32_t>(record)};
 }
 
 }  // namespace vantrell::store

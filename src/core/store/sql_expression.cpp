@@ -1,6 +1,7 @@
 #include "store/sql_expression.hpp"
 
 #include <charconv>
+#include <cmath>
 
 #include "store/errors.hpp"
 #include "store/names.hpp"
@@ -97,7 +98,10 @@ class FilterTranslator {
         auto [ptr, error] = std::from_chars(node.text.data(), end, number);
         if (error != std::errc{} || ptr != end) fail(node, "'" + node.text + "' is not a number");
         if (field != nullptr && field->type == FieldType::Money) return bind(Money::fromDouble(number));
-        return bind(number);
+        if (node.text.find('.') == std::string::npos && std::abs(number) < 9.0e15)
+          return bind(static_cast<std::int64_t>(number));
+        // A fraction against a whole-number field: compare as a decimal on both engines.
+        return "CAST(" + bind(number) + " AS NUMERIC)";
       }
       case Expression::Kind::Logical:
         if (as == Category::Logical) return bind(node.logical);
@@ -115,10 +119,17 @@ class FilterTranslator {
                    (field != nullptr ? "the field " + field->name : std::string("that")));
   }
 
-  std::string value(const Expression& node, Category context, const FieldDefinition* field) {
+  std::string value(const Expression& node, Category context, const FieldDefinition* field,
+                    bool raw = false) {
     switch (node.kind) {
-      case Expression::Kind::Field:
-        return Dialect::quoteIdentifier(table_.field(node.fieldIndex).name);
+      case Expression::Kind::Field: {
+        const auto& own = table_.field(node.fieldIndex);
+        const std::string column = Dialect::quoteIdentifier(own.name);
+        // An empty number or logical compares as 0 or false, as a record reads it.
+        if (!raw && categoryOf(own.type) == Category::Number) return "COALESCE(" + column + ", 0)";
+        if (!raw && own.type == FieldType::Logical) return "COALESCE(" + column + ", FALSE)";
+        return column;
+      }
       case Expression::Kind::Upper: {
         if (category(*node.children[0]) != Category::Text) fail(node, "UPPER expects text");
         return "UPPER(" + value(*node.children[0], Category::Text, nullptr) + ")";
@@ -154,7 +165,7 @@ class FilterTranslator {
 
   std::string emptyTest(const Expression& subject, bool negate) {
     const Category kind = category(subject);
-    const std::string sql = value(subject, kind, underlyingField(table_, subject));
+    const std::string sql = value(subject, kind, underlyingField(table_, subject), true);
     if (kind == Category::Text) return "(" + sql + (negate ? " <> ''" : " = ''") + ")";
     return "(" + sql + (negate ? " IS NOT NULL" : " IS NULL") + ")";
   }

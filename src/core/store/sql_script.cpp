@@ -32,6 +32,17 @@ const std::map<std::string, std::string>& fieldSpellings(const SchemaCatalogue& 
   return spellings;
 }
 
+// CAST(x AS NUMERIC) names a type after AS, not a result column.
+bool isTypeName(const std::string& upper) {
+  static const char* const types[] = {"NUMERIC", "DECIMAL", "INTEGER", "INT", "BIGINT", "SMALLINT", "REAL",
+                                      "DOUBLE", "FLOAT", "TEXT", "VARCHAR", "CHAR", "DATE", "TIMESTAMP",
+                                      "BOOLEAN", "TIME"};
+  for (const char* type : types) {
+    if (upper == type) return true;
+  }
+  return false;
+}
+
 std::vector<std::string> splitStatements(std::string_view sql) {
   std::vector<std::string> statements;
   std::string current;
@@ -99,6 +110,13 @@ std::string translateStatement(const std::string& statement, const SchemaCatalog
         end += 4;
       const std::string upper = upperAscii(word);
       const auto before = out.find_last_not_of(" \t\r\n");
+      // Result names keep the case they are written in, on every engine.
+      if (before != std::string::npos && before >= 2 && upperAscii(out.substr(before - 1, 2)) == "AS" &&
+          !isWordChar(out[before - 2]) && catalogue.find(word) == nullptr && !isTypeName(upper)) {
+        out += Dialect::quoteIdentifier(word);
+        i = end;
+        continue;
+      }
       const bool columnPosition =
           creating && before != std::string::npos && (out[before] == '(' || out[before] == ',');
       if (const auto found = spellings.find(upper); columnPosition && found != spellings.end()) {

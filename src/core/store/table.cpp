@@ -9,13 +9,28 @@
 namespace vantrell::store {
 namespace {
 
-std::string rowTuple(const std::vector<std::string>& parts) {
-  std::string out = "(";
+std::string joined(const std::vector<std::string>& parts) {
+  std::string out;
   for (std::size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) out += ", ";
     out += parts[i];
   }
-  return out + ")";
+  return out;
+}
+
+std::string rowTuple(const std::vector<std::string>& parts) { return "(" + joined(parts) + ")"; }
+
+bool isPlainFieldKey(const std::vector<KeyPart>& parts) {
+  for (const auto& part : parts) {
+    if (part.field == nullptr) return false;
+  }
+  return !parts.empty();
+}
+
+std::vector<std::size_t> fieldsOf(const TableDefinition& table, const std::vector<KeyPart>& parts) {
+  std::vector<std::size_t> fields;
+  for (const auto& part : parts) fields.push_back(static_cast<std::size_t>(part.field - table.fields().data()));
+  return fields;
 }
 
 }  // namespace
@@ -24,19 +39,36 @@ Table::Table(Connection& connection, const TableDefinition& definition,
              std::shared_ptr<RecordLock> tableLock)
     : connection_(&connection), definition_(&definition), tableLock_(std::move(tableLock)) {
   const Dialect& dialect = connection.dialect();
-  // Records are locked by the key of the first unique tag when it is made of
-  // plain fields (the same key on every workstation), else by row identity.
+  const TagDefinition* uniqueTag = nullptr;
   for (const auto& tag : definition.tags()) {
-    if (!tag.unique) continue;
-    std::vector<std::size_t> fields;
-    bool plain = true;
-    for (const auto& part : tagKeyParts(definition, tag, dialect)) {
-      if (part.field == nullptr) plain = false;
-      else fields.push_back(static_cast<std::size_t>(part.field - definition.fields().data()));
+    if (tag.unique) {
+      uniqueTag = &tag;
+      break;
     }
-    if (plain) lockFields_ = std::move(fields);
-    break;
   }
+  std::vector<KeyPart> uniqueKey;
+  if (uniqueTag != nullptr) uniqueKey = tagKeyParts(definition, *uniqueTag, dialect);
+  if (const auto autoField = definition.autoIncrementField()) {
+    identityKind_ = IdentityKind::AutoIncrement;
+    identity_ = keyPartsForFields(definition, {definition.field(*autoField).name}, dialect);
+  } else if (isPlainFieldKey(uniqueKey)) {
+    identityKind_ = IdentityKind::UniqueKey;
+    identity_ = uniqueKey;
+  } else {
+    identityKind_ = IdentityKind::RowId;
+    KeyPart rowId;
+    rowId.sql = std::string(dialect.rowIdentityColumn());
+    identity_.push_back(rowId);
+  }
+  // A record's lock is named by values every workstation sees alike: the first
+  // unique key, else the first tag's key, else (a one-row table) the table.
+  if (isPlainFieldKey(uniqueKey)) {
+    lockFields_ = fieldsOf(definition, uniqueKey);
+  } else if (!definition.tags().empty()) {
+    const auto firstKey = tagKeyParts(definition, definition.tags().front(), dialect);
+    if (isPlainFieldKey(firstKey)) lockFields_ = fieldsOf(definition, firstKey);
+  }
+
   std::vector<std::string> columns;
   std::vector<std::string> placeholders;
   for (std::size_t i = 0; i < definition.fields().size(); ++i) {
@@ -45,50 +77,65 @@ Table::Table(Connection& connection, const TableDefinition& definition,
     columns.push_back(Dialect::quoteIdentifier(definition.field(i).name));
     placeholders.push_back("?");
   }
-  const auto autoField = definition.autoIncrementField();
   insertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " + rowTuple(columns) +
-               " VALUES " + rowTuple(placeholders) +
-               connection.driver().insertReturning(autoField ? definition.field(*autoField).name : "");
+               " VALUES " + rowTuple(placeholders) + returningIdentity();
+  if (const auto autoField = definition.autoIncrementField(); autoField && identityKind_ != IdentityKind::AutoIncrement)
+    insertSql_ += ", " + Dialect::quoteIdentifier(definition.field(*autoField).name);
+}
+
+std::string Table::returningIdentity() const {
+  std::vector<std::string> parts;
+  for (const auto& part : identity_) parts.push_back(part.sql);
+  return " RETURNING " + joined(parts);
+}
+
+std::string Table::identityCondition() const {
+  std::string condition;
+  for (std::size_t i = 0; i < identity_.size(); ++i) {
+    if (i > 0) condition += " AND ";
+    condition += identity_[i].sql + " = " +
+                 (identityKind_ == IdentityKind::RowId ? std::string(connection_->dialect().rowIdentityParameter())
+                                                       : std::string("?"));
+  }
+  return condition;
 }
 
 void Table::setOrder(std::string_view tagName) {
   const TagDefinition* tag = definition_->findTag(tagName);
   if (tag == nullptr)
     throw InputError(fmt::format("The table {} has no index tag named \"{}\".", definition_->name(), tagName));
-  order_.parts = tagKeyParts(*definition_, *tag, connection_->dialect());
+  order_ = tagKeyParts(*definition_, *tag, connection_->dialect());
   orderName_ = tag->name;
   cancelRange();
 }
 
 void Table::setOrderByFields(const std::vector<std::string>& fieldNames) {
-  order_.parts = keyPartsForFields(*definition_, fieldNames, connection_->dialect());
+  order_ = keyPartsForFields(*definition_, fieldNames, connection_->dialect());
   orderName_.clear();
   cancelRange();
 }
 
 void Table::clearOrder() {
-  order_.parts.clear();
+  order_.clear();
   orderName_.clear();
   cancelRange();
 }
 
 void Table::setRange(std::vector<Value> start, std::vector<Value> end) {
-  if (start.size() > order_.parts.size() || end.size() > order_.parts.size())
+  if (start.size() > order_.size() || end.size() > order_.size())
     throw InputError(fmt::format("The range has more values than the key of {} has parts.",
                                  orderName_.empty() ? definition_->name() : orderName_));
-  for (std::size_t i = 0; i < start.size(); ++i)
-    start[i] = keyValue(order_.parts[i], std::move(start[i]), connection_->dialect());
-  for (std::size_t i = 0; i < end.size(); ++i)
-    end[i] = keyValue(order_.parts[i], std::move(end[i]), connection_->dialect());
+  for (std::size_t i = 0; i < start.size(); ++i) start[i] = keyValue(order_[i], std::move(start[i]), connection_->dialect());
+  for (std::size_t i = 0; i < end.size(); ++i) end[i] = keyValue(order_[i], std::move(end[i]), connection_->dialect());
   rangeStart_ = std::move(start);
   rangeEnd_ = std::move(end);
-  seekSql_.clear();
+  forgetStatements();
 }
 
 void Table::cancelRange() {
-  seekSql_.clear();
   rangeStart_.clear();
   rangeEnd_.clear();
+  forgetStatements();
 }
 
 void Table::setFilter(std::string_view filter) {
@@ -96,7 +143,7 @@ void Table::setFilter(std::string_view filter) {
   if (!trimRight(filter).empty()) parsed.push_back(filterToSql(*definition_, filter, connection_->dialect()));
   filters_ = std::move(parsed);
   filterText_ = std::string(filter);
-  seekSql_.clear();
+  forgetStatements();
 }
 
 void Table::addFilter(std::string_view condition) {
@@ -106,23 +153,23 @@ void Table::addFilter(std::string_view condition) {
   }
   filters_.push_back(filterToSql(*definition_, condition, connection_->dialect()));
   filterText_ += " AND " + std::string(condition);
-  seekSql_.clear();
+  forgetStatements();
 }
 
 void Table::clearFilter() {
-  seekSql_.clear();
   filters_.clear();
   filterText_.clear();
+  forgetStatements();
 }
 
-SqlFragment Table::whereClause() const {
-  SqlFragment where;
+Table::Condition Table::whereClause() const {
+  Condition where;
   std::vector<std::string> conditions;
   const auto bound = [&](const std::vector<Value>& values, const char* op) {
     std::vector<std::string> keys;
     std::vector<std::string> marks;
     for (std::size_t i = 0; i < values.size(); ++i) {
-      keys.push_back(order_.parts[i].sql);
+      keys.push_back(order_[i].sql);
       marks.push_back("?");
       where.parameters.push_back(values[i]);
     }
@@ -138,99 +185,107 @@ SqlFragment Table::whereClause() const {
   return where;
 }
 
+// Identity first, then the order's key, then every field.
 std::string Table::selectList() const {
-  std::string list(connection_->dialect().rowIdentityColumn());
-  if (connection_->dialect().engineName() == "PostgreSQL") list += "::text";
-  for (const auto& field : definition_->fields()) list += ", " + Dialect::quoteIdentifier(field.name);
-  return list;
+  std::vector<std::string> columns;
+  for (const auto& part : identity_) columns.push_back(part.sql);
+  for (const auto& part : order_) columns.push_back(part.sql);
+  for (const auto& field : definition_->fields()) columns.push_back(Dialect::quoteIdentifier(field.name));
+  return joined(columns);
 }
 
 Record Table::readRecord(ResultRows& rows) const {
   Record record(*definition_);
-  record.setRowIdentity(rows.rawColumn(0));
+  std::vector<Value> identity;
+  identity.reserve(identity_.size());
+  for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows.rawColumn(i));
+  record.setIdentity(std::move(identity));
+  const std::size_t first = identity_.size() + order_.size();
   for (std::size_t i = 0; i < definition_->fields().size(); ++i)
-    record.load(i, rows.column(i + 1, definition_->field(i).type));
+    record.load(i, rows.column(first + i, definition_->field(i).type));
   return record;
 }
 
 std::optional<Record> Table::seek(std::vector<Value> key) {
-  if (key.empty() || key.size() > order_.parts.size())
+  if (key.empty() || key.size() > order_.size())
     throw InputError(fmt::format("A seek on {} needs between 1 and {} key values.",
-                                 orderName_.empty() ? definition_->name() : orderName_,
-                                 order_.parts.size()));
-  SqlFragment where = whereClause();
+                                 orderName_.empty() ? definition_->name() : orderName_, order_.size()));
+  Condition where = whereClause();
   if (seekParts_ != key.size() || seekSql_.empty()) {
     std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
     for (std::size_t i = 0; i < key.size(); ++i)
-      sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + order_.parts[i].sql + " = ?";
+      sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + order_[i].sql + " = ?";
     std::vector<std::string> orderBy;
-    for (const auto& part : order_.parts) orderBy.push_back(part.sql);
-    orderBy.emplace_back(connection_->dialect().rowIdentityColumn());
-    seekSql_ = sql + " ORDER BY " + rowTuple(orderBy).substr(1, rowTuple(orderBy).size() - 2) + " LIMIT 1";
+    for (const auto& part : order_) orderBy.push_back(part.sql);
+    for (const auto& part : identity_) orderBy.push_back(part.sql);
+    seekSql_ = sql + " ORDER BY " + joined(orderBy) + " LIMIT 1";
     seekParts_ = key.size();
   }
   for (std::size_t i = 0; i < key.size(); ++i)
-    where.parameters.push_back(keyValue(order_.parts[i], std::move(key[i]), connection_->dialect()));
+    where.parameters.push_back(keyValue(order_[i], std::move(key[i]), connection_->dialect()));
   auto rows = connection_->driver().query(seekSql_, where.parameters);
   if (!rows->next()) return std::nullopt;
   return readRecord(*rows);
 }
 
 std::int64_t Table::count() {
-  const SqlFragment where = whereClause();
+  const Condition where = whereClause();
   auto rows = connection_->driver().query(
       "SELECT COUNT(*) FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql, where.parameters);
   rows->next();
   return std::get<std::int64_t>(rows->column(0, FieldType::Integer));
 }
 
-std::vector<Record> Table::page(std::size_t limit, const Record* after,
-                                std::optional<std::vector<Value>> from) {
+std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
+  if (cursor.atEnd_ || limit == 0) return {};
   const Dialect& dialect = connection_->dialect();
-  const std::string tableName = Dialect::quoteIdentifier(definition_->name());
   std::vector<std::string> keys;
-  for (const auto& part : order_.parts) keys.push_back(part.sql);
-  keys.emplace_back(dialect.rowIdentityColumn());
+  std::vector<std::string> marks;
+  for (const auto& part : order_) {
+    keys.push_back(part.sql);
+    marks.push_back("?");
+  }
+  for (const auto& part : identity_) {
+    keys.push_back(part.sql);
+    marks.push_back(identityKind_ == IdentityKind::RowId ? std::string(dialect.rowIdentityParameter()) : "?");
+  }
 
-  SqlFragment where = whereClause();
+  Condition where = whereClause();
   std::vector<std::string> extra;
-  if (from) {
-    if (from->size() > order_.parts.size())
+  if (!cursor.last_.empty()) {
+    // Continue after the key of the last row handed out, as the engine computed it.
+    extra.push_back(rowTuple(keys) + " > " + rowTuple(marks));
+    where.parameters.insert(where.parameters.end(), cursor.last_.begin(), cursor.last_.end());
+  } else if (!cursor.from_.empty()) {
+    if (cursor.from_.size() > order_.size())
       throw InputError("The starting key has more values than the key has parts.");
     std::vector<std::string> parts;
-    std::vector<std::string> marks;
-    for (std::size_t i = 0; i < from->size(); ++i) {
-      parts.push_back(order_.parts[i].sql);
-      marks.push_back("?");
-      where.parameters.push_back(keyValue(order_.parts[i], std::move((*from)[i]), dialect));
+    std::vector<std::string> fromMarks;
+    for (std::size_t i = 0; i < cursor.from_.size(); ++i) {
+      parts.push_back(order_[i].sql);
+      fromMarks.push_back("?");
+      where.parameters.push_back(keyValue(order_[i], cursor.from_[i], dialect));
     }
-    if (!parts.empty()) extra.push_back(rowTuple(parts) + " >= " + rowTuple(marks));
+    extra.push_back(rowTuple(parts) + " >= " + rowTuple(fromMarks));
   }
-  if (after != nullptr) {
-    if (!after->isStored()) throw InputError("Paging needs a record read from the table.");
-    // The key of the last row read, as the engine computes it, marks where the
-    // next page starts.
-    auto last = connection_->driver().query(
-        "SELECT " + rowTuple(keys).substr(1, rowTuple(keys).size() - 2) + " FROM " + tableName +
-            " WHERE " + std::string(dialect.rowIdentityColumn()) + " = " +
-            std::string(dialect.rowIdentityParameter()),
-        {after->rowIdentity()});
-    if (!last->next()) return {};
-    std::vector<std::string> marks;
-    for (std::size_t i = 0; i < keys.size(); ++i) {
-      where.parameters.push_back(last->rawColumn(i));
-      marks.push_back(i + 1 == keys.size() ? std::string(dialect.rowIdentityParameter()) : "?");
-    }
-    extra.push_back(rowTuple(keys) + " > " + rowTuple(marks));
-  }
-  std::string sql = "SELECT " + selectList() + " FROM " + tableName + where.sql;
-  for (std::size_t i = 0; i < extra.size(); ++i)
-    sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
-  sql += " ORDER BY " + rowTuple(keys).substr(1, rowTuple(keys).size() - 2) + " LIMIT ?";
+  std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
+  for (std::size_t i = 0; i < extra.size(); ++i) sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
+  sql += " ORDER BY " + joined(keys) + " LIMIT ?";
   where.parameters.emplace_back(static_cast<std::int64_t>(limit));
+
   auto rows = connection_->driver().query(sql, where.parameters);
   std::vector<Record> records;
-  while (rows->next()) records.push_back(readRecord(*rows));
+  std::vector<Value> lastKey;
+  while (rows->next()) {
+    records.push_back(readRecord(*rows));
+    if (records.size() == limit) {
+      // The walk's position: order key then identity, in the tuple's order.
+      for (std::size_t i = 0; i < order_.size(); ++i) lastKey.push_back(rows->rawColumn(identity_.size() + i));
+      for (std::size_t i = 0; i < identity_.size(); ++i) lastKey.push_back(rows->rawColumn(i));
+    }
+  }
+  if (records.size() < limit) cursor.atEnd_ = true;
+  else cursor.last_ = std::move(lastKey);
   return records;
 }
 
@@ -245,8 +300,7 @@ void Table::stampDates(Record& record, bool isNew) {
   };
   stamp("Date Modified");
   if (!isNew) return;
-  if (const auto created = definition_->fieldIndex("Date Created");
-      created && isEmptyValue(record.value(*created)))
+  if (const auto created = definition_->fieldIndex("Date Created"); created && isEmptyValue(record.value(*created)))
     stamp("Date Created");
   if (const auto user = definition_->fieldIndex("User Code");
       user && isEmptyValue(record.value(*user)) && !connection_->userCode().empty()) {
@@ -261,31 +315,56 @@ void Table::append(Record& record) {
   std::vector<Value> values;
   values.reserve(insertFields_.size());
   for (const auto index : insertFields_) values.push_back(record.value(index));
-  const InsertResult inserted = connection_->driver().insert(insertSql_, values);
-  record.setRowIdentity(inserted.rowIdentity);
-  if (const auto autoField = definition_->autoIncrementField())
-    record.load(*autoField, inserted.autoIncrement);
+  auto rows = connection_->driver().query(insertSql_, values);
+  if (!rows->next()) throw StoreError("The engine did not report the new row of " + definition_->name());
+  std::vector<Value> identity;
+  for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows->rawColumn(i));
+  if (const auto autoField = definition_->autoIncrementField()) {
+    const std::size_t column = identityKind_ == IdentityKind::AutoIncrement ? 0 : identity_.size();
+    record.load(*autoField, rows->column(column, FieldType::AutoIncrement));
+  }
+  record.setIdentity(std::move(identity));
   record.clearModifications();
 }
 
 std::string Table::lockKeyOf(const Record& record) const {
-  if (lockFields_.empty()) return "#" + valueToText(record.rowIdentity());
-  std::string key;
+  std::string key = "k";
   for (const auto index : lockFields_) {
-    if (!key.empty()) key.push_back('\x1f');
+    key.push_back('\x1f');
     key += upperAscii(valueToText(record.value(index)));
   }
   return key;
+}
+
+std::optional<Record> Table::readByIdentity(const Record& record) {
+  auto rows = connection_->driver().query("SELECT " + selectList() + " FROM " +
+                                              Dialect::quoteIdentifier(definition_->name()) + " WHERE " +
+                                              identityCondition(),
+                                          record.identity());
+  if (!rows->next()) return std::nullopt;
+  return readRecord(*rows);
 }
 
 void Table::edit(Record& record) {
   if (record.isInEdit()) return;
   if (!record.isStored()) throw InputError("Only a stored record can be put into edit.");
   record.attachLock(connection_->driver().locks().lock(definition_->name(), lockKeyOf(record)));
+  // Read the row again under the lock: another workstation may have posted it
+  // since this window read it.
+  const auto fresh = readByIdentity(record);
+  if (!fresh || (identityKind_ == IdentityKind::RowId && lockKeyOf(*fresh) != lockKeyOf(record))) {
+    record.releaseLock();
+    throw StoreError(fmt::format("The {} record was changed or deleted at another workstation.  Open it again.",
+                                 definition_->description()));
+  }
+  for (std::size_t i = 0; i < definition_->fields().size(); ++i) {
+    if (!record.isModified(i)) record.load(i, fresh->value(i));
+  }
 }
 
-void Table::post(Record& record) {
+void Table::post(Record& record, bool keepLock) {
   if (!record.isStored()) throw InputError("Only a stored record can be posted; append a new one.");
+  edit(record);
   stampDates(record, false);
   std::string sql = "UPDATE " + Dialect::quoteIdentifier(definition_->name()) + " SET ";
   std::vector<Value> values;
@@ -295,45 +374,30 @@ void Table::post(Record& record) {
     sql += Dialect::quoteIdentifier(definition_->field(i).name) + " = ?";
     values.push_back(record.value(i));
   }
-  if (values.empty()) {
-    record.releaseLock();
-    return;
+  if (!values.empty()) {
+    sql += " WHERE " + identityCondition() + returningIdentity();
+    values.insert(values.end(), record.identity().begin(), record.identity().end());
+    auto rows = connection_->driver().query(sql, values);
+    if (!rows->next())
+      throw StoreError(fmt::format("The {} record was deleted at another workstation.", definition_->description()));
+    std::vector<Value> identity;
+    for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows->rawColumn(i));
+    record.setIdentity(std::move(identity));
+    record.clearModifications();
   }
-  const Dialect& dialect = connection_->dialect();
-  sql += " WHERE " + std::string(dialect.rowIdentityColumn()) + " = " +
-         std::string(dialect.rowIdentityParameter());
-  values.push_back(record.rowIdentity());
-  const std::string returning = connection_->driver().updateReturning();
-  bool found = false;
-  if (returning.empty()) {
-    found = connection_->driver().execute(sql, values) > 0;
-  } else {
-    auto rows = connection_->driver().query(sql + returning, values);
-    if (rows->next()) {
-      found = true;
-      record.setRowIdentity(rows->rawColumn(0));
-    }
-  }
-  if (!found)
-    throw StoreError(fmt::format("The record of {} was deleted at another workstation.",
-                                 definition_->description()));
-  record.clearModifications();
-  record.releaseLock();
+  if (!keepLock) record.releaseLock();
 }
 
 void Table::cancel(Record& record) { record.releaseLock(); }
 
 void Table::remove(Record& record) {
   if (!record.isStored()) return;
-  const bool hadLock = record.isInEdit();
-  if (!hadLock) edit(record);
-  const Dialect& dialect = connection_->dialect();
-  connection_->driver().execute("DELETE FROM " + Dialect::quoteIdentifier(definition_->name()) +
-                                    " WHERE " + std::string(dialect.rowIdentityColumn()) + " = " +
-                                    std::string(dialect.rowIdentityParameter()),
-                                {record.rowIdentity()});
+  edit(record);
+  connection_->driver().execute(
+      "DELETE FROM " + Dialect::quoteIdentifier(definition_->name()) + " WHERE " + identityCondition(),
+      record.identity());
   record.releaseLock();
-  record.setRowIdentity(std::monostate{});
+  record.setIdentity({});
 }
 
 }  // namespace vantrell::store

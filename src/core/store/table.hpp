@@ -15,10 +15,29 @@ namespace vantrell::store {
 class Connection;
 class ResultRows;
 
+// Where a walk through a table stands: the key of the last row handed out. A
+// fresh cursor starts at the first row (or at a partial key).
+class PageCursor {
+ public:
+  PageCursor() = default;
+  explicit PageCursor(std::vector<Value> fromKey) : from_(std::move(fromKey)) {}
+  bool atEnd() const { return atEnd_; }
+
+ private:
+  friend class Table;
+  std::vector<Value> from_;
+  std::vector<Value> last_;
+  bool atEnd_ = false;
+};
+
 // An open table: its current order (an index tag or a field list), range and
 // filter, and the reads and writes of its records. Reads page from the engine
 // in key order; writes set Date Modified (and Date Created and User Code on new
 // rows). Record locks are taken by edit() and let go by post() or cancel().
+//
+// A row is found again by a stable identity: its autoincrement field, else the
+// key of the table's first unique tag, else the engine's row id (checked
+// against the record's lock key, so a reused row id never hits another row).
 class Table {
  public:
   Table(Connection& connection, const TableDefinition& definition,
@@ -29,7 +48,7 @@ class Table {
   // Throws InputError for an unknown tag or field.
   void setOrder(std::string_view tagName);
   void setOrderByFields(const std::vector<std::string>& fieldNames);
-  // The order of the rows as stored.
+  // The order of the rows' identities.
   void clearOrder();
   const std::string& orderName() const { return orderName_; }
 
@@ -49,63 +68,73 @@ class Table {
   // order, within range and filter.
   std::optional<Record> seek(std::vector<Value> key);
   std::int64_t count();
-  // Up to `limit` records in order, after `after` (a record this table read),
-  // or from the first (or from `from`, a partial key, when given).
-  std::vector<Record> page(std::size_t limit, const Record* after = nullptr,
-                           std::optional<std::vector<Value>> from = std::nullopt);
+  // The next `limit` records in order after the cursor's position; an empty
+  // result (and cursor.atEnd()) when there are no more. Rows that others change
+  // or delete meanwhile never make the walk skip or repeat the rest.
+  std::vector<Record> nextPage(PageCursor& cursor, std::size_t limit);
 
-  // Reads every record in order, a page at a time.
+  // Reads every record in order, a page at a time; the visitor may change or
+  // delete the record it is given.
   template <typename Visit>
   void forEach(Visit visit, std::size_t pageSize = 1000) {
-    std::vector<Record> batch = page(pageSize);
-    while (!batch.empty()) {
+    PageCursor cursor;
+    for (auto batch = nextPage(cursor, pageSize); !batch.empty(); batch = nextPage(cursor, pageSize)) {
       for (auto& record : batch) visit(record);
-      if (batch.size() < pageSize) break;
-      Record last = std::move(batch.back());
-      batch = page(pageSize, &last);
     }
   }
 
   Record newRecord() const { return Record(*definition_); }
-  // Inserts; the record then holds its row identity and autoincrement value.
+  // Inserts; the record then holds its identity and autoincrement value.
   void append(Record& record);
-  // Takes the record lock; throws RecordInUseError (with the owner) when
-  // another window or workstation has the record.
+  // Takes the record lock and reads the row afresh (fields the caller already
+  // changed keep their new values). Throws RecordInUseError (with the owner)
+  // when another window or workstation has the record, StoreError when the row
+  // was deleted or replaced meanwhile.
   void edit(Record& record);
-  // Writes the changed fields and lets the lock go. Throws StoreError when the
-  // row is gone; the record keeps its lock so the caller may cancel.
-  void post(Record& record);
+  // Writes the changed fields (taking the lock first if the record is not in
+  // edit) and lets the lock go unless keepLock. Throws StoreError when the row
+  // is gone; the record keeps its lock then so the caller may cancel.
+  void post(Record& record, bool keepLock = false);
   void cancel(Record& record);
   // Deletes the row; refused with RecordInUseError while another has it.
   void remove(Record& record);
 
  private:
-  struct Order {
-    std::vector<KeyPart> parts;
+  enum class IdentityKind { AutoIncrement, UniqueKey, RowId };
+
+  struct Condition {
+    std::string sql;
+    std::vector<Value> parameters;
   };
 
-  SqlFragment whereClause() const;
+  Condition whereClause() const;
   std::string selectList() const;
+  std::string identityCondition() const;
+  std::string returningIdentity() const;
   Record readRecord(ResultRows& rows) const;
+  std::optional<Record> readByIdentity(const Record& record);
   std::string lockKeyOf(const Record& record) const;
   void stampDates(Record& record, bool isNew);
+  void forgetStatements() { seekSql_.clear(); }
 
   Connection* connection_;
   const TableDefinition* definition_;
   std::shared_ptr<RecordLock> tableLock_;
+  IdentityKind identityKind_ = IdentityKind::RowId;
+  std::vector<KeyPart> identity_;          // selected first in every read
+  std::vector<std::size_t> lockFields_;    // fields whose values name the record's lock
   std::string orderName_;
-  Order order_;
+  std::vector<KeyPart> order_;
   std::vector<Value> rangeStart_;
   std::vector<Value> rangeEnd_;
   std::string filterText_;
   std::vector<SqlFragment> filters_;
-  std::vector<std::size_t> lockFields_;  // fields of the first unique tag
   std::string insertSql_;
+  std::vector<std::size_t> insertFields_;
   // The text of the last seek; its values change from call to call, the text
   // only when the order, range or filter does.
   std::string seekSql_;
   std::size_t seekParts_ = 0;
-  std::vector<std::size_t> insertFields_;
 };
 
 }  // namespace vantrell::store

@@ -81,7 +81,8 @@ Value coerceToField(const FieldDefinition& field, Value value) {
     case FieldType::AutoIncrement:
       if (const auto* number = std::get_if<std::int64_t>(&value)) return integerValue(field, *number);
       if (const auto* real = std::get_if<double>(&value)) {
-        if (std::trunc(*real) != *real) refuse(field, valueToText(value), "not a whole number");
+        if (!std::isfinite(*real) || std::trunc(*real) != *real) refuse(field, valueToText(value), "not a whole number");
+        if (std::abs(*real) > 2147483647.0) refuse(field, valueToText(value), "out of the range of a 32-bit integer");
         return integerValue(field, static_cast<std::int64_t>(*real));
       }
       if (const auto* flag = std::get_if<bool>(&value)) return std::int64_t{*flag ? 1 : 0};
@@ -93,9 +94,14 @@ Value coerceToField(const FieldDefinition& field, Value value) {
       break;
     case FieldType::Money:
       if (const auto* money = std::get_if<Money>(&value)) return *money;
-      if (const auto* real = std::get_if<double>(&value)) return Money::fromDouble(*real);
-      if (const auto* number = std::get_if<std::int64_t>(&value))
+      if (const auto* real = std::get_if<double>(&value)) {
+        if (!std::isfinite(*real) || std::abs(*real) > 9.0e14) refuse(field, valueToText(value), "too large an amount");
+        return Money::fromDouble(*real);
+      }
+      if (const auto* number = std::get_if<std::int64_t>(&value)) {
+        if (*number > 900000000000000 || *number < -900000000000000) refuse(field, valueToText(value), "too large an amount");
         return Money::fromTenThousandths(*number * Money::scale);
+      }
       break;
     case FieldType::Logical:
       if (const auto* flag = std::get_if<bool>(&value)) return *flag;

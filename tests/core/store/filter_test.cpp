@@ -83,28 +83,38 @@ TEST_P(FilterOnEngine, SelectsTheSameRowsOnBothEngines) {
     row.set("Flag", std::int64_t{p.flag});
     patients.append(row);
   }
+  // A row whose logical and number fields were never set reads them as false and 0.
+  Record bare = patients.newRecord();
+  bare.set("Chart Number", std::string("ZZZZ0000"));
+  patients.append(bare);
   struct Row {
     const char* filter;
     std::int64_t count;
   };
   const Row rows[] = {
+      {"Inactive = .F.", 4},
+      {"Flag < 2.5 AND Flag >= 0", 4},
+      {"Flag = 0", 2},
       {"Last Name = 'Smith'", 1},
       {"UPPER(Last Name) = 'SMITH'", 2},
       {"Last Name = \"O'Brien\"", 1},
       {"Last Name = 'Smith   '", 1},  // blank padding does not count
-      {"Date of Birth = CTOD('')", 1},
+      {"Date of Birth = CTOD('')", 2},
       {"Date of Birth <> CTOD('')", 3},
       {"Date of Birth >= CTOD('01/01/1980')", 2},
       {"Date of Birth < CTOD('01/01/1980') OR Inactive", 1},
       {"Inactive = .F. .AND. Flag > 0", 2},
       {".NOT. Inactive AND NOT (Flag = 0)", 2},
-      {"!Inactive", 3},
-      {"Middle Initial = ''", 4},
-      {"EMPTY(Date of Birth)", 1},
+      {"Inactive <> .T.", 4},
+      {"!Inactive", 4},
+      {"Middle Initial = ''", 5},
+      {"EMPTY(Date of Birth)", 2},
+      {"EMPTY(Flag)", 1},
       {"'mit' $ Last Name", 2},
       {"Last Name + First Name = 'Li                  An'", 1},  // fields joined keep their width
       {"Last Name + First Name = 'LiAn'", 0},
       {"Chart Number >= 'S' and Flag # 0", 1},
+      {"Chart Number >= 'S' and Flag = 0", 2},
       {"Last Name = \"x' OR '1'='1\"", 0},  // quotes inside a value stay a value
   };
   for (const auto& row : rows) {

@@ -70,6 +70,32 @@ TEST_P(RecordLocking, ASecondWindowIsRefusedWithTheOwnerUntilPostOrCancel) {
   EXPECT_EQ(ownerRefusing(billingPatients), std::nullopt);
 }
 
+TEST_P(RecordLocking, ALockLetGoInsideAFailedSaveIsGoneWhenTheSaveEnds) {
+  auto alice = space_->connect("ALICE");
+  auto bob = space_->connect("BOB");
+  Table alicePatients = alice->openTable("QVPAT");
+  Table bobPatients = bob->openTable("QVPAT");
+  {
+    Transaction save(*alice);
+    Record patient = readPatient(alicePatients);
+    alicePatients.edit(patient);
+    {
+      Transaction inner(*alice);
+      EXPECT_THROW(alice->executeSql("SELECT * FROM QVPAT WHERE \"No Such Field\" = 1"), StoreError);
+      alicePatients.cancel(patient);
+    }
+    save.commit();
+  }
+  EXPECT_EQ(ownerRefusing(bobPatients), std::nullopt);
+
+  // A session that closes lets its locks go, even if records still hold them.
+  Record held = readPatient(alicePatients);
+  alicePatients.edit(held);
+  EXPECT_TRUE(ownerRefusing(bobPatients).has_value());
+  alice.reset();
+  EXPECT_EQ(ownerRefusing(bobPatients), std::nullopt);
+}
+
 TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
   auto maintenance = space_->connect("ADMIN");
   auto desk = space_->connect("MARY");

@@ -15,10 +15,13 @@ TEST(SqlScript, TableAndFieldNamesTakeTheCataloguesSpelling) {
   EXPECT_EQ(translate("select * from qvtrn.adt where \"chart number\" = ?"),
             std::vector<std::string>{"select * from \"QVTRN\" where \"Chart Number\" = ?"});
   EXPECT_EQ(translate("SELECT SUM(\"Amount\") AS Total FROM \"QVTRN.ADT\" t"),
-            std::vector<std::string>{"SELECT SUM(\"Amount\") AS Total FROM \"QVTRN\" t"});
+            std::vector<std::string>{"SELECT SUM(\"Amount\") AS \"Total\" FROM \"QVTRN\" t"});
   // Values inside quotes are never touched, even when they look like names.
   EXPECT_EQ(translate("DELETE FROM QVPAT WHERE \"Last Name\" = 'qvpat; drop'"),
             std::vector<std::string>{"DELETE FROM \"QVPAT\" WHERE \"Last Name\" = 'qvpat; drop'"});
+  // A type after AS stays a type.
+  EXPECT_EQ(translate("SELECT CAST(\"Amount\" AS NUMERIC) AS due FROM QVTRN"),
+            std::vector<std::string>{"SELECT CAST(\"Amount\" AS NUMERIC) AS \"due\" FROM \"QVTRN\""});
   // A word that only contains a table name is left alone.
   EXPECT_EQ(translate("SELECT QVPATX FROM QVPAT"), std::vector<std::string>{"SELECT QVPATX FROM \"QVPAT\""});
 }

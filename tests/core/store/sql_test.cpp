@@ -31,6 +31,7 @@ TEST_P(SqlOnEngine, TheSystemsFormsRunOnBothEngines) {
       "SELECT \"Chart Number\", SUM(\"Amount\") AS Balance FROM QVTRN WHERE \"Date From\" >= '2026-11-01' "
       "AND \"Transaction Type\" < 'Z' GROUP BY \"Chart Number\" ORDER BY \"Chart Number\"");
   ASSERT_EQ(sums.rows.size(), 2u);
+  EXPECT_EQ(sums.columns, (std::vector<std::string>{"Chart Number", "Balance"}));
   EXPECT_EQ(valueToText(sums.rows[0][0]), "LIAN0000");
   EXPECT_EQ(Money::fromDouble(std::get<double>(sums.rows[0][1])), Money::fromCents(4000));
   EXPECT_EQ(Money::fromDouble(std::get<double>(sums.rows[1][1])), *Money::parse("25.50"));

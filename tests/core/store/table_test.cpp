@@ -89,7 +89,9 @@ TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
   for (int day = 1; day <= 25; ++day) charge(ledger, "CCC", 3, januaryDay(day).c_str(), "4");
   ledger.setOrder("Idxchartdate");  // UPPER(Chart Number);Date From
   std::vector<std::string> order;
-  for (auto& row : ledger.page(4)) order.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso());
+  PageCursor cursor;
+  for (auto& row : ledger.nextPage(cursor, 4))
+    order.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso());
   EXPECT_EQ(order, (std::vector<std::string>{"aaa@2026-02-01", "BBB@", "BBB@2026-03-01", "CCC@2026-01-01"}));
 
   ledger.setRange({Value{std::string("ccc")}}, {Value{std::string("CCC")}});
@@ -104,13 +106,15 @@ TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
                   {Value{std::string("CCC")}, Value{*Date::parse("2026-01-12")}});
   EXPECT_EQ(ledger.count(), 3);
   ledger.cancelRange();
-  auto fromB = ledger.page(2, nullptr, std::vector<Value>{Value{std::string("b")}});
+  PageCursor fromBCursor(std::vector<Value>{Value{std::string("b")}});
+  auto fromB = ledger.nextPage(fromBCursor, 2);
   ASSERT_EQ(fromB.size(), 2u);
   EXPECT_EQ(fromB[0].text("Chart Number"), "BBB");
   EXPECT_TRUE(fromB[0].date("Date From").isEmpty());
 
   ledger.setOrderByFields({"Amount", "Chart Number"});
-  EXPECT_EQ(ledger.page(1)[0].text("Chart Number"), "BBB");
+  PageCursor byAmount;
+  EXPECT_EQ(ledger.nextPage(byAmount, 1)[0].text("Chart Number"), "BBB");
   EXPECT_THROW(ledger.setOrder("NoSuchTag"), InputError);
   EXPECT_THROW(ledger.setOrderByFields({"Amunt"}), InputError);
 }
@@ -161,9 +165,111 @@ TEST_P(TableOnEngine, BadValuesAndFailedSavesLeaveTheDataAsItWas) {
     save.commit();
   }
   EXPECT_EQ(ledger.count(), 1);
-  auto rows = ledger.page(10);
+  PageCursor all;
+  auto rows = ledger.nextPage(all, 10);
   ledger.remove(rows[0]);
   EXPECT_EQ(ledger.count(), 0);
+}
+
+TEST_P(TableOnEngine, AStaleRecordNeverWritesAnotherRow) {
+  ensureTable(*connection_, "QVADD");
+  auto other = space_->connect("JOE");
+  for (const char* name : {"QVPAT", "QVADD"}) {
+    const std::string key = std::string(name) == "QVPAT" ? "Chart Number" : "Code";
+    Table mine = connection_->openTable(name);
+    Table theirs = other->openTable(name);
+    Record first = mine.newRecord();
+    first.set(key, std::string("OLD"));
+    mine.append(first);
+    // They delete the row and make another; on the embedded engine it even gets
+    // the same row id.
+    Record stale = first;
+    PageCursor cursor;
+    Record theirCopy = theirs.nextPage(cursor, 1).at(0);
+    theirs.remove(theirCopy);
+    Record replacement = theirs.newRecord();
+    replacement.set(key, std::string("NEW"));
+    theirs.append(replacement);
+
+    stale.set(name == std::string("QVPAT") ? "Last Name" : "Name", std::string("Mine"));
+    EXPECT_THROW(mine.post(stale), StoreError) << name;
+    mine.cancel(stale);
+    PageCursor check;
+    const auto rows = mine.nextPage(check, 10);
+    ASSERT_EQ(rows.size(), 1u) << name;
+    EXPECT_EQ(rows[0].text(key), "NEW") << name;
+    EXPECT_TRUE(rows[0].isEmpty(name == std::string("QVPAT") ? "Last Name" : "Name")) << name;
+  }
+}
+
+TEST_P(TableOnEngine, AWalkThatChangesOrDeletesItsRowsSeesEachRowOnce) {
+  Table ledger = connection_->openTable("QVTRN");
+  for (int i = 0; i < 60; ++i) charge(ledger, "SAME", 1, "2026-01-01", "1");
+  ledger.setOrder("Idxchartdate");  // every row has the same key: the identity breaks the ties
+  int visited = 0;
+  ledger.forEach(
+      [&](Record& row) {
+        ++visited;
+        row.set("Amount", 2.0);
+        ledger.post(row);
+      },
+      7);
+  EXPECT_EQ(visited, 60);
+  ledger.setFilter("Amount = 1");
+  EXPECT_EQ(ledger.count(), 0);
+  ledger.clearFilter();
+
+  // Deleting as it goes, and another workstation deleting the row a page ended on.
+  auto other = space_->connect("JOE");
+  Table theirs = other->openTable("QVTRN");
+  PageCursor cursor;
+  auto page = ledger.nextPage(cursor, 10);
+  Record lastOfPage = page.back();
+  theirs.remove(lastOfPage);
+  int seen = static_cast<int>(page.size());
+  for (page = ledger.nextPage(cursor, 10); !page.empty(); page = ledger.nextPage(cursor, 10)) {
+    seen += static_cast<int>(page.size());
+    for (auto& row : page) ledger.remove(row);
+  }
+  EXPECT_EQ(seen, 60);
+  EXPECT_EQ(ledger.count(), 10 - 1);
+}
+
+TEST_P(TableOnEngine, ACommitAfterAFailedStatementKeepsNothingOnBothEngines) {
+  Table patients = connection_->openTable("QVPAT");
+  Record first = patients.newRecord();
+  first.set("Chart Number", std::string("AAA"));
+  patients.append(first);
+  Transaction transaction(*connection_);
+  Record kept = patients.newRecord();
+  kept.set("Chart Number", std::string("BBB"));
+  patients.append(kept);
+  Record clash = patients.newRecord();
+  clash.set("Chart Number", std::string("AAA"));
+  EXPECT_THROW(patients.append(clash), DuplicateKeyError);
+  EXPECT_THROW(transaction.commit(), StoreError);
+  EXPECT_EQ(patients.count(), 1);
+
+  // A failure inside a savepoint is undone with it; the outer work stays.
+  {
+    Transaction outer(*connection_);
+    patients.append(kept);
+    {
+      Transaction inner(*connection_);
+      Record again = patients.newRecord();
+      again.set("Chart Number", std::string("AAA"));
+      EXPECT_THROW(patients.append(again), DuplicateKeyError);
+    }
+    outer.commit();
+  }
+  EXPECT_EQ(patients.count(), 2);
+}
+
+TEST_P(TableOnEngine, AutoincrementNumbersWrittenBySqlAreNeverHandedOutAgain) {
+  connection_->executeSql("INSERT INTO QVTRN (\"Chart Number\", \"Case Number\", \"Entry Number\") VALUES ('X', 1, 500)");
+  Table ledger = connection_->openTable("QVTRN");
+  Record next = charge(ledger, "X", 1, "2026-01-01", "1");
+  EXPECT_EQ(next.integer("Entry Number"), 501);
 }
 
 VANTRELL_ON_BOTH_ENGINES(TableOnEngine);

@@ -217,12 +217,19 @@ class PostgresDriver final : public Driver, private RecordLocks {
  public:
   PostgresDriver(const ServerPractice& practice, std::string ownerName, bool createSchema)
       : practice_(practice), ownerName_(std::move(ownerName)) {
-    std::string conninfo;
-    if (const char* server = std::getenv("VANTRELL_SERVER")) conninfo = server;
-    if (!practice.database.empty())
-      conninfo += " dbname='" + practice.database + "'";
-    conninfo += " connect_timeout=10";
-    connection_ = PQconnectdb(conninfo.c_str());
+    // The server's own connection string, then our database over it: passed as
+    // separate parameters, so a practice name cannot add settings of its own.
+    const char* server = std::getenv("VANTRELL_SERVER");
+    const char* keywords[] = {"dbname", "dbname", "connect_timeout", nullptr};
+    const char* values[] = {server != nullptr ? server : "",
+                            practice.database.empty() ? nullptr : practice.database.c_str(), "10", nullptr};
+    if (practice.database.empty()) {
+      keywords[1] = "connect_timeout";
+      values[1] = "10";
+      keywords[2] = nullptr;
+      values[2] = nullptr;
+    }
+    connection_ = PQconnectdbParams(keywords, values, 1);
     if (PQstatus(connection_) != CONNECTION_OK) {
       const std::string detail = PQerrorMessage(connection_);
       PQfinish(connection_);
@@ -256,16 +263,11 @@ class PostgresDriver final : public Driver, private RecordLocks {
 
   std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
     Result result(run(sql, parameters, PGRES_COMMAND_OK));
-    return std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
-  }
-
-  InsertResult insert(const std::string& sql, const std::vector<Value>& parameters) override {
-    Result result(run(sql, parameters, PGRES_TUPLES_OK));
-    InsertResult inserted;
-    inserted.rowIdentity = std::string(PQgetvalue(result.get(), 0, 0));
-    if (PQnfields(result.get()) > 1)
-      inserted.autoIncrement = std::strtoll(PQgetvalue(result.get(), 0, 1), nullptr, 10);
-    return inserted;
+    const auto changed = std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
+    // A savepoint rolled back or a transaction ended: locks let go while the
+    // transaction had failed can go now.
+    if (!pendingUnlocks_.empty()) releasePendingUnlocks();
+    return changed;
   }
 
   void executeScript(const std::string& sql) override {
@@ -273,11 +275,16 @@ class PostgresDriver final : public Driver, private RecordLocks {
     check(result.get(), PGRES_COMMAND_OK, sql);
   }
 
-  std::string insertReturning(std::string_view autoIncrementColumn) const override {
-    if (autoIncrementColumn.empty()) return " RETURNING ctid::text";
-    return " RETURNING ctid::text, " + Dialect::quoteIdentifier(autoIncrementColumn);
+  bool transactionFailed() const override {
+    return PQtransactionStatus(connection_) == PQTRANS_INERROR;
   }
-  std::string updateReturning() const override { return " RETURNING ctid::text"; }
+
+  void advanceAutoIncrement(std::string_view table, std::string_view field) override {
+    const std::string quotedTable = Dialect::quoteIdentifier(table);
+    query("SELECT setval(pg_get_serial_sequence(?, ?), GREATEST((SELECT COALESCE(MAX(" +
+              Dialect::quoteIdentifier(field) + "), 0) FROM " + quotedTable + "), 1))",
+          {Value{quotedTable}, Value{std::string(field)}});
+  }
 
   bool tableExists(std::string_view table) override {
     auto rows = query(
@@ -308,7 +315,10 @@ class PostgresDriver final : public Driver, private RecordLocks {
   }
 
   void begin() override { executeScript("BEGIN"); }
-  void commit() override { executeScript("COMMIT"); }
+  void commit() override {
+    executeScript("COMMIT");
+    if (!pendingUnlocks_.empty()) releasePendingUnlocks();
+  }
   void rollback() override {
     if (PQtransactionStatus(connection_) != PQTRANS_IDLE) executeScript("ROLLBACK");
     releasePendingUnlocks();

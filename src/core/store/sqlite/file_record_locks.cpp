@@ -13,64 +13,74 @@
 namespace vantrell::store {
 namespace {
 
-constexpr off_t lockSlots = off_t{1} << 22;
+// Each lock number owns one byte far beyond the end of the file: (table << 31)
+// + record, so no two lock numbers share a byte. Locks past the end of a file
+// take no space. The holder's name goes into a small slot near the start of
+// the file; slots are shared by hash, so in a rare collision the message may
+// name the wrong person, never the wrong lock.
+constexpr off_t lockRegionStart = off_t{1} << 32;
+constexpr off_t ownerSlots = off_t{1} << 16;
 constexpr off_t ownerSlotSize = 64;
-constexpr off_t ownerRegionStart = lockSlots;
+
+off_t lockByte(LockKey key) {
+  return lockRegionStart + (static_cast<off_t>(key.table) << 31) + static_cast<off_t>(key.record);
+}
+
+off_t ownerSlot(LockKey key) {
+  const auto mixed = static_cast<std::uint64_t>(key.table) * 2654435761u + static_cast<std::uint64_t>(key.record);
+  return static_cast<off_t>(mixed % static_cast<std::uint64_t>(ownerSlots)) * ownerSlotSize;
+}
 
 class FileRecordLocks;
 
 class FileLock final : public RecordLock {
  public:
-  FileLock(FileRecordLocks& owner, LockKey key, off_t slot) : owner_(owner), key_(key), slot_(slot) {}
+  FileLock(std::weak_ptr<FileRecordLocks> owner, LockKey key) : owner_(std::move(owner)), key_(key) {}
   ~FileLock() override;
 
  private:
-  FileRecordLocks& owner_;
+  std::weak_ptr<FileRecordLocks> owner_;
   LockKey key_;
-  off_t slot_;
 };
 
-class FileRecordLocks final : public RecordLocks, public std::enable_shared_from_this<FileRecordLocks> {
+class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLocks> {
  public:
   FileRecordLocks(const std::filesystem::path& file, std::string scope, std::string ownerName)
       : scope_(std::move(scope)), ownerName_(std::move(ownerName)) {
     descriptor_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor_ < 0)
-      throw StoreError("Cannot open the record lock file " + file.string() + ": " +
-                       std::strerror(errno));
+      throw StoreError("Cannot open the record lock file " + file.string() + ": " + std::strerror(errno));
   }
-  ~FileRecordLocks() override {
+  // Closing the descriptor lets every lock of the session go at once, as the
+  // server does when a session ends.
+  ~FileRecordLocks() {
     if (descriptor_ >= 0) ::close(descriptor_);
   }
 
-  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key,
-                                   bool exclusive) override {
+  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key, bool exclusive) {
     const LockKey lockKey = lockKeyFor(scope_, table, key);
-    const off_t slot = static_cast<off_t>(
-        (static_cast<std::uint64_t>(lockKey.table) * 31u + static_cast<std::uint64_t>(lockKey.record)) %
-        static_cast<std::uint64_t>(lockSlots));
     if (!held_.canTake(lockKey, exclusive)) throw RecordInUseError(ownerName_);
     if (held_.isFirst(lockKey)) {
-      if (!setLock(slot, exclusive ? F_WRLCK : F_RDLCK)) throw RecordInUseError(readOwner(slot));
-      if (exclusive) writeOwner(slot);
+      if (!setLock(lockByte(lockKey), exclusive ? F_WRLCK : F_RDLCK)) throw RecordInUseError(readOwner(lockKey));
+      if (exclusive) writeOwner(lockKey);
     }
     held_.add(lockKey, exclusive);
-    return std::make_shared<FileLock>(*this, lockKey, slot);
+    return std::make_shared<FileLock>(weak_from_this(), lockKey);
   }
 
-  void setOwnerName(std::string name) override { ownerName_ = std::move(name); }
-  const std::string& ownerName() const override { return ownerName_; }
-
-  void release(LockKey key, off_t slot) {
-    if (held_.remove(key)) setLock(slot, F_UNLCK);
+  void release(LockKey key) {
+    if (held_.remove(key)) setLock(lockByte(key), F_UNLCK);
   }
+
+  void setOwnerName(std::string name) { ownerName_ = std::move(name); }
+  const std::string& ownerName() const { return ownerName_; }
 
  private:
-  bool setLock(off_t slot, short type) {
+  bool setLock(off_t byte, short type) {
     struct flock request {};
     request.l_type = type;
     request.l_whence = SEEK_SET;
-    request.l_start = slot;
+    request.l_start = byte;
     request.l_len = 1;
     request.l_pid = 0;  // required for open file description locks
     if (::fcntl(descriptor_, F_OFD_SETLK, &request) == 0) return true;
@@ -78,20 +88,18 @@ class FileRecordLocks final : public RecordLocks, public std::enable_shared_from
     throw StoreError(std::string("Record lock failed: ") + std::strerror(errno));
   }
 
-  void writeOwner(off_t slot) {
+  void writeOwner(LockKey key) {
     std::array<char, ownerSlotSize> buffer{};
     std::memcpy(buffer.data(), ownerName_.data(),
                 std::min(ownerName_.size(), static_cast<std::size_t>(ownerSlotSize - 1)));
     // The owner's name is a courtesy for the message; a failed write only makes
     // the message less specific.
-    [[maybe_unused]] const auto written =
-        ::pwrite(descriptor_, buffer.data(), buffer.size(), ownerRegionStart + slot * ownerSlotSize);
+    [[maybe_unused]] const auto written = ::pwrite(descriptor_, buffer.data(), buffer.size(), ownerSlot(key));
   }
 
-  std::optional<std::string> readOwner(off_t slot) const {
+  std::optional<std::string> readOwner(LockKey key) const {
     std::array<char, ownerSlotSize> buffer{};
-    const auto count =
-        ::pread(descriptor_, buffer.data(), buffer.size(), ownerRegionStart + slot * ownerSlotSize);
+    const auto count = ::pread(descriptor_, buffer.data(), buffer.size(), ownerSlot(key));
     if (count <= 0 || buffer[0] == '\0') return std::nullopt;
     return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
   }
@@ -102,26 +110,15 @@ class FileRecordLocks final : public RecordLocks, public std::enable_shared_from
   HeldLocks held_;
 };
 
-FileLock::~FileLock() { owner_.release(key_, slot_); }
+FileLock::~FileLock() {
+  if (auto owner = owner_.lock()) owner->release(key_);
+}
 
-// Locks outlive neither their manager nor their session; the session keeps the
-// manager alive until every lock is gone.
-class SharedFileRecordLocks final : public RecordLocks {
+class SessionFileLocks final : public RecordLocks {
  public:
-  explicit SharedFileRecordLocks(std::shared_ptr<FileRecordLocks> inner) : inner_(std::move(inner)) {}
-  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key,
-                                   bool exclusive) override {
-    auto held = inner_->lock(table, key, exclusive);
-    // Tie the manager's lifetime to the lock.
-    struct Keeper final : RecordLock {
-      std::shared_ptr<RecordLock> lock;
-      std::shared_ptr<FileRecordLocks> manager;
-      ~Keeper() override { lock.reset(); }
-    };
-    auto keeper = std::make_shared<Keeper>();
-    keeper->lock = std::move(held);
-    keeper->manager = inner_;
-    return keeper;
+  explicit SessionFileLocks(std::shared_ptr<FileRecordLocks> inner) : inner_(std::move(inner)) {}
+  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key, bool exclusive) override {
+    return inner_->lock(table, key, exclusive);
   }
   void setOwnerName(std::string name) override { inner_->setOwnerName(std::move(name)); }
   const std::string& ownerName() const override { return inner_->ownerName(); }
@@ -132,9 +129,9 @@ class SharedFileRecordLocks final : public RecordLocks {
 
 }  // namespace
 
-std::unique_ptr<RecordLocks> openFileRecordLocks(const std::filesystem::path& lockFile,
-                                                 std::string scope, std::string ownerName) {
-  return std::make_unique<SharedFileRecordLocks>(
+std::unique_ptr<RecordLocks> openFileRecordLocks(const std::filesystem::path& lockFile, std::string scope,
+                                                 std::string ownerName) {
+  return std::make_unique<SessionFileLocks>(
       std::make_shared<FileRecordLocks>(lockFile, std::move(scope), std::move(ownerName)));
 }
 

@@ -172,7 +172,8 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
 
 class SqliteRows final : public ResultRows {
  public:
-  SqliteRows(sqlite3* db, Statement& statement) : db_(db), statement_(statement) {
+  SqliteRows(sqlite3* db, Statement& statement, bool& failed)
+      : db_(db), statement_(statement), failed_(failed) {
     statement_.setBusy(true);
   }
   ~SqliteRows() override {
@@ -184,6 +185,7 @@ class SqliteRows final : public ResultRows {
     const int result = sqlite3_step(statement_.handle());
     if (result == SQLITE_ROW) return true;
     if (result == SQLITE_DONE) return false;
+    failed_ = true;
     fail(db_, "Reading failed");
   }
   std::size_t columnCount() const override {
@@ -210,6 +212,7 @@ class SqliteRows final : public ResultRows {
  private:
   sqlite3* db_;
   Statement& statement_;
+  bool& failed_;
 };
 
 class SqliteDriver final : public Driver {
@@ -224,6 +227,10 @@ class SqliteDriver final : public Driver {
       throw ConnectionError(directory.string(), detail);
     }
     sqlite3_extended_result_codes(db_, 1);
+    // A misspelt "Field Name" must be an error, not quietly a string as the
+    // engine's old compatibility rule would have it.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // Several workstations' processes share the file: wait for a writer rather
     // than fail at once.
     sqlite3_busy_timeout(db_, 15000);
@@ -245,30 +252,25 @@ class SqliteDriver final : public Driver {
       // The same text is being read further up; give this reader its own copy.
       auto& own = ownStatements_.emplace_back(std::make_unique<Statement>(db_, sql));
       own->bind(parameters);
-      return std::make_unique<SqliteRows>(db_, *own);
+      return std::make_unique<SqliteRows>(db_, *own, failed_);
     }
     statement.bind(parameters);
-    return std::make_unique<SqliteRows>(db_, statement);
+    return std::make_unique<SqliteRows>(db_, statement, failed_);
   }
 
   std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
     Statement& statement = prepared(sql);
     statement.bind(parameters);
     step(statement);
+    // Rolling back (to a savepoint or entirely) or beginning anew clears a failure.
+    if (sql.rfind("ROLLBACK", 0) == 0 || sql.rfind("BEGIN", 0) == 0) failed_ = false;
     return sqlite3_changes64(db_);
-  }
-
-  InsertResult insert(const std::string& sql, const std::vector<Value>& parameters) override {
-    Statement& statement = prepared(sql);
-    statement.bind(parameters);
-    step(statement);
-    const auto rowid = static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
-    return InsertResult{rowid, rowid};
   }
 
   void executeScript(const std::string& sql) override {
     char* error = nullptr;
     if (sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &error) != SQLITE_OK) {
+      failed_ = true;
       const std::string message = error != nullptr ? error : "unknown error";
       sqlite3_free(error);
       if (message.find("UNIQUE constraint failed") != std::string::npos) fail(db_, "Script failed");
@@ -276,8 +278,10 @@ class SqliteDriver final : public Driver {
     }
   }
 
-  std::string insertReturning(std::string_view) const override { return {}; }
-  std::string updateReturning() const override { return {}; }
+  bool transactionFailed() const override { return failed_ && sqlite3_get_autocommit(db_) == 0; }
+  // The embedded engine keeps its own counter (sqlite_sequence) past any value
+  // written explicitly.
+  void advanceAutoIncrement(std::string_view, std::string_view) override {}
 
   bool tableExists(std::string_view table) override {
     auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
@@ -318,7 +322,12 @@ class SqliteDriver final : public Driver {
     auto found = statements_.find(sql);
     if (found == statements_.end()) {
       if (statements_.size() > 500) dropIdleStatements();
-      found = statements_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+      try {
+        found = statements_.emplace(sql, std::make_unique<Statement>(db_, sql)).first;
+      } catch (const StoreError&) {
+        failed_ = true;
+        throw;
+      }
     }
     // Readers of private copies that have finished can go.
     while (!ownStatements_.empty() && !ownStatements_.back()->busy()) ownStatements_.pop_back();
@@ -338,7 +347,10 @@ class SqliteDriver final : public Driver {
     const int result = sqlite3_step(statement.handle());
     // On failure the message must be read before the statement is reset; the
     // next bind resets it.
-    if (result != SQLITE_DONE && result != SQLITE_ROW) fail(db_, "Writing failed");
+    if (result != SQLITE_DONE && result != SQLITE_ROW) {
+      failed_ = true;
+      fail(db_, "Writing failed");
+    }
     sqlite3_reset(statement.handle());
   }
 
@@ -347,6 +359,7 @@ class SqliteDriver final : public Driver {
   SqliteDialect dialect_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
   Statement* last_ = nullptr;
+  bool failed_ = false;
   std::string lastSql_;
   std::vector<std::unique_ptr<Statement>> ownStatements_;
   std::unique_ptr<RecordLocks> locks_;
