@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,10 @@ class Driver {
   // After rows were inserted with explicit autoincrement values, the engine's
   // counter must move past them so that numbers are never handed out twice.
   virtual void advanceAutoIncrement(std::string_view table, std::string_view field) = 0;
+
+  // The row id the engine gave the last insert, where the engine tells it
+  // without a RETURNING clause (cheaper on the embedded engine); none otherwise.
+  virtual std::optional<std::int64_t> lastInsertRowId() const = 0;
 
   virtual bool tableExists(std::string_view table) = 0;
   virtual std::vector<std::string> tableNames() = 0;

@@ -77,8 +77,9 @@ Table::Table(Connection& connection, const TableDefinition& definition,
     columns.push_back(Dialect::quoteIdentifier(definition.field(i).name));
     placeholders.push_back("?");
   }
-  insertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " + rowTuple(columns) +
-               " VALUES " + rowTuple(placeholders) + returningIdentity();
+  plainInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " + rowTuple(columns) +
+                    " VALUES " + rowTuple(placeholders);
+  insertSql_ = plainInsertSql_ + returningIdentity();
   if (const auto autoField = definition.autoIncrementField(); autoField && identityKind_ != IdentityKind::AutoIncrement)
     insertSql_ += ", " + Dialect::quoteIdentifier(definition.field(*autoField).name);
 }
@@ -315,7 +316,17 @@ void Table::append(Record& record) {
   std::vector<Value> values;
   values.reserve(insertFields_.size());
   for (const auto index : insertFields_) values.push_back(record.value(index));
-  auto rows = connection_->driver().query(insertSql_, values);
+  Driver& driver = connection_->driver();
+  if (identityKind_ != IdentityKind::UniqueKey && driver.lastInsertRowId()) {
+    // The row id is the identity (and the autoincrement value, which is its alias).
+    driver.execute(plainInsertSql_, values);
+    const std::int64_t rowId = *driver.lastInsertRowId();
+    if (const auto autoField = definition_->autoIncrementField()) record.load(*autoField, rowId);
+    record.setIdentity({Value{rowId}});
+    record.clearModifications();
+    return;
+  }
+  auto rows = driver.query(insertSql_, values);
   if (!rows->next()) throw StoreError("The engine did not report the new row of " + definition_->name());
   std::vector<Value> identity;
   for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows->rawColumn(i));

@@ -129,7 +129,8 @@ class Table {
   std::vector<Value> rangeEnd_;
   std::string filterText_;
   std::vector<SqlFragment> filters_;
-  std::string insertSql_;
+  std::string insertSql_;           // with RETURNING the identity
+  std::string plainInsertSql_;      // for engines that report the row id themselves
   std::vector<std::size_t> insertFields_;
   // The text of the last seek; its values change from call to call, the text
   // only when the order, range or filter does.

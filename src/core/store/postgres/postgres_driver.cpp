@@ -286,6 +286,8 @@ class PostgresDriver final : public Driver, private RecordLocks {
           {Value{quotedTable}, Value{std::string(field)}});
   }
 
+  std::optional<std::int64_t> lastInsertRowId() const override { return std::nullopt; }
+
   bool tableExists(std::string_view table) override {
     auto rows = query(
         "SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND "

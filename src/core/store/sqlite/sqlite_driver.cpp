@@ -283,6 +283,10 @@ class SqliteDriver final : public Driver {
   // written explicitly.
   void advanceAutoIncrement(std::string_view, std::string_view) override {}
 
+  std::optional<std::int64_t> lastInsertRowId() const override {
+    return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
+  }
+
   bool tableExists(std::string_view table) override {
     auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
                       {Value{std::string(table)}});
