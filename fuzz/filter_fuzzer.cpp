@@ -9,25 +9,10 @@
 #include "store/errors.hpp"
 #include "store/schema_catalogue.hpp"
 #include "store/sql_expression.hpp"
-
-namespace {
+#include "support/plain_dialect.hpp"
 
 using namespace vantrell::store;
-
-struct PlainDialect final : Dialect {
-  std::string_view engineName() const override { return "plain"; }
-  std::string columnDefinition(const FieldDefinition& field) const override { return field.name; }
-  std::string_view rowIdentityColumn() const override { return "id"; }
-  std::string_view rowIdentityParameter() const override { return "?"; }
-  std::string keyColumn(std::string column, FieldType) const override { return column; }
-  Value emptyKeyValue(FieldType) const override { return {}; }
-  std::string padded(std::string expression, int) const override { return expression; }
-  std::string contains(std::string haystack, std::string needle) const override {
-    return haystack + " CONTAINS " + needle;
-  }
-};
-
-}  // namespace
+using vantrell::testing::PlainDialect;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const PlainDialect dialect;

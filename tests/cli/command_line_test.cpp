@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "store/connection.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell {
@@ -59,6 +60,22 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
             "Payment Reference,Charge Reference,Payment Amount,Who Paid,Deposit ID,Date Modified\r\n");
   CliRun quoted = runCli(common + "--practice '" + practice + "' table export QVDEF");
   EXPECT_EQ(quoted.output, "Table,Field,Default,Date Modified\r\n");
+
+  // Values with commas, quotes and line breaks are quoted as RFC 4180 says.
+  {
+    auto connection = space_->connect();
+    connection->executeSql(
+        "INSERT INTO QVDEF (\"Table\", \"Field\", \"Default\") VALUES ('QVPAT', 'City', ?), ('QVPAT', 'State', 'IL')",
+        {store::Value{std::string("Springfield, \"East\"\nside")}});
+  }
+  CliRun rows = runCli(common + "--practice '" + practice + "' table export QVDEF --order Primary");
+  EXPECT_EQ(rows.output,
+            "Table,Field,Default,Date Modified\r\n"
+            "QVPAT,City,\"Springfield, \"\"East\"\"\nside\",\r\n"
+            "QVPAT,State,IL,\r\n");
+  CliRun filtered =
+      runCli(common + "--practice '" + practice + "' table export QVDEF --filter \"Field = 'State'\"");
+  EXPECT_EQ(filtered.output, "Table,Field,Default,Date Modified\r\nQVPAT,State,IL,\r\n");
 
   EXPECT_EQ(runCli(common + "--practice '" + practice + "' table export QVNOPE").exitCode, 2);
   CliRun badFilter = runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");

@@ -39,6 +39,13 @@ std::optional<bool> parseLogical(std::string_view text) {
   return std::nullopt;
 }
 
+// Widths count characters, not bytes: "Peña" is four characters wide.
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char c : text) count += (static_cast<unsigned char>(c) & 0xC0u) != 0x80u ? 1 : 0;
+  return count;
+}
+
 Value integerValue(const FieldDefinition& field, std::int64_t number) {
   if (number < std::numeric_limits<std::int32_t>::min() ||
       number > std::numeric_limits<std::int32_t>::max())
@@ -65,7 +72,7 @@ Value coerceToField(const FieldDefinition& field, Value value) {
     if (field.type == FieldType::Character || field.type == FieldType::Memo) {
       std::string trimmed(trimRight(*text));
       if (field.type == FieldType::Character &&
-          trimmed.size() > static_cast<std::size_t>(field.width))
+          characterCount(trimmed) > static_cast<std::size_t>(field.width))
         throw InputError(fmt::format(
             "The value \"{}\" is too long for the field {} ({} characters at most).", trimmed,
             field.name, field.width));

@@ -4,6 +4,7 @@
 #include "store/schema_catalogue.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/plain_dialect.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell::store {
@@ -12,21 +13,8 @@ namespace {
 using vantrell::testing::EngineTest;
 
 // Refusals happen before any engine is asked; a dialect that writes plain SQL will do.
-struct PlainDialect final : Dialect {
-  std::string_view engineName() const override { return "plain"; }
-  std::string columnDefinition(const FieldDefinition& field) const override { return field.name; }
-  std::string_view rowIdentityColumn() const override { return "id"; }
-  std::string_view rowIdentityParameter() const override { return "?"; }
-  std::string keyColumn(std::string column, FieldType) const override { return column; }
-  Value emptyKeyValue(FieldType) const override { return {}; }
-  std::string padded(std::string expression, int) const override { return expression; }
-  std::string contains(std::string haystack, std::string needle) const override {
-    return haystack + " CONTAINS " + needle;
-  }
-};
-
 TEST(FilterParser, MalformedFiltersAreRefusedWithTheirText) {
-  const PlainDialect dialect;
+  const vantrell::testing::PlainDialect dialect;
   const auto& patients = schemaCatalogue().get("QVPAT");
   struct Row {
     const char* filter;
