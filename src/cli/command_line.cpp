@@ -6,7 +6,9 @@ namespace vantrell::cli {
 namespace {
 
 // Command options that take a value; a later command adds its own here.
-const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order"};
+const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path"};
+// Command flags without a value.
+const std::set<std::string> flagOptions = {"--billing-service"};
 
 }  // namespace
 
@@ -26,7 +28,10 @@ CommandLine CommandLine::parse(const std::vector<std::string>& arguments) {
     else if (argument == "--yes") line.yes = true;
     else if (argument == "--json") line.json = true;
     else if (argument == "--help" || argument == "-h") line.help = true;
+    else if (argument == "--reset-practice") line.resetPractice = true;
+    else if (argument == "--reset-root") line.resetRoot = true;
     else if (valueOptions.count(argument) != 0) line.options[argument] = value();
+    else if (flagOptions.count(argument) != 0) line.options[argument] = "true";
     else if (argument.rfind("--", 0) == 0) throw UsageError("Unknown option " + argument + ".");
     else if (line.noun.empty()) line.noun = argument;
     else if (line.verb.empty()) line.verb = argument;

@@ -27,12 +27,15 @@ struct CommandLine {
   bool yes = false;
   bool json = false;
   bool help = false;
+  bool resetPractice = false;  // as F8 held at start-up
+  bool resetRoot = false;      // as F7 held at start-up
   std::string noun;
   std::string verb;
   std::vector<std::string> arguments;
   std::map<std::string, std::string> options;
   std::vector<std::pair<std::string, std::string>> fields;
 
+  bool has(const std::string& option) const { return options.count(option) != 0; }
   // Throws UsageError naming the bad argument.
   static CommandLine parse(const std::vector<std::string>& arguments);
 };

@@ -22,6 +22,12 @@ class ConsolePrompter final : public ui::Prompter {
     std::cerr << text << '\n';
     return answerYes_ ? 0 : -1;
   }
+  std::optional<std::string> askText(const std::string& text, const std::string& initial) override {
+    // The command line takes such answers as options; the initial value stands.
+    std::cerr << text << '\n';
+    if (initial.empty()) return std::nullopt;
+    return initial;
+  }
 
  private:
   bool ask(const std::string& text) {

@@ -2,6 +2,7 @@
 
 #include <deque>
 #include <initializer_list>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,8 +22,27 @@ class ScriptedPrompter final : public ui::Prompter {
   void error(const std::string& text) override { transcript_.push_back("error: " + text); }
   bool askYesNo(const std::string& text) override { return answer("ask: " + text); }
   bool askOkCancel(const std::string& text) override { return answer("ok/cancel: " + text); }
-  int choose(const std::string& text, const std::vector<std::string>&) override {
-    return answer("choose: " + text) ? 0 : -1;
+  int choose(const std::string& text, const std::vector<std::string>& choices) override {
+    std::string line = "choose: " + text;
+    for (const auto& choice : choices) line += " [" + choice + "]";
+    if (!choices_.empty()) {
+      transcript_.push_back(std::move(line));
+      const int picked = choices_.front();
+      choices_.pop_front();
+      return picked;
+    }
+    return answer(std::move(line)) ? 0 : -1;
+  }
+  // Answers to choose, in order (an index, or -1 to cancel).
+  void scriptChoice(int index) { choices_.push_back(index); }
+  // Answers to askText, in order; an empty optional cancels.
+  void scriptText(std::optional<std::string> answer) { texts_.push_back(std::move(answer)); }
+  std::optional<std::string> askText(const std::string& text, const std::string&) override {
+    transcript_.push_back("text: " + text);
+    if (texts_.empty()) throw std::logic_error("unscripted text question: " + text);
+    auto answer = texts_.front();
+    texts_.pop_front();
+    return answer;
   }
   const std::vector<std::string>& transcript() const { return transcript_; }
 
@@ -36,6 +56,8 @@ class ScriptedPrompter final : public ui::Prompter {
   }
 
   std::deque<bool> answers_;
+  std::deque<std::optional<std::string>> texts_;
+  std::deque<int> choices_;
   std::vector<std::string> transcript_;
 };
 

@@ -36,6 +36,30 @@ std::unique_ptr<Connection> Connection::open(const DataLocation& location, const
   return std::make_unique<Connection>(std::move(driver), options.clock);
 }
 
+std::vector<std::string> Connection::tablesAt(const DataLocation& location) {
+  if (location.engine == Engine::Embedded) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(location.path, error))
+      throw ConnectionError(location.path, "the directory does not exist");
+    if (!std::filesystem::exists(std::filesystem::path(location.path) / dictionaryFileName, error)) return {};
+  }
+  try {
+    auto connection = open(location, {"", nullptr, false});
+    return connection->tableNames();
+  } catch (const MissingPracticeError&) {
+    return {};
+  } catch (const RightsError&) {
+    return {};
+  }
+}
+
+bool Connection::holdsTable(const DataLocation& location, std::string_view tableName) {
+  for (const auto& name : tablesAt(location)) {
+    if (equalsIgnoringCase(name, withoutTableExtension(tableName))) return true;
+  }
+  return false;
+}
+
 Connection::Connection(std::unique_ptr<Driver> driver, const ui::Clock* clock)
     : driver_(std::move(driver)), clock_(clock != nullptr ? clock : &systemClock_) {}
 
@@ -75,10 +99,15 @@ void Connection::createTable(const TableDefinition& table) {
   sql += ")";
   Transaction transaction(*this);
   driver_->executeScript(sql);
+  ensureIndexes(table);
+  transaction.commit();
+}
+
+void Connection::ensureIndexes(const TableDefinition& table) {
   for (const auto& tag : table.tags()) {
-    std::string index = std::string(tag.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ") +
-                        Dialect::quoteIdentifier(Dialect::indexName(table.name(), tag.name)) +
-                        " ON " + Dialect::quoteIdentifier(table.name()) + " (";
+    std::string index = std::string(tag.unique ? "CREATE UNIQUE INDEX IF NOT EXISTS " : "CREATE INDEX IF NOT EXISTS ") +
+                        Dialect::quoteIdentifier(Dialect::indexName(table.name(), tag.name)) + " ON " +
+                        Dialect::quoteIdentifier(table.name()) + " (";
     const auto parts = tagKeyParts(table, tag, dialect());
     for (std::size_t i = 0; i < parts.size(); ++i) {
       if (i > 0) index += ", ";
@@ -86,7 +115,6 @@ void Connection::createTable(const TableDefinition& table) {
     }
     driver_->executeScript(index + ")");
   }
-  transaction.commit();
 }
 
 void Connection::advanceAutoIncrementAfterInsert(const std::string& statement) {

@@ -44,6 +44,11 @@ class Connection {
 
   // Throws ConnectionError (with the system's message) or RightsError.
   static std::unique_ptr<Connection> open(const DataLocation& location, const Options& options);
+  // The tables stored at a location, without creating anything there: empty
+  // for a directory without a dictionary or a server practice that does not
+  // exist. Throws ConnectionError when the place cannot be reached at all.
+  static std::vector<std::string> tablesAt(const DataLocation& location);
+  static bool holdsTable(const DataLocation& location, std::string_view tableName);
   Connection(std::unique_ptr<Driver> driver, const ui::Clock* clock);
   ~Connection();
 
@@ -66,6 +71,8 @@ class Connection {
   Table openTable(std::string_view tableName, OpenMode mode = OpenMode::Shared);
   // Creates the table with its fields and index tags; StoreError on failure.
   void createTable(const TableDefinition& table);
+  // Creates the index tags of a table that it lacks (an older practice).
+  void ensureIndexes(const TableDefinition& table);
 
   // SQL in the system's forms (see SqlScript): table names bare, with ".adt" or
   // quoted, "quoted" field names, '?' for bound values, several statements

@@ -25,6 +25,12 @@ class ConnectionError : public StoreError {
   std::string detail_;
 };
 
+// The server is there but holds no practice of that name.
+class MissingPracticeError : public ConnectionError {
+ public:
+  using ConnectionError::ConnectionError;
+};
+
 // The data path exists but may not be written.
 class RightsError : public StoreError {
  public:

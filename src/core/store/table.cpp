@@ -63,11 +63,12 @@ Table::Table(Connection& connection, const TableDefinition& definition,
   // A record's lock is named by values every workstation sees alike: the first
   // unique key, else the first tag's key, else (a one-row table) the table.
   if (isPlainFieldKey(uniqueKey)) {
-    lockFields_ = fieldsOf(definition, uniqueKey);
+    lockParts_ = uniqueKey;
   } else if (!definition.tags().empty()) {
     const auto firstKey = tagKeyParts(definition, definition.tags().front(), dialect);
-    if (isPlainFieldKey(firstKey)) lockFields_ = fieldsOf(definition, firstKey);
+    if (isPlainFieldKey(firstKey)) lockParts_ = firstKey;
   }
+  lockFields_ = fieldsOf(definition, lockParts_);
 
   std::vector<std::string> columns;
   std::vector<std::string> placeholders;
@@ -356,14 +357,32 @@ std::optional<Record> Table::readByIdentity(const Record& record) {
   return readRecord(*rows);
 }
 
+std::optional<Record> Table::readByLockKey(const Record& record) {
+  std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name());
+  std::vector<Value> values;
+  for (std::size_t i = 0; i < lockParts_.size(); ++i) {
+    sql += (i == 0 ? " WHERE " : " AND ") + lockParts_[i].sql + " = ?";
+    values.push_back(keyValue(lockParts_[i], record.value(lockFields_[i]), connection_->dialect()));
+  }
+  auto rows = connection_->driver().query(sql + " LIMIT 2", values);
+  if (!rows->next()) return std::nullopt;
+  Record found = readRecord(*rows);
+  if (rows->next()) return std::nullopt;  // not one row: nothing to go by
+  return found;
+}
+
 void Table::edit(Record& record) {
   if (record.isInEdit()) return;
   if (!record.isStored()) throw InputError("Only a stored record can be put into edit.");
   record.attachLock(connection_->driver().locks().lock(definition_->name(), lockKeyOf(record)));
   // Read the row again under the lock: another workstation may have posted it
   // since this window read it.
-  const auto fresh = readByIdentity(record);
-  if (!fresh || (identityKind_ == IdentityKind::RowId && lockKeyOf(*fresh) != lockKeyOf(record))) {
+  auto fresh = readByIdentity(record);
+  if (identityKind_ == IdentityKind::RowId && (!fresh || lockKeyOf(*fresh) != lockKeyOf(record))) {
+    fresh = readByLockKey(record);
+    if (fresh) record.setIdentity(fresh->identity());
+  }
+  if (!fresh) {
     record.releaseLock();
     throw StoreError(fmt::format("The {} record was changed or deleted at another workstation.  Open it again.",
                                  definition_->description()));

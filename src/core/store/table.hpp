@@ -113,6 +113,9 @@ class Table {
   std::string returningIdentity() const;
   Record readRecord(ResultRows& rows) const;
   std::optional<Record> readByIdentity(const Record& record);
+  // A row whose engine row id changed (the server moves a row on every update)
+  // is found again by its lock key when exactly one row has it.
+  std::optional<Record> readByLockKey(const Record& record);
   std::string lockKeyOf(const Record& record) const;
   void stampDates(Record& record, bool isNew);
   void forgetStatements() { seekSql_.clear(); }
@@ -123,6 +126,7 @@ class Table {
   IdentityKind identityKind_ = IdentityKind::RowId;
   std::vector<KeyPart> identity_;          // selected first in every read
   std::vector<std::size_t> lockFields_;    // fields whose values name the record's lock
+  std::vector<KeyPart> lockParts_;          // the key those fields make, as SQL
   std::string orderName_;
   std::vector<KeyPart> order_;
   std::vector<Value> rangeStart_;

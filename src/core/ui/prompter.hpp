@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ class Prompter {
   virtual bool askOkCancel(const std::string& text) = 0;
   // Index into choices, or -1 when the person cancels.
   virtual int choose(const std::string& text, const std::vector<std::string>& choices) = 0;
+  // A line of text typed in answer (a directory, a name), or no value when the
+  // person cancels.
+  virtual std::optional<std::string> askText(const std::string& text, const std::string& initial) = 0;
 };
 
 }  // namespace vantrell::ui

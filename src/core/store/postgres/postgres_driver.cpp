@@ -243,7 +243,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
       if (!createSchema) {
         PQfinish(connection_);
         connection_ = nullptr;
-        throw ConnectionError(practice.display(), "no practice of that name on the server");
+        throw MissingPracticeError(practice.display(), "no practice of that name on the server");
       }
       executeScript("CREATE SCHEMA IF NOT EXISTS " + Dialect::quoteIdentifier(practice.schema));
     }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+
+#include "app/application.hpp"
+#include "command_line.hpp"
+#include "console_prompter.hpp"
+#include "ui/clock.hpp"
+#include "ui/launcher.hpp"
+#include "ui/settings.hpp"
+
+namespace vantrell::cli {
+
+// A rule of the system refused the command; its message is already shown.
+class Refused : public std::runtime_error {
+ public:
+  Refused() : std::runtime_error("refused") {}
+};
+
+// Everything a command works with: the ports as the command line fills them,
+// and the application with its root data directory and open practice.
+class Context {
+ public:
+  explicit Context(const CommandLine& line);
+
+  const CommandLine& line() const { return line_; }
+  ui::Prompter& prompter() { return prompter_; }
+  store::Engine engine() const { return line_.server ? store::Engine::Server : store::Engine::Embedded; }
+
+  // Connects to the root data directory (made when missing) without opening a practice.
+  app::Application& application();
+  // Opens --practice, or the practice opened last. Throws Refused when it does not open.
+  practice::OpenPractice& openPractice();
+
+ private:
+  const CommandLine& line_;
+  ConsolePrompter prompter_;
+  ui::IniSettings settings_;
+  ui::ProcessLauncher launcher_;
+  ui::SystemClock clock_;
+  practice::Surroundings surroundings_;
+  std::unique_ptr<app::Application> application_;
+};
+
+int schemaCommand(Context& context);
+int tableCommand(Context& context);
+int practiceCommand(Context& context);
+int optionsCommand(Context& context);
+int practiceInfoCommand(Context& context);
+
+}  // namespace vantrell::cli

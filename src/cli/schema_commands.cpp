@@ -1,0 +1,88 @@
+#include <iostream>
+
+#include <fmt/format.h>
+
+#include "context.hpp"
+#include "output.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+
+namespace vantrell::cli {
+namespace {
+
+store::DataLocation practiceLocation(const Context& context) {
+  if (!context.line().practice) throw UsageError("This command needs --practice PATH.");
+  return {context.engine(), *context.line().practice};
+}
+
+std::string ownerName(const CommandLine& line) { return line.user ? *line.user : "vantrell-cli"; }
+
+}  // namespace
+
+int schemaCommand(Context& context) {
+  const CommandLine& line = context.line();
+  if (line.verb != "create") throw UsageError("Unknown command \"schema " + line.verb + "\".");
+  if (line.arguments.size() != 1) throw UsageError("schema create needs the PATH of the practice.");
+  store::Connection::Options options{ownerName(line), nullptr, true};
+  auto practice = store::Connection::open({context.engine(), line.arguments[0]}, options);
+  app::Application& application = context.application();
+  const auto created = store::createMissingTables(*practice, &application.root());
+  if (line.json) {
+    std::cout << "{\"practice\": " << jsonString(practice->location()) << ", \"created\": [";
+    for (std::size_t i = 0; i < created.size(); ++i) std::cout << (i > 0 ? ", " : "") << jsonString(created[i]);
+    std::cout << "]}\n";
+  } else {
+    std::cout << fmt::format("Created {} tables in {}.\n", created.size(), practice->location());
+  }
+  return done;
+}
+
+int tableCommand(Context& context) {
+  const CommandLine& line = context.line();
+  store::Connection::Options options{ownerName(line), nullptr, false};
+  if (line.verb == "list") {
+    auto practice = store::Connection::open(practiceLocation(context), options);
+    std::vector<std::tuple<std::string, std::string, std::int64_t>> rows;
+    for (const auto& name : practice->tableNames()) {
+      const auto* definition = practice->catalogue().find(name);
+      if (definition == nullptr) continue;
+      rows.emplace_back(definition->name(), definition->description(),
+                        practice->openTable(definition->name()).count());
+    }
+    if (line.json) {
+      std::cout << "[";
+      for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& [name, description, count] = rows[i];
+        std::cout << (i > 0 ? ",\n " : "") << "{\"table\": " << jsonString(name)
+                  << ", \"description\": " << jsonString(description) << ", \"rows\": " << count << "}";
+      }
+      std::cout << "]\n";
+    } else {
+      for (const auto& [name, description, count] : rows)
+        std::cout << fmt::format("{:<10} {:<26} {:>10}\n", name, description, count);
+    }
+    return done;
+  }
+  if (line.verb == "export") {
+    if (line.arguments.size() != 1) throw UsageError("table export needs the name of a TABLE.");
+    auto practice = store::Connection::open(practiceLocation(context), options);
+    store::Table table = practice->openTable(line.arguments[0]);
+    if (const auto order = line.options.find("--order"); order != line.options.end()) table.setOrder(order->second);
+    if (const auto filter = line.options.find("--filter"); filter != line.options.end())
+      table.setFilter(filter->second);
+    const auto& fields = table.definition().fields();
+    std::string out;
+    for (std::size_t i = 0; i < fields.size(); ++i) out += (i > 0 ? "," : "") + csvField(fields[i].name);
+    std::cout << out << "\r\n";
+    table.forEach([&](const store::Record& record) {
+      out.clear();
+      for (std::size_t i = 0; i < fields.size(); ++i)
+        out += (i > 0 ? "," : "") + csvField(store::valueToText(record.value(i)));
+      std::cout << out << "\r\n";
+    });
+    return done;
+  }
+  throw UsageError("Unknown command \"table " + line.verb + "\".");
+}
+
+}  // namespace vantrell::cli

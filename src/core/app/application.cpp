@@ -1,0 +1,202 @@
+#include "app/application.hpp"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "store/errors.hpp"
+#include "store/table_creation.hpp"
+
+namespace vantrell::app {
+
+using practice::OpenOutcome;
+
+std::string defaultRootDirectory(store::Engine engine) {
+  if (engine == store::Engine::Server) return "vantrell_root";
+  const char* data = std::getenv("XDG_DATA_HOME");
+  const char* home = std::getenv("HOME");
+  const std::filesystem::path base = data != nullptr && *data != '\0'
+                                         ? std::filesystem::path(data)
+                                         : std::filesystem::path(home != nullptr ? home : ".") / ".local" / "share";
+  return (base / "vantrell" / "Data").string();
+}
+
+Application::Application(practice::Surroundings& surroundings)
+    : surroundings_(surroundings), programDate_(surroundings.clock) {}
+
+Application::~Application() = default;
+
+bool Application::tryRoot(const std::string& path, bool createWithoutAsking, bool& askAgain) {
+  ui::Prompter& prompter = surroundings_.prompter;
+  const store::DataLocation location{engine_, path};
+  askAgain = false;
+  if (engine_ == store::Engine::Embedded) {
+    std::error_code error;
+    const std::filesystem::path directory(path);
+    if (!std::filesystem::is_directory(directory, error)) {
+      if (!createWithoutAsking) {
+        if (!directory.has_parent_path() || !std::filesystem::is_directory(directory.parent_path(), error))
+          prompter.error(badDrive);
+        askAgain = true;
+        return false;
+      }
+      std::filesystem::create_directories(directory, error);
+      if (error) {
+        prompter.error(store::RightsError(path).what());
+        askAgain = true;
+        return false;
+      }
+    }
+    if (::access(directory.c_str(), W_OK) != 0) {
+      prompter.error(noRightsToPath);
+      askAgain = true;
+      return false;
+    }
+  }
+  if (!store::Connection::holdsTable(location, "QVDBLIST")) {
+    if (!createWithoutAsking && !prompter.askYesNo(notARootDirectory)) {
+      askAgain = true;
+      return false;
+    }
+    auto created = store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, true});
+    store::ensureTable(*created, "QVDBLIST");
+    store::ensureTable(*created, "QVUSR");
+  }
+  root_ = store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, false});
+  rootLocation_ = location;
+  surroundings_.settings.write(practice::settingsKey, practice::rootDataPathValue, path);
+  return true;
+}
+
+bool Application::connectRoot(const StartupOptions& options) {
+  ui::Prompter& prompter = surroundings_.prompter;
+  std::string path = options.rootDirectory.value_or(
+      surroundings_.settings.read(practice::settingsKey, practice::rootDataPathValue).value_or(""));
+  bool ask = path.empty() && !options.createRootWithoutAsking;
+  if (path.empty()) path = defaultRootDirectory(engine_);
+  for (;;) {
+    if (ask) {
+      const auto answer = prompter.askText(askRootDirectory, path);
+      if (!answer) return false;
+      path = *answer;
+    }
+    try {
+      bool askAgain = false;
+      if (tryRoot(path, options.createRootWithoutAsking, askAgain)) return true;
+      if (!askAgain || options.createRootWithoutAsking) return false;
+      ask = true;
+    } catch (const store::ConnectionError& error) {
+      const std::vector<std::string> choices = {"Retry", "Change Data", "Cancel", "Details"};
+      int choice = 3;
+      while (choice == 3) {
+        choice = prompter.choose(std::string(dataFilesNotFound) + "\n" + error.what(), choices);
+        if (choice == 3) prompter.inform(error.location() + ": " + error.detail());
+      }
+      if (choice == 0) {
+        ask = false;
+        continue;
+      }
+      if (choice == 1) {
+        ask = true;
+        continue;
+      }
+      return false;
+    } catch (const store::StoreError& error) {
+      prompter.error(error.what());
+      if (options.createRootWithoutAsking) return false;
+      ask = true;
+    }
+  }
+}
+
+StartupOutcome Application::startUp(const StartupOptions& options) {
+  engine_ = options.engine;
+  markStartUp_ = options.markStartUp;
+  ui::Settings& settings = surroundings_.settings;
+  if (options.resetPractice || options.resetRoot) settings.remove(practice::settingsKey, practice::currentPracticeValue);
+  if (options.resetRoot) settings.remove(practice::settingsKey, practice::rootDataPathValue);
+  if (!connectRoot(options)) return StartupOutcome::Quit;
+  if (!options.openLastPractice) return StartupOutcome::NoPractice;
+  if (const auto last = settings.read(practice::settingsKey, practice::currentPracticeValue); last && !last->empty()) {
+    const OpenOutcome outcome = openPractice(*last);
+    if (outcome == OpenOutcome::Opened) return StartupOutcome::PracticeOpen;
+    if (outcome == OpenOutcome::QuitProgram) return StartupOutcome::Quit;
+  }
+  if (!practiceList().entries().empty()) return StartupOutcome::ShowPracticeList;
+  const OpenOutcome tutorial = installTutorial();
+  return tutorial == OpenOutcome::Opened ? StartupOutcome::PracticeOpen : StartupOutcome::Quit;
+}
+
+void Application::closePractice() { practice_.reset(); }
+
+OpenOutcome Application::afterOpen(practice::PracticeOpener& opener, OpenOutcome outcome) {
+  if (outcome == OpenOutcome::Opened) {
+    practice_ = opener.takeOpened();
+    if (markStartUp_) firstOpen_ = false;
+  }
+  return outcome;
+}
+
+OpenOutcome Application::openPractice(const std::string& path) {
+  closePractice();
+  practice::PracticeOpener opener(surroundings_, *root_);
+  return afterOpen(opener, opener.open({engine_, path}, markStartUp_ && firstOpen_));
+}
+
+OpenOutcome Application::openFromList(const practice::PracticeEntry& entry) {
+  try {
+    if (!store::Connection::holdsTable({engine_, entry.path}, "QVOPT")) {
+      surroundings_.prompter.error(practice::PracticeOpener::dataDoesNotExist);
+      return OpenOutcome::NotOpened;
+    }
+  } catch (const store::ConnectionError&) {
+    surroundings_.prompter.error(practice::PracticeOpener::dataDoesNotExist);
+    return OpenOutcome::NotOpened;
+  }
+  return openPractice(entry.path);
+}
+
+bool Application::removeFromList(const practice::PracticeEntry& entry) {
+  if (!surroundings_.prompter.askYesNo(practice::PracticeList::removeQuestion)) return false;
+  practiceList().remove(entry);
+  return true;
+}
+
+OpenOutcome Application::newPractice(const std::string& name, const std::string& path) {
+  closePractice();
+  practice::PracticeOpener opener(surroundings_, *root_);
+  practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
+  return afterOpen(opener, creation.createPractice(name, path, false, opener));
+}
+
+OpenOutcome Application::installTutorial() {
+  closePractice();
+  practice::PracticeOpener opener(surroundings_, *root_);
+  practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
+  return afterOpen(opener, creation.installTutorial(opener));
+}
+
+bool Application::shutDown() {
+  ui::Prompter& prompter = surroundings_.prompter;
+  if (practice_ && practice_->options.flag("Remind to Backup on Close")) {
+    const std::vector<std::string> choices = {"&Back Up Data Now", "E&xit Program", "Cancel"};
+    for (;;) {
+      const int choice = prompter.choose(backupReminder, choices);
+      if (choice == 1) break;
+      if (choice == 0) {
+        prompter.inform(practice::backupProgramMissing);
+        continue;
+      }
+      return false;
+    }
+  }
+  closePractice();
+  if (markStartUp_) {
+    std::error_code ignored;
+    std::filesystem::remove(surroundings_.places.startupMarker(), ignored);
+  }
+  return true;
+}
+
+}  // namespace vantrell::app

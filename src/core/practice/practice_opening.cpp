@@ -1,0 +1,157 @@
+#include "practice/practice_opening.hpp"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "maintenance/data_conversion.hpp"
+#include "store/errors.hpp"
+#include "store/exclusive_operation_lock.hpp"
+#include "store/names.hpp"
+#include "store/table_creation.hpp"
+
+namespace vantrell::practice {
+
+ProgramPlaces ProgramPlaces::forCurrentUser() {
+  if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0')
+    return {std::filesystem::path(state) / "vantrell"};
+  const char* home = std::getenv("HOME");
+  return {std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "vantrell"};
+}
+
+std::filesystem::path improperShutDownLog(const store::DataLocation& location, const ProgramPlaces& places) {
+  if (location.engine == store::Engine::Embedded) return std::filesystem::path(location.path) / "qvclose.cp";
+  std::string name = location.path;
+  for (char& c : name) {
+    if (c == '/') c = '_';
+  }
+  return places.stateDirectory / ("server-" + name + "-qvclose.cp");
+}
+
+std::unique_ptr<store::Connection> PracticeOpener::connect(const store::DataLocation& location) {
+  try {
+    auto connection = store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, false});
+    surroundings_.settings.write(settingsKey, currentPracticeValue, location.path);
+    return connection;
+  } catch (const store::ConnectionError& error) {
+    surroundings_.prompter.error(error.what());
+  } catch (const store::RightsError& error) {
+    surroundings_.prompter.error(error.what());
+  }
+  return nullptr;
+}
+
+std::optional<std::int64_t> PracticeOpener::storedDataVersion(store::Connection& connection) {
+  const auto columns = connection.driver().columnNames("QVOPT");
+  bool hasVersion = false;
+  for (const auto& column : columns) hasVersion = hasVersion || column == "Data Version Number";
+  if (!hasVersion) return std::nullopt;
+  const auto result = connection.executeSql("SELECT \"Data Version Number\" FROM QVOPT");
+  if (result.rows.empty()) return std::nullopt;
+  if (const auto* number = std::get_if<std::int64_t>(&result.rows[0][0])) return *number;
+  return std::nullopt;
+}
+
+OpenOutcome PracticeOpener::open(const store::DataLocation& location, bool firstOpenAfterStartUp) {
+  opened_.reset();
+  ui::Prompter& prompter = surroundings_.prompter;
+  try {
+    if (const auto busy = store::ExclusiveOperationLock::busyMessage(location)) {
+      prompter.error(*busy);
+      return OpenOutcome::NotOpened;
+    }
+    auto connection = connect(location);
+    if (!connection) return OpenOutcome::NotOpened;
+    if (connection->tableExists("QVPAT") && !connection->tableExists("QVOPT"))
+      store::createMissingTables(*connection, &root_);
+    if (!connection->tableExists("QVOPT")) {
+      prompter.error(dataDoesNotExist);
+      return OpenOutcome::NotOpened;
+    }
+    // An options table of an older layout cannot be read as a record: its
+    // version decides, and the conversion brings it up to date.
+    std::optional<std::int64_t> version;
+    if (maintenance::lacksCataloguedFields(*connection, "QVOPT")) {
+      version = storedDataVersion(*connection).value_or(currentDataVersion - 1);
+      if (version >= currentDataVersion) version = currentDataVersion - 1;
+    } else {
+      version = Options::readAtPracticeOpen(*connection).number("Data Version Number");
+    }
+    if (*version == 1) {
+      prompter.error(incompatible);
+      return OpenOutcome::NotOpened;
+    }
+    if (*version < currentDataVersion) {
+      const OpenOutcome converted = convert(location, connection);
+      if (converted != OpenOutcome::Opened) return converted;
+    }
+    Options options = Options::readAtPracticeOpen(*connection);
+    if (options.number("Data Version Number") < currentDataVersion) {
+      prompter.error(conversionFailed);
+      return OpenOutcome::QuitProgram;
+    }
+    if (firstOpenAfterStartUp) checkStartupMarker(location);
+    const auto name = PracticeList(root_).nameOf(location.path);
+    auto opened = std::make_unique<OpenPractice>(OpenPractice{
+        location, std::move(connection), std::move(options), std::string(captionPrefix) + (name ? *name : nameRemoved)});
+    // The login comes here once users are set up; while there are none,
+    // security is off and every operation is allowed.
+    opened_ = std::move(opened);
+    return OpenOutcome::Opened;
+  } catch (const store::StoreError& error) {
+    prompter.error(error.what());
+  }
+  return OpenOutcome::NotOpened;
+}
+
+OpenOutcome PracticeOpener::convert(const store::DataLocation& location,
+                                    std::unique_ptr<store::Connection>& connection) {
+  ui::Prompter& prompter = surroundings_.prompter;
+  const std::vector<std::string> choices = {"Continue w/o Backup", "&Backup Data Now", "Cancel"};
+  for (;;) {
+    const int choice = prompter.choose(upgradeWarning, choices);
+    if (choice == 0) break;
+    if (choice == 1) {
+      prompter.inform(backupProgramMissing);
+      continue;
+    }
+    return OpenOutcome::QuitProgram;
+  }
+  if (const auto busy = store::ExclusiveOperationLock::busyMessage(location)) {
+    prompter.error(*busy);
+    return OpenOutcome::NotOpened;
+  }
+  connection.reset();
+  {
+    const auto lock = store::ExclusiveOperationLock::take(location, conversionLockMessage);
+    std::vector<std::string> arguments;
+    if (location.engine == store::Engine::Server) arguments.emplace_back("--server");
+    arguments.push_back(location.path);
+    if (surroundings_.launcher.exists(conversionProgram)) surroundings_.launcher.run(conversionProgram, arguments);
+  }
+  // The conversion is judged by the data version it leaves behind.
+  connection = connect(location);
+  if (!connection) return OpenOutcome::NotOpened;
+  const auto version = storedDataVersion(*connection);
+  if (maintenance::lacksCataloguedFields(*connection, "QVOPT") || !version ||
+      *version < currentDataVersion) {
+    prompter.error(conversionFailed);
+    return OpenOutcome::QuitProgram;
+  }
+  return OpenOutcome::Opened;
+}
+
+void PracticeOpener::checkStartupMarker(const store::DataLocation& location) {
+  const auto marker = surroundings_.places.startupMarker();
+  std::error_code error;
+  if (std::filesystem::exists(marker, error)) {
+    surroundings_.prompter.warn(improperShutDown);
+    const auto log = improperShutDownLog(location, surroundings_.places);
+    std::filesystem::create_directories(log.parent_path(), error);
+    std::ofstream(log, std::ios::app) << surroundings_.clock.now().toIso() << "\n";
+    return;
+  }
+  std::filesystem::create_directories(marker.parent_path(), error);
+  std::ofstream(marker, std::ios::trunc) << startupMarkerLine << "\n";
+}
+
+}  // namespace vantrell::practice

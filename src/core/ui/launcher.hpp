@@ -1,0 +1,35 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vantrell::ui {
+
+// Starts a companion program (data conversion, tutorial installer, backup) and
+// waits for it.
+class Launcher {
+ public:
+  virtual ~Launcher() = default;
+  // Whether the program is there to be run.
+  virtual bool exists(const std::string& program) const = 0;
+  // Runs it with the arguments and returns its exit code (-1 when it could not
+  // be started or did not exit normally).
+  virtual int run(const std::string& program, const std::vector<std::string>& arguments) = 0;
+};
+
+// Runs the companion programs installed beside the running program.
+class ProcessLauncher final : public Launcher {
+ public:
+  explicit ProcessLauncher(std::filesystem::path programDirectory);
+  // The directory of the running executable.
+  static std::filesystem::path runningProgramDirectory();
+
+  bool exists(const std::string& program) const override;
+  int run(const std::string& program, const std::vector<std::string>& arguments) override;
+
+ private:
+  std::filesystem::path programDirectory_;
+};
+
+}  // namespace vantrell::ui
