@@ -36,10 +36,17 @@ bool Application::tryRoot(const std::string& path, bool createWithoutAsking, boo
     const std::filesystem::path directory(path);
     if (!std::filesystem::is_directory(directory, error)) {
       if (!createWithoutAsking) {
-        if (!directory.has_parent_path() || !std::filesystem::is_directory(directory.parent_path(), error))
+        if (!directory.has_parent_path() || !std::filesystem::is_directory(directory.parent_path(), error)) {
           prompter.error(badDrive);
-        askAgain = true;
-        return false;
+          askAgain = true;
+          return false;
+        }
+        // A new directory in an existing one is a new root, if the person wants it.
+        if (!prompter.askYesNo(notARootDirectory)) {
+          askAgain = true;
+          return false;
+        }
+        createWithoutAsking = true;
       }
       std::filesystem::create_directories(directory, error);
       if (error) {
@@ -140,8 +147,8 @@ OpenOutcome Application::afterOpen(practice::PracticeOpener& opener, OpenOutcome
 
 OpenOutcome Application::openPractice(const std::string& path) {
   closePractice();
-  practice::PracticeOpener opener(surroundings_, *root_);
-  return afterOpen(opener, opener.open({engine_, path}, markStartUp_ && firstOpen_));
+  practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
+  return afterOpen(opener, opener.open({engine_, path}));
 }
 
 OpenOutcome Application::openFromList(const practice::PracticeEntry& entry) {
@@ -165,14 +172,14 @@ bool Application::removeFromList(const practice::PracticeEntry& entry) {
 
 OpenOutcome Application::newPractice(const std::string& name, const std::string& path) {
   closePractice();
-  practice::PracticeOpener opener(surroundings_, *root_);
+  practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
   practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
   return afterOpen(opener, creation.createPractice(name, path, false, opener));
 }
 
 OpenOutcome Application::installTutorial() {
   closePractice();
-  practice::PracticeOpener opener(surroundings_, *root_);
+  practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
   practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
   return afterOpen(opener, creation.installTutorial(opener));
 }

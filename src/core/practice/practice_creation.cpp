@@ -55,7 +55,7 @@ OpenOutcome PracticeCreation::createPractice(const std::string& givenName, const
         return OpenOutcome::NotOpened;
       }
       PracticeList(root_).add({name, path});
-      return opener.open(location, false);
+      return opener.open(location);
     }
     {
       auto practice = store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, true});
@@ -68,16 +68,15 @@ OpenOutcome PracticeCreation::createPractice(const std::string& givenName, const
     prompter.error(couldNotOpen);
     return OpenOutcome::NotOpened;
   }
-  const OpenOutcome outcome = opener.open(location, false);
+  const OpenOutcome outcome = opener.open(location);
   if (outcome == OpenOutcome::NotOpened) prompter.error(couldNotOpen);
   return outcome;
 }
 
 store::DataLocation PracticeCreation::tutorialLocation() const {
   if (engine_ == store::Engine::Server) {
-    // A practice of its own beside the root's, in the same database.
-    const auto slash = rootLocation_.path.find('/');
-    return {engine_, slash == std::string::npos ? "tutor" : rootLocation_.path.substr(0, slash) + "/tutor"};
+    // A practice of its own named after the root's, in the same database.
+    return {engine_, rootLocation_.path + "_tutor"};
   }
   return {engine_, (std::filesystem::path(rootLocation_.path) / "Tutor").string()};
 }
@@ -106,7 +105,7 @@ OpenOutcome PracticeCreation::installTutorial(PracticeOpener& opener) {
   }
   PracticeList list(root_);
   if (!list.nameOf(location.path)) list.add({tutorialName, location.path});
-  return opener.open(location, false);
+  return opener.open(location);
 }
 
 }  // namespace vantrell::practice

@@ -51,7 +51,7 @@ std::optional<std::int64_t> PracticeOpener::storedDataVersion(store::Connection&
   return std::nullopt;
 }
 
-OpenOutcome PracticeOpener::open(const store::DataLocation& location, bool firstOpenAfterStartUp) {
+OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
   opened_.reset();
   ui::Prompter& prompter = surroundings_.prompter;
   try {
@@ -89,7 +89,10 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location, bool first
       prompter.error(conversionFailed);
       return OpenOutcome::QuitProgram;
     }
-    if (firstOpenAfterStartUp) checkStartupMarker(location);
+    if (firstOpenAfterStartUp_) {
+      checkStartupMarker(location);
+      firstOpenAfterStartUp_ = false;
+    }
     const auto name = PracticeList(root_).nameOf(location.path);
     auto opened = std::make_unique<OpenPractice>(OpenPractice{
         location, std::move(connection), std::move(options), std::string(captionPrefix) + (name ? *name : nameRemoved)});

@@ -59,11 +59,12 @@ enum class OpenOutcome { Opened, NotOpened, QuitProgram };
 // start-up marker, the caption. Every failure leaves no practice open.
 class PracticeOpener {
  public:
-  PracticeOpener(Surroundings& surroundings, store::Connection& root)
-      : surroundings_(surroundings), root_(root) {}
+  // firstOpenAfterStartUp: the next practice to open is the first since the
+  // program started, so the start-up marker is checked and written then.
+  PracticeOpener(Surroundings& surroundings, store::Connection& root, bool firstOpenAfterStartUp = false)
+      : surroundings_(surroundings), root_(root), firstOpenAfterStartUp_(firstOpenAfterStartUp) {}
 
-  // firstOpenAfterStartUp: the start-up marker is checked and written.
-  OpenOutcome open(const store::DataLocation& location, bool firstOpenAfterStartUp);
+  OpenOutcome open(const store::DataLocation& location);
   std::unique_ptr<OpenPractice> takeOpened() { return std::move(opened_); }
 
   static constexpr const char* incompatible = "This data is not compatible with this program.";
@@ -95,6 +96,7 @@ class PracticeOpener {
 
   Surroundings& surroundings_;
   store::Connection& root_;
+  bool firstOpenAfterStartUp_;
   std::unique_ptr<OpenPractice> opened_;
 };
 

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "practice/practice_creation.hpp"
+#include "practice/practice_opening.hpp"
+#include "store/exclusive_operation_lock.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/practice_fixture.hpp"
+
+namespace vantrell::practice {
+namespace {
+
+using vantrell::testing::EngineTest;
+using vantrell::testing::Workstation;
+
+// Another process holds the practice's exclusive-operation lock until it is killed.
+class LockHolder {
+ public:
+  LockHolder(const store::DataLocation& location, const std::string& message) {
+    int ready[2];
+    if (::pipe(ready) != 0) throw std::runtime_error("pipe");
+    child_ = ::fork();
+    if (child_ == 0) {
+      ::close(ready[0]);
+      try {
+        auto lock = store::ExclusiveOperationLock::take(location, message);
+        const char signal = 'L';
+        [[maybe_unused]] auto written = ::write(ready[1], &signal, 1);
+        for (;;) ::pause();
+      } catch (...) {
+        ::_exit(1);
+      }
+    }
+    ::close(ready[1]);
+    char signal = 0;
+    taken_ = ::read(ready[0], &signal, 1) == 1;
+    ::close(ready[0]);
+  }
+  ~LockHolder() { kill(); }
+  bool taken() const { return taken_; }
+  void kill() {
+    if (child_ <= 0) return;
+    ::kill(child_, SIGKILL);
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    child_ = -1;
+  }
+
+ private:
+  pid_t child_ = -1;
+  bool taken_ = false;
+};
+
+// The server notices a killed session a moment later.
+std::optional<std::string> busyAfterSettling(const store::DataLocation& location) {
+  auto busy = store::ExclusiveOperationLock::busyMessage(location);
+  for (int attempt = 0; busy && attempt < 50; ++attempt) {
+    ::usleep(100000);
+    busy = store::ExclusiveOperationLock::busyMessage(location);
+  }
+  return busy;
+}
+
+class PracticeOpening : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    workstation_ = std::make_unique<Workstation>(engine());
+    root_ = workstation_->connectRoot();
+  }
+
+  // A practice of the current layout, on the list under the given name.
+  store::DataLocation makePractice(const std::string& name) {
+    {
+      auto practice = space_->connect();
+      store::createMissingTables(*practice, nullptr);
+    }
+    PracticeList(*root_).add({name, space_->location().path});
+    return space_->location();
+  }
+
+  std::unique_ptr<Workstation> workstation_;
+  std::unique_ptr<store::Connection> root_;
+};
+
+TEST_P(PracticeOpening, TheExclusiveLockRefusesWhileHeldAndIsClearedWhenItsHolderDies) {
+  const auto location = makePractice("Clinic");
+  PracticeOpener opener(workstation_->surroundings, *root_);
+  {
+    LockHolder holder(location, PracticeOpener::conversionLockMessage);
+    ASSERT_TRUE(holder.taken());
+    EXPECT_EQ(opener.open(location), OpenOutcome::NotOpened);
+    EXPECT_EQ(workstation_->prompter.transcript().back(),
+              "error: Autoconversion in progress.  Cannot open data.");
+    holder.kill();
+    EXPECT_EQ(busyAfterSettling(location), std::nullopt);
+  }
+  if (engine() == store::Engine::Embedded) {
+    // The files a crashed holder left are gone after the check.
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(location.path) / "_LpLock.lok"));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(location.path) / "_LpLockM.lok"));
+    // A live holder whose message file is missing: the system's default text.
+    LockHolder holder(location, "");
+    std::filesystem::remove(std::filesystem::path(location.path) / "_LpLockM.lok");
+    EXPECT_EQ(store::ExclusiveOperationLock::busyMessage(location), "Data set is in use.");
+  }
+  EXPECT_EQ(opener.open(location), OpenOutcome::Opened);
+  EXPECT_EQ(opener.takeOpened()->caption, "QelVantrell Advanced - Clinic");
+  EXPECT_EQ(workstation_->settings.read(settingsKey, currentPracticeValue), location.path);
+}
+
+TEST_P(PracticeOpening, PatientsWithoutOptionsGetEveryTableAndTheDefaultOptions) {
+  {
+    auto practice = space_->connect();
+    store::ensureTable(*practice, "QVPAT");
+  }
+  PracticeOpener opener(workstation_->surroundings, *root_);
+  ASSERT_EQ(opener.open(space_->location()), OpenOutcome::Opened);
+  auto opened = opener.takeOpened();
+  EXPECT_TRUE(opened->connection->tableExists("QVTRN"));
+  EXPECT_EQ(opened->options.number("Data Version Number"), 19);
+  EXPECT_EQ(opened->connection->openTable("QVOPT").count(), 1);
+  // No row on the list for this path.
+  EXPECT_EQ(opened->caption, "QelVantrell Advanced - Data Set Name has been removed.");
+  EXPECT_TRUE(workstation_->prompter.transcript().empty());
+}
+
+TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
+  const auto location = makePractice("Old Clinic");
+  // An options table of an older layout: fewer fields, version 18.
+  {
+    auto practice = space_->connect();
+    practice->executeSql("DROP TABLE QVOPT");
+    practice->executeSql(
+        "CREATE TABLE QVOPT (\"Remind to Backup on Close\" Logical, \"Data Version Number\" Integer) IN DATABASE");
+    practice->executeSql("INSERT INTO QVOPT (\"Remind to Backup on Close\", \"Data Version Number\") VALUES (TRUE, 18)");
+  }
+  PracticeOpener opener(workstation_->surroundings, *root_);
+  auto& prompter = workstation_->prompter;
+  prompter.scriptChoice(2);  // Cancel
+  EXPECT_EQ(opener.open(location), OpenOutcome::QuitProgram);
+  EXPECT_NE(prompter.transcript().back().find("This data must be upgraded"), std::string::npos);
+
+  prompter.scriptChoice(1);  // Backup Data Now: no backup program yet, the window comes back
+  prompter.scriptChoice(0);  // Continue w/o Backup
+  ASSERT_EQ(opener.open(location), OpenOutcome::Opened);
+  auto opened = opener.takeOpened();
+  EXPECT_EQ(opened->options.number("Data Version Number"), 19);
+  EXPECT_TRUE(opened->options.flag("Remind to Backup on Close"));  // kept through the conversion
+  EXPECT_EQ(opened->options.number("Ins Aging Column 4"), 120);
+  const auto& lines = prompter.transcript();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "inform: " + std::string(backupProgramMissing)), lines.end());
+  EXPECT_EQ(store::ExclusiveOperationLock::busyMessage(location), std::nullopt);
+
+  // Version 1 data is refused outright.
+  opened.reset();
+  {
+    auto practice = space_->connect();
+    practice->executeSql("UPDATE QVOPT SET \"Data Version Number\" = 1");
+  }
+  EXPECT_EQ(opener.open(location), OpenOutcome::NotOpened);
+  EXPECT_EQ(prompter.transcript().back(), "error: This data is not compatible with this program.");
+}
+
+TEST_P(PracticeOpening, AConversionThatCannotRunEndsTheProgram) {
+  const auto location = makePractice("Old Clinic");
+  {
+    auto practice = space_->connect();
+    store::Table options = practice->openTable("QVOPT");
+    store::Record row = options.newRecord();
+    row.set("Data Version Number", std::int64_t{18});
+    options.append(row);
+  }
+  ui::ProcessLauncher nowhere("/nonexistent");
+  Surroundings surroundings = workstation_->surroundings;
+  Surroundings withoutPrograms{surroundings.prompter, surroundings.settings, nowhere, surroundings.clock,
+                               surroundings.places, surroundings.ownerName};
+  PracticeOpener opener(withoutPrograms, *root_);
+  workstation_->prompter.scriptChoice(0);
+  EXPECT_EQ(opener.open(location), OpenOutcome::QuitProgram);
+  EXPECT_EQ(workstation_->prompter.transcript().back(), "error: The conversion process did not complete successfully");
+}
+
+TEST_P(PracticeOpening, TheStartupMarkerCatchesAnImproperShutDown) {
+  const auto location = makePractice("Clinic");
+  PracticeOpener opener(workstation_->surroundings, *root_, true);
+  const auto marker = workstation_->surroundings.places.startupMarker();
+  ASSERT_EQ(opener.open(location), OpenOutcome::Opened);
+  std::ifstream written(marker);
+  std::string line;
+  std::getline(written, line);
+  EXPECT_EQ(line, PracticeOpener::startupMarkerLine);
+  EXPECT_TRUE(workstation_->prompter.transcript().empty());
+
+  // The program died: the next start finds the marker.
+  PracticeOpener nextStart(workstation_->surroundings, *root_, true);
+  ASSERT_EQ(nextStart.open(location), OpenOutcome::Opened);
+  EXPECT_EQ(workstation_->prompter.transcript().back().rfind("warn: *** WARNING *** WARNING", 0), 0u);
+  std::ifstream log(improperShutDownLog(location, workstation_->surroundings.places));
+  std::getline(log, line);
+  EXPECT_EQ(line, "2026-12-05 09:00:00");
+}
+
+TEST_P(PracticeOpening, NewPracticeChecksItsFieldsAndOpensExistingDataOnlyWhenAsked) {
+  PracticeOpener opener(workstation_->surroundings, *root_);
+  PracticeCreation creation(workstation_->surroundings, *root_, workstation_->rootSpace.location());
+  auto& prompter = workstation_->prompter;
+  const std::string path = space_->location().path;
+  struct Row {
+    std::string name, path, message;
+  };
+  for (const Row& row : {Row{"", path, "A practice name must be entered before creating new data"},
+                         Row{"Clinic", " ", "A data path must be entered before creating new data"},
+                         Row{"tutor", path, "Invalid Practice Name"}}) {
+    EXPECT_EQ(creation.createPractice(row.name, row.path, false, opener), OpenOutcome::NotOpened);
+    EXPECT_EQ(prompter.transcript().back(), "error: " + row.message);
+  }
+  EXPECT_EQ(creation.createPractice("Clinic", path, true, opener), OpenOutcome::NotOpened);
+  EXPECT_EQ(prompter.transcript().back(), "error: " + std::string(PracticeCreation::unsavedRefusal));
+
+  ASSERT_EQ(creation.createPractice("Clinic", path, false, opener), OpenOutcome::Opened);
+  EXPECT_EQ(opener.takeOpened()->caption, "QelVantrell Advanced - Clinic");
+  EXPECT_EQ(PracticeList(*root_).entries(), (std::vector<PracticeEntry>{{"Clinic", path}}));
+
+  // The same place again: the data there is opened only on Yes.
+  prompter = vantrell::testing::ScriptedPrompter{false, true};
+  EXPECT_EQ(creation.createPractice("Second", path, false, opener), OpenOutcome::NotOpened);
+  EXPECT_EQ(prompter.transcript().front(), "ask: " + PracticeCreation::existingDataQuestion(path));
+  EXPECT_EQ(prompter.transcript().back(), "error: " + std::string(PracticeCreation::couldNotOpen));
+  EXPECT_EQ(creation.createPractice("Second", path, false, opener), OpenOutcome::Opened);
+  EXPECT_EQ(PracticeList(*root_).entries().size(), 2u);
+
+  // Two names for one directory: removing one keeps the other.
+  EXPECT_EQ(PracticeList(*root_).remove({"Second", path}), 1);
+  EXPECT_EQ(PracticeList(*root_).entries(), (std::vector<PracticeEntry>{{"Clinic", path}}));
+  EXPECT_EQ(PracticeList::hint({"Clinic", path}), "The data for \"Clinic\" is found in directory " + path + ".");
+}
+
+VANTRELL_ON_BOTH_ENGINES(PracticeOpening);
+
+}  // namespace
+}  // namespace vantrell::practice
