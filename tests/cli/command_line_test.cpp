@@ -7,13 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "store/connection.hpp"
+#include "store/exclusive_operation_lock.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell {
 namespace {
+
+std::string jsonQuoted(const std::string& text) { return "\"" + text + "\""; }
 
 struct CliRun {
   int exitCode = -1;
@@ -106,7 +110,67 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
   EXPECT_NE(badFilter.output.find("The filter \"Last Name =\" is not valid"), std::string::npos);
 }
 
+TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {
+  // On the shared test server every test keeps a root of its own.
+  vantrell::testing::PracticeSpace serverRoot(engine());
+  const std::string flags =
+      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
+  const std::string path = engine() == store::Engine::Server ? space_->location().path
+                                                              : (home_.path() / "Clinic Data").string();
+  CliRun created = runCli(flags + "practice create --name Clinic --path '" + path + "'");
+  ASSERT_EQ(created.exitCode, 0) << created.output;
+  EXPECT_EQ(created.output, "QelVantrell Advanced - Clinic\n");
+  CliRun listed = runCli(flags + "practice list --json");
+  EXPECT_EQ(listed.output, "[{\"name\": \"Clinic\", \"path\": " + jsonQuoted(path) + "}]\n");
+
+  CliRun options = runCli(flags + "--practice '" + path + "' options show --json");
+  ASSERT_EQ(options.exitCode, 0) << options.output;
+  for (const char* expected : {"\"Data Version Number\": 19", "\"Pat Aging Column 1 Start\": 0",
+                               "\"Pat Aging Column 1 End\": 30", "\"Pat Aging Column 2\": 60",
+                               "\"Pat Aging Column 3\": 90", "\"Ins Aging Column 4\": 120"})
+    EXPECT_NE(options.output.find(expected), std::string::npos) << expected;
+
+  CliRun refused =
+      runCli(flags + "--practice '" + path + "' options set \"Pat Aging Column 1 End=30\" \"Pat Aging Column 2=30\"");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.output, "Patient Aging Column 2 must be greater than 30\n");
+  CliRun saved = runCli(flags + "options set \"Pat Aging Column 2=45\" \"Sales Tax Rate=6.25\"");  // the practice opened last
+  EXPECT_EQ(saved.exitCode, 0) << saved.output;
+  EXPECT_NE(runCli(flags + "options show").output.find("Pat Aging Column 2: 45\n"), std::string::npos);
+  EXPECT_EQ(runCli(flags + "options set \"No Such Option=1\"").exitCode, 2);
+
+  EXPECT_EQ(runCli(flags + "practice-info set \"Practice Name=\"").exitCode, 1);
+  EXPECT_EQ(runCli(flags + "practice-info set \"Practice Name=Clinic LLC\" \"Practice Type=Chiropractic\"").exitCode, 0);
+  EXPECT_NE(runCli(flags + "practice-info show").output.find("Practice Name: Clinic LLC\n"), std::string::npos);
+
+  // Removing takes the person's Yes.
+  EXPECT_EQ(runCli(flags + "practice remove --name Clinic --path '" + path + "'").exitCode, 1);
+  EXPECT_EQ(runCli(flags + "--yes practice remove --name Clinic --path '" + path + "'").exitCode, 0);
+  EXPECT_EQ(runCli(flags + "practice list").output, "");
+  EXPECT_EQ(runCli(flags + "practice create --name Tutor --path '" + path + "'").output, "Invalid Practice Name\n");
+}
+
 VANTRELL_ON_BOTH_ENGINES(CommandLineProgram);
+
+TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
+  IsolatedHome home;
+  const std::string path = (home.path() / "Clinic").string();
+  ASSERT_EQ(runCli("practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::filesystem::path lockFile = std::filesystem::path(path) / "_LpLock.lok";
+  {
+    // A stale lock (nobody holds the file) is cleared silently.
+    std::ofstream(lockFile) << "";
+    std::ofstream(std::filesystem::path(path) / "_LpLockM.lok") << "Data maintenance in progress.\r\n";
+    CliRun stale = runCli("practice open '" + path + "'");
+    EXPECT_EQ(stale.exitCode, 0) << stale.output;
+    EXPECT_FALSE(std::filesystem::exists(lockFile));
+  }
+  const auto lock = store::ExclusiveOperationLock::take({store::Engine::Embedded, path}, "Data maintenance in progress.");
+  CliRun busy = runCli("practice open '" + path + "'");
+  EXPECT_EQ(busy.exitCode, 1);
+  EXPECT_EQ(busy.output, "Data maintenance in progress.\n");
+  EXPECT_EQ(runCli("practice open '" + (home.path() / "nowhere").string() + "'").exitCode, 1);
+}
 
 TEST(CommandLine, UsageAndMissingDataHaveTheirExitCodes) {
   IsolatedHome home;
