@@ -140,6 +140,10 @@ Options::Options() : record_(store::schemaCatalogue().get(optionTableName)) {}
 Options Options::readAtPracticeOpen(store::Connection& connection) {
   store::Table table = connection.openTable(optionTableName);
   store::Record options = table.newRecord();
+  // Two workstations opening a practice at once must make one row and fill it
+  // in once: the whole check-and-fill runs with the table to itself.
+  store::Transaction transaction(connection);
+  connection.driver().lockTableUntilCommit(optionTableName);
   if (auto stored = readSingleRow(table)) {
     options = std::move(*stored);
   } else {
@@ -154,6 +158,7 @@ Options Options::readAtPracticeOpen(store::Connection& connection) {
     applyAgingDefaults(options);
     table.post(options);
   }
+  transaction.commit();
   return Options(std::move(options));
 }
 

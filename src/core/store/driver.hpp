@@ -54,6 +54,11 @@ class Driver {
   // without a RETURNING clause (cheaper on the embedded engine); none otherwise.
   virtual std::optional<std::int64_t> lastInsertRowId() const = 0;
 
+  // Inside a transaction: no other session writes the table until this one
+  // ends (a check-then-append of a one-row table). The embedded engine already
+  // lets only one writer in at a time.
+  virtual void lockTableUntilCommit(std::string_view table) = 0;
+
   virtual bool tableExists(std::string_view table) = 0;
   virtual std::vector<std::string> tableNames() = 0;
   virtual std::vector<std::string> columnNames(std::string_view table) = 0;

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <fstream>
 
 #include "practice/practice_creation.hpp"
@@ -241,6 +242,38 @@ TEST_P(PracticeOpening, NewPracticeChecksItsFieldsAndOpensExistingDataOnlyWhenAs
   EXPECT_EQ(PracticeList(*root_).remove({"Second", path}), 1);
   EXPECT_EQ(PracticeList(*root_).entries(), (std::vector<PracticeEntry>{{"Clinic", path}}));
   EXPECT_EQ(PracticeList::hint({"Clinic", path}), "The data for \"Clinic\" is found in directory " + path + ".");
+}
+
+TEST_P(PracticeOpening, TwoWorkstationsOpeningANewPracticeAtOnceMakeOneOptionsRow) {
+  for (int round = 0; round < 3; ++round) {
+    {
+      auto practice = space_->connect();
+      store::ensureTable(*practice, "QVOPT");
+      practice->executeSql("DELETE FROM QVOPT");
+    }
+    std::vector<pid_t> children;
+    for (int workstation = 0; workstation < 2; ++workstation) {
+      const pid_t child = ::fork();
+      if (child == 0) {
+        try {
+          auto practice = space_->connect("WS" + std::to_string(workstation));
+          Options::readAtPracticeOpen(*practice);
+          ::_exit(0);
+        } catch (const std::exception& error) {
+          std::fprintf(stderr, "workstation %d: %s\n", workstation, error.what());
+          ::_exit(1);
+        }
+      }
+      children.push_back(child);
+    }
+    for (const pid_t child : children) {
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    auto practice = space_->connect();
+    EXPECT_EQ(practice->openTable("QVOPT").count(), 1) << "round " << round;
+  }
 }
 
 VANTRELL_ON_BOTH_ENGINES(PracticeOpening);

@@ -288,6 +288,10 @@ class PostgresDriver final : public Driver, private RecordLocks {
 
   std::optional<std::int64_t> lastInsertRowId() const override { return std::nullopt; }
 
+  void lockTableUntilCommit(std::string_view table) override {
+    executeScript("LOCK TABLE " + Dialect::quoteIdentifier(table) + " IN SHARE ROW EXCLUSIVE MODE");
+  }
+
   bool tableExists(std::string_view table) override {
     auto rows = query(
         "SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND "

@@ -287,6 +287,8 @@ class SqliteDriver final : public Driver {
     return static_cast<std::int64_t>(sqlite3_last_insert_rowid(db_));
   }
 
+  void lockTableUntilCommit(std::string_view) override {}
+
   bool tableExists(std::string_view table) override {
     auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
                       {Value{std::string(table)}});
