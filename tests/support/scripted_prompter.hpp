@@ -22,8 +22,8 @@ class ScriptedPrompter final : public ui::Prompter {
   void error(const std::string& text) override { transcript_.push_back("error: " + text); }
   bool askYesNo(const std::string& text) override { return answer("ask: " + text); }
   bool askOkCancel(const std::string& text) override { return answer("ok/cancel: " + text); }
-  int choose(const std::string& text, const std::vector<std::string>& choices) override {
-    std::string line = "choose: " + text;
+  int choose(const std::string& title, const std::string& text, const std::vector<std::string>& choices) override {
+    std::string line = "choose: " + title + (text.empty() ? "" : "\n" + text);
     for (const auto& choice : choices) line += " [" + choice + "]";
     if (!choices_.empty()) {
       transcript_.push_back(std::move(line));

@@ -80,7 +80,9 @@ bool Application::connectRoot(const StartupOptions& options) {
   ui::Prompter& prompter = surroundings_.prompter;
   std::string path = options.rootDirectory.value_or(
       surroundings_.settings.read(practice::settingsKey, practice::rootDataPathValue).value_or(""));
-  bool ask = path.empty() && !options.createRootWithoutAsking;
+  bool createWithoutAsking = options.createRootWithoutAsking;
+  if (path.empty() && options.useDefaultRootWhenUnset && !options.resetRoot) createWithoutAsking = true;
+  bool ask = path.empty() && !createWithoutAsking;
   if (path.empty()) path = defaultRootDirectory(engine_);
   for (;;) {
     if (ask) {
@@ -90,14 +92,15 @@ bool Application::connectRoot(const StartupOptions& options) {
     }
     try {
       bool askAgain = false;
-      if (tryRoot(path, options.createRootWithoutAsking, askAgain)) return true;
+      if (tryRoot(path, createWithoutAsking, askAgain)) return true;
       if (!askAgain || options.createRootWithoutAsking) return false;
       ask = true;
+      createWithoutAsking = false;
     } catch (const store::ConnectionError& error) {
       const std::vector<std::string> choices = {"Retry", "Change Data", "Cancel", "Details"};
       int choice = 3;
       while (choice == 3) {
-        choice = prompter.choose(std::string(dataFilesNotFound) + "\n" + error.what(), choices);
+        choice = prompter.choose(dataFilesNotFound, error.what(), choices);
         if (choice == 3) prompter.inform(error.location() + ": " + error.detail());
       }
       if (choice == 0) {
@@ -113,6 +116,7 @@ bool Application::connectRoot(const StartupOptions& options) {
       prompter.error(error.what());
       if (options.createRootWithoutAsking) return false;
       ask = true;
+      createWithoutAsking = false;
     }
   }
 }
@@ -189,7 +193,7 @@ bool Application::shutDown() {
   if (practice_ && practice_->options.flag("Remind to Backup on Close")) {
     const std::vector<std::string> choices = {"&Back Up Data Now", "E&xit Program", "Cancel"};
     for (;;) {
-      const int choice = prompter.choose(backupReminder, choices);
+      const int choice = prompter.choose(backupReminder, "", choices);
       if (choice == 1) break;
       if (choice == 0) {
         prompter.inform(practice::backupProgramMissing);

@@ -17,6 +17,9 @@ struct StartupOptions {
   std::optional<std::string> rootDirectory;        // given on the command line
   // The command line makes a missing root data directory without asking.
   bool createRootWithoutAsking = false;
+  // A new user (no root data directory set, none asked for with F7) starts on
+  // the default one in the user's data folder, made without asking.
+  bool useDefaultRootWhenUnset = false;
   bool openLastPractice = true;
   // The desktop program checks and writes the start-up marker at its first open.
   bool markStartUp = true;

@@ -111,7 +111,7 @@ OpenOutcome PracticeOpener::convert(const store::DataLocation& location,
   ui::Prompter& prompter = surroundings_.prompter;
   const std::vector<std::string> choices = {"Continue w/o Backup", "&Backup Data Now", "Cancel"};
   for (;;) {
-    const int choice = prompter.choose(upgradeWarning, choices);
+    const int choice = prompter.choose("Warning", upgradeWarning, choices);
     if (choice == 0) break;
     if (choice == 1) {
       prompter.inform(backupProgramMissing);

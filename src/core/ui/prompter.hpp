@@ -19,8 +19,10 @@ class Prompter {
   virtual bool askYesNo(const std::string& text) = 0;
   // An OK/Cancel question; true is OK.
   virtual bool askOkCancel(const std::string& text) = 0;
-  // Index into choices, or -1 when the person cancels.
-  virtual int choose(const std::string& text, const std::vector<std::string>& choices) = 0;
+  // A window of its own with a button per choice ("&" marks the access key).
+  // Returns the index of the choice, or -1 when the person closes the window.
+  virtual int choose(const std::string& title, const std::string& text,
+                     const std::vector<std::string>& choices) = 0;
   // A line of text typed in answer (a directory, a name), or no value when the
   // person cancels.
   virtual std::optional<std::string> askText(const std::string& text, const std::string& initial) = 0;

@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+#include <unistd.h>
+
+#include "app/application.hpp"
+#include "main_window.hpp"
+#include "message_box_prompter.hpp"
+#include "options_dialog.hpp"
+#include "practice_dialogs.hpp"
+#include "modal_answers.hpp"
+#include "ui/settings.hpp"
+
+namespace vantrell::desktop {
+namespace {
+
+using vantrell::testing::ModalAnswers;
+
+// A workstation for the desktop: an empty home of its own, the real companion
+// programs beside the test, settings in memory.
+class DesktopTest : public ::testing::Test {
+ protected:
+  DesktopTest()
+      : home_(std::filesystem::temp_directory_path() / ("vantrell-desktop-" + std::to_string(::getpid()) + "-" +
+                                                        ::testing::UnitTest::GetInstance()->current_test_info()->name())),
+        launcher_(ui::ProcessLauncher::runningProgramDirectory()),
+        clock_(*DateTime::parse("2026-12-05 09:00:00")),
+        surroundings_{prompter_, settings_, launcher_, clock_, practice::ProgramPlaces{home_ / "state"}, "MARY"},
+        application_(surroundings_),
+        window_(application_, prompter_, settings_) {
+    std::filesystem::create_directories(home_);
+  }
+  ~DesktopTest() override {
+    window_.hide();
+    std::error_code ignored;
+    std::filesystem::remove_all(home_, ignored);
+  }
+
+  app::StartupOptions options() const {
+    app::StartupOptions result;
+    result.rootDirectory = (home_ / "Data").string();
+    result.createRootWithoutAsking = true;
+    return result;
+  }
+
+  std::filesystem::path home_;
+  MessageBoxPrompter prompter_;
+  ui::MemorySettings settings_;
+  ui::ProcessLauncher launcher_;
+  ui::FixedClock clock_;
+  practice::Surroundings surroundings_;
+  app::Application application_;
+  MainWindow window_;
+};
+
+QLineEdit* field(QWidget& window, const char* name) {
+  auto* edit = window.findChild<QLineEdit*>(name);
+  EXPECT_NE(edit, nullptr) << name;
+  return edit;
+}
+
+TEST_F(DesktopTest, AFirstStartOnAnEmptyRootAsksForItAndOpensTheTutorial) {
+  ModalAnswers answers;
+  const std::string root = (home_ / "New Root").string();
+  answers.then([&](QWidget& dialog) {
+    auto* edit = dialog.findChild<QLineEdit*>("answer");
+    ASSERT_NE(edit, nullptr);
+    edit->setText(QString::fromStdString(root));
+    ModalAnswers::clickButton("OK")(dialog);
+  });
+  answers.then(ModalAnswers::clickButton("Yes"));
+  bool started = false;
+  app::StartupOptions startup;  // nothing set: the root data directory is asked for
+  answers.run([&] { started = window_.start(startup); });
+  ASSERT_TRUE(started);
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{app::Application::notARootDirectory});
+  EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Medical Group (Tutorial Data)");
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(root) / "Tutor"));
+  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(), "December 5, 2026");
+}
+
+TEST_F(DesktopTest, ANewPracticeMadeInItsWindowOpens) {
+  ASSERT_TRUE(window_.start(options()));
+  ModalAnswers answers;
+  const std::string path = (home_ / "Clinic").string();
+  answers.then([&](QWidget& dialog) {
+    field(dialog, "name")->setText("");
+    field(dialog, "path")->setText(QString::fromStdString(path));
+  });
+  // With no name: the system's message, and the window stays.
+  answers.then(ModalAnswers::clickButton("OK"));
+  answers.then(ModalAnswers::clickButton("Cancel"));
+  answers.run([&] {
+    QTimer::singleShot(100, [&] {
+      auto* dialog = QApplication::activeModalWidget();
+      dialog->findChild<QPushButton*>("create")->click();
+      field(*dialog, "name")->setText("Clinic");
+      dialog->findChild<QPushButton*>("create")->click();
+    });
+    window_.newPractice();
+  });
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"A practice name must be entered before creating new data"});
+  EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Clinic");
+  EXPECT_EQ(application_.practiceList().entries().back().path, path);
+}
+
+TEST_F(DesktopTest, ARefusedOptionsSaveShowsTheSystemsMessageAndKeepsTheWindow) {
+  ASSERT_TRUE(window_.start(options()));
+  ModalAnswers answers;
+  bool stillOpen = false;
+  answers.then([&](QWidget& dialog) {
+    field(dialog, "Pat Aging Column 1 End")->setText("30");
+    field(dialog, "Pat Aging Column 2")->setText("30");
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+  });
+  answers.then(ModalAnswers::clickButton("OK"));
+  answers.then([&](QWidget& dialog) {
+    stillOpen = dialog.objectName() == "ProgramOptions";
+    dialog.close();
+  });
+  answers.run([&] { window_.programOptions(); });
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Patient Aging Column 2 must be greater than 30"});
+  EXPECT_TRUE(stillOpen);
+  EXPECT_EQ(application_.practice()->options.number("Pat Aging Column 2"), 60);
+}
+
+TEST_F(DesktopTest, AFutureProgramDateIsWarnedAboutAndTaken) {
+  ASSERT_TRUE(window_.start(options()));
+  ModalAnswers answers;
+  answers.then([&](QWidget& dialog) {
+    dialog.findChild<QCalendarWidget*>("calendar")->setSelectedDate(QDate(2026, 12, 24));
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  answers.then(ModalAnswers::clickButton("OK"));
+  answers.run([&] { window_.setProgramDate(); });
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"The date you have selected is a future date"});
+  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(), "December 24, 2026");
+}
+
+}  // namespace
+}  // namespace vantrell::desktop
+
+int main(int argc, char** argv) {
+  // Without a display the tests run on the offscreen platform.
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
