@@ -20,8 +20,31 @@ Context::Context(const CommandLine& line)
       prompter_(line.yes),
       settings_(ui::IniSettings::defaultFile()),
       launcher_(ui::ProcessLauncher::runningProgramDirectory()),
+      login_(line, prompter_),
       surroundings_{prompter_, settings_, launcher_, clock_, practice::ProgramPlaces::forCurrentUser(),
-                    ownerName(line)} {}
+                    ownerName(line), &login_} {}
+
+Context::~Context() {
+  if (!application_) return;
+  try {
+    application_->closePractice();
+  } catch (const std::exception&) {
+    // The presence row goes stale by itself within three minutes.
+  }
+}
+
+bool CommandLineLogin::run(security::LoginWindow& window) {
+  if (!line_.user) {
+    prompter_.error("This practice has users: log in with --user CODE --password PW.");
+    return false;
+  }
+  return window.submit(*line_.user, line_.password.value_or("")) == security::LoginWindow::Outcome::LoggedIn;
+}
+
+void Context::require(int permissionItem) {
+  security::Security* guard = application().security();
+  if (guard != nullptr && !guard->hasPermission(permissionItem, false)) throw Refused();
+}
 
 app::Application& Context::application() {
   if (application_) return *application_;

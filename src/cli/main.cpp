@@ -39,6 +39,14 @@ Commands:
   options show | set FIELD=VALUE...        the practice's program options
   practice-info show | set FIELD=VALUE... [--billing-service]
                                            the practice (or billing service) information
+  user list | add CODE FIELD=VALUE... | edit CODE FIELD=VALUE... | delete CODE
+                                           the practice's users ("Password=" is taken in clear and
+                                           stored only as a verifier)
+  user password CODE                       a new password, read from standard input (twice)
+  permission show [ITEM] | set ITEM "Level N=BOOL"...
+                                           the permissions of the access levels
+  permission check ITEM                    whether the logged-in user may do the operation
+  login-log show                           the login and logout log
 
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.
 )";
@@ -54,6 +62,9 @@ int run(const CommandLine& line) {
   if (line.noun == "practice") return practiceCommand(context);
   if (line.noun == "options") return optionsCommand(context);
   if (line.noun == "practice-info") return practiceInfoCommand(context);
+  if (line.noun == "user") return userCommand(context);
+  if (line.noun == "permission") return permissionCommand(context);
+  if (line.noun == "login-log") return loginLogCommand(context);
   throw UsageError(fmt::format("Unknown command \"{} {}\". Try vantrell-cli --help.", line.noun, line.verb));
 }
 

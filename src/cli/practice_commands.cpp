@@ -5,6 +5,7 @@
 #include "context.hpp"
 #include "output.hpp"
 #include "practice/practice_information.hpp"
+#include "security/permission_list.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -57,8 +58,12 @@ int practiceCommand(Context& context) {
     return done;
   }
   if (line.verb == "open") {
-    if (!line.arguments.empty()) return opened(context, application.openPractice(line.arguments[0]));
-    context.openPractice();
+    if (!line.arguments.empty()) {
+      if (application.openPractice(line.arguments[0]) != practice::OpenOutcome::Opened) throw Refused();
+    } else {
+      context.openPractice();
+    }
+    context.require(security::permission_item::openPractice);
     return opened(context, practice::OpenOutcome::Opened);
   }
   if (line.verb == "tutorial") return opened(context, application.installTutorial());
@@ -74,8 +79,8 @@ int optionsCommand(Context& context) {
   }
   if (line.verb == "set") {
     if (line.fields.empty()) throw UsageError("options set needs FIELD=VALUE pairs.");
-    // No security yet: nobody can be logged off until users are set up.
-    practice::OptionsWindow window(*open.connection, context.prompter(), false);
+    context.require(security::permission_item::editProgramOptions);
+      practice::OptionsWindow window(*open.connection, context.prompter(), open.security && open.security->isOn());
     applyFields(line, window.fields());
     if (!window.save()) throw Refused();
     open.options = window.options();
@@ -88,6 +93,8 @@ int optionsCommand(Context& context) {
 int practiceInfoCommand(Context& context) {
   const CommandLine& line = context.line();
   practice::OpenPractice& open = context.openPractice();
+  context.require(line.verb == "set" ? security::permission_item::editPracticeInformation
+                                     : security::permission_item::viewPracticeInformation);
   practice::PracticeInformationWindow window(*open.connection, context.prompter());
   const bool billing = line.has("--billing-service");
   if (line.verb == "show") {

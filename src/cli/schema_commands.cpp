@@ -4,6 +4,7 @@
 
 #include "context.hpp"
 #include "output.hpp"
+#include "security/permission_list.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
@@ -37,9 +38,21 @@ int schemaCommand(Context& context) {
   return done;
 }
 
+// A practice with users shows its tables only to a user who may maintain its
+// files; without users, security is off.
+void guardTables(Context& context) {
+  const store::DataLocation location = practiceLocation(context);
+  if (!store::Connection::holdsTable(location, "QVSEC")) return;
+  auto probe = store::Connection::open(location, {"", nullptr, false});
+  if (probe->openTable("QVSEC").count() == 0) return;
+  context.openPractice();
+  context.require(security::permission_item::fileMaintenance);
+}
+
 int tableCommand(Context& context) {
   const CommandLine& line = context.line();
   store::Connection::Options options{ownerName(line), nullptr, false};
+  guardTables(context);
   if (line.verb == "list") {
     auto practice = store::Connection::open(practiceLocation(context), options);
     std::vector<std::tuple<std::string, std::string, std::int64_t>> rows;

@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
                                       login != nullptr ? login : "vantrell"};
   app::Application program(surroundings);
   desktop::MainWindow window(program, prompter, settings);
+  surroundings.loginPrompt = &window.loginPrompt();
   if (!window.start(options)) return 0;
   return QApplication::exec();
 }

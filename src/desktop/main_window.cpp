@@ -18,6 +18,9 @@
 
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
+#include "security/permission_list.hpp"
+#include "security_dialogs.hpp"
+#include "store/errors.hpp"
 #include "window_placement.hpp"
 
 namespace vantrell::desktop {
@@ -28,7 +31,11 @@ constexpr const char* noPracticeCaption = "QelVantrell Advanced";
 }  // namespace
 
 MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompter, ui::Settings& settings)
-    : application_(application), prompter_(prompter), settings_(settings), enterMovesFocus_(new EnterMovesFocus(this)) {
+    : application_(application),
+      prompter_(prompter),
+      settings_(settings),
+      enterMovesFocus_(new EnterMovesFocus(this)),
+      loginDialog_(std::make_unique<LoginDialog>(this, prompter)) {
   setObjectName("MainWindow");
   setWindowTitle(noPracticeCaption);
   prompter_.setParent(this);
@@ -54,12 +61,19 @@ MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompt
   logOffTimer_.setInterval(5 * 1000);
   connect(&logOffTimer_, &QTimer::timeout, this, &MainWindow::idleCheck);
   qApp->installEventFilter(enterMovesFocus_);
+  activity_ = new ActivityWatch(application_.clock(), this);
+  qApp->installEventFilter(activity_);
 
   resize(1100, 700);
   WindowPlacement::restore(*this, settings_);
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(enterMovesFocus_); }
+MainWindow::~MainWindow() {
+  qApp->removeEventFilter(enterMovesFocus_);
+  qApp->removeEventFilter(activity_);
+}
+
+security::LoginPrompt& MainWindow::loginPrompt() { return *loginDialog_; }
 
 void MainWindow::buildMenus() {
   // Every subsystem has its menu; an entry whose window does not exist yet is
@@ -70,6 +84,7 @@ void MainWindow::buildMenus() {
       {"&File", "Program &Options...", QKeySequence(), &MainWindow::programOptions},
       {"&File", "Practice &Information...", QKeySequence(), &MainWindow::practiceInformation},
       {"&File", "Set Program &Date...", QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::setProgramDate},
+      {"&File", "Log In As &Another User...", QKeySequence(), &MainWindow::logInAsAnotherUser},
       {"&File", "&Backup Data...", QKeySequence(), nullptr},
       {"&File", "&Restore Data...", QKeySequence(), nullptr},
       {"&File", "File &Maintenance...", QKeySequence(), nullptr},
@@ -90,9 +105,9 @@ void MainWindow::buildMenus() {
       {"&Reports", "&Day Sheets", QKeySequence(), nullptr},
       {"&Reports", "&Aging Reports", QKeySequence(), nullptr},
       {"&Reports", "&Practice Analysis", QKeySequence(), nullptr},
-      {"&Tools", "&Security Setup", QKeySequence(), nullptr},
-      {"&Tools", "&Permissions", QKeySequence(), nullptr},
-      {"&Tools", "&Login/Password Management", QKeySequence(), nullptr},
+      {"&Tools", "&Security Setup...", QKeySequence(), &MainWindow::securitySetup},
+      {"&Tools", "&Permissions...", QKeySequence(), &MainWindow::permissions},
+      {"&Tools", "&Login/Password Management...", QKeySequence(), &MainWindow::loginPasswordManagement},
   };
   QMenu* fileMenu = nullptr;
   std::map<std::string, QMenu*> menus;
@@ -107,7 +122,8 @@ void MainWindow::buildMenus() {
     action->setShortcut(entry.shortcut);
     connect(action, &QAction::triggered, this, entry.handler);
     menu->menuAction()->setVisible(true);
-    if (entry.handler == &MainWindow::programOptions || entry.handler == &MainWindow::practiceInformation)
+    if (std::string(entry.menu) == "&Tools" || entry.handler == &MainWindow::programOptions ||
+        entry.handler == &MainWindow::practiceInformation || entry.handler == &MainWindow::logInAsAnotherUser)
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
   }
@@ -148,15 +164,25 @@ void MainWindow::practiceChanged() {
   setWindowTitle(open != nullptr ? QString::fromStdString(open->caption) : QString(noPracticeCaption));
   for (QAction* action : practiceActions_) action->setEnabled(open != nullptr);
   enterMovesFocus_->setEnabled(open != nullptr && open->options.flag("Use ENTER for next Field"));
-  if (open != nullptr && open->options.autoLogOff()) logOffTimer_.start();
+  security::Security* guard = application_.security();
+  const bool loggedIn = guard != nullptr && guard->loggedIn();
+  if (open != nullptr && open->options.autoLogOff() && loggedIn) logOffTimer_.start();
   else logOffTimer_.stop();
-  presenceTimer_.start();
-  user_->setText(QString());
+  if (loggedIn) presenceTimer_.start();
+  else presenceTimer_.stop();
+  user_->setText(loggedIn ? tr("User: %1").arg(QString::fromStdString(guard->userCode())) : QString());
+  activity_->touch();
 }
+
+bool MainWindow::allowed(int permissionItem) { return application_.hasPermission(permissionItem); }
 
 void MainWindow::openPractice() {
   PracticeListDialog dialog(application_, this);
   dialog.exec();
+  if (loginDialog_->exitRequested()) {
+    close();
+    return;
+  }
   practiceChanged();
 }
 
@@ -168,8 +194,8 @@ void MainWindow::newPractice() {
 
 void MainWindow::programOptions() {
   practice::OpenPractice* open = application_.practice();
-  if (open == nullptr) return;
-  OptionsDialog dialog(*open->connection, prompter_, false, this);
+  if (open == nullptr || !allowed(security::permission_item::editProgramOptions)) return;
+  OptionsDialog dialog(*open->connection, prompter_, application_.security() != nullptr && application_.security()->isOn(), this);
   if (dialog.exec() == QDialog::Accepted) {
     open->options = dialog.options();
     practiceChanged();
@@ -178,12 +204,13 @@ void MainWindow::programOptions() {
 
 void MainWindow::practiceInformation() {
   practice::OpenPractice* open = application_.practice();
-  if (open == nullptr) return;
+  if (open == nullptr || !allowed(security::permission_item::viewPracticeInformation)) return;
   PracticeInformationDialog dialog(*open->connection, prompter_, this);
   dialog.exec();
 }
 
 void MainWindow::setProgramDate() {
+  if (!allowed(security::permission_item::setProgramDate)) return;
   ProgramDateDialog dialog(application_.programDate(), prompter_, this);
   dialog.exec();
   refreshProgramDate();
@@ -193,13 +220,60 @@ void MainWindow::refreshProgramDate() {
   programDate_->setText(QString::fromStdString(application_.programDate().panelText()));
 }
 
+void MainWindow::securitySetup() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr || !allowed(security::permission_item::editSecurity)) return;
+  SecuritySetupDialog dialog(*open->connection, prompter_, application_.clock(), this);
+  dialog.exec();
+  practiceChanged();
+}
+
+void MainWindow::permissions() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr || !allowed(security::permission_item::permissions)) return;
+  if (open->security) open->security->reloadPermissions();
+  PermissionsDialog dialog(*open->connection, this);
+  if (dialog.exec() == QDialog::Accepted && open->security) open->security->reloadPermissions();
+}
+
+void MainWindow::loginPasswordManagement() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr || !allowed(security::permission_item::loginPasswordManagement)) return;
+  LoginPasswordManagementDialog dialog(*open->connection, prompter_, this);
+  dialog.exec();
+}
+
+void MainWindow::logInAsAnotherUser() {
+  security::Security* guard = application_.security();
+  if (guard == nullptr || !guard->isOn()) return;
+  security::LoginWindow window(*guard, security::LoginMode::Normal);
+  loginDialog_->run(window);
+  if (loginDialog_->exitRequested()) close();
+  practiceChanged();
+}
+
 void MainWindow::presenceRefresh() {
-  // Keeping this workstation's row in the users-in-program table fresh comes
-  // with users and login.
+  if (security::Security* guard = application_.security()) {
+    try {
+      guard->touchUser();
+    } catch (const store::StoreError&) {
+      // The next refresh tries again; the row goes stale only after three minutes.
+    }
+  }
 }
 
 void MainWindow::idleCheck() {
-  // The idle check against "Log Off Min" comes with users and login.
+  security::Security* guard = application_.security();
+  practice::OpenPractice* open = application_.practice();
+  if (guard == nullptr || open == nullptr || !guard->loggedIn()) return;
+  logOffTimer_.stop();
+  const bool stays = guard->idleCheck(activity_->lastActivity(), open->options.number("Log Off Min"), appointmentBook_,
+                                      *loginDialog_);
+  if (!stays || loginDialog_->exitRequested()) {
+    close();
+    return;
+  }
+  practiceChanged();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
@@ -209,6 +283,16 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   }
   WindowPlacement::save(*this, settings_);
   event->accept();
+}
+
+bool ActivityWatch::eventFilter(QObject*, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::MouseButtonPress:
+    case QEvent::Wheel: touch(); break;
+    default: break;
+  }
+  return false;
 }
 
 bool EnterMovesFocus::eventFilter(QObject* watched, QEvent* event) {

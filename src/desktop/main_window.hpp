@@ -5,6 +5,9 @@
 
 #include "app/application.hpp"
 #include "message_box_prompter.hpp"
+#include "security/security.hpp"
+
+#include <memory>
 
 class QLabel;
 class QMdiArea;
@@ -13,6 +16,7 @@ class QPushButton;
 namespace vantrell::desktop {
 
 class EnterMovesFocus;
+class ActivityWatch;
 
 // The main window: menus for every subsystem (an entry shows once its window
 // exists), the toolbar, the status bar with the program date and the user,
@@ -33,6 +37,13 @@ class MainWindow : public QMainWindow {
   void programOptions();
   void practiceInformation();
   void setProgramDate();
+  void securitySetup();
+  void permissions();
+  void loginPasswordManagement();
+  void logInAsAnotherUser();
+
+  // The login dialog the program's practices log in with.
+  security::LoginPrompt& loginPrompt();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -50,6 +61,7 @@ class MainWindow : public QMainWindow {
   void refreshProgramDate();
   void presenceRefresh();
   void idleCheck();
+  bool allowed(int permissionItem);
 
   app::Application& application_;
   MessageBoxPrompter& prompter_;
@@ -59,8 +71,28 @@ class MainWindow : public QMainWindow {
   QLabel* user_;
   QTimer presenceTimer_;
   QTimer logOffTimer_;
+  ActivityWatch* activity_;
   std::vector<QAction*> practiceActions_;
   EnterMovesFocus* enterMovesFocus_;
+  std::unique_ptr<class LoginDialog> loginDialog_;
+  security::AlwaysConsent appointmentBook_;
+};
+
+// Every key and click counts as activity for automatic log-off.
+class ActivityWatch : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ActivityWatch(const ui::Clock& clock, QObject* parent) : QObject(parent), clock_(clock), last_(clock.now()) {}
+  DateTime lastActivity() const { return last_; }
+  void touch() { last_ = clock_.now(); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  const ui::Clock& clock_;
+  DateTime last_;
 };
 
 // When the option "Use ENTER for next Field" is set, Enter in a field moves on

@@ -152,6 +152,47 @@ TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {
 
 VANTRELL_ON_BOTH_ENGINES(CommandLineProgram);
 
+TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  vantrell::testing::PracticeSpace serverRoot(engine());
+  const std::string flags =
+      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
+  const std::string path = engine() == store::Engine::Server ? space_->location().path
+                                                              : (home_.path() / "Clinic").string();
+  ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  // With no users, security is off: the first user is made without a login.
+  CliRun first = runCli(flags + "user add ADMIN \"Name=Office Manager\" \"Access Level=1\" \"Password=Boss1234\"");
+  ASSERT_EQ(first.exitCode, 0) << first.output;
+  EXPECT_EQ(runCli(flags + "user list").exitCode, 1);  // now a login is needed
+  const std::string admin = flags + "--user ADMIN --password Boss1234 ";
+  ASSERT_EQ(runCli(admin + "user add JOE \"Access Level=3\" \"Password=Clerk777\"").exitCode, 0);
+  EXPECT_NE(runCli(admin + "user list").output.find("JOE"), std::string::npos);
+
+  const std::string joe = flags + "--user joe --password CLERK777 ";  // letter case does not matter
+  CliRun refused = runCli(joe + "permission check 42");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.output, "ACCESS DENIED\nSecurity level is insufficient for this operation.\n");
+  CliRun allowed = runCli(joe + "permission check 41");
+  EXPECT_EQ(allowed.exitCode, 0) << allowed.output;
+  EXPECT_EQ(runCli(joe + "options set \"Use Sound=false\"").exitCode, 1);  // Program Options: level 1 only
+  EXPECT_EQ(runCli(admin + "permission set 42 \"Level 3=true\"").exitCode, 0);
+  EXPECT_EQ(runCli(joe + "permission check 42").exitCode, 0);
+
+  CliRun wrong = runCli(flags + "--user JOE --password nope practice open");
+  EXPECT_EQ(wrong.exitCode, 1);
+  EXPECT_EQ(wrong.output, "Invalid password\n");
+  CliRun log = runCli(admin + "login-log show");
+  EXPECT_NE(log.output.find("Invalid password"), std::string::npos);
+  // Nothing of a password is kept or shown anywhere.
+  for (const std::string table : {"QVSEC", "QVPSW", "QVLIO"}) {
+    EXPECT_EQ(runCli(joe + "--practice '" + path + "' table export " + table).exitCode, 1);  // level 1 only
+    CliRun exported = runCli(admin + "--practice '" + path + "' table export " + table);
+    EXPECT_EQ(exported.exitCode, 0) << exported.output;
+    EXPECT_EQ(exported.output.find("Boss1234"), std::string::npos) << table;
+    EXPECT_EQ(exported.output.find("Clerk777"), std::string::npos) << table;
+  }
+}
+
 TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
   IsolatedHome home;
   const std::string path = (home.path() / "Clinic").string();

@@ -16,6 +16,8 @@
 #include "message_box_prompter.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
+#include "security/permission_list.hpp"
+#include "security/user_accounts.hpp"
 #include "modal_answers.hpp"
 #include "ui/settings.hpp"
 
@@ -63,7 +65,12 @@ class DesktopTest : public ::testing::Test {
 
 QLineEdit* field(QWidget& window, const char* name) {
   auto* edit = window.findChild<QLineEdit*>(name);
-  EXPECT_NE(edit, nullptr) << name;
+  if (edit == nullptr) {
+    ADD_FAILURE() << "no field " << name << " in " << window.objectName().toStdString() << " ("
+                  << window.metaObject()->className() << ")";
+    static QLineEdit spare;  // lets the test go on to report the rest
+    return &spare;
+  }
   return edit;
 }
 
@@ -143,6 +150,42 @@ TEST_F(DesktopTest, AFutureProgramDateIsWarnedAboutAndTaken) {
   answers.run([&] { window_.setProgramDate(); });
   EXPECT_EQ(answers.seen(), std::vector<std::string>{"The date you have selected is a future date"});
   EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(), "December 24, 2026");
+}
+
+TEST_F(DesktopTest, AUserLogsInAndALevelThreeUserIsRefusedDeletingPatients) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  surroundings_.loginPrompt = &window_.loginPrompt();
+  ASSERT_TRUE(window_.start(options()));
+  {
+    ui::MemorySettings ignored;
+    security::SecuritySetupWindow setup(*application_.practice()->connection, prompter_, clock_);
+    ASSERT_TRUE(setup.saveUser("JOE", {{"Access Level", "3"}, {"Password", "Clerk777"}}));
+  }
+  // Opening the practice again asks for the login.
+  ModalAnswers answers;
+  answers.then([&](QWidget& dialog) {
+    field(dialog, "loginName")->setText("joe");
+    field(dialog, "password")->setText("wrong");
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  answers.then(ModalAnswers::clickButton("OK"));  // "Invalid password"
+  answers.then([&](QWidget& dialog) {
+    field(dialog, "password")->setText("CLERK777");
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  });
+  practice::OpenOutcome outcome = practice::OpenOutcome::NotOpened;
+  answers.run([&] { outcome = application_.openPractice(application_.practice()->location.path); });
+  ASSERT_EQ(outcome, practice::OpenOutcome::Opened) << (answers.seen().empty() ? "" : answers.seen().front());
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Invalid password"}) << (answers.seen().empty() ? "" : answers.seen().front());
+  EXPECT_EQ(application_.security()->userCode(), "JOE");
+
+  EXPECT_TRUE(application_.hasPermission(security::permission_item::editPatient));
+  ModalAnswers denied;
+  denied.then(ModalAnswers::clickButton("OK"));
+  bool allowed = true;
+  denied.run([&] { allowed = application_.hasPermission(security::permission_item::deletePatient); });
+  EXPECT_FALSE(allowed);
+  EXPECT_EQ(denied.seen(), std::vector<std::string>{"ACCESS DENIED\nSecurity level is insufficient for this operation."});
 }
 
 }  // namespace

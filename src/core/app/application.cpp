@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "store/errors.hpp"
+#include "security/permission_list.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::app {
@@ -139,23 +140,54 @@ StartupOutcome Application::startUp(const StartupOptions& options) {
   return tutorial == OpenOutcome::Opened ? StartupOutcome::PracticeOpen : StartupOutcome::Quit;
 }
 
-void Application::closePractice() { practice_.reset(); }
+void Application::closePractice() {
+  // Opening another practice logs the user out of this one.
+  if (practice_ && practice_->security && practice_->security->loggedIn()) {
+    try {
+      practice_->security->logOut();
+    } catch (const store::StoreError&) {
+      // The presence row goes stale by itself within three minutes.
+    }
+  }
+  practice_.reset();
+}
 
 OpenOutcome Application::afterOpen(practice::PracticeOpener& opener, OpenOutcome outcome) {
   if (outcome == OpenOutcome::Opened) {
     practice_ = opener.takeOpened();
     if (markStartUp_) firstOpen_ = false;
+    return logIn();
   }
   return outcome;
 }
 
-OpenOutcome Application::openPractice(const std::string& path) {
+OpenOutcome Application::logIn() {
+  practice_->security = std::make_unique<security::Security>(*practice_->connection, *root_, surroundings_.prompter,
+                                                             surroundings_.clock);
+  security::Security& guard = *practice_->security;
+  if (guard.logInAtOpen(surroundings_.loginPrompt)) return OpenOutcome::Opened;
+  // A failed login ends the program, which then did shut down properly.
+  closePractice();
+  if (markStartUp_) {
+    std::error_code ignored;
+    std::filesystem::remove(surroundings_.places.startupMarker(), ignored);
+  }
+  return OpenOutcome::QuitProgram;
+}
+
+bool Application::hasPermission(int item) {
+  if (!practice_ || !practice_->security) return true;
+  return practice_->security->hasPermission(item, true, surroundings_.loginPrompt);
+}
+
+OpenOutcome Application::openPractice(std::string path) {
   closePractice();
   practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
   return afterOpen(opener, opener.open({engine_, path}));
 }
 
 OpenOutcome Application::openFromList(const practice::PracticeEntry& entry) {
+  if (!hasPermission(security::permission_item::openPractice)) return OpenOutcome::NotOpened;
   try {
     if (!store::Connection::holdsTable({engine_, entry.path}, "QVOPT")) {
       surroundings_.prompter.error(practice::PracticeOpener::dataDoesNotExist);
@@ -175,6 +207,7 @@ bool Application::removeFromList(const practice::PracticeEntry& entry) {
 }
 
 OpenOutcome Application::newPractice(const std::string& name, const std::string& path) {
+  if (!hasPermission(security::permission_item::newPractice)) return OpenOutcome::NotOpened;
   closePractice();
   practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
   practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);

@@ -43,8 +43,10 @@ class Application {
   practice::PracticeList practiceList() { return practice::PracticeList(*root_); }
   practice::OpenPractice* practice() { return practice_.get(); }
   practice::ProgramDate& programDate() { return programDate_; }
+  const ui::Clock& clock() const { return surroundings_.clock; }
 
-  practice::OpenOutcome openPractice(const std::string& path);
+  // By value: the path may belong to the practice that closes first.
+  practice::OpenOutcome openPractice(std::string path);
   practice::OpenOutcome newPractice(const std::string& name, const std::string& path);
   practice::OpenOutcome installTutorial();
   // The practice list's OK: only a directory that holds a practice is taken.
@@ -53,8 +55,17 @@ class Application {
   bool removeFromList(const practice::PracticeEntry& entry);
 
   // Shut-down: the backup reminder when the options ask for it, then the
-  // start-up marker goes. False when the person chose to stay.
+  // user's presence and the start-up marker go. False when the person chose to stay.
   bool shutDown();
+  // Logs the user out and closes the practice, with no questions (the end of
+  // a command-line run, or opening another practice).
+  void closePractice();
+
+  // The guard of every guarded command: true with no practice open (nobody is
+  // logged in to refuse anything), else the logged-in user's permission, with
+  // the chance of an override login.
+  bool hasPermission(int item);
+  security::Security* security() { return practice_ ? practice_->security.get() : nullptr; }
 
   static constexpr const char* askRootDirectory =
       "Cannot connect to the QelVantrell data directory.  Enter the QelVantrell data directory.";
@@ -68,8 +79,9 @@ class Application {
  private:
   bool connectRoot(const StartupOptions& options);
   bool tryRoot(const std::string& path, bool createWithoutAsking, bool& askAgain);
-  void closePractice();
   practice::OpenOutcome afterOpen(practice::PracticeOpener& opener, practice::OpenOutcome outcome);
+  // The login of a practice just opened; a failed one ends the program.
+  practice::OpenOutcome logIn();
 
   practice::Surroundings& surroundings_;
   store::Engine engine_ = store::Engine::Embedded;

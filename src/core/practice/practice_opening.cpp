@@ -94,8 +94,9 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
       firstOpenAfterStartUp_ = false;
     }
     const auto name = PracticeList(root_).nameOf(location.path);
-    auto opened = std::make_unique<OpenPractice>(OpenPractice{
-        location, std::move(connection), std::move(options), std::string(captionPrefix) + (name ? *name : nameRemoved)});
+    auto opened = std::make_unique<OpenPractice>(OpenPractice{location, std::move(connection), std::move(options),
+                                                              std::string(captionPrefix) + (name ? *name : nameRemoved),
+                                                              nullptr});
     // The login comes here once users are set up; while there are none,
     // security is off and every operation is allowed.
     opened_ = std::move(opened);

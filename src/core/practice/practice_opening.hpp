@@ -7,6 +7,7 @@
 
 #include "practice/options.hpp"
 #include "practice/practice_list.hpp"
+#include "security/security.hpp"
 #include "store/connection.hpp"
 #include "ui/clock.hpp"
 #include "ui/launcher.hpp"
@@ -42,14 +43,18 @@ struct Surroundings {
   const ui::Clock& clock;
   ProgramPlaces places;
   std::string ownerName;  // shown to other workstations while this one holds a record
+  // The login dialog; without one, a practice with users cannot be opened.
+  security::LoginPrompt* loginPrompt = nullptr;
 };
 
-// An open practice: its session, its options and the window caption.
+// An open practice: its session, its options, the window caption and who is
+// logged in.
 struct OpenPractice {
   store::DataLocation location;
   std::unique_ptr<store::Connection> connection;
   Options options;
   std::string caption;
+  std::unique_ptr<security::Security> security;
 };
 
 enum class OpenOutcome { Opened, NotOpened, QuitProgram };

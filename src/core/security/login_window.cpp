@@ -1,0 +1,231 @@
+#include "security/login_window.hpp"
+
+#include "security/password_rules.hpp"
+#include "security/password_verifier.hpp"
+#include "security/user_accounts.hpp"
+#include "store/names.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+
+namespace vantrell::security {
+namespace {
+
+constexpr auto staleAfter = std::chrono::minutes{3};
+
+bool expiredBefore(const store::Record& user, const Date& today) {
+  const Date expires = user.date("Expire Date");
+  return !expires.isEmpty() && expires < today;
+}
+
+// Minutes since a log row, as whole days since its date times 1440 plus the
+// minutes between its time of day and now.
+std::int64_t minutesSince(const store::Record& row, const DateTime& now) {
+  const auto days = (now.date().days() - row.date("Date").days()).count();
+  const DateTime time = row.timestamp("Time");
+  const auto dayStart = std::chrono::floor<std::chrono::days>(now.value());
+  const auto nowMinutes = std::chrono::duration_cast<std::chrono::minutes>(now.value() - dayStart).count();
+  std::int64_t thenMinutes = 0;
+  if (!time.isEmpty()) {
+    const auto thenStart = std::chrono::floor<std::chrono::days>(time.value());
+    thenMinutes = std::chrono::duration_cast<std::chrono::minutes>(time.value() - thenStart).count();
+  }
+  return days * 1440 + nowMinutes - thenMinutes;
+}
+
+}  // namespace
+
+LoginWindow::LoginWindow(Security& security, LoginMode mode, std::string prefilledCode)
+    : security_(security), mode_(mode), prefilledCode_(std::move(prefilledCode)) {}
+
+LoginWindow::Outcome LoginWindow::refuse(const std::string& user, const std::string& message, const std::string& note,
+                                         Outcome outcome) {
+  if (!message.empty()) security_.prompter().error(message);
+  security_.logLogin(user, "In", note, false);
+  return outcome;
+}
+
+LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::string& password) {
+  store::Connection& practice = security_.practice();
+  ui::Prompter& prompter = security_.prompter();
+  const ui::Clock& clock = security_.clock();
+  const bool exact = mode_ == LoginMode::Override;
+  if (!security_.isOn()) {
+    security_.restore({});
+    return Outcome::LoggedIn;
+  }
+  UserAccounts accounts(practice, clock);
+  std::optional<store::Record> matched;
+  bool nameFound = false;
+  std::string foundCode = name;  // failures are logged under the user's own code
+  for (const auto& user : accounts.users()) {
+    const std::string code = user.text("Code");
+    if (exact ? code != name : store::upperAscii(code) != store::upperAscii(name)) continue;
+    nameFound = true;
+    foundCode = code;
+    if (exact ? matchesExactly(user.text("Password"), password) : matchesIgnoringCase(user.text("Password"), password)) {
+      matched = user;
+      break;
+    }
+  }
+  if (!matched) {
+    focus_ = nameFound ? Field::Password : Field::Name;
+    return refuse(foundCode, nameFound ? "Invalid password" : "Invalid login name",
+                  nameFound ? "Invalid password" : "Login Name not found", Outcome::StayOpen);
+  }
+  const std::string code = matched->text("Code");
+  const Date today = clock.today();
+
+  if (mode_ != LoginMode::Override && !security_.userCode().empty() && security_.userCode() != code)
+    security_.deletePresence(security_.userCode());
+
+  // Expiry: a login past its last valid day is marked inactive.
+  if (auto user = accounts.find(code); user && !user->logical("Inactive") && expiredBefore(*user, today)) {
+    prompter.inform("This security login has expired.");
+    security_.logLogin(code, "In", "This security login has expired.", false);
+    store::Table users = practice.openTable("QVSEC");
+    user->set("Inactive", true);
+    users.post(*user);
+    return Outcome::Closed;
+  }
+
+  const PasswordRules rules = PasswordRules::read(practice);
+  if (auto breach = rules.breach(password))
+    return refuse(code, *breach, "Did not meet Login/Logout requirements, try again", Outcome::StayOpen);
+  if (!accounts.isActivePassword(code, password))
+    return refuse(code, "Error 55: This password is invalid.", "Password not active, try again", Outcome::StayOpen);
+  if (rules.renewalIntervalDays > 0) {
+    const auto used = accounts.activePasswordDate(code);
+    if (used && !used->isEmpty() && used->days() + std::chrono::days{rules.renewalIntervalDays} < today.days()) {
+      prompter.error("Your password has expired, please create a new one.");
+      return Outcome::ChangePassword;
+    }
+  }
+
+  if (auto user = accounts.find(code); !user || user->logical("Inactive") || expiredBefore(*user, today)) {
+    prompter.inform("This account is no longer active.");
+    security_.logLogin(code, "In", "Security account is expired/inactive.", false);
+    return Outcome::Closed;
+  }
+
+  // Lock-out: the newest log rows of the user, at most Max Attempts of them.
+  if (rules.maxAttempts > 0 && rules.disablePeriodMinutes > 0 && practice.tableExists("QVLIO")) {
+    store::Table log = practice.openTable("QVLIO");
+    log.setOrder("User");
+    log.setRange({store::Value{code}}, {store::Value{code}});
+    std::vector<store::Record> rows;
+    log.forEach([&](const store::Record& row) { rows.push_back(row); });
+    std::int64_t failures = 0;
+    bool passes = rows.empty();
+    for (auto row = rows.rbegin(); row != rows.rend() && failures < rules.maxAttempts; ++row) {
+      if (row == rows.rbegin() && minutesSince(*row, clock.now()) > rules.disablePeriodMinutes) {
+        passes = true;
+        break;
+      }
+      if (row->logical("Successful")) {
+        passes = true;
+        break;
+      }
+      ++failures;
+    }
+    if (!passes && failures >= rules.maxAttempts)
+      return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
+  }
+
+  if (mode_ == LoginMode::Override) {
+    security_.logLogin(code, "In", "Override", true);
+    security_.accessLevel_ = std::stoi(matched->text("Access Level"));
+    security_.userCode_ = code;
+    security_.reloadPermissions();
+    security_.overrideGranted_ = true;
+    return Outcome::LoggedIn;
+  }
+
+  // Presence: one login on one workstation. The check and the write run with
+  // the table to themselves, so two workstations at once cannot both pass.
+  store::Connection& root = security_.root();
+  {
+    store::ensureTable(root, "QVUSR");
+    store::Transaction transaction(root);
+    root.driver().lockTableUntilCommit("QVUSR");
+    store::Table presence = root.openTable("QVUSR");
+    presence.setOrder("Primary");
+    auto row = presence.seek({store::Value{code}, store::Value{std::string(Security::programName)}});
+    const DateTime now = clock.now();
+    if (row && !row->timestamp("Modified").isEmpty() && row->timestamp("Modified").value() + staleAfter >= now.value()) {
+      transaction.commit();
+      security_.logLogin(code, "In", "Already logged in, try again", false);
+      if (prompter.askYesNo("This user is already logged-in on another machine. Try again?")) return Outcome::StayOpen;
+      return Outcome::Closed;
+    }
+    if (row) {
+      row->set("Modified", now);
+      presence.post(*row);
+    } else {
+      store::Record fresh = presence.newRecord();
+      fresh.set("User", code);
+      fresh.set("Program", std::string(Security::programName));
+      fresh.set("Modified", now);
+      presence.append(fresh);
+    }
+    transaction.commit();
+  }
+  int level = 0;
+  try {
+    level = std::stoi(matched->text("Access Level"));
+  } catch (const std::exception&) {
+    level = 5;  // a row without a level gets the least privileged one
+  }
+  security_.becomeUser(code, level < 1 || level > 5 ? 5 : level);
+  security_.logLogin(code, "In", "Success", true);
+  return Outcome::LoggedIn;
+}
+
+LoginWindow::Outcome LoginWindow::cancel() {
+  if (security_.prompter().choose(exitConfirmationTitle, exitConfirmation, {"&Yes", "&No"}) != 0)
+    return Outcome::StayOpen;
+  if (mode_ == LoginMode::LogOff || !security_.loggedIn()) return Outcome::ExitProgram;
+  return Outcome::Closed;
+}
+
+std::optional<std::string> LoginWindow::forgottenPassword(const std::string& name) {
+  UserAccounts accounts(security_.practice(), security_.clock());
+  const auto user = accounts.find(name);
+  if (!user) {
+    security_.prompter().error("This user doesn't exist");
+    return std::nullopt;
+  }
+  if (user->isEmpty("Question")) {
+    security_.prompter().error("There is not a security question set up for this user");
+    return std::nullopt;
+  }
+  return user->text("Question");
+}
+
+LoginWindow::Outcome LoginWindow::answerQuestion(const std::string& name, const std::string& answer) {
+  UserAccounts accounts(security_.practice(), security_.clock());
+  const auto user = accounts.find(name);
+  if (!user || !answerMatches(user->text("Answer"), user->text("Code"), answer))
+    return refuse(user ? user->text("Code") : name, "Your answer is incorrect.  Please try again.",
+                  "Security Question not answered correctly.", Outcome::StayOpen);
+  return Outcome::ChangePassword;
+}
+
+LoginWindow::Outcome LoginWindow::changePassword(const std::string& name, const std::string& password,
+                                                 const std::string& confirmation) {
+  UserAccounts accounts(security_.practice(), security_.clock());
+  auto user = accounts.find(name);
+  if (!user) {
+    security_.prompter().error("This user doesn't exist");
+    return Outcome::StayOpen;
+  }
+  const std::string code = user->text("Code");
+  if (auto refusal = accounts.newPasswordRefusal(code, password, confirmation, PasswordRules::read(security_.practice()))) {
+    security_.prompter().error(*refusal);
+    return Outcome::ChangePassword;
+  }
+  accounts.keepPassword(*user, password);
+  security_.prompter().inform("Your password was successfully changed.");
+  return Outcome::StayOpen;
+}
+
+}  // namespace vantrell::security
