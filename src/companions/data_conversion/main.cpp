@@ -3,26 +3,20 @@
 // around it and judges the result by the data version left behind.
 
 #include <iostream>
-#include <string>
 
 #include "maintenance/data_conversion.hpp"
+#include "companion_arguments.hpp"
 #include "store/errors.hpp"
 
 int main(int argc, char** argv) {
   using namespace vantrell;
-  store::Engine engine = store::Engine::Embedded;
-  std::string path;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--server" || argument == "CS") engine = store::Engine::Server;
-    else path = argument;
-  }
-  if (path.empty()) {
+  const auto location = companions::practiceArgument(argc, argv);
+  if (!location) {
     std::cerr << "Usage: vantrell-convert [--server] PRACTICE\n";
     return 2;
   }
   try {
-    auto practice = store::Connection::open({engine, path}, {"Data conversion", nullptr, false});
+    auto practice = store::Connection::open(*location, {"Data conversion", nullptr, false});
     const auto report = maintenance::convertPractice(*practice);
     for (const auto& table : report.tablesCreated) std::cout << "created " << table << '\n';
     for (const auto& field : report.fieldsAdded) std::cout << "added " << field << '\n';

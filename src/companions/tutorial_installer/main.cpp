@@ -2,26 +2,20 @@
 // at PRACTICE (made when missing).
 
 #include <iostream>
-#include <string>
 
 #include "maintenance/tutorial_data.hpp"
+#include "companion_arguments.hpp"
 #include "store/errors.hpp"
 
 int main(int argc, char** argv) {
   using namespace vantrell;
-  store::Engine engine = store::Engine::Embedded;
-  std::string path;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--server" || argument == "CS") engine = store::Engine::Server;
-    else path = argument;
-  }
-  if (path.empty()) {
+  const auto location = companions::practiceArgument(argc, argv);
+  if (!location) {
     std::cerr << "Usage: vantrell-tutorial [--server] PRACTICE\n";
     return 2;
   }
   try {
-    auto practice = store::Connection::open({engine, path}, {"Tutorial installer", nullptr, true});
+    auto practice = store::Connection::open(*location, {"Tutorial installer", nullptr, true});
     maintenance::installTutorialData(*practice, nullptr);
     return 0;
   } catch (const std::exception& error) {
