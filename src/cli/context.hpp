@@ -70,5 +70,7 @@ int practiceInfoCommand(Context& context);
 int userCommand(Context& context);
 int permissionCommand(Context& context);
 int loginLogCommand(Context& context);
+bool isCodeTableNoun(const std::string& noun);
+int codeTableCommand(Context& context);
 
 }  // namespace vantrell::cli

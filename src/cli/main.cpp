@@ -46,6 +46,9 @@ Commands:
   permission show [ITEM] | set ITEM "Level N=BOOL"...
                                            the permissions of the access levels
   permission check ITEM                    whether the logged-in user may do the operation
+  code|multilink|carrier|insclass|provider|refprovider|diagnosis|billcode|address|receiver|rejection
+       add CODE FIELD=VALUE... | edit CODE FIELD=VALUE... | delete CODE | show CODE | list
+                                           the practice's code tables, with their checks
   login-log show                           the login and logout log
 
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.
@@ -65,6 +68,7 @@ int run(const CommandLine& line) {
   if (line.noun == "user") return userCommand(context);
   if (line.noun == "permission") return permissionCommand(context);
   if (line.noun == "login-log") return loginLogCommand(context);
+  if (isCodeTableNoun(line.noun)) return codeTableCommand(context);
   throw UsageError(fmt::format("Unknown command \"{} {}\". Try vantrell-cli --help.", line.noun, line.verb));
 }
 

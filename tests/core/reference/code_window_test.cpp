@@ -1,0 +1,118 @@
+#include <gtest/gtest.h>
+
+#include "reference/code_window.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/scripted_prompter.hpp"
+#include "support/store_fixture.hpp"
+
+namespace vantrell::reference {
+namespace {
+
+using vantrell::testing::EngineTest;
+using vantrell::testing::ScriptedPrompter;
+
+class CodeWindowOnEngine : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    practice_ = space_->connect();
+    store::createMissingTables(*practice_, nullptr);
+  }
+  bool add(const char* noun, const std::string& code, std::vector<std::pair<std::string, std::string>> fields,
+           ScriptedPrompter& prompter) {
+    CodeWindow window(*practice_, *findCodeTable(noun), prompter, clock_, nullptr);
+    window.startNew();
+    const CodeTable& table = *findCodeTable(noun);
+    fields.insert(fields.begin(), {table.keyField, code});
+    return window.setFields(fields) && window.save();
+  }
+  ui::FixedClock clock_{*DateTime::parse("2026-12-05 09:00:00")};
+  std::unique_ptr<store::Connection> practice_;
+};
+
+TEST_P(CodeWindowOnEngine, ProcedureCodesTakeTheirDefaultsAndChecks) {
+  ScriptedPrompter prompter{};
+  ASSERT_TRUE(add("code", "99213", {{"Description", "Office visit"}, {"Amount A", "80"}}, prompter));
+  CodeWindow window(*practice_, *findCodeTable("code"), prompter, clock_, nullptr);
+  ASSERT_TRUE(window.open("99213"));
+  EXPECT_EQ(window.record().text("Code 2"), "99213");
+  EXPECT_EQ(window.record().text("Code 3"), "99213");
+  EXPECT_EQ(window.record().text("Type"), "A");
+  EXPECT_EQ(window.record().text("Insurance Category"), "A");
+
+  struct Row {
+    std::string code;
+    std::vector<std::pair<std::string, std::string>> fields;
+    std::string message;
+  };
+  for (const Row& row : {Row{"99213", {}, "Procedure code 99213 already exists.\nEnter a unique number."},
+                         Row{"TAX", {{"Type", "G"}}, "You need to enter a tax rate."},
+                         Row{"BAD CODE", {}, "Invalid procedure code."},
+                         Row{"W1", {{"Type", "W"}}, "The type \"W\" is not a transaction type."}}) {
+    EXPECT_FALSE(add("code", row.code, row.fields, prompter)) << row.code;
+    EXPECT_EQ(prompter.transcript().back(), "error: " + row.message);
+  }
+  EXPECT_TRUE(add("code", "TAX", {{"Type", "G"}, {"Tax Rate", "6.25"}}, prompter));
+  EXPECT_FALSE(add("multilink", "VISIT", {{"Link Code 1", "99213"}, {"Link Code 2", "NOPE"}}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: Procedure code NOPE does not exist.");
+}
+
+TEST_P(CodeWindowOnEngine, DeletesAreRefusedWhileReferencedAndCascadeOtherwise) {
+  ScriptedPrompter setup{};
+  ASSERT_TRUE(add("code", "99213", {}, setup));
+  ASSERT_TRUE(add("multilink", "VISIT", {{"Link Code 3", "99213"}}, setup));
+  ASSERT_TRUE(add("carrier", "MC", {{"Name", "Medicare"}}, setup));
+  practice_->executeSql("INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") VALUES "
+                        "('MC', '99213', '', 55), ('BC', '99213', '25', 60), ('MC', '99214', '', 70)");
+  EXPECT_FALSE(add("carrier", "BC", {}, setup));
+  EXPECT_EQ(setup.transcript().back(), "error: An Insurance Name is required before saving");
+
+  ScriptedPrompter person{true, true, true};
+  CodeWindow codes(*practice_, *findCodeTable("code"), person, clock_, nullptr);
+  EXPECT_FALSE(codes.remove("99213"));
+  EXPECT_EQ(person.transcript().back(),
+            "error: This procedure code record is currently being used in the Link Code 3 field of the QVMUL table "
+            "and cannot be deleted.");
+  CodeWindow multilinks(*practice_, *findCodeTable("multilink"), person, clock_, nullptr);
+  EXPECT_TRUE(multilinks.remove("VISIT"));
+  EXPECT_TRUE(codes.remove("99213"));
+  // The code's allowed amounts are gone for every carrier; other codes' stay.
+  EXPECT_EQ(practice_->openTable("QVALL").count(), 1);
+
+  CodeWindow carriers(*practice_, *findCodeTable("carrier"), person, clock_, nullptr);
+  EXPECT_TRUE(carriers.remove("mc"));
+  EXPECT_EQ(person.transcript().back(),
+            "ask: All Allowed Amounts for this insurance \ncarrier will also be deleted.\nAre you sure you want to "
+            "delete this record?");
+  EXPECT_EQ(practice_->openTable("QVALL").count(), 0);
+  auto audit = practice_->executeSql("SELECT \"Comment\" FROM QVAUD ORDER BY \"Comment\"");
+  ASSERT_EQ(audit.rows.size(), 3u);
+  EXPECT_EQ(store::valueToText(audit.rows[0][0]), "Deleted Insurance Carrier: Insurance Carrier: MC");
+  EXPECT_EQ(store::valueToText(audit.rows[1][0]), "Deleted Multilink: Multilink code: VISIT");
+  EXPECT_EQ(store::valueToText(audit.rows[2][0]), "Deleted Procedure: Procedure code: 99213");
+}
+
+TEST_P(CodeWindowOnEngine, ProvidersAddressesAndDiagnosesKeepTheirRules) {
+  ScriptedPrompter prompter{};
+  ASSERT_TRUE(add("provider", "DJ", {{"Last Name", "Jones"}}, prompter));
+  EXPECT_FALSE(add("provider", "dj", {}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: Invalid provider code. You must enter a unique provider code");
+  EXPECT_FALSE(add("refprovider", "RJ", {{"SOF Date", "2026-12-06"}}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: The Signature Date you have entered is in the future.");
+  EXPECT_FALSE(add("address", "FAC", {}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: The name field can not be blank.");
+  ASSERT_TRUE(add("diagnosis", "I10", {{"Description", "Hypertension"}}, prompter));
+  EXPECT_FALSE(add("diagnosis", "I10", {}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: Diagnosis code I10 already exists.\nEnter a unique number.");
+  EXPECT_FALSE(add("diagnosis", "I 10", {}, prompter));
+  EXPECT_EQ(prompter.transcript().back(), "error: Invalid diagnosis code.");
+  EXPECT_FALSE(add("billcode", "TOOLONG", {}, prompter));
+  EXPECT_NE(prompter.transcript().back().find("too long for the field Code"), std::string::npos);
+}
+
+VANTRELL_ON_BOTH_ENGINES(CodeWindowOnEngine);
+
+}  // namespace
+}  // namespace vantrell::reference
