@@ -68,8 +68,7 @@ int userCommand(Context& context) {
     const std::string password = readLine();
     std::string confirmation = readLine();
     if (confirmation.empty()) confirmation = password;
-    security::LoginWindow window(*open.security, security::LoginMode::Normal);
-    if (window.changePassword(code, password, confirmation) != security::LoginWindow::Outcome::StayOpen) throw Refused();
+    if (!setup.setPassword(code, password, confirmation)) throw Refused();
     return done;
   }
   throw UsageError("Unknown command \"user " + line.verb + "\".");

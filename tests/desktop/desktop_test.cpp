@@ -159,6 +159,7 @@ TEST_F(DesktopTest, AUserLogsInAndALevelThreeUserIsRefusedDeletingPatients) {
   {
     ui::MemorySettings ignored;
     security::SecuritySetupWindow setup(*application_.practice()->connection, prompter_, clock_);
+    ASSERT_TRUE(setup.saveUser("ADMIN", {{"Access Level", "1"}, {"Password", "Boss1234"}}));
     ASSERT_TRUE(setup.saveUser("JOE", {{"Access Level", "3"}, {"Password", "Clerk777"}}));
   }
   // Opening the practice again asks for the login.

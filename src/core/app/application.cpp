@@ -165,7 +165,13 @@ OpenOutcome Application::logIn() {
   practice_->security = std::make_unique<security::Security>(*practice_->connection, *root_, surroundings_.prompter,
                                                              surroundings_.clock);
   security::Security& guard = *practice_->security;
-  if (guard.logInAtOpen(surroundings_.loginPrompt)) return OpenOutcome::Opened;
+  try {
+    if (guard.logInAtOpen(surroundings_.loginPrompt)) return OpenOutcome::Opened;
+  } catch (...) {
+    // No practice stays open without its login.
+    closePractice();
+    throw;
+  }
   // A failed login ends the program, which then did shut down properly.
   closePractice();
   if (markStartUp_) {
@@ -181,8 +187,8 @@ bool Application::hasPermission(int item) {
 }
 
 OpenOutcome Application::openPractice(std::string path) {
-  closePractice();
   practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
+  opener.beforeConnecting([this] { closePractice(); });
   return afterOpen(opener, opener.open({engine_, path}));
 }
 
@@ -201,6 +207,7 @@ OpenOutcome Application::openFromList(const practice::PracticeEntry& entry) {
 }
 
 bool Application::removeFromList(const practice::PracticeEntry& entry) {
+  if (!hasPermission(security::permission_item::deletePractice)) return false;
   if (!surroundings_.prompter.askYesNo(practice::PracticeList::removeQuestion)) return false;
   practiceList().remove(entry);
   return true;
@@ -208,15 +215,15 @@ bool Application::removeFromList(const practice::PracticeEntry& entry) {
 
 OpenOutcome Application::newPractice(const std::string& name, const std::string& path) {
   if (!hasPermission(security::permission_item::newPractice)) return OpenOutcome::NotOpened;
-  closePractice();
   practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
+  opener.beforeConnecting([this] { closePractice(); });
   practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
   return afterOpen(opener, creation.createPractice(name, path, false, opener));
 }
 
 OpenOutcome Application::installTutorial() {
-  closePractice();
   practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
+  opener.beforeConnecting([this] { closePractice(); });
   practice::PracticeCreation creation(surroundings_, *root_, rootLocation_);
   return afterOpen(opener, creation.installTutorial(opener));
 }

@@ -59,6 +59,7 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
       prompter.error(*busy);
       return OpenOutcome::NotOpened;
     }
+    if (beforeConnecting_) beforeConnecting_();
     auto connection = connect(location);
     if (!connection) return OpenOutcome::NotOpened;
     if (connection->tableExists("QVPAT") && !connection->tableExists("QVOPT"))

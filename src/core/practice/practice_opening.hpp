@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -70,6 +71,9 @@ class PracticeOpener {
       : surroundings_(surroundings), root_(root), firstOpenAfterStartUp_(firstOpenAfterStartUp) {}
 
   OpenOutcome open(const store::DataLocation& location);
+  // Runs once the lock check has passed, just before the practice connects:
+  // the program lets go of the practice it had open.
+  void beforeConnecting(std::function<void()> action) { beforeConnecting_ = std::move(action); }
   std::unique_ptr<OpenPractice> takeOpened() { return std::move(opened_); }
 
   static constexpr const char* incompatible = "This data is not compatible with this program.";
@@ -102,6 +106,7 @@ class PracticeOpener {
   Surroundings& surroundings_;
   store::Connection& root_;
   bool firstOpenAfterStartUp_;
+  std::function<void()> beforeConnecting_;
   std::unique_ptr<OpenPractice> opened_;
 };
 

@@ -75,8 +75,22 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
   const std::string code = matched->text("Code");
   const Date today = clock.today();
 
-  if (mode_ != LoginMode::Override && !security_.userCode().empty() && security_.userCode() != code)
-    security_.deletePresence(security_.userCode());
+  // The previous user's presence goes now; should this login fail, that user
+  // is logged in again, presence and all.
+  struct PreviousUser {
+    Security& security;
+    std::string code;
+    bool keep = true;
+    ~PreviousUser() {
+      if (!keep || code.empty() || security.userCode() != code || !security.loggedIn()) return;
+      try {
+        security.touchUser();
+      } catch (const std::exception&) {
+        // Stale after three minutes at worst.
+      }
+    }
+  } previous{security_, mode_ == LoginMode::Override ? std::string() : security_.userCode()};
+  if (!previous.code.empty()) security_.deletePresence(previous.code);
 
   // Expiry: a login past its last valid day is marked inactive.
   if (auto user = accounts.find(code); user && !user->logical("Inactive") && expiredBefore(*user, today)) {
@@ -96,8 +110,9 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
   if (rules.renewalIntervalDays > 0) {
     const auto used = accounts.activePasswordDate(code);
     if (used && !used->isEmpty() && used->days() + std::chrono::days{rules.renewalIntervalDays} < today.days()) {
-      prompter.error("Your password has expired, please create a new one.");
-      return Outcome::ChangePassword;
+      mayChangePasswordOf_ = code;
+      return refuse(code, "Your password has expired, please create a new one.", "Password expired",
+                    Outcome::ChangePassword);
     }
   }
 
@@ -107,33 +122,15 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     return Outcome::Closed;
   }
 
-  // Lock-out: the newest log rows of the user, at most Max Attempts of them.
-  if (rules.maxAttempts > 0 && rules.disablePeriodMinutes > 0 && practice.tableExists("QVLIO")) {
-    store::Table log = practice.openTable("QVLIO");
-    log.setOrder("User");
-    log.setRange({store::Value{code}}, {store::Value{code}});
-    std::vector<store::Record> rows;
-    log.forEach([&](const store::Record& row) { rows.push_back(row); });
-    std::int64_t failures = 0;
-    bool passes = rows.empty();
-    for (auto row = rows.rbegin(); row != rows.rend() && failures < rules.maxAttempts; ++row) {
-      if (row == rows.rbegin() && minutesSince(*row, clock.now()) > rules.disablePeriodMinutes) {
-        passes = true;
-        break;
-      }
-      if (row->logical("Successful")) {
-        passes = true;
-        break;
-      }
-      ++failures;
-    }
-    if (!passes && failures >= rules.maxAttempts)
-      return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
-  }
+  if (lockedOut(code))
+    return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
 
+  const std::string levelText = matched->text("Access Level");
+  const int level = levelText.size() == 1 && levelText[0] >= '1' && levelText[0] <= '5' ? levelText[0] - '0' : 5;
   if (mode_ == LoginMode::Override) {
     security_.logLogin(code, "In", "Override", true);
-    security_.accessLevel_ = std::stoi(matched->text("Access Level"));
+    security_.accessLevel_ = level;
+    security_.awaitingLogin_ = false;
     security_.userCode_ = code;
     security_.reloadPermissions();
     security_.overrideGranted_ = true;
@@ -169,15 +166,30 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     }
     transaction.commit();
   }
-  int level = 0;
-  try {
-    level = std::stoi(matched->text("Access Level"));
-  } catch (const std::exception&) {
-    level = 5;  // a row without a level gets the least privileged one
-  }
-  security_.becomeUser(code, level < 1 || level > 5 ? 5 : level);
+  // A row without a proper level gets the least privileged one.
+  previous.keep = false;
+  security_.becomeUser(code, level);
   security_.logLogin(code, "In", "Success", true);
   return Outcome::LoggedIn;
+}
+
+bool LoginWindow::lockedOut(const std::string& code) {
+  store::Connection& practice = security_.practice();
+  const PasswordRules rules = PasswordRules::read(practice);
+  if (rules.maxAttempts <= 0 || rules.disablePeriodMinutes <= 0 || !practice.tableExists("QVLIO")) return false;
+  // The newest log rows of the user, at most Max Attempts of them.
+  store::Table log = practice.openTable("QVLIO");
+  log.setOrder("User");
+  log.setRange({store::Value{code}}, {store::Value{code}});
+  std::vector<store::Record> rows;
+  log.forEach([&](const store::Record& row) { rows.push_back(row); });
+  std::int64_t failures = 0;
+  for (auto row = rows.rbegin(); row != rows.rend() && failures < rules.maxAttempts; ++row) {
+    if (row == rows.rbegin() && minutesSince(*row, security_.clock().now()) > rules.disablePeriodMinutes) return false;
+    if (row->logical("Successful")) return false;
+    ++failures;
+  }
+  return failures >= rules.maxAttempts;
 }
 
 LoginWindow::Outcome LoginWindow::cancel() {
@@ -204,9 +216,14 @@ std::optional<std::string> LoginWindow::forgottenPassword(const std::string& nam
 LoginWindow::Outcome LoginWindow::answerQuestion(const std::string& name, const std::string& answer) {
   UserAccounts accounts(security_.practice(), security_.clock());
   const auto user = accounts.find(name);
-  if (!user || !answerMatches(user->text("Answer"), user->text("Code"), answer))
-    return refuse(user ? user->text("Code") : name, "Your answer is incorrect.  Please try again.",
-                  "Security Question not answered correctly.", Outcome::StayOpen);
+  const std::string code = user ? user->text("Code") : name;
+  // Guessing answers counts against the lock-out as guessing passwords does.
+  if (user && lockedOut(code))
+    return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
+  if (!user || !answerMatches(user->text("Answer"), code, answer))
+    return refuse(code, "Your answer is incorrect.  Please try again.", "Security Question not answered correctly.",
+                  Outcome::StayOpen);
+  mayChangePasswordOf_ = code;
   return Outcome::ChangePassword;
 }
 
@@ -219,11 +236,16 @@ LoginWindow::Outcome LoginWindow::changePassword(const std::string& name, const 
     return Outcome::StayOpen;
   }
   const std::string code = user->text("Code");
+  if (mayChangePasswordOf_.empty() || !store::equalsIgnoringCase(mayChangePasswordOf_, code)) {
+    security_.prompter().error("Answer the security question of " + code + " before changing the password.");
+    return Outcome::StayOpen;
+  }
   if (auto refusal = accounts.newPasswordRefusal(code, password, confirmation, PasswordRules::read(security_.practice()))) {
     security_.prompter().error(*refusal);
     return Outcome::ChangePassword;
   }
   accounts.keepPassword(*user, password);
+  mayChangePasswordOf_.clear();
   security_.prompter().inform("Your password was successfully changed.");
   return Outcome::StayOpen;
 }

@@ -36,7 +36,9 @@ class LoginWindow {
   // The security question for the name, or no value after the system's message.
   std::optional<std::string> forgottenPassword(const std::string& name);
   Outcome answerQuestion(const std::string& name, const std::string& answer);
-  // The change-password panel: checks the new password and keeps it.
+  // The change-password panel: open only to the user who answered the security
+  // question or whose password has expired in this dialog. Checks the new
+  // password and keeps it.
   Outcome changePassword(const std::string& name, const std::string& password, const std::string& confirmation);
 
   static constexpr const char* exitConfirmationTitle = "Exit Confirmation";
@@ -45,11 +47,14 @@ class LoginWindow {
 
  private:
   Outcome refuse(const std::string& user, const std::string& message, const std::string& note, Outcome outcome);
+  // Too many failed attempts lately (the rules' Max Attempts within Disable Period).
+  bool lockedOut(const std::string& code);
 
   Security& security_;
   LoginMode mode_;
   std::string prefilledCode_;
   Field focus_ = Field::Name;
+  std::string mayChangePasswordOf_;  // the code that earned the change-password panel
 };
 
 }  // namespace vantrell::security

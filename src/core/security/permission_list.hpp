@@ -31,6 +31,7 @@ inline constexpr int viewPracticeInformation = 7;
 inline constexpr int editPracticeInformation = 8;
 inline constexpr int editProgramOptions = 9;
 inline constexpr int fileMaintenance = 12;
+inline constexpr int deletePractice = 217;
 inline constexpr int viewSecurity = 10;
 inline constexpr int editSecurity = 11;
 inline constexpr int permissions = 140;

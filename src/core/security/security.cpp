@@ -32,8 +32,16 @@ bool Security::logInAtOpen(LoginPrompt* prompt) {
 }
 
 void Security::reloadPermissions() {
-  permissions_.fill(true);
-  if (accessLevel_ == 0) return;
+  // Built apart and taken only when complete: a failure part-way must not
+  // leave a level with more rights than it has.
+  std::array<bool, permissionSlots> loaded{};
+  loaded.fill(true);
+  if (accessLevel_ == 0 || awaitingLogin_) {
+    if (awaitingLogin_) loaded.fill(false);
+    permissions_ = loaded;
+    return;
+  }
+  permissions_.fill(false);
   store::ensureTable(practice_, "QVPER");
   store::Table table = practice_.openTable("QVPER");
   if (table.count() < permissionSlots) {
@@ -62,14 +70,19 @@ void Security::reloadPermissions() {
     }
     transaction.commit();
   }
-  const std::string levelField = "Level " + std::to_string(accessLevel_);
+  const std::string levelField = "Level " + std::to_string(std::clamp(accessLevel_, 1, 5));
   table.forEach([&](const store::Record& row) {
     const auto item = row.integer("Item Number");
-    if (item >= 0 && item < permissionSlots) permissions_[static_cast<std::size_t>(item)] = row.logical(levelField);
+    if (item >= 0 && item < permissionSlots) loaded[static_cast<std::size_t>(item)] = row.logical(levelField);
   });
+  permissions_ = loaded;
 }
 
 bool Security::hasPermission(int item, bool allowOverride, LoginPrompt* prompt) {
+  if (awaitingLogin_) {
+    prompter_.error(accessDenied);
+    return false;
+  }
   if (accessLevel_ == 0 || item < 0 || item >= permissionSlots || permissions_[static_cast<std::size_t>(item)])
     return true;
   if (!allowOverride || prompt == nullptr) {
@@ -78,27 +91,43 @@ bool Security::hasPermission(int item, bool allowOverride, LoginPrompt* prompt) 
   }
   if (prompter_.choose("QelVantrell", accessDenied, {"&Override", "OK"}) != 0) return false;
   // A more privileged user logs in for this one operation; the user who was
-  // logged in is back afterwards.
-  const State before = state();
+  // logged in is back afterwards, whatever happens meanwhile.
+  struct Restore {
+    Security& security;
+    State before;
+    ~Restore() {
+      security.overrideGranted_ = false;
+      try {
+        security.restore(before);
+      } catch (const std::exception&) {
+        security.permissions_.fill(false);  // better nothing than too much
+      }
+    }
+  } restoreAfterwards{*this, state()};
   LoginWindow window(*this, LoginMode::Override);
   overrideGranted_ = false;
   const bool loggedInForOverride = prompt->run(window);
-  bool allowed = loggedInForOverride && overrideGranted_ && permissions_[static_cast<std::size_t>(item)];
+  const bool allowed = loggedInForOverride && overrideGranted_ && permissions_[static_cast<std::size_t>(item)];
   if (loggedInForOverride && !allowed) prompter_.error(accessDenied);
-  restore(before);
-  overrideGranted_ = false;
   return allowed;
 }
 
 void Security::restore(const State& previous) {
   userCode_ = previous.userCode;
   accessLevel_ = previous.accessLevel;
+  awaitingLogin_ = previous.awaitingLogin;
   reloadPermissions();
+}
+
+void Security::awaitLogin() {
+  awaitingLogin_ = true;
+  permissions_.fill(false);
 }
 
 void Security::becomeUser(const std::string& code, int level) {
   userCode_ = code;
   accessLevel_ = level;
+  awaitingLogin_ = false;
   practice_.setUser(code);
   reloadPermissions();
 }
@@ -111,7 +140,7 @@ void Security::deletePresence(const std::string& user) {
 }
 
 void Security::touchUser() {
-  if (userCode_.empty() || !root_.tableExists("QVUSR")) return;
+  if (userCode_.empty() || awaitingLogin_ || !root_.tableExists("QVUSR")) return;
   store::Table presence = root_.openTable("QVUSR");
   presence.setOrder("Primary");
   auto row = presence.seek({store::Value{userCode_}, store::Value{std::string(programName)}});
@@ -145,7 +174,7 @@ void Security::logLogin(const std::string& user, const std::string& inOut, const
 void Security::logOut() {
   if (userCode_.empty()) return;
   deletePresence(userCode_);
-  if (accessLevel_ > 0) logLogin(userCode_, "Out", "Exited program", true);
+  if (loggedIn()) logLogin(userCode_, "Out", "Exited program", true);
 }
 
 bool Security::idleCheck(const DateTime& lastActivity, std::int64_t logOffMinutes, LogOffConsent& consent,
@@ -155,6 +184,7 @@ bool Security::idleCheck(const DateTime& lastActivity, std::int64_t logOffMinute
   if (!consent.mayLogOff()) return true;
   const std::string code = userCode_;
   deletePresence(code);
+  awaitLogin();
   LoginWindow window(*this, LoginMode::LogOff, code);
   return prompt.run(window) && loggedIn();
 }

@@ -46,7 +46,7 @@ class Security {
 
   // Whether the practice has a user list at all.
   bool isOn();
-  bool loggedIn() const { return accessLevel_ > 0; }
+  bool loggedIn() const { return accessLevel_ > 0 && !awaitingLogin_; }
   int accessLevel() const { return accessLevel_; }
   const std::string& userCode() const { return userCode_; }
 
@@ -84,11 +84,15 @@ class Security {
   struct State {
     std::string userCode;
     int accessLevel = 0;
+    bool awaitingLogin = false;
   };
-  State state() const { return {userCode_, accessLevel_}; }
+  State state() const { return {userCode_, accessLevel_, awaitingLogin_}; }
   void restore(const State& state);
   void becomeUser(const std::string& code, int level);
   void deletePresence(const std::string& user);
+  // Users exist but nobody is logged in (after an automatic log-off): every
+  // guarded operation is refused until someone logs in.
+  void awaitLogin();
 
   store::Connection& practice_;
   store::Connection& root_;
@@ -98,6 +102,7 @@ class Security {
   int accessLevel_ = 0;
   std::array<bool, permissionSlots> permissions_{};
   bool overrideGranted_ = false;
+  bool awaitingLogin_ = false;
 };
 
 }  // namespace vantrell::security

@@ -6,6 +6,8 @@
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
+#include <algorithm>
+
 namespace vantrell::security {
 
 UserAccounts::UserAccounts(store::Connection& practice, const ui::Clock& clock) : practice_(practice), clock_(clock) {
@@ -28,6 +30,7 @@ std::optional<store::Record> UserAccounts::find(const std::string& code) {
 }
 
 std::vector<store::Record> UserAccounts::history(const std::string& code) {
+  // The User tag is on the code as written: look it up as the user row has it.
   std::vector<store::Record> rows;
   store::Table table = practice_.openTable("QVPSW");
   table.setOrder("User");
@@ -63,13 +66,22 @@ std::optional<std::string> UserAccounts::newPasswordRefusal(const std::string& c
                                                             const std::string& confirmation,
                                                             const PasswordRules& rules) {
   if (auto breach = rules.breach(password)) return breach;
-  if (rules.reusePeriodDays > 0) {
-    const auto since = clock_.today().days() - std::chrono::days{rules.reusePeriodDays};
-    for (const auto& row : history(code)) {
-      const Date used = row.date("Date Used");
-      if (!used.isEmpty() && used.days() >= since && matchesIgnoringCase(row.text("Password"), password))
-        return std::string("This password is not authorized to be used.  Please try another");
-    }
+  // History by the code as stored, oldest first: a password counts as used
+  // from its Date Used until the next one took over (the active one until today).
+  const auto user = find(code);
+  std::vector<store::Record> rows = history(user ? user->text("Code") : code);
+  std::sort(rows.begin(), rows.end(), [](const store::Record& a, const store::Record& b) {
+    return a.date("Date Used") < b.date("Date Used");
+  });
+  const Date today = clock_.today();
+  const auto since = today.days() - std::chrono::days{rules.reusePeriodDays};
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const bool active = rows[i].logical("Active");
+    const Date until = active || i + 1 == rows.size() ? today : rows[i + 1].date("Date Used");
+    const bool withinPeriod = rules.reusePeriodDays > 0 && !until.isEmpty() && until.days() >= since;
+    // The current password is never new, whatever the reuse period.
+    if ((active || withinPeriod) && matchesIgnoringCase(rows[i].text("Password"), password))
+      return std::string("This password is not authorized to be used.  Please try another");
   }
   if (password != confirmation) return std::string("The confirmation password is not the same as the password.");
   return std::nullopt;
@@ -117,6 +129,10 @@ bool SecuritySetupWindow::saveUser(const std::string& code,
     prompter_.error("A new user needs a password.");
     return false;
   }
+  if (!keepsLevelOne(user.text("Code"), level)) {
+    prompter_.error(levelOneRequired);
+    return false;
+  }
   if (password) {
     if (auto refusal = accounts_.newPasswordRefusal(code, *password, *password, PasswordRules::read(practice_))) {
       prompter_.error(*refusal);
@@ -130,9 +146,41 @@ bool SecuritySetupWindow::saveUser(const std::string& code,
   return true;
 }
 
+bool SecuritySetupWindow::keepsLevelOne(const std::string& changedCode, const std::string& newLevel) {
+  // The user list as it will be after the change must keep a level-1 user.
+  bool others = false;
+  for (const auto& user : accounts_.users()) {
+    if (store::equalsIgnoringCase(user.text("Code"), changedCode)) continue;
+    others = true;
+    if (user.text("Access Level") == "1") return true;
+  }
+  if (newLevel == "1") return true;
+  return !others && newLevel.empty();  // the last user going: security is off again
+}
+
+bool SecuritySetupWindow::setPassword(const std::string& code, const std::string& password,
+                                      const std::string& confirmation) {
+  auto user = accounts_.find(code);
+  if (!user) {
+    prompter_.error("This user doesn't exist");
+    return false;
+  }
+  if (auto refusal = accounts_.newPasswordRefusal(code, password, confirmation, PasswordRules::read(practice_))) {
+    prompter_.error(*refusal);
+    return false;
+  }
+  accounts_.keepPassword(*user, password);
+  prompter_.inform("Your password was successfully changed.");
+  return true;
+}
+
 bool SecuritySetupWindow::deleteUser(const std::string& code) {
   auto user = accounts_.find(code);
   if (!user) return false;
+  if (!keepsLevelOne(user->text("Code"), "")) {
+    prompter_.error(levelOneRequired);
+    return false;
+  }
   if (!prompter_.askYesNo(deleteQuestion)) return false;
   store::Table users = practice_.openTable("QVSEC");
   users.remove(*user);

@@ -51,6 +51,9 @@ class SecuritySetupWindow {
   // system's message and return false.
   bool saveUser(const std::string& code, const std::vector<std::pair<std::string, std::string>>& fields);
   bool deleteUser(const std::string& code);
+  // A new password set by someone allowed to edit users: the rules, the reuse
+  // period and the confirmation apply.
+  bool setPassword(const std::string& code, const std::string& password, const std::string& confirmation);
   // The window closes only while some user has level 1.
   bool close();
 
@@ -58,6 +61,10 @@ class SecuritySetupWindow {
   static constexpr const char* levelOneRequired = "At least one user must have a level 1 access.";
 
  private:
+  // Whether the users keep someone at level 1 when one user's level becomes
+  // newLevel (empty: the user is deleted).
+  bool keepsLevelOne(const std::string& changedCode, const std::string& newLevel);
+
   store::Connection& practice_;
   ui::Prompter& prompter_;
   UserAccounts accounts_;

@@ -83,8 +83,8 @@ TEST_P(SecurityOnEngine, WithoutUsersEverythingIsAllowedAndNobodyLogsIn) {
 }
 
 TEST_P(SecurityOnEngine, LevelsDecideAndAnOverrideAllowsOneOperationExactlyAsTyped) {
-  addUser("JOE", "3", "Secret77");
   addUser("ADMIN", "1", "Boss1234");
+  addUser("JOE", "3", "Secret77");
   ScriptedPrompter prompter{};
   auto security = session(prompter);
   TypedLogin joe("joe", "SECRET77");  // a normal login ignores letter case
@@ -121,7 +121,7 @@ TEST_P(SecurityOnEngine, LevelsDecideAndAnOverrideAllowsOneOperationExactlyAsTyp
 }
 
 TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOut) {
-  addUser("MARY", "2", "Pass1234");
+  addUser("MARY", "1", "Pass1234");
   practice_->executeSql(
       "INSERT INTO QVLPM (\"Max Attempts\", \"Disable Period\", \"Min Characters\", \"Max Characters\") "
       "VALUES (3, 15, 0, 0)");
@@ -155,7 +155,7 @@ TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOu
 }
 
 TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
-  addUser("TODAY", "2", "Pass1234", {{"Expire Date", "2026-12-05"}});
+  addUser("TODAY", "1", "Pass1234", {{"Expire Date", "2026-12-05"}});
   addUser("PAST", "2", "Pass1234", {{"Expire Date", "2026-12-04"}});
   ScriptedPrompter prompter{false};
   auto security = session(prompter);
@@ -186,6 +186,7 @@ TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
   ScriptedPrompter panel{};
   auto third = session(panel);
   LoginWindow change(*third, LoginMode::Normal);
+  SecuritySetupWindow setup(*practice_, panel, *clock_);
   struct Row {
     const char* password;
     const char* confirmation;
@@ -197,18 +198,31 @@ TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
         Row{"abcdefgh", "abcdefgh", "This password needs to contain both alpha and numeric characters."},
         Row{"PASS1234", "PASS1234", "This password is not authorized to be used.  Please try another"},
         Row{"Fresh123", "Fresh124", "The confirmation password is not the same as the password."}}) {
-    EXPECT_EQ(change.changePassword("TODAY", row.password, row.confirmation), LoginWindow::Outcome::ChangePassword);
+    EXPECT_FALSE(setup.setPassword("today", row.password, row.confirmation));
     EXPECT_EQ(panel.transcript().back(), std::string("error: ") + row.message);
   }
+  // The login dialog's panel is only for the user who earned it.
   EXPECT_EQ(change.changePassword("TODAY", "Fresh123", "Fresh123"), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(panel.transcript().back(), "error: Answer the security question of TODAY before changing the password.");
+  EXPECT_TRUE(setup.setPassword("TODAY", "Fresh123", "Fresh123"));
   EXPECT_EQ(panel.transcript().back(), "inform: Your password was successfully changed.");
   clock_->set(*DateTime::parse("2026-12-05 10:10:00"));
   EXPECT_EQ(change.submit("TODAY", "Pass1234"), LoginWindow::Outcome::StayOpen);  // the old one is gone
   EXPECT_EQ(change.submit("TODAY", "fresh123"), LoginWindow::Outcome::LoggedIn);
+
+  // Idle time: the user is logged off; nothing is allowed until someone logs in.
+  TypedLogin nobody("TODAY", "wrong");
+  AlwaysConsent consent;
+  clock_->set(*DateTime::parse("2026-12-05 11:00:00"));
+  EXPECT_FALSE(third->idleCheck(*DateTime::parse("2026-12-05 10:30:00"), 15, consent, nobody));
+  EXPECT_FALSE(third->loggedIn());
+  EXPECT_FALSE(third->hasPermission(permission_item::editPatient, false));
+  TypedLogin back("today", "FRESH123");
+  EXPECT_TRUE(third->idleCheck(*DateTime::parse("2026-12-05 10:30:00"), 15, consent, back) || third->loggedIn());
 }
 
 TEST_P(SecurityOnEngine, AForgottenPasswordIsChangedAfterTheRightAnswer) {
-  addUser("ANN", "4", "Pass1234", {{"Question", "First pet?"}, {"Answer", "Rex"}});
+  addUser("ANN", "1", "Pass1234", {{"Question", "First pet?"}, {"Answer", "Rex"}});
   addUser("BOB", "4", "Pass1234");
   ScriptedPrompter prompter{};
   auto security = session(prompter);
@@ -220,14 +234,20 @@ TEST_P(SecurityOnEngine, AForgottenPasswordIsChangedAfterTheRightAnswer) {
   EXPECT_EQ(window.forgottenPassword("ann"), "First pet?");
   EXPECT_EQ(window.answerQuestion("ann", "Fido"), LoginWindow::Outcome::StayOpen);
   EXPECT_EQ(prompter.transcript().back(), "error: Your answer is incorrect.  Please try again.");
+  EXPECT_EQ(window.changePassword("ann", "Another1", "Another1"), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(prompter.transcript().back(), "error: Answer the security question of ANN before changing the password.");
   EXPECT_EQ(window.answerQuestion("ann", "  rex "), LoginWindow::Outcome::ChangePassword);
+  EXPECT_EQ(window.changePassword("BOB", "Hacked12", "Hacked12"), LoginWindow::Outcome::StayOpen);  // not BOB's panel
+  EXPECT_EQ(window.changePassword("ANN", "Another1", "Another1"), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(prompter.transcript().back(), "inform: Your password was successfully changed.");
+  EXPECT_EQ(window.submit("ann", "another1"), LoginWindow::Outcome::LoggedIn);
   auto answer = practice_->executeSql("SELECT \"Answer\" FROM QVSEC WHERE \"Code\" = 'ANN'");
   EXPECT_EQ(store::valueToText(answer.rows[0][0]).size(), 25u);
   EXPECT_EQ(store::valueToText(answer.rows[0][0]).find("Rex"), std::string::npos);
 }
 
 TEST_P(SecurityOnEngine, TwoWorkstationsLoggingInAsOneUserAtOnceLetExactlyOneIn) {
-  addUser("SAM", "2", "Pass1234");
+  addUser("SAM", "1", "Pass1234");
   int wins = 0;
   for (int round = 0; round < 2; ++round) {
     root_->executeSql("DELETE FROM QVUSR");
@@ -264,9 +284,16 @@ TEST_P(SecurityOnEngine, TwoWorkstationsLoggingInAsOneUserAtOnceLetExactlyOneIn)
 TEST_P(SecurityOnEngine, SetupRulesManagementChecksAuditAndEnciphering) {
   ScriptedPrompter prompter{false, true};
   SecuritySetupWindow setup(*practice_, prompter, *clock_);
-  ASSERT_TRUE(setup.saveUser("CLERK", {{"Access Level", "4"}, {"Password", "Pass1234"}}));
-  EXPECT_FALSE(setup.close());
+  // The first user must have level 1, and the last level-1 user cannot go.
+  EXPECT_FALSE(setup.saveUser("CLERK", {{"Access Level", "4"}, {"Password", "Pass1234"}}));
   EXPECT_EQ(prompter.transcript().back(), "error: At least one user must have a level 1 access.");
+  EXPECT_TRUE(practice_->openTable("QVSEC").count() == 0);
+  ASSERT_TRUE(setup.saveUser("BOSS", {{"Access Level", "1"}, {"Password", "Pass1234"}}));
+  ASSERT_TRUE(setup.saveUser("CLERK", {{"Access Level", "4"}, {"Password", "Pass1234"}}));
+  EXPECT_FALSE(setup.saveUser("BOSS", {{"Access Level", "2"}}));
+  EXPECT_FALSE(setup.deleteUser("BOSS"));
+  EXPECT_EQ(prompter.transcript().back(), "error: At least one user must have a level 1 access.");
+  EXPECT_TRUE(setup.close());
   EXPECT_FALSE(setup.deleteUser("CLERK"));  // No
   EXPECT_TRUE(setup.deleteUser("CLERK"));   // Yes
   EXPECT_EQ(prompter.transcript().back(), "ask: Are you sure you want to delete this user?");

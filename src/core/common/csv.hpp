@@ -1,0 +1,30 @@
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vantrell {
+
+// Reads CSV as RFC 4180 writes it: fields separated by commas, quoted with
+// double quotes when they hold commas, quotes or line breaks ("" is a quote),
+// records ended by CRLF or LF. Every field must be UTF-8.
+class CsvReader {
+ public:
+  explicit CsvReader(std::istream& in) : in_(in) {}
+  // The next record, or no value at the end. Throws std::runtime_error naming
+  // the line for an unclosed quote or a byte that is not UTF-8.
+  std::optional<std::vector<std::string>> next();
+  // The line the last record started on (1 for the first).
+  int line() const { return recordLine_; }
+
+ private:
+  std::istream& in_;
+  int nextLine_ = 1;
+  int recordLine_ = 0;
+};
+
+bool isValidUtf8(const std::string& text);
+
+}  // namespace vantrell
