@@ -31,6 +31,8 @@ Commands:
   table list                               the tables of the practice with their row counts
   table export TABLE [--order TAG] [--filter EXPR]
                                            the rows of a table as CSV with the exact field names
+  table import TABLE FILE.csv              a code table from CSV (header of field names), each row
+                                           checked as if typed; all rows or none
   practice list                            the practice list of the root data directory
   practice create --name NAME --path PATH  a new practice, added to the list and opened
   practice remove --name NAME --path PATH  take a name off the list (the data stays)

@@ -12,6 +12,7 @@
 
 #include "store/connection.hpp"
 #include "store/exclusive_operation_lock.hpp"
+#include "store/table.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell {
@@ -191,6 +192,46 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
     EXPECT_EQ(exported.output.find("Boss1234"), std::string::npos) << table;
     EXPECT_EQ(exported.output.find("Clerk777"), std::string::npos) << table;
   }
+}
+
+TEST_P(CommandLineProgram, CodeTablesKeepTheirRulesOnTheCommandLine) {
+  vantrell::testing::PracticeSpace serverRoot(engine());
+  const std::string flags =
+      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
+  const std::string path = engine() == store::Engine::Server ? space_->location().path
+                                                              : (home_.path() / "Clinic").string();
+  ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  ASSERT_EQ(runCli(flags + "code add 99213 \"Description=Office visit\" \"Amount A=80\"").exitCode, 0);
+  ASSERT_EQ(runCli(flags + "multilink add VISIT \"Link Code 2=99213\"").exitCode, 0);
+  CliRun refused = runCli(flags + "--yes code delete 99213");
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_EQ(refused.output,
+            "This procedure code record is currently being used in the Link Code 2 field of the QVMUL table and "
+            "cannot be deleted.\n");
+  CliRun shown = runCli(flags + "code show 99213 --json");
+  EXPECT_NE(shown.output.find("\"Code 2\": \"99213\""), std::string::npos) << shown.output;
+  EXPECT_NE(shown.output.find("\"Amount A\": 80"), std::string::npos) << shown.output;
+
+  ASSERT_EQ(runCli(flags + "carrier add MC \"Name=Medicare\"").exitCode, 0);
+  const auto practiceConnection = [&] { return store::Connection::open({engine(), path}, {"tester", nullptr, false}); };
+  {
+    auto connection = practiceConnection();
+    connection->executeSql("INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") "
+                           "VALUES ('MC', '99213', '', 55), ('MC', '99214', '', 65)");
+  }
+  EXPECT_EQ(runCli(flags + "carrier delete MC").exitCode, 1);  // the question answered No
+  CliRun deleted = runCli(flags + "--yes carrier delete MC");
+  EXPECT_EQ(deleted.exitCode, 0) << deleted.output;
+  EXPECT_EQ(practiceConnection()->openTable("QVALL").count(), 0);
+
+  const auto csv = home_.path() / "diagnoses.csv";
+  std::ofstream(csv) << "Code 1,Description\r\nI10,Essential hypertension\r\nI10,Again\r\n";
+  CliRun badImport = runCli(flags + "table import QVDIA '" + csv.string() + "'");
+  EXPECT_EQ(badImport.exitCode, 1);
+  EXPECT_NE(badImport.output.find("line 3: Diagnosis code I10 already exists."), std::string::npos) << badImport.output;
+  std::ofstream(csv) << "Code 1,Description\r\nI10,Essential hypertension\r\nE11.9,Diabetes\r\n";
+  EXPECT_EQ(runCli(flags + "table import qvdia.adt '" + csv.string() + "'").output, "Imported 2 rows into QVDIA.\n");
+  EXPECT_EQ(runCli(flags + "diagnosis list").output, "E11.9        Diabetes\nI10          Essential hypertension\n");
 }
 
 TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
