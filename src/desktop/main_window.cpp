@@ -16,6 +16,7 @@
 
 #include <map>
 
+#include "code_list_window.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
 #include "security/permission_list.hpp"
@@ -89,14 +90,6 @@ void MainWindow::buildMenus() {
       {"&File", "&Restore Data...", QKeySequence(), nullptr},
       {"&File", "File &Maintenance...", QKeySequence(), nullptr},
       {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), nullptr},
-      {"&Lists", "Procedure/Payment/&Adjustment Codes", QKeySequence(), nullptr},
-      {"&Lists", "&MultiLink Codes", QKeySequence(), nullptr},
-      {"&Lists", "&Diagnosis Codes", QKeySequence(), nullptr},
-      {"&Lists", "&Insurance Carriers", QKeySequence(), nullptr},
-      {"&Lists", "Add&resses", QKeySequence(), nullptr},
-      {"&Lists", "P&roviders", QKeySequence(), nullptr},
-      {"&Lists", "Re&ferring Providers", QKeySequence(), nullptr},
-      {"&Lists", "&Billing Codes", QKeySequence(), nullptr},
       {"&Activities", "&Enter Transactions", QKeySequence(), nullptr},
       {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
       {"&Activities", "&Claim Management", QKeySequence(), nullptr},
@@ -127,6 +120,23 @@ void MainWindow::buildMenus() {
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
   }
+  // The code tables' list windows.
+  const std::vector<std::pair<const char*, const char*>> codeLists = {
+      {"Procedure/Payment/&Adjustment Codes", "code"}, {"&MultiLink Codes", "multilink"},
+      {"&Diagnosis Codes", "diagnosis"},               {"&Insurance Carriers", "carrier"},
+      {"Insurance &Classes", "insclass"},              {"Add&resses", "address"},
+      {"P&roviders", "provider"},                      {"Re&ferring Providers", "refprovider"},
+      {"&Billing Codes", "billcode"},                  {"&EDI Receivers", "receiver"},
+      {"Claim Re&jection Messages", "rejection"}};
+  QMenu* lists = menus["&Lists"];
+  for (const auto& [text, noun] : codeLists) {
+    QAction* action = lists->addAction(tr(text));
+    const std::string which = noun;
+    connect(action, &QAction::triggered, this, [this, which] { codeList(which); });
+    practiceActions_.push_back(action);
+  }
+  lists->menuAction()->setVisible(true);
+
   fileMenu->addSeparator();
   QAction* exitAction = fileMenu->addAction(tr("E&xit"));
   exitAction->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
@@ -220,6 +230,15 @@ void MainWindow::refreshProgramDate() {
   programDate_->setText(QString::fromStdString(application_.programDate().panelText()));
 }
 
+void MainWindow::codeList(const std::string& noun) {
+  practice::OpenPractice* open = application_.practice();
+  const reference::CodeTable* table = reference::findCodeTable(noun);
+  if (open == nullptr || table == nullptr) return;
+  if (table->viewItem >= 0 && !allowed(table->viewItem)) return;
+  CodeListWindow window(*open->connection, *table, prompter_, application_.clock(), open->security.get(), this);
+  window.exec();
+}
+
 void MainWindow::securitySetup() {
   practice::OpenPractice* open = application_.practice();
   if (open == nullptr || !allowed(security::permission_item::editSecurity)) return;
@@ -301,6 +320,7 @@ bool EnterMovesFocus::eventFilter(QObject* watched, QEvent* event) {
   if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
   auto* widget = qobject_cast<QWidget*>(watched);
   if (widget == nullptr || qobject_cast<QAbstractButton*>(widget) != nullptr) return false;
+  if (widget->property("enterSubmits").toBool()) return false;
   if (qobject_cast<QLineEdit*>(widget) == nullptr && !widget->inherits("QAbstractSpinBox") &&
       !widget->inherits("QComboBox"))
     return false;

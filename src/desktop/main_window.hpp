@@ -41,6 +41,8 @@ class MainWindow : public QMainWindow {
   void permissions();
   void loginPasswordManagement();
   void logInAsAnotherUser();
+  // The list window of a code table ("code", "carrier", ... as the command line names them).
+  void codeList(const std::string& noun);
 
   // The login dialog the program's practices log in with.
   security::LoginPrompt& loginPrompt();

@@ -13,6 +13,7 @@
 #include "app/application.hpp"
 #include "main_window.hpp"
 #include "message_box_prompter.hpp"
+#include "code_list_window.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
 #include "ui/launcher.hpp"
@@ -71,6 +72,17 @@ int main(int argc, char** argv) {
   desktop::PracticeInformationDialog information(*program.practice()->connection, prompter, &window);
   save(information, out / "practice-information.png");
   information.hide();
+  auto& practice = *program.practice();
+  desktop::CodeListWindow codes(*practice.connection, *reference::findCodeTable("code"), prompter, clock,
+                                practice.security.get(), &window);
+  save(codes, out / "procedure-codes.png");
+  codes.hide();
+  reference::CodeWindow code(*practice.connection, *reference::findCodeTable("code"), prompter, clock,
+                             practice.security.get());
+  code.open("99213");
+  desktop::CodeEditDialog editCode(code, *practice.connection, prompter, practice.security.get(), &window);
+  save(editCode, out / "procedure-code.png");
+  editCode.hide();
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
   return 0;

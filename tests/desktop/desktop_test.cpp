@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <cstdio>
 #include <filesystem>
 
 #include <unistd.h>
@@ -16,6 +17,8 @@
 #include "message_box_prompter.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
+#include "reference/price_lookup.hpp"
+#include <QTableView>
 #include "security/permission_list.hpp"
 #include "security/user_accounts.hpp"
 #include "modal_answers.hpp"
@@ -187,6 +190,30 @@ TEST_F(DesktopTest, AUserLogsInAndALevelThreeUserIsRefusedDeletingPatients) {
   denied.run([&] { allowed = application_.hasPermission(security::permission_item::deletePatient); });
   EXPECT_FALSE(allowed);
   EXPECT_EQ(denied.seen(), std::vector<std::string>{"ACCESS DENIED\nSecurity level is insufficient for this operation."});
+}
+
+TEST_F(DesktopTest, CodeListsSearchAsYouTypeAndSaveThroughTheCodeWindow) {
+  ASSERT_TRUE(window_.start(options()));  // the tutorial practice, with a few codes
+  ModalAnswers answers;
+  std::string firstFound;
+  answers.then([&](QWidget& list) {
+    QTest::keyClicks(field(list, "search"), "85");
+    auto* rows = list.findChild<QTableView*>("rows");
+    firstFound = rows->model()->index(rows->currentIndex().row(), 0).data().toString().toStdString();
+    QTest::keyClick(field(list, "search"), Qt::Key_Return);  // Enter edits the found code
+  });
+  answers.then([&](QWidget& edit) {
+    field(edit, "Description")->setText("Blood count with differential");
+    field(edit, "Amount A")->setText("27.5");
+    edit.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+  });
+  answers.then([&](QWidget& list) { list.close(); });
+  answers.run([&] { window_.codeList("code"); });
+  EXPECT_EQ(firstFound, "85025");
+  const auto code = reference::findProcedureCode(*application_.practice()->connection, "85025");
+  ASSERT_TRUE(code);
+  EXPECT_EQ(code->text("Description"), "Blood count with differential");
+  EXPECT_EQ(code->money("Amount A"), *Money::parse("27.50"));
 }
 
 }  // namespace

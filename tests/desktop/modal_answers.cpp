@@ -3,6 +3,8 @@
 #include <QAbstractButton>
 #include <QMessageBox>
 #include <QPointer>
+#include <cstdio>
+#include <cstdlib>
 
 namespace vantrell::testing {
 
@@ -23,6 +25,8 @@ void ModalAnswers::poll() {
   // Answered from a fresh turn of the event loop: an answer that opens the
   // next modal window must not run inside this timer, which would then be
   // blocked for as long as that window is up.
+  if (std::getenv("VANTRELL_DEBUG_MODALS") != nullptr)
+    std::fprintf(stderr, "answering %s (%s)\n", modal->objectName().toUtf8().constData(), modal->metaObject()->className());
   QPointer<QWidget> window(modal);
   Answer answer = answers_[next_++];
   QTimer::singleShot(0, [window, answer] {

@@ -1,0 +1,367 @@
+#include "code_list_window.hpp"
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "common/code_sets.hpp"
+#include "progress_dialog.hpp"
+#include "record_form.hpp"
+#include "security/permission_list.hpp"
+#include "store/errors.hpp"
+#include "store/field_defaults.hpp"
+#include "store/names.hpp"
+
+namespace vantrell::desktop {
+namespace {
+
+QString qt(const std::string& text) { return QString::fromStdString(text); }
+
+constexpr int pageSize = 200;
+
+std::vector<std::string> listColumns(const store::TableDefinition& table, const char* key) {
+  std::vector<std::string> columns = {key};
+  for (const char* candidate : {"Description", "Name", "Last Name", "First Name", "Class Name", "Rejection Message",
+                                "Type", "Amount A", "City"}) {
+    if (columns.size() >= 4) break;
+    if (table.hasField(candidate) && !store::equalsIgnoringCase(candidate, key)) columns.emplace_back(candidate);
+  }
+  return columns;
+}
+
+QWidget* scrolled(QWidget* inner) {
+  auto* area = new QScrollArea;
+  area->setWidget(inner);
+  area->setWidgetResizable(true);
+  area->setFrameShape(QFrame::NoFrame);
+  return area;
+}
+
+}  // namespace
+
+CodeListModel::CodeListModel(store::Connection& practice, const reference::CodeTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(practice.openTable(table.table)) {
+  columns_ = listColumns(table_.definition(), table.keyField);
+  setOrder(table.keyTag);
+}
+
+void CodeListModel::setOrder(const std::string& tag) {
+  table_.setOrder(tag);
+  restart({});
+}
+
+void CodeListModel::search(const std::string& typed) {
+  restart(typed.empty() ? std::vector<store::Value>{} : std::vector<store::Value>{store::Value{typed}});
+}
+
+void CodeListModel::restart(std::vector<store::Value> from) {
+  beginResetModel();
+  rows_.clear();
+  cursor_ = store::PageCursor(std::move(from));
+  rows_ = table_.nextPage(cursor_, pageSize);
+  endResetModel();
+}
+
+const store::Record* CodeListModel::recordAt(int row) const {
+  return row >= 0 && row < static_cast<int>(rows_.size()) ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+}
+
+int CodeListModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int CodeListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant CodeListModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  return qt(rows_[static_cast<std::size_t>(index.row())].text(columns_[static_cast<std::size_t>(index.column())]));
+}
+
+QVariant CodeListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
+  return qt(columns_[static_cast<std::size_t>(section)]);
+}
+
+bool CodeListModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !cursor_.atEnd(); }
+
+void CodeListModel::fetchMore(const QModelIndex&) {
+  auto more = table_.nextPage(cursor_, pageSize);
+  if (more.empty()) return;
+  beginInsertRows({}, static_cast<int>(rows_.size()), static_cast<int>(rows_.size() + more.size()) - 1);
+  for (auto& row : more) rows_.push_back(std::move(row));
+  endInsertRows();
+}
+
+CodeListWindow::CodeListWindow(store::Connection& practice, const reference::CodeTable& table, ui::Prompter& prompter,
+                               const ui::Clock& clock, security::Security* security, QWidget* parent)
+    : QDialog(parent), practice_(practice), table_(table), prompter_(prompter), clock_(clock), security_(security) {
+  const auto& definition = practice.catalogue().get(table.table);
+  setObjectName(qt(std::string(table.table) + "List"));
+  setWindowTitle(tr("%1 List").arg(qt(definition.description())));
+  auto* layout = new QVBoxLayout(this);
+  auto* top = new QHBoxLayout;
+  auto* searchLabel = new QLabel(tr("&Search for:"));
+  search_ = new QLineEdit;
+  search_->setObjectName("search");
+  // Enter here opens the code found, even where Enter otherwise moves to the next field.
+  search_->setProperty("enterSubmits", true);
+  searchLabel->setBuddy(search_);
+  auto* orderLabel = new QLabel(tr("&Order by:"));
+  order_ = new QComboBox;
+  order_->setObjectName("order");
+  orderLabel->setBuddy(order_);
+  for (const auto& tag : definition.tags()) order_->addItem(qt(tag.name));
+  order_->setCurrentText(qt(table.keyTag));
+  top->addWidget(searchLabel);
+  top->addWidget(search_, 1);
+  top->addWidget(orderLabel);
+  top->addWidget(order_);
+  layout->addLayout(top);
+
+  model_ = new CodeListModel(practice, table, this);
+  view_ = new QTableView;
+  view_->setObjectName("rows");
+  view_->setModel(model_);
+  view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view_->setSelectionMode(QAbstractItemView::SingleSelection);
+  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  view_->horizontalHeader()->setStretchLastSection(true);
+  view_->verticalHeader()->hide();
+  view_->setMinimumSize(640, 360);
+  layout->addWidget(view_);
+  auto* buttons = new QDialogButtonBox;
+  auto* add = buttons->addButton(tr("&New"), QDialogButtonBox::ActionRole);
+  auto* edit = buttons->addButton(tr("&Edit"), QDialogButtonBox::ActionRole);
+  auto* remove = buttons->addButton(tr("&Delete"), QDialogButtonBox::ActionRole);
+  buttons->addButton(QDialogButtonBox::Close);
+  layout->addWidget(buttons);
+
+  connect(search_, &QLineEdit::textChanged, this, [this](const QString& typed) {
+    model_->search(typed.trimmed().toStdString());
+    if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+  });
+  connect(order_, &QComboBox::currentTextChanged, this, [this](const QString& tag) {
+    model_->setOrder(tag.toStdString());
+    model_->search(search_->text().trimmed().toStdString());
+  });
+  // Up and down in the search box move in the list; Enter edits.
+  connect(search_, &QLineEdit::returnPressed, this, [this] { editRecord(false); });
+  connect(view_, &QTableView::activated, this, [this] { editRecord(false); });
+  connect(add, &QPushButton::clicked, this, [this] { editRecord(true); });
+  connect(edit, &QPushButton::clicked, this, [this] { editRecord(false); });
+  connect(remove, &QPushButton::clicked, this, &CodeListWindow::deleteRecord);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  // Enter in the search box edits the code found; no button takes it as well.
+  for (auto* button : buttons->buttons()) {
+    if (auto* push = qobject_cast<QPushButton*>(button)) {
+      push->setAutoDefault(false);
+      push->setDefault(false);
+    }
+  }
+  if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+  search_->setFocus();
+}
+
+void CodeListWindow::editRecord(bool isNew) {
+  reference::CodeWindow window(practice_, table_, prompter_, clock_, security_);
+  if (isNew) {
+    if (!window.startNew()) return;
+  } else {
+    const store::Record* chosen = model_->recordAt(view_->currentIndex().row());
+    if (chosen == nullptr || !window.open(chosen->text(table_.keyField))) return;
+  }
+  CodeEditDialog dialog(window, practice_, prompter_, security_, this);
+  if (dialog.exec() == QDialog::Accepted) model_->search(search_->text().trimmed().toStdString());
+}
+
+void CodeListWindow::deleteRecord() {
+  const store::Record* chosen = model_->recordAt(view_->currentIndex().row());
+  if (chosen == nullptr) return;
+  reference::CodeWindow window(practice_, table_, prompter_, clock_, security_);
+  if (window.remove(chosen->text(table_.keyField))) model_->search(search_->text().trimmed().toStdString());
+}
+
+CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection& practice, ui::Prompter& prompter,
+                               security::Security* security, QWidget* parent)
+    : QDialog(parent), window_(window), practice_(practice), prompter_(prompter), security_(security) {
+  const store::TableDefinition& definition = window.record().table();
+  setObjectName(qt(definition.name() + "Edit"));
+  setWindowTitle(window.isNew() ? tr("New %1").arg(qt(definition.description()))
+                                : tr("%1: %2").arg(qt(definition.description()), qt(window.record().text(definition.field(0).name))));
+  auto* layout = new QVBoxLayout(this);
+  pages_ = new QTabWidget;
+  pages_->setObjectName("pages");
+
+  std::vector<std::pair<QString, std::vector<std::string>>> pages;
+  if (definition.name() == "QVPRO") {
+    std::vector<std::string> general = {"Code 1", "Code 2", "Code 3", "Type", "Description", "Type of Service",
+                                        "Default Place Service 1", "Default Place Service 2", "Default Place Service 3",
+                                        "Time To Do Procedure", "Insurance Category", "Patient Only Responsible",
+                                        "Taxable", "Inactive", "Account Code", "Default Units", "Default Modifiers",
+                                        "Default Modifier 1", "Default Modifier 2", "Default Modifier 3",
+                                        "Default Modifier 4", "Approved", "Recall Code", "Valid Surfaces",
+                                        "Revenue Code", "Purchased Service"};
+    std::vector<std::string> amounts = {"Cost of Service/Product", "Medicare Allowed Amount"};
+    for (char column = 'A'; column <= 'Z'; ++column) amounts.push_back(std::string("Amount ") + column);
+    pages = {{tr("&General"), general},
+             {tr("A&mounts"), amounts},
+             {tr("&Insurance"), {"Don't Print on Insurance", "Only Print on Insurance"}},
+             {tr("&Payment"), {"PrePayment"}},
+             {tr("Ad&justment"), {"Adjustment Amount Negativ"}},
+             {tr("&Tax"), {"Tax Rate"}}};
+  } else {
+    std::vector<std::string> fields;
+    for (const auto& field : definition.fields()) {
+      if (field.type == store::FieldType::AutoIncrement || field.name == "Date Modified" ||
+          field.name == "Date Created" || field.name == "User Code")
+        continue;
+      fields.push_back(field.name);
+    }
+    constexpr std::size_t perPage = 16;
+    for (std::size_t start = 0; start < fields.size(); start += perPage) {
+      const auto end = std::min(fields.size(), start + perPage);
+      pages.push_back({tr("Page &%1").arg(pages.size() + 1), {fields.begin() + static_cast<std::ptrdiff_t>(start),
+                                                              fields.begin() + static_cast<std::ptrdiff_t>(end)}});
+    }
+  }
+  for (const auto& [title, fields] : pages) {
+    auto* form = new RecordForm(window.record(), fields);
+    forms_.push_back(form);
+    pages_->addTab(scrolled(form), title);
+  }
+  if (definition.name() == "QVPRO" && !window.isNew()) {
+    // The code's allowed amounts with the carriers' names, while a box offers Abort.
+    auto* allowed = new QTableWidget(0, 3);
+    allowed->setObjectName("allowedAmounts");
+    allowed->setHorizontalHeaderLabels({tr("Carrier"), tr("Modifiers"), tr("Allowed Amount")});
+    allowed->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    allowed->horizontalHeader()->setStretchLastSection(true);
+    if (practice.tableExists("QVALL")) {
+      ProgressDialog progress(this);
+      progress.begin("Calculating allowed amounts", 0);
+      store::Table rows = practice.openTable("QVALL");
+      store::Table carriers = practice.openTable("QVINS");
+      carriers.setOrder("Primary");
+      rows.setOrder("Primary");
+      const std::string code = window.record().text("Code 1");
+      std::int64_t done = 0;
+      bool aborted = false;
+      rows.forEach([&](const store::Record& row) {
+        if (aborted || row.text("Procedure") != code || row.isEmpty("Modifiers")) return;
+        const auto carrier = carriers.seek({store::Value{row.text("Insurance Code")}});
+        const int at = allowed->rowCount();
+        allowed->insertRow(at);
+        allowed->setItem(at, 0, new QTableWidgetItem(qt(carrier ? carrier->text("Name") : row.text("Insurance Code"))));
+        allowed->setItem(at, 1, new QTableWidgetItem(qt(row.text("Modifiers"))));
+        allowed->setItem(at, 2, new QTableWidgetItem(qt(row.money("Amount").toString())));
+        aborted = !progress.advance(++done);
+      });
+      progress.end();
+    }
+    pages_->addTab(allowed, tr("Allo&wed Amounts"));
+  }
+  layout->addWidget(pages_);
+
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
+  auto* saveDefaults = buttons->addButton(tr("Save as De&fault"), QDialogButtonBox::ActionRole);
+  auto* removeDefaults = buttons->addButton(tr("Remove Defa&ults"), QDialogButtonBox::ActionRole);
+  layout->addWidget(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &CodeEditDialog::save);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(saveDefaults, &QPushButton::clicked, this, [this] {
+    if (security_ != nullptr && !security_->hasPermission(security::permission_item::saveAsDefault, false)) return;
+    for (auto* form : forms_) {
+      if (const std::string refused = form->commit(); !refused.empty()) {
+        prompter_.error(refused);
+        return;
+      }
+    }
+    store::FieldDefaults(practice_).save(window_.record(), prompter_);
+  });
+  connect(removeDefaults, &QPushButton::clicked, this, [this] {
+    store::FieldDefaults(practice_).remove(window_.record().table(), prompter_);
+  });
+  if (auto* type = findChild<QLineEdit*>("Type")) connect(type, &QLineEdit::textChanged, this, &CodeEditDialog::showPagesForType);
+  showPagesForType();
+  resize(620, 560);
+}
+
+void CodeEditDialog::showPagesForType() {
+  if (window_.record().table().name() != "QVPRO") return;
+  const auto* typeField = findChild<QLineEdit*>("Type");
+  const QString text = typeField != nullptr ? typeField->text().trimmed().toUpper() : QString();
+  const char type = text.isEmpty() ? 'A' : text.at(0).toLatin1();
+  // The pages that fit the type: payments, adjustments (the negative box not
+  // for a take-back), tax, and no amounts for a comment.
+  pages_->setTabVisible(1, type != 'Z');
+  pages_->setTabVisible(3, isPayment(type));
+  pages_->setTabVisible(4, isAdjustment(type) && type != 'V');
+  pages_->setTabVisible(5, type == 'G');
+}
+
+void CodeEditDialog::save() {
+  for (auto* form : forms_) {
+    if (const std::string refused = form->commit(); !refused.empty()) {
+      prompter_.error(refused);
+      return;
+    }
+  }
+  try {
+    if (window_.save()) accept();
+  } catch (const store::StoreError& error) {
+    prompter_.error(error.what());
+  }
+}
+
+MultiLinkDialog::MultiLinkDialog(const Date& programDate, QWidget* parent) : QDialog(parent) {
+  setObjectName("MultiLink");
+  setWindowTitle("MultiLink");
+  auto* form = new QFormLayout(this);
+  code_ = new QLineEdit;
+  code_->setObjectName("code");
+  code_->setMaxLength(10);
+  date_ = new QDateEdit;
+  date_->setObjectName("date");
+  date_->setCalendarPopup(true);
+  date_->setDisplayFormat("MM/dd/yyyy");
+  if (!programDate.isEmpty()) {
+    const auto day = programDate.value();
+    date_->setDate(QDate(static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
+                         static_cast<int>(static_cast<unsigned>(day.day()))));
+  }
+  auto* codeLabel = new QLabel("MultiLink Code:");
+  codeLabel->setBuddy(code_);
+  auto* dateLabel = new QLabel("Transaction Date:");
+  dateLabel->setBuddy(date_);
+  form->addRow(codeLabel, code_);
+  form->addRow(dateLabel, date_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+  auto* create = buttons->addButton("&Create Transactions", QDialogButtonBox::AcceptRole);
+  create->setObjectName("create");
+  form->addRow(buttons);
+  connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+}
+
+std::string MultiLinkDialog::code() const { return code_->text().trimmed().toStdString(); }
+
+Date MultiLinkDialog::transactionDate() const {
+  const QDate chosen = date_->date();
+  return Date::fromYmd(chosen.year(), static_cast<unsigned>(chosen.month()), static_cast<unsigned>(chosen.day()));
+}
+
+}  // namespace vantrell::desktop
