@@ -1,5 +1,7 @@
 #include "code_list_window.hpp"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDialogButtonBox>
@@ -87,7 +89,15 @@ int CodeListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant CodeListModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  if (!index.isValid()) return {};
+  const auto& column = columns_[static_cast<std::size_t>(index.column())];
+  if (role == Qt::TextAlignmentRole && column.rfind("Amount", 0) == 0)
+    return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+  if (role != Qt::DisplayRole) return {};
+  if (column.rfind("Amount", 0) == 0) {
+    const store::Record& row = rows_[static_cast<std::size_t>(index.row())];
+    return row.isEmpty(column) ? QString() : qt(row.money(column).toString());
+  }
   return qt(rows_[static_cast<std::size_t>(index.row())].text(columns_[static_cast<std::size_t>(index.column())]));
 }
 
@@ -141,6 +151,8 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->horizontalHeader()->setStretchLastSection(true);
   view_->verticalHeader()->hide();
+  view_->setWordWrap(false);
+  view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
   view_->setMinimumSize(640, 360);
   layout->addWidget(view_);
   auto* buttons = new QDialogButtonBox;
@@ -173,6 +185,8 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
     }
   }
   if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+  view_->resizeColumnsToContents();
+  view_->setColumnWidth(0, std::max(view_->columnWidth(0), 110));
   search_->setFocus();
 }
 

@@ -19,6 +19,12 @@ void replaceRows(store::Connection& practice, const char* tableName,
   for (const auto& fields : rows) {
     store::Record row = table.newRecord();
     for (const auto& [field, value] : fields) row.set(field, value);
+    // Alternate codes follow the code, as the code windows fill them.
+    if (row.table().hasField("Code 1")) {
+      for (const char* alternate : {"Code 2", "Code 3"}) {
+        if (row.isEmpty(alternate)) row.set(alternate, row.value("Code 1"));
+      }
+    }
     table.append(row);
   }
 }
