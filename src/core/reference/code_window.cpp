@@ -190,7 +190,7 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   receiver.auditPrefix = "EDI receiver code: ";
   receiver.duplicate = alreadyExists("EDI receiver code");
 
-  static CodeTable rejection = describe("QVREJ", "Rejection Code", "By Rejection Code", std::nullopt, 244, 245, 246, 247);
+  static CodeTable rejection = describe("QVREJ", "Rejection Code", "By Rejection Code", CodeKind::ClaimRejectionCode, 244, 245, 246, 247);
   rejection.auditKind = "Deleted Claim Rejection Code";
   rejection.auditPrefix = "Claim rejection code: ";
   rejection.duplicate = alreadyExists("Claim rejection code");

@@ -79,6 +79,10 @@ constexpr ReferencePlace billingPlaces[] = {
     {"QVCLA", "Billing Code"}, {"QVCLAARC", "Billing Code"},
 };
 
+// Charges carry the code of their rejection.
+constexpr ReferencePlace rejectionPlaces[] = {
+    {"QVTRN", "Claim Rejection Code"}, {"QVTRNARC", "Claim Rejection Code"}};
+
 }  // namespace
 
 std::span<const ReferencePlace> referencePlaces(CodeKind kind) {
@@ -92,6 +96,7 @@ std::span<const ReferencePlace> referencePlaces(CodeKind kind) {
     case CodeKind::Address: return addressPlaces;
     case CodeKind::EdiReceiver: return receiverPlaces;
     case CodeKind::BillingCode: return billingPlaces;
+    case CodeKind::ClaimRejectionCode: return rejectionPlaces;
   }
   return {};
 }
@@ -107,6 +112,7 @@ const char* recordKindName(CodeKind kind) {
     case CodeKind::Address: return "address";
     case CodeKind::EdiReceiver: return "EDI receiver code";
     case CodeKind::BillingCode: return "billing code";
+    case CodeKind::ClaimRejectionCode: return "claim rejection code";
   }
   return "code";
 }

@@ -20,6 +20,7 @@ enum class CodeKind {
   Address,
   EdiReceiver,
   BillingCode,
+  ClaimRejectionCode,
 };
 
 // A place that may hold a code: a table (live or archive) and a field. A list
