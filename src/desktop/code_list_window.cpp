@@ -288,6 +288,7 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
     }
     pages_->addTab(allowed, tr("Allo&wed Amounts"));
   }
+  if (definition.name() == "QVINS" || definition.name() == "QVPHY") addCarrierPages();
   layout->addWidget(pages_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
@@ -312,6 +313,100 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
   if (auto* type = findChild<QLineEdit*>("Type")) connect(type, &QLineEdit::textChanged, this, &CodeEditDialog::showPagesForType);
   showPagesForType();
   resize(620, 560);
+}
+
+void CodeEditDialog::addCarrierPages() {
+  extras_ = std::make_unique<reference::CarrierExtras>(practice_, prompter_, security_);
+  const auto page = [this](QTableWidget*& table, const QStringList& headers, const std::vector<const char*>& inputs,
+                           const QString& title, auto apply) {
+    auto* widget = new QWidget;
+    auto* layout = new QVBoxLayout(widget);
+    table = new QTableWidget(0, static_cast<int>(headers.size()));
+    table->setHorizontalHeaderLabels(headers);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(table);
+    auto* row = new QHBoxLayout;
+    std::vector<QLineEdit*> edits;
+    for (const char* input : inputs) {
+      auto* edit = new QLineEdit;
+      edit->setObjectName(input);
+      edit->setPlaceholderText(input);
+      row->addWidget(edit);
+      edits.push_back(edit);
+    }
+    auto* change = new QPushButton(tr("&Add/Change"));
+    row->addWidget(change);
+    layout->addLayout(row);
+    connect(change, &QPushButton::clicked, this, [this, edits, apply] {
+      if (apply(edits)) reloadCarrierPages();
+    });
+    pages_->addTab(widget, title);
+  };
+  if (window_.record().table().name() == "QVPHY") {
+    // A provider's numbers with each carrier.
+    page(providerNumbers_, {tr("Insurance Code"), tr("Pin Number"), tr("Group ID")},
+         {"Insurance Code", "Pin Number", "Group ID"}, tr("Provider &Numbers"),
+         [this](const std::vector<QLineEdit*>& edits) {
+           return extras_->setNumberOfProvider(window_.record(), edits[0]->text().trimmed().toStdString(),
+                                               edits[1]->text().trimmed().toStdString(),
+                                               edits[2]->text().trimmed().toStdString());
+         });
+    reloadCarrierPages();
+    return;
+  }
+  page(allowedAmounts_, {tr("Procedure"), tr("Modifiers"), tr("Allowed Amount")}, {"Procedure", "Modifiers", "Amount"},
+       tr("Allowed A&mounts"), [this](const std::vector<QLineEdit*>& edits) {
+         const auto amount = Money::parse(edits[2]->text().toStdString());
+         if (!amount) {
+           prompter_.error("The amount \"" + edits[2]->text().toStdString() + "\" is not an amount.");
+           return false;
+         }
+         return extras_->setAllowedAmount(window_.record(), edits[0]->text().trimmed().toStdString(),
+                                          edits[1]->text().trimmed().toStdString(), *amount);
+       });
+  page(providerNumbers_, {tr("Provider"), tr("Pin Number"), tr("Group ID")}, {"Provider", "Pin Number", "Group ID"},
+       tr("Provider &Numbers"), [this](const std::vector<QLineEdit*>& edits) {
+         return extras_->setProviderNumber(window_.record(), edits[0]->text().trimmed().toStdString(),
+                                           edits[1]->text().trimmed().toStdString(),
+                                           edits[2]->text().trimmed().toStdString());
+       });
+  reloadCarrierPages();
+}
+
+void CodeEditDialog::reloadCarrierPages() {
+  if (!window_.record().isStored()) return;
+  if (window_.record().table().name() == "QVPHY") {
+    const auto numbers = extras_->numbersOfProvider(window_.record().text("Code"));
+    providerNumbers_->setRowCount(static_cast<int>(numbers.size()));
+    for (int row = 0; row < static_cast<int>(numbers.size()); ++row) {
+      const auto& record = numbers[static_cast<std::size_t>(row)];
+      providerNumbers_->setItem(row, 0, new QTableWidgetItem(qt(record.text("Insurance Code"))));
+      providerNumbers_->setItem(row, 1, new QTableWidgetItem(qt(record.text("Pin Number"))));
+      providerNumbers_->setItem(row, 2, new QTableWidgetItem(qt(record.text("Group ID"))));
+    }
+    return;
+  }
+  const std::string carrier = window_.record().text("Code");
+  ProgressDialog progress(this);
+  progress.begin(reference::CarrierExtras::loadingAllowedAmounts, 0);
+  const auto allowed = extras_->allowedAmounts(carrier);
+  allowedAmounts_->setRowCount(static_cast<int>(allowed.size()));
+  for (int row = 0; row < static_cast<int>(allowed.size()); ++row) {
+    const auto& record = allowed[static_cast<std::size_t>(row)];
+    allowedAmounts_->setItem(row, 0, new QTableWidgetItem(qt(record.text("Procedure"))));
+    allowedAmounts_->setItem(row, 1, new QTableWidgetItem(qt(record.text("Modifiers"))));
+    allowedAmounts_->setItem(row, 2, new QTableWidgetItem(qt(record.money("Amount").toString())));
+  }
+  progress.end();
+  const auto numbers = extras_->providerNumbers(carrier);
+  providerNumbers_->setRowCount(static_cast<int>(numbers.size()));
+  for (int row = 0; row < static_cast<int>(numbers.size()); ++row) {
+    const auto& record = numbers[static_cast<std::size_t>(row)];
+    providerNumbers_->setItem(row, 0, new QTableWidgetItem(qt(record.text("Provider Code"))));
+    providerNumbers_->setItem(row, 1, new QTableWidgetItem(qt(record.text("Pin Number"))));
+    providerNumbers_->setItem(row, 2, new QTableWidgetItem(qt(record.text("Group ID"))));
+  }
 }
 
 void CodeEditDialog::showPagesForType() {

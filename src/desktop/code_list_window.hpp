@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "reference/carrier_extras.hpp"
 #include "reference/code_window.hpp"
 #include "store/table.hpp"
 
@@ -12,6 +13,7 @@ class QComboBox;
 class QDateEdit;
 class QLineEdit;
 class QTabWidget;
+class QTableWidget;
 class QTableView;
 
 namespace vantrell::desktop {
@@ -82,6 +84,9 @@ class CodeEditDialog : public QDialog {
  private:
   void save();
   void showPagesForType();
+  // The carrier's allowed amounts and provider numbers, each a list with a line to add or change one.
+  void addCarrierPages();
+  void reloadCarrierPages();
 
   reference::CodeWindow& window_;
   store::Connection& practice_;
@@ -89,6 +94,9 @@ class CodeEditDialog : public QDialog {
   security::Security* security_;
   std::vector<RecordForm*> forms_;
   QTabWidget* pages_;
+  std::unique_ptr<reference::CarrierExtras> extras_;
+  QTableWidget* allowedAmounts_ = nullptr;
+  QTableWidget* providerNumbers_ = nullptr;
 };
 
 // The multilink selection: a multilink code and a transaction date for the

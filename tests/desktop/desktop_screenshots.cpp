@@ -83,6 +83,13 @@ int main(int argc, char** argv) {
   desktop::CodeEditDialog editCode(code, *practice.connection, prompter, practice.security.get(), &window);
   save(editCode, out / "procedure-code.png");
   editCode.hide();
+  reference::CodeWindow carrier(*practice.connection, *reference::findCodeTable("carrier"), prompter, clock,
+                                practice.security.get());
+  carrier.open("MC");
+  desktop::CodeEditDialog editCarrier(carrier, *practice.connection, prompter, practice.security.get(), &window);
+  editCarrier.findChild<QTabWidget*>("pages")->setCurrentIndex(3);
+  save(editCarrier, out / "carrier-allowed-amounts.png");
+  editCarrier.hide();
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
   return 0;

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "reference/carrier_extras.hpp"
 #include "reference/code_window.hpp"
+#include "reference/price_lookup.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/scripted_prompter.hpp"
@@ -110,6 +112,50 @@ TEST_P(CodeWindowOnEngine, ProvidersAddressesAndDiagnosesKeepTheirRules) {
   EXPECT_EQ(prompter.transcript().back(), "error: Invalid diagnosis code.");
   EXPECT_FALSE(add("billcode", "TOOLONG", {}, prompter));
   EXPECT_NE(prompter.transcript().back().find("too long for the field Code"), std::string::npos);
+}
+
+TEST_P(CodeWindowOnEngine, ACarriersAllowedAmountsAndProviderNumbersNeedItSaved) {
+  ScriptedPrompter prompter{};
+  CarrierExtras extras(*practice_, prompter, nullptr);
+  CodeWindow carriers(*practice_, *findCodeTable("carrier"), prompter, clock_, nullptr);
+  ASSERT_TRUE(carriers.startNew());
+  ASSERT_TRUE(carriers.setFields({{"Code", "MC"}, {"Name", "Medicare"}}));
+  EXPECT_FALSE(extras.setAllowedAmount(carriers.record(), "99213", "", Money::fromCents(5500)));
+  EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::saveBeforeAllowedAmounts);
+  EXPECT_FALSE(extras.setProviderNumber(carriers.record(), "DJ", "P1", "G1"));
+  EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::saveBeforePins);
+  ASSERT_TRUE(carriers.save());
+
+  EXPECT_FALSE(extras.setProviderNumber(carriers.record(), "DJ", "P1", "G1"));
+  EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::providerRequired);
+  ASSERT_TRUE(add("provider", "DJ", {{"Last Name", "Jones"}}, prompter));
+  EXPECT_TRUE(extras.setProviderNumber(carriers.record(), "dj", "P1", "G1"));
+  EXPECT_TRUE(extras.setProviderNumber(carriers.record(), "DJ", "P2", "G1"));  // changes the one row
+  ASSERT_EQ(extras.providerNumbers("MC").size(), 1u);
+  EXPECT_EQ(extras.providerNumbers("MC")[0].text("Pin Number"), "P2");
+  // The same number from the provider's side.
+  CodeWindow providerWindow(*practice_, *findCodeTable("provider"), prompter, clock_, nullptr);
+  ASSERT_TRUE(providerWindow.open("DJ"));
+  EXPECT_TRUE(extras.setNumberOfProvider(providerWindow.record(), "mc", "P3", "G2"));
+  ASSERT_EQ(extras.numbersOfProvider("DJ").size(), 1u);
+  EXPECT_EQ(extras.numbersOfProvider("DJ")[0].text("Pin Number"), "P3");
+  EXPECT_FALSE(extras.setNumberOfProvider(providerWindow.record(), "NOPE", "P", "G"));
+  EXPECT_EQ(prompter.transcript().back(), "error: Insurance code NOPE does not exist.");
+
+  EXPECT_FALSE(extras.setAllowedAmount(carriers.record(), "99213", "", Money::fromCents(5500)));
+  EXPECT_EQ(prompter.transcript().back(), "error: Procedure code 99213 does not exist.");
+  ASSERT_TRUE(add("code", "99213", {}, prompter));
+  EXPECT_TRUE(extras.setAllowedAmount(carriers.record(), "99213", "25", Money::fromCents(5500)));
+  EXPECT_TRUE(extras.setAllowedAmount(carriers.record(), "99213", "25", Money::fromCents(5750)));
+  ASSERT_EQ(extras.allowedAmounts("mc").size(), 1u);
+  EXPECT_EQ(allowedAmount(*practice_, "MC", "99213", "25"), Money::fromCents(5750));
+  // The carrier's provider numbers now refer to the provider: it stays.
+  ScriptedPrompter person{true};
+  CodeWindow providers(*practice_, *findCodeTable("provider"), person, clock_, nullptr);
+  EXPECT_FALSE(providers.remove("DJ"));
+  EXPECT_EQ(person.transcript().back(),
+            "error: This provider record is currently being used in the Provider Code field of the QVPINS table and "
+            "cannot be deleted.");
 }
 
 VANTRELL_ON_BOTH_ENGINES(CodeWindowOnEngine);
