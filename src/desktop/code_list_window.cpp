@@ -299,12 +299,7 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(saveDefaults, &QPushButton::clicked, this, [this] {
     if (security_ != nullptr && !security_->hasPermission(security::permission_item::saveAsDefault, false)) return;
-    for (auto* form : forms_) {
-      if (const std::string refused = form->commit(); !refused.empty()) {
-        prompter_.error(refused);
-        return;
-      }
-    }
+    if (!commitForms(forms_, prompter_)) return;
     store::FieldDefaults(practice_).save(window_.record(), prompter_);
   });
   connect(removeDefaults, &QPushButton::clicked, this, [this] {
@@ -423,17 +418,8 @@ void CodeEditDialog::showPagesForType() {
 }
 
 void CodeEditDialog::save() {
-  for (auto* form : forms_) {
-    if (const std::string refused = form->commit(); !refused.empty()) {
-      prompter_.error(refused);
-      return;
-    }
-  }
-  try {
-    if (window_.save()) accept();
-  } catch (const store::StoreError& error) {
-    prompter_.error(error.what());
-  }
+  if (!commitForms(forms_, prompter_)) return;
+  if (saveShowingFailures(prompter_, [this] { return window_.save(); })) accept();
 }
 
 MultiLinkDialog::MultiLinkDialog(const Date& programDate, QWidget* parent) : QDialog(parent) {

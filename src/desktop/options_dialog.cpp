@@ -105,17 +105,8 @@ OptionsDialog::OptionsDialog(store::Connection& connection, ui::Prompter& prompt
 }
 
 void OptionsDialog::save() {
-  for (auto* form : forms_) {
-    if (const std::string refused = form->commit(); !refused.empty()) {
-      prompter_.error(refused);
-      return;
-    }
-  }
-  try {
-    if (window_.save()) accept();
-  } catch (const store::StoreError& error) {
-    prompter_.error(error.what());
-  }
+  if (!commitForms(forms_, prompter_)) return;
+  if (saveShowingFailures(prompter_, [this] { return window_.save(); })) accept();
 }
 
 PracticeInformationDialog::PracticeInformationDialog(store::Connection& connection, ui::Prompter& prompter,
@@ -139,18 +130,10 @@ PracticeInformationDialog::PracticeInformationDialog(store::Connection& connecti
 }
 
 void PracticeInformationDialog::save() {
-  for (auto* form : {practiceForm_, billingForm_}) {
-    if (const std::string refused = form->commit(); !refused.empty()) {
-      prompter_.error(refused);
-      return;
-    }
-  }
+  if (!commitForms({practiceForm_, billingForm_}, prompter_)) return;
   using Page = practice::PracticeInformationWindow::Page;
-  try {
-    if (window_.save(pages_->currentIndex() == 1 ? Page::BillingService : Page::Practice)) accept();
-  } catch (const store::StoreError& error) {
-    prompter_.error(error.what());
-  }
+  const Page showing = pages_->currentIndex() == 1 ? Page::BillingService : Page::Practice;
+  if (saveShowingFailures(prompter_, [&] { return window_.save(showing); })) accept();
 }
 
 ProgramDateDialog::ProgramDateDialog(practice::ProgramDate& programDate, ui::Prompter& prompter, QWidget* parent)

@@ -85,6 +85,16 @@ std::string RecordForm::commit() {
   return {};
 }
 
+bool commitForms(const std::vector<RecordForm*>& forms, ui::Prompter& prompter) {
+  for (auto* form : forms) {
+    if (const std::string refused = form->commit(); !refused.empty()) {
+      prompter.error(refused);
+      return false;
+    }
+  }
+  return true;
+}
+
 void RecordForm::reload() {
   for (const auto& binding : bindings_) binding.show();
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "store/record.hpp"
+#include "ui/prompter.hpp"
 
 class QFormLayout;
 
@@ -38,6 +39,20 @@ class RecordForm : public QWidget {
   store::Record& record_;
   std::vector<Binding> bindings_;
 };
+
+// Copies every form into its record; the first refusal is shown and stops it.
+bool commitForms(const std::vector<RecordForm*>& forms, ui::Prompter& prompter);
+
+// Runs a window model's save, showing an engine failure as a message; true when saved.
+template <typename Save>
+bool saveShowingFailures(ui::Prompter& prompter, Save save) {
+  try {
+    return save();
+  } catch (const std::exception& error) {
+    prompter.error(error.what());
+    return false;
+  }
+}
 
 // The person's label for a field: its display name as the system writes it.
 QString fieldLabel(const std::string& fieldName);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -41,6 +42,18 @@ class EngineTest : public ::testing::TestWithParam<store::Engine> {
 };
 
 std::string engineName(const ::testing::TestParamInfo<store::Engine>& info);
+
+// The server notices a session that ended (closed or killed) a moment later:
+// asks again for up to five seconds while the answer still holds a value.
+template <typename Ask>
+auto untilEmpty(Ask ask) {
+  auto answer = ask();
+  for (int attempt = 0; answer && attempt < 50; ++attempt) {
+    ::usleep(100000);
+    answer = ask();
+  }
+  return answer;
+}
 
 #define VANTRELL_ON_BOTH_ENGINES(Suite)                                                       \
   INSTANTIATE_TEST_SUITE_P(Engines, Suite,                                                    \

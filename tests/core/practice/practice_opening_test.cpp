@@ -58,16 +58,6 @@ class LockHolder {
   bool taken_ = false;
 };
 
-// The server notices a killed session a moment later.
-std::optional<std::string> busyAfterSettling(const store::DataLocation& location) {
-  auto busy = store::ExclusiveOperationLock::busyMessage(location);
-  for (int attempt = 0; busy && attempt < 50; ++attempt) {
-    ::usleep(100000);
-    busy = store::ExclusiveOperationLock::busyMessage(location);
-  }
-  return busy;
-}
-
 class PracticeOpening : public EngineTest {
  protected:
   void SetUp() override {
@@ -101,7 +91,7 @@ TEST_P(PracticeOpening, TheExclusiveLockRefusesWhileHeldAndIsClearedWhenItsHolde
     EXPECT_EQ(workstation_->prompter.transcript().back(),
               "error: Autoconversion in progress.  Cannot open data.");
     holder.kill();
-    EXPECT_EQ(busyAfterSettling(location), std::nullopt);
+    EXPECT_EQ(vantrell::testing::untilEmpty([&] { return store::ExclusiveOperationLock::busyMessage(location); }), std::nullopt);
   }
   if (engine() == store::Engine::Embedded) {
     // The files a crashed holder left are gone after the check.
