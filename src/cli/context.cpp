@@ -1,6 +1,7 @@
 #include "context.hpp"
 
 #include <cstdlib>
+#include <iostream>
 
 #include "store/errors.hpp"
 
@@ -38,7 +39,14 @@ bool CommandLineLogin::run(security::LoginWindow& window) {
     prompter_.error("This practice has users: log in with --user CODE --password PW.");
     return false;
   }
-  return window.submit(*line_.user, line_.password.value_or("")) == security::LoginWindow::Outcome::LoggedIn;
+  std::string password = line_.password.value_or("");
+  if (password == "-") {
+    // "--password -" reads it from standard input, where no other user of the
+    // machine can see it as they can see a command line.
+    std::getline(std::cin, password);
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+  }
+  return window.submit(*line_.user, password) == security::LoginWindow::Outcome::LoggedIn;
 }
 
 void Context::require(int permissionItem) {

@@ -20,6 +20,8 @@ Global options may stand anywhere on the line.
   --root DIR        root data directory (practice list, users in the program)
   --practice PATH   practice directory; with --server, database/practice on the server
   --server, CS      use the database server (VANTRELL_SERVER holds its connection string)
+  --user CODE --password PW
+                    log in to a practice with users ("--password -" reads it from standard input)
   --yes             answer Yes to the system's questions
   --json            print results as JSON
 

@@ -25,8 +25,8 @@ struct CliRun {
   std::string output;  // stdout and stderr together
 };
 
-CliRun runCli(const std::string& arguments) {
-  const std::string command = std::string(VANTRELL_CLI) + " " + arguments + " 2>&1";
+CliRun runShell(const std::string& shellCommand) {
+  const std::string command = shellCommand + " 2>&1";
   CliRun run;
   FILE* pipe = ::popen(command.c_str(), "r");
   if (pipe == nullptr) return run;
@@ -37,6 +37,8 @@ CliRun runCli(const std::string& arguments) {
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
+
+CliRun runCli(const std::string& arguments) { return runShell(std::string(VANTRELL_CLI) + " " + arguments); }
 
 // Every run gets a home of its own: settings, state and data never touch the
 // tester's.
@@ -179,6 +181,10 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   EXPECT_EQ(runCli(admin + "permission set 42 \"Level 3=true\"").exitCode, 0);
   EXPECT_EQ(runCli(joe + "permission check 42").exitCode, 0);
 
+  // The password may come on standard input instead of the command line.
+  CliRun piped = runShell("printf 'Clerk777\\n' | " + std::string(VANTRELL_CLI) + " " + flags +
+                          "--user JOE --password - permission check 41");
+  EXPECT_EQ(piped.exitCode, 0) << piped.output;
   CliRun wrong = runCli(flags + "--user JOE --password nope practice open");
   EXPECT_EQ(wrong.exitCode, 1);
   EXPECT_EQ(wrong.output, "Invalid password\n");

@@ -99,7 +99,7 @@ OpenOutcome PracticeCreation::installTutorial(PracticeOpener& opener) {
     if (engine_ == store::Engine::Server) arguments.emplace_back("--server");
     arguments.push_back(location.path);
     if (surroundings_.launcher.run(tutorialProgram, arguments) != 0) {
-      prompter.error(tutorialMissing);
+      prompter.error(tutorialFailed);
       return OpenOutcome::NotOpened;
     }
   }

@@ -35,6 +35,8 @@ class PracticeCreation {
   static constexpr const char* tutorialExists = "Tutorial data files already exist.  Do you want to overwrite them?";
   static constexpr const char* tutorialMissing =
       "The tutorial data was not installed on this computer.\nReinstall the program to include the tutorial files.";
+  // The installer is there but did not finish.
+  static constexpr const char* tutorialFailed = "The tutorial data could not be installed.  Nothing was changed.";
   static std::string existingDataQuestion(const std::string& path);
 
  private:
