@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "store/connection.hpp"
@@ -65,6 +66,20 @@ class CommandLineProgram : public vantrell::testing::EngineTest {
  protected:
   IsolatedHome home_;
   std::string engineFlag() const { return engine() == store::Engine::Server ? "--server " : ""; }
+  // The engine's flag, and on the shared test server a root of this test's own
+  // (in a directory the isolated home's default root serves).
+  std::string flags() {
+    if (engine() != store::Engine::Server) return engineFlag();
+    if (!serverRoot_) serverRoot_ = std::make_unique<vantrell::testing::PracticeSpace>(engine());
+    return engineFlag() + "--root " + serverRoot_->location().path + " ";
+  }
+  // Where the test's practice lives: a directory of the home, or the test's schema.
+  std::string practicePath(const char* directory) const {
+    return engine() == store::Engine::Server ? space_->location().path : (home_.path() / directory).string();
+  }
+
+ private:
+  std::unique_ptr<vantrell::testing::PracticeSpace> serverRoot_;
 };
 
 TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
@@ -114,12 +129,8 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
 }
 
 TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {
-  // On the shared test server every test keeps a root of its own.
-  vantrell::testing::PracticeSpace serverRoot(engine());
-  const std::string flags =
-      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
-  const std::string path = engine() == store::Engine::Server ? space_->location().path
-                                                              : (home_.path() / "Clinic Data").string();
+  const std::string flags = this->flags();
+  const std::string path = practicePath("Clinic Data");
   CliRun created = runCli(flags + "practice create --name Clinic --path '" + path + "'");
   ASSERT_EQ(created.exitCode, 0) << created.output;
   EXPECT_EQ(created.output, "QelVantrell Advanced - Clinic\n");
@@ -157,11 +168,8 @@ VANTRELL_ON_BOTH_ENGINES(CommandLineProgram);
 
 TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
-  vantrell::testing::PracticeSpace serverRoot(engine());
-  const std::string flags =
-      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
-  const std::string path = engine() == store::Engine::Server ? space_->location().path
-                                                              : (home_.path() / "Clinic").string();
+  const std::string flags = this->flags();
+  const std::string path = practicePath("Clinic");
   ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
   // With no users, security is off: the first user is made without a login.
   CliRun first = runCli(flags + "user add ADMIN \"Name=Office Manager\" \"Access Level=1\" \"Password=Boss1234\"");
@@ -201,11 +209,8 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
 }
 
 TEST_P(CommandLineProgram, CodeTablesKeepTheirRulesOnTheCommandLine) {
-  vantrell::testing::PracticeSpace serverRoot(engine());
-  const std::string flags =
-      engineFlag() + (engine() == store::Engine::Server ? "--root " + serverRoot.location().path + " " : "");
-  const std::string path = engine() == store::Engine::Server ? space_->location().path
-                                                              : (home_.path() / "Clinic").string();
+  const std::string flags = this->flags();
+  const std::string path = practicePath("Clinic");
   ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
   ASSERT_EQ(runCli(flags + "code add 99213 \"Description=Office visit\" \"Amount A=80\"").exitCode, 0);
   ASSERT_EQ(runCli(flags + "multilink add VISIT \"Link Code 2=99213\"").exitCode, 0);

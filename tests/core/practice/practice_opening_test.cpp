@@ -12,6 +12,7 @@
 #include "store/exclusive_operation_lock.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/other_process.hpp"
 #include "support/practice_fixture.hpp"
 
 namespace vantrell::practice {
@@ -21,41 +22,14 @@ using vantrell::testing::EngineTest;
 using vantrell::testing::Workstation;
 
 // Another process holds the practice's exclusive-operation lock until it is killed.
-class LockHolder {
+class LockHolder : public vantrell::testing::OtherProcess {
  public:
-  LockHolder(const store::DataLocation& location, const std::string& message) {
-    int ready[2];
-    if (::pipe(ready) != 0) throw std::runtime_error("pipe");
-    child_ = ::fork();
-    if (child_ == 0) {
-      ::close(ready[0]);
-      try {
-        auto lock = store::ExclusiveOperationLock::take(location, message);
-        const char signal = 'L';
-        [[maybe_unused]] auto written = ::write(ready[1], &signal, 1);
-        for (;;) ::pause();
-      } catch (...) {
-        ::_exit(1);
-      }
-    }
-    ::close(ready[1]);
-    char signal = 0;
-    taken_ = ::read(ready[0], &signal, 1) == 1;
-    ::close(ready[0]);
-  }
-  ~LockHolder() { kill(); }
-  bool taken() const { return taken_; }
-  void kill() {
-    if (child_ <= 0) return;
-    ::kill(child_, SIGKILL);
-    int status = 0;
-    ::waitpid(child_, &status, 0);
-    child_ = -1;
-  }
-
- private:
-  pid_t child_ = -1;
-  bool taken_ = false;
+  LockHolder(const store::DataLocation& location, const std::string& message)
+      : OtherProcess([&](const HoldUntilKilled& hold) {
+          auto lock = store::ExclusiveOperationLock::take(location, message);
+          hold();
+        }) {}
+  bool taken() const { return ready(); }
 };
 
 class PracticeOpening : public EngineTest {

@@ -7,6 +7,7 @@
 #include "store/errors.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/other_process.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell::store {
@@ -110,36 +111,20 @@ TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
 // Another workstation is another process: it takes the lock, then dies without
 // letting go. The lock must die with it.
 TEST_P(RecordLocking, AnotherProcessHoldsTheLockUntilItIsKilled) {
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ::close(ready[0]);
-    try {
-      auto connection = space_->connect("NURSE");
-      Table patients = connection->openTable("QVPAT");
-      Record patient = readPatient(patients);
-      patients.edit(patient);
-      const char signal = 'L';
-      [[maybe_unused]] auto written = ::write(ready[1], &signal, 1);
-      for (;;) ::pause();
-    } catch (...) {
-      ::_exit(1);
-    }
-  }
-  ::close(ready[1]);
-  char signal = 0;
-  ASSERT_EQ(::read(ready[0], &signal, 1), 1) << "the other workstation never took the lock";
-  ::close(ready[0]);
+  vantrell::testing::OtherProcess nurse([&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+    auto connection = space_->connect("NURSE");
+    Table patients = connection->openTable("QVPAT");
+    Record patient = readPatient(patients);
+    patients.edit(patient);
+    hold();
+  });
+  ASSERT_TRUE(nurse.ready()) << "the other workstation never took the lock";
 
   auto connection = space_->connect("MARY");
   Table patients = connection->openTable("QVPAT");
   EXPECT_EQ(ownerRefusing(patients), "The current record is in use by: NURSE.  Opened for viewing only.");
 
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  nurse.kill();
   EXPECT_EQ(vantrell::testing::untilEmpty([&] { return ownerRefusing(patients); }), std::nullopt);
 }
 
