@@ -143,7 +143,13 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
     prompter_.error(store::messages::recordInUseViewing);
     return false;
   }
-  const bool isChart = store::equalsIgnoringCase(field, "Chart Number");
+  const auto index = record_->table().fieldIndex(field);
+  if (!index) {
+    prompter_.error("The patient has no field \"" + field + "\".");
+    return false;
+  }
+  const std::string stored = record_->table().field(*index).name;
+  const bool isChart = stored == "Chart Number";
   if (isChart && !isNew_) {
     prompter_.error("The chart number of a stored patient is not changed here.");
     return false;
@@ -151,12 +157,11 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
   store::Record changed = *record_;
   try {
     // The entry field forces chart numbers into upper case.
-    changed.setFromText(field, isChart ? store::upperAscii(text) : spelledAsListed(field, text));
+    changed.setFromText(stored, isChart ? store::upperAscii(text) : spelledAsListed(stored, text));
   } catch (const store::InputError&) {
-    prompter_.error("The \"" + field + "\" field is not valid");
+    prompter_.error("The \"" + stored + "\" field is not valid");
     return false;
   }
-  const std::string stored = changed.table().field(*changed.table().fieldIndex(field)).name;
   if (!acceptedChoice(stored, changed)) {
     prompter_.error("The \"" + stored + "\" field is not valid");
     return false;
