@@ -72,5 +72,7 @@ int permissionCommand(Context& context);
 int loginLogCommand(Context& context);
 bool isCodeTableNoun(const std::string& noun);
 int codeTableCommand(Context& context);
+int patientCommand(Context& context);
+int caseCommand(Context& context);
 
 }  // namespace vantrell::cli

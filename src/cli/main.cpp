@@ -54,6 +54,14 @@ Commands:
        add CODE FIELD=VALUE... | edit CODE FIELD=VALUE... | delete CODE | show CODE | list
                                            the practice's code tables, with their checks
   login-log show                           the login and logout log
+  patient add FIELD=VALUE...               a new patient or guarantor; prints the chart number
+                                           (made from the name, or the next number, when not given)
+  patient edit CHART FIELD=VALUE... | show CHART | delete CHART
+  patient list [FROM] [--order chart|name|ssn|id2]
+                                           the patients from FROM on ("SMITH, J" by name)
+  case add --chart CHART FIELD=VALUE...    a new case; prints the case number
+  case edit N FIELD=VALUE... | copy N | show N | delete N
+  case list --chart CHART                  the cases of a patient (--json: every field)
 
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.
 )";
@@ -72,6 +80,8 @@ int run(const CommandLine& line) {
   if (line.noun == "user") return userCommand(context);
   if (line.noun == "permission") return permissionCommand(context);
   if (line.noun == "login-log") return loginLogCommand(context);
+  if (line.noun == "patient") return patientCommand(context);
+  if (line.noun == "case") return caseCommand(context);
   if (isCodeTableNoun(line.noun)) return codeTableCommand(context);
   throw UsageError(fmt::format("Unknown command \"{} {}\". Try vantrell-cli --help.", line.noun, line.verb));
 }

@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 
+#include "cli_fixture.hpp"
 #include "store/connection.hpp"
 #include "store/exclusive_operation_lock.hpp"
 #include "store/table.hpp"
@@ -19,69 +20,6 @@
 namespace vantrell {
 namespace {
 
-std::string jsonQuoted(const std::string& text) { return "\"" + text + "\""; }
-
-struct CliRun {
-  int exitCode = -1;
-  std::string output;  // stdout and stderr together
-};
-
-CliRun runShell(const std::string& shellCommand) {
-  const std::string command = shellCommand + " 2>&1";
-  CliRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  std::array<char, 4096> buffer{};
-  std::size_t count = 0;
-  while ((count = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) run.output.append(buffer.data(), count);
-  const int status = ::pclose(pipe);
-  run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
-
-CliRun runCli(const std::string& arguments) { return runShell(std::string(VANTRELL_CLI) + " " + arguments); }
-
-// Every run gets a home of its own: settings, state and data never touch the
-// tester's.
-class IsolatedHome {
- public:
-  IsolatedHome() : home_(std::filesystem::temp_directory_path() / ("vantrell-home-" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(home_);
-    ::setenv("HOME", home_.c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
-    ::setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
-    ::setenv("XDG_STATE_HOME", (home_ / "state").c_str(), 1);
-  }
-  ~IsolatedHome() {
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
-  }
-  const std::filesystem::path& path() const { return home_; }
-
- private:
-  std::filesystem::path home_;
-};
-
-class CommandLineProgram : public vantrell::testing::EngineTest {
- protected:
-  IsolatedHome home_;
-  std::string engineFlag() const { return engine() == store::Engine::Server ? "--server " : ""; }
-  // The engine's flag, and on the shared test server a root of this test's own
-  // (in a directory the isolated home's default root serves).
-  std::string flags() {
-    if (engine() != store::Engine::Server) return engineFlag();
-    if (!serverRoot_) serverRoot_ = std::make_unique<vantrell::testing::PracticeSpace>(engine());
-    return engineFlag() + "--root " + serverRoot_->location().path + " ";
-  }
-  // Where the test's practice lives: a directory of the home, or the test's schema.
-  std::string practicePath(const char* directory) const {
-    return engine() == store::Engine::Server ? space_->location().path : (home_.path() / directory).string();
-  }
-
- private:
-  std::unique_ptr<vantrell::testing::PracticeSpace> serverRoot_;
-};
-
 TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
   vantrell::testing::PracticeSpace root(engine());
   const std::string practice = space_->location().path;
@@ -89,7 +27,8 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
 
   CliRun created = runCli(common + "schema create '" + practice + "'");
   ASSERT_EQ(created.exitCode, 0) << created.output;
-  EXPECT_NE(created.output.find("Created 52 tables"), std::string::npos) << created.output;  // QVUSR is in the root
+  EXPECT_NE(created.output.find("Created 52 tables"), std::string::npos)
+      << created.output;  // QVUSR is in the root
   EXPECT_NE(runCli(common + "schema create '" + practice + "'").output.find("Created 0 tables"),
             std::string::npos);
 
@@ -101,8 +40,9 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
 
   CliRun exported = runCli(common + "--practice '" + practice + "' table export qvpax.adt");
   ASSERT_EQ(exported.exitCode, 0) << exported.output;
-  EXPECT_EQ(exported.output,
-            "Payment Reference,Charge Reference,Payment Amount,Who Paid,Deposit ID,Date Modified\r\n");
+  EXPECT_EQ(
+      exported.output,
+      "Payment Reference,Charge Reference,Payment Amount,Who Paid,Deposit ID,Date Modified\r\n");
   CliRun quoted = runCli(common + "--practice '" + practice + "' table export QVDEF");
   EXPECT_EQ(quoted.output, "Table,Field,Default,Date Modified\r\n");
 
@@ -110,7 +50,8 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
   {
     auto connection = space_->connect();
     connection->executeSql(
-        "INSERT INTO QVDEF (\"Table\", \"Field\", \"Default\") VALUES ('QVPAT', 'City', ?), ('QVPAT', 'State', 'IL')",
+        "INSERT INTO QVDEF (\"Table\", \"Field\", \"Default\") VALUES ('QVPAT', 'City', ?), "
+        "('QVPAT', 'State', 'IL')",
         {store::Value{std::string("Springfield, \"East\"\nside")}});
   }
   CliRun rows = runCli(common + "--practice '" + practice + "' table export QVDEF --order Primary");
@@ -118,12 +59,13 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
             "Table,Field,Default,Date Modified\r\n"
             "QVPAT,City,\"Springfield, \"\"East\"\"\nside\",\r\n"
             "QVPAT,State,IL,\r\n");
-  CliRun filtered =
-      runCli(common + "--practice '" + practice + "' table export QVDEF --filter \"Field = 'State'\"");
+  CliRun filtered = runCli(common + "--practice '" + practice +
+                           "' table export QVDEF --filter \"Field = 'State'\"");
   EXPECT_EQ(filtered.output, "Table,Field,Default,Date Modified\r\nQVPAT,State,IL,\r\n");
 
   EXPECT_EQ(runCli(common + "--practice '" + practice + "' table export QVNOPE").exitCode, 2);
-  CliRun badFilter = runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");
+  CliRun badFilter =
+      runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");
   EXPECT_EQ(badFilter.exitCode, 2);
   EXPECT_NE(badFilter.output.find("The filter \"Last Name =\" is not valid"), std::string::npos);
 }
@@ -144,24 +86,33 @@ TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {
                                "\"Pat Aging Column 3\": 90", "\"Ins Aging Column 4\": 120"})
     EXPECT_NE(options.output.find(expected), std::string::npos) << expected;
 
-  CliRun refused =
-      runCli(flags + "--practice '" + path + "' options set \"Pat Aging Column 1 End=30\" \"Pat Aging Column 2=30\"");
+  CliRun refused = runCli(flags + "--practice '" + path +
+                          "' options set \"Pat Aging Column 1 End=30\" \"Pat Aging Column 2=30\"");
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.output, "Patient Aging Column 2 must be greater than 30\n");
-  CliRun saved = runCli(flags + "options set \"Pat Aging Column 2=45\" \"Sales Tax Rate=6.25\"");  // the practice opened last
+  CliRun saved = runCli(
+      flags +
+      "options set \"Pat Aging Column 2=45\" \"Sales Tax Rate=6.25\"");  // the practice opened last
   EXPECT_EQ(saved.exitCode, 0) << saved.output;
-  EXPECT_NE(runCli(flags + "options show").output.find("Pat Aging Column 2: 45\n"), std::string::npos);
+  EXPECT_NE(runCli(flags + "options show").output.find("Pat Aging Column 2: 45\n"),
+            std::string::npos);
   EXPECT_EQ(runCli(flags + "options set \"No Such Option=1\"").exitCode, 2);
 
   EXPECT_EQ(runCli(flags + "practice-info set \"Practice Name=\"").exitCode, 1);
-  EXPECT_EQ(runCli(flags + "practice-info set \"Practice Name=Clinic LLC\" \"Practice Type=Chiropractic\"").exitCode, 0);
-  EXPECT_NE(runCli(flags + "practice-info show").output.find("Practice Name: Clinic LLC\n"), std::string::npos);
+  EXPECT_EQ(runCli(flags +
+                   "practice-info set \"Practice Name=Clinic LLC\" \"Practice Type=Chiropractic\"")
+                .exitCode,
+            0);
+  EXPECT_NE(runCli(flags + "practice-info show").output.find("Practice Name: Clinic LLC\n"),
+            std::string::npos);
 
   // Removing takes the person's Yes.
   EXPECT_EQ(runCli(flags + "practice remove --name Clinic --path '" + path + "'").exitCode, 1);
-  EXPECT_EQ(runCli(flags + "--yes practice remove --name Clinic --path '" + path + "'").exitCode, 0);
+  EXPECT_EQ(runCli(flags + "--yes practice remove --name Clinic --path '" + path + "'").exitCode,
+            0);
   EXPECT_EQ(runCli(flags + "practice list").output, "");
-  EXPECT_EQ(runCli(flags + "practice create --name Tutor --path '" + path + "'").output, "Invalid Practice Name\n");
+  EXPECT_EQ(runCli(flags + "practice create --name Tutor --path '" + path + "'").output,
+            "Invalid Practice Name\n");
 }
 
 VANTRELL_ON_BOTH_ENGINES(CommandLineProgram);
@@ -172,7 +123,8 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   const std::string path = practicePath("Clinic");
   ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
   // With no users, security is off: the first user is made without a login.
-  CliRun first = runCli(flags + "user add ADMIN \"Name=Office Manager\" \"Access Level=1\" \"Password=Boss1234\"");
+  CliRun first = runCli(
+      flags + "user add ADMIN \"Name=Office Manager\" \"Access Level=1\" \"Password=Boss1234\"");
   ASSERT_EQ(first.exitCode, 0) << first.output;
   EXPECT_EQ(runCli(flags + "user list").exitCode, 1);  // now a login is needed
   const std::string admin = flags + "--user ADMIN --password Boss1234 ";
@@ -185,7 +137,8 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   EXPECT_EQ(refused.output, "ACCESS DENIED\nSecurity level is insufficient for this operation.\n");
   CliRun allowed = runCli(joe + "permission check 41");
   EXPECT_EQ(allowed.exitCode, 0) << allowed.output;
-  EXPECT_EQ(runCli(joe + "options set \"Use Sound=false\"").exitCode, 1);  // Program Options: level 1 only
+  EXPECT_EQ(runCli(joe + "options set \"Use Sound=false\"").exitCode,
+            1);  // Program Options: level 1 only
   EXPECT_EQ(runCli(admin + "permission set 42 \"Level 3=true\"").exitCode, 0);
   EXPECT_EQ(runCli(joe + "permission check 42").exitCode, 0);
 
@@ -200,7 +153,8 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   EXPECT_NE(log.output.find("Invalid password"), std::string::npos);
   // Nothing of a password is kept or shown anywhere.
   for (const std::string table : {"QVSEC", "QVPSW", "QVLIO"}) {
-    EXPECT_EQ(runCli(joe + "--practice '" + path + "' table export " + table).exitCode, 1);  // level 1 only
+    EXPECT_EQ(runCli(joe + "--practice '" + path + "' table export " + table).exitCode,
+              1);  // level 1 only
     CliRun exported = runCli(admin + "--practice '" + path + "' table export " + table);
     EXPECT_EQ(exported.exitCode, 0) << exported.output;
     EXPECT_EQ(exported.output.find("Boss1234"), std::string::npos) << table;
@@ -212,23 +166,28 @@ TEST_P(CommandLineProgram, CodeTablesKeepTheirRulesOnTheCommandLine) {
   const std::string flags = this->flags();
   const std::string path = practicePath("Clinic");
   ASSERT_EQ(runCli(flags + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
-  ASSERT_EQ(runCli(flags + "code add 99213 \"Description=Office visit\" \"Amount A=80\"").exitCode, 0);
+  ASSERT_EQ(runCli(flags + "code add 99213 \"Description=Office visit\" \"Amount A=80\"").exitCode,
+            0);
   ASSERT_EQ(runCli(flags + "multilink add VISIT \"Link Code 2=99213\"").exitCode, 0);
   CliRun refused = runCli(flags + "--yes code delete 99213");
   EXPECT_EQ(refused.exitCode, 1);
   EXPECT_EQ(refused.output,
-            "This procedure code record is currently being used in the Link Code 2 field of the QVMUL table and "
+            "This procedure code record is currently being used in the Link Code 2 field of the "
+            "QVMUL table and "
             "cannot be deleted.\n");
   CliRun shown = runCli(flags + "code show 99213 --json");
   EXPECT_NE(shown.output.find("\"Code 2\": \"99213\""), std::string::npos) << shown.output;
   EXPECT_NE(shown.output.find("\"Amount A\": 80"), std::string::npos) << shown.output;
 
   ASSERT_EQ(runCli(flags + "carrier add MC \"Name=Medicare\"").exitCode, 0);
-  const auto practiceConnection = [&] { return store::Connection::open({engine(), path}, {"tester", nullptr, false}); };
+  const auto practiceConnection = [&] {
+    return store::Connection::open({engine(), path}, {"tester", nullptr, false});
+  };
   {
     auto connection = practiceConnection();
-    connection->executeSql("INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") "
-                           "VALUES ('MC', '99213', '', 55), ('MC', '99214', '', 65)");
+    connection->executeSql(
+        "INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") "
+        "VALUES ('MC', '99213', '', 55), ('MC', '99214', '', 65)");
   }
   EXPECT_EQ(runCli(flags + "carrier delete MC").exitCode, 1);  // the question answered No
   CliRun deleted = runCli(flags + "--yes carrier delete MC");
@@ -239,10 +198,13 @@ TEST_P(CommandLineProgram, CodeTablesKeepTheirRulesOnTheCommandLine) {
   std::ofstream(csv) << "Code 1,Description\r\nI10,Essential hypertension\r\nI10,Again\r\n";
   CliRun badImport = runCli(flags + "table import QVDIA '" + csv.string() + "'");
   EXPECT_EQ(badImport.exitCode, 1);
-  EXPECT_NE(badImport.output.find("line 3: Diagnosis code I10 already exists."), std::string::npos) << badImport.output;
+  EXPECT_NE(badImport.output.find("line 3: Diagnosis code I10 already exists."), std::string::npos)
+      << badImport.output;
   std::ofstream(csv) << "Code 1,Description\r\nI10,Essential hypertension\r\nE11.9,Diabetes\r\n";
-  EXPECT_EQ(runCli(flags + "table import qvdia.adt '" + csv.string() + "'").output, "Imported 2 rows into QVDIA.\n");
-  EXPECT_EQ(runCli(flags + "diagnosis list").output, "E11.9        Diabetes\nI10          Essential hypertension\n");
+  EXPECT_EQ(runCli(flags + "table import qvdia.adt '" + csv.string() + "'").output,
+            "Imported 2 rows into QVDIA.\n");
+  EXPECT_EQ(runCli(flags + "diagnosis list").output,
+            "E11.9        Diabetes\nI10          Essential hypertension\n");
 }
 
 TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
@@ -253,12 +215,14 @@ TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
   {
     // A stale lock (nobody holds the file) is cleared silently.
     std::ofstream(lockFile) << "";
-    std::ofstream(std::filesystem::path(path) / "_LpLockM.lok") << "Data maintenance in progress.\r\n";
+    std::ofstream(std::filesystem::path(path) / "_LpLockM.lok")
+        << "Data maintenance in progress.\r\n";
     CliRun stale = runCli("practice open '" + path + "'");
     EXPECT_EQ(stale.exitCode, 0) << stale.output;
     EXPECT_FALSE(std::filesystem::exists(lockFile));
   }
-  const auto lock = store::ExclusiveOperationLock::take({store::Engine::Embedded, path}, "Data maintenance in progress.");
+  const auto lock = store::ExclusiveOperationLock::take({store::Engine::Embedded, path},
+                                                        "Data maintenance in progress.");
   CliRun busy = runCli("practice open '" + path + "'");
   EXPECT_EQ(busy.exitCode, 1);
   EXPECT_EQ(busy.output, "Data maintenance in progress.\n");
@@ -274,7 +238,8 @@ TEST(CommandLine, UsageAndMissingDataHaveTheirExitCodes) {
   EXPECT_EQ(runCli("table list").exitCode, 2);
   CliRun missing = runCli("table list --practice /nonexistent/practice");
   EXPECT_EQ(missing.exitCode, 3);
-  EXPECT_NE(missing.output.find("Data is not found.  The data path has changed or the server is not found."),
+  EXPECT_NE(missing.output.find(
+                "Data is not found.  The data path has changed or the server is not found."),
             std::string::npos);
 }
 

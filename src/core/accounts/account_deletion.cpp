@@ -68,19 +68,22 @@ constexpr Place casePlaces[] = {
 // system's own.
 std::string describeTable(const std::string& table) {
   static const std::pair<const char*, const char*> archives[] = {
-      {"QVCASARC", "Case Archive"},        {"QVCLAARC", "Claim Archive"},   {"QVDEPARC", "Deposit Archive"},
-      {"QVELGARC", "Eligibility Archive"}, {"QVOBJARC", "Multimedia Archive"}, {"QVPAXARC", "Pax Archive"},
-      {"QVSTAARC", "Statement Archive"},   {"QVTRNARC", "Transaction Archive"}};
+      {"QVCASARC", "Case Archive"},       {"QVCLAARC", "Claim Archive"},
+      {"QVDEPARC", "Deposit Archive"},    {"QVELGARC", "Eligibility Archive"},
+      {"QVOBJARC", "Multimedia Archive"}, {"QVPAXARC", "Pax Archive"},
+      {"QVSTAARC", "Statement Archive"},  {"QVTRNARC", "Transaction Archive"}};
   for (const auto& [name, description] : archives) {
     if (store::equalsIgnoringCase(table, name)) return description;
   }
-  if (const auto* definition = store::schemaCatalogue().find(table)) return definition->description();
+  if (const auto* definition = store::schemaCatalogue().find(table))
+    return definition->description();
   return table;
 }
 
 template <std::size_t N>
-std::optional<AccountReference> firstReference(store::Connection& practice, const Place (&places)[N],
-                                               const store::Value& wanted, const std::string& chartNumber) {
+std::optional<AccountReference> firstReference(store::Connection& practice,
+                                               const Place (&places)[N], const store::Value& wanted,
+                                               const std::string& chartNumber) {
   const std::vector<std::string> existing = practice.tableNames();
   for (const auto& place : places) {
     std::optional<std::string> stored;
@@ -90,21 +93,26 @@ std::optional<AccountReference> firstReference(store::Connection& practice, cons
     if (!stored) continue;
     // An older archive may lack the field: it cannot refer through it.
     bool hasField = false;
-    for (const auto& column : practice.driver().columnNames(*stored)) hasField = hasField || column == place.field;
+    for (const auto& column : practice.driver().columnNames(*stored))
+      hasField = hasField || column == place.field;
     if (!hasField) continue;
     const std::string table = store::Dialect::quoteIdentifier(*stored);
     const std::string field = store::Dialect::quoteIdentifier(place.field);
     const bool textual = std::holds_alternative<std::string>(wanted);
-    std::string sql = "SELECT 1 FROM " + table + " WHERE " + (textual ? "UPPER(" + field + ") = ?" : field + " = ?");
+    std::string sql = "SELECT 1 FROM " + table + " WHERE " +
+                      (textual ? "UPPER(" + field + ") = ?" : field + " = ?");
     std::vector<store::Value> parameters = {wanted};
     switch (place.own) {
-      case OwnRows::None: break;
+      case OwnRows::None:
+        break;
       case OwnRows::OfTheChart:
         // The patient's own cases go, and with them their entries and claims.
         if (std::string(place.table) == "QVCAS") {
           sql += " AND UPPER(\"Chart Number\") <> ?";
         } else {
-          sql += " AND \"Case Number\" NOT IN (SELECT \"Case Number\" FROM \"QVCAS\" WHERE UPPER(\"Chart Number\") = ?)";
+          sql +=
+              " AND \"Case Number\" NOT IN (SELECT \"Case Number\" FROM \"QVCAS\" WHERE "
+              "UPPER(\"Chart Number\") = ?)";
         }
         parameters.emplace_back(chartNumber);
         break;
@@ -118,16 +126,20 @@ std::optional<AccountReference> firstReference(store::Connection& practice, cons
   return std::nullopt;
 }
 
-bool holdsTable(store::Connection& practice, const char* table) { return practice.tableExists(table); }
+bool holdsTable(store::Connection& practice, const char* table) {
+  return practice.tableExists(table);
+}
 
 }  // namespace
 
-std::optional<AccountReference> firstPatientReference(store::Connection& practice, const std::string& chartNumber) {
+std::optional<AccountReference> firstPatientReference(store::Connection& practice,
+                                                      const std::string& chartNumber) {
   const std::string wanted = store::upperAscii(store::trimRight(chartNumber));
   return firstReference(practice, chartPlaces, store::Value{wanted}, wanted);
 }
 
-std::optional<AccountReference> firstCaseReference(store::Connection& practice, std::int64_t caseNumber) {
+std::optional<AccountReference> firstCaseReference(store::Connection& practice,
+                                                   std::int64_t caseNumber) {
   return firstReference(practice, casePlaces, store::Value{caseNumber}, "");
 }
 
@@ -135,8 +147,8 @@ bool caseIsSettled(store::Connection& practice, std::int64_t caseNumber) {
   // Summed in fixed point: doubles summed by the engine can miss zero by a hair.
   Money balance;
   if (holdsTable(practice, "QVTRN")) {
-    auto amounts = practice.driver().query("SELECT \"Amount\" FROM \"QVTRN\" WHERE \"Case Number\" = ?",
-                                           {store::Value{caseNumber}});
+    auto amounts = practice.driver().query(
+        "SELECT \"Amount\" FROM \"QVTRN\" WHERE \"Case Number\" = ?", {store::Value{caseNumber}});
     while (amounts->next()) {
       const store::Value amount = amounts->column(0, store::FieldType::Double);
       if (const auto* value = std::get_if<double>(&amount)) balance += Money::fromDouble(*value);
@@ -153,29 +165,33 @@ bool caseIsSettled(store::Connection& practice, std::int64_t caseNumber) {
   return !open->next();
 }
 
-void deleteCaseRows(store::Connection& practice, const std::string& chartNumber, std::int64_t caseNumber,
-                    const DateTime& when) {
+void deleteCaseRows(store::Connection& practice, const std::string& chartNumber,
+                    std::int64_t caseNumber, const DateTime& when) {
   const store::Value number{caseNumber};
   if (holdsTable(practice, "QVTRN")) {
     if (holdsTable(practice, "QVPAX")) {
       for (const char* reference : {"Charge Reference", "Payment Reference"}) {
-        practice.executeSql(std::string("DELETE FROM \"QVPAX\" WHERE \"") + reference +
-                                "\" IN (SELECT \"Entry Number\" FROM \"QVTRN\" WHERE \"Case Number\" = ?)",
-                            {number});
+        practice.executeSql(
+            std::string("DELETE FROM \"QVPAX\" WHERE \"") + reference +
+                "\" IN (SELECT \"Entry Number\" FROM \"QVTRN\" WHERE \"Case Number\" = ?)",
+            {number});
       }
     }
     practice.executeSql("DELETE FROM \"QVTRN\" WHERE \"Case Number\" = ?", {number});
   }
-  if (holdsTable(practice, "QVCLA")) practice.executeSql("DELETE FROM \"QVCLA\" WHERE \"Case Number\" = ?", {number});
+  if (holdsTable(practice, "QVCLA"))
+    practice.executeSql("DELETE FROM \"QVCLA\" WHERE \"Case Number\" = ?", {number});
   if (holdsTable(practice, "QVCCD")) {
-    auto custom = practice.driver().query("SELECT 1 FROM \"QVCCD\" WHERE \"Case Number\" = ? LIMIT 1", {number});
+    auto custom = practice.driver().query(
+        "SELECT 1 FROM \"QVCCD\" WHERE \"Case Number\" = ? LIMIT 1", {number});
     if (custom->next()) {
       practice.executeSql("DELETE FROM \"QVCCD\" WHERE \"Case Number\" = ?", {number});
       security::writeAuditLine(practice, chartNumber, "Deleted Case Custom Data", when);
     }
   }
   practice.executeSql("DELETE FROM \"QVCAS\" WHERE \"Case Number\" = ?", {number});
-  security::writeAuditLine(practice, chartNumber, "Deleted Case " + std::to_string(caseNumber), when);
+  security::writeAuditLine(practice, chartNumber, "Deleted Case " + std::to_string(caseNumber),
+                           when);
 }
 
 }  // namespace vantrell::accounts

@@ -39,7 +39,7 @@ std::vector<std::string> caseTabFields(CaseTab tab);
 bool caseTabShown(const practice::Options& options, CaseTab tab);
 // Shows or hides a page for the whole practice (permission 213); the options
 // in memory follow. False when refused.
-bool showCaseTab(store::Connection& practice, security::Security* security, practice::Options& options, CaseTab tab,
-                 bool shown);
+bool showCaseTab(store::Connection& practice, security::Security* security,
+                 practice::Options& options, CaseTab tab, bool shown);
 
 }  // namespace vantrell::accounts

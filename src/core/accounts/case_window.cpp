@@ -78,9 +78,13 @@ CaseWindow::CaseWindow(store::Connection& practice, ui::Prompter& prompter, cons
   cases_.setOrder("IdxCaseNumber");
 }
 
-CaseWindow::~CaseWindow() { release(); }
+CaseWindow::~CaseWindow() {
+  release();
+}
 
-bool CaseWindow::allowed(int item) { return security_ == nullptr || security_->hasPermission(item, true); }
+bool CaseWindow::allowed(int item) {
+  return security_ == nullptr || security_->hasPermission(item, true);
+}
 
 void CaseWindow::release() {
   if (record_ && record_->isInEdit()) cases_.cancel(*record_);
@@ -108,17 +112,20 @@ bool CaseWindow::startNew(const std::string& chartNumber) {
     row.set("Accept Assignment" + n, false);
     constexpr std::pair<char, double> coverage[] = {{'A', 80}, {'B', 100}, {'C', 0},  {'D', 80},
                                                     {'E', 80}, {'F', 80},  {'G', 80}, {'H', 80}};
-    for (const auto& [category, percent] : coverage) row.set(std::string("Percent Covered ") + category + n, percent);
+    for (const auto& [category, percent] : coverage)
+      row.set(std::string("Percent Covered ") + category + n, percent);
   }
   row.set("Policy is Capitated", false);
   row.set("Policy #2 Crossover Claim", false);
-  for (const char* flag : {"Related to Employment", "Same or Similar Symptoms", "Emergency", "EPSDT",
-                           "Family Planning", "Outside Lab Work", "Case Closed", "Cash Case"})
+  for (const char* flag :
+       {"Related to Employment", "Same or Similar Symptoms", "Emergency", "EPSDT",
+        "Family Planning", "Outside Lab Work", "Case Closed", "Cash Case"})
     row.set(flag, false);
   row.set("Billing Code", std::string("A"));
   row.set("Price Code", std::string("A"));
   row.set("Date Created", clock_.today());
-  if (security_ != nullptr && !security_->userCode().empty()) row.set("User Code", security_->userCode());
+  if (security_ != nullptr && !security_->userCode().empty())
+    row.set("User Code", security_->userCode());
   store::FieldDefaults(practice_).apply(row);
   record_ = std::move(row);
   isNew_ = true;
@@ -169,7 +176,8 @@ bool CaseWindow::copyFrom(std::int64_t caseNumber) {
   store::Record copy = cases_.newRecord();
   const auto& fields = copy.table().fields();
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].type == store::FieldType::AutoIncrement || fields[i].name == "Date Modified") continue;
+    if (fields[i].type == store::FieldType::AutoIncrement || fields[i].name == "Date Modified")
+      continue;
     copy.setAt(i, source->value(i));
   }
   copy.set("Case Closed", false);
@@ -183,7 +191,8 @@ bool CaseWindow::copyFrom(std::int64_t caseNumber) {
 }
 
 void CaseWindow::rememberOpenedDiagnoses() {
-  for (std::size_t i = 0; i < 4; ++i) openedDiagnoses_[i] = record_->text("Diagnosis " + std::to_string(i + 1));
+  for (std::size_t i = 0; i < 4; ++i)
+    openedDiagnoses_[i] = record_->text("Diagnosis " + std::to_string(i + 1));
 }
 
 std::string CaseWindow::caption() const {
@@ -218,7 +227,8 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
   store::Record changed = *record_;
   try {
     const auto* code = codeFieldOf(name);
-    changed.setFromText(name, code != nullptr || name == "Price Code" ? store::upperAscii(text) : text);
+    changed.setFromText(name,
+                        code != nullptr || name == "Price Code" ? store::upperAscii(text) : text);
   } catch (const store::InputError&) {
     prompter_.error("The \"" + name + "\" field is not valid");
     return false;
@@ -263,7 +273,8 @@ bool CaseWindow::leaveField(const std::string& field, const std::string& previou
   }
   if (field == "Accept Assignment #1" && value != previous)
     prompter_.inform(
-        "Changing the accept assignment will only affect new transactions.\rCurrent transactions must be saved "
+        "Changing the accept assignment will only affect new transactions.\rCurrent transactions "
+        "must be saved "
         "again in order for these changes to be applied.");
   return true;
 }
@@ -285,16 +296,18 @@ bool CaseWindow::refuse(const std::string& message, const std::string& field) {
 std::string CaseWindow::patientSex() {
   store::Table patients = practice_.openTable("QVPAT");
   patients.setOrder("Primary");
-  const auto patient = patients.seek({store::Value{store::upperAscii(record_->text("Chart Number"))}});
+  const auto patient =
+      patients.seek({store::Value{store::upperAscii(record_->text("Chart Number"))}});
   return patient ? patient->text("Sex") : std::string();
 }
 
 bool CaseWindow::runSaveChecks() {
   store::Record& row = *record_;
-  if (row.isEmpty("Description")) return refuse("A description has not been entered for this case.", "Description");
+  if (row.isEmpty("Description"))
+    return refuse("A description has not been entered for this case.", "Description");
   if (row.logical("Cash Case") && !row.logical("Print Patient Statements")) {
-    if (!prompter_.askYesNo(
-            "Turning off patient statements for cash cases, renders the case unbillable.\rDo you want to continue?")) {
+    if (!prompter_.askYesNo("Turning off patient statements for cash cases, renders the case "
+                            "unbillable.\rDo you want to continue?")) {
       focusField_ = "Print Patient Statements";
       focusTab_ = caseTabOf(focusField_);
       return false;
@@ -302,7 +315,8 @@ bool CaseWindow::runSaveChecks() {
   }
   const bool male = patientSex() == "Male";
   if (male && row.logical("Pregnancy Indicator") &&
-      !prompter_.askYesNo("This patient is a male.  Do you wish to leave the pregnancy checkbox as checked?"))
+      !prompter_.askYesNo(
+          "This patient is a male.  Do you wish to leave the pregnancy checkbox as checked?"))
     row.set("Pregnancy Indicator", false);
   if (male && store::equalsIgnoringCase(row.text("Illness Indicator"), "LMP")) {
     prompter_.error("Male patients cannot have LMP as an illness indicator.");
@@ -314,7 +328,8 @@ bool CaseWindow::runSaveChecks() {
     const Date end = row.date(prefix + " End Date");
     if (!start.isEmpty() && !end.isEmpty() && end < start) {
       const std::string n = std::to_string(policy);
-      return refuse("The Policy " + n + " end date is before the Policy " + n + " start date.", prefix + " End Date");
+      return refuse("The Policy " + n + " end date is before the Policy " + n + " start date.",
+                    prefix + " End Date");
     }
   }
   return true;
@@ -334,8 +349,9 @@ bool CaseWindow::write() {
       const std::string now_ = row.text("Diagnosis " + std::to_string(i + 1));
       if (now_ == openedDiagnoses_[i]) continue;
       security::writeAuditLine(practice_, row.text("Chart Number"),
-                               "Edit Case: Case: " + number + " Diagnosis " + std::to_string(i + 1) + ": " +
-                                   openedDiagnoses_[i] + " was changed to: " + now_,
+                               "Edit Case: Case: " + number + " Diagnosis " +
+                                   std::to_string(i + 1) + ": " + openedDiagnoses_[i] +
+                                   " was changed to: " + now_,
                                now);
     }
   }
@@ -371,22 +387,25 @@ bool CaseWindow::saveAndClose() {
   if (record_->isEmpty("Assigned Provider"))
     return refuse("An assigned provider has not been selected for this case.", "Assigned Provider");
   if (!write()) return false;
+  // The window goes; what was saved stays readable (its new number).
   release();
-  record_.reset();
+  readOnly_ = true;
   return true;
 }
 
 bool CaseWindow::mayLeaveCase() {
   if (!record_ || readOnly_ || !hasChanges()) return true;
-  if (prompter_.askYesNo("The case information has changed. Do you want to save your changes?")) return save();
+  if (prompter_.askYesNo("The case information has changed. Do you want to save your changes?"))
+    return save();
   cancel();
   return true;
 }
 
 void CaseWindow::cancel() {
   if (record_ && practice_.tableExists("QVOBJ")) {
-    practice_.executeSql("DELETE FROM \"QVOBJ\" WHERE UPPER(\"Chart Number\") = ? AND \"Case Number\" = 0",
-                         {store::Value{store::upperAscii(record_->text("Chart Number"))}});
+    practice_.executeSql(
+        "DELETE FROM \"QVOBJ\" WHERE UPPER(\"Chart Number\") = ? AND \"Case Number\" = 0",
+        {store::Value{store::upperAscii(record_->text("Chart Number"))}});
   }
   release();
   record_.reset();
@@ -402,17 +421,20 @@ bool CaseWindow::remove(std::int64_t caseNumber) {
     return false;
   }
   if (const auto reference = firstCaseReference(practice_, caseNumber)) {
-    prompter_.error("This case record is currently being used in the " + reference->field + " field of the " +
-                    reference->tableDescription + " table and cannot be deleted.");
+    prompter_.error("This case record is currently being used in the " + reference->field +
+                    " field of the " + reference->tableDescription +
+                    " table and cannot be deleted.");
     return false;
   }
   if (!caseIsSettled(practice_, caseNumber)) {
-    prompter_.error("Case " + std::to_string(caseNumber) +
-                    " has a non-zero balance or claims that are not \"Done\".  It cannot be deleted.");
+    prompter_.error(
+        "Case " + std::to_string(caseNumber) +
+        " has a non-zero balance or claims that are not \"Done\".  It cannot be deleted.");
     return false;
   }
-  if (!prompter_.askYesNo("All Transactions and Claims for this case\nwill also be deleted.\nAll data that "
-                          "references it will be affected.\nAre you sure you want to delete this case?"))
+  if (!prompter_.askYesNo(
+          "All Transactions and Claims for this case\nwill also be deleted.\nAll data that "
+          "references it will be affected.\nAre you sure you want to delete this case?"))
     return false;
   const std::string chart = row->text("Chart Number");
   store::Table patients = practice_.openTable("QVPAT");

@@ -52,6 +52,7 @@ class CaseWindow {
   // The checks of a save in order, then the write (new cases get their number).
   bool save();
   // As save, and the assigned provider a case must have before it is left.
+  // The saved case stays readable afterwards, no longer in edit.
   bool saveAndClose();
   // Where the last refused save sent the person.
   CaseTab focusTab() const { return focusTab_; }

@@ -23,7 +23,10 @@ std::string leadingCharacters(const std::string& name, std::size_t count) {
   std::size_t taken = 0;
   for (std::size_t i = 0; i < name.size() && taken < count; ++taken) {
     const auto lead = static_cast<unsigned char>(name[i]);
-    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 4;
+    const std::size_t length = lead < 0x80          ? 1
+                               : (lead >> 5) == 0x6 ? 2
+                               : (lead >> 4) == 0xE ? 3
+                                                    : 4;
     result += length == 1 ? name[i] : '\x01';  // any non-ASCII character is replaced below
     i += length;
   }
@@ -57,7 +60,8 @@ std::string nextNumericChartNumber(store::Connection& practice) {
 }
 
 std::string chartNumberStem(const std::string& lastName, const std::string& firstName) {
-  std::string stem = store::upperAscii(leadingCharacters(lastName, 3) + leadingCharacters(firstName, 2) + "00000000");
+  std::string stem = store::upperAscii(leadingCharacters(lastName, 3) +
+                                       leadingCharacters(firstName, 2) + "00000000");
   stem.resize(8);
   for (char& c : stem) {
     if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) c = '0';

@@ -8,10 +8,14 @@ namespace {
 
 const char* tagOf(PatientSearch by) {
   switch (by) {
-    case PatientSearch::ChartNumber: return "Primary";
-    case PatientSearch::Name: return "Idxname";
-    case PatientSearch::SocialSecurityNumber: return "SSN";
-    case PatientSearch::PatientId2: return "Idxpatid";
+    case PatientSearch::ChartNumber:
+      return "Primary";
+    case PatientSearch::Name:
+      return "Idxname";
+    case PatientSearch::SocialSecurityNumber:
+      return "SSN";
+    case PatientSearch::PatientId2:
+      return "Idxpatid";
   }
   return "Primary";
 }
@@ -24,7 +28,8 @@ std::string trimmed(std::string_view text) {
 
 }  // namespace
 
-PatientList::PatientList(store::Connection& practice, ui::Prompter& prompter, security::Security* security)
+PatientList::PatientList(store::Connection& practice, ui::Prompter& prompter,
+                         security::Security* security)
     : practice_(practice),
       prompter_(prompter),
       security_(security),
@@ -51,9 +56,13 @@ void PatientList::search(PatientSearch by, const std::string& text) {
   cursor_ = store::PageCursor(std::move(from));
 }
 
-std::vector<store::Record> PatientList::nextPage(std::size_t limit) { return patients_.nextPage(cursor_, limit); }
+std::vector<store::Record> PatientList::nextPage(std::size_t limit) {
+  return patients_.nextPage(cursor_, limit);
+}
 
-std::int64_t PatientList::patientCount() { return patients_.count(); }
+std::int64_t PatientList::patientCount() {
+  return patients_.count();
+}
 
 std::vector<store::Record> PatientList::casesOf(const std::string& chartNumber) {
   store::Table cases = practice_.openTable("QVCAS");

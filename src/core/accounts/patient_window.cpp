@@ -33,7 +33,8 @@ bool acceptedChoice(const std::string& field, const store::Record& row) {
   if (field == "Patient Type") return oneOf({"Patient", "Guarantor"});
   if (field == "Sex") return oneOf({"Female", "Male"});
   if (field == "Weight Units") return oneOf({"GR", "LB"});
-  if (field == "Employment Status") return oneOf({"Not employed", "Full time", "Part time", "Retired", "Unknown"});
+  if (field == "Employment Status")
+    return oneOf({"Not employed", "Full time", "Part time", "Retired", "Unknown"});
   if (field == "EntityType") return oneOf({"1", "2"});
   return true;
 }
@@ -57,8 +58,9 @@ std::string spelledAsListed(const std::string& field, const std::string& text) {
 
 }  // namespace
 
-PatientWindow::PatientWindow(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
-                             security::Security* security, bool numericChartNumbers)
+PatientWindow::PatientWindow(store::Connection& practice, ui::Prompter& prompter,
+                             const ui::Clock& clock, security::Security* security,
+                             bool numericChartNumbers)
     : practice_(practice),
       prompter_(prompter),
       clock_(clock),
@@ -68,9 +70,13 @@ PatientWindow::PatientWindow(store::Connection& practice, ui::Prompter& prompter
   patients_.setOrder("Primary");
 }
 
-PatientWindow::~PatientWindow() { release(); }
+PatientWindow::~PatientWindow() {
+  release();
+}
 
-bool PatientWindow::allowed(int item) { return security_ == nullptr || security_->hasPermission(item, true); }
+bool PatientWindow::allowed(int item) {
+  return security_ == nullptr || security_->hasPermission(item, true);
+}
 
 void PatientWindow::release() {
   if (record_ && record_->isInEdit()) patients_.cancel(*record_);
@@ -103,7 +109,8 @@ bool PatientWindow::startNew() {
   row.set("Country", std::string("USA"));
   row.set("Date Created", clock_.today());
   row.set("Signature on File", false);
-  if (security_ != nullptr && !security_->userCode().empty()) row.set("User Code", security_->userCode());
+  if (security_ != nullptr && !security_->userCode().empty())
+    row.set("User Code", security_->userCode());
   row.set("In Collections", false);
   store::FieldDefaults(practice_).apply(row);
   record_ = std::move(row);
@@ -134,8 +141,8 @@ bool PatientWindow::open(const std::string& chartNumber) {
 
 std::string PatientWindow::caption() const {
   if (!record_) return "Patient / Guarantor";
-  return "Patient / Guarantor: " + record_->text("Last Name") + ", " + record_->text("First Name") + " " +
-         record_->text("Middle Initial");
+  return "Patient / Guarantor: " + record_->text("Last Name") + ", " + record_->text("First Name") +
+         " " + record_->text("Middle Initial");
 }
 
 bool PatientWindow::setField(const std::string& field, const std::string& text) {
@@ -184,7 +191,8 @@ bool PatientWindow::setFields(const std::vector<std::pair<std::string, std::stri
 bool PatientWindow::leaveChartNumber() {
   const std::string chart = record_->text("Chart Number");
   if (chart.empty() || !chartNumberExists(practice_, chart)) return true;
-  prompter_.error("Chart number " + chart + " already exists.\nEnter a unique number or leave it blank\n" +
+  prompter_.error("Chart number " + chart +
+                  " already exists.\nEnter a unique number or leave it blank\n" +
                   "to automatically generate it.");
   return false;
 }
@@ -207,7 +215,8 @@ void PatientWindow::leaveSocialSecurityNumber() {
   if (!other) return;
   const std::string question = "An existing patient was found with the SSN you entered.\n\n" +
                                other->text("Last Name") + ", " + other->text("First Name") + "\n" +
-                               other->text("Chart Number") + "\n\nDo you want to switch to this chart number?";
+                               other->text("Chart Number") +
+                               "\n\nDo you want to switch to this chart number?";
   if (!prompter_.askYesNo(question)) return;
   if (!isNew_) return;  // a stored patient is not given up for another
   if (security_ != nullptr && !security_->hasPermission(editPatientItem, true)) return;
@@ -234,11 +243,13 @@ bool PatientWindow::save() {
       if (!leaveChartNumber()) return false;
     } else {
       std::optional<std::string> made;
-      if (numeric_) made = nextNumericChartNumber(practice_);
-      else made = nameChartNumber(practice_, row.text("Last Name"), row.text("First Name"));
+      if (numeric_)
+        made = nextNumericChartNumber(practice_);
+      else
+        made = nameChartNumber(practice_, row.text("Last Name"), row.text("First Name"));
       if (!made) {
-        prompter_.error("No chart number could be made from the name " + row.text("Last Name") + ", " +
-                        row.text("First Name") + ". Enter a chart number.");
+        prompter_.error("No chart number could be made from the name " + row.text("Last Name") +
+                        ", " + row.text("First Name") + ". Enter a chart number.");
         return false;
       }
       row.set("Chart Number", *made);
@@ -249,7 +260,8 @@ bool PatientWindow::save() {
       // Another workstation took the number between the look-up and the save.
       const std::string chart = row.text("Chart Number");
       row.set("Chart Number", std::string());
-      prompter_.error("Chart number " + chart + " already exists.\nEnter a unique number or leave it blank\n" +
+      prompter_.error("Chart number " + chart +
+                      " already exists.\nEnter a unique number or leave it blank\n" +
                       "to automatically generate it.");
       return false;
     }
@@ -274,7 +286,9 @@ bool PatientWindow::saveFieldDefaults() {
   return store::FieldDefaults(practice_).save(*record_, prompter_);
 }
 
-void PatientWindow::removeFieldDefaults() { store::FieldDefaults(practice_).remove(patients_.definition(), prompter_); }
+void PatientWindow::removeFieldDefaults() {
+  store::FieldDefaults(practice_).remove(patients_.definition(), prompter_);
+}
 
 bool PatientWindow::remove(const std::string& chartNumber) {
   if (!allowed(deletePatientItem)) return false;
@@ -285,26 +299,31 @@ bool PatientWindow::remove(const std::string& chartNumber) {
   }
   const std::string chart = row->text("Chart Number");
   if (const auto reference = firstPatientReference(practice_, chart)) {
-    prompter_.error("This patient record is currently being used in the " + reference->field + " field of the " +
-                    reference->tableDescription + " table and cannot be deleted.");
+    prompter_.error("This patient record is currently being used in the " + reference->field +
+                    " field of the " + reference->tableDescription +
+                    " table and cannot be deleted.");
     return false;
   }
   std::vector<std::int64_t> cases;
   {
     auto rows = practice_.driver().query(
-        "SELECT \"Case Number\" FROM \"QVCAS\" WHERE UPPER(\"Chart Number\") = ? ORDER BY \"Case Number\"",
+        "SELECT \"Case Number\" FROM \"QVCAS\" WHERE UPPER(\"Chart Number\") = ? ORDER BY \"Case "
+        "Number\"",
         {store::Value{chart}});
-    while (rows->next()) cases.push_back(std::get<std::int64_t>(rows->column(0, store::FieldType::Integer)));
+    while (rows->next())
+      cases.push_back(std::get<std::int64_t>(rows->column(0, store::FieldType::Integer)));
   }
   for (const auto number : cases) {
     if (!caseIsSettled(practice_, number)) {
       prompter_.error(
-          "This patient has Cases and Transactions that\nhave a non-zero balance or Claims that are not\n\"Done\".  It "
+          "This patient has Cases and Transactions that\nhave a non-zero balance or Claims that "
+          "are not\n\"Done\".  It "
           "cannot be deleted.");
       return false;
     }
   }
-  if (!prompter_.askYesNo("All Cases, Transactions and Claims for this patient\nwill also be deleted.\nAre you sure "
+  if (!prompter_.askYesNo("All Cases, Transactions and Claims for this patient\nwill also be "
+                          "deleted.\nAre you sure "
                           "you want to delete this patient?"))
     return false;
   const DateTime now = clock_.now();
@@ -314,15 +333,17 @@ bool PatientWindow::remove(const std::string& chartNumber) {
     store::Transaction transaction(practice_);
     for (const auto number : cases) deleteCaseRows(practice_, chart, number, now);
     if (practice_.tableExists("QVCPD")) {
-      if (practice_.executeSql("DELETE FROM \"QVCPD\" WHERE UPPER(\"Chart Number\") = ?", {store::Value{chart}})
+      if (practice_
+              .executeSql("DELETE FROM \"QVCPD\" WHERE UPPER(\"Chart Number\") = ?",
+                          {store::Value{chart}})
               .rowsChanged > 0)
         security::writeAuditLine(practice_, chart, "Deleted patient Custom Data", now);
     }
     patients_.remove(*row);
     const Date born = row->date("Date of Birth");
     security::writeAuditLine(practice_, chart,
-                             "Deleted patient " + row->text("Last Name") + ", " + row->text("First Name") +
-                                 " Birthdate: " + born.toMonthDayYear(),
+                             "Deleted patient " + row->text("Last Name") + ", " +
+                                 row->text("First Name") + " Birthdate: " + born.toMonthDayYear(),
                              now);
     transaction.commit();
   } catch (const store::RecordInUseError& inUse) {

@@ -47,7 +47,9 @@ class PatientWindow {
   bool setFields(const std::vector<std::pair<std::string, std::string>>& fields);
   // The chart number the SSN look-up switched to, once: the new row was
   // abandoned and that patient is now open.
-  std::optional<std::string> takeSwitchedChart() { return std::exchange(switchedTo_, std::nullopt); }
+  std::optional<std::string> takeSwitchedChart() {
+    return std::exchange(switchedTo_, std::nullopt);
+  }
 
   // Makes the chart number of a new row left blank, then writes the row. False
   // with the message when it cannot.

@@ -29,7 +29,8 @@ class Cases : public EngineTest {
     insert("QVINS", {{"Code", "MC"}, {"Name", "Medicare"}});
     insert("QVINS", {{"Code", "OLD"}, {"Name", "Gone Mutual"}, {"Inactive", "T"}});
     insert("QVINS", {{"Code", "OLD2"}, {"Name", "Gone Too"}, {"Inactive", "T"}});
-    for (const char* code : {"J45.909", "R05", "E11.9"}) insert("QVDIA", {{"Code 1", code}, {"Description", code}});
+    for (const char* code : {"J45.909", "R05", "E11.9"})
+      insert("QVDIA", {{"Code 1", code}, {"Description", code}});
   }
   void insert(const char* table, const Fields& fields) {
     store::Table rows = practice_->openTable(table);
@@ -46,7 +47,8 @@ class Cases : public EngineTest {
   }
   std::vector<std::string> audit() {
     std::vector<std::string> lines;
-    for (const auto& row : practice_->executeSql("SELECT \"Comment\" FROM \"QVAUD\" ORDER BY \"Comment\"").rows)
+    for (const auto& row :
+         practice_->executeSql("SELECT \"Comment\" FROM \"QVAUD\" ORDER BY \"Comment\"").rows)
       lines.push_back(store::valueToText(row[0]));
     return lines;
   }
@@ -62,7 +64,8 @@ TEST_P(Cases, ANewCaseHasTheCoverageDefaultsForEveryPolicy) {
   for (int policy = 1; policy <= 3; ++policy) {
     std::string coverage;
     for (char category = 'A'; category <= 'H'; ++category)
-      coverage += fmt::format("{}/", row.number(fmt::format("Percent Covered {} #{}", category, policy)));
+      coverage +=
+          fmt::format("{}/", row.number(fmt::format("Percent Covered {} #{}", category, policy)));
     EXPECT_EQ(coverage, "80/100/0/80/80/80/80/80/") << policy;
     EXPECT_EQ(row.text(fmt::format("Insured Relationship #{}", policy)), "Self");
   }
@@ -80,21 +83,28 @@ TEST_P(Cases, TheSaveChecksRunInOrderAndSendThePersonToTheirPage) {
   CaseWindow window(*practice_, prompter, clock_, nullptr);
   ASSERT_TRUE(window.startNew("JONJO000"));
   EXPECT_FALSE(window.save());
-  EXPECT_EQ(prompter.transcript().back(), "error: A description has not been entered for this case.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: A description has not been entered for this case.");
   EXPECT_EQ(window.focusTab(), CaseTab::Personal);
 
-  ASSERT_TRUE(window.setFields({{"Description", "Knee"}, {"Cash Case", "T"}, {"Print Patient Statements", "F"}}));
+  ASSERT_TRUE(window.setFields(
+      {{"Description", "Knee"}, {"Cash Case", "T"}, {"Print Patient Statements", "F"}}));
   EXPECT_FALSE(window.save());
   EXPECT_EQ(prompter.transcript().back(),
-            "ask: Turning off patient statements for cash cases, renders the case unbillable.\rDo you want to "
+            "ask: Turning off patient statements for cash cases, renders the case unbillable.\rDo "
+            "you want to "
             "continue?");
-  ASSERT_TRUE(window.setFields({{"Print Patient Statements", "T"}, {"Pregnancy Indicator", "T"},
-                                {"Illness Indicator", "LMP"}, {"Policy #2 Start Date", "2026-06-01"},
+  ASSERT_TRUE(window.setFields({{"Print Patient Statements", "T"},
+                                {"Pregnancy Indicator", "T"},
+                                {"Illness Indicator", "LMP"},
+                                {"Policy #2 Start Date", "2026-06-01"},
                                 {"Policy #2 End Date", "2026-05-31"}}));
   EXPECT_FALSE(window.save());
   const auto& said = prompter.transcript();
   ASSERT_GE(said.size(), 3u);
-  EXPECT_EQ(said[said.size() - 3], "ask: This patient is a male.  Do you wish to leave the pregnancy checkbox as checked?");
+  EXPECT_EQ(
+      said[said.size() - 3],
+      "ask: This patient is a male.  Do you wish to leave the pregnancy checkbox as checked?");
   EXPECT_EQ(said[said.size() - 2], "error: Male patients cannot have LMP as an illness indicator.");
   EXPECT_EQ(said.back(), "error: The Policy 2 end date is before the Policy 2 start date.");
   EXPECT_EQ(window.focusTab(), CaseTab::Policy2);
@@ -103,12 +113,17 @@ TEST_P(Cases, TheSaveChecksRunInOrderAndSendThePersonToTheirPage) {
 
   ASSERT_TRUE(window.setField("Policy #2 End Date", "2027-05-31"));
   EXPECT_FALSE(window.saveAndClose());
-  EXPECT_EQ(prompter.transcript().back(), "error: An assigned provider has not been selected for this case.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: An assigned provider has not been selected for this case.");
   EXPECT_EQ(window.focusTab(), CaseTab::Account);
-  EXPECT_EQ(std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVCAS\"").rows[0][0]), 0);
+  EXPECT_EQ(
+      std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVCAS\"").rows[0][0]),
+      0);
   ASSERT_TRUE(window.setField("assigned provider", "dr1"));
   EXPECT_TRUE(window.saveAndClose());
-  EXPECT_EQ(std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVCAS\"").rows[0][0]), 1);
+  EXPECT_EQ(
+      std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVCAS\"").rows[0][0]),
+      1);
 }
 
 TEST_P(Cases, FieldExitsRefuseInactiveCarriersRepeatedDiagnosesAndUnknownCodes) {
@@ -116,7 +131,8 @@ TEST_P(Cases, FieldExitsRefuseInactiveCarriersRepeatedDiagnosesAndUnknownCodes) 
   CaseWindow window(*practice_, prompter, clock_, nullptr);
   ASSERT_TRUE(window.startNew("JONJO000"));
   EXPECT_FALSE(window.setField("Insurance Carrier #2", "old"));
-  EXPECT_EQ(prompter.transcript().back(), "error: This insurance carrier is inactive.  Please select a different one.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: This insurance carrier is inactive.  Please select a different one.");
   EXPECT_TRUE(window.record().isEmpty("Insurance Carrier #2"));
   EXPECT_FALSE(window.setField("Insurance Carrier #1", "NOPE"));
   EXPECT_EQ(prompter.transcript().back(), "error: There is no insurance carrier NOPE.");
@@ -125,18 +141,21 @@ TEST_P(Cases, FieldExitsRefuseInactiveCarriersRepeatedDiagnosesAndUnknownCodes) 
 
   EXPECT_TRUE(window.setFields({{"Diagnosis 1", "J45.909"}, {"Diagnosis 2", "R05"}}));
   EXPECT_FALSE(window.setField("Diagnosis 3", "j45.909"));
-  EXPECT_EQ(prompter.transcript().back(), "error: You have two diagnosis set for the same diagnosis code.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: You have two diagnosis set for the same diagnosis code.");
   EXPECT_TRUE(window.record().isEmpty("Diagnosis 3"));
 
   EXPECT_TRUE(window.setField("Accept Assignment #1", "T"));
   EXPECT_EQ(prompter.transcript().back(),
-            "inform: Changing the accept assignment will only affect new transactions.\rCurrent transactions must be "
+            "inform: Changing the accept assignment will only affect new transactions.\rCurrent "
+            "transactions must be "
             "saved again in order for these changes to be applied.");
   EXPECT_FALSE(window.setField("Case Number", "5"));
 }
 
 TEST_P(Cases, ChangedDiagnosesOfAStoredCaseAreAudited) {
-  const auto number = addCase({{"Description", "Cough"}, {"Assigned Provider", "DR1"}, {"Diagnosis 1", "R05"}});
+  const auto number =
+      addCase({{"Description", "Cough"}, {"Assigned Provider", "DR1"}, {"Diagnosis 1", "R05"}});
   ASSERT_GT(number, 0);
   ScriptedPrompter prompter{true};
   CaseWindow window(*practice_, prompter, clock_, nullptr);
@@ -144,22 +163,27 @@ TEST_P(Cases, ChangedDiagnosesOfAStoredCaseAreAudited) {
   ASSERT_TRUE(window.setFields({{"Diagnosis 1", "J45.909"}, {"Diagnosis 2", "E11.9"}}));
   // Moving to another case asks, and Yes saves.
   ASSERT_TRUE(window.mayLeaveCase());
-  EXPECT_EQ(prompter.transcript().back(), "ask: The case information has changed. Do you want to save your changes?");
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: The case information has changed. Do you want to save your changes?");
   const auto n = std::to_string(number);
-  EXPECT_EQ(audit(), (std::vector<std::string>{"Edit Case: Case: " + n + " Diagnosis 1: R05 was changed to: J45.909",
-                                               "Edit Case: Case: " + n + " Diagnosis 2:  was changed to: E11.9"}));
+  EXPECT_EQ(audit(), (std::vector<std::string>{
+                         "Edit Case: Case: " + n + " Diagnosis 1: R05 was changed to: J45.909",
+                         "Edit Case: Case: " + n + " Diagnosis 2:  was changed to: E11.9"}));
 }
 
 TEST_P(Cases, CopyingWarnsOfInactiveCarriersAndMakesAnOpenCaseDatedToday) {
-  const auto source = addCase({{"Description", "Old case"}, {"Assigned Provider", "DR1"}, {"Insurance Carrier #1", "MC"}});
-  practice_->executeSql("UPDATE \"QVCAS\" SET \"Insurance Carrier #2\" = 'OLD', \"Insurance Carrier #3\" = 'OLD2', "
-                        "\"Case Closed\" = ?, \"Date Created\" = ?",
-                        {store::Value{true}, store::Value{Date::fromYmd(2020, 1, 2)}});
+  const auto source = addCase(
+      {{"Description", "Old case"}, {"Assigned Provider", "DR1"}, {"Insurance Carrier #1", "MC"}});
+  practice_->executeSql(
+      "UPDATE \"QVCAS\" SET \"Insurance Carrier #2\" = 'OLD', \"Insurance Carrier #3\" = 'OLD2', "
+      "\"Case Closed\" = ?, \"Date Created\" = ?",
+      {store::Value{true}, store::Value{Date::fromYmd(2020, 1, 2)}});
   ScriptedPrompter declines{false};
   CaseWindow refused(*practice_, declines, clock_, nullptr);
   EXPECT_FALSE(refused.copyFrom(source));
   EXPECT_EQ(declines.transcript().back(),
-            "ask: This case's Policy Two and Policy Three insurance carriers are inactive. Do you want to continue?");
+            "ask: This case's Policy Two and Policy Three insurance carriers are inactive. Do you "
+            "want to continue?");
 
   ScriptedPrompter accepts{true};
   CaseWindow window(*practice_, accepts, clock_, nullptr);
@@ -186,12 +210,15 @@ TEST_P(Cases, ACaseGoesOnlyWhenItsBalanceIsZeroAndItsClaimsAreDone) {
   insert("QVCLA", {{"Chart Number", "JONJO000"}, {"Case Number", n}, {"Claim Status 1", "6"}});
   insert("QVCCD", {{"Chart Number", "JONJO000"}, {"Case Number", n}, {"Field Name", "Color"}});
   for (const char* status : {"0", "1", "2", "3", "4", "5", "7"}) {
-    practice_->executeSql("UPDATE \"QVCLA\" SET \"Claim Status 3\" = ?", {store::Value{std::string(status)}});
+    practice_->executeSql("UPDATE \"QVCLA\" SET \"Claim Status 3\" = ?",
+                          {store::Value{std::string(status)}});
     ScriptedPrompter prompter{};
     CaseWindow window(*practice_, prompter, clock_, nullptr);
     EXPECT_FALSE(window.remove(number)) << status;
-    EXPECT_EQ(prompter.transcript().back(),
-              "error: Case " + n + " has a non-zero balance or claims that are not \"Done\".  It cannot be deleted.");
+    EXPECT_EQ(
+        prompter.transcript().back(),
+        "error: Case " + n +
+            " has a non-zero balance or claims that are not \"Done\".  It cannot be deleted.");
   }
   practice_->executeSql("UPDATE \"QVCLA\" SET \"Claim Status 3\" = ''");
   // An image filed under the case keeps it.
@@ -200,13 +227,15 @@ TEST_P(Cases, ACaseGoesOnlyWhenItsBalanceIsZeroAndItsClaimsAreDone) {
   CaseWindow window(*practice_, prompter, clock_, nullptr);
   EXPECT_FALSE(window.remove(number));
   EXPECT_EQ(prompter.transcript().back(),
-            "error: This case record is currently being used in the Case Number field of the Multimedia table and "
+            "error: This case record is currently being used in the Case Number field of the "
+            "Multimedia table and "
             "cannot be deleted.");
   practice_->executeSql("DELETE FROM \"QVOBJ\"");
   ASSERT_TRUE(window.remove(number));
   for (const char* table : {"QVCAS", "QVTRN", "QVCLA", "QVCCD"})
     EXPECT_EQ(std::get<std::int64_t>(
-                  practice_->executeSql(std::string("SELECT COUNT(*) FROM \"") + table + "\"").rows[0][0]),
+                  practice_->executeSql(std::string("SELECT COUNT(*) FROM \"") + table + "\"")
+                      .rows[0][0]),
               0)
         << table;
   EXPECT_EQ(audit(), (std::vector<std::string>{"Deleted Case " + n, "Deleted Case Custom Data"}));
@@ -226,7 +255,8 @@ TEST_P(Cases, CancelDropsImagesAttachedBeforeTheCaseHadANumber) {
 
 TEST(CaseTabs, EveryCaseFieldIsOnExactlyOnePage) {
   std::size_t fields = 0;
-  for (int tab = 1; tab <= caseTabCount; ++tab) fields += caseTabFields(static_cast<CaseTab>(tab)).size();
+  for (int tab = 1; tab <= caseTabCount; ++tab)
+    fields += caseTabFields(static_cast<CaseTab>(tab)).size();
   EXPECT_EQ(fields, 174u);
   EXPECT_EQ(caseTabOf("Percent Covered C #3"), CaseTab::Policy3);
   EXPECT_EQ(caseTabOf("Policy #1 End Date"), CaseTab::Policy1);

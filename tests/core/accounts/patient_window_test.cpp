@@ -85,11 +85,15 @@ TEST_P(PatientAccounts, ANewPatientGetsItsDefaultsAndTheChecksOfItsFields) {
   EXPECT_EQ(row.text("Country"), "USA");
   EXPECT_EQ(row.date("Date Created"), clock_.today());
   // Billing code "A" is made when the practice has none.
-  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVBCO\" WHERE \"Code\" = 'A' AND \"Description\" = 'Default Billing Code'"),
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVBCO\" WHERE \"Code\" = 'A' AND \"Description\" = "
+                  "'Default Billing Code'"),
             1);
 
-  EXPECT_TRUE(window.setFields({{"Chart Number", "ab12"}, {"Last Name", "Ng"}, {"First Name", "Kim"},
-                                {"Middle Initial", "Q"}, {"sex", "male"}}));
+  EXPECT_TRUE(window.setFields({{"Chart Number", "ab12"},
+                                {"Last Name", "Ng"},
+                                {"First Name", "Kim"},
+                                {"Middle Initial", "Q"},
+                                {"sex", "male"}}));
   EXPECT_EQ(row.text("Chart Number"), "AB12");  // forced into upper case
   EXPECT_EQ(row.text("Sex"), "Male");
   EXPECT_EQ(window.caption(), "Patient / Guarantor: Ng, Kim Q");
@@ -102,7 +106,8 @@ TEST_P(PatientAccounts, ANewPatientGetsItsDefaultsAndTheChecksOfItsFields) {
   EXPECT_EQ(row.text("Last Name"), "Ng");  // a refused value leaves the field as it was
 
   EXPECT_TRUE(window.setField("SOF Date", "12/06/2026"));
-  EXPECT_EQ(prompter.transcript().back(), "warn: The Signature Date you have entered is in the future.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "warn: The Signature Date you have entered is in the future.");
   EXPECT_EQ(row.date("SOF Date"), Date::fromYmd(2026, 12, 6));
   ASSERT_TRUE(window.save());
   EXPECT_FALSE(window.isNew());
@@ -112,27 +117,30 @@ TEST_P(PatientAccounts, ANewPatientGetsItsDefaultsAndTheChecksOfItsFields) {
   ASSERT_TRUE(another.startNew());
   EXPECT_FALSE(another.setField("Chart Number", "Ab12"));
   EXPECT_EQ(second.transcript().back(),
-            "error: Chart number AB12 already exists.\nEnter a unique number or leave it blank\nto automatically "
+            "error: Chart number AB12 already exists.\nEnter a unique number or leave it blank\nto "
+            "automatically "
             "generate it.");
 }
 
 TEST_P(PatientAccounts, TheSsnLookUpOffersToSwitchToTheExistingPatient) {
-  const std::string existing =
-      addPatient({{"Last Name", "Brown"}, {"First Name", "Lee"}, {"Social Security Number", "123-45-6789"}});
+  const std::string existing = addPatient(
+      {{"Last Name", "Brown"}, {"First Name", "Lee"}, {"Social Security Number", "123-45-6789"}});
   ASSERT_EQ(existing, "BROLE000");
   ScriptedPrompter declines{false};
   PatientWindow window(*practice_, declines, clock_, nullptr, false);
   ASSERT_TRUE(window.startNew());
   EXPECT_TRUE(window.setField("Social Security Number", "123-45-6789"));
   EXPECT_EQ(declines.transcript().back(),
-            "ask: An existing patient was found with the SSN you entered.\n\nBrown, Lee\nBROLE000\n\nDo you want to "
+            "ask: An existing patient was found with the SSN you entered.\n\nBrown, "
+            "Lee\nBROLE000\n\nDo you want to "
             "switch to this chart number?");
   EXPECT_TRUE(window.isNew());
 
   ScriptedPrompter accepts{true};
   PatientWindow switching(*practice_, accepts, clock_, nullptr, false);
   ASSERT_TRUE(switching.startNew());
-  EXPECT_FALSE(switching.setFields({{"Social Security Number", "123-45-6789"}, {"Last Name", "Other"}}));
+  EXPECT_FALSE(
+      switching.setFields({{"Social Security Number", "123-45-6789"}, {"Last Name", "Other"}}));
   EXPECT_EQ(switching.takeSwitchedChart(), "BROLE000");
   EXPECT_FALSE(switching.isNew());
   EXPECT_EQ(switching.record().text("Last Name"), "Brown");
@@ -147,10 +155,12 @@ TEST_P(PatientAccounts, TheSsnLookUpOffersToSwitchToTheExistingPatient) {
 
 TEST_P(PatientAccounts, DeletingAPatientChecksReferencesAndBalancesThenTakesTheWholeLedger) {
   const std::string guarantor = addPatient({{"Last Name", "Parent"}, {"First Name", "Pat"}});
-  const std::string child = addPatient({{"Last Name", "Child"}, {"First Name", "Cy"}, {"Date of Birth", "3/4/2015"}});
+  const std::string child =
+      addPatient({{"Last Name", "Child"}, {"First Name", "Cy"}, {"Date of Birth", "3/4/2015"}});
   insert("QVCAS", {{"Chart Number", child}, {"Guarantor", guarantor}, {"Description", "Asthma"}});
   insert("QVCAS", {{"Chart Number", child}, {"Guarantor", child}, {"Description", "Checkup"}});
-  const auto cases = practice_->executeSql("SELECT \"Case Number\" FROM \"QVCAS\" ORDER BY \"Case Number\"");
+  const auto cases =
+      practice_->executeSql("SELECT \"Case Number\" FROM \"QVCAS\" ORDER BY \"Case Number\"");
   const auto first = std::get<std::int64_t>(cases.rows[0][0]);
   const auto second = std::get<std::int64_t>(cases.rows[1][0]);
 
@@ -159,45 +169,58 @@ TEST_P(PatientAccounts, DeletingAPatientChecksReferencesAndBalancesThenTakesTheW
   // The guarantor of another patient's case stays.
   EXPECT_FALSE(window.remove(guarantor));
   EXPECT_EQ(prompter.transcript().back(),
-            "error: This patient record is currently being used in the Guarantor field of the Case table and cannot be "
+            "error: This patient record is currently being used in the Guarantor field of the Case "
+            "table and cannot be "
             "deleted.");
 
   // A charge with a payment that covers it: zero balance; a claim that is done.
-  insert("QVTRN", {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Amount", "100.10"}});
-  insert("QVTRN", {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Amount", "-100.1"}});
-  const auto entries = practice_->executeSql("SELECT \"Entry Number\" FROM \"QVTRN\" ORDER BY \"Entry Number\"");
+  insert("QVTRN",
+         {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Amount", "100.10"}});
+  insert("QVTRN",
+         {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Amount", "-100.1"}});
+  const auto entries =
+      practice_->executeSql("SELECT \"Entry Number\" FROM \"QVTRN\" ORDER BY \"Entry Number\"");
   insert("QVPAX", {{"Charge Reference", store::valueToText(entries.rows[0][0])},
                    {"Payment Reference", store::valueToText(entries.rows[1][0])},
                    {"Payment Amount", "-100.10"}});
-  insert("QVCLA", {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Claim Status 1", "6"}});
-  insert("QVCLA", {{"Chart Number", child}, {"Case Number", std::to_string(second)}, {"Claim Status 2", "2"}});
+  insert(
+      "QVCLA",
+      {{"Chart Number", child}, {"Case Number", std::to_string(first)}, {"Claim Status 1", "6"}});
+  insert(
+      "QVCLA",
+      {{"Chart Number", child}, {"Case Number", std::to_string(second)}, {"Claim Status 2", "2"}});
   EXPECT_FALSE(window.remove(child));
   EXPECT_EQ(prompter.transcript().back(),
-            "error: This patient has Cases and Transactions that\nhave a non-zero balance or Claims that are not\n"
+            "error: This patient has Cases and Transactions that\nhave a non-zero balance or "
+            "Claims that are not\n"
             "\"Done\".  It cannot be deleted.");
   practice_->executeSql("UPDATE \"QVCLA\" SET \"Claim Status 2\" = '6'");
   // A deposit that names the chart is a reference outside the ledger.
   insert("QVDEP", {{"Chart Number", child}});
   EXPECT_FALSE(window.remove(child));
   EXPECT_EQ(prompter.transcript().back(),
-            "error: This patient record is currently being used in the Chart Number field of the Deposit table and "
+            "error: This patient record is currently being used in the Chart Number field of the "
+            "Deposit table and "
             "cannot be deleted.");
   practice_->executeSql("DELETE FROM \"QVDEP\"");
 
   ASSERT_TRUE(window.remove(child));
   EXPECT_EQ(prompter.transcript().back(),
-            "ask: All Cases, Transactions and Claims for this patient\nwill also be deleted.\nAre you sure you want to "
+            "ask: All Cases, Transactions and Claims for this patient\nwill also be deleted.\nAre "
+            "you sure you want to "
             "delete this patient?");
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVCAS\""), 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\""), 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVPAX\""), 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVCLA\""), 0);
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVPAT\""), 1);
-  const auto audit = practice_->executeSql("SELECT \"Comment\" FROM \"QVAUD\" ORDER BY \"Comment\"");
+  const auto audit =
+      practice_->executeSql("SELECT \"Comment\" FROM \"QVAUD\" ORDER BY \"Comment\"");
   ASSERT_EQ(audit.rows.size(), 3u);
   EXPECT_EQ(store::valueToText(audit.rows[0][0]), "Deleted Case " + std::to_string(first));
   EXPECT_EQ(store::valueToText(audit.rows[1][0]), "Deleted Case " + std::to_string(second));
-  EXPECT_EQ(store::valueToText(audit.rows[2][0]), "Deleted patient Child, Cy Birthdate: 03/04/2015");
+  EXPECT_EQ(store::valueToText(audit.rows[2][0]),
+            "Deleted patient Child, Cy Birthdate: 03/04/2015");
   // Now nothing names the guarantor.
   EXPECT_TRUE(window.remove(guarantor));
 }
@@ -206,24 +229,27 @@ TEST_P(PatientAccounts, DeletingAPatientChecksReferencesAndBalancesThenTakesTheW
 // only and names the first, and cannot delete it meanwhile.
 TEST_P(PatientAccounts, APatientInUseElsewhereOpensReadOnly) {
   const std::string chart = addPatient({{"Last Name", "Shared"}, {"First Name", "Sam"}});
-  vantrell::testing::OtherProcess front([&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
-    auto connection = space_->connect("FRONT");
-    ScriptedPrompter prompter{};
-    PatientWindow window(*connection, prompter, clock_, nullptr, false);
-    if (!window.open(chart)) return;
-    hold();
-  });
+  vantrell::testing::OtherProcess front(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("FRONT");
+        ScriptedPrompter prompter{};
+        PatientWindow window(*connection, prompter, clock_, nullptr, false);
+        if (!window.open(chart)) return;
+        hold();
+      });
   ASSERT_TRUE(front.ready());
   ScriptedPrompter prompter{true};
   PatientWindow window(*practice_, prompter, clock_, nullptr, false);
   ASSERT_TRUE(window.open(chart));
   EXPECT_TRUE(window.isReadOnly());
-  EXPECT_EQ(prompter.transcript().back(), "warn: The current record is in use by: FRONT.  Opened for viewing only.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "warn: The current record is in use by: FRONT.  Opened for viewing only.");
   EXPECT_FALSE(window.setField("City", "Elsewhere"));
   EXPECT_FALSE(window.save());
   window.cancel();
   EXPECT_FALSE(window.remove(chart));
-  EXPECT_EQ(prompter.transcript().back(), "error: The current record is in use by: FRONT.  This process cannot complete.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: The current record is in use by: FRONT.  This process cannot complete.");
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVPAT\""), 1);
   front.kill();
 }

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "cli_fixture.hpp"
+
+namespace vantrell {
+namespace {
+
+class AccountsCommandLine : public CommandLineProgram {};
+
+TEST_P(AccountsCommandLine, ChartNumbersCasesAndDeletesFromTheCommandLine) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+
+  ASSERT_EQ(runCli(cli + "options set Numeric=T").exitCode, 0);
+  EXPECT_EQ(runCli(cli + "patient add \"Last Name=Smith\" \"First Name=Ann\"").output,
+            "00000001\n");
+  ASSERT_EQ(runCli(cli + "patient add \"Chart Number=00000007\" \"Last Name=Seven\"").output,
+            "00000007\n");
+  ASSERT_EQ(runCli(cli + "patient add \"Chart Number=smith000\" \"Last Name=Smith\"").output,
+            "SMITH000\n");
+  EXPECT_EQ(runCli(cli + "patient add \"Last Name=Next\"").output, "00000008\n");
+
+  ASSERT_EQ(runCli(cli + "options set Numeric=F").exitCode, 0);
+  EXPECT_EQ(runCli(cli + "patient add \"Last Name=Li\" \"First Name=Bo\"").output, "LIBO0000\n");
+  EXPECT_EQ(runCli(cli + "patient add \"Last Name=Li\" \"First Name=Bo\"").output, "LIBO0001\n");
+  EXPECT_EQ(runCli(cli + "patient add \"Last Name=O'Neal\" \"First Name=Al\"").output,
+            "O0NAL000\n");
+  const CliRun duplicate = runCli(cli + "patient add \"Chart Number=libo0000\"");
+  EXPECT_EQ(duplicate.exitCode, 1);
+  EXPECT_NE(duplicate.output.find("Chart number LIBO0000 already exists."), std::string::npos);
+
+  ASSERT_EQ(runCli(cli + "provider add DR1 \"Last Name=Welby\"").exitCode, 0);
+  const CliRun noProvider = runCli(cli + "case add --chart 00000001 Description=Flu");
+  EXPECT_EQ(noProvider.exitCode, 1);
+  EXPECT_EQ(noProvider.output, "An assigned provider has not been selected for this case.\n");
+  const CliRun added = runCli(
+      cli +
+      "case add --chart 00000001 Description=Flu \"Assigned Provider=DR1\" \"Guarantor=SMITH000\"");
+  ASSERT_EQ(added.exitCode, 0) << added.output;
+  const std::string number = added.output.substr(0, added.output.find('\n'));
+  const CliRun listed = runCli(cli + "--json case list --chart 00000001");
+  EXPECT_NE(listed.output.find("\"Case Number\": " + number), std::string::npos);
+  EXPECT_NE(listed.output.find("\"Percent Covered B #3\": 100"), std::string::npos);
+  EXPECT_NE(listed.output.find("\"Comment\": "), std::string::npos);  // the last of the 174 fields
+
+  const CliRun badDates =
+      runCli(cli + "case edit " + number +
+             " \"Policy #1 Start Date=2026-03-01\" \"Policy #1 End Date=2026-02-01\"");
+  EXPECT_EQ(badDates.exitCode, 1);
+  EXPECT_EQ(badDates.output, "The Policy 1 end date is before the Policy 1 start date.\n");
+
+  // The guarantor of another patient's case stays; the patient goes with its case.
+  const CliRun guarantor = runCli(cli + "--yes patient delete SMITH000");
+  EXPECT_EQ(guarantor.exitCode, 1);
+  EXPECT_NE(guarantor.output.find("used in the Guarantor field of the Case table"),
+            std::string::npos);
+  EXPECT_EQ(runCli(cli + "patient delete 00000001").exitCode, 1);  // the question answered No
+  EXPECT_EQ(runCli(cli + "--yes patient delete 00000001").exitCode, 0);
+  EXPECT_EQ(runCli(cli + "case list --chart 00000001").output, "");
+  EXPECT_EQ(runCli(cli + "--yes patient delete SMITH000").exitCode, 0);
+  EXPECT_EQ(runCli(cli + "case show x").exitCode, 2);
+}
+
+VANTRELL_ON_BOTH_ENGINES(AccountsCommandLine);
+
+}  // namespace
+}  // namespace vantrell
