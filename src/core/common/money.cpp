@@ -63,6 +63,19 @@ std::string Money::toString() const {
                      (magnitude % scale) / 100);
 }
 
+std::string Money::toGroupedString() const {
+  std::string plain = toString();
+  const bool negative = !plain.empty() && plain[0] == '-';
+  if (negative) plain.erase(0, 1);
+  const std::size_t point = plain.find('.');
+  std::string grouped = plain.substr(point);
+  for (std::size_t digits = 0, i = point; i > 0; --i, ++digits) {
+    if (digits > 0 && digits % 3 == 0) grouped.insert(0, 1, ',');
+    grouped.insert(0, 1, plain[i - 1]);
+  }
+  return (negative ? "-" : "") + grouped;
+}
+
 std::string Money::toPreciseString() const {
   const std::int64_t magnitude = units_ < 0 ? -units_ : units_;
   std::string fraction = fmt::format("{:04}", magnitude % scale);

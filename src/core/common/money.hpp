@@ -36,6 +36,8 @@ class Money {
   std::string toString() const;
   // All four decimals without trailing zeros beyond two: "12.3456", "12.30".
   std::string toPreciseString() const;
+  // "1,234.50", "-0.07": thousands grouped, as messages show amounts.
+  std::string toGroupedString() const;
 
   constexpr Money operator-() const { return Money(-units_); }
   constexpr Money abs() const { return Money(units_ < 0 ? -units_ : units_); }

@@ -1,0 +1,530 @@
+// The save of the transaction window: the checks of every changed line, then
+// deletions, charges, payments, applications and the patient's totals written
+// as one database transaction.
+#include <algorithm>
+
+#include <fmt/format.h>
+
+#include "reference/price_lookup.hpp"
+#include "security/permissions_window.hpp"
+#include "store/errors.hpp"
+#include "store/messages.hpp"
+#include "store/names.hpp"
+#include "transactions/transaction_entry.hpp"
+
+namespace vantrell::transactions {
+namespace {
+
+constexpr const char* notSavedUntil = "  Transactions will not be saved ";
+
+bool isChargeType(char type) { return type >= 'A' && type <= 'H'; }
+
+std::optional<store::Record> findByCode(store::Connection& practice, const char* table, const std::string& code) {
+  store::Table rows = practice.openTable(table);
+  rows.setOrder("Primary");
+  return rows.seek({store::Value{store::upperAscii(code)}});
+}
+
+}  // namespace
+
+bool TransactionEntryWindow::validateProcedureCode(const TransactionLine& line, bool chargeSide) {
+  ui::Prompter& prompter = context_.prompter;
+  const std::string kind = std::string("P") + (chargeSide ? "rocedure" : "ayment");
+  const std::string code = line.row.text("Procedure Code");
+  const std::string correct = std::string("until this p") + "rocedure" + " code is corrected.";
+  if (code.empty()) {
+    prompter.error(kind + " code cannot be left blank." + notSavedUntil + correct);
+    return false;
+  }
+  const auto procedure = reference::findProcedureCode(context_.practice, code);
+  if (!procedure) {
+    prompter.error(kind + " code " + code + " is invalid." + notSavedUntil + correct);
+    return false;
+  }
+  if (procedure->logical("Inactive") &&
+      !prompter.askYesNo(kind + " code " + code + " is inactive.  " + "Do you want to use it anyway?"))
+    return false;
+  if (line.row.isEmpty("Transaction Type")) {
+    prompter.error(
+        "Transaction type is blank.  Transactions will not be saved until this is corrected.  Please delete and "
+        "recreate this transaction.");
+    return false;
+  }
+  if (context_.options.flag("Warn on Unapproved") && !procedure->logical("Approved") &&
+      !prompter.askYesNo(kind + " code " + code + " is not a HIPAA approved code.  " + "Do you want to use it anyway?"))
+    return false;
+  return true;
+}
+
+bool TransactionEntryWindow::validateProvider(const TransactionLine& line) {
+  ui::Prompter& prompter = context_.prompter;
+  const store::Record& row = line.row;
+  if (row.isEmpty("Units")) {
+    prompter.error("Units cannot be left blank.  Transactions will not be saved until this is corrected.");
+    return false;
+  }
+  if (row.isEmpty("Amount")) {
+    prompter.error("Amount cannot be left blank.  Transactions will not be saved until this is corrected.");
+    return false;
+  }
+  const std::string provider = row.text("Attending Provider");
+  if (provider.empty()) {
+    prompter.error("Attending Provider cannot be left blank.  Transactions will not be saved until this is corrected.");
+    return false;
+  }
+  const auto found = findByCode(context_.practice, "QVPHY", provider);
+  if (!found) {
+    prompter.error("Attending Provider " + provider + " is invalid." + notSavedUntil + "until this is corrected.");
+    return false;
+  }
+  if (found->logical("Inactive") &&
+      !prompter.askYesNo("Attending Provider " + provider + " is inactive.  Do you want to use it anyway?"))
+    return false;
+  return true;
+}
+
+bool TransactionEntryWindow::validateDates(TransactionLine& line) {
+  ui::Prompter& prompter = context_.prompter;
+  store::Record& row = line.row;
+  const Date today = context_.clock.today();
+  for (const char* title : {"Date From", "Date To"}) {
+    const Date date = row.date(title);
+    if (date.isEmpty()) {
+      prompter.error(std::string(title) + " cannot be left blank." + notSavedUntil + "until this is corrected.");
+      return false;
+    }
+    if (today < date &&
+        !prompter.askYesNo(std::string(title) + " is a future date.  " + "Do you want to save this transaction?"))
+      return false;
+  }
+  if (row.date("Date To") < row.date("Date From")) {
+    prompter.error(std::string("Date To must occur after Date From.") + notSavedUntil + "until this is corrected.");
+    return false;
+  }
+  return true;
+}
+
+bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
+  ui::Prompter& prompter = context_.prompter;
+  store::Record& row = line.row;
+  std::array<std::string, 4> codes;
+  for (std::size_t i = 0; i < 4; ++i) codes[i] = row.text(fmt::format("Diagnosis Code {}", i + 1));
+  for (std::size_t i = 0; i < 4; ++i) {
+    for (std::size_t j = i + 1; j < 4; ++j) {
+      if (!codes[i].empty() && store::equalsIgnoringCase(codes[i], codes[j])) {
+        prompter.error(
+            "You have two diagnosis set for the same diagnosis code.  Transactions will not be saved until this is "
+            "corrected.");
+        return false;
+      }
+    }
+  }
+  // The pairs in the system's order: 1/2, 1/3, 2/3, 1/4, 2/4, 3/4.
+  for (std::size_t later = 1; later < 4; ++later) {
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      if (!codes[later].empty() && codes[earlier].empty()) {
+        prompter.error(fmt::format("Diagnosis {} must have a value before Diagnosis {}.", earlier + 1, later + 1) +
+                       "  Transactions will not be saved until this is corrected.");
+        return false;
+      }
+    }
+  }
+  if (codes[0].empty() &&
+      !prompter.askYesNo("No diagnosis code has been assigned to this transaction.  Any claim created without a "
+                         "diagnosis code will be rejected by the insurance company.  Do you want to save this "
+                         "transaction?"))
+    return false;
+  std::vector<std::string> unapproved;
+  for (const auto& code : codes) {
+    if (code.empty()) continue;
+    const auto found = findByCode(context_.practice, "QVDIA", code);
+    if (found && found->logical("Inactive") &&
+        !prompter.askYesNo("Diagnosis code " + code + " is inactive.  " + "Do you want to use it anyway?"))
+      return false;
+    if (!found) {
+      prompter.error("Diagnosis code " + code + " is invalid." + notSavedUntil +
+                     "until this Diagnosis code is corrected.");
+      return false;
+    }
+    if (!found->logical("Approved")) unapproved.push_back(code);
+  }
+  if (context_.options.flag("Warn on Unapproved") && !unapproved.empty()) {
+    std::string question;
+    if (unapproved.size() == 1) {
+      question = "Diagnosis code " + unapproved[0] + " is not a HIPAA approved code.  " + "Do you want to use it anyway?";
+    } else {
+      std::string joined;
+      for (const auto& code : unapproved) joined += (joined.empty() ? "" : ", ") + code;
+      question = "Diagnosis codes " + joined + " are not HIPAA approved codes.  " + "Do you want to use them anyway?";
+    }
+    if (!prompter.askYesNo(question)) return false;
+  }
+  if (line.isStored() && row.integer("Claim Number") != 0) {
+    store::Table ledger = ledgerTable();
+    ledger.setOrder("Idxentrynumber");
+    const auto stored = ledger.seek({store::Value{line.entryNumber()}});
+    bool changed = false;
+    for (std::size_t i = 0; stored && i < 4; ++i)
+      changed = changed || !store::equalsIgnoringCase(stored->text(fmt::format("Diagnosis Code {}", i + 1)), codes[i]);
+    if (changed) {
+      if (!prompter.askYesNo("The diagnosis has changed and the transaction will be removed from its current claim.  "
+                             "A new claim must be created for this transaction.  Do you want to save this "
+                             "transaction?"))
+        return false;
+      row.set("Claim Number", std::int64_t{0});
+    }
+  }
+  return true;
+}
+
+bool TransactionEntryWindow::validateSuperbill(const TransactionLine& line) {
+  if (!context_.options.flag("Use Serialized Superbills") || !context_.practice.tableExists("QVSTR")) return true;
+  const std::string document = line.row.text("Document Number");
+  if (document.empty() || document.find_first_not_of("0123456789") != std::string::npos) return true;
+  store::Table superbills = context_.practice.openTable("QVSTR");
+  superbills.setOrder("idxDocumentNumber");
+  const auto superbill = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}});
+  if (superbill && !superbill->isEmpty("Chart Number") &&
+      !store::equalsIgnoringCase(superbill->text("Chart Number"), line.row.text("Chart Number"))) {
+    context_.prompter.error("The chart number selected does not match the chart number on the current superbill # " +
+                            document + "  Transactions will not be saved until this is corrected.");
+    return false;
+  }
+  return true;
+}
+
+bool TransactionEntryWindow::validateLine(TransactionLine& line, bool chargeSide) {
+  if (!validateProcedureCode(line, chargeSide)) return false;
+  const char type = line.type();
+  if (chargeSide) {
+    if (!validateProvider(line)) return false;
+  } else if (type < 'S' && store::trimRight(line.row.text("Who Paid")).empty()) {
+    context_.prompter.error("Who Paid cannot be left blank.  Transactions will not be saved until this is corrected.");
+    return false;
+  }
+  if (!validateDates(line)) return false;
+  if (chargeSide && type != 'G' && type != 'H' && !validateDiagnoses(line)) return false;
+  return !chargeSide || validateSuperbill(line);
+}
+
+bool TransactionEntryWindow::save(bool forced) {
+  if (!isLoaded()) return false;
+  if (readOnly_) {
+    context_.prompter.error(store::messages::recordInUseViewing);
+    return false;
+  }
+  if (!forced && !set_.hasUnsavedLines() && !set_.hasDeletedLines()) {
+    context_.prompter.inform("No transactions have been changed/saved.");
+    return false;
+  }
+  {
+    store::Table cases = context_.practice.openTable("QVCAS");
+    cases.setOrder("Primary");
+    if (!cases.seek({store::Value{set_.chartNumber}, store::Value{set_.caseNumber}})) {
+      context_.prompter.error("This Patient/Case combination does not exist.  Transactions cannot be saved.");
+      return false;
+    }
+  }
+  for (auto* lines : {&set_.charges, &set_.payments}) {
+    const bool chargeSide = lines == &set_.charges;
+    for (auto& line : *lines) {
+      if ((forced || line.didEdit || !line.isStored()) && !validateLine(line, chargeSide)) return false;
+    }
+  }
+  // The save works on a copy: should the engine fail part way, the database
+  // rolls back and the window still holds every line as the person left it.
+  WorkingSet staged = set_;
+  const bool forcedAll = forced;
+  try {
+    if (forcedAll) {
+      for (auto& line : staged.charges) line.didEdit = true;
+      for (auto& line : staged.payments) line.didEdit = true;
+    }
+    writeSet(staged);
+  } catch (const store::RecordInUseError& inUse) {
+    context_.prompter.error(inUse.owner() ? "The current record is in use by: " + *inUse.owner() +
+                                                ".  This process cannot complete."
+                                          : std::string(store::messages::recordInUseBatch));
+    return false;
+  } catch (const store::StoreError& failure) {
+    context_.prompter.error(std::string("The transactions were not saved: ") + failure.what());
+    return false;
+  }
+  // Reload the case as stored, keeping the window's defaults.
+  const std::string chart = set_.chartNumber;
+  const auto number = set_.caseNumber;
+  const Money taxable = taxableTotal_;
+  clearSet();
+  set_.chartNumber = chart;
+  set_.caseNumber = number;
+  taxableTotal_ = taxable;
+  store::Table cases = context_.practice.openTable("QVCAS");
+  cases.setOrder("Primary");
+  caseRecord_ = cases.seek({store::Value{chart}, store::Value{number}});
+  loadLines();
+  return true;
+}
+
+void TransactionEntryWindow::writeSet(WorkingSet& staged) {
+  store::Transaction transaction(context_.practice);
+  const bool ledgerOfRecord = context_.ledger == Ledger::Transactions;
+  Money balance = patient_ ? patient_->money("Patient Reference Balance") : Money{};
+  store::Table ledger = ledgerTable();
+  ledger.setOrder("Idxentrynumber");
+  std::set<std::int64_t> chargesTouched;
+  std::set<std::int64_t> paymentsTouched;
+  std::int64_t written = 0;
+  if (context_.progress != nullptr)
+    context_.progress->begin("Saving transactions", static_cast<std::int64_t>(staged.charges.size() +
+                                                                              staged.payments.size()));
+
+  for (auto* deleted : {&staged.deletedCharges, &staged.deletedPayments}) {
+    for (auto& line : *deleted) {
+      auto stored = ledger.seek({store::Value{line.entryNumber()}});
+      if (!stored) continue;
+      balance -= stored->money("Amount");
+      ledger.remove(*stored);
+      if (ledgerOfRecord) {
+        // Applications of the gone entry that the working list does not hold
+        // leave totals elsewhere to recompute.
+        auto rows = context_.practice.driver().query(
+            "SELECT \"Payment Reference\", \"Charge Reference\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ? OR "
+            "\"Payment Reference\" = ?",
+            {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
+        while (rows->next()) {
+          const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
+          const auto charge = std::get<std::int64_t>(rows->column(1, store::FieldType::Integer));
+          if (charge == line.entryNumber()) paymentsTouched.insert(payment);
+          else chargesTouched.insert(charge);
+        }
+        context_.practice.executeSql(
+            "DELETE FROM \"QVPAX\" WHERE \"Charge Reference\" = ? OR \"Payment Reference\" = ?",
+            {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
+      }
+      security::writeAuditEntry(context_.practice, "Deleted transaction", staged.chartNumber,
+                                "Entry: " + std::to_string(line.entryNumber()) + " Procedure: " +
+                                    stored->text("Procedure Code") + " Amount: " + stored->money("Amount").toString(),
+                                context_.clock.now());
+    }
+  }
+  for (auto* lines : {&staged.charges, &staged.payments}) {
+    const bool chargeSide = lines == &staged.charges;
+    for (auto& line : *lines) {
+      if (!line.didEdit && line.isStored()) continue;
+      writeLine(ledger, staged, line, chargeSide, balance);
+      if (context_.progress != nullptr) context_.progress->advance(++written);
+    }
+  }
+  if (ledgerOfRecord) {
+    writeApplications(staged, chargesTouched, paymentsTouched);
+    recalculateOutside(staged, chargesTouched, paymentsTouched);
+    updatePatientTotals(balance);
+  }
+  transaction.commit();
+  if (context_.progress != nullptr) context_.progress->end();
+  set_ = std::move(staged);
+}
+
+void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged, TransactionLine& line, bool chargeSide,
+                                       Money& balance) {
+  std::optional<store::Record> stored;
+  if (line.isStored()) stored = ledger.seek({store::Value{line.entryNumber()}});
+  store::Record target = stored ? *stored : ledger.newRecord();
+  if (stored) {
+    balance -= stored->money("Amount");
+    // A claim made meanwhile at another desk keeps its charge.
+    if (stored->integer("Claim Number") != line.oldClaimNumber)
+      line.row.set("Claim Number", stored->integer("Claim Number"));
+  }
+  line.row.set("Amount", line.row.money("Amount").roundedToCents());
+  const auto& fields = target.table().fields();
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i].type == store::FieldType::AutoIncrement || fields[i].name == "Date Modified") continue;
+    if (!stored || !(line.row.value(i) == target.value(i))) target.setAt(i, line.row.value(i));
+  }
+  const char type = line.type();
+  if (chargeSide) {
+    setResponsibilityOf(target, line);
+    target.set("Facility", caseRecord_->text("Facility"));
+    if (!stored && context_.options.flag("Use Serialized Superbills") && context_.practice.tableExists("QVSTR")) {
+      const std::string document = target.text("Document Number");
+      if (!document.empty() && document.find_first_not_of("0123456789") == std::string::npos) {
+        store::Table superbills = context_.practice.openTable("QVSTR");
+        superbills.setOrder("idxDocumentNumber");
+        if (auto superbill = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}})) {
+          const std::string status = superbill->text("Status");
+          if (status.empty() || store::equalsIgnoringCase(status, "PRINTED")) {
+            if (superbill->isEmpty("Chart Number")) superbill->set("Chart Number", staged.chartNumber);
+            superbill->set("Status", std::string("BILLED"));
+            superbills.post(*superbill);
+          }
+        }
+      }
+    }
+    if (isChargeType(type)) {
+      // An allowed amount the clerk corrected is remembered, never created.
+      std::array<std::string, 4> modifiers;
+      for (std::size_t i = 0; i < 4; ++i) modifiers[i] = target.text(fmt::format("Modifier {}", i + 1));
+      store::Table allowed = context_.practice.openTable("QVALL");
+      allowed.setOrder("Primary");
+      auto row = allowed.seek({store::Value{store::upperAscii(caseRecord_->text("Insurance Carrier #1"))},
+                               store::Value{store::upperAscii(target.text("Procedure Code"))},
+                               store::Value{reference::joinedModifiers(modifiers)}});
+      if (row && row->money("Amount") != target.money("Allowed Amount")) {
+        row->set("Amount", target.money("Allowed Amount"));
+        allowed.post(*row);
+      }
+    }
+    if (!stored && (type == 'A' || type == 'C')) {
+      // A new date of service is the next visit of the case's series.
+      auto sameDay = context_.practice.driver().query(
+          "SELECT 1 FROM \"" + table_ +
+              "\" WHERE \"Case Number\" = ? AND \"Date From\" = ? AND \"Transaction Type\" IN ('A', 'C') LIMIT 1",
+          {store::Value{staged.caseNumber}, store::Value{target.date("Date From")}});
+      if (!sameDay->next()) {
+        store::Record& caseRow = *caseRecord_;
+        const double counter = caseRow.number("Visit Series Counter") + 1;
+        const double total =
+            caseRow.number("Authorized No of Visits") == 0.0 ? 100 : caseRow.number("Authorized No of Visits");
+        caseRow.set("Visit Series Counter", counter);
+        target.set("Visit Number", counter);
+        target.set("Visit Total in Series", total);
+        target.set("Visit Series ID", caseRow.isEmpty("Visit Series ID") ? std::string("A")
+                                                                        : caseRow.text("Visit Series ID"));
+        store::Table cases = context_.practice.openTable("QVCAS");
+        try {
+          cases.post(caseRow);
+        } catch (const store::RecordInUseError&) {
+          // The case window holds the case: its counter waits for the next visit.
+        }
+        if (counter >= total) context_.prompter.inform("This is the last visit in this series.");
+      }
+    }
+    if (stored && target.integer("Claim Number") != 0 &&
+        (line.oldProcedureCode != target.text("Procedure Code") || line.oldAmount != target.money("Amount"))) {
+      security::writeAuditEntry(context_.practice, "Edit Transaction", staged.chartNumber,
+                                "Entry: " + std::to_string(line.entryNumber()) + " Procedure " + line.oldProcedureCode +
+                                    " was changed to " + target.text("Procedure Code") + "  Amount " +
+                                    line.oldAmount.toGroupedString() + " was changed to " +
+                                    target.money("Amount").toGroupedString(),
+                                context_.clock.now());
+    }
+  }
+  if (stored) {
+    ledger.post(target);
+  } else {
+    ledger.append(target);
+    const std::int64_t entry = target.integer("Entry Number");
+    for (auto& application : staged.applications) {
+      if (chargeSide && application.chargeReference == line.newEntryNumber) application.chargeReference = entry;
+      if (!chargeSide && application.paymentReference == line.newEntryNumber) application.paymentReference = entry;
+    }
+  }
+  balance += target.money("Amount");
+  line.row = target;
+  line.oldAmount = target.money("Amount");
+  line.oldProcedureCode = target.text("Procedure Code");
+  line.oldClaimNumber = target.integer("Claim Number");
+  line.didEdit = false;
+}
+
+void TransactionEntryWindow::writeApplications(WorkingSet& staged, std::set<std::int64_t>& chargesTouched,
+                                               std::set<std::int64_t>& paymentsTouched) {
+  store::Table applications = context_.practice.openTable("QVPAX");
+  applications.setOrder("Primary");
+  for (const auto& application : staged.applications) {
+    if (application.paymentReference <= 0 || application.chargeReference <= 0) continue;  // a line never stored
+    auto stored =
+        applications.seek({store::Value{application.paymentReference}, store::Value{application.chargeReference}});
+    if (application.deleted) {
+      if (stored) applications.remove(*stored);
+    } else {
+      store::Record row = stored ? *stored : applications.newRecord();
+      row.set("Payment Reference", application.paymentReference);
+      row.set("Charge Reference", application.chargeReference);
+      row.set("Who Paid", application.whoPaid);
+      row.set("Payment Amount", application.paymentAmount);
+      row.set("Deposit ID", application.depositId);
+      if (stored) applications.post(row);
+      else applications.append(row);
+    }
+    if (staged.chargeByReference(application.chargeReference) == nullptr)
+      chargesTouched.insert(application.chargeReference);
+    if (staged.paymentByReference(application.paymentReference) == nullptr)
+      paymentsTouched.insert(application.paymentReference);
+  }
+}
+
+void TransactionEntryWindow::recalculateOutside(const WorkingSet& staged, const std::set<std::int64_t>& chargesTouched,
+                                                const std::set<std::int64_t>& paymentsTouched) {
+  store::Table ledger = ledgerTable();
+  ledger.setOrder("Idxentrynumber");
+  for (const auto entry : chargesTouched) {
+    if (staged.charges.end() != std::find_if(staged.charges.begin(), staged.charges.end(),
+                                             [&](const TransactionLine& line) { return line.entryNumber() == entry; }))
+      continue;
+    auto charge = ledger.seek({store::Value{entry}});
+    if (!charge) continue;
+    Money buckets[6];  // 1, 2, 3, A, G, adjustment
+    auto rows = context_.practice.driver().query(
+        "SELECT \"Who Paid\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ?", {store::Value{entry}});
+    while (rows->next()) {
+      const std::string who(store::trimRight(store::valueToText(rows->column(0, store::FieldType::Character))));
+      const Money amount = Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
+      if (who == "1") buckets[0] += amount;
+      else if (who == "2") buckets[1] += amount;
+      else if (who == "3") buckets[2] += amount;
+      else if (who == "A") buckets[3] += amount;
+      else if (who == "G") buckets[4] += amount;
+      else if (who.empty()) buckets[5] += amount;
+    }
+    const char* fields[] = {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
+                            "Attorney Amount Paid",    "Guarantor Amount Paid",   "Adjustment Amount"};
+    for (std::size_t i = 0; i < 6; ++i) charge->set(fields[i], buckets[i]);
+    ledger.post(*charge);
+  }
+  for (const auto entry : paymentsTouched) {
+    auto payment = ledger.seek({store::Value{entry}});
+    if (!payment || payment->isEmpty("Transaction Type")) continue;
+    if (payment->text("Transaction Type") == "P") {
+      payment->set("Unapplied Amount", Money{});
+    } else {
+      Money applied;
+      auto rows = context_.practice.driver().query(
+          "SELECT \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment Reference\" = ?", {store::Value{entry}});
+      while (rows->next()) applied += Money::fromDouble(std::get<double>(rows->column(0, store::FieldType::Double)));
+      payment->set("Unapplied Amount", payment->money("Amount") - applied);
+    }
+    ledger.post(*payment);
+  }
+}
+
+void TransactionEntryWindow::updatePatientTotals(Money balance) {
+  if (!patient_) return;
+  store::Record& patient = *patient_;
+  patient.set("Patient Reference Balance", balance);
+  const auto lastOf = [&](const char* types) -> std::optional<std::pair<Date, Money>> {
+    auto rows = context_.practice.driver().query(
+        std::string("SELECT \"Date From\", \"Amount\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND ") + types +
+            " ORDER BY \"Date From\" DESC, \"Entry Number\" DESC LIMIT 1",
+        {store::Value{set_.chartNumber}});
+    if (!rows->next()) return std::nullopt;
+    const auto date = rows->column(0, store::FieldType::Date);
+    const auto amount = rows->column(1, store::FieldType::Double);
+    return std::pair{std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{},
+                     std::holds_alternative<double>(amount) ? Money::fromDouble(std::get<double>(amount)) : Money{}};
+  };
+  if (const auto last = lastOf(
+          "((\"Transaction Type\" >= 'J' AND \"Transaction Type\" <= 'O') OR \"Transaction Type\" IN ('Q', 'R'))")) {
+    patient.set("Last Patient Payment Date", last->first);
+    patient.set("Last Patient Payment Amount", last->second);
+  }
+  if (const auto last = lastOf(
+          "((\"Transaction Type\" >= 'I' AND \"Transaction Type\" <= 'O') OR \"Transaction Type\" IN ('Q', 'R'))")) {
+    patient.set("Date of Last Payment", last->first);
+    patient.set("Last Payment Amount", last->second);
+  }
+  patients_->post(patient, true);
+}
+
+}  // namespace vantrell::transactions
