@@ -6,9 +6,9 @@ namespace vantrell::cli {
 namespace {
 
 // Command options that take a value; a later command adds its own here.
-const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path"};
+const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path", "--date"};
 // Command flags without a value.
-const std::set<std::string> flagOptions = {"--billing-service"};
+const std::set<std::string> flagOptions = {"--billing-service", "--estimate"};
 
 }  // namespace
 

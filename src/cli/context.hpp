@@ -74,5 +74,7 @@ bool isCodeTableNoun(const std::string& noun);
 int codeTableCommand(Context& context);
 int patientCommand(Context& context);
 int caseCommand(Context& context);
+int chargeCommand(Context& context);
+int ledgerCommand(Context& context);
 
 }  // namespace vantrell::cli

@@ -62,6 +62,14 @@ Commands:
   case add --chart CHART FIELD=VALUE...    a new case; prints the case number
   case edit N FIELD=VALUE... | copy N | show N | delete N
   case list --chart CHART                  the cases of a patient (--json: every field)
+  charge add --chart C --case N CODE [FIELD=VALUE...]
+                                           one charge through the transaction window and a save;
+                                           prints its entry number
+  charge multilink --chart C --case N CODE [--date D]
+                                           the charges of a multilink code
+  charge delete ENTRY                      a charge with its applications
+  ledger show --chart C [--case N]         the ledger of a patient (--json: every field)
+                                           (--estimate: the estimates ledger, for charge and ledger)
 
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.
 )";
@@ -82,6 +90,8 @@ int run(const CommandLine& line) {
   if (line.noun == "login-log") return loginLogCommand(context);
   if (line.noun == "patient") return patientCommand(context);
   if (line.noun == "case") return caseCommand(context);
+  if (line.noun == "charge") return chargeCommand(context);
+  if (line.noun == "ledger") return ledgerCommand(context);
   if (isCodeTableNoun(line.noun)) return codeTableCommand(context);
   throw UsageError(fmt::format("Unknown command \"{} {}\". Try vantrell-cli --help.", line.noun, line.verb));
 }

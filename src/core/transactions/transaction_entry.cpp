@@ -6,8 +6,6 @@
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
-#include "store/schema_catalogue.hpp"
-#include "store/value.hpp"
 #include "store/table_creation.hpp"
 #include "transactions/responsibility.hpp"
 
@@ -462,14 +460,12 @@ bool TransactionEntryWindow::postCharge(std::size_t index) {
 
   if (context_.options.flag("Use Serialized Superbills") && !typedDocument_.empty() && !superbillWarned_) {
     bool known = false;
-    if (context_.practice.tableExists("QVSTR")) {
-      // Superbill numbers are whole numbers; anything else is on no superbill.
-      const auto number = store::parseFieldText(
-          store::schemaCatalogue().get("QVSTR").field(*store::schemaCatalogue().get("QVSTR").fieldIndex("Document Number")),
-          typedDocument_);
+    const std::string& document = typedDocument_;
+    if (context_.practice.tableExists("QVSTR") && document.size() <= 10 &&
+        document.find_first_not_of("0123456789") == std::string::npos && std::stoll(document) <= 2147483647LL) {
       store::Table superbills = context_.practice.openTable("QVSTR");
       superbills.setOrder("idxDocumentNumber");
-      known = superbills.seek({number}).has_value();
+      known = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}}).has_value();
     }
     if (!known) {
       context_.prompter.warn(

@@ -25,6 +25,19 @@ std::optional<store::Record> findByCode(store::Connection& practice, const char*
   return rows.seek({store::Value{store::upperAscii(code)}});
 }
 
+// The superbill a document number names: superbill numbers are whole
+// numbers that fit the superbill table; any other document is on none.
+std::optional<store::Record> superbillOf(store::Connection& practice, const std::string& document) {
+  if (document.empty() || document.size() > 10 || document.find_first_not_of("0123456789") != std::string::npos ||
+      !practice.tableExists("QVSTR"))
+    return std::nullopt;
+  const long long number = std::stoll(document);
+  if (number > 2147483647LL) return std::nullopt;
+  store::Table superbills = practice.openTable("QVSTR");
+  superbills.setOrder("idxDocumentNumber");
+  return superbills.seek({store::Value{static_cast<std::int64_t>(number)}});
+}
+
 }  // namespace
 
 bool TransactionEntryWindow::validateProcedureCode(const TransactionLine& line, bool chargeSide) {
@@ -178,12 +191,9 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
 }
 
 bool TransactionEntryWindow::validateSuperbill(const TransactionLine& line) {
-  if (!context_.options.flag("Use Serialized Superbills") || !context_.practice.tableExists("QVSTR")) return true;
+  if (!context_.options.flag("Use Serialized Superbills")) return true;
   const std::string document = line.row.text("Document Number");
-  if (document.empty() || document.find_first_not_of("0123456789") != std::string::npos) return true;
-  store::Table superbills = context_.practice.openTable("QVSTR");
-  superbills.setOrder("idxDocumentNumber");
-  const auto superbill = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}});
+  const auto superbill = superbillOf(context_.practice, document);
   if (superbill && !superbill->isEmpty("Chart Number") &&
       !store::equalsIgnoringCase(superbill->text("Chart Number"), line.row.text("Chart Number"))) {
     context_.prompter.error("The chart number selected does not match the chart number on the current superbill # " +
@@ -346,18 +356,14 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
   if (chargeSide) {
     setResponsibilityOf(target, line);
     target.set("Facility", caseRecord_->text("Facility"));
-    if (!stored && context_.options.flag("Use Serialized Superbills") && context_.practice.tableExists("QVSTR")) {
-      const std::string document = target.text("Document Number");
-      if (!document.empty() && document.find_first_not_of("0123456789") == std::string::npos) {
-        store::Table superbills = context_.practice.openTable("QVSTR");
-        superbills.setOrder("idxDocumentNumber");
-        if (auto superbill = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}})) {
-          const std::string status = superbill->text("Status");
-          if (status.empty() || store::equalsIgnoringCase(status, "PRINTED")) {
-            if (superbill->isEmpty("Chart Number")) superbill->set("Chart Number", staged.chartNumber);
-            superbill->set("Status", std::string("BILLED"));
-            superbills.post(*superbill);
-          }
+    if (!stored && context_.options.flag("Use Serialized Superbills")) {
+      if (auto superbill = superbillOf(context_.practice, target.text("Document Number"))) {
+        const std::string status = superbill->text("Status");
+        if (status.empty() || store::equalsIgnoringCase(status, "PRINTED")) {
+          if (superbill->isEmpty("Chart Number")) superbill->set("Chart Number", staged.chartNumber);
+          superbill->set("Status", std::string("BILLED"));
+          store::Table superbills = context_.practice.openTable("QVSTR");
+          superbills.post(*superbill);
         }
       }
     }
