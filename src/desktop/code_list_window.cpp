@@ -155,7 +155,7 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 8);
   view_->setMinimumSize(640, 360);
   layout->addWidget(view_);
-  auto* buttons = new QDialogButtonBox;
+  auto* buttons = buttons_ = new QDialogButtonBox;
   auto* add = buttons->addButton(tr("&New"), QDialogButtonBox::ActionRole);
   auto* edit = buttons->addButton(tr("&Edit"), QDialogButtonBox::ActionRole);
   auto* remove = buttons->addButton(tr("&Delete"), QDialogButtonBox::ActionRole);
@@ -171,8 +171,8 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
     model_->search(search_->text().trimmed().toStdString());
   });
   // Up and down in the search box move in the list; Enter edits.
-  connect(search_, &QLineEdit::returnPressed, this, [this] { editRecord(false); });
-  connect(view_, &QTableView::activated, this, [this] { editRecord(false); });
+  connect(search_, &QLineEdit::returnPressed, this, &CodeListWindow::chooseCurrent);
+  connect(view_, &QTableView::activated, this, &CodeListWindow::chooseCurrent);
   connect(add, &QPushButton::clicked, this, [this] { editRecord(true); });
   connect(edit, &QPushButton::clicked, this, [this] { editRecord(false); });
   connect(remove, &QPushButton::clicked, this, &CodeListWindow::deleteRecord);
@@ -188,6 +188,41 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   view_->resizeColumnsToContents();
   view_->setColumnWidth(0, std::max(view_->columnWidth(0), 110));
   search_->setFocus();
+}
+
+void CodeListWindow::enablePicking(const std::string& current) {
+  picking_ = true;
+  auto* select = buttons_->addButton(tr("&Select"), QDialogButtonBox::ActionRole);
+  select->setObjectName("select");
+  select->setAutoDefault(false);
+  connect(select, &QPushButton::clicked, this, &CodeListWindow::chooseCurrent);
+  search_->setText(QString::fromStdString(current));
+  search_->selectAll();
+}
+
+void CodeListWindow::chooseCurrent() {
+  if (!picking_) {
+    editRecord(false);
+    return;
+  }
+  const store::Record* chosen = model_->recordAt(view_->currentIndex().row());
+  if (chosen == nullptr) return;
+  picked_ = chosen->text(table_.keyField);
+  accept();
+}
+
+std::optional<std::string> pickCode(const std::string& noun, const std::string& current,
+                                    store::Connection& practice, ui::Prompter& prompter,
+                                    const ui::Clock& clock, security::Security* security,
+                                    QWidget* parent) {
+  const reference::CodeTable* table = reference::findCodeTable(noun);
+  if (table == nullptr) return std::nullopt;
+  if (security != nullptr && table->viewItem >= 0 && !security->hasPermission(table->viewItem, true))
+    return std::nullopt;
+  CodeListWindow window(practice, *table, prompter, clock, security, parent);
+  window.enablePicking(current);
+  if (window.exec() != QDialog::Accepted) return std::nullopt;
+  return window.pickedCode();
 }
 
 void CodeListWindow::editRecord(bool isNew) {

@@ -11,6 +11,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QDialogButtonBox;
 class QLineEdit;
 class QTabWidget;
 class QTableWidget;
@@ -57,8 +58,14 @@ class CodeListWindow : public QDialog {
   CodeListWindow(store::Connection& practice, const reference::CodeTable& table, ui::Prompter& prompter,
                  const ui::Clock& clock, security::Security* security, QWidget* parent);
 
+  // Makes the window a pick list starting at the current code: Enter or
+  // Select takes the chosen code, and codes may still be made or changed.
+  void enablePicking(const std::string& current);
+  const std::string& pickedCode() const { return picked_; }
+
  private:
   void editRecord(bool isNew);
+  void chooseCurrent();
   void deleteRecord();
 
   store::Connection& practice_;
@@ -70,7 +77,18 @@ class CodeListWindow : public QDialog {
   QTableView* view_;
   QLineEdit* search_;
   QComboBox* order_;
+  QDialogButtonBox* buttons_;
+  bool picking_ = false;
+  std::string picked_;
 };
+
+// The code chosen in the list window of a code table ("carrier", "provider",
+// ... as reference::findCodeTable names them), after the table's view
+// permission; nothing when the window was closed.
+std::optional<std::string> pickCode(const std::string& noun, const std::string& current,
+                                    store::Connection& practice, ui::Prompter& prompter,
+                                    const ui::Clock& clock, security::Security* security,
+                                    QWidget* parent);
 
 // The edit window of one code: every field of the table on pages, the
 // checks of the code window on Save, and the saved field defaults.
