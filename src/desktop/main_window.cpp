@@ -18,6 +18,7 @@
 
 #include "code_list_window.hpp"
 #include "options_dialog.hpp"
+#include "patient_list_window.hpp"
 #include "practice_dialogs.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
@@ -89,7 +90,7 @@ void MainWindow::buildMenus() {
       {"&File", "&Backup Data...", QKeySequence(), nullptr},
       {"&File", "&Restore Data...", QKeySequence(), nullptr},
       {"&File", "File &Maintenance...", QKeySequence(), nullptr},
-      {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), nullptr},
+      {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), &MainWindow::patientList},
       {"&Activities", "&Enter Transactions", QKeySequence(), nullptr},
       {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
       {"&Activities", "&Claim Management", QKeySequence(), nullptr},
@@ -116,11 +117,13 @@ void MainWindow::buildMenus() {
     connect(action, &QAction::triggered, this, entry.handler);
     menu->menuAction()->setVisible(true);
     if (std::string(entry.menu) == "&Tools" || entry.handler == &MainWindow::programOptions ||
-        entry.handler == &MainWindow::practiceInformation || entry.handler == &MainWindow::logInAsAnotherUser)
+        entry.handler == &MainWindow::practiceInformation || entry.handler == &MainWindow::logInAsAnotherUser ||
+        entry.handler == &MainWindow::patientList)
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
   }
-  // The code tables' list windows.
+  // The code tables' list windows, after the patients'.
+  menus["&Lists"]->addSeparator();
   const std::vector<std::pair<const char*, const char*>> codeLists = {
       {"Procedure/Payment/&Adjustment Codes", "code"}, {"&MultiLink Codes", "multilink"},
       {"&Diagnosis Codes", "diagnosis"},               {"&Insurance Carriers", "carrier"},
@@ -154,6 +157,10 @@ void MainWindow::buildMenus() {
   QAction* options =
       toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), tr("Options"), this, &MainWindow::programOptions);
   practiceActions_.push_back(options);
+  QAction* patients = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), tr("Patients"),
+                                         this, &MainWindow::patientList);
+  patients->setObjectName("patientsTool");
+  practiceActions_.push_back(patients);
   toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogInfoView), tr("Program Date"), this,
                      &MainWindow::setProgramDate);
   toolbar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Exit"), this, &QWidget::close);
@@ -236,6 +243,14 @@ void MainWindow::codeList(const std::string& noun) {
   if (open == nullptr || table == nullptr) return;
   if (table->viewItem >= 0 && !allowed(table->viewItem)) return;
   CodeListWindow window(*open->connection, *table, prompter_, application_.clock(), open->security.get(), this);
+  window.exec();
+}
+
+void MainWindow::patientList() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr) return;
+  PatientListWindow window(*open->connection, open->options, prompter_, application_.clock(), open->security.get(),
+                           this);
   window.exec();
 }
 

@@ -43,6 +43,7 @@ class MainWindow : public QMainWindow {
   void logInAsAnotherUser();
   // The list window of a code table ("code", "carrier", ... as the command line names them).
   void codeList(const std::string& noun);
+  void patientList();
 
   // The login dialog the program's practices log in with.
   security::LoginPrompt& loginPrompt();
