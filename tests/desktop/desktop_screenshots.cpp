@@ -1,8 +1,11 @@
 // desktop_screenshots DIR: starts the desktop on a fresh root data directory
 // (the tutorial practice) and saves PNG pictures of the main window, the
-// practice list, the new practice window and every page of the options window.
+// practice list, the new practice window, every page of the options window,
+// the code windows, and the patient list with every page of the patient and
+// case windows.
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
 #include <filesystem>
@@ -13,7 +16,12 @@
 #include "app/application.hpp"
 #include "main_window.hpp"
 #include "message_box_prompter.hpp"
+#include "accounts/case_window.hpp"
+#include "accounts/patient_window.hpp"
+#include "case_dialog.hpp"
 #include "code_list_window.hpp"
+#include "patient_dialog.hpp"
+#include "patient_list_window.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
 #include "ui/launcher.hpp"
@@ -90,6 +98,57 @@ int main(int argc, char** argv) {
   editCarrier.findChild<QTabWidget*>("pages")->setCurrentIndex(3);
   save(editCarrier, out / "carrier-allowed-amounts.png");
   editCarrier.hide();
+
+  // A few patients, one with a case, for the patient list and its windows.
+  const std::vector<std::vector<std::pair<std::string, std::string>>> people = {
+      {{"Last Name", "Smith"}, {"First Name", "John"}, {"Middle Initial", "Q"}, {"Date of Birth", "1961-04-12"},
+       {"Social Security Number", "123-45-6789"}, {"Street 1", "12 Elm Street"}, {"City", "Springfield"},
+       {"State", "IL"}, {"Zip Code", "62701"}, {"Phone 1", "(217)555-0134"}},
+      {{"Last Name", "Garcia"}, {"First Name", "Maria"}, {"Date of Birth", "1985-09-30"}},
+      {{"Last Name", "Brown"}, {"First Name", "Kevin"}, {"Patient Type", "Guarantor"}}};
+  std::string firstChart;
+  for (const auto& fields : people) {
+    accounts::PatientWindow patient(*practice.connection, prompter, clock, practice.security.get(),
+                                    practice.options.flag("Numeric"));
+    if (!patient.startNew() || !patient.setFields(fields) || !patient.save()) return 1;
+    if (firstChart.empty()) firstChart = patient.record().text("Chart Number");
+  }
+  {
+    accounts::CaseWindow made(*practice.connection, prompter, clock, practice.security.get());
+    if (!made.startNew(firstChart) ||
+        !made.setFields({{"Description", "Lower back pain"}, {"Assigned Provider", "DJ"},
+                         {"Insurance Carrier #1", "MC"}, {"Policy Number #1", "1EG4-TE5-MK72"},
+                         {"Diagnosis 1", "I10"}}) ||
+        !made.saveAndClose())
+      return 1;
+  }
+  desktop::PatientListWindow patients(*practice.connection, practice.options, prompter, clock,
+                                      practice.security.get(), &window);
+  patients.findChild<QLineEdit*>("search")->setText("SMI");
+  save(patients, out / "patient-list.png");
+  patients.hide();
+  accounts::PatientWindow patient(*practice.connection, prompter, clock, practice.security.get(),
+                                  practice.options.flag("Numeric"));
+  patient.open(firstChart);
+  desktop::PatientDialog patientDialog(patient, *practice.connection, prompter, clock, practice.security.get(),
+                                       &window);
+  auto* patientPages = patientDialog.findChild<QTabWidget*>("pages");
+  for (int page = 0; page < patientPages->count(); ++page) {
+    patientPages->setCurrentIndex(page);
+    save(patientDialog, out / ("patient-" + std::to_string(page + 1) + ".png"));
+  }
+  patientDialog.hide();
+  accounts::CaseWindow caseWindow(*practice.connection, prompter, clock, practice.security.get());
+  caseWindow.open(1);
+  desktop::CaseDialog caseDialog(caseWindow, *practice.connection, practice.options, prompter, clock,
+                                 practice.security.get(), &window);
+  auto* casePages = caseDialog.findChild<QTabWidget*>("pages");
+  for (int page = 0; page < casePages->count(); ++page) {
+    casePages->setCurrentIndex(page);
+    save(caseDialog, out / ("case-" + std::to_string(page + 1) + ".png"));
+  }
+  caseDialog.hide();
+
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
   return 0;

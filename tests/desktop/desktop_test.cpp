@@ -21,6 +21,7 @@
 #include <QTableView>
 #include "security/permission_list.hpp"
 #include "security/user_accounts.hpp"
+#include "desktop_fixture.hpp"
 #include "modal_answers.hpp"
 #include "ui/settings.hpp"
 
@@ -28,54 +29,6 @@ namespace vantrell::desktop {
 namespace {
 
 using vantrell::testing::ModalAnswers;
-
-// A workstation for the desktop: an empty home of its own, the real companion
-// programs beside the test, settings in memory.
-class DesktopTest : public ::testing::Test {
- protected:
-  DesktopTest()
-      : home_(std::filesystem::temp_directory_path() / ("vantrell-desktop-" + std::to_string(::getpid()) + "-" +
-                                                        ::testing::UnitTest::GetInstance()->current_test_info()->name())),
-        launcher_(ui::ProcessLauncher::runningProgramDirectory()),
-        clock_(*DateTime::parse("2026-12-05 09:00:00")),
-        surroundings_{prompter_, settings_, launcher_, clock_, practice::ProgramPlaces{home_ / "state"}, "MARY"},
-        application_(surroundings_),
-        window_(application_, prompter_, settings_) {
-    std::filesystem::create_directories(home_);
-  }
-  ~DesktopTest() override {
-    window_.hide();
-    std::error_code ignored;
-    std::filesystem::remove_all(home_, ignored);
-  }
-
-  app::StartupOptions options() const {
-    app::StartupOptions result;
-    result.rootDirectory = (home_ / "Data").string();
-    result.createRootWithoutAsking = true;
-    return result;
-  }
-
-  std::filesystem::path home_;
-  MessageBoxPrompter prompter_;
-  ui::MemorySettings settings_;
-  ui::ProcessLauncher launcher_;
-  ui::FixedClock clock_;
-  practice::Surroundings surroundings_;
-  app::Application application_;
-  MainWindow window_;
-};
-
-QLineEdit* field(QWidget& window, const char* name) {
-  auto* edit = window.findChild<QLineEdit*>(name);
-  if (edit == nullptr) {
-    ADD_FAILURE() << "no field " << name << " in " << window.objectName().toStdString() << " ("
-                  << window.metaObject()->className() << ")";
-    static QLineEdit spare;  // lets the test go on to report the rest
-    return &spare;
-  }
-  return edit;
-}
 
 TEST_F(DesktopTest, AFirstStartOnAnEmptyRootAsksForItAndOpensTheTutorial) {
   ModalAnswers answers;
