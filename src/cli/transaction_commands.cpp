@@ -31,15 +31,18 @@ std::string textOption(const CommandLine& line, const char* option, const char* 
 }
 
 transactions::Ledger ledgerOf(const CommandLine& line) {
-  return line.options.count("--estimate") != 0 ? transactions::Ledger::Estimates : transactions::Ledger::Transactions;
+  return line.options.count("--estimate") != 0 ? transactions::Ledger::Estimates
+                                               : transactions::Ledger::Transactions;
 }
 
 // The transaction window of the command line, on the practice opened.
 struct EntryWindow {
   explicit EntryWindow(Context& context)
       : open(context.openPractice()),
-        window({*open.connection, open.options, context.prompter(), open.security->clock(), open.security.get(),
-                [&context] { return context.application().programDate().value(); }, ledgerOf(context.line())}) {}
+        window({*open.connection, open.options, context.prompter(), open.security->clock(),
+                open.security.get(),
+                [&context] { return context.application().programDate().value(); },
+                ledgerOf(context.line())}) {}
   practice::OpenPractice& open;
   transactions::TransactionEntryWindow window;
 };
@@ -51,7 +54,8 @@ std::set<std::int64_t> storedCharges(const transactions::TransactionEntryWindow&
 }
 
 // Saves and prints the entry numbers the save gave the new lines.
-void saveAndPrintNew(transactions::TransactionEntryWindow& window, const std::set<std::int64_t>& before) {
+void saveAndPrintNew(transactions::TransactionEntryWindow& window,
+                     const std::set<std::int64_t>& before) {
   if (!window.save()) throw Refused();
   for (const auto& line : window.charges()) {
     if (before.count(line.entryNumber()) == 0) std::cout << line.entryNumber() << '\n';
@@ -66,8 +70,8 @@ int chargeCommand(Context& context) {
     const std::string chart = textOption(line, "--chart", ("charge " + line.verb).c_str());
     const std::int64_t caseNumber = numberOption(line, "--case", ("charge " + line.verb).c_str());
     if (line.arguments.size() != 1)
-      throw UsageError("charge " + line.verb + " needs one " + (line.verb == "add" ? "procedure" : "multilink") +
-                       " code.");
+      throw UsageError("charge " + line.verb + " needs one " +
+                       (line.verb == "add" ? "procedure" : "multilink") + " code.");
     EntryWindow entry(context);
     auto& window = entry.window;
     if (!window.chooseChart(chart) || !window.chooseCase(caseNumber)) throw Refused();
@@ -83,7 +87,8 @@ int chargeCommand(Context& context) {
       Date date = context.application().programDate().value();
       if (const auto typed = line.options.find("--date"); typed != line.options.end()) {
         const auto parsed = Date::parse(typed->second);
-        if (!parsed || parsed->isEmpty()) throw UsageError("\"" + typed->second + "\" is not a date.");
+        if (!parsed || parsed->isEmpty())
+          throw UsageError("\"" + typed->second + "\" is not a date.");
         date = *parsed;
       }
       if (!window.multilink(line.arguments[0], date)) throw Refused();
@@ -100,15 +105,18 @@ int chargeCommand(Context& context) {
       throw UsageError("\"" + line.arguments[0] + "\" is not an entry number.");
     }
     EntryWindow entry(context);
-    store::Table ledger = entry.open.connection->openTable(transactions::ledgerTable(ledgerOf(line)));
+    store::Table ledger =
+        entry.open.connection->openTable(transactions::ledgerTable(ledgerOf(line)));
     ledger.setOrder("Idxentrynumber");
     const auto row = ledger.seek({store::Value{entryNumber}});
     if (!row) {
-      context.prompter().error("There is no transaction with entry number " + line.arguments[0] + ".");
+      context.prompter().error("There is no transaction with entry number " + line.arguments[0] +
+                               ".");
       throw Refused();
     }
     auto& window = entry.window;
-    if (!window.chooseChart(row->text("Chart Number")) || !window.chooseCase(row->integer("Case Number")))
+    if (!window.chooseChart(row->text("Chart Number")) ||
+        !window.chooseCase(row->integer("Case Number")))
       throw Refused();
     const auto& charges = window.charges();
     for (std::size_t i = 0; i < charges.size(); ++i) {
@@ -119,19 +127,22 @@ int chargeCommand(Context& context) {
     context.prompter().error("Entry " + line.arguments[0] + " is not a charge.");
     throw Refused();
   }
-  throw UsageError("Unknown command \"charge " + line.verb + "\". The charge commands are add, multilink and delete.");
+  throw UsageError("Unknown command \"charge " + line.verb +
+                   "\". The charge commands are add, multilink and delete.");
 }
 
 int ledgerCommand(Context& context) {
   const CommandLine& line = context.line();
-  if (line.verb != "show") throw UsageError("Unknown command \"ledger " + line.verb + "\". Try ledger show.");
+  if (line.verb != "show")
+    throw UsageError("Unknown command \"ledger " + line.verb + "\". Try ledger show.");
   const std::string chart = store::upperAscii(textOption(line, "--chart", "ledger show"));
   practice::OpenPractice& open = context.openPractice();
   context.require(14);
   store::Table ledger = open.connection->openTable(transactions::ledgerTable(ledgerOf(line)));
   ledger.setOrder("Primary");
   std::vector<store::Value> key = {store::Value{chart}};
-  if (line.options.count("--case") != 0) key.emplace_back(numberOption(line, "--case", "ledger show"));
+  if (line.options.count("--case") != 0)
+    key.emplace_back(numberOption(line, "--case", "ledger show"));
   ledger.setRange(key, key);
   bool first = true;
   if (line.json) std::cout << "[";
@@ -141,10 +152,11 @@ int ledgerCommand(Context& context) {
     } else {
       const std::string type = row.text("Transaction Type");
       const bool charge = !type.empty() && type[0] >= 'A' && type[0] <= 'H';
-      std::cout << fmt::format("{:>8} {:>6} {} {:<10} {:<1} {:>12} {:>12}\n", row.integer("Entry Number"),
-                               row.integer("Case Number"), row.date("Date From").toMonthDayYear(),
-                               row.text("Procedure Code"), type, row.money("Amount").toGroupedString(),
-                               charge ? transactions::remainderOf(row).toGroupedString() : std::string());
+      std::cout << fmt::format(
+          "{:>8} {:>6} {} {:<10} {:<1} {:>12} {:>12}\n", row.integer("Entry Number"),
+          row.integer("Case Number"), row.date("Date From").toMonthDayYear(),
+          row.text("Procedure Code"), type, row.money("Amount").toGroupedString(),
+          charge ? transactions::remainderOf(row).toGroupedString() : std::string());
     }
     first = false;
   });

@@ -302,6 +302,8 @@ std::string CaseWindow::patientSex() {
 }
 
 bool CaseWindow::runSaveChecks() {
+  focusField_.clear();
+  focusTab_ = CaseTab::Personal;
   store::Record& row = *record_;
   if (row.isEmpty("Description"))
     return refuse("A description has not been entered for this case.", "Description");

@@ -10,7 +10,9 @@ namespace vantrell::transactions {
 namespace {
 
 // "Insurance {} Paid" with the policy's number in place of the braces.
-std::string policyField(const char* pattern, int policy) { return fmt::format(fmt::runtime(pattern), policy); }
+std::string policyField(const char* pattern, int policy) {
+  return fmt::format(fmt::runtime(pattern), policy);
+}
 
 }  // namespace
 
@@ -20,7 +22,8 @@ bool carrierListed(const std::string& list, const std::string& carrier) {
   for (const char c : list) {
     if (c != ' ') entries += c;
   }
-  return ("," + store::upperAscii(entries) + ",").find("," + store::upperAscii(carrier) + ",") != std::string::npos;
+  return ("," + store::upperAscii(entries) + ",").find("," + store::upperAscii(carrier) + ",") !=
+         std::string::npos;
 }
 
 void setResponsibility(store::Record& line, const ResponsibilityInputs& inputs) {
@@ -29,21 +32,29 @@ void setResponsibility(store::Record& line, const ResponsibilityInputs& inputs) 
   const char kind = type[0];
   const bool isCharge = kind >= 'A' && kind <= 'H';
   if (!isCharge) {
-    for (int pointer = 1; pointer <= 4; ++pointer) line.set("Diagnosis " + std::to_string(pointer), false);
+    for (int pointer = 1; pointer <= 4; ++pointer)
+      line.set("Diagnosis " + std::to_string(pointer), false);
   }
   const store::Record& caseRecord = inputs.caseRecord;
   bool responsible[4] = {true, true, true, true};  // policies 1 to 3, then the guarantor
   for (int policy = 1; policy <= 3; ++policy)
-    line.set(policyField("Accept Assignment {}", policy), caseRecord.logical(policyField("Accept Assignment #{}", policy)));
+    line.set(policyField("Accept Assignment {}", policy),
+             caseRecord.logical(policyField("Accept Assignment #{}", policy)));
 
-  const bool patientOnly = inputs.procedure != nullptr && inputs.procedure->logical("Patient Only Responsible");
-  const std::string onlyPrint = inputs.procedure != nullptr ? inputs.procedure->text("Only Print on Insurance") : "";
-  const std::string dontPrint = inputs.procedure != nullptr ? inputs.procedure->text("Don't Print on Insurance") : "";
-  const auto carrierOf = [&](int policy) { return caseRecord.text(policyField("Insurance Carrier #{}", policy)); };
+  const bool patientOnly =
+      inputs.procedure != nullptr && inputs.procedure->logical("Patient Only Responsible");
+  const std::string onlyPrint =
+      inputs.procedure != nullptr ? inputs.procedure->text("Only Print on Insurance") : "";
+  const std::string dontPrint =
+      inputs.procedure != nullptr ? inputs.procedure->text("Don't Print on Insurance") : "";
+  const auto carrierOf = [&](int policy) {
+    return caseRecord.text(policyField("Insurance Carrier #{}", policy));
+  };
   if (patientOnly || caseRecord.logical("Cash Case")) {
     responsible[0] = responsible[1] = responsible[2] = false;
   } else if (!onlyPrint.empty()) {
-    for (int policy = 1; policy <= 3; ++policy) responsible[policy - 1] = carrierListed(onlyPrint, carrierOf(policy));
+    for (int policy = 1; policy <= 3; ++policy)
+      responsible[policy - 1] = carrierListed(onlyPrint, carrierOf(policy));
   } else if (!dontPrint.empty()) {
     for (int policy = 1; policy <= 3; ++policy) {
       if (carrierListed(dontPrint, carrierOf(policy))) responsible[policy - 1] = false;

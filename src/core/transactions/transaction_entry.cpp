@@ -16,20 +16,27 @@ constexpr int addEditTransactionItem = 14;
 constexpr int deleteTransactionItem = 16;
 constexpr int useMultiLinkItem = 23;
 
-bool isChargeType(char type) { return type >= 'A' && type <= 'H'; }
+bool isChargeType(char type) {
+  return type >= 'A' && type <= 'H';
+}
 
-Money times(Money amount, double factor) { return Money::fromDouble(amount.toDouble() * factor); }
+Money times(Money amount, double factor) {
+  return Money::fromDouble(amount.toDouble() * factor);
+}
 
 }  // namespace
 
 TransactionEntryWindow::TransactionEntryWindow(Surroundings surroundings)
     : context_(std::move(surroundings)), table_(transactions::ledgerTable(context_.ledger)) {
-  for (const char* table : {"QVPAT", "QVCAS", "QVPRO", "QVPAX", "QVDIA", "QVPHY", "QVINS", "QVALL", "QVMUL"})
+  for (const char* table :
+       {"QVPAT", "QVCAS", "QVPRO", "QVPAX", "QVDIA", "QVPHY", "QVINS", "QVALL", "QVMUL"})
     store::ensureTable(context_.practice, table);
   store::ensureTable(context_.practice, table_);
 }
 
-TransactionEntryWindow::~TransactionEntryWindow() { releasePatient(); }
+TransactionEntryWindow::~TransactionEntryWindow() {
+  releasePatient();
+}
 
 bool TransactionEntryWindow::allowed(int item, bool allowOverride) {
   return context_.security == nullptr || context_.security->hasPermission(item, allowOverride);
@@ -39,7 +46,9 @@ Date TransactionEntryWindow::programDate() const {
   return context_.programDate ? context_.programDate() : context_.clock.today();
 }
 
-store::Table TransactionEntryWindow::ledgerTable() { return context_.practice.openTable(table_); }
+store::Table TransactionEntryWindow::ledgerTable() {
+  return context_.practice.openTable(table_);
+}
 
 void TransactionEntryWindow::releasePatient() {
   if (patient_ && patient_->isInEdit()) patients_->cancel(*patient_);
@@ -111,19 +120,22 @@ bool TransactionEntryWindow::chooseCase(std::int64_t caseNumber) {
   set_.caseNumber = caseNumber;
   caseRecord_ = std::move(found);
   const store::Record& row = *caseRecord_;
-  for (std::size_t i = 0; i < 4; ++i) defaults_.diagnoses[i] = row.text(fmt::format("Diagnosis {}", i + 1));
+  for (std::size_t i = 0; i < 4; ++i)
+    defaults_.diagnoses[i] = row.text(fmt::format("Diagnosis {}", i + 1));
   defaults_.provider = row.text("Assigned Provider");
   defaults_.facility = row.text("Facility");
   defaults_.visitSeriesId = row.isEmpty("Visit Series ID") ? "A" : row.text("Visit Series ID");
   defaults_.visitSeriesCounter = row.number("Visit Series Counter");
-  defaults_.visitSeriesTotal = row.number("Authorized No of Visits") == 0.0 ? 100 : row.number("Authorized No of Visits");
+  defaults_.visitSeriesTotal =
+      row.number("Authorized No of Visits") == 0.0 ? 100 : row.number("Authorized No of Visits");
   copayReminder_ = true;
-  if (context_.options.flag("Force Document Number") && context_.options.flag("Use Serialized Superbills") &&
-      typedDocument_.empty()) {
+  if (context_.options.flag("Force Document Number") &&
+      context_.options.flag("Use Serialized Superbills") && typedDocument_.empty()) {
     context_.prompter.error("You must enter a superbill number");
   }
   loadLines();
-  if (const std::string warnings = caseWarnings(); !warnings.empty()) context_.prompter.warn(warnings);
+  if (const std::string warnings = caseWarnings(); !warnings.empty())
+    context_.prompter.warn(warnings);
   return true;
 }
 
@@ -158,8 +170,10 @@ void TransactionEntryWindow::loadLines() {
     line.oldAmount = row.money("Amount");
     line.oldCheckNumber = row.text("Check Number");
     const char type = line.type();
-    if (isChargeType(type)) set_.charges.push_back(std::move(line));
-    else if (type >= 'I' && type <= 'Z') set_.payments.push_back(std::move(line));
+    if (isChargeType(type))
+      set_.charges.push_back(std::move(line));
+    else if (type >= 'I' && type <= 'Z')
+      set_.payments.push_back(std::move(line));
   });
 }
 
@@ -171,7 +185,8 @@ std::string TransactionEntryWindow::caseWarnings() const {
   if (row.logical("Case Closed")) message += "This case has been closed.\r\r";
   const bool cash = row.logical("Cash Case");
   if (row.isEmpty("Insurance Carrier #1") && !cash)
-    add(std::string("This case has no primary insurance carrier.\r") + "If a carrier is to be assigned to this case,\r" +
+    add(std::string("This case has no primary insurance carrier.\r") +
+        "If a carrier is to be assigned to this case,\r" +
         "do it before creating transactions for it.");
   store::Table carriers = context_.practice.openTable("QVINS");
   carriers.setOrder("Primary");
@@ -193,7 +208,8 @@ std::string TransactionEntryWindow::caseWarnings() const {
   if (row.number("Authorized No of Visits") - 1 == row.number("Visit Series Counter"))
     add("This will be the last visit for this series.");
   // The message ends with its last part, not with blank lines.
-  while (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\r") == 0) message.resize(message.size() - 2);
+  while (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\r") == 0)
+    message.resize(message.size() - 2);
   return message;
 }
 
@@ -209,8 +225,9 @@ std::string TransactionEntryWindow::newLineDocumentNumber() {
   if (generatedDocument_.empty()) {
     const Date date = programDate();
     const auto day = date.value();
-    std::string document = fmt::format("{:02d}{:02d}{:02d}0000", static_cast<int>(day.year()) % 100,
-                                       static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
+    std::string document =
+        fmt::format("{:02d}{:02d}{:02d}0000", static_cast<int>(day.year()) % 100,
+                    static_cast<unsigned>(day.month()), static_cast<unsigned>(day.day()));
     document.resize(std::min<std::size_t>(document.size(), 10));
     for (char& c : document) {
       if (c == ' ') c = '0';
@@ -246,7 +263,8 @@ std::size_t TransactionEntryWindow::newCharge() {
   row.set("Date To", defaults_.dateTo.isEmpty() ? programDate() : defaults_.dateTo);
   row.set("Units", 1.0);
   row.set("Minutes", 0.0);
-  for (const char* zero : {"Claim Number", "CC Entry Number", "Deposit ID"}) row.set(zero, std::int64_t{0});
+  for (const char* zero : {"Claim Number", "CC Entry Number", "Deposit ID"})
+    row.set(zero, std::int64_t{0});
   for (std::size_t i = 0; i < 4; ++i) {
     const std::string& code = defaults_.diagnoses[i];
     row.set(fmt::format("Diagnosis Code {}", i + 1), code);
@@ -254,8 +272,9 @@ std::size_t TransactionEntryWindow::newCharge() {
     row.set(fmt::format("Diagnosis {}", i + 1), !code.empty());
   }
   row.set("Attending Provider", defaults_.provider);
-  for (const char* bucket : {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
-                             "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
+  for (const char* bucket :
+       {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
+        "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
     row.set(bucket, 0.0);
   row.set("Documentation Type", std::string("T"));
   row.set("Price Indicator", std::string("A"));
@@ -298,15 +317,19 @@ bool TransactionEntryWindow::casePriceCodeInUse(char& letter) {
   return true;
 }
 
-Money TransactionEntryWindow::lineAmount(const TransactionLine& line, Money price, bool paymentSide) const {
+Money TransactionEntryWindow::lineAmount(const TransactionLine& line, Money price,
+                                         bool paymentSide) const {
   const std::string typeText = line.row.text("Transaction Type");
   const char type = typeText.empty() ? 'A' : typeText[0];
-  const double multiplier =
-      isChargeType(type) && context_.options.flag("Multiply Units Times Amt.") ? line.row.number("Units") : 1.0;
+  const double multiplier = isChargeType(type) && context_.options.flag("Multiply Units Times Amt.")
+                                ? line.row.number("Units")
+                                : 1.0;
   Money amount = times(price, multiplier);
   if (paymentSide && amount > Money{}) {
-    const auto code = reference::findProcedureCode(context_.practice, line.row.text("Procedure Code"));
-    if ((code && code->logical("Adjustment Amount Negativ")) || (type >= 'I' && type <= 'R')) amount = -amount.abs();
+    const auto code =
+        reference::findProcedureCode(context_.practice, line.row.text("Procedure Code"));
+    if ((code && code->logical("Adjustment Amount Negativ")) || (type >= 'I' && type <= 'R'))
+      amount = -amount.abs();
   }
   return amount.roundedToCents();
 }
@@ -326,10 +349,12 @@ bool TransactionEntryWindow::procedureCodeExit(TransactionLine& line, const std:
   row.set("Type of Service", procedure->text("Type of Service"));
   for (int modifier = 4; modifier >= 1; --modifier) {
     const std::string field = fmt::format("Modifier {}", modifier);
-    if (row.isEmpty(field)) row.set(field, procedure->text(fmt::format("Default Modifier {}", modifier)));
+    if (row.isEmpty(field))
+      row.set(field, procedure->text(fmt::format("Default Modifier {}", modifier)));
   }
   const std::string place = procedure->text("Default Place Service 1");
-  row.set("Place of Service", place.empty() ? context_.options.text("Default Location Code") : place);
+  row.set("Place of Service",
+          place.empty() ? context_.options.text("Default Location Code") : place);
   char letter = 'A';
   casePriceCodeInUse(letter);
   row.set("Price Indicator", std::string(1, letter));
@@ -340,8 +365,9 @@ bool TransactionEntryWindow::procedureCodeExit(TransactionLine& line, const std:
   } else {
     std::array<std::string, 4> modifiers;
     for (std::size_t i = 0; i < 4; ++i) modifiers[i] = row.text(fmt::format("Modifier {}", i + 1));
-    if (const auto allowed = reference::allowedAmount(context_.practice, caseRecord_->text("Insurance Carrier #1"),
-                                                      row.text("Procedure Code"), reference::joinedModifiers(modifiers)))
+    if (const auto allowed = reference::allowedAmount(
+            context_.practice, caseRecord_->text("Insurance Carrier #1"),
+            row.text("Procedure Code"), reference::joinedModifiers(modifiers)))
       row.set("Allowed Amount", *allowed);
   }
   return true;
@@ -353,7 +379,8 @@ void TransactionEntryWindow::unitsExit(TransactionLine& line, double oldUnits) {
   if (units == oldUnits) return;
   if (context_.options.flag("Multiply Units Times Amt.") && oldUnits != 0.0) {
     const Money perUnit = Money::fromDouble(row.money("Amount").toDouble() / oldUnits);
-    const Money allowedPerUnit = Money::fromDouble(row.money("Allowed Amount").toDouble() / oldUnits);
+    const Money allowedPerUnit =
+        Money::fromDouble(row.money("Allowed Amount").toDouble() / oldUnits);
     if (units == 0.0) {
       row.set("Amount", perUnit.roundedToCents());
       row.set("Allowed Amount", allowedPerUnit.roundedToCents());
@@ -371,7 +398,8 @@ Money TransactionEntryWindow::unitAmount(const TransactionLine& line) const {
   return unitAmountOf(line.row, context_.options.flag("Multiply Units Times Amt."));
 }
 
-bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string& field, const std::string& text) {
+bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string& field,
+                                            const std::string& text) {
   if (readOnly_ || index >= set_.charges.size()) return false;
   TransactionLine& line = set_.charges[index];
   store::Record& row = line.row;
@@ -384,7 +412,8 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
   const std::string name = unitAmountField ? "Unit Amount" : row.table().field(*fieldIndex).name;
   for (const char* fixed : {"Entry Number", "Chart Number", "Case Number", "Transaction Type"}) {
     if (name == fixed) {
-      context_.prompter.error(std::string("The ") + fixed + " of a transaction is not changed here.");
+      context_.prompter.error(std::string("The ") + fixed +
+                              " of a transaction is not changed here.");
       return false;
     }
   }
@@ -419,7 +448,8 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
       if (name.rfind("Diagnosis Code ", 0) == 0) {
         const std::string code = store::upperAscii(changed.text(name));
         changed.set(name, code);
-        changed.set(name.substr(0, 10) + name.substr(15) + " Description", diagnosisDescription(code));
+        changed.set(name.substr(0, 10) + name.substr(15) + " Description",
+                    diagnosisDescription(code));
       }
       row = std::move(changed);
     }
@@ -434,7 +464,8 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
 bool TransactionEntryWindow::hasApplicationFrom(const TransactionLine& line, int policy) {
   const std::string payer = std::to_string(policy);
   for (const auto& application : set_.applications) {
-    if (application.chargeReference == line.reference() && !application.deleted && application.whoPaid == payer)
+    if (application.chargeReference == line.reference() && !application.deleted &&
+        application.whoPaid == payer)
       return true;
   }
   if (!line.isStored() || context_.ledger == Ledger::Estimates) return false;
@@ -446,8 +477,9 @@ bool TransactionEntryWindow::hasApplicationFrom(const TransactionLine& line, int
 
 void TransactionEntryWindow::setResponsibilityOf(store::Record& row, const TransactionLine& line) {
   const auto procedure = procedureCode(row.text("Procedure Code"));
-  setResponsibility(row, ResponsibilityInputs{*caseRecord_, procedure ? &*procedure : nullptr,
-                                              [&](int policy) { return hasApplicationFrom(line, policy); }});
+  setResponsibility(
+      row, ResponsibilityInputs{*caseRecord_, procedure ? &*procedure : nullptr,
+                                [&](int policy) { return hasApplicationFrom(line, policy); }});
 }
 
 bool TransactionEntryWindow::postCharge(std::size_t index) {
@@ -455,26 +487,32 @@ bool TransactionEntryWindow::postCharge(std::size_t index) {
   TransactionLine& line = set_.charges[index];
   store::Record& row = line.row;
   if (row.date("Date To") < row.date("Date From")) row.set("Date To", row.date("Date From"));
-  for (std::size_t i = 0; i < 4; ++i) defaults_.diagnoses[i] = row.text(fmt::format("Diagnosis Code {}", i + 1));
+  for (std::size_t i = 0; i < 4; ++i)
+    defaults_.diagnoses[i] = row.text(fmt::format("Diagnosis Code {}", i + 1));
   if (!row.isEmpty("Procedure Code")) setResponsibilityOf(row, line);
 
-  if (context_.options.flag("Use Serialized Superbills") && !typedDocument_.empty() && !superbillWarned_) {
+  if (context_.options.flag("Use Serialized Superbills") && !typedDocument_.empty() &&
+      !superbillWarned_) {
     bool known = false;
     const std::string& document = typedDocument_;
     if (context_.practice.tableExists("QVSTR") && document.size() <= 10 &&
-        document.find_first_not_of("0123456789") == std::string::npos && std::stoll(document) <= 2147483647LL) {
+        document.find_first_not_of("0123456789") == std::string::npos &&
+        std::stoll(document) <= 2147483647LL) {
       store::Table superbills = context_.practice.openTable("QVSTR");
       superbills.setOrder("idxDocumentNumber");
-      known = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}}).has_value();
+      known = superbills.seek({store::Value{static_cast<std::int64_t>(std::stoll(document))}})
+                  .has_value();
     }
     if (!known) {
       context_.prompter.warn(
-          "The superbill number entered does not exist.\rThese transactions will not be assigned to a superbill.");
+          "The superbill number entered does not exist.\rThese transactions will not be assigned "
+          "to a superbill.");
       superbillWarned_ = true;
     }
   }
   if (copayReminder_ && caseRecord_->money("Copayment Amount") != Money{}) {
-    context_.prompter.inform("This Case requires a $" + caseRecord_->money("Copayment Amount").toGroupedString() +
+    context_.prompter.inform("This Case requires a $" +
+                             caseRecord_->money("Copayment Amount").toGroupedString() +
                              " copay for each visit.");
     copayReminder_ = false;
   }
@@ -497,15 +535,16 @@ bool TransactionEntryWindow::postCharge(std::size_t index) {
       const bool firstPosting = !line.isStored() && taxCounted_.insert(line.reference()).second;
       if (firstPosting) {
         // A new taxable line counts once, when it is first posted.
-        if (context_.options.flag("Auto Calculate Tax") && !context_.options.text("Default Tax Code").empty())
-        {
+        if (context_.options.flag("Auto Calculate Tax") &&
+            !context_.options.text("Default Tax Code").empty()) {
           addTax(row.money("Amount"));
           return true;
         }
         taxableTotal_ += row.money("Amount");
       } else if (row.money("Amount") != atEntry) {
         context_.prompter.warn(
-            "The amount for this taxable procedure has been changed.\rUpdate the tax transaction amount if one "
+            "The amount for this taxable procedure has been changed.\rUpdate the tax transaction "
+            "amount if one "
             "exists.");
         taxableTotal_ += row.money("Amount") - atEntry;
       }
@@ -533,7 +572,9 @@ bool TransactionEntryWindow::addTax(std::optional<Money> taxableAmount) {
     return false;
   }
   line.row.set("Description", procedure->text("Description"));
-  line.row.set("Amount", times(taxable.roundedToCents(), procedure->number("Tax Rate") / 100.0).roundedToCents());
+  line.row.set(
+      "Amount",
+      times(taxable.roundedToCents(), procedure->number("Tax Rate") / 100.0).roundedToCents());
   line.row.set("Transaction Type", std::string("G"));
   if (!taxableAmount) taxableTotal_ = Money{};
   return true;
@@ -587,17 +628,20 @@ bool TransactionEntryWindow::deleteCharge(std::size_t index) {
     // The stored applications of payments on this screen come into the working list.
     if (context_.ledger == Ledger::Transactions) {
       auto rows = context_.practice.driver().query(
-          "SELECT \"Payment Reference\", \"Payment Amount\", \"Who Paid\", \"Deposit ID\" FROM \"QVPAX\" "
+          "SELECT \"Payment Reference\", \"Payment Amount\", \"Who Paid\", \"Deposit ID\" FROM "
+          "\"QVPAX\" "
           "WHERE \"Charge Reference\" = ?",
           {store::Value{line.entryNumber()}});
       while (rows->next()) {
         const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
-        if (set_.paymentByReference(payment) == nullptr || set_.application(payment, line.entryNumber()) != nullptr)
+        if (set_.paymentByReference(payment) == nullptr ||
+            set_.application(payment, line.entryNumber()) != nullptr)
           continue;
         ApplicationRow copy;
         copy.paymentReference = payment;
         copy.chargeReference = line.entryNumber();
-        copy.paymentAmount = Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
+        copy.paymentAmount =
+            Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
         copy.whoPaid = store::valueToText(rows->column(2, store::FieldType::Character));
         const auto deposit = rows->column(3, store::FieldType::Integer);
         if (const auto* number = std::get_if<std::int64_t>(&deposit)) copy.depositId = *number;
@@ -609,14 +653,16 @@ bool TransactionEntryWindow::deleteCharge(std::size_t index) {
     if (application.chargeReference != line.reference() || application.deleted) continue;
     application.deleted = true;
     if (TransactionLine* payment = set_.paymentByReference(application.paymentReference)) {
-      payment->row.set("Unapplied Amount", payment->row.money("Unapplied Amount") + application.paymentAmount);
+      payment->row.set("Unapplied Amount",
+                       payment->row.money("Unapplied Amount") + application.paymentAmount);
       payment->didEdit = true;
     }
   }
   const auto procedure = procedureCode(line.row.text("Procedure Code"));
   if (procedure && procedure->logical("Taxable"))
     context_.prompter.warn(
-        "The amount for this taxable procedure has been changed.\rUpdate the tax transaction amount if one exists.");
+        "The amount for this taxable procedure has been changed.\rUpdate the tax transaction "
+        "amount if one exists.");
   if (line.isStored()) set_.deletedCharges.push_back(std::move(line));
   set_.charges.erase(set_.charges.begin() + static_cast<std::ptrdiff_t>(index));
   return true;
@@ -625,8 +671,10 @@ bool TransactionEntryWindow::deleteCharge(std::size_t index) {
 bool TransactionEntryWindow::mayLeave() {
   if (!isLoaded() || readOnly_) return true;
   std::string question;
-  if (set_.hasUnsavedLines()) question = "There are transactions that are not saved.  Save now?";
-  else if (set_.hasDeletedLines()) question = "There are transactions that have been deleted.  Save now?";
+  if (set_.hasUnsavedLines())
+    question = "There are transactions that are not saved.  Save now?";
+  else if (set_.hasDeletedLines())
+    question = "There are transactions that have been deleted.  Save now?";
   if (question.empty()) return true;
   if (!context_.prompter.askYesNo(question)) return true;
   return save();

@@ -123,7 +123,8 @@ class TransactionEntryWindow {
   bool validateDiagnoses(TransactionLine& line);
   bool validateSuperbill(const TransactionLine& line);
   void writeSet(WorkingSet& staged);
-  void writeLine(store::Table& ledger, WorkingSet& staged, TransactionLine& line, bool chargeSide, Money& balance);
+  void writeLine(store::Table& ledger, WorkingSet& staged, TransactionLine& line, bool chargeSide,
+                 Money& balance);
   void writeApplications(WorkingSet& staged, std::set<std::int64_t>& chargesTouched,
                          std::set<std::int64_t>& paymentsTouched);
   void recalculateOutside(const WorkingSet& staged, const std::set<std::int64_t>& chargesTouched,

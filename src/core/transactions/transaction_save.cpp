@@ -17,9 +17,12 @@ namespace {
 
 constexpr const char* notSavedUntil = "  Transactions will not be saved ";
 
-bool isChargeType(char type) { return type >= 'A' && type <= 'H'; }
+bool isChargeType(char type) {
+  return type >= 'A' && type <= 'H';
+}
 
-std::optional<store::Record> findByCode(store::Connection& practice, const char* table, const std::string& code) {
+std::optional<store::Record> findByCode(store::Connection& practice, const char* table,
+                                        const std::string& code) {
   store::Table rows = practice.openTable(table);
   rows.setOrder("Primary");
   return rows.seek({store::Value{store::upperAscii(code)}});
@@ -28,7 +31,8 @@ std::optional<store::Record> findByCode(store::Connection& practice, const char*
 // The superbill a document number names: superbill numbers are whole
 // numbers that fit the superbill table; any other document is on none.
 std::optional<store::Record> superbillOf(store::Connection& practice, const std::string& document) {
-  if (document.empty() || document.size() > 10 || document.find_first_not_of("0123456789") != std::string::npos ||
+  if (document.empty() || document.size() > 10 ||
+      document.find_first_not_of("0123456789") != std::string::npos ||
       !practice.tableExists("QVSTR"))
     return std::nullopt;
   const long long number = std::stoll(document);
@@ -55,16 +59,19 @@ bool TransactionEntryWindow::validateProcedureCode(const TransactionLine& line, 
     return false;
   }
   if (procedure->logical("Inactive") &&
-      !prompter.askYesNo(kind + " code " + code + " is inactive.  " + "Do you want to use it anyway?"))
+      !prompter.askYesNo(kind + " code " + code + " is inactive.  " +
+                         "Do you want to use it anyway?"))
     return false;
   if (line.row.isEmpty("Transaction Type")) {
     prompter.error(
-        "Transaction type is blank.  Transactions will not be saved until this is corrected.  Please delete and "
+        "Transaction type is blank.  Transactions will not be saved until this is corrected.  "
+        "Please delete and "
         "recreate this transaction.");
     return false;
   }
   if (context_.options.flag("Warn on Unapproved") && !procedure->logical("Approved") &&
-      !prompter.askYesNo(kind + " code " + code + " is not a HIPAA approved code.  " + "Do you want to use it anyway?"))
+      !prompter.askYesNo(kind + " code " + code + " is not a HIPAA approved code.  " +
+                         "Do you want to use it anyway?"))
     return false;
   return true;
 }
@@ -73,25 +80,31 @@ bool TransactionEntryWindow::validateProvider(const TransactionLine& line) {
   ui::Prompter& prompter = context_.prompter;
   const store::Record& row = line.row;
   if (row.isEmpty("Units")) {
-    prompter.error("Units cannot be left blank.  Transactions will not be saved until this is corrected.");
+    prompter.error(
+        "Units cannot be left blank.  Transactions will not be saved until this is corrected.");
     return false;
   }
   if (row.isEmpty("Amount")) {
-    prompter.error("Amount cannot be left blank.  Transactions will not be saved until this is corrected.");
+    prompter.error(
+        "Amount cannot be left blank.  Transactions will not be saved until this is corrected.");
     return false;
   }
   const std::string provider = row.text("Attending Provider");
   if (provider.empty()) {
-    prompter.error("Attending Provider cannot be left blank.  Transactions will not be saved until this is corrected.");
+    prompter.error(
+        "Attending Provider cannot be left blank.  Transactions will not be saved until this is "
+        "corrected.");
     return false;
   }
   const auto found = findByCode(context_.practice, "QVPHY", provider);
   if (!found) {
-    prompter.error("Attending Provider " + provider + " is invalid." + notSavedUntil + "until this is corrected.");
+    prompter.error("Attending Provider " + provider + " is invalid." + notSavedUntil +
+                   "until this is corrected.");
     return false;
   }
   if (found->logical("Inactive") &&
-      !prompter.askYesNo("Attending Provider " + provider + " is inactive.  Do you want to use it anyway?"))
+      !prompter.askYesNo("Attending Provider " + provider +
+                         " is inactive.  Do you want to use it anyway?"))
     return false;
   return true;
 }
@@ -103,15 +116,17 @@ bool TransactionEntryWindow::validateDates(TransactionLine& line) {
   for (const char* title : {"Date From", "Date To"}) {
     const Date date = row.date(title);
     if (date.isEmpty()) {
-      prompter.error(std::string(title) + " cannot be left blank." + notSavedUntil + "until this is corrected.");
+      prompter.error(std::string(title) + " cannot be left blank." + notSavedUntil +
+                     "until this is corrected.");
       return false;
     }
-    if (today < date &&
-        !prompter.askYesNo(std::string(title) + " is a future date.  " + "Do you want to save this transaction?"))
+    if (today < date && !prompter.askYesNo(std::string(title) + " is a future date.  " +
+                                           "Do you want to save this transaction?"))
       return false;
   }
   if (row.date("Date To") < row.date("Date From")) {
-    prompter.error(std::string("Date To must occur after Date From.") + notSavedUntil + "until this is corrected.");
+    prompter.error(std::string("Date To must occur after Date From.") + notSavedUntil +
+                   "until this is corrected.");
     return false;
   }
   return true;
@@ -126,7 +141,8 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
     for (std::size_t j = i + 1; j < 4; ++j) {
       if (!codes[i].empty() && store::equalsIgnoringCase(codes[i], codes[j])) {
         prompter.error(
-            "You have two diagnosis set for the same diagnosis code.  Transactions will not be saved until this is "
+            "You have two diagnosis set for the same diagnosis code.  Transactions will not be "
+            "saved until this is "
             "corrected.");
         return false;
       }
@@ -136,23 +152,26 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
   for (std::size_t later = 1; later < 4; ++later) {
     for (std::size_t earlier = 0; earlier < later; ++earlier) {
       if (!codes[later].empty() && codes[earlier].empty()) {
-        prompter.error(fmt::format("Diagnosis {} must have a value before Diagnosis {}.", earlier + 1, later + 1) +
+        prompter.error(fmt::format("Diagnosis {} must have a value before Diagnosis {}.",
+                                   earlier + 1, later + 1) +
                        "  Transactions will not be saved until this is corrected.");
         return false;
       }
     }
   }
   if (codes[0].empty() &&
-      !prompter.askYesNo("No diagnosis code has been assigned to this transaction.  Any claim created without a "
-                         "diagnosis code will be rejected by the insurance company.  Do you want to save this "
-                         "transaction?"))
+      !prompter.askYesNo(
+          "No diagnosis code has been assigned to this transaction.  Any claim created without a "
+          "diagnosis code will be rejected by the insurance company.  Do you want to save this "
+          "transaction?"))
     return false;
   std::vector<std::string> unapproved;
   for (const auto& code : codes) {
     if (code.empty()) continue;
     const auto found = findByCode(context_.practice, "QVDIA", code);
     if (found && found->logical("Inactive") &&
-        !prompter.askYesNo("Diagnosis code " + code + " is inactive.  " + "Do you want to use it anyway?"))
+        !prompter.askYesNo("Diagnosis code " + code + " is inactive.  " +
+                           "Do you want to use it anyway?"))
       return false;
     if (!found) {
       prompter.error("Diagnosis code " + code + " is invalid." + notSavedUntil +
@@ -164,11 +183,13 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
   if (context_.options.flag("Warn on Unapproved") && !unapproved.empty()) {
     std::string question;
     if (unapproved.size() == 1) {
-      question = "Diagnosis code " + unapproved[0] + " is not a HIPAA approved code.  " + "Do you want to use it anyway?";
+      question = "Diagnosis code " + unapproved[0] + " is not a HIPAA approved code.  " +
+                 "Do you want to use it anyway?";
     } else {
       std::string joined;
       for (const auto& code : unapproved) joined += (joined.empty() ? "" : ", ") + code;
-      question = "Diagnosis codes " + joined + " are not HIPAA approved codes.  " + "Do you want to use them anyway?";
+      question = "Diagnosis codes " + joined + " are not HIPAA approved codes.  " +
+                 "Do you want to use them anyway?";
     }
     if (!prompter.askYesNo(question)) return false;
   }
@@ -178,11 +199,14 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
     const auto stored = ledger.seek({store::Value{line.entryNumber()}});
     bool changed = false;
     for (std::size_t i = 0; stored && i < 4; ++i)
-      changed = changed || !store::equalsIgnoringCase(stored->text(fmt::format("Diagnosis Code {}", i + 1)), codes[i]);
+      changed = changed || !store::equalsIgnoringCase(
+                               stored->text(fmt::format("Diagnosis Code {}", i + 1)), codes[i]);
     if (changed) {
-      if (!prompter.askYesNo("The diagnosis has changed and the transaction will be removed from its current claim.  "
-                             "A new claim must be created for this transaction.  Do you want to save this "
-                             "transaction?"))
+      if (!prompter.askYesNo(
+              "The diagnosis has changed and the transaction will be removed from its current "
+              "claim.  "
+              "A new claim must be created for this transaction.  Do you want to save this "
+              "transaction?"))
         return false;
       row.set("Claim Number", std::int64_t{0});
     }
@@ -196,8 +220,9 @@ bool TransactionEntryWindow::validateSuperbill(const TransactionLine& line) {
   const auto superbill = superbillOf(context_.practice, document);
   if (superbill && !superbill->isEmpty("Chart Number") &&
       !store::equalsIgnoringCase(superbill->text("Chart Number"), line.row.text("Chart Number"))) {
-    context_.prompter.error("The chart number selected does not match the chart number on the current superbill # " +
-                            document + "  Transactions will not be saved until this is corrected.");
+    context_.prompter.error(
+        "The chart number selected does not match the chart number on the current superbill # " +
+        document + "  Transactions will not be saved until this is corrected.");
     return false;
   }
   return true;
@@ -209,7 +234,8 @@ bool TransactionEntryWindow::validateLine(TransactionLine& line, bool chargeSide
   if (chargeSide) {
     if (!validateProvider(line)) return false;
   } else if (type < 'S' && store::trimRight(line.row.text("Who Paid")).empty()) {
-    context_.prompter.error("Who Paid cannot be left blank.  Transactions will not be saved until this is corrected.");
+    context_.prompter.error(
+        "Who Paid cannot be left blank.  Transactions will not be saved until this is corrected.");
     return false;
   }
   if (!validateDates(line)) return false;
@@ -231,14 +257,16 @@ bool TransactionEntryWindow::save(bool forced) {
     store::Table cases = context_.practice.openTable("QVCAS");
     cases.setOrder("Primary");
     if (!cases.seek({store::Value{set_.chartNumber}, store::Value{set_.caseNumber}})) {
-      context_.prompter.error("This Patient/Case combination does not exist.  Transactions cannot be saved.");
+      context_.prompter.error(
+          "This Patient/Case combination does not exist.  Transactions cannot be saved.");
       return false;
     }
   }
   for (auto* lines : {&set_.charges, &set_.payments}) {
     const bool chargeSide = lines == &set_.charges;
     for (auto& line : *lines) {
-      if ((forced || line.didEdit || !line.isStored()) && !validateLine(line, chargeSide)) return false;
+      if ((forced || line.didEdit || !line.isStored()) && !validateLine(line, chargeSide))
+        return false;
     }
   }
   // The save works on a copy: should the engine fail part way, the database
@@ -285,8 +313,9 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
   std::set<std::int64_t> paymentsTouched;
   std::int64_t written = 0;
   if (context_.progress != nullptr)
-    context_.progress->begin("Saving transactions", static_cast<std::int64_t>(staged.charges.size() +
-                                                                              staged.payments.size()));
+    context_.progress->begin(
+        "Saving transactions",
+        static_cast<std::int64_t>(staged.charges.size() + staged.payments.size()));
 
   for (auto* deleted : {&staged.deletedCharges, &staged.deletedPayments}) {
     for (auto& line : *deleted) {
@@ -298,22 +327,26 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
         // Applications of the gone entry that the working list does not hold
         // leave totals elsewhere to recompute.
         auto rows = context_.practice.driver().query(
-            "SELECT \"Payment Reference\", \"Charge Reference\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ? OR "
+            "SELECT \"Payment Reference\", \"Charge Reference\" FROM \"QVPAX\" WHERE \"Charge "
+            "Reference\" = ? OR "
             "\"Payment Reference\" = ?",
             {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
         while (rows->next()) {
           const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
           const auto charge = std::get<std::int64_t>(rows->column(1, store::FieldType::Integer));
-          if (charge == line.entryNumber()) paymentsTouched.insert(payment);
-          else chargesTouched.insert(charge);
+          if (charge == line.entryNumber())
+            paymentsTouched.insert(payment);
+          else
+            chargesTouched.insert(charge);
         }
         context_.practice.executeSql(
             "DELETE FROM \"QVPAX\" WHERE \"Charge Reference\" = ? OR \"Payment Reference\" = ?",
             {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
       }
       security::writeAuditEntry(context_.practice, "Deleted transaction", staged.chartNumber,
-                                "Entry: " + std::to_string(line.entryNumber()) + " Procedure: " +
-                                    stored->text("Procedure Code") + " Amount: " + stored->money("Amount").toString(),
+                                "Entry: " + std::to_string(line.entryNumber()) +
+                                    " Procedure: " + stored->text("Procedure Code") +
+                                    " Amount: " + stored->money("Amount").toString(),
                                 context_.clock.now());
     }
   }
@@ -335,8 +368,8 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
   set_ = std::move(staged);
 }
 
-void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged, TransactionLine& line, bool chargeSide,
-                                       Money& balance) {
+void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
+                                       TransactionLine& line, bool chargeSide, Money& balance) {
   std::optional<store::Record> stored;
   if (line.isStored()) stored = ledger.seek({store::Value{line.entryNumber()}});
   store::Record target = stored ? *stored : ledger.newRecord();
@@ -349,7 +382,8 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
   line.row.set("Amount", line.row.money("Amount").roundedToCents());
   const auto& fields = target.table().fields();
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (fields[i].type == store::FieldType::AutoIncrement || fields[i].name == "Date Modified") continue;
+    if (fields[i].type == store::FieldType::AutoIncrement || fields[i].name == "Date Modified")
+      continue;
     if (!stored || !(line.row.value(i) == target.value(i))) target.setAt(i, line.row.value(i));
   }
   const char type = line.type();
@@ -360,7 +394,8 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
       if (auto superbill = superbillOf(context_.practice, target.text("Document Number"))) {
         const std::string status = superbill->text("Status");
         if (status.empty() || store::equalsIgnoringCase(status, "PRINTED")) {
-          if (superbill->isEmpty("Chart Number")) superbill->set("Chart Number", staged.chartNumber);
+          if (superbill->isEmpty("Chart Number"))
+            superbill->set("Chart Number", staged.chartNumber);
           superbill->set("Status", std::string("BILLED"));
           store::Table superbills = context_.practice.openTable("QVSTR");
           superbills.post(*superbill);
@@ -370,12 +405,14 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
     if (isChargeType(type)) {
       // An allowed amount the clerk corrected is remembered, never created.
       std::array<std::string, 4> modifiers;
-      for (std::size_t i = 0; i < 4; ++i) modifiers[i] = target.text(fmt::format("Modifier {}", i + 1));
+      for (std::size_t i = 0; i < 4; ++i)
+        modifiers[i] = target.text(fmt::format("Modifier {}", i + 1));
       store::Table allowed = context_.practice.openTable("QVALL");
       allowed.setOrder("Primary");
-      auto row = allowed.seek({store::Value{store::upperAscii(caseRecord_->text("Insurance Carrier #1"))},
-                               store::Value{store::upperAscii(target.text("Procedure Code"))},
-                               store::Value{reference::joinedModifiers(modifiers)}});
+      auto row =
+          allowed.seek({store::Value{store::upperAscii(caseRecord_->text("Insurance Carrier #1"))},
+                        store::Value{store::upperAscii(target.text("Procedure Code"))},
+                        store::Value{reference::joinedModifiers(modifiers)}});
       if (row && row->money("Amount") != target.money("Allowed Amount")) {
         row->set("Amount", target.money("Allowed Amount"));
         allowed.post(*row);
@@ -385,18 +422,21 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
       // A new date of service is the next visit of the case's series.
       auto sameDay = context_.practice.driver().query(
           "SELECT 1 FROM \"" + table_ +
-              "\" WHERE \"Case Number\" = ? AND \"Date From\" = ? AND \"Transaction Type\" IN ('A', 'C') LIMIT 1",
+              "\" WHERE \"Case Number\" = ? AND \"Date From\" = ? AND \"Transaction Type\" IN "
+              "('A', 'C') LIMIT 1",
           {store::Value{staged.caseNumber}, store::Value{target.date("Date From")}});
       if (!sameDay->next()) {
         store::Record& caseRow = *caseRecord_;
         const double counter = caseRow.number("Visit Series Counter") + 1;
-        const double total =
-            caseRow.number("Authorized No of Visits") == 0.0 ? 100 : caseRow.number("Authorized No of Visits");
+        const double total = caseRow.number("Authorized No of Visits") == 0.0
+                                 ? 100
+                                 : caseRow.number("Authorized No of Visits");
         caseRow.set("Visit Series Counter", counter);
         target.set("Visit Number", counter);
         target.set("Visit Total in Series", total);
-        target.set("Visit Series ID", caseRow.isEmpty("Visit Series ID") ? std::string("A")
-                                                                        : caseRow.text("Visit Series ID"));
+        target.set("Visit Series ID", caseRow.isEmpty("Visit Series ID")
+                                          ? std::string("A")
+                                          : caseRow.text("Visit Series ID"));
         store::Table cases = context_.practice.openTable("QVCAS");
         try {
           cases.post(caseRow);
@@ -407,10 +447,12 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
       }
     }
     if (stored && target.integer("Claim Number") != 0 &&
-        (line.oldProcedureCode != target.text("Procedure Code") || line.oldAmount != target.money("Amount"))) {
+        (line.oldProcedureCode != target.text("Procedure Code") ||
+         line.oldAmount != target.money("Amount"))) {
       security::writeAuditEntry(context_.practice, "Edit Transaction", staged.chartNumber,
-                                "Entry: " + std::to_string(line.entryNumber()) + " Procedure " + line.oldProcedureCode +
-                                    " was changed to " + target.text("Procedure Code") + "  Amount " +
+                                "Entry: " + std::to_string(line.entryNumber()) + " Procedure " +
+                                    line.oldProcedureCode + " was changed to " +
+                                    target.text("Procedure Code") + "  Amount " +
                                     line.oldAmount.toGroupedString() + " was changed to " +
                                     target.money("Amount").toGroupedString(),
                                 context_.clock.now());
@@ -422,8 +464,10 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
     ledger.append(target);
     const std::int64_t entry = target.integer("Entry Number");
     for (auto& application : staged.applications) {
-      if (chargeSide && application.chargeReference == line.newEntryNumber) application.chargeReference = entry;
-      if (!chargeSide && application.paymentReference == line.newEntryNumber) application.paymentReference = entry;
+      if (chargeSide && application.chargeReference == line.newEntryNumber)
+        application.chargeReference = entry;
+      if (!chargeSide && application.paymentReference == line.newEntryNumber)
+        application.paymentReference = entry;
     }
   }
   balance += target.money("Amount");
@@ -434,14 +478,16 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
   line.didEdit = false;
 }
 
-void TransactionEntryWindow::writeApplications(WorkingSet& staged, std::set<std::int64_t>& chargesTouched,
+void TransactionEntryWindow::writeApplications(WorkingSet& staged,
+                                               std::set<std::int64_t>& chargesTouched,
                                                std::set<std::int64_t>& paymentsTouched) {
   store::Table applications = context_.practice.openTable("QVPAX");
   applications.setOrder("Primary");
   for (const auto& application : staged.applications) {
-    if (application.paymentReference <= 0 || application.chargeReference <= 0) continue;  // a line never stored
-    auto stored =
-        applications.seek({store::Value{application.paymentReference}, store::Value{application.chargeReference}});
+    if (application.paymentReference <= 0 || application.chargeReference <= 0)
+      continue;  // a line never stored
+    auto stored = applications.seek(
+        {store::Value{application.paymentReference}, store::Value{application.chargeReference}});
     if (application.deleted) {
       if (stored) applications.remove(*stored);
     } else {
@@ -451,8 +497,10 @@ void TransactionEntryWindow::writeApplications(WorkingSet& staged, std::set<std:
       row.set("Who Paid", application.whoPaid);
       row.set("Payment Amount", application.paymentAmount);
       row.set("Deposit ID", application.depositId);
-      if (stored) applications.post(row);
-      else applications.append(row);
+      if (stored)
+        applications.post(row);
+      else
+        applications.append(row);
     }
     if (staged.chargeByReference(application.chargeReference) == nullptr)
       chargesTouched.insert(application.chargeReference);
@@ -461,31 +509,43 @@ void TransactionEntryWindow::writeApplications(WorkingSet& staged, std::set<std:
   }
 }
 
-void TransactionEntryWindow::recalculateOutside(const WorkingSet& staged, const std::set<std::int64_t>& chargesTouched,
+void TransactionEntryWindow::recalculateOutside(const WorkingSet& staged,
+                                                const std::set<std::int64_t>& chargesTouched,
                                                 const std::set<std::int64_t>& paymentsTouched) {
   store::Table ledger = ledgerTable();
   ledger.setOrder("Idxentrynumber");
   for (const auto entry : chargesTouched) {
-    if (staged.charges.end() != std::find_if(staged.charges.begin(), staged.charges.end(),
-                                             [&](const TransactionLine& line) { return line.entryNumber() == entry; }))
+    if (staged.charges.end() !=
+        std::find_if(staged.charges.begin(), staged.charges.end(),
+                     [&](const TransactionLine& line) { return line.entryNumber() == entry; }))
       continue;
     auto charge = ledger.seek({store::Value{entry}});
     if (!charge) continue;
     Money buckets[6];  // 1, 2, 3, A, G, adjustment
     auto rows = context_.practice.driver().query(
-        "SELECT \"Who Paid\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ?", {store::Value{entry}});
+        "SELECT \"Who Paid\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ?",
+        {store::Value{entry}});
     while (rows->next()) {
-      const std::string who(store::trimRight(store::valueToText(rows->column(0, store::FieldType::Character))));
-      const Money amount = Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
-      if (who == "1") buckets[0] += amount;
-      else if (who == "2") buckets[1] += amount;
-      else if (who == "3") buckets[2] += amount;
-      else if (who == "A") buckets[3] += amount;
-      else if (who == "G") buckets[4] += amount;
-      else if (who.empty()) buckets[5] += amount;
+      const std::string who(
+          store::trimRight(store::valueToText(rows->column(0, store::FieldType::Character))));
+      const Money amount =
+          Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
+      if (who == "1")
+        buckets[0] += amount;
+      else if (who == "2")
+        buckets[1] += amount;
+      else if (who == "3")
+        buckets[2] += amount;
+      else if (who == "A")
+        buckets[3] += amount;
+      else if (who == "G")
+        buckets[4] += amount;
+      else if (who.empty())
+        buckets[5] += amount;
     }
-    const char* fields[] = {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
-                            "Attorney Amount Paid",    "Guarantor Amount Paid",   "Adjustment Amount"};
+    const char* fields[] = {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
+                            "Insurance 3 Amount Paid", "Attorney Amount Paid",
+                            "Guarantor Amount Paid",   "Adjustment Amount"};
     for (std::size_t i = 0; i < 6; ++i) charge->set(fields[i], buckets[i]);
     ledger.post(*charge);
   }
@@ -497,8 +557,10 @@ void TransactionEntryWindow::recalculateOutside(const WorkingSet& staged, const 
     } else {
       Money applied;
       auto rows = context_.practice.driver().query(
-          "SELECT \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment Reference\" = ?", {store::Value{entry}});
-      while (rows->next()) applied += Money::fromDouble(std::get<double>(rows->column(0, store::FieldType::Double)));
+          "SELECT \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment Reference\" = ?",
+          {store::Value{entry}});
+      while (rows->next())
+        applied += Money::fromDouble(std::get<double>(rows->column(0, store::FieldType::Double)));
       payment->set("Unapplied Amount", payment->money("Amount") - applied);
     }
     ledger.post(*payment);
@@ -511,22 +573,25 @@ void TransactionEntryWindow::updatePatientTotals(Money balance) {
   patient.set("Patient Reference Balance", balance);
   const auto lastOf = [&](const char* types) -> std::optional<std::pair<Date, Money>> {
     auto rows = context_.practice.driver().query(
-        std::string("SELECT \"Date From\", \"Amount\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND ") + types +
-            " ORDER BY \"Date From\" DESC, \"Entry Number\" DESC LIMIT 1",
+        std::string(
+            "SELECT \"Date From\", \"Amount\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND ") +
+            types + " ORDER BY \"Date From\" DESC, \"Entry Number\" DESC LIMIT 1",
         {store::Value{set_.chartNumber}});
     if (!rows->next()) return std::nullopt;
     const auto date = rows->column(0, store::FieldType::Date);
     const auto amount = rows->column(1, store::FieldType::Double);
     return std::pair{std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{},
-                     std::holds_alternative<double>(amount) ? Money::fromDouble(std::get<double>(amount)) : Money{}};
+                     std::holds_alternative<double>(amount)
+                         ? Money::fromDouble(std::get<double>(amount))
+                         : Money{}};
   };
-  if (const auto last = lastOf(
-          "((\"Transaction Type\" >= 'J' AND \"Transaction Type\" <= 'O') OR \"Transaction Type\" IN ('Q', 'R'))")) {
+  if (const auto last = lastOf("((\"Transaction Type\" >= 'J' AND \"Transaction Type\" <= 'O') OR "
+                               "\"Transaction Type\" IN ('Q', 'R'))")) {
     patient.set("Last Patient Payment Date", last->first);
     patient.set("Last Patient Payment Amount", last->second);
   }
-  if (const auto last = lastOf(
-          "((\"Transaction Type\" >= 'I' AND \"Transaction Type\" <= 'O') OR \"Transaction Type\" IN ('Q', 'R'))")) {
+  if (const auto last = lastOf("((\"Transaction Type\" >= 'I' AND \"Transaction Type\" <= 'O') OR "
+                               "\"Transaction Type\" IN ('Q', 'R'))")) {
     patient.set("Date of Last Payment", last->first);
     patient.set("Last Payment Amount", last->second);
   }

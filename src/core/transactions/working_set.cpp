@@ -2,7 +2,9 @@
 
 namespace vantrell::transactions {
 
-const char* ledgerTable(Ledger ledger) { return ledger == Ledger::Estimates ? "QVTRNE" : "QVTRN"; }
+const char* ledgerTable(Ledger ledger) {
+  return ledger == Ledger::Estimates ? "QVTRNE" : "QVTRN";
+}
 
 char TransactionLine::type() const {
   const std::string text = row.text("Transaction Type");
@@ -11,14 +13,16 @@ char TransactionLine::type() const {
 
 std::string joinedModifiersForDisplay(const store::Record& line) {
   std::string joined;
-  for (int modifier = 1; modifier <= 4; ++modifier) joined += line.text("Modifier " + std::to_string(modifier)) + " ";
+  for (int modifier = 1; modifier <= 4; ++modifier)
+    joined += line.text("Modifier " + std::to_string(modifier)) + " ";
   return joined;
 }
 
 Money remainderOf(const store::Record& charge) {
   Money remainder = charge.money("Amount");
-  for (const char* bucket : {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
-                             "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
+  for (const char* bucket :
+       {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
+        "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
     remainder += charge.money(bucket);
   return remainder;
 }
@@ -43,9 +47,11 @@ TransactionLine* WorkingSet::paymentByReference(std::int64_t reference) {
   return nullptr;
 }
 
-ApplicationRow* WorkingSet::application(std::int64_t paymentReference, std::int64_t chargeReference) {
+ApplicationRow* WorkingSet::application(std::int64_t paymentReference,
+                                        std::int64_t chargeReference) {
   for (auto& row : applications) {
-    if (row.paymentReference == paymentReference && row.chargeReference == chargeReference) return &row;
+    if (row.paymentReference == paymentReference && row.chargeReference == chargeReference)
+      return &row;
   }
   return nullptr;
 }

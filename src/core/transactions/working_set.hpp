@@ -30,8 +30,8 @@ struct TransactionLine {
   std::string oldProcedureCode;     // as loaded or last saved
   Money oldAmount;                  // as loaded or last saved
   bool didEdit = false;
-  std::string oldCheckNumber;       // payment lines: as loaded, or the sentinel
-  bool isNewPayment = false;        // payment lines entered since the case was loaded
+  std::string oldCheckNumber;  // payment lines: as loaded, or the sentinel
+  bool isNewPayment = false;   // payment lines entered since the case was loaded
 
   std::int64_t entryNumber() const { return row.integer("Entry Number"); }
   bool isStored() const { return entryNumber() > 0; }
