@@ -1,0 +1,149 @@
+#include "transactions/recalculation.hpp"
+
+#include <array>
+#include <map>
+
+#include "store/names.hpp"
+#include "store/table.hpp"
+#include "transactions/balances.hpp"
+
+namespace vantrell::transactions {
+namespace {
+
+constexpr std::size_t pageSize = 2000;
+
+constexpr std::array<const char*, 6> bucketFields = {
+    "Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
+    "Attorney Amount Paid",    "Guarantor Amount Paid",   "Adjustment Amount"};
+
+bool setIfDifferent(store::Record& row, const char* field, Money value) {
+  if (!row.isEmpty(field) && row.money(field) == value) return false;
+  row.set(field, value);
+  return true;
+}
+
+// The application sums of a page of entries, read with one query per side.
+struct PageSums {
+  std::map<std::int64_t, std::array<Money, 6>> charged;  // by charge, per bucket
+  std::map<std::int64_t, Money> applied;                 // by payment
+};
+
+PageSums sumsBetween(store::Connection& practice, std::int64_t first, std::int64_t last) {
+  PageSums sums;
+  auto charges = practice.driver().query(
+      "SELECT \"Charge Reference\", \"Who Paid\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
+      "WHERE \"Charge Reference\" BETWEEN ? AND ? GROUP BY \"Charge Reference\", \"Who Paid\"",
+      {store::Value{first}, store::Value{last}});
+  while (charges->next()) {
+    const auto entry = std::get<std::int64_t>(charges->column(0, store::FieldType::Integer));
+    const char* bucket =
+        bucketOfApplication(store::valueToText(charges->column(1, store::FieldType::Character)));
+    for (std::size_t i = 0; bucket != nullptr && i < bucketFields.size(); ++i) {
+      if (bucketFields[i] == bucket) sums.charged[entry][i] += moneyOf(charges->column(2));
+    }
+  }
+  auto payments = practice.driver().query(
+      "SELECT \"Payment Reference\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
+      "WHERE \"Payment Reference\" BETWEEN ? AND ? GROUP BY \"Payment Reference\"",
+      {store::Value{first}, store::Value{last}});
+  while (payments->next())
+    sums.applied[std::get<std::int64_t>(payments->column(0, store::FieldType::Integer))] +=
+        moneyOf(payments->column(1));
+  return sums;
+}
+
+// Brings one ledger row's totals in line with its applications; true when it changed.
+bool correctEntry(store::Record& row, const PageSums& sums, RecalculationReport& report) {
+  const std::string typeText = row.text("Transaction Type");
+  if (typeText.empty()) return false;
+  const char type = typeText[0];
+  const auto entry = row.integer("Entry Number");
+  bool changed = false;
+  if (type >= 'A' && type <= 'H') {
+    ++report.chargesRead;
+    const auto found = sums.charged.find(entry);
+    for (std::size_t i = 0; i < bucketFields.size(); ++i)
+      changed = setIfDifferent(row, bucketFields[i],
+                               found != sums.charged.end() ? found->second[i] : Money{}) ||
+                changed;
+    if (changed) ++report.chargesChanged;
+  } else if (type >= 'I' && type <= 'Y') {
+    ++report.paymentsRead;
+    Money unapplied;
+    if (type != 'P') {
+      const auto found = sums.applied.find(entry);
+      unapplied = row.money("Amount") - (found != sums.applied.end() ? found->second : Money{});
+    }
+    changed = setIfDifferent(row, "Unapplied Amount", unapplied);
+    if (changed) ++report.paymentsChanged;
+  }
+  return changed;
+}
+
+}  // namespace
+
+RecalculationReport recalculatePractice(store::Connection& practice,
+                                        const std::optional<std::string>& chartNumber,
+                                        ui::Progress& progress) {
+  RecalculationReport report;
+  store::Table ledger = practice.openTable("QVTRN");
+  store::Table patients = practice.openTable("QVPAT");
+  patients.setOrder("Primary");
+  if (chartNumber) {
+    // One chart: its entries in entry order.
+    ledger.setOrder("idxChartNumber");
+    const std::string chart = store::upperAscii(*chartNumber);
+    ledger.setRange({store::Value{chart}}, {store::Value{chart}});
+    patients.setRange({store::Value{chart}}, {store::Value{chart}});
+  } else {
+    ledger.setOrder("Idxentrynumber");
+  }
+  progress.begin("Recalculating balances", ledger.count() + patients.count());
+  std::int64_t done = 0;
+
+  // The ledger in one ordered pass; each page's application sums in two
+  // queries, and only the rows whose totals were wrong written back.
+  store::PageCursor cursor;
+  for (auto page = ledger.nextPage(cursor, pageSize); !page.empty();
+       page = ledger.nextPage(cursor, pageSize)) {
+    std::int64_t first = page.front().integer("Entry Number");
+    std::int64_t last = first;
+    for (const auto& row : page) {
+      first = std::min(first, row.integer("Entry Number"));
+      last = std::max(last, row.integer("Entry Number"));
+    }
+    const PageSums sums = sumsBetween(practice, first, last);
+    store::Transaction transaction(practice);
+    for (auto& row : page) {
+      if (correctEntry(row, sums, report)) ledger.post(row);
+    }
+    transaction.commit();
+    done += static_cast<std::int64_t>(page.size());
+    if (!progress.advance(done)) {
+      report.aborted = true;
+      progress.end();
+      return report;
+    }
+  }
+
+  // Then each patient's balance and last payments.
+  store::PageCursor patientCursor;
+  for (auto page = patients.nextPage(patientCursor, pageSize / 4); !page.empty();
+       page = patients.nextPage(patientCursor, pageSize / 4)) {
+    store::Transaction transaction(practice);
+    for (auto& patient : page) {
+      ++report.patientsRead;
+      if (updatePatientTotals(practice, patient)) ++report.patientsChanged;
+    }
+    transaction.commit();
+    done += static_cast<std::int64_t>(page.size());
+    if (!progress.advance(done)) {
+      report.aborted = true;
+      break;
+    }
+  }
+  progress.end();
+  return report;
+}
+
+}  // namespace vantrell::transactions
