@@ -12,6 +12,8 @@
 #include "security/security.hpp"
 #include "store/connection.hpp"
 #include "store/table.hpp"
+#include "transactions/apply_dialog.hpp"
+#include "transactions/balances.hpp"
 #include "transactions/working_set.hpp"
 #include "ui/clock.hpp"
 #include "ui/progress.hpp"
@@ -79,6 +81,39 @@ class TransactionEntryWindow {
   Money taxableTotal() const { return taxableTotal_; }
   // Asks, then takes the charge off the list and undoes its applications.
   bool deleteCharge(std::size_t index);
+
+  // --- Payments, adjustments and comments --------------------------------
+  // Appends a payment line with the window's defaults; returns its index.
+  std::size_t newPayment();
+  // Sets a field of a payment line as typed and runs its exit (the code sets
+  // type, payer and price; the amount takes its sign and moves the unapplied
+  // amount). False when the value is refused.
+  bool setPaymentField(std::size_t index, const std::string& field, const std::string& text);
+  // Leaving the line: a changed payer or type re-files its applications after
+  // the question, or comes back.
+  bool postPayment(std::size_t index);
+  // Asks, then takes the line off the list and undoes its applications.
+  bool deletePayment(std::size_t index);
+  // The apply dialog of a payment line, with the line's applications in its
+  // rows; none (after the system's message) when there is nothing to apply.
+  std::optional<ApplyDialog> applyDialog(std::size_t paymentIndex);
+  // Closing the dialog: its rows become working application rows, the charges'
+  // buckets and paid marks follow, and the line's unapplied amount.
+  void closeApplyDialog(std::size_t paymentIndex, const ApplyDialog& dialog);
+  // The menu command: the line's unapplied amount from its applications.
+  bool recalculateUnapplied(std::size_t paymentIndex);
+  // Before printing or closing: false (after the system's message) while a
+  // payment is not completely applied and the practice forces application, or
+  // the person chose to apply it now.
+  bool paymentsAreApplied();
+
+  // --- Balances ----------------------------------------------------------
+  // The patient's balance as the window keeps it.
+  Money accountBalance() const;
+  // Recomputes it from the whole ledger of the chart (only with nothing unsaved).
+  bool recomputeAccountBalance();
+  // The estimates of the case as stored.
+  Estimates estimates();
 
   // --- Saving ----------------------------------------------------------
   // Validates the changed lines and writes everything as one transaction.
@@ -149,6 +184,22 @@ class TransactionEntryWindow {
   std::set<std::int64_t> taxCounted_;  // new taxable lines already in the taxable total
   // Amount and units of a line when its field was entered, by reference.
   std::vector<std::pair<std::int64_t, Money>> amountsAtEntry_;
+  // A payment line's code, type and payer when its edit began, by reference.
+  struct EditStart {
+    std::int64_t reference;
+    std::string procedureCode, type, whoPaid;
+  };
+  std::vector<EditStart> paymentEdits_;
+  // Told after the save's transaction ends, never while it holds the ledger.
+  std::vector<std::string> notices_;
+
+  bool paymentCodeExit(TransactionLine& line, const std::string& code);
+  void gatherStoredApplications(const TransactionLine& line, bool ofPayment);
+  void refile(TransactionLine& line, char oldType, const std::string& oldWhoPaid);
+  void moveBucket(TransactionLine& charge, const char* bucket, Money amount);
+  void carryCheckNumbers(WorkingSet& staged);
+  void createDeposit(TransactionLine& line);
+  void adjustDeposit(std::int64_t depositId, Money difference, bool deleted);
 };
 
 }  // namespace vantrell::transactions

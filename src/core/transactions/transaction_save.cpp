@@ -2,6 +2,7 @@
 // deletions, charges, payments, applications and the patient's totals written
 // as one database transaction.
 #include <algorithm>
+#include <utility>
 
 #include <fmt/format.h>
 
@@ -304,6 +305,7 @@ bool TransactionEntryWindow::save(bool forced) {
 }
 
 void TransactionEntryWindow::writeSet(WorkingSet& staged) {
+  notices_.clear();
   store::Transaction transaction(context_.practice);
   const bool ledgerOfRecord = context_.ledger == Ledger::Transactions;
   Money balance = patient_ ? patient_->money("Patient Reference Balance") : Money{};
@@ -323,6 +325,8 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
       if (!stored) continue;
       balance -= stored->money("Amount");
       ledger.remove(*stored);
+      if (ledgerOfRecord && deleted == &staged.deletedPayments && stored->integer("Deposit ID") > 0)
+        adjustDeposit(stored->integer("Deposit ID"), -stored->money("Amount"), true);
       if (ledgerOfRecord) {
         // Applications of the gone entry that the working list does not hold
         // leave totals elsewhere to recompute.
@@ -350,22 +354,115 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
                                 context_.clock.now());
     }
   }
+  if (ledgerOfRecord) carryCheckNumbers(staged);
   for (auto* lines : {&staged.charges, &staged.payments}) {
     const bool chargeSide = lines == &staged.charges;
     for (auto& line : *lines) {
       if (!line.didEdit && line.isStored()) continue;
+      const char type = line.type();
+      if (ledgerOfRecord && !chargeSide && !line.isStored() && type >= 'I' && type <= 'O' &&
+          line.row.integer("Deposit ID") == 0) {
+        createDeposit(line);
+        for (auto& application : staged.applications) {
+          if (application.paymentReference == line.newEntryNumber) application.depositId = line.row.integer("Deposit ID");
+        }
+      }
       writeLine(ledger, staged, line, chargeSide, balance);
       if (context_.progress != nullptr) context_.progress->advance(++written);
     }
   }
   if (ledgerOfRecord) {
     writeApplications(staged, chargesTouched, paymentsTouched);
+    // Every total an application row feeds is rebuilt from the stored rows, so
+    // the ledger agrees with its applications after every save.
+    for (const auto& application : staged.applications) {
+      if (application.chargeReference > 0) chargesTouched.insert(application.chargeReference);
+      if (application.paymentReference > 0) paymentsTouched.insert(application.paymentReference);
+    }
+    for (const auto& line : staged.payments) paymentsTouched.insert(line.entryNumber());
     recalculateOutside(staged, chargesTouched, paymentsTouched);
     updatePatientTotals(balance);
   }
   transaction.commit();
   if (context_.progress != nullptr) context_.progress->end();
   set_ = std::move(staged);
+  for (const auto& notice : std::exchange(notices_, {})) context_.prompter.inform(notice);
+}
+
+void TransactionEntryWindow::carryCheckNumbers(WorkingSet& staged) {
+  store::Table deposits = context_.practice.openTable("QVDEP");
+  deposits.setOrder("IdxEntryNumber");
+  for (auto& line : staged.payments) {
+    const auto deposit = line.row.integer("Deposit ID");
+    if (deposit <= 0 || line.oldCheckNumber == newCheckNumberSentinel ||
+        line.row.text("Check Number") == line.oldCheckNumber)
+      continue;
+    if (auto row = deposits.seek({store::Value{deposit}})) {
+      row->set("Check Number", line.row.text("Check Number"));
+      deposits.post(*row);
+    }
+    line.oldCheckNumber = line.row.text("Check Number");
+  }
+}
+
+void TransactionEntryWindow::createDeposit(TransactionLine& line) {
+  store::Table deposits = context_.practice.openTable("QVDEP");
+  store::Record deposit = deposits.newRecord();
+  const store::Record& row = line.row;
+  const char type = line.type();
+  deposit.set("Deposit Date", row.date("Date From"));
+  deposit.set("Description", row.isEmpty("Description") ? row.text("Document Number") : row.text("Description"));
+  std::string payor = patient_ ? patient_->text("First Name") + " " + patient_->text("Last Name") : std::string();
+  if (type == 'I') {
+    const std::string who(store::trimRight(row.text("Who Paid")));
+    const std::string carrier =
+        who == "1" || who == "2" || who == "3" ? caseRecord_->text("Insurance Carrier #" + who) : std::string();
+    if (!carrier.empty()) {
+      store::Table carriers = context_.practice.openTable("QVINS");
+      carriers.setOrder("Primary");
+      const auto found = carriers.seek({store::Value{store::upperAscii(carrier)}});
+      payor = found ? found->text("Name") : carrier;
+      deposit.set("Insurance Code", carrier);
+    }
+    deposit.set("Payor Type", std::string("Insurance"));
+  }
+  deposit.set("Payor Name", payor.substr(0, 30));
+  deposit.set("Payment Method", std::string(type == 'I' || type == 'K' || type == 'N'   ? "Check"
+                                            : type == 'J' || type == 'M'                ? "Cash"
+                                                                                        : "Credit Card"));
+  deposit.set("Copay", type == 'J' || type == 'K' || type == 'L');
+  deposit.set("Chart Number", row.text("Chart Number"));
+  deposit.set("Deposit Code", std::string("T"));
+  deposit.set("Check Number", row.text("Check Number"));
+  deposit.set("Payment Amount", -row.money("Amount"));
+  deposit.set("Unapplied Amount", Money{});
+  deposit.set("CC Entry Number", row.integer("CC Entry Number"));
+  deposit.set("Payment Code", row.text("Procedure Code"));
+  deposit.set("Date Created", context_.clock.today());
+  deposits.append(deposit);
+  line.row.set("Deposit ID", deposit.integer("Entry Number"));
+}
+
+void TransactionEntryWindow::adjustDeposit(std::int64_t depositId, Money difference, bool deleted) {
+  if (difference == Money{}) return;
+  store::Table deposits = context_.practice.openTable("QVDEP");
+  deposits.setOrder("IdxEntryNumber");
+  auto deposit = deposits.seek({store::Value{depositId}});
+  if (!deposit) {
+    notices_.push_back(
+        "Any item in the Deposit List associated with this payment\rwill not have its unapplied amount "
+        "adjusted.\r\rTo make this change, go to the Deposit List and update \rthe unapplied amount by $" +
+        difference.toGroupedString());
+    return;
+  }
+  const Money unapplied = deposit->money("Unapplied Amount") + difference;
+  deposit->set("Unapplied Amount", unapplied);
+  deposits.post(*deposit);
+  notices_.push_back("The deposit (" + deposit->date("Deposit Date").toMonthDayYear() + "\r" + "for the amount of $" +
+                     deposit->money("Payment Amount").toGroupedString() +
+                     (deleted ? ") associated with the deleted payment" : ") associated with this payment") + "\r" +
+                     "has had its unapplied amount adjusted by $" + difference.toGroupedString() + "." + "\r" +
+                     "The new unapplied amount is: $" + unapplied.toGroupedString());
 }
 
 void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
@@ -443,7 +540,7 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
         } catch (const store::RecordInUseError&) {
           // The case window holds the case: its counter waits for the next visit.
         }
-        if (counter >= total) context_.prompter.inform("This is the last visit in this series.");
+        if (counter >= total) notices_.push_back("This is the last visit in this series.");
       }
     }
     if (stored && target.integer("Claim Number") != 0 &&
@@ -458,6 +555,9 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
                                 context_.clock.now());
     }
   }
+  if (!chargeSide && stored && context_.ledger == Ledger::Transactions && target.integer("Deposit ID") > 0 &&
+      stored->money("Amount") != target.money("Amount"))
+    adjustDeposit(target.integer("Deposit ID"), target.money("Amount") - stored->money("Amount"), false);
   if (stored) {
     ledger.post(target);
   } else {
@@ -509,93 +609,23 @@ void TransactionEntryWindow::writeApplications(WorkingSet& staged,
   }
 }
 
-void TransactionEntryWindow::recalculateOutside(const WorkingSet& staged,
-                                                const std::set<std::int64_t>& chargesTouched,
+void TransactionEntryWindow::recalculateOutside(const WorkingSet&, const std::set<std::int64_t>& chargesTouched,
                                                 const std::set<std::int64_t>& paymentsTouched) {
   store::Table ledger = ledgerTable();
   ledger.setOrder("Idxentrynumber");
   for (const auto entry : chargesTouched) {
-    if (staged.charges.end() !=
-        std::find_if(staged.charges.begin(), staged.charges.end(),
-                     [&](const TransactionLine& line) { return line.entryNumber() == entry; }))
-      continue;
-    auto charge = ledger.seek({store::Value{entry}});
-    if (!charge) continue;
-    Money buckets[6];  // 1, 2, 3, A, G, adjustment
-    auto rows = context_.practice.driver().query(
-        "SELECT \"Who Paid\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Charge Reference\" = ?",
-        {store::Value{entry}});
-    while (rows->next()) {
-      const std::string who(
-          store::trimRight(store::valueToText(rows->column(0, store::FieldType::Character))));
-      const Money amount =
-          Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
-      if (who == "1")
-        buckets[0] += amount;
-      else if (who == "2")
-        buckets[1] += amount;
-      else if (who == "3")
-        buckets[2] += amount;
-      else if (who == "A")
-        buckets[3] += amount;
-      else if (who == "G")
-        buckets[4] += amount;
-      else if (who.empty())
-        buckets[5] += amount;
-    }
-    const char* fields[] = {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
-                            "Insurance 3 Amount Paid", "Attorney Amount Paid",
-                            "Guarantor Amount Paid",   "Adjustment Amount"};
-    for (std::size_t i = 0; i < 6; ++i) charge->set(fields[i], buckets[i]);
-    ledger.post(*charge);
+    if (auto charge = ledger.seek({store::Value{entry}})) recalculateChargePaid(context_.practice, *charge);
   }
   for (const auto entry : paymentsTouched) {
-    auto payment = ledger.seek({store::Value{entry}});
-    if (!payment || payment->isEmpty("Transaction Type")) continue;
-    if (payment->text("Transaction Type") == "P") {
-      payment->set("Unapplied Amount", Money{});
-    } else {
-      Money applied;
-      auto rows = context_.practice.driver().query(
-          "SELECT \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment Reference\" = ?",
-          {store::Value{entry}});
-      while (rows->next())
-        applied += Money::fromDouble(std::get<double>(rows->column(0, store::FieldType::Double)));
-      payment->set("Unapplied Amount", payment->money("Amount") - applied);
-    }
-    ledger.post(*payment);
+    if (auto payment = ledger.seek({store::Value{entry}})) transactions::recalculateUnapplied(context_.practice, *payment);
   }
 }
 
 void TransactionEntryWindow::updatePatientTotals(Money balance) {
   if (!patient_) return;
-  store::Record& patient = *patient_;
-  patient.set("Patient Reference Balance", balance);
-  const auto lastOf = [&](const char* types) -> std::optional<std::pair<Date, Money>> {
-    auto rows = context_.practice.driver().query(
-        std::string(
-            "SELECT \"Date From\", \"Amount\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND ") +
-            types + " ORDER BY \"Date From\" DESC, \"Entry Number\" DESC LIMIT 1",
-        {store::Value{set_.chartNumber}});
-    if (!rows->next()) return std::nullopt;
-    const auto date = rows->column(0, store::FieldType::Date);
-    const auto amount = rows->column(1, store::FieldType::Double);
-    return std::pair{std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{},
-                     std::holds_alternative<double>(amount)
-                         ? Money::fromDouble(std::get<double>(amount))
-                         : Money{}};
-  };
-  if (const auto last = lastOf("((\"Transaction Type\" >= 'J' AND \"Transaction Type\" <= 'O') OR "
-                               "\"Transaction Type\" IN ('Q', 'R'))")) {
-    patient.set("Last Patient Payment Date", last->first);
-    patient.set("Last Patient Payment Amount", last->second);
-  }
-  if (const auto last = lastOf("((\"Transaction Type\" >= 'I' AND \"Transaction Type\" <= 'O') OR "
-                               "\"Transaction Type\" IN ('Q', 'R'))")) {
-    patient.set("Date of Last Payment", last->first);
-    patient.set("Last Payment Amount", last->second);
-  }
-  patients_->post(patient, true);
+  patient_->set("Patient Reference Balance", balance);
+  setLastPayments(context_.practice, *patient_);
+  patients_->post(*patient_, true);
 }
 
 }  // namespace vantrell::transactions
