@@ -8,7 +8,7 @@ namespace {
 // Command options that take a value; a later command adds its own here.
 const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path", "--date"};
 // Command flags without a value.
-const std::set<std::string> flagOptions = {"--billing-service", "--estimate"};
+const std::set<std::string> flagOptions = {"--billing-service", "--estimate", "--estimates", "--complete"};
 
 }  // namespace
 

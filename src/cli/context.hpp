@@ -76,5 +76,8 @@ int patientCommand(Context& context);
 int caseCommand(Context& context);
 int chargeCommand(Context& context);
 int ledgerCommand(Context& context);
+int paymentCommand(Context& context);
+int balanceCommand(Context& context);
+int recalcCommand(Context& context);
 
 }  // namespace vantrell::cli

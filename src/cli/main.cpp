@@ -70,6 +70,16 @@ Commands:
   charge delete ENTRY                      a charge with its applications
   ledger show --chart C [--case N]         the ledger of a patient (--json: every field)
                                            (--estimate: the estimates ledger, for charge and ledger)
+  payment add --chart C --case N CODE AMOUNT [--payer 1|2|3|G|A] [FIELD=VALUE...]
+                                           a payment, adjustment or comment, the amount typed as a
+                                           clerk types it (the sign follows the code); prints its entry
+  payment apply PAYMENT CHARGE AMOUNT [--complete]
+                                           applies part of a payment or adjustment to a charge
+  payment apply-oldest PAYMENT             applies what is left to the oldest charges first
+  balance show --chart C [--case N] [--estimates]
+                                           the account balance, and per case the remainders,
+                                           unapplied amounts and the estimates
+  recalc [--chart C]                       rebuilds every stored total from the applications
 
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.
 )";
@@ -92,6 +102,9 @@ int run(const CommandLine& line) {
   if (line.noun == "case") return caseCommand(context);
   if (line.noun == "charge") return chargeCommand(context);
   if (line.noun == "ledger") return ledgerCommand(context);
+  if (line.noun == "payment") return paymentCommand(context);
+  if (line.noun == "balance") return balanceCommand(context);
+  if (line.noun == "recalc") return recalcCommand(context);
   if (isCodeTableNoun(line.noun)) return codeTableCommand(context);
   throw UsageError(fmt::format("Unknown command \"{} {}\". Try vantrell-cli --help.", line.noun, line.verb));
 }

@@ -7,6 +7,7 @@
 #include "output.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
+#include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
 
 namespace vantrell::cli {
@@ -161,6 +162,204 @@ int ledgerCommand(Context& context) {
     first = false;
   });
   if (line.json) std::cout << "]\n";
+  return done;
+}
+
+}  // namespace vantrell::cli
+
+namespace vantrell::cli {
+namespace {
+
+// Opens the window on the chart and case of a stored entry.
+std::optional<store::Record> openOnEntry(Context& context,
+                                         transactions::TransactionEntryWindow& window,
+                                         store::Connection& practice, const std::string& text) {
+  std::int64_t entryNumber = 0;
+  try {
+    std::size_t used = 0;
+    entryNumber = std::stoll(text, &used);
+    if (used != text.size()) throw std::invalid_argument(text);
+  } catch (const std::exception&) {
+    throw UsageError("\"" + text + "\" is not an entry number.");
+  }
+  store::Table ledger = practice.openTable("QVTRN");
+  ledger.setOrder("Idxentrynumber");
+  auto row = ledger.seek({store::Value{entryNumber}});
+  if (!row) {
+    context.prompter().error("There is no transaction with entry number " + text + ".");
+    throw Refused();
+  }
+  if (!window.chooseChart(row->text("Chart Number")) ||
+      !window.chooseCase(row->integer("Case Number")))
+    throw Refused();
+  return row;
+}
+
+std::size_t paymentIndexOf(Context& context, const transactions::TransactionEntryWindow& window,
+                           std::int64_t entry) {
+  for (std::size_t i = 0; i < window.payments().size(); ++i) {
+    if (window.payments()[i].entryNumber() == entry) return i;
+  }
+  context.prompter().error("Entry " + std::to_string(entry) +
+                           " is not a payment, adjustment or comment.");
+  throw Refused();
+}
+
+void printEstimates(const transactions::Estimates& estimates) {
+  const auto line = [](const char* label, Money amount) {
+    std::cout << fmt::format("{:<22} ${}\n", label, amount.toString());
+  };
+  line("Charges:", estimates.charges);
+  line("Adjustments:", estimates.adjustments);
+  line("Total:", estimates.total());
+  line("Payments:", estimates.payments);
+  line("Balance:", estimates.balance());
+  line("Insurance 1 due:", estimates.insuranceDue[0]);
+  line("Insurance 2 due:", estimates.insuranceDue[1]);
+  line("Insurance 3 due:", estimates.insuranceDue[2]);
+  line("Guarantor due:", estimates.guarantorDue);
+  line("Estimated adjustment:", estimates.estimatedAdjustment);
+  line("Deductible paid:", estimates.deductiblePaid);
+}
+
+}  // namespace
+
+int paymentCommand(Context& context) {
+  const CommandLine& line = context.line();
+  practice::OpenPractice& open = context.openPractice();
+  transactions::TransactionEntryWindow window(
+      {*open.connection, open.options, context.prompter(), open.security->clock(),
+       open.security.get(), [&context] { return context.application().programDate().value(); },
+       transactions::Ledger::Transactions});
+  if (line.verb == "add") {
+    const std::string chart = textOption(line, "--chart", "payment add");
+    const std::int64_t caseNumber = numberOption(line, "--case", "payment add");
+    if (line.arguments.size() != 2)
+      throw UsageError("payment add needs a payment or adjustment code and an amount.");
+    if (!window.chooseChart(chart) || !window.chooseCase(caseNumber)) throw Refused();
+    std::set<std::int64_t> before;
+    for (const auto& payment : window.payments()) before.insert(payment.entryNumber());
+    const std::size_t index = window.newPayment();
+    if (!window.setPaymentField(index, "Procedure Code", line.arguments[0]) ||
+        !window.setPaymentField(index, "Amount", line.arguments[1]))
+      throw Refused();
+    if (const auto payer = line.options.find("--payer"); payer != line.options.end()) {
+      if (!window.setPaymentField(index, "Who Paid", payer->second)) throw Refused();
+    }
+    for (const auto& [field, value] : line.fields) {
+      if (!window.setPaymentField(index, field, value)) throw Refused();
+    }
+    window.postPayment(index);
+    if (!window.save()) throw Refused();
+    for (const auto& payment : window.payments()) {
+      if (before.count(payment.entryNumber()) == 0) std::cout << payment.entryNumber() << '\n';
+    }
+    return done;
+  }
+  if (line.verb == "apply" || line.verb == "apply-oldest") {
+    const std::size_t needed = line.verb == "apply" ? 3 : 1;
+    if (line.arguments.size() != needed)
+      throw UsageError(line.verb == "apply"
+                           ? "payment apply needs PAYMENT_ENTRY CHARGE_ENTRY AMOUNT."
+                           : "payment apply-oldest needs PAYMENT_ENTRY.");
+    const auto payment = openOnEntry(context, window, *open.connection, line.arguments[0]);
+    const std::size_t index = paymentIndexOf(context, window, payment->integer("Entry Number"));
+    auto dialog = window.applyDialog(index);
+    if (!dialog) throw Refused();
+    if (line.verb == "apply") {
+      const auto amount = Money::parse(line.arguments[2]);
+      if (!amount) throw UsageError("\"" + line.arguments[2] + "\" is not an amount.");
+      std::int64_t charge = 0;
+      try {
+        charge = std::stoll(line.arguments[1]);
+      } catch (const std::exception&) {
+        throw UsageError("\"" + line.arguments[1] + "\" is not an entry number.");
+      }
+      bool found = false;
+      for (std::size_t row = 0; row < dialog->rows().size(); ++row) {
+        if (dialog->rows()[row].entryNumber != charge) continue;
+        dialog->setThisPayment(row, *amount);
+        if (line.options.count("--complete") != 0) dialog->setComplete(row, true);
+        found = true;
+      }
+      if (!found) {
+        context.prompter().error("Charge " + line.arguments[1] + " is not a charge of this case.");
+        throw Refused();
+      }
+    } else {
+      dialog->applyToOldest();
+    }
+    window.closeApplyDialog(index, *dialog);
+    if (!window.save()) throw Refused();
+    return done;
+  }
+  throw UsageError("Unknown command \"payment " + line.verb +
+                   "\". The payment commands are add, apply and "
+                   "apply-oldest.");
+}
+
+int balanceCommand(Context& context) {
+  const CommandLine& line = context.line();
+  if (line.verb != "show")
+    throw UsageError("Unknown command \"balance " + line.verb + "\". Try balance show.");
+  const std::string chart = store::upperAscii(textOption(line, "--chart", "balance show"));
+  practice::OpenPractice& open = context.openPractice();
+  context.require(14);
+  store::Connection& practice = *open.connection;
+  store::Table patients = practice.openTable("QVPAT");
+  patients.setOrder("Primary");
+  const auto patient = patients.seek({store::Value{chart}});
+  if (!patient) {
+    context.prompter().error("There is no patient with chart number " + chart + ".");
+    throw Refused();
+  }
+  std::cout << fmt::format("Account balance:       ${}\n",
+                           transactions::accountBalanceOf(practice, chart).toString());
+  store::Table cases = practice.openTable("QVCAS");
+  cases.setOrder("Primary");
+  std::vector<store::Value> key = {store::Value{chart}};
+  if (line.options.count("--case") != 0)
+    key.emplace_back(numberOption(line, "--case", "balance show"));
+  cases.setRange(key, key);
+  cases.forEach([&](const store::Record& caseRecord) {
+    const auto number = caseRecord.integer("Case Number");
+    Money remainder, unapplied;
+    store::Table ledger = practice.openTable("QVTRN");
+    ledger.setOrder("idxCaseNumber");
+    ledger.setRange({store::Value{number}}, {store::Value{number}});
+    ledger.forEach([&](const store::Record& entry) {
+      const std::string type = entry.text("Transaction Type");
+      if (type.empty()) return;
+      if (type[0] <= 'H')
+        remainder += transactions::remainderOf(entry);
+      else
+        unapplied += entry.money("Unapplied Amount");
+    });
+    std::cout << fmt::format("Case {} {}\n", number, caseRecord.text("Description"));
+    std::cout << fmt::format("  Remainder of charges:  ${}\n  Unapplied:             ${}\n",
+                             remainder.toString(), unapplied.toString());
+    if (line.options.count("--estimates") != 0) {
+      printEstimates(transactions::estimatesOf(practice, caseRecord, "QVTRN", std::nullopt,
+                                               context.application().programDate().value()));
+    }
+  });
+  return done;
+}
+
+int recalcCommand(Context& context) {
+  const CommandLine& line = context.line();
+  practice::OpenPractice& open = context.openPractice();
+  context.require(12);
+  std::optional<std::string> chart;
+  if (const auto found = line.options.find("--chart"); found != line.options.end())
+    chart = found->second;
+  ui::SilentProgress progress;
+  const auto report = transactions::recalculatePractice(*open.connection, chart, progress);
+  std::cout << fmt::format(
+      "Charges: {} read, {} corrected\nPayments and adjustments: {} read, {} corrected\n"
+      "Patients: {} read, {} corrected\n",
+      report.chargesRead, report.chargesChanged, report.paymentsRead, report.paymentsChanged,
+      report.patientsRead, report.patientsChanged);
   return done;
 }
 

@@ -22,7 +22,8 @@ std::string ApplyDialog::caption() const {
 }
 
 std::string ApplyDialog::countText() const {
-  return rows_.size() == 1 ? "There is 1 charge entry." : fmt::format("There are {} charge entries.", rows_.size());
+  return rows_.size() == 1 ? "There is 1 charge entry."
+                           : fmt::format("There are {} charge entries.", rows_.size());
 }
 
 Money ApplyDialog::remainder() const {
@@ -42,7 +43,8 @@ void ApplyDialog::setThisPayment(std::size_t index, Money value) {
   }
   if (old == Money{} && autoComplete_) row.complete = true;
   const Money applied = entry_.amount - remainder();
-  if (applied.abs() > entry_.amount.abs()) prompter_.warn("The applied amount exceeds the total amount for this payment.");
+  if (applied.abs() > entry_.amount.abs())
+    prompter_.warn("The applied amount exceeds the total amount for this payment.");
 }
 
 void ApplyDialog::applyToOldest() {
@@ -82,8 +84,8 @@ void ApplyDialog::applyToOldest() {
   if (left == Money{})
     prompter_.inform("This Payment has been fully applied.");
   else
-    prompter_.inform("All displayed charges have a remainder of $0.00\rThis deposit has $" + left.abs().toGroupedString() +
-                     " left unapplied.");
+    prompter_.inform("All displayed charges have a remainder of $0.00\rThis deposit has $" +
+                     left.abs().toGroupedString() + " left unapplied.");
 }
 
 }  // namespace vantrell::transactions

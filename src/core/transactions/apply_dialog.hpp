@@ -18,9 +18,10 @@ struct ApplyRow {
   Date dateFrom;
   std::string documentNumber;
   std::string procedureCode;
-  Money amount;       // the charge
-  Money balance;      // its remainder, this entry's applications counted
-  Money totalPaid;    // the charge's bucket for this entry's payer (adjustments: its adjustment amount)
+  Money amount;   // the charge
+  Money balance;  // its remainder, this entry's applications counted
+  Money
+      totalPaid;  // the charge's bucket for this entry's payer (adjustments: its adjustment amount)
   Money thisPayment;  // this entry applied to the charge
 };
 

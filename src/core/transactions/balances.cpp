@@ -52,15 +52,20 @@ const char* bucketOf(char entryType, const std::string& whoPaid) {
   return nullptr;
 }
 
-const char* bucketOfApplication(const std::string& whoPaid) {
+std::optional<std::size_t> bucketIndexOfApplication(const std::string& whoPaid) {
   const std::string who(store::trimRight(whoPaid));
-  if (who.empty()) return bucketFields[5];
-  if (who == "1") return bucketFields[0];
-  if (who == "2") return bucketFields[1];
-  if (who == "3") return bucketFields[2];
-  if (who == "A") return bucketFields[3];
-  if (who == "G") return bucketFields[4];
-  return nullptr;
+  if (who.empty()) return 5;
+  if (who == "1") return 0;
+  if (who == "2") return 1;
+  if (who == "3") return 2;
+  if (who == "A") return 3;
+  if (who == "G") return 4;
+  return std::nullopt;
+}
+
+const char* bucketOfApplication(const std::string& whoPaid) {
+  const auto index = bucketIndexOfApplication(whoPaid);
+  return index ? bucketFields[*index] : nullptr;
 }
 
 bool recalculateChargePaid(store::Connection& practice, store::Record& charge) {
@@ -70,11 +75,9 @@ bool recalculateChargePaid(store::Connection& practice, store::Record& charge) {
       "GROUP BY \"Who Paid\"",
       {store::Value{charge.integer("Entry Number")}});
   while (rows->next()) {
-    const char* bucket =
-        bucketOfApplication(store::valueToText(rows->column(0, store::FieldType::Character)));
-    for (std::size_t i = 0; bucket != nullptr && i < bucketFields.size(); ++i) {
-      if (bucketFields[i] == bucket) totals[i] += moneyOf(rows->column(1));
-    }
+    if (const auto bucket = bucketIndexOfApplication(
+            store::valueToText(rows->column(0, store::FieldType::Character))))
+      totals[*bucket] += moneyOf(rows->column(1));
   }
   bool changed = false;
   for (std::size_t i = 0; i < bucketFields.size(); ++i) {

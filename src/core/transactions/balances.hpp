@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,13 @@ const char* bucketOf(char entryType, const std::string& whoPaid);
 // alone ("1", "2", "3", "A", "G", blank for adjustments; a deductible's "P"
 // counts nowhere).
 const char* bucketOfApplication(const std::string& whoPaid);
+// The paid buckets of a charge in a fixed order: insurance 1 to 3, attorney,
+// guarantor, adjustment; and the place of an application's Who Paid among
+// them (none for a deductible's "P" or an unknown payer).
+inline constexpr std::array<const char*, 6> paidBuckets = {
+    "Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
+    "Attorney Amount Paid",    "Guarantor Amount Paid",   "Adjustment Amount"};
+std::optional<std::size_t> bucketIndexOfApplication(const std::string& whoPaid);
 // Who Paid on the application rows of a deductible line: counted in no bucket.
 inline constexpr const char* deductibleApplication = "P";
 

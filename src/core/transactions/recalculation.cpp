@@ -36,11 +36,9 @@ PageSums sumsBetween(store::Connection& practice, std::int64_t first, std::int64
       {store::Value{first}, store::Value{last}});
   while (charges->next()) {
     const auto entry = std::get<std::int64_t>(charges->column(0, store::FieldType::Integer));
-    const char* bucket =
-        bucketOfApplication(store::valueToText(charges->column(1, store::FieldType::Character)));
-    for (std::size_t i = 0; bucket != nullptr && i < bucketFields.size(); ++i) {
-      if (bucketFields[i] == bucket) sums.charged[entry][i] += moneyOf(charges->column(2));
-    }
+    if (const auto bucket = bucketIndexOfApplication(
+            store::valueToText(charges->column(1, store::FieldType::Character))))
+      sums.charged[entry][*bucket] += moneyOf(charges->column(2));
   }
   auto payments = practice.driver().query(
       "SELECT \"Payment Reference\", SUM(\"Payment Amount\") FROM \"QVPAX\" "

@@ -14,7 +14,9 @@ namespace {
 constexpr int deleteTransactionItem = 16;
 constexpr int applyScreenItem = 34;
 
-bool isPaymentSide(char type) { return type >= 'I' && type <= 'Z'; }
+bool isPaymentSide(char type) {
+  return type >= 'I' && type <= 'Z';
+}
 
 const char* paidFlagOf(const std::string& whoPaid) {
   const std::string who(store::trimRight(whoPaid));
@@ -48,7 +50,8 @@ std::size_t TransactionEntryWindow::newPayment() {
             caseRecord_->logical(fmt::format("Accept Assignment #{}", policy)));
   row.set("Date Created", context_.clock.today());
   row.set("Documentation Type", std::string("T"));
-  for (const char* zero : {"CC Entry Number", "Deposit ID", "Claim Number"}) row.set(zero, std::int64_t{0});
+  for (const char* zero : {"CC Entry Number", "Deposit ID", "Claim Number"})
+    row.set(zero, std::int64_t{0});
   row.set("Visit Number", 0.0);
   row.set("Visit Total in Series", 0.0);
   row.set("Visit Series ID", std::string());
@@ -78,7 +81,8 @@ bool TransactionEntryWindow::paymentCodeExit(TransactionLine& line, const std::s
   row.set("Attending Provider", caseRecord_->text("Assigned Provider"));
   row.set("Facility", defaults_.facility);
   const std::string place = procedure->text("Default Place Service 1");
-  row.set("Place of Service", place.empty() ? context_.options.text("Default Location Code") : place);
+  row.set("Place of Service",
+          place.empty() ? context_.options.text("Default Location Code") : place);
   char letter = 'A';
   casePriceCodeInUse(letter);
   if (!line.isStored() && row.money("Amount") == Money{}) {
@@ -95,7 +99,8 @@ bool TransactionEntryWindow::paymentCodeExit(TransactionLine& line, const std::s
   return true;
 }
 
-bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::string& field, const std::string& text) {
+bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::string& field,
+                                             const std::string& text) {
   if (readOnly_ || index >= set_.payments.size()) return false;
   TransactionLine& line = set_.payments[index];
   store::Record& row = line.row;
@@ -105,10 +110,11 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
     return false;
   }
   const std::string name = row.table().field(*fieldIndex).name;
-  for (const char* fixed : {"Entry Number", "Chart Number", "Case Number", "Transaction Type", "Unapplied Amount",
-                            "Deposit ID"}) {
+  for (const char* fixed : {"Entry Number", "Chart Number", "Case Number", "Transaction Type",
+                            "Unapplied Amount", "Deposit ID"}) {
     if (name == fixed) {
-      context_.prompter.error(std::string("The ") + fixed + " of a transaction is not changed here.");
+      context_.prompter.error(std::string("The ") + fixed +
+                              " of a transaction is not changed here.");
       return false;
     }
   }
@@ -116,14 +122,15 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
   bool started = false;
   for (const auto& edit : paymentEdits_) started = started || edit.reference == line.reference();
   if (!started)
-    paymentEdits_.push_back({line.reference(), row.text("Procedure Code"), row.text("Transaction Type"),
-                             row.text("Who Paid")});
+    paymentEdits_.push_back({line.reference(), row.text("Procedure Code"),
+                             row.text("Transaction Type"), row.text("Who Paid")});
   const Money amountAtEntry = row.money("Amount");
   try {
     if (name == "Procedure Code") {
       const std::string code = store::upperAscii(text);
       if (!paymentCodeExit(line, code)) {
-        context_.prompter.error("Procedure " + code + " does not exist as a payment or adjustment.");
+        context_.prompter.error("Procedure " + code +
+                                " does not exist as a payment or adjustment.");
         return false;
       }
     } else if (name == "Who Paid") {
@@ -138,7 +145,8 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
       const char type = line.type();
       const auto procedure = procedureCode(row.text("Procedure Code"));
       Money amount = row.money("Amount");
-      if (type == '\0' || isPaymentClass(type) || (procedure && procedure->logical("Adjustment Amount Negativ")))
+      if (type == '\0' || isPaymentClass(type) ||
+          (procedure && procedure->logical("Adjustment Amount Negativ")))
         amount = -amount.abs();
       if (type == 'V') amount = amount.abs();  // a take-back puts money back on the charges
       if (type == 'P') amount = Money{};
@@ -163,7 +171,8 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
 void TransactionEntryWindow::gatherStoredApplications(const TransactionLine& line, bool ofPayment) {
   if (!line.isStored() || context_.ledger == Ledger::Estimates) return;
   auto rows = context_.practice.driver().query(
-      std::string("SELECT \"Payment Reference\", \"Charge Reference\", \"Payment Amount\", \"Who Paid\", \"Deposit "
+      std::string("SELECT \"Payment Reference\", \"Charge Reference\", \"Payment Amount\", \"Who "
+                  "Paid\", \"Deposit "
                   "ID\" FROM \"QVPAX\" WHERE \"") +
           (ofPayment ? "Payment Reference" : "Charge Reference") + "\" = ?",
       {store::Value{line.entryNumber()}});
@@ -177,7 +186,8 @@ void TransactionEntryWindow::gatherStoredApplications(const TransactionLine& lin
         set_.application(copy.paymentReference, copy.chargeReference) != nullptr)
       continue;
     copy.paymentAmount = moneyOf(rows->column(2, store::FieldType::Double));
-    copy.whoPaid = std::string(store::trimRight(store::valueToText(rows->column(3, store::FieldType::Character))));
+    copy.whoPaid = std::string(
+        store::trimRight(store::valueToText(rows->column(3, store::FieldType::Character))));
     const auto deposit = rows->column(4, store::FieldType::Integer);
     if (const auto* number = std::get_if<std::int64_t>(&deposit)) copy.depositId = *number;
     set_.applications.push_back(copy);
@@ -190,7 +200,8 @@ void TransactionEntryWindow::moveBucket(TransactionLine& charge, const char* buc
   charge.didEdit = true;
 }
 
-void TransactionEntryWindow::refile(TransactionLine& line, char oldType, const std::string& oldWhoPaid) {
+void TransactionEntryWindow::refile(TransactionLine& line, char oldType,
+                                    const std::string& oldWhoPaid) {
   gatherStoredApplications(line, true);
   const char newType = line.type();
   const std::string newWho = line.row.text("Who Paid");
@@ -227,8 +238,9 @@ bool TransactionEntryWindow::postPayment(std::size_t index) {
   if (readOnly_ || index >= set_.payments.size()) return false;
   TransactionLine& line = set_.payments[index];
   defaults_.paymentDate = line.row.date("Date From");
-  const auto started = std::find_if(paymentEdits_.begin(), paymentEdits_.end(),
-                                    [&](const EditStart& edit) { return edit.reference == line.reference(); });
+  const auto started =
+      std::find_if(paymentEdits_.begin(), paymentEdits_.end(),
+                   [&](const EditStart& edit) { return edit.reference == line.reference(); });
   if (started == paymentEdits_.end()) return true;
   const EditStart before = *started;
   paymentEdits_.erase(started);
@@ -236,8 +248,9 @@ bool TransactionEntryWindow::postPayment(std::size_t index) {
   const bool typeChanged = before.type != line.row.text("Transaction Type");
   const bool payerChanged = before.whoPaid != line.row.text("Who Paid");
   if (!typeChanged && !payerChanged) return true;
-  if (!context_.prompter.askYesNo("Changing the payment type or the who paid will affect any charges that this "
-                                  "payment is applied to.\rDo you want to continue?")) {
+  if (!context_.prompter.askYesNo(
+          "Changing the payment type or the who paid will affect any charges that this "
+          "payment is applied to.\rDo you want to continue?")) {
     if (typeChanged) {
       line.row.set("Procedure Code", before.procedureCode);
       const auto procedure = procedureCode(before.procedureCode);
@@ -291,13 +304,15 @@ bool TransactionEntryWindow::deletePayment(std::size_t index) {
 }
 
 std::optional<ApplyDialog> TransactionEntryWindow::applyDialog(std::size_t paymentIndex) {
-  if (paymentIndex >= set_.payments.size() || set_.payments[paymentIndex].row.isEmpty("Procedure Code") ||
+  if (paymentIndex >= set_.payments.size() ||
+      set_.payments[paymentIndex].row.isEmpty("Procedure Code") ||
       set_.payments[paymentIndex].type() == 'Z') {
     context_.prompter.error("There is no valid payment selected");
     return std::nullopt;
   }
   if (set_.charges.empty()) {
-    context_.prompter.error("There are no charge transactions in the selected range to apply this payment to");
+    context_.prompter.error(
+        "There are no charge transactions in the selected range to apply this payment to");
     return std::nullopt;
   }
   if (!allowed(applyScreenItem)) return std::nullopt;
@@ -314,14 +329,16 @@ std::optional<ApplyDialog> TransactionEntryWindow::applyDialog(std::size_t payme
     store::Table carriers = context_.practice.openTable("QVINS");
     carriers.setOrder("Primary");
     const std::string code = caseRecord_->text("Insurance Carrier #" + entry.whoPaid);
-    const auto carrier = code.empty() ? std::nullopt : carriers.seek({store::Value{store::upperAscii(code)}});
+    const auto carrier =
+        code.empty() ? std::nullopt : carriers.seek({store::Value{store::upperAscii(code)}});
     entry.payerName = carrier ? carrier->text("Name") : code;
   } else if (patient_) {
     entry.payerName = patient_->text("First Name") + " " + patient_->text("Last Name");
   }
   std::vector<ApplyRow> rows;
   const char* paid = isPaymentClass(entry.type) ? paidFlagOf(entry.whoPaid) : nullptr;
-  const char* bucket = isAdjustmentClass(entry.type) ? "Adjustment Amount" : bucketOf(entry.type, entry.whoPaid);
+  const char* bucket =
+      isAdjustmentClass(entry.type) ? "Adjustment Amount" : bucketOf(entry.type, entry.whoPaid);
   for (const auto& charge : set_.charges) {
     ApplyRow row;
     row.chargeReference = charge.reference();
@@ -350,14 +367,15 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
     ApplicationRow* application = set_.application(entry.reference, row.chargeReference);
     if (row.thisPayment != Money{} || row.complete) {
       if (application == nullptr) {
-        set_.applications.push_back(ApplicationRow{row.chargeReference, entry.reference, Money{}, "",
-                                                   line.row.integer("Deposit ID"), false});
+        set_.applications.push_back(ApplicationRow{row.chargeReference, entry.reference, Money{},
+                                                   "", line.row.integer("Deposit ID"), false});
         application = &set_.applications.back();
       }
       application->paymentAmount = row.thisPayment;
       application->whoPaid = deductible ? deductibleApplication
-                             : isAdjustmentClass(entry.type) ? std::string()
-                                                             : std::string(store::trimRight(entry.whoPaid));
+                             : isAdjustmentClass(entry.type)
+                                 ? std::string()
+                                 : std::string(store::trimRight(entry.whoPaid));
       application->deleted = false;
     } else if (application != nullptr) {
       application->deleted = true;
@@ -367,10 +385,11 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
     if (charge == nullptr) continue;
     store::Record& record = charge->row;
     if (!dialog.paymentMode()) {
-      if (!deductible && record.money("Adjustment Amount") != row.totalPaid) record.set("Adjustment Amount", row.totalPaid);
+      if (!deductible && record.money("Adjustment Amount") != row.totalPaid)
+        record.set("Adjustment Amount", row.totalPaid);
       if (row.complete) {
-        for (const char* flag :
-             {"Insurance 1 Paid", "Insurance 2 Paid", "Insurance 3 Paid", "Attorney Paid", "Guarantor Paid"})
+        for (const char* flag : {"Insurance 1 Paid", "Insurance 2 Paid", "Insurance 3 Paid",
+                                 "Attorney Paid", "Guarantor Paid"})
           record.set(flag, true);
       }
     } else if (const std::string who(store::trimRight(entry.whoPaid));
@@ -389,7 +408,8 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
   }
   Money applied;
   for (const auto& application : set_.applications) {
-    if (application.paymentReference == entry.reference && !application.deleted) applied += application.paymentAmount;
+    if (application.paymentReference == entry.reference && !application.deleted)
+      applied += application.paymentAmount;
   }
   line.row.set("Unapplied Amount", deductible ? Money{} : line.amount() - applied);
   line.didEdit = true;
@@ -403,15 +423,18 @@ bool TransactionEntryWindow::recalculateUnapplied(std::size_t paymentIndex) {
   if (type >= 'I' && type <= 'O') {
     if (line.isStored() && context_.ledger == Ledger::Transactions) {
       auto rows = context_.practice.driver().query(
-          "SELECT \"Charge Reference\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment Reference\" = ?",
+          "SELECT \"Charge Reference\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment "
+          "Reference\" = ?",
           {store::Value{line.entryNumber()}});
       while (rows->next()) {
         const auto charge = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
-        if (set_.application(line.reference(), charge) == nullptr) applied += moneyOf(rows->column(1));
+        if (set_.application(line.reference(), charge) == nullptr)
+          applied += moneyOf(rows->column(1));
       }
     }
     for (const auto& application : set_.applications) {
-      if (application.paymentReference == line.reference() && !application.deleted) applied += application.paymentAmount;
+      if (application.paymentReference == line.reference() && !application.deleted)
+        applied += application.paymentAmount;
     }
   }
   line.row.set("Unapplied Amount", line.amount() - applied);
@@ -425,10 +448,12 @@ bool TransactionEntryWindow::paymentsAreApplied() {
     const auto procedure = procedureCode(line.row.text("Procedure Code"));
     if (procedure && procedure->logical("PrePayment")) continue;
     if (context_.options.flag("Force Payment Application")) {
-      context_.prompter.error("There are payments that must be completely applied before continuing.");
+      context_.prompter.error(
+          "There are payments that must be completely applied before continuing.");
       return false;
     }
-    return !context_.prompter.askYesNo("There are payments that are not completely applied.  Apply now?");
+    return !context_.prompter.askYesNo(
+        "There are payments that are not completely applied.  Apply now?");
   }
   return true;
 }

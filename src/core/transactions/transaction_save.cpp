@@ -364,7 +364,8 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
           line.row.integer("Deposit ID") == 0) {
         createDeposit(line);
         for (auto& application : staged.applications) {
-          if (application.paymentReference == line.newEntryNumber) application.depositId = line.row.integer("Deposit ID");
+          if (application.paymentReference == line.newEntryNumber)
+            application.depositId = line.row.integer("Deposit ID");
         }
       }
       writeLine(ledger, staged, line, chargeSide, balance);
@@ -411,12 +412,15 @@ void TransactionEntryWindow::createDeposit(TransactionLine& line) {
   const store::Record& row = line.row;
   const char type = line.type();
   deposit.set("Deposit Date", row.date("Date From"));
-  deposit.set("Description", row.isEmpty("Description") ? row.text("Document Number") : row.text("Description"));
-  std::string payor = patient_ ? patient_->text("First Name") + " " + patient_->text("Last Name") : std::string();
+  deposit.set("Description",
+              row.isEmpty("Description") ? row.text("Document Number") : row.text("Description"));
+  std::string payor =
+      patient_ ? patient_->text("First Name") + " " + patient_->text("Last Name") : std::string();
   if (type == 'I') {
     const std::string who(store::trimRight(row.text("Who Paid")));
-    const std::string carrier =
-        who == "1" || who == "2" || who == "3" ? caseRecord_->text("Insurance Carrier #" + who) : std::string();
+    const std::string carrier = who == "1" || who == "2" || who == "3"
+                                    ? caseRecord_->text("Insurance Carrier #" + who)
+                                    : std::string();
     if (!carrier.empty()) {
       store::Table carriers = context_.practice.openTable("QVINS");
       carriers.setOrder("Primary");
@@ -427,9 +431,9 @@ void TransactionEntryWindow::createDeposit(TransactionLine& line) {
     deposit.set("Payor Type", std::string("Insurance"));
   }
   deposit.set("Payor Name", payor.substr(0, 30));
-  deposit.set("Payment Method", std::string(type == 'I' || type == 'K' || type == 'N'   ? "Check"
-                                            : type == 'J' || type == 'M'                ? "Cash"
-                                                                                        : "Credit Card"));
+  deposit.set("Payment Method", std::string(type == 'I' || type == 'K' || type == 'N' ? "Check"
+                                            : type == 'J' || type == 'M'              ? "Cash"
+                                                                         : "Credit Card"));
   deposit.set("Copay", type == 'J' || type == 'K' || type == 'L');
   deposit.set("Chart Number", row.text("Chart Number"));
   deposit.set("Deposit Code", std::string("T"));
@@ -450,19 +454,22 @@ void TransactionEntryWindow::adjustDeposit(std::int64_t depositId, Money differe
   auto deposit = deposits.seek({store::Value{depositId}});
   if (!deposit) {
     notices_.push_back(
-        "Any item in the Deposit List associated with this payment\rwill not have its unapplied amount "
-        "adjusted.\r\rTo make this change, go to the Deposit List and update \rthe unapplied amount by $" +
+        "Any item in the Deposit List associated with this payment\rwill not have its unapplied "
+        "amount "
+        "adjusted.\r\rTo make this change, go to the Deposit List and update \rthe unapplied "
+        "amount by $" +
         difference.toGroupedString());
     return;
   }
   const Money unapplied = deposit->money("Unapplied Amount") + difference;
   deposit->set("Unapplied Amount", unapplied);
   deposits.post(*deposit);
-  notices_.push_back("The deposit (" + deposit->date("Deposit Date").toMonthDayYear() + "\r" + "for the amount of $" +
-                     deposit->money("Payment Amount").toGroupedString() +
-                     (deleted ? ") associated with the deleted payment" : ") associated with this payment") + "\r" +
-                     "has had its unapplied amount adjusted by $" + difference.toGroupedString() + "." + "\r" +
-                     "The new unapplied amount is: $" + unapplied.toGroupedString());
+  notices_.push_back(
+      "The deposit (" + deposit->date("Deposit Date").toMonthDayYear() + "\r" +
+      "for the amount of $" + deposit->money("Payment Amount").toGroupedString() +
+      (deleted ? ") associated with the deleted payment" : ") associated with this payment") +
+      "\r" + "has had its unapplied amount adjusted by $" + difference.toGroupedString() + "." +
+      "\r" + "The new unapplied amount is: $" + unapplied.toGroupedString());
 }
 
 void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
@@ -555,9 +562,10 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
                                 context_.clock.now());
     }
   }
-  if (!chargeSide && stored && context_.ledger == Ledger::Transactions && target.integer("Deposit ID") > 0 &&
-      stored->money("Amount") != target.money("Amount"))
-    adjustDeposit(target.integer("Deposit ID"), target.money("Amount") - stored->money("Amount"), false);
+  if (!chargeSide && stored && context_.ledger == Ledger::Transactions &&
+      target.integer("Deposit ID") > 0 && stored->money("Amount") != target.money("Amount"))
+    adjustDeposit(target.integer("Deposit ID"), target.money("Amount") - stored->money("Amount"),
+                  false);
   if (stored) {
     ledger.post(target);
   } else {
@@ -609,15 +617,18 @@ void TransactionEntryWindow::writeApplications(WorkingSet& staged,
   }
 }
 
-void TransactionEntryWindow::recalculateOutside(const WorkingSet&, const std::set<std::int64_t>& chargesTouched,
+void TransactionEntryWindow::recalculateOutside(const WorkingSet&,
+                                                const std::set<std::int64_t>& chargesTouched,
                                                 const std::set<std::int64_t>& paymentsTouched) {
   store::Table ledger = ledgerTable();
   ledger.setOrder("Idxentrynumber");
   for (const auto entry : chargesTouched) {
-    if (auto charge = ledger.seek({store::Value{entry}})) recalculateChargePaid(context_.practice, *charge);
+    if (auto charge = ledger.seek({store::Value{entry}}))
+      recalculateChargePaid(context_.practice, *charge);
   }
   for (const auto entry : paymentsTouched) {
-    if (auto payment = ledger.seek({store::Value{entry}})) transactions::recalculateUnapplied(context_.practice, *payment);
+    if (auto payment = ledger.seek({store::Value{entry}}))
+      transactions::recalculateUnapplied(context_.practice, *payment);
   }
 }
 
