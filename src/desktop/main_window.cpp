@@ -22,6 +22,7 @@
 #include "practice_dialogs.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
+#include "transaction_entry_window.hpp"
 #include "store/errors.hpp"
 #include "window_placement.hpp"
 
@@ -29,6 +30,8 @@ namespace vantrell::desktop {
 namespace {
 
 constexpr const char* noPracticeCaption = "QelVantrell Advanced";
+// Add/edit transactions; the window checks it again, with delete and multilink, as it works.
+constexpr int enterTransactionsItem = 14;
 
 }  // namespace
 
@@ -91,7 +94,7 @@ void MainWindow::buildMenus() {
       {"&File", "&Restore Data...", QKeySequence(), nullptr},
       {"&File", "File &Maintenance...", QKeySequence(), nullptr},
       {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), &MainWindow::patientList},
-      {"&Activities", "&Enter Transactions", QKeySequence(), nullptr},
+      {"&Activities", "&Enter Transactions", QKeySequence(), &MainWindow::transactionEntry},
       {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
       {"&Activities", "&Claim Management", QKeySequence(), nullptr},
       {"&Activities", "&Statement Management", QKeySequence(), nullptr},
@@ -118,7 +121,7 @@ void MainWindow::buildMenus() {
     menu->menuAction()->setVisible(true);
     if (std::string(entry.menu) == "&Tools" || entry.handler == &MainWindow::programOptions ||
         entry.handler == &MainWindow::practiceInformation || entry.handler == &MainWindow::logInAsAnotherUser ||
-        entry.handler == &MainWindow::patientList)
+        entry.handler == &MainWindow::patientList || entry.handler == &MainWindow::transactionEntry)
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
   }
@@ -161,6 +164,10 @@ void MainWindow::buildMenus() {
                                          this, &MainWindow::patientList);
   patients->setObjectName("patientsTool");
   practiceActions_.push_back(patients);
+  QAction* transactions = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                                             tr("Transactions"), this, &MainWindow::transactionEntry);
+  transactions->setObjectName("transactionsTool");
+  practiceActions_.push_back(transactions);
   toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogInfoView), tr("Program Date"), this,
                      &MainWindow::setProgramDate);
   toolbar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Exit"), this, &QWidget::close);
@@ -251,6 +258,16 @@ void MainWindow::patientList() {
   if (open == nullptr) return;
   PatientListWindow window(*open->connection, open->options, prompter_, application_.clock(), open->security.get(),
                            this);
+  window.exec();
+}
+
+void MainWindow::transactionEntry() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr || !allowed(enterTransactionsItem)) return;
+  TransactionEntryWindow window({*open->connection, open->options, prompter_, application_.clock(),
+                                 open->security.get(), [this] { return application_.programDate().value(); },
+                                 transactions::Ledger::Transactions},
+                                this);
   window.exec();
 }
 

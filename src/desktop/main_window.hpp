@@ -44,6 +44,7 @@ class MainWindow : public QMainWindow {
   // The list window of a code table ("code", "carrier", ... as the command line names them).
   void codeList(const std::string& noun);
   void patientList();
+  void transactionEntry();
 
   // The login dialog the program's practices log in with.
   security::LoginPrompt& loginPrompt();

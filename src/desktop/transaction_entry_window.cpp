@@ -307,7 +307,7 @@ TransactionEntryWindow::TransactionEntryWindow(
       QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
   chargeGrid_->setWordWrap(false);
   chargeGrid_->verticalHeader()->setDefaultSectionSize(chargeGrid_->fontMetrics().height() + 8);
-  chargeGrid_->horizontalHeader()->setStretchLastSection(true);
+  chargeGrid_->horizontalHeader()->setStretchLastSection(false);
   chargeGrid_->setMinimumHeight(220);
   for (int column = 0; column < ChargeGridModel::ColumnCount; ++column) {
     const bool wide = column == ChargeGridModel::DateFrom || column == ChargeGridModel::DateTo ||

@@ -1,8 +1,8 @@
 // desktop_screenshots DIR: starts the desktop on a fresh root data directory
 // (the tutorial practice) and saves PNG pictures of the main window, the
 // practice list, the new practice window, every page of the options window,
-// the code windows, and the patient list with every page of the patient and
-// case windows.
+// the code windows, the patient list with every page of the patient and case
+// windows, and the transaction entry window.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -24,6 +24,7 @@
 #include "patient_list_window.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
+#include "transaction_entry_window.hpp"
 #include "ui/launcher.hpp"
 #include "ui/settings.hpp"
 
@@ -138,6 +139,7 @@ int main(int argc, char** argv) {
     save(patientDialog, out / ("patient-" + std::to_string(page + 1) + ".png"));
   }
   patientDialog.hide();
+  patient.cancel();  // lets the patient go for the transaction window
   accounts::CaseWindow caseWindow(*practice.connection, prompter, clock, practice.security.get());
   caseWindow.open(1);
   desktop::CaseDialog caseDialog(caseWindow, *practice.connection, practice.options, prompter, clock,
@@ -148,6 +150,23 @@ int main(int argc, char** argv) {
     save(caseDialog, out / ("case-" + std::to_string(page + 1) + ".png"));
   }
   caseDialog.hide();
+
+  // The transaction window on that case: two charges saved, a third being typed.
+  desktop::TransactionEntryWindow transactions(
+      {*practice.connection, practice.options, prompter, clock, practice.security.get(),
+       [&program] { return program.programDate().value(); }, transactions::Ledger::Transactions},
+      &window);
+  transactions.chooseChart(QString::fromStdString(firstChart));
+  for (const char* procedure : {"99213", "85025"}) {
+    const std::size_t line = transactions.model().newCharge();
+    transactions.model().setChargeField(line, "Procedure Code", procedure);
+    transactions.model().postCharge(line);
+  }
+  transactions.save();
+  transactions.newCharge();
+  save(transactions, out / "transaction-entry.png");
+  transactions.model().close();
+  transactions.hide();
 
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);

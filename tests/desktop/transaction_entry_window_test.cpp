@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QTableView>
 #include <QTest>
@@ -269,6 +271,30 @@ TEST_F(TransactionEntryWindowTest, TheDocumentFieldIsTheSuperbillWhenSuperbillsA
       labelOf(optionsWith({{"Force Document Number", true}, {"Use Serialized Superbills", true}})),
       std::make_pair(QString("S&uperbill:"),
                      QString("Enter the superbill number here.  Press F6 to search.")));
+}
+
+TEST_F(TransactionEntryWindowTest, EnterTransactionsInTheActivitiesMenuOpensTheWindow) {
+  QAction* entry = nullptr;
+  for (auto* action : window_.menuBar()->findChildren<QAction*>()) {
+    if (action->text() == "&Enter Transactions") entry = action;
+  }
+  ASSERT_NE(entry, nullptr);
+  ASSERT_TRUE(entry->isEnabled());
+  ModalAnswers answers;
+  QString opened;
+  answers.then([&](QWidget& transactions) {
+    opened = transactions.objectName();
+    chooseChart(static_cast<TransactionEntryWindow&>(transactions), chart_);
+    transactions.close();
+  });
+  answers.run([&] { entry->trigger(); });
+  EXPECT_EQ(opened, "TransactionEntry");
+  // Nothing was typed, so closing asked nothing, and the patient was let go.
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{});
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow again(surroundings(options), &window_);
+  EXPECT_TRUE(again.model().chooseChart(chart_));
 }
 
 }  // namespace
