@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -14,6 +15,7 @@
 #include "accounts/patient_window.hpp"
 #include "desktop_fixture.hpp"
 #include "modal_answers.hpp"
+#include "reference/code_window.hpp"
 #include "transaction_entry_window.hpp"
 
 namespace vantrell::desktop {
@@ -250,6 +252,36 @@ TEST_F(TransactionEntryWindowTest, DeletingAndLeavingAskTheSystemsQuestions) {
   EXPECT_TRUE(again.model().isLoaded());
   EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
   again.close();
+}
+
+TEST_F(TransactionEntryWindowTest, CtrlMPostsTheChargesOfAMultiLinkCodeOnTheDateChosen) {
+  reference::CodeWindow link(practice(), *reference::findCodeTable("multilink"), prompter_, clock_,
+                             application_.security());
+  ASSERT_TRUE(link.startNew());
+  ASSERT_TRUE(link.setFields({{"Code", "CHECKUP"},
+                              {"Description", "Visit with blood count"},
+                              {"Link Code 1", "99213"},
+                              {"Link Code 2", "85025"}}));
+  ASSERT_TRUE(link.save());
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  ModalAnswers answers;
+  answers.then([](QWidget& dialog) {
+    QTest::keyClicks(field(dialog, "code"), "checkup");
+    dialog.findChild<QDateEdit*>("date")->setDate(QDate(2026, 12, 1));
+    ModalAnswers::clickButton("Create Transactions")(dialog);
+  });
+  answers.run([&] { press(Qt::Key_M, Qt::ControlModifier); });
+  ASSERT_EQ(entry.findChild<QTableView*>("charges")->model()->rowCount(), 2);
+  EXPECT_EQ(cell(entry, 0, ChargeGridModel::Procedure), "99213");
+  EXPECT_EQ(cell(entry, 1, ChargeGridModel::Procedure), "85025");
+  EXPECT_EQ(cell(entry, 1, ChargeGridModel::DateFrom), "12/01/2026");
+  EXPECT_EQ(cell(entry, 1, ChargeGridModel::Total), "25.00");
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.model().close();
 }
 
 TEST_F(TransactionEntryWindowTest, TheDocumentFieldIsTheSuperbillWhenSuperbillsAreForced) {
