@@ -148,7 +148,8 @@ bool caseIsSettled(store::Connection& practice, std::int64_t caseNumber) {
   Money balance;
   if (holdsTable(practice, "QVTRN")) {
     auto amounts = practice.driver().query(
-        "SELECT \"Amount\" FROM \"QVTRN\" WHERE \"Case Number\" = ?", {store::Value{caseNumber}});
+        "SELECT \"Amount\" FROM \"QVTRN\" WHERE COALESCE(\"Case Number\", 0) = ?",
+        {store::Value{caseNumber}});
     while (amounts->next()) {
       const store::Value amount = amounts->column(0, store::FieldType::Double);
       if (const auto* value = std::get_if<double>(&amount)) balance += Money::fromDouble(*value);
@@ -157,7 +158,7 @@ bool caseIsSettled(store::Connection& practice, std::int64_t caseNumber) {
   if (balance != Money{}) return false;
   if (!holdsTable(practice, "QVCLA")) return true;
   auto open = practice.driver().query(
-      "SELECT 1 FROM \"QVCLA\" WHERE \"Case Number\" = ? AND ("
+      "SELECT 1 FROM \"QVCLA\" WHERE COALESCE(\"Case Number\", 0) = ? AND ("
       "COALESCE(TRIM(\"Claim Status 1\"), '') NOT IN ('', '6') OR "
       "COALESCE(TRIM(\"Claim Status 2\"), '') NOT IN ('', '6') OR "
       "COALESCE(TRIM(\"Claim Status 3\"), '') NOT IN ('', '6')) LIMIT 1",
@@ -171,21 +172,21 @@ void deleteCaseRows(store::Connection& practice, const std::string& chartNumber,
   if (holdsTable(practice, "QVTRN")) {
     if (holdsTable(practice, "QVPAX")) {
       for (const char* reference : {"Charge Reference", "Payment Reference"}) {
-        practice.executeSql(
-            std::string("DELETE FROM \"QVPAX\" WHERE \"") + reference +
-                "\" IN (SELECT \"Entry Number\" FROM \"QVTRN\" WHERE \"Case Number\" = ?)",
-            {number});
+        practice.executeSql(std::string("DELETE FROM \"QVPAX\" WHERE \"") + reference +
+                                "\" IN (SELECT \"Entry Number\" FROM \"QVTRN\" WHERE "
+                                "COALESCE(\"Case Number\", 0) = ?)",
+                            {number});
       }
     }
-    practice.executeSql("DELETE FROM \"QVTRN\" WHERE \"Case Number\" = ?", {number});
+    practice.executeSql("DELETE FROM \"QVTRN\" WHERE COALESCE(\"Case Number\", 0) = ?", {number});
   }
   if (holdsTable(practice, "QVCLA"))
-    practice.executeSql("DELETE FROM \"QVCLA\" WHERE \"Case Number\" = ?", {number});
+    practice.executeSql("DELETE FROM \"QVCLA\" WHERE COALESCE(\"Case Number\", 0) = ?", {number});
   if (holdsTable(practice, "QVCCD")) {
     auto custom = practice.driver().query(
-        "SELECT 1 FROM \"QVCCD\" WHERE \"Case Number\" = ? LIMIT 1", {number});
+        "SELECT 1 FROM \"QVCCD\" WHERE COALESCE(\"Case Number\", 0) = ? LIMIT 1", {number});
     if (custom->next()) {
-      practice.executeSql("DELETE FROM \"QVCCD\" WHERE \"Case Number\" = ?", {number});
+      practice.executeSql("DELETE FROM \"QVCCD\" WHERE COALESCE(\"Case Number\", 0) = ?", {number});
       security::writeAuditLine(practice, chartNumber, "Deleted Case Custom Data", when);
     }
   }

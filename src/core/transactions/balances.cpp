@@ -71,7 +71,8 @@ const char* bucketOfApplication(const std::string& whoPaid) {
 bool recalculateChargePaid(store::Connection& practice, store::Record& charge) {
   std::array<Money, 6> totals{};
   auto rows = practice.driver().query(
-      "SELECT \"Who Paid\", SUM(\"Payment Amount\") FROM \"QVPAX\" WHERE \"Charge Reference\" = ? "
+      "SELECT \"Who Paid\", SUM(\"Payment Amount\") FROM \"QVPAX\" WHERE COALESCE(\"Charge "
+      "Reference\", 0) = ? "
       "GROUP BY \"Who Paid\"",
       {store::Value{charge.integer("Entry Number")}});
   while (rows->next()) {
@@ -81,7 +82,7 @@ bool recalculateChargePaid(store::Connection& practice, store::Record& charge) {
   }
   bool changed = false;
   for (std::size_t i = 0; i < bucketFields.size(); ++i) {
-    if (charge.money(bucketFields[i]) == totals[i] && !charge.isEmpty(bucketFields[i])) continue;
+    if (charge.money(bucketFields[i]) == totals[i]) continue;
     charge.set(bucketFields[i], totals[i]);
     changed = true;
   }
@@ -98,13 +99,13 @@ bool recalculateUnapplied(store::Connection& practice, store::Record& payment) {
   Money unapplied;
   if (type != "P") {
     auto rows = practice.driver().query(
-        "SELECT SUM(\"Payment Amount\") FROM \"QVPAX\" WHERE \"Payment Reference\" = ?",
+        "SELECT SUM(\"Payment Amount\") FROM \"QVPAX\" WHERE COALESCE(\"Payment Reference\", 0) = "
+        "?",
         {store::Value{payment.integer("Entry Number")}});
     const Money applied = rows->next() ? moneyOf(rows->column(0)) : Money{};
     unapplied = payment.money("Amount") - applied;
   }
-  if (payment.money("Unapplied Amount") == unapplied && !payment.isEmpty("Unapplied Amount"))
-    return false;
+  if (payment.money("Unapplied Amount") == unapplied) return false;
   payment.set("Unapplied Amount", unapplied);
   store::Table ledger = practice.openTable(payment.table().name());
   ledger.post(payment);
@@ -141,8 +142,7 @@ bool updatePatientTotals(store::Connection& practice, store::Record& patient) {
   patient.clearModifications();
   const Money balance = accountBalanceOf(practice, patient.text("Chart Number"));
   const auto before = patient;
-  if (patient.money("Patient Reference Balance") != balance ||
-      patient.isEmpty("Patient Reference Balance"))
+  if (patient.money("Patient Reference Balance") != balance)
     patient.set("Patient Reference Balance", balance);
   setLastPayments(practice, patient);
   bool changed = false;

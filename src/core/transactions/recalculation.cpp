@@ -16,8 +16,9 @@ constexpr std::array<const char*, 6> bucketFields = {
     "Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
     "Attorney Amount Paid",    "Guarantor Amount Paid",   "Adjustment Amount"};
 
+// An empty total reads as 0 and is right when 0 is.
 bool setIfDifferent(store::Record& row, const char* field, Money value) {
-  if (!row.isEmpty(field) && row.money(field) == value) return false;
+  if (row.money(field) == value) return false;
   row.set(field, value);
   return true;
 }
@@ -32,7 +33,8 @@ PageSums sumsBetween(store::Connection& practice, std::int64_t first, std::int64
   PageSums sums;
   auto charges = practice.driver().query(
       "SELECT \"Charge Reference\", \"Who Paid\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
-      "WHERE \"Charge Reference\" BETWEEN ? AND ? GROUP BY \"Charge Reference\", \"Who Paid\"",
+      "WHERE COALESCE(\"Charge Reference\", 0) BETWEEN ? AND ? GROUP BY \"Charge Reference\", "
+      "\"Who Paid\"",
       {store::Value{first}, store::Value{last}});
   while (charges->next()) {
     const auto entry = std::get<std::int64_t>(charges->column(0, store::FieldType::Integer));
@@ -42,7 +44,7 @@ PageSums sumsBetween(store::Connection& practice, std::int64_t first, std::int64
   }
   auto payments = practice.driver().query(
       "SELECT \"Payment Reference\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
-      "WHERE \"Payment Reference\" BETWEEN ? AND ? GROUP BY \"Payment Reference\"",
+      "WHERE COALESCE(\"Payment Reference\", 0) BETWEEN ? AND ? GROUP BY \"Payment Reference\"",
       {store::Value{first}, store::Value{last}});
   while (payments->next())
     sums.applied[std::get<std::int64_t>(payments->column(0, store::FieldType::Integer))] +=
@@ -124,14 +126,68 @@ RecalculationReport recalculatePractice(store::Connection& practice,
     }
   }
 
-  // Then each patient's balance and last payments.
+  // Then each patient's balance and last payments, a page of patients at a
+  // time: one sum and one ordered walk of the payments for the page's charts.
   store::PageCursor patientCursor;
   for (auto page = patients.nextPage(patientCursor, pageSize / 4); !page.empty();
        page = patients.nextPage(patientCursor, pageSize / 4)) {
+    const std::string first = page.front().text("Chart Number");
+    const std::string last = page.back().text("Chart Number");
+    const std::vector<store::Value> range = {store::Value{store::upperAscii(first)},
+                                             store::Value{store::upperAscii(last)}};
+    std::map<std::string, Money> balances;
+    auto sums = practice.driver().query(
+        "SELECT \"Chart Number\", SUM(\"Amount\") FROM \"QVTRN\" WHERE \"Chart Number\" BETWEEN ? "
+        "AND ? AND "
+        "\"Transaction Type\" <> '' GROUP BY \"Chart Number\"",
+        range);
+    while (sums->next())
+      balances[store::valueToText(sums->column(0, store::FieldType::Character))] =
+          moneyOf(sums->column(1));
+    struct LastPayment {
+      Date date;
+      Money amount;
+      bool found = false;
+    };
+    std::map<std::string, std::pair<LastPayment, LastPayment>>
+        lastPayments;  // patient's own, any payer
+    auto payments = practice.driver().query(
+        "SELECT \"Chart Number\", \"Date From\", \"Amount\", \"Transaction Type\" FROM \"QVTRN\" "
+        "WHERE "
+        "\"Chart Number\" BETWEEN ? AND ? AND ((\"Transaction Type\" >= 'I' AND \"Transaction "
+        "Type\" <= 'O') OR "
+        "\"Transaction Type\" IN ('Q', 'R')) ORDER BY \"Chart Number\", \"Date From\", \"Entry "
+        "Number\"",
+        range);
+    while (payments->next()) {
+      auto& [own, any] =
+          lastPayments[store::valueToText(payments->column(0, store::FieldType::Character))];
+      const auto date = payments->column(1, store::FieldType::Date);
+      const LastPayment seen{std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{},
+                             moneyOf(payments->column(2)), true};
+      any = seen;
+      if (store::valueToText(payments->column(3, store::FieldType::Character)) != "I") own = seen;
+    }
     store::Transaction transaction(practice);
     for (auto& patient : page) {
       ++report.patientsRead;
-      if (updatePatientTotals(practice, patient)) ++report.patientsChanged;
+      const std::string chart = patient.text("Chart Number");
+      bool changed = setIfDifferent(patient, "Patient Reference Balance", balances[chart]);
+      const auto& [own, any] = lastPayments[chart];
+      const auto setLast = [&](const LastPayment& payment, const char* dateField,
+                               const char* amountField) {
+        if (!payment.found) return;
+        if (patient.date(dateField) != payment.date) {
+          patient.set(dateField, payment.date);
+          changed = true;
+        }
+        changed = setIfDifferent(patient, amountField, payment.amount) || changed;
+      };
+      setLast(own, "Last Patient Payment Date", "Last Patient Payment Amount");
+      setLast(any, "Date of Last Payment", "Last Payment Amount");
+      if (!changed) continue;
+      patients.post(patient);
+      ++report.patientsChanged;
     }
     transaction.commit();
     done += static_cast<std::int64_t>(page.size());

@@ -18,11 +18,12 @@ struct RecalculationReport {
 };
 
 // Rebuilds every stored total from the application rows: each charge's paid
-// buckets, each payment's unapplied amount, and each patient's balance and
-// last payments; of one chart, or of the whole practice. Reads the ledger in
-// one ordered pass a page at a time (two aggregate queries per page), writes
-// only the rows whose totals were wrong, one page per database transaction,
-// so an abort leaves every page either done or untouched.
+// buckets and each payment's unapplied amount (the ledger in one ordered pass,
+// a page at a time, two aggregate queries per page), then each patient's
+// balance and last payments (a page of patients at a time, one sum and one
+// ordered walk of their payments). Only rows whose totals were wrong are
+// written, one page per database transaction: an abort leaves every page done
+// or untouched, and a later run finishes the rest. An empty total counts as 0.
 RecalculationReport recalculatePractice(store::Connection& practice,
                                         const std::optional<std::string>& chartNumber,
                                         ui::Progress& progress);

@@ -1,5 +1,7 @@
 #include "transactions/transaction_entry.hpp"
 
+#include <stdexcept>
+
 #include <fmt/format.h>
 
 #include "reference/price_lookup.hpp"
@@ -73,7 +75,6 @@ void TransactionEntryWindow::close() {
 bool TransactionEntryWindow::chooseChart(const std::string& chartNumber) {
   if (!mayLeave()) return false;
   if (!allowed(addEditTransactionItem)) return false;
-  close();
   if (!patients_) {
     patients_.emplace(context_.practice.openTable("QVPAT"));
     patients_->setOrder("Primary");
@@ -81,9 +82,11 @@ bool TransactionEntryWindow::chooseChart(const std::string& chartNumber) {
   const std::string chart = store::upperAscii(chartNumber);
   auto patient = patients_->seek({store::Value{chart}});
   if (!patient) {
+    // A mistyped chart leaves the patient on screen as it was.
     context_.prompter.error("This Patient/Case combination does not exist.");
     return false;
   }
+  close();
   try {
     // The patient's row is the lock of its ledger while the window works on it.
     patients_->edit(*patient);
@@ -251,6 +254,7 @@ std::string TransactionEntryWindow::diagnosisDescription(const std::string& code
 }
 
 std::size_t TransactionEntryWindow::newCharge() {
+  if (!isLoaded()) throw std::logic_error("A charge needs a chart and case chosen first.");
   resetDatesWhenProgramDateMoved();
   store::Table ledger = ledgerTable();
   TransactionLine line(ledger.newRecord());
@@ -425,7 +429,13 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
   }
   try {
     if (name == "Procedure Code") {
-      const std::string code = store::upperAscii(text);
+      const std::string code = store::upperAscii(std::string(store::trimRight(text)));
+      if (code.empty()) {
+        // Cleared: the line waits for a code, and the save asks for one.
+        row.set("Procedure Code", std::string());
+        line.didEdit = true;
+        return true;
+      }
       if (!procedureCodeExit(line, code)) {
         context_.prompter.error("Procedure " + code + " does not exist as a charge.");
         return false;
@@ -469,10 +479,16 @@ bool TransactionEntryWindow::hasApplicationFrom(const TransactionLine& line, int
       return true;
   }
   if (!line.isStored() || context_.ledger == Ledger::Estimates) return false;
+  // A stored row the working list also holds is superseded by it.
   auto rows = context_.practice.driver().query(
-      "SELECT 1 FROM \"QVPAX\" WHERE \"Charge Reference\" = ? AND \"Who Paid\" = ? LIMIT 1",
+      "SELECT \"Payment Reference\" FROM \"QVPAX\" WHERE COALESCE(\"Charge Reference\", 0) = ? AND "
+      "\"Who Paid\" = ?",
       {store::Value{line.entryNumber()}, store::Value{payer}});
-  return rows->next();
+  while (rows->next()) {
+    const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
+    if (set_.application(payment, line.entryNumber()) == nullptr) return true;
+  }
+  return false;
 }
 
 void TransactionEntryWindow::setResponsibilityOf(store::Record& row, const TransactionLine& line) {
@@ -600,6 +616,7 @@ bool TransactionEntryWindow::multilink(const std::string& multilinkCode, Date da
       context_.prompter.error("Procedure " + code + " does not exist as a charge.\n" +
                               "No transaction will be created.");
       set_.charges.pop_back();
+      ++set_.nextChargeNumber;
       continue;
     }
     postCharge(index);
@@ -630,7 +647,7 @@ bool TransactionEntryWindow::deleteCharge(std::size_t index) {
       auto rows = context_.practice.driver().query(
           "SELECT \"Payment Reference\", \"Payment Amount\", \"Who Paid\", \"Deposit ID\" FROM "
           "\"QVPAX\" "
-          "WHERE \"Charge Reference\" = ?",
+          "WHERE COALESCE(\"Charge Reference\", 0) = ?",
           {store::Value{line.entryNumber()}});
       while (rows->next()) {
         const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));

@@ -192,6 +192,9 @@ class TransactionEntryWindow {
   std::vector<EditStart> paymentEdits_;
   // Told after the save's transaction ends, never while it holds the ledger.
   std::vector<std::string> notices_;
+  // Dates of service the save has seen visits on, and whether the case's visit counter moved.
+  std::set<Date> visitDates_;
+  bool caseChanged_ = false;
 
   bool paymentCodeExit(TransactionLine& line, const std::string& code);
   void gatherStoredApplications(const TransactionLine& line, bool ofPayment);

@@ -1,5 +1,7 @@
 // The payment side of the transaction window: payment, adjustment and comment
 // lines, applying them to the case's charges, and the balances shown beside.
+#include <stdexcept>
+
 #include <fmt/format.h>
 
 #include "reference/price_lookup.hpp"
@@ -31,6 +33,7 @@ const char* paidFlagOf(const std::string& whoPaid) {
 }  // namespace
 
 std::size_t TransactionEntryWindow::newPayment() {
+  if (!isLoaded()) throw std::logic_error("A payment needs a chart and case chosen first.");
   resetDatesWhenProgramDateMoved();
   store::Table ledger = ledgerTable();
   TransactionLine line(ledger.newRecord());
@@ -173,8 +176,8 @@ void TransactionEntryWindow::gatherStoredApplications(const TransactionLine& lin
   auto rows = context_.practice.driver().query(
       std::string("SELECT \"Payment Reference\", \"Charge Reference\", \"Payment Amount\", \"Who "
                   "Paid\", \"Deposit "
-                  "ID\" FROM \"QVPAX\" WHERE \"") +
-          (ofPayment ? "Payment Reference" : "Charge Reference") + "\" = ?",
+                  "ID\" FROM \"QVPAX\" WHERE COALESCE(\"") +
+          (ofPayment ? "Payment Reference" : "Charge Reference") + "\", 0) = ?",
       {store::Value{line.entryNumber()}});
   while (rows->next()) {
     ApplicationRow copy;
@@ -423,8 +426,8 @@ bool TransactionEntryWindow::recalculateUnapplied(std::size_t paymentIndex) {
   if (type >= 'I' && type <= 'O') {
     if (line.isStored() && context_.ledger == Ledger::Transactions) {
       auto rows = context_.practice.driver().query(
-          "SELECT \"Charge Reference\", \"Payment Amount\" FROM \"QVPAX\" WHERE \"Payment "
-          "Reference\" = ?",
+          "SELECT \"Charge Reference\", \"Payment Amount\" FROM \"QVPAX\" WHERE "
+          "COALESCE(\"Payment Reference\", 0) = ?",
           {store::Value{line.entryNumber()}});
       while (rows->next()) {
         const auto charge = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));

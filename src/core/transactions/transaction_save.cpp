@@ -274,6 +274,7 @@ bool TransactionEntryWindow::save(bool forced) {
   // rolls back and the window still holds every line as the person left it.
   WorkingSet staged = set_;
   const bool forcedAll = forced;
+  const store::Record caseAsLoaded = *caseRecord_;
   try {
     if (forcedAll) {
       for (auto& line : staged.charges) line.didEdit = true;
@@ -281,11 +282,13 @@ bool TransactionEntryWindow::save(bool forced) {
     }
     writeSet(staged);
   } catch (const store::RecordInUseError& inUse) {
+    caseRecord_ = caseAsLoaded;
     context_.prompter.error(inUse.owner() ? "The current record is in use by: " + *inUse.owner() +
                                                 ".  This process cannot complete."
                                           : std::string(store::messages::recordInUseBatch));
     return false;
   } catch (const store::StoreError& failure) {
+    caseRecord_ = caseAsLoaded;
     context_.prompter.error(std::string("The transactions were not saved: ") + failure.what());
     return false;
   }
@@ -306,6 +309,8 @@ bool TransactionEntryWindow::save(bool forced) {
 
 void TransactionEntryWindow::writeSet(WorkingSet& staged) {
   notices_.clear();
+  visitDates_.clear();
+  caseChanged_ = false;
   store::Transaction transaction(context_.practice);
   const bool ledgerOfRecord = context_.ledger == Ledger::Transactions;
   Money balance = patient_ ? patient_->money("Patient Reference Balance") : Money{};
@@ -331,9 +336,9 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
         // Applications of the gone entry that the working list does not hold
         // leave totals elsewhere to recompute.
         auto rows = context_.practice.driver().query(
-            "SELECT \"Payment Reference\", \"Charge Reference\" FROM \"QVPAX\" WHERE \"Charge "
-            "Reference\" = ? OR "
-            "\"Payment Reference\" = ?",
+            "SELECT \"Payment Reference\", \"Charge Reference\" FROM \"QVPAX\" WHERE "
+            "COALESCE(\"Charge Reference\", 0) = ? OR "
+            "COALESCE(\"Payment Reference\", 0) = ?",
             {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
         while (rows->next()) {
           const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
@@ -344,7 +349,8 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
             chargesTouched.insert(charge);
         }
         context_.practice.executeSql(
-            "DELETE FROM \"QVPAX\" WHERE \"Charge Reference\" = ? OR \"Payment Reference\" = ?",
+            "DELETE FROM \"QVPAX\" WHERE COALESCE(\"Charge Reference\", 0) = ? OR "
+            "COALESCE(\"Payment Reference\", 0) = ?",
             {store::Value{line.entryNumber()}, store::Value{line.entryNumber()}});
       }
       security::writeAuditEntry(context_.practice, "Deleted transaction", staged.chartNumber,
@@ -383,6 +389,14 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
     for (const auto& line : staged.payments) paymentsTouched.insert(line.entryNumber());
     recalculateOutside(staged, chargesTouched, paymentsTouched);
     updatePatientTotals(balance);
+  }
+  if (caseChanged_) {
+    store::Table cases = context_.practice.openTable("QVCAS");
+    try {
+      cases.post(*caseRecord_);
+    } catch (const store::RecordInUseError&) {
+      // The case window holds the case: its visit counter waits for the next visit.
+    }
   }
   transaction.commit();
   if (context_.progress != nullptr) context_.progress->end();
@@ -524,12 +538,19 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
     }
     if (!stored && (type == 'A' || type == 'C')) {
       // A new date of service is the next visit of the case's series.
-      auto sameDay = context_.practice.driver().query(
-          "SELECT 1 FROM \"" + table_ +
-              "\" WHERE \"Case Number\" = ? AND \"Date From\" = ? AND \"Transaction Type\" IN "
-              "('A', 'C') LIMIT 1",
-          {store::Value{staged.caseNumber}, store::Value{target.date("Date From")}});
-      if (!sameDay->next()) {
+      const Date day = target.date("Date From");
+      bool known = visitDates_.count(day) != 0;
+      if (!known) {
+        auto sameDay =
+            context_.practice.driver().query("SELECT 1 FROM \"" + table_ +
+                                                 "\" WHERE COALESCE(\"Case Number\", 0) = ? AND "
+                                                 "\"Date From\" = ? AND \"Transaction Type\" IN "
+                                                 "('A', 'C') LIMIT 1",
+                                             {store::Value{staged.caseNumber}, store::Value{day}});
+        known = sameDay->next();
+        visitDates_.insert(day);
+      }
+      if (!known) {
         store::Record& caseRow = *caseRecord_;
         const double counter = caseRow.number("Visit Series Counter") + 1;
         const double total = caseRow.number("Authorized No of Visits") == 0.0
@@ -541,12 +562,7 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
         target.set("Visit Series ID", caseRow.isEmpty("Visit Series ID")
                                           ? std::string("A")
                                           : caseRow.text("Visit Series ID"));
-        store::Table cases = context_.practice.openTable("QVCAS");
-        try {
-          cases.post(caseRow);
-        } catch (const store::RecordInUseError&) {
-          // The case window holds the case: its counter waits for the next visit.
-        }
+        caseChanged_ = true;
         if (counter >= total) notices_.push_back("This is the last visit in this series.");
       }
     }

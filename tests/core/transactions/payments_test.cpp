@@ -1,0 +1,379 @@
+#include <fmt/format.h>
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "practice/options.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/scripted_prompter.hpp"
+#include "support/store_fixture.hpp"
+#include "transactions/recalculation.hpp"
+#include "transactions/transaction_entry.hpp"
+
+namespace vantrell::transactions {
+namespace {
+
+using vantrell::testing::EngineTest;
+using vantrell::testing::ScriptedPrompter;
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+Money money(const char* text) {
+  return *Money::parse(text);
+}
+
+// A prompter that says Yes to every question and keeps no transcript: the
+// random sequences ask many.
+class AgreeingPrompter final : public ui::Prompter {
+ public:
+  void inform(const std::string&) override {}
+  void warn(const std::string&) override {}
+  void error(const std::string& text) override { lastError = text; }
+  bool askYesNo(const std::string&) override { return true; }
+  bool askOkCancel(const std::string&) override { return true; }
+  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return 0;
+  }
+  std::optional<std::string> askText(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::string lastError;
+};
+
+class Payments : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    practice_ = space_->connect();
+    store::createMissingTables(*practice_, nullptr);
+    store::Table options = practice_->openTable("QVOPT");
+    store::Record row = options.newRecord();
+    practice::applyNewOptionValues(row);
+    options_ = practice::Options(row);
+    insert("QVPAT", {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}});
+    insert("QVPHY", {{"Code", "DR1"}, {"Last Name", "Welby"}});
+    insert("QVINS", {{"Code", "MC"}, {"Name", "Medicare"}});
+    insert("QVINS", {{"Code", "BC"}, {"Name", "Blue"}});
+    insert("QVDIA", {{"Code 1", "R05"}});
+    insert("QVPRO", {{"Code 1", "VISIT"}, {"Type", "A"}, {"Amount A", "100"}});
+    insert("QVPRO", {{"Code 1", "XRAY"}, {"Type", "B"}, {"Amount A", "80"}});
+    insert("QVPRO", {{"Code 1", "INS"}, {"Type", "I"}});
+    insert("QVPRO", {{"Code 1", "CHECK"}, {"Type", "K"}});
+    insert("QVPRO", {{"Code 1", "DED"}, {"Type", "P"}});
+    insert("QVPRO", {{"Code 1", "WO"}, {"Type", "T"}, {"Adjustment Amount Negativ", "T"}});
+    insert("QVPRO", {{"Code 1", "TAKE"}, {"Type", "V"}});
+    insert("QVPRO", {{"Code 1", "NOTE"}, {"Type", "Z"}});
+    insert("QVCAS", {{"Chart Number", "DOEJA000"},
+                     {"Description", "Knee"},
+                     {"Assigned Provider", "DR1"},
+                     {"Insurance Carrier #1", "MC"},
+                     {"Insurance Carrier #2", "BC"},
+                     {"Diagnosis 1", "R05"},
+                     {"Price Code", "A"},
+                     {"Percent Covered A #1", "80"},
+                     {"Percent Covered A #2", "80"}});
+    caseNumber_ = std::get<std::int64_t>(
+        practice_->executeSql("SELECT MAX(\"Case Number\") FROM \"QVCAS\"").rows[0][0]);
+  }
+  void insert(const char* table, const Fields& fields) {
+    store::Table rows = practice_->openTable(table);
+    store::Record row = rows.newRecord();
+    for (const auto& [field, value] : fields) row.setFromText(field, value);
+    rows.append(row);
+  }
+  TransactionEntryWindow::Surroundings surroundings(ui::Prompter& prompter) {
+    return {
+        *practice_,          options_, prompter, clock_, nullptr, [this] { return clock_.today(); },
+        Ledger::Transactions};
+  }
+  std::unique_ptr<TransactionEntryWindow> openCase(ui::Prompter& prompter) {
+    auto window = std::make_unique<TransactionEntryWindow>(surroundings(prompter));
+    EXPECT_TRUE(window->chooseChart("DOEJA000") && window->chooseCase(caseNumber_));
+    return window;
+  }
+  std::size_t charge(TransactionEntryWindow& window, const char* code) {
+    const std::size_t index = window.newCharge();
+    EXPECT_TRUE(window.setChargeField(index, "Procedure Code", code));
+    window.postCharge(index);
+    return index;
+  }
+  std::size_t payment(TransactionEntryWindow& window, const char* code, const char* amount,
+                      const char* payer = nullptr) {
+    const std::size_t index = window.newPayment();
+    EXPECT_TRUE(window.setPaymentField(index, "Procedure Code", code));
+    EXPECT_TRUE(window.setPaymentField(index, "Amount", amount));
+    if (payer != nullptr) {
+      EXPECT_TRUE(window.setPaymentField(index, "Who Paid", payer));
+    }
+    window.postPayment(index);
+    return index;
+  }
+  // Applies to the charge at the index of the dialog's rows.
+  void apply(TransactionEntryWindow& window, std::size_t paymentIndex, std::size_t row,
+             const char* amount, bool complete = false) {
+    auto dialog = window.applyDialog(paymentIndex);
+    ASSERT_TRUE(dialog);
+    dialog->setThisPayment(row, money(amount));
+    if (complete) dialog->setComplete(row, true);
+    window.closeApplyDialog(paymentIndex, *dialog);
+  }
+  // Every stored total agrees with the application rows.
+  void expectInvariants(const std::string& when) {
+    ui::SilentProgress progress;
+    const auto report = recalculatePractice(*practice_, std::nullopt, progress);
+    EXPECT_EQ(report.chargesChanged, 0) << when;
+    EXPECT_EQ(report.paymentsChanged, 0) << when;
+    EXPECT_EQ(report.patientsChanged, 0) << when;
+  }
+
+  ui::FixedClock clock_{*DateTime::parse("2026-12-05 09:00:00")};
+  practice::Options options_;
+  std::unique_ptr<store::Connection> practice_;
+  std::int64_t caseNumber_ = 0;
+};
+
+TEST_P(Payments, SignsFollowTheCodeAndTheUnappliedAmountFollowsTheAmount) {
+  ScriptedPrompter prompter{};
+  auto window = openCase(prompter);
+  const std::size_t check = payment(*window, "CHECK", "100");
+  const store::Record& row = window->payments()[check].row;
+  EXPECT_EQ(row.money("Amount"), money("-100"));
+  EXPECT_EQ(row.money("Unapplied Amount"), money("-100"));
+  EXPECT_EQ(row.text("Who Paid"), "G");
+  ASSERT_TRUE(window->setPaymentField(check, "Amount", "80"));
+  EXPECT_EQ(row.money("Amount"), money("-80"));
+  EXPECT_EQ(row.money("Unapplied Amount"), money("-80"));
+  EXPECT_EQ(window->payments()[payment(*window, "TAKE", "-25")].row.money("Amount"), money("25"));
+  EXPECT_EQ(window->payments()[payment(*window, "WO", "15")].row.money("Amount"), money("-15"));
+  const std::size_t deductible = payment(*window, "DED", "50", "1");
+  EXPECT_EQ(window->payments()[deductible].row.money("Amount"), Money{});
+  EXPECT_EQ(window->payments()[deductible].row.money("Unapplied Amount"), Money{});
+  EXPECT_EQ(window->payments()[payment(*window, "INS", "10")].row.text("Who Paid"), "1");
+  EXPECT_FALSE(window->setPaymentField(check, "Who Paid", "X"));
+  EXPECT_FALSE(window->setPaymentField(check, "Procedure Code", "VISIT"));
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Procedure VISIT does not exist as a payment or adjustment.");
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  // The save made a deposit for the check.
+  const auto deposits = practice_->executeSql(
+      "SELECT \"Payment Amount\", \"Payment Method\", \"Copay\", \"Payor Name\" FROM \"QVDEP\" "
+      "ORDER BY \"Entry Number\"");
+  ASSERT_EQ(deposits.rows.size(), 2u);  // the check and the insurance payment
+  EXPECT_EQ(store::valueToText(deposits.rows[0][0]), "80");
+  EXPECT_EQ(store::valueToText(deposits.rows[0][1]), "Check");
+  EXPECT_EQ(store::valueToText(deposits.rows[1][3]), "Medicare");
+  expectInvariants("after the first save");
+}
+
+TEST_P(Payments, ApplyingPaysTheChargesAndApplyToOldestGoesInDateOrder) {
+  ScriptedPrompter prompter{};
+  auto window = openCase(prompter);
+  const std::size_t older = charge(*window, "VISIT");
+  ASSERT_TRUE(window->setChargeField(older, "Date From", "12/01/2026"));
+  ASSERT_TRUE(window->setChargeField(older, "Date To", "12/01/2026"));
+  charge(*window, "XRAY");
+  const std::size_t check = payment(*window, "CHECK", "150");
+  auto dialog = window->applyDialog(check);
+  ASSERT_TRUE(dialog);
+  EXPECT_EQ(dialog->title(), "Apply Payment to Charges");
+  EXPECT_EQ(dialog->caption(), "Payment From: Jane Doe");
+  EXPECT_EQ(dialog->countText(), "There are 2 charge entries.");
+  EXPECT_TRUE(dialog->applyToOldestShown());
+  dialog->applyToOldest();
+  EXPECT_EQ(prompter.transcript().back(), "inform: This Payment has been fully applied.");
+  EXPECT_EQ(dialog->rows()[0].thisPayment, money("-100"));
+  EXPECT_EQ(dialog->rows()[1].thisPayment, money("-50"));
+  EXPECT_EQ(dialog->remainder(), Money{});
+  dialog->applyToOldest();
+  EXPECT_EQ(prompter.transcript().back(), "inform: Unapplied amount is $0.00.  No payments added.");
+  window->closeApplyDialog(check, *dialog);
+  EXPECT_EQ(window->charges()[older].row.money("Guarantor Amount Paid"), money("-100"));
+  EXPECT_EQ(remainderOf(window->charges()[older].row), Money{});
+  EXPECT_TRUE(window->charges()[older].row.logical("Guarantor Paid"));
+  EXPECT_EQ(window->payments()[check].row.money("Unapplied Amount"), Money{});
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  EXPECT_EQ(
+      std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVPAX\"").rows[0][0]),
+      2);
+  expectInvariants("after applying to the oldest");
+
+  // Over-application is told, not refused.
+  const std::size_t more = payment(*window, "CHECK", "10");
+  auto second = window->applyDialog(more);
+  ASSERT_TRUE(second);
+  second->setThisPayment(1, money("25"));
+  EXPECT_EQ(second->rows()[1].thisPayment, money("-25"));
+  EXPECT_EQ(prompter.transcript().back(),
+            "warn: The applied amount exceeds the total amount for this payment.");
+}
+
+TEST_P(Payments, ThePrimaryPaymentAndTheWriteOffLeaveNothingAndTheEstimatesFollow) {
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  const std::size_t visit = charge(*window, "VISIT");
+  ASSERT_TRUE(window->setChargeField(visit, "Allowed Amount", "80"));
+  ASSERT_TRUE(window->save());
+  Estimates estimates = window->estimates();
+  EXPECT_EQ(estimates.insuranceDue[0], money("-64"));
+  EXPECT_EQ(estimates.insuranceDue[1], money("-12.8"));  // the secondary's 80% of what is left
+  EXPECT_EQ(estimates.guarantorDue, money("3.2"));
+  EXPECT_EQ(estimates.estimatedAdjustment, money("20"));
+
+  const std::size_t primary = payment(*window, "INS", "60");
+  apply(*window, primary, 0, "60", true);
+  const std::size_t writeOff = payment(*window, "WO", "40");
+  apply(*window, writeOff, 0, "40");
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  const store::Record& row = window->charges()[0].row;
+  EXPECT_EQ(row.money("Insurance 1 Amount Paid"), money("-60"));
+  EXPECT_EQ(row.money("Adjustment Amount"), money("-40"));
+  EXPECT_TRUE(row.logical("Insurance 1 Paid"));
+  EXPECT_EQ(remainderOf(row), Money{});
+  for (const auto& line : window->payments()) {
+    EXPECT_EQ(line.row.money("Unapplied Amount"), Money{});
+  }
+  EXPECT_EQ(window->accountBalance(), Money{});
+  expectInvariants("after payment and write-off");
+
+  // The payer changed from primary to secondary moves the applied amount.
+  ASSERT_TRUE(window->setPaymentField(0, "Who Paid", "2"));
+  ASSERT_TRUE(window->postPayment(0));
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: Changing the payment type or the who paid will affect any charges that this "
+            "payment is applied "
+            "to.\rDo you want to continue?");
+  EXPECT_EQ(window->charges()[0].row.money("Insurance 1 Amount Paid"), Money{});
+  EXPECT_EQ(window->charges()[0].row.money("Insurance 2 Amount Paid"), money("-60"));
+  ASSERT_TRUE(window->save());
+  // No primary application is left, so the primary is no longer marked paid.
+  EXPECT_FALSE(window->charges()[0].row.logical("Insurance 1 Paid"));
+  expectInvariants("after the payer change");
+}
+
+TEST_P(Payments, DeletingAGuarantorPaymentUndoesItAndTellsTheDeposit) {
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  charge(*window, "VISIT");
+  charge(*window, "XRAY");
+  const std::size_t check = payment(*window, "CHECK", "130");
+  apply(*window, check, 0, "100");
+  apply(*window, check, 1, "30");
+  ASSERT_TRUE(window->save());
+  EXPECT_TRUE(window->charges()[0].row.logical("Guarantor Paid"));
+  EXPECT_FALSE(window->charges()[1].row.logical("Guarantor Paid"));
+  ASSERT_TRUE(window->deletePayment(0));
+  EXPECT_EQ(window->charges()[0].row.money("Guarantor Amount Paid"), Money{});
+  EXPECT_FALSE(window->charges()[0].row.logical("Guarantor Paid"));
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(prompter.transcript().back(),
+            "inform: The deposit (12/05/2026\rfor the amount of $130.00) associated with the "
+            "deleted payment\rhas had "
+            "its unapplied amount adjusted by $130.00.\rThe new unapplied amount is: $130.00");
+  EXPECT_EQ(
+      std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVPAX\"").rows[0][0]),
+      0);
+  expectInvariants("after deleting the payment");
+}
+
+// Random edits and saves, as many clerks would make them: after every save
+// each charge's buckets and each payment's unapplied amount agree with the
+// application rows, and the patient's balance with the ledger.
+TEST_P(Payments, TheStoredTotalsAgreeWithTheApplicationsAfterEverySave) {
+  std::mt19937_64 random(20261205);
+  const int sequences = std::getenv("VANTRELL_LONG_PROPERTIES") != nullptr ? 5000 : 1000;
+  AgreeingPrompter prompter;
+  const auto pick = [&](std::size_t count) {
+    return static_cast<std::size_t>(
+        std::uniform_int_distribution<std::size_t>(0, count - 1)(random));
+  };
+  const char* payers[] = {"1", "2", "G"};
+  const char* paymentCodes[] = {"INS", "CHECK", "WO", "TAKE", "DED"};
+  std::unique_ptr<TransactionEntryWindow> window;
+  for (int sequence = 0; sequence < sequences; ++sequence) {
+    // A fresh case now and then keeps each case the size a real one has.
+    if (sequence % 25 == 0) {
+      if (window) window->close();
+      insert("QVCAS", {{"Chart Number", "DOEJA000"},
+                       {"Description", "Visit"},
+                       {"Assigned Provider", "DR1"},
+                       {"Insurance Carrier #1", "MC"},
+                       {"Insurance Carrier #2", pick(2) == 0 ? "BC" : ""},
+                       {"Diagnosis 1", "R05"},
+                       {"Price Code", "A"}});
+      caseNumber_ = std::get<std::int64_t>(
+          practice_->executeSql("SELECT MAX(\"Case Number\") FROM \"QVCAS\"").rows[0][0]);
+      window = openCase(prompter);
+    }
+    const int edits = 1 + static_cast<int>(pick(3));
+    for (int edit = 0; edit < edits; ++edit) {
+      const auto& charges = window->charges();
+      const auto& payments = window->payments();
+      switch (pick(8)) {
+        case 0:
+        case 1:
+          charge(*window, pick(2) == 0 ? "VISIT" : "XRAY");
+          break;
+        case 2:
+        case 3: {
+          const std::size_t line = payment(*window, paymentCodes[pick(5)],
+                                           fmt::format("{}.{:02d}", pick(90), pick(100)).c_str());
+          const std::string type = window->payments()[line].row.text("Transaction Type");
+          if (type == "I" || type == "P")
+            window->setPaymentField(line, "Who Paid", payers[pick(2)]);
+          break;
+        }
+        case 4:
+          if (!payments.empty() && !charges.empty()) {
+            const std::size_t line = pick(payments.size());
+            if (auto dialog = window->applyDialog(line)) {
+              const std::size_t row = pick(dialog->rows().size());
+              if (pick(3) == 0)
+                dialog->applyToOldest();
+              else
+                dialog->setThisPayment(row,
+                                       Money::fromDouble(static_cast<double>(pick(5000)) / 100.0));
+              dialog->setComplete(row, pick(2) == 0);
+              window->closeApplyDialog(line, *dialog);
+            }
+          }
+          break;
+        case 5:
+          if (!payments.empty()) {
+            const std::size_t line = pick(payments.size());
+            if (window->payments()[line].row.text("Transaction Type") == "I") {
+              window->setPaymentField(line, "Who Paid", payers[pick(3)]);
+              window->postPayment(line);
+            } else {
+              window->setPaymentField(line, "Amount", fmt::format("{}", pick(200)));
+            }
+          }
+          break;
+        case 6:
+          if (!charges.empty() && pick(3) == 0) window->deleteCharge(pick(charges.size()));
+          break;
+        case 7:
+          if (!payments.empty() && pick(3) == 0) window->deletePayment(pick(payments.size()));
+          break;
+      }
+    }
+    if (!window->save(pick(10) == 0)) {
+      // Nothing was changed, or a line was refused: the window keeps it until it is fixed.
+      if (!prompter.lastError.empty() &&
+          prompter.lastError.find("No transactions") == std::string::npos) {
+        ADD_FAILURE() << "sequence " << sequence << ": " << prompter.lastError;
+        return;
+      }
+    }
+    prompter.lastError.clear();
+    if (sequence % 100 == 99 || sequence == sequences - 1) {
+      expectInvariants(fmt::format("after sequence {}", sequence));
+      if (HasFailure()) return;
+    }
+  }
+}
+
+VANTRELL_ON_BOTH_ENGINES(Payments);
+
+}  // namespace
+}  // namespace vantrell::transactions
