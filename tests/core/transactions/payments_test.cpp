@@ -281,7 +281,7 @@ TEST_P(Payments, DeletingAGuarantorPaymentUndoesItAndTellsTheDeposit) {
 // application rows, and the patient's balance with the ledger.
 TEST_P(Payments, TheStoredTotalsAgreeWithTheApplicationsAfterEverySave) {
   std::mt19937_64 random(20261205);
-  const int sequences = std::getenv("VANTRELL_LONG_PROPERTIES") != nullptr ? 5000 : 1000;
+  const int sequences = std::getenv("VANTRELL_LONG_PROPERTIES") != nullptr ? 10000 : 2000;
   AgreeingPrompter prompter;
   const auto pick = [&](std::size_t count) {
     return static_cast<std::size_t>(
