@@ -51,7 +51,7 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
     EXPECT_EQ(prompter.transcript()[0], "text: " + std::string(Application::askRootDirectory));
     EXPECT_EQ(prompter.transcript()[1], "ask: " + std::string(Application::notARootDirectory));
     EXPECT_EQ(application.practice()->caption, "QelVantrell Advanced - Medical Group (Tutorial Data)");
-    EXPECT_EQ(application.practice()->connection->openTable("QVPRO").count(), 7);
+    EXPECT_EQ(application.practice()->connection->openTable("QVPRO").count(), 43);
     EXPECT_EQ(workstation_->settings.read(practice::settingsKey, practice::rootDataPathValue), rootPath_);
     EXPECT_TRUE(std::filesystem::exists(workstation_->surroundings.places.startupMarker()));
 
