@@ -1,5 +1,6 @@
 #include "transaction_entry_window.hpp"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -19,6 +20,7 @@
 #include <fmt/format.h>
 
 #include "accounts/patient_list.hpp"
+#include "apply_dialog_window.hpp"
 #include "code_list_window.hpp"
 #include "common/code_sets.hpp"
 #include "patient_list_window.hpp"
@@ -47,6 +49,49 @@ constexpr ChargeColumn chargeColumns[] = {
     {"Allowed", "Allowed Amount"},      {"Remainder", ""},
 };
 static_assert(std::size(chargeColumns) == ChargeGridModel::ColumnCount);
+
+// Who Paid is typed as its code (1, 2, 3, G, A); the payer's name is its tool tip.
+constexpr ChargeColumn paymentColumns[] = {
+    {"Date From", "Date From"},
+    {"Procedure", "Procedure Code"},
+    {"Who Paid", "Who Paid"},
+    {"Description", "Description"},
+    {"Check Number", "Check Number"},
+    {"Amount", "Amount"},
+    {"Unapplied", ""},
+};
+static_assert(std::size(paymentColumns) == PaymentGridModel::ColumnCount);
+
+QString dollars(Money amount) {
+  return QStringLiteral("$") + qt(amount.toString());
+}
+
+struct EstimateFigure {
+  const char* caption;
+  const char* name;
+  Money (*value)(const transactions::Estimates&);
+};
+
+constexpr EstimateFigure estimateFigures[] = {
+    {"Charges:", "estimatedCharges", [](const transactions::Estimates& e) { return e.charges; }},
+    {"Adjustments:", "estimatedAdjustments",
+     [](const transactions::Estimates& e) { return e.adjustments; }},
+    {"Total:", "estimatedTotal", [](const transactions::Estimates& e) { return e.total(); }},
+    {"Payments:", "estimatedPayments", [](const transactions::Estimates& e) { return e.payments; }},
+    {"Balance:", "estimatedBalance", [](const transactions::Estimates& e) { return e.balance(); }},
+    {"Deductible paid:", "deductiblePaid",
+     [](const transactions::Estimates& e) { return e.deductiblePaid; }},
+    {"Insurance 1 due:", "insurance1Due",
+     [](const transactions::Estimates& e) { return e.insuranceDue[0]; }},
+    {"Insurance 2 due:", "insurance2Due",
+     [](const transactions::Estimates& e) { return e.insuranceDue[1]; }},
+    {"Insurance 3 due:", "insurance3Due",
+     [](const transactions::Estimates& e) { return e.insuranceDue[2]; }},
+    {"Guarantor due:", "guarantorDue",
+     [](const transactions::Estimates& e) { return e.guarantorDue; }},
+    {"Estimated adjustment:", "estimatedAdjustment",
+     [](const transactions::Estimates& e) { return e.estimatedAdjustment; }},
+};
 
 bool isAmountColumn(int column) {
   return column == ChargeGridModel::Units || column == ChargeGridModel::UnitAmount ||
@@ -89,23 +134,23 @@ class CellDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-ChargeGridModel::ChargeGridModel(transactions::TransactionEntryWindow& window, QObject* parent)
+LineGridModel::LineGridModel(transactions::TransactionEntryWindow& window, QObject* parent)
     : QAbstractTableModel(parent), window_(window) {}
 
-const transactions::TransactionLine* ChargeGridModel::lineAt(int row) const {
-  const auto& lines = window_.charges();
-  return row >= 0 && row < static_cast<int>(lines.size()) ? &lines[static_cast<std::size_t>(row)]
-                                                          : nullptr;
+const transactions::TransactionLine* LineGridModel::lineAt(int row) const {
+  const auto& all = lines();
+  return row >= 0 && row < static_cast<int>(all.size()) ? &all[static_cast<std::size_t>(row)]
+                                                        : nullptr;
 }
 
-void ChargeGridModel::reload() {
+void LineGridModel::reload() {
   beginResetModel();
-  shownRows_ = static_cast<int>(window_.charges().size());
+  shownRows_ = static_cast<int>(lines().size());
   endResetModel();
 }
 
-void ChargeGridModel::sync() {
-  const int now = static_cast<int>(window_.charges().size());
+void LineGridModel::sync() {
+  const int now = static_cast<int>(lines().size());
   if (now > shownRows_) {
     beginInsertRows({}, shownRows_, now - 1);
     shownRows_ = now;
@@ -115,18 +160,30 @@ void ChargeGridModel::sync() {
     shownRows_ = now;
     endRemoveRows();
   }
-  if (now > 0) emit dataChanged(index(0, 0), index(now - 1, ColumnCount - 1));
+  if (now > 0) emit dataChanged(index(0, 0), index(now - 1, columnCount() - 1));
 }
 
-void ChargeGridModel::removed(int row) {
+void LineGridModel::removed(int row) {
   beginRemoveRows({}, row, row);
   --shownRows_;
   endRemoveRows();
   sync();
 }
 
-int ChargeGridModel::rowCount(const QModelIndex& parent) const {
+int LineGridModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : shownRows_;
+}
+
+void LineGridModel::lineEdited(int row) {
+  emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+  if (edited_) edited_(row);
+}
+
+ChargeGridModel::ChargeGridModel(transactions::TransactionEntryWindow& window, QObject* parent)
+    : LineGridModel(window, parent) {}
+
+const std::vector<transactions::TransactionLine>& ChargeGridModel::lines() const {
+  return window_.charges();
 }
 
 int ChargeGridModel::columnCount(const QModelIndex& parent) const {
@@ -190,8 +247,7 @@ bool ChargeGridModel::setData(const QModelIndex& index, const QVariant& value, i
   }
   // A refused value leaves the line as it was, but the exits of those taken may have moved other
   // fields.
-  emit dataChanged(this->index(index.row(), 0), this->index(index.row(), ColumnCount - 1));
-  if (edited_) edited_(index.row());
+  lineEdited(index.row());
   return taken;
 }
 
@@ -209,54 +265,70 @@ QVariant ChargeGridModel::headerData(int section, Qt::Orientation orientation, i
   return QString::fromLatin1(chargeColumns[section].title);
 }
 
-PaymentListModel::PaymentListModel(const transactions::TransactionEntryWindow& window,
-                                   QObject* parent)
-    : QAbstractTableModel(parent), window_(window) {}
+PaymentGridModel::PaymentGridModel(transactions::TransactionEntryWindow& window, QObject* parent)
+    : LineGridModel(window, parent) {}
 
-void PaymentListModel::reload() {
-  beginResetModel();
-  shownRows_ = static_cast<int>(window_.payments().size());
-  endResetModel();
+const std::vector<transactions::TransactionLine>& PaymentGridModel::lines() const {
+  return window_.payments();
 }
 
-int PaymentListModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : shownRows_;
+int PaymentGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : ColumnCount;
 }
 
-int PaymentListModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : 5;
-}
-
-QVariant PaymentListModel::data(const QModelIndex& index, int role) const {
-  const auto& lines = window_.payments();
-  if (!index.isValid() || index.row() >= static_cast<int>(lines.size())) return {};
-  if (role == Qt::TextAlignmentRole)
-    return index.column() >= 3 ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-  if (role != Qt::DisplayRole) return {};
-  const store::Record& row = lines[static_cast<std::size_t>(index.row())].row;
-  switch (index.column()) {
-    case 0:
+QVariant PaymentGridModel::data(const QModelIndex& index, int role) const {
+  const transactions::TransactionLine* line = index.isValid() ? lineAt(index.row()) : nullptr;
+  if (line == nullptr) return {};
+  const store::Record& row = line->row;
+  const int column = index.column();
+  if (role == Qt::TextAlignmentRole) {
+    if (column == Amount || column == Unapplied) return QVariant(Qt::AlignRight | Qt::AlignVCenter);
+    return column == WhoPaid ? QVariant(Qt::AlignCenter) : QVariant();
+  }
+  if (role == Qt::ToolTipRole) {
+    if (column == Procedure) return qt(row.text("Procedure Description"));
+    if (column == WhoPaid) return payerName(row.text("Who Paid"));
+    return {};
+  }
+  if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
+  switch (column) {
+    case DateFrom:
       return qt(row.date("Date From").toMonthDayYear());
-    case 1:
-      return qt(row.text("Procedure Code"));
-    case 2:
-      return payerName(row.text("Who Paid"));
-    case 3:
-      return qt(row.money("Amount").toString());
-    case 4:
+    case Amount:
+      return qt(line->amount().toString());
+    case Unapplied:
       return qt(row.money("Unapplied Amount").toString());
     default:
-      return {};
+      return qt(row.text(paymentColumns[column].field));
   }
 }
 
-QVariant PaymentListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role != Qt::DisplayRole || orientation != Qt::Horizontal) return {};
-  static const char* const titles[] = {"Date", "Code", "Who Paid", "Amount", "Unapplied"};
-  return section >= 0 && section < 5 ? QString::fromLatin1(titles[section]) : QVariant();
+bool PaymentGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() || lineAt(index.row()) == nullptr) return false;
+  const QString typed = value.toString().trimmed();
+  if (typed == data(index, Qt::EditRole).toString().trimmed()) return true;
+  const bool taken =
+      window_.setPaymentField(static_cast<std::size_t>(index.row()),
+                              paymentColumns[index.column()].field, typed.toStdString());
+  lineEdited(index.row());
+  return taken;
 }
 
-void ChargeGrid::finishTyping() {
+Qt::ItemFlags PaymentGridModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+  if (index.column() != Unapplied && !window_.isReadOnly()) flags |= Qt::ItemIsEditable;
+  return flags;
+}
+
+QVariant PaymentGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
+      section >= ColumnCount)
+    return {};
+  return QString::fromLatin1(paymentColumns[section].title);
+}
+
+void LineGrid::finishTyping() {
   if (state() != QAbstractItemView::EditingState) return;
   if (QWidget* editor = indexWidget(currentIndex())) {
     commitData(editor);
@@ -264,14 +336,14 @@ void ChargeGrid::finishTyping() {
   }
 }
 
-void ChargeGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+void LineGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
   // Enter in a cell goes on to the next cell, as Tab does.
   QTableView::closeEditor(editor, hint == QAbstractItemDelegate::SubmitModelCache
                                       ? QAbstractItemDelegate::EditNextItem
                                       : hint);
 }
 
-void ChargeGrid::keyPressEvent(QKeyEvent* event) {
+void LineGrid::keyPressEvent(QKeyEvent* event) {
   if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
       state() != EditingState && currentIndex().isValid()) {
     const QModelIndex next = moveCursor(MoveNext, Qt::NoModifier);
@@ -296,18 +368,7 @@ TransactionEntryWindow::TransactionEntryWindow(
   auto* chargesTitle = new QLabel(tr("&Charges:"));
   layout->addWidget(chargesTitle);
   charges_ = new ChargeGridModel(window_, this);
-  chargeGrid_ = new ChargeGrid;
-  chargeGrid_->setObjectName("charges");
-  chargeGrid_->setModel(charges_);
-  chargeGrid_->setItemDelegate(new CellDelegate(chargeGrid_));
-  chargeGrid_->setSelectionBehavior(QAbstractItemView::SelectItems);
-  chargeGrid_->setSelectionMode(QAbstractItemView::SingleSelection);
-  chargeGrid_->setEditTriggers(
-      QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
-      QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
-  chargeGrid_->setWordWrap(false);
-  chargeGrid_->verticalHeader()->setDefaultSectionSize(chargeGrid_->fontMetrics().height() + 8);
-  chargeGrid_->horizontalHeader()->setStretchLastSection(false);
+  chargeGrid_ = makeGrid(charges_, "charges");
   chargeGrid_->setMinimumHeight(220);
   for (int column = 0; column < ChargeGridModel::ColumnCount; ++column) {
     const bool wide = column == ChargeGridModel::DateFrom || column == ChargeGridModel::DateTo ||
@@ -316,46 +377,48 @@ TransactionEntryWindow::TransactionEntryWindow(
   }
   chargesTitle->setBuddy(chargeGrid_);
   layout->addWidget(chargeGrid_, 3);
-  charges_->onLineEdited([this](int row) { lineInEdit_ = row; });
-  connect(chargeGrid_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (lineInEdit_ && (!current.isValid() || current.row() != *lineInEdit_))
-              leaveLineInEdit();
-          });
+  charges_->onLineEdited([this](int row) { editing(false, row); });
 
   auto* lower = new QHBoxLayout;
-  auto* paymentsBox = new QVBoxLayout;
-  auto* paymentsTitle = new QLabel(tr("&Payments, Adjustments and Comments:"));
-  payments_ = new PaymentListModel(window_, this);
-  paymentGrid_ = new QTableView;
-  paymentGrid_->setObjectName("payments");
-  paymentGrid_->setModel(payments_);
-  paymentGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  paymentGrid_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  paymentGrid_->setWordWrap(false);
-  paymentGrid_->verticalHeader()->hide();
-  paymentGrid_->verticalHeader()->setDefaultSectionSize(paymentGrid_->fontMetrics().height() + 8);
-  paymentGrid_->horizontalHeader()->setStretchLastSection(true);
-  paymentsTitle->setBuddy(paymentGrid_);
-  paymentsBox->addWidget(paymentsTitle);
-  paymentsBox->addWidget(paymentGrid_);
-  lower->addLayout(paymentsBox, 3);
+  lower->addWidget(buildPayments(), 3);
   lower->addWidget(buildEstimates(), 2);
   layout->addLayout(lower, 2);
 
+  // Either grid's current line left for another line (of either grid) is posted.
+  for (auto* grid : {chargeGrid_, paymentGrid_}) {
+    const bool payment = grid == paymentGrid_;
+    connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this, payment](const QModelIndex& current) {
+              if (lineInEdit_ && (!current.isValid() || lineInEdit_->payment != payment ||
+                                  current.row() != lineInEdit_->row))
+                leaveLineInEdit();
+            });
+  }
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (!lineInEdit_ || now == nullptr) return;
+    LineGrid* other = lineInEdit_->payment ? chargeGrid_ : paymentGrid_;
+    if (now == other || other->isAncestorOf(now)) leaveLineInEdit();
+  });
+
   auto* buttons = new QDialogButtonBox;
-  const auto button = [&](const QString& text, const char* name,
+  const auto button = [&](const QString& text, const char* name, const QString& tip,
                           void (TransactionEntryWindow::*command)()) {
     auto* push = buttons->addButton(text, QDialogButtonBox::ActionRole);
     push->setObjectName(name);
     push->setAutoDefault(false);
+    push->setToolTip(tip);
     connect(push, &QPushButton::clicked, this, command);
   };
-  button(tr("&New Charge (Ins)"), "newCharge", &TransactionEntryWindow::newCharge);
-  button(tr("&Delete Charge (Del)"), "deleteCharge", &TransactionEntryWindow::deleteCharge);
-  button(tr("&MultiLink (Ctrl+M)"), "multilink", &TransactionEntryWindow::multilink);
-  button(tr("&Tax (Ctrl+T)"), "tax", &TransactionEntryWindow::addTax);
-  button(tr("&Save Transactions (F9)"), "save", &TransactionEntryWindow::save);
+  button(tr("&New Charge (Ins)"), "newCharge", tr("A new charge (Ins or Ctrl+N)"),
+         &TransactionEntryWindow::newCharge);
+  button(tr("&Delete Charge (Del)"), "deleteCharge", tr("Delete the current charge (Del)"),
+         &TransactionEntryWindow::deleteCharge);
+  button(tr("&MultiLink (Ctrl+M)"), "multilink", tr("Charges of a multilink code (Ctrl+M)"),
+         &TransactionEntryWindow::multilink);
+  button(tr("&Tax (Ctrl+T)"), "tax", tr("A tax line for the taxable charges (Ctrl+T)"),
+         &TransactionEntryWindow::addTax);
+  button(tr("&Save Transactions (F9)"), "save", tr("Save the transactions (F9 or Ctrl+S)"),
+         &TransactionEntryWindow::save);
   auto* close = buttons->addButton(QDialogButtonBox::Close);
   close->setAutoDefault(false);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -367,17 +430,28 @@ TransactionEntryWindow::TransactionEntryWindow(
     connect(new QShortcut(keys, on, nullptr, nullptr, context), &QShortcut::activated, this,
             command);
   };
-  for (QKeySequence keys : {QKeySequence(Qt::Key_Insert), QKeySequence(Qt::CTRL | Qt::Key_N)})
-    shortcut(keys, this, Qt::WindowShortcut, &TransactionEntryWindow::newCharge);
+  shortcut(QKeySequence(Qt::Key_Insert), this, Qt::WindowShortcut,
+           &TransactionEntryWindow::newLine);
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this, Qt::WindowShortcut,
+           &TransactionEntryWindow::newCharge);
+  for (QKeySequence keys :
+       {QKeySequence(Qt::CTRL | Qt::Key_P), QKeySequence(Qt::SHIFT | Qt::Key_Insert)})
+    shortcut(keys, this, Qt::WindowShortcut, &TransactionEntryWindow::newPayment);
   for (QKeySequence keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)})
     shortcut(keys, this, Qt::WindowShortcut, &TransactionEntryWindow::save);
+  for (QKeySequence keys : {QKeySequence(Qt::Key_F7), QKeySequence(Qt::CTRL | Qt::Key_A)})
+    shortcut(keys, this, Qt::WindowShortcut, &TransactionEntryWindow::applyPayment);
+  shortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab), this, Qt::WindowShortcut,
+           &TransactionEntryWindow::switchList);
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_M), this, Qt::WindowShortcut,
            &TransactionEntryWindow::multilink);
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this, Qt::WindowShortcut,
            &TransactionEntryWindow::addTax);
-  // Del in a cell being typed in deletes a character; on the grid it deletes the charge.
+  // Del in a cell being typed in deletes a character; on a grid it deletes the line.
   shortcut(QKeySequence(Qt::Key_Delete), chargeGrid_, Qt::WidgetShortcut,
            &TransactionEntryWindow::deleteCharge);
+  shortcut(QKeySequence(Qt::Key_Delete), paymentGrid_, Qt::WidgetShortcut,
+           &TransactionEntryWindow::deletePayment);
 
   resize(1180, 640);
   chart_->setFocus();
@@ -385,6 +459,21 @@ TransactionEntryWindow::TransactionEntryWindow(
 }
 
 TransactionEntryWindow::~TransactionEntryWindow() = default;
+
+LineGrid* TransactionEntryWindow::makeGrid(LineGridModel* model, const char* name) {
+  auto* grid = new LineGrid;
+  grid->setObjectName(name);
+  grid->setModel(model);
+  grid->setItemDelegate(new CellDelegate(grid));
+  grid->setSelectionBehavior(QAbstractItemView::SelectItems);
+  grid->setSelectionMode(QAbstractItemView::SingleSelection);
+  grid->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::EditKeyPressed |
+                        QAbstractItemView::DoubleClicked | QAbstractItemView::SelectedClicked);
+  grid->setWordWrap(false);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 8);
+  grid->horizontalHeader()->setStretchLastSection(false);
+  return grid;
+}
 
 QWidget* TransactionEntryWindow::buildHeader() {
   auto* header = new QWidget;
@@ -421,6 +510,14 @@ QWidget* TransactionEntryWindow::buildHeader() {
   if (superbill)
     document_->setToolTip(QStringLiteral("Enter the superbill number here.  Press F6 to search."));
   documentLabel->setBuddy(document_);
+  // The patient's balance over all cases; a click adds it up again from the ledger.
+  accountTotal_ = new QPushButton;
+  accountTotal_->setObjectName("accountTotal");
+  accountTotal_->setFlat(true);
+  accountTotal_->setAutoDefault(false);
+  accountTotal_->setToolTip(
+      tr("Account total of the patient, all cases.  Click to add it up "
+         "again from the ledger."));
   row->addWidget(chartLabel);
   row->addWidget(chart_);
   row->addWidget(pick);
@@ -432,6 +529,7 @@ QWidget* TransactionEntryWindow::buildHeader() {
   row->addWidget(documentLabel);
   row->addWidget(document_);
   row->addStretch(1);
+  row->addWidget(accountTotal_);
 
   connect(chart_, &QLineEdit::editingFinished, this, [this] {
     if (!showing_) chooseChart(chart_->text());
@@ -443,31 +541,79 @@ QWidget* TransactionEntryWindow::buildHeader() {
   connect(document_, &QLineEdit::editingFinished, this, [this] {
     if (!showing_) chooseDocument();
   });
+  connect(accountTotal_, &QPushButton::clicked, this,
+          &TransactionEntryWindow::recomputeAccountBalance);
   return header;
+}
+
+QWidget* TransactionEntryWindow::buildPayments() {
+  auto* box = new QWidget;
+  auto* column = new QVBoxLayout(box);
+  column->setContentsMargins(0, 0, 0, 0);
+  auto* title = new QLabel(tr("&Payments, Adjustments and Comments:"));
+  payments_ = new PaymentGridModel(window_, this);
+  paymentGrid_ = makeGrid(payments_, "payments");
+  paymentGrid_->verticalHeader()->hide();
+  const int widths[] = {84, 80, 64, 0, 96, 76, 76};
+  for (int at = 0; at < PaymentGridModel::ColumnCount; ++at) {
+    if (widths[at] > 0) paymentGrid_->setColumnWidth(at, widths[at]);
+  }
+  paymentGrid_->horizontalHeader()->setSectionResizeMode(PaymentGridModel::Description,
+                                                         QHeaderView::Stretch);
+  title->setBuddy(paymentGrid_);
+  payments_->onLineEdited([this](int row) { editing(true, row); });
+
+  auto* commands = new QHBoxLayout;
+  const auto button = [&](const QString& text, const char* name, const QString& tip,
+                          void (TransactionEntryWindow::*command)()) {
+    auto* push = new QPushButton(text);
+    push->setObjectName(name);
+    push->setAutoDefault(false);
+    push->setToolTip(tip);
+    connect(push, &QPushButton::clicked, this, command);
+    commands->addWidget(push);
+  };
+  button(tr("New Pa&yment"), "newPayment",
+         tr("A new payment, adjustment or comment (Ctrl+P or Shift+Ins; Ins in this list)"),
+         &TransactionEntryWindow::newPayment);
+  button(tr("Delete Payme&nt"), "deletePayment",
+         tr("Delete the current payment (Del in this list)"),
+         &TransactionEntryWindow::deletePayment);
+  button(tr("App&ly"), "apply", tr("Apply the current payment to the charges (F7 or Ctrl+A)"),
+         &TransactionEntryWindow::applyPayment);
+  commands->addStretch(1);
+  auto* hint = new QLabel(tr("Ctrl+Tab: charges / payments"));
+  hint->setEnabled(false);
+  commands->addWidget(hint);
+
+  column->addWidget(title);
+  column->addWidget(paymentGrid_, 1);
+  column->addLayout(commands);
+  return box;
 }
 
 QWidget* TransactionEntryWindow::buildEstimates() {
   auto* box = new QGroupBox(tr("Estimates"));
   box->setObjectName("estimates");
   auto* grid = new QGridLayout(box);
-  auto* show = new QCheckBox(tr("Show Estimates"));
-  show->setObjectName("showEstimates");
-  show->setEnabled(false);
-  grid->addWidget(show, 0, 0, 1, 4);
-  const char* const captions[] = {
-      "Charges:",       "Adjustments:",         "Total:",           "Payments:",
-      "Balance:",       "Insurance 1 due:",     "Insurance 2 due:", "Insurance 3 due:",
-      "Guarantor due:", "Estimated adjustment:"};
-  constexpr int perColumn = 5;
-  for (int i = 0; i < static_cast<int>(std::size(captions)); ++i) {
-    auto* value = new QLabel(QStringLiteral("$0.00"));
+  showEstimates_ = new QCheckBox(QStringLiteral("Show Estimates"));
+  showEstimates_->setObjectName("showEstimates");
+  grid->addWidget(showEstimates_, 0, 0, 1, 4);
+  constexpr int perColumn = 6;
+  for (int i = 0; i < static_cast<int>(std::size(estimateFigures)); ++i) {
+    auto* value = new QLabel;
+    value->setObjectName(QString::fromLatin1(estimateFigures[i].name));
     value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     value->setMinimumWidth(70);
     const int column = (i / perColumn) * 2;
-    grid->addWidget(new QLabel(QString::fromLatin1(captions[i])), 1 + i % perColumn, column);
+    grid->addWidget(new QLabel(QString::fromLatin1(estimateFigures[i].caption)), 1 + i % perColumn,
+                    column);
     grid->addWidget(value, 1 + i % perColumn, column + 1);
+    estimateValues_.push_back(value);
   }
+  grid->setColumnMinimumWidth(2, 100);
   grid->setRowStretch(1 + perColumn, 1);
+  connect(showEstimates_, &QCheckBox::toggled, this, &TransactionEntryWindow::showTotals);
   return box;
 }
 
@@ -476,20 +622,44 @@ int TransactionEntryWindow::currentRow() const {
   return current.isValid() ? current.row() : -1;
 }
 
+int TransactionEntryWindow::currentPaymentRow() const {
+  const QModelIndex current = paymentGrid_->currentIndex();
+  return current.isValid() ? current.row() : -1;
+}
+
+void TransactionEntryWindow::finishTyping() {
+  chargeGrid_->finishTyping();
+  paymentGrid_->finishTyping();
+}
+
+void TransactionEntryWindow::editing(bool payment, int row) {
+  if (lineInEdit_ && (lineInEdit_->payment != payment || lineInEdit_->row != row))
+    leaveLineInEdit();
+  lineInEdit_ = LineInEdit{payment, row};
+}
+
 void TransactionEntryWindow::leaveLineInEdit() {
   if (!lineInEdit_) return;
-  const int row = *lineInEdit_;
+  const LineInEdit line = *lineInEdit_;
   lineInEdit_.reset();
-  if (row >= static_cast<int>(window_.charges().size())) return;
-  window_.postCharge(static_cast<std::size_t>(row));
-  // Posting may bring a tax line and moves the taxable total; every line is shown again.
+  const auto row = static_cast<std::size_t>(line.row);
+  if (line.payment) {
+    if (row >= window_.payments().size()) return;
+    // A payer or type change declined comes back; one accepted moves the charges' buckets.
+    window_.postPayment(row);
+  } else {
+    if (row >= window_.charges().size()) return;
+    // Posting may bring a tax line and moves the taxable total.
+    window_.postCharge(row);
+  }
   charges_->sync();
+  payments_->sync();
 }
 
 void TransactionEntryWindow::chooseChart(const QString& chartNumber) {
   const std::string typed = chartNumber.trimmed().toStdString();
   if (store::equalsIgnoringCase(typed, window_.chartNumber())) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   if (typed.empty()) {
     showState();
@@ -519,7 +689,7 @@ void TransactionEntryWindow::chooseCase() {
   if (!chosen.isValid()) return;
   const std::int64_t number = chosen.toLongLong();
   if (window_.isLoaded() && number == window_.caseNumber()) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   window_.chooseCase(number);
   showState();
@@ -527,11 +697,12 @@ void TransactionEntryWindow::chooseCase() {
 }
 
 void TransactionEntryWindow::chooseDocument() {
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   window_.chooseDocument(document_->text().trimmed().toStdString());
   charges_->reload();
   payments_->reload();
+  showTotals();
 }
 
 void TransactionEntryWindow::showState() {
@@ -560,17 +731,37 @@ void TransactionEntryWindow::showState() {
   lineInEdit_.reset();
   charges_->reload();
   payments_->reload();
+  showTotals();
   showing_ = false;
+}
+
+void TransactionEntryWindow::showTotals() {
+  const bool chosen = !window_.chartNumber().empty();
+  accountTotal_->setEnabled(chosen && !window_.isReadOnly());
+  accountTotal_->setText(
+      tr("Account Total: %1").arg(chosen ? dollars(window_.accountBalance()) : QString()));
+  showEstimates_->setEnabled(window_.isLoaded());
+  const bool shown = window_.isLoaded() && showEstimates_->isChecked();
+  const transactions::Estimates figures = shown ? window_.estimates() : transactions::Estimates{};
+  for (std::size_t i = 0; i < estimateValues_.size(); ++i)
+    estimateValues_[i]->setText(shown ? dollars(estimateFigures[i].value(figures)) : QString());
+}
+
+void TransactionEntryWindow::newLine() {
+  if (paymentGrid_->hasFocus() || paymentGrid_->isAncestorOf(QApplication::focusWidget()))
+    newPayment();
+  else
+    newCharge();
 }
 
 void TransactionEntryWindow::newCharge() {
   if (!window_.isLoaded() || window_.isReadOnly()) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   const int row = static_cast<int>(window_.newCharge());
   charges_->sync();
   // A new line is in edit from the start, and starts on its procedure code.
-  lineInEdit_ = row;
+  lineInEdit_ = LineInEdit{false, row};
   const QModelIndex procedure = charges_->index(row, ChargeGridModel::Procedure);
   chargeGrid_->setFocus();
   chargeGrid_->setCurrentIndex(procedure);
@@ -578,39 +769,117 @@ void TransactionEntryWindow::newCharge() {
   chargeGrid_->edit(procedure);
 }
 
+void TransactionEntryWindow::newPayment() {
+  if (!window_.isLoaded() || window_.isReadOnly()) return;
+  finishTyping();
+  leaveLineInEdit();
+  const int row = static_cast<int>(window_.newPayment());
+  payments_->sync();
+  // As with charges, the new line starts on its code, whose exit sets the type and payer.
+  lineInEdit_ = LineInEdit{true, row};
+  const QModelIndex procedure = payments_->index(row, PaymentGridModel::Procedure);
+  paymentGrid_->setFocus();
+  paymentGrid_->setCurrentIndex(procedure);
+  paymentGrid_->scrollTo(procedure);
+  paymentGrid_->edit(procedure);
+}
+
 void TransactionEntryWindow::deleteCharge() {
-  chargeGrid_->finishTyping();
+  finishTyping();
   const int row = currentRow();
   if (row < 0 || row >= static_cast<int>(window_.charges().size())) return;
-  if (lineInEdit_ == row)
+  if (lineInEdit_ && !lineInEdit_->payment && lineInEdit_->row == row)
     lineInEdit_.reset();  // a line on its way out is not posted
   else
     leaveLineInEdit();
   const std::size_t before = window_.charges().size();
   if (!window_.deleteCharge(static_cast<std::size_t>(row))) return;
   if (window_.charges().size() < before) charges_->removed(row);
-  payments_->reload();
+  // The payments applied to it are unapplied again.
+  payments_->sync();
   if (charges_->rowCount() > 0)
     chargeGrid_->setCurrentIndex(
         charges_->index(std::min(row, charges_->rowCount() - 1), ChargeGridModel::Procedure));
 }
 
+void TransactionEntryWindow::deletePayment() {
+  finishTyping();
+  const int row = currentPaymentRow();
+  if (row < 0 || row >= static_cast<int>(window_.payments().size())) return;
+  if (lineInEdit_ && lineInEdit_->payment && lineInEdit_->row == row)
+    lineInEdit_.reset();
+  else
+    leaveLineInEdit();
+  const std::size_t before = window_.payments().size();
+  if (!window_.deletePayment(static_cast<std::size_t>(row))) return;
+  if (window_.payments().size() < before) payments_->removed(row);
+  // Its applications are undone on the charges.
+  charges_->sync();
+  if (payments_->rowCount() > 0)
+    paymentGrid_->setCurrentIndex(
+        payments_->index(std::min(row, payments_->rowCount() - 1), PaymentGridModel::Procedure));
+}
+
+void TransactionEntryWindow::applyPayment() {
+  if (!window_.isLoaded()) return;
+  finishTyping();
+  leaveLineInEdit();
+  // No current line is no valid payment: the window model says so.
+  const int current = currentPaymentRow();
+  const std::size_t row =
+      current >= 0 ? static_cast<std::size_t>(current) : window_.payments().size();
+  std::optional<transactions::ApplyDialog> dialog = window_.applyDialog(row);
+  if (!dialog) return;
+  ApplyDialogWindow apply(*dialog, this);
+  if (apply.exec() != QDialog::Accepted) return;
+  window_.closeApplyDialog(row, *dialog);
+  charges_->sync();
+  payments_->sync();
+  paymentGrid_->setFocus();
+}
+
+void TransactionEntryWindow::switchList() {
+  finishTyping();
+  const bool toPayments =
+      !(paymentGrid_->hasFocus() || paymentGrid_->isAncestorOf(QApplication::focusWidget()));
+  LineGrid* grid = toPayments ? paymentGrid_ : chargeGrid_;
+  grid->setFocus();
+  if (!grid->currentIndex().isValid() && grid->model()->rowCount() > 0)
+    grid->setCurrentIndex(grid->model()->index(0, 1));
+}
+
+void TransactionEntryWindow::recomputeAccountBalance() {
+  if (window_.chartNumber().empty()) return;
+  finishTyping();
+  leaveLineInEdit();
+  window_.recomputeAccountBalance();
+  // The unsaved-lines question may have saved the case, which reads it back.
+  charges_->reload();
+  payments_->reload();
+  showTotals();
+}
+
 void TransactionEntryWindow::save() {
   if (!window_.isLoaded()) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   const int row = currentRow();
+  const int paymentRow = currentPaymentRow();
   window_.save();
   // The save reads the case back; the lines keep their places.
   charges_->reload();
   payments_->reload();
   if (charges_->rowCount() > 0)
     chargeGrid_->setCurrentIndex(charges_->index(std::clamp(row, 0, charges_->rowCount() - 1), 0));
+  if (payments_->rowCount() > 0 && paymentRow >= 0)
+    paymentGrid_->setCurrentIndex(
+        payments_->index(std::min(paymentRow, payments_->rowCount() - 1), 0));
+  showTotals();
 }
 
 void TransactionEntryWindow::multilink() {
   if (!window_.isLoaded() || window_.isReadOnly()) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   const Date today = context_.programDate ? context_.programDate() : context_.clock.today();
   MultiLinkDialog dialog(today, this);
@@ -624,7 +893,7 @@ void TransactionEntryWindow::multilink() {
 
 void TransactionEntryWindow::addTax() {
   if (!window_.isLoaded() || window_.isReadOnly()) return;
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
   if (!window_.addTax()) return;
   charges_->sync();
@@ -632,8 +901,11 @@ void TransactionEntryWindow::addTax() {
 }
 
 void TransactionEntryWindow::done(int result) {
-  chargeGrid_->finishTyping();
+  finishTyping();
   leaveLineInEdit();
+  // A payment left unapplied keeps the window open when the practice forces application or
+  // the clerk chooses to apply it now.
+  if (!window_.paymentsAreApplied()) return;
   if (!window_.mayLeave()) return;
   window_.close();
   QDialog::done(result);

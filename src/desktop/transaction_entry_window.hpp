@@ -5,9 +5,11 @@
 #include <QTableView>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "transactions/transaction_entry.hpp"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -15,10 +17,40 @@ class QPushButton;
 
 namespace vantrell::desktop {
 
-// The charge lines of the transaction window, one row per line, each column
-// bound to the field (or calculated value) it shows. An edit goes through the
-// window model's field exit, which may change other fields of the line.
-class ChargeGridModel : public QAbstractTableModel {
+// One list of the transaction window (the charges, or the payments below
+// them), one row per line. The window model's list may be ahead of what the
+// view was told; reload and sync catch the view up.
+class LineGridModel : public QAbstractTableModel {
+ public:
+  // Shows the lines afresh (another case, or the case read back after a save).
+  void reload();
+  // Shows lines appended or dropped at the end, and the new values of all.
+  void sync();
+  // The line at this row left the list.
+  void removed(int row);
+  // Told of every line an edit touched, so that it is posted when left.
+  void onLineEdited(std::function<void(int row)> edited) { edited_ = std::move(edited); }
+
+  int rowCount(const QModelIndex& parent = {}) const override;
+
+ protected:
+  LineGridModel(transactions::TransactionEntryWindow& window, QObject* parent);
+  virtual const std::vector<transactions::TransactionLine>& lines() const = 0;
+  const transactions::TransactionLine* lineAt(int row) const;
+  // Every field of the row may have moved with an exit; the view shows it again.
+  void lineEdited(int row);
+
+  transactions::TransactionEntryWindow& window_;
+
+ private:
+  std::function<void(int)> edited_;
+  int shownRows_ = 0;
+};
+
+// The charge lines, each column bound to the field (or calculated value) it
+// shows. An edit goes through the window model's field exit, which may change
+// other fields of the line.
+class ChargeGridModel : public LineGridModel {
   Q_OBJECT
 
  public:
@@ -42,51 +74,49 @@ class ChargeGridModel : public QAbstractTableModel {
 
   ChargeGridModel(transactions::TransactionEntryWindow& window, QObject* parent = nullptr);
 
-  // Shows the lines afresh (another case, or the case read back after a save).
-  void reload();
-  // Shows lines appended or dropped at the end, and the new values of all.
-  void sync();
-  // The line at this row left the list.
-  void removed(int row);
-  // Told of every line an edit touched, so that it is posted when left.
-  void onLineEdited(std::function<void(int row)> edited) { edited_ = std::move(edited); }
-
-  int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   bool setData(const QModelIndex& index, const QVariant& value, int role) override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
- private:
-  const transactions::TransactionLine* lineAt(int row) const;
-
-  transactions::TransactionEntryWindow& window_;
-  std::function<void(int)> edited_;
-  int shownRows_ = 0;  // what the view was told; the window model's list may be ahead of it
+ protected:
+  const std::vector<transactions::TransactionLine>& lines() const override;
 };
 
-// The payments, adjustments and comments of the case, shown only for now.
-class PaymentListModel : public QAbstractTableModel {
+// The payments, adjustments and comments of the case. The code's exit sets the
+// type, payer and price; the amount's exit gives it its sign and moves the
+// unapplied amount, which is shown only.
+class PaymentGridModel : public LineGridModel {
   Q_OBJECT
 
  public:
-  PaymentListModel(const transactions::TransactionEntryWindow& window, QObject* parent = nullptr);
-  void reload();
+  enum Column {
+    DateFrom,
+    Procedure,
+    WhoPaid,
+    Description,
+    CheckNumber,
+    Amount,
+    Unapplied,
+    ColumnCount
+  };
 
-  int rowCount(const QModelIndex& parent = {}) const override;
+  PaymentGridModel(transactions::TransactionEntryWindow& window, QObject* parent = nullptr);
+
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
- private:
-  const transactions::TransactionEntryWindow& window_;
-  int shownRows_ = 0;
+ protected:
+  const std::vector<transactions::TransactionLine>& lines() const override;
 };
 
-// The charges grid: Tab and Enter go from cell to cell and open the next
-// cell for typing, so a visit is posted from the keyboard alone.
-class ChargeGrid : public QTableView {
+// A grid of lines typed from the keyboard: Tab and Enter go from cell to cell
+// and open the next cell for typing, so a visit is posted from the keys alone.
+class LineGrid : public QTableView {
   Q_OBJECT
 
  public:
@@ -121,19 +151,35 @@ class TransactionEntryWindow : public QDialog {
   void save();
   void multilink();
   void addTax();
+  // Ins makes a line in the list that has the focus.
+  void newLine();
+  void newPayment();
+  void deletePayment();
+  // The apply dialog of the current payment line; OK writes it back.
+  void applyPayment();
+  // Moves the keyboard between the charges and the payments.
+  void switchList();
+  // The account total from the whole ledger of the chart (after the unsaved-lines question).
+  void recomputeAccountBalance();
 
   // Closing asks about unsaved lines first; the window stays when the save fails.
   void done(int result) override;
 
  private:
   QWidget* buildHeader();
+  QWidget* buildPayments();
   QWidget* buildEstimates();
+  LineGrid* makeGrid(LineGridModel* model, const char* name);
+  void finishTyping();
   // Posts the line being worked on when the clerk moves off it.
   void leaveLineInEdit();
-  void afterListChanged(std::optional<int> focusRow);
-  void showCases();
+  // A field of this line was edited: the line worked on before it is left first.
+  void editing(bool payment, int row);
   void showState();
+  // The account total and, when asked for, the estimates of the case as stored.
+  void showTotals();
   int currentRow() const;
+  int currentPaymentRow() const;
 
   transactions::TransactionEntryWindow::Surroundings context_;
   transactions::TransactionEntryWindow window_;
@@ -141,11 +187,18 @@ class TransactionEntryWindow : public QDialog {
   QLabel* patientName_;
   QComboBox* case_;
   QLineEdit* document_;
+  QPushButton* accountTotal_;
   ChargeGridModel* charges_;
-  ChargeGrid* chargeGrid_;
-  PaymentListModel* payments_;
-  QTableView* paymentGrid_;
-  std::optional<int> lineInEdit_;
+  LineGrid* chargeGrid_;
+  PaymentGridModel* payments_;
+  LineGrid* paymentGrid_;
+  QCheckBox* showEstimates_;
+  std::vector<QLabel*> estimateValues_;
+  struct LineInEdit {
+    bool payment;
+    int row;
+  };
+  std::optional<LineInEdit> lineInEdit_;
   bool showing_ = false;  // the view itself is changing the fields; no command follows
 };
 
