@@ -2,9 +2,11 @@
 // (the tutorial practice) and saves PNG pictures of the main window, the
 // practice list, the new practice window, every page of the options window,
 // the code windows, the patient list with every page of the patient and case
-// windows, and the transaction entry window.
+// windows, the transaction entry window with payments and estimates, and the
+// apply dialog.
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QTimer>
@@ -18,6 +20,7 @@
 #include "message_box_prompter.hpp"
 #include "accounts/case_window.hpp"
 #include "accounts/patient_window.hpp"
+#include "apply_dialog_window.hpp"
 #include "case_dialog.hpp"
 #include "code_list_window.hpp"
 #include "patient_dialog.hpp"
@@ -163,6 +166,28 @@ int main(int argc, char** argv) {
     transactions.model().postCharge(line);
   }
   transactions.save();
+  // A patient check spread over the charges in the apply dialog, and an insurance payment not
+  // applied yet; the estimates of the case beside them.
+  auto& entry = transactions.model();
+  const std::size_t check = entry.newPayment();
+  entry.setPaymentField(check, "Procedure Code", "CHECK");
+  entry.setPaymentField(check, "Check Number", "2041");
+  entry.setPaymentField(check, "Amount", "50");
+  entry.postPayment(check);
+  if (auto dialog = entry.applyDialog(check)) {
+    dialog->setThisPayment(0, Money::fromCents(4000));
+    desktop::ApplyDialogWindow apply(*dialog, &transactions);
+    save(apply, out / "apply-dialog.png");
+    apply.hide();
+    entry.closeApplyDialog(check, *dialog);
+  }
+  const std::size_t insurance = entry.newPayment();
+  entry.setPaymentField(insurance, "Procedure Code", "INSPAY");
+  entry.setPaymentField(insurance, "Amount", "64");
+  entry.postPayment(insurance);
+  transactions.save();
+  transactions.findChild<QCheckBox*>("showEstimates")->setChecked(true);
+  save(transactions, out / "transaction-payments.png");
   transactions.newCharge();
   save(transactions, out / "transaction-entry.png");
   transactions.model().close();

@@ -2,21 +2,27 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
+#include <map>
+#include <set>
 
 #include "accounts/case_window.hpp"
 #include "accounts/patient_window.hpp"
+#include "apply_dialog_window.hpp"
 #include "desktop_fixture.hpp"
 #include "modal_answers.hpp"
 #include "reference/code_window.hpp"
 #include "transaction_entry_window.hpp"
+#include "transactions/balances.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -68,6 +74,7 @@ class TransactionEntryWindowTest : public DesktopTest {
                                 {"Assigned Provider", "DJ"},
                                 {"Insurance Carrier #1", "MC"},
                                 {"Policy Number #1", "ABC123"},
+                                {"Percent Covered A #1", "80"},
                                 {"Diagnosis 1", "I10"}}));
     ASSERT_TRUE(made.saveAndClose());
   }
@@ -92,11 +99,14 @@ class TransactionEntryWindowTest : public DesktopTest {
     return practice::Options(record);
   }
 
+  // The entries of the test's patient (the practice may hold other patients' ledgers).
   std::vector<store::Record> ledger() {
     std::vector<store::Record> rows;
     store::Table table = practice().openTable("QVTRN");
     table.setOrder("Primary");
-    table.forEach([&](const store::Record& row) { rows.push_back(row); });
+    table.forEach([&](const store::Record& row) {
+      if (row.text("Chart Number") == chart_) rows.push_back(row);
+    });
     return rows;
   }
 
@@ -116,9 +126,54 @@ class TransactionEntryWindowTest : public DesktopTest {
     QTest::keyClick(edit, Qt::Key_Return);
   }
 
-  static QString cell(TransactionEntryWindow& entry, int row, int column) {
-    auto* grid = entry.findChild<QTableView*>("charges");
-    return grid->model()->index(row, column).data().toString();
+  static QString cell(TransactionEntryWindow& entry, int row, int column,
+                      const char* grid = "charges") {
+    return entry.findChild<QTableView*>(grid)->model()->index(row, column).data().toString();
+  }
+  static QString paymentCell(TransactionEntryWindow& entry, int row, int column) {
+    return cell(entry, row, column, "payments");
+  }
+  // The keyboard back on the window after a dialog (the offscreen platform has no window manager
+  // to give it back).
+  static bool backTo(QWidget& window) {
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+  }
+  // Puts the keyboard on a cell of a grid, ready for typing.
+  static void goTo(TransactionEntryWindow& entry, const char* grid, int row, int column) {
+    auto* view = entry.findChild<QTableView*>(grid);
+    view->setFocus();
+    view->setCurrentIndex(view->model()->index(row, column));
+  }
+
+  void addPaymentCode(const char* code, const char* type, const char* description) {
+    reference::CodeWindow codes(practice(), *reference::findCodeTable("code"), prompter_, clock_,
+                                application_.security());
+    ASSERT_TRUE(codes.startNew());
+    ASSERT_TRUE(codes.setFields({{"Code 1", code}, {"Type", type}, {"Description", description}}));
+    ASSERT_TRUE(codes.save());
+  }
+
+  // Posts charges from the keyboard, each priced by its code.
+  static void postCharges(std::initializer_list<const char*> codes) {
+    for (const char* code : codes) {
+      press(Qt::Key_Insert);
+      type(code);
+      press(Qt::Key_Tab);
+    }
+    press(Qt::Key_Escape);
+  }
+
+  // The application rows of the test patient's payments.
+  std::vector<store::Record> applications() {
+    std::set<std::int64_t> entries;
+    for (const auto& row : ledger()) entries.insert(row.integer("Entry Number"));
+    std::vector<store::Record> rows;
+    store::Table table = practice().openTable("QVPAX");
+    table.forEach([&](const store::Record& row) {
+      if (entries.count(row.integer("Payment Reference")) > 0) rows.push_back(row);
+    });
+    return rows;
   }
 
   std::string chart_;
@@ -327,6 +382,277 @@ TEST_F(TransactionEntryWindowTest, EnterTransactionsInTheActivitiesMenuOpensTheW
   const practice::Options options = application_.practice()->options;
   TransactionEntryWindow again(surroundings(options), &window_);
   EXPECT_TRUE(again.model().chooseChart(chart_));
+}
+
+TEST_F(TransactionEntryWindowTest, APatientCheckIsTypedAppliedToTheOldestChargesAndSaved) {
+  addPaymentCode("PATCHK", "K", "Patient check");
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  postCharges({"99213", "85025"});
+
+  // Ctrl+P opens a payment on its code; the code's exit sets the payer of a patient check.
+  press(Qt::Key_P, Qt::ControlModifier);
+  type("patchk");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Procedure), "PATCHK");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::WhoPaid), "G");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Description), "Patient check");
+  press(Qt::Key_Tab);
+  press(Qt::Key_Tab);
+  type("1001");
+  press(Qt::Key_Tab);
+  // A payment typed positive is stored negative, and its unapplied amount follows each change.
+  type("80");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Amount), "-80.00");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Unapplied), "-80.00");
+  goTo(entry, "payments", 0, PaymentGridModel::Amount);
+  type("100");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Amount), "-100.00");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Unapplied), "-100.00");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::CheckNumber), "1001");
+
+  ModalAnswers answers;
+  answers.then([](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Apply Payment to Charges");
+    EXPECT_EQ(dialog.findChild<QLabel*>("caption")->text(), "Payment From: Ruth Lane");
+    EXPECT_EQ(dialog.findChild<QLabel*>("count")->text(), "There are 2 charge entries.");
+    EXPECT_EQ(dialog.findChild<QLabel*>("remainder")->text(), "Unapplied: $-100.00");
+    // A guarantor's payment offers apply to oldest instead of automatic completion.
+    EXPECT_EQ(dialog.findChild<QCheckBox*>("autoComplete"), nullptr);
+    ModalAnswers::clickButton("Apply to Oldest")(dialog);
+    auto* rows = dialog.findChild<QTableView*>("rows")->model();
+    EXPECT_EQ(rows->index(0, ApplyRowsModel::ThisPayment).data().toString(), "-80.00");
+    EXPECT_EQ(rows->index(0, ApplyRowsModel::Balance).data().toString(), "0.00");
+    EXPECT_EQ(rows->index(1, ApplyRowsModel::ThisPayment).data().toString(), "-20.00");
+    EXPECT_EQ(rows->index(1, ApplyRowsModel::Balance).data().toString(), "5.00");
+    EXPECT_EQ(rows->index(1, ApplyRowsModel::TotalPaid).data().toString(), "-20.00");
+    EXPECT_EQ(dialog.findChild<QLabel*>("remainder")->text(), "Unapplied: $0.00");
+    ModalAnswers::clickButton("OK")(dialog);
+  });
+  answers.then(ModalAnswers::clickButton("OK"));
+  answers.run([&] { press(Qt::Key_F7); });
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"This Payment has been fully applied."});
+  EXPECT_EQ(cell(entry, 0, ChargeGridModel::Remainder), "0.00");
+  EXPECT_EQ(cell(entry, 1, ChargeGridModel::Remainder), "5.00");
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::Unapplied), "0.00");
+
+  ASSERT_TRUE(backTo(entry));
+  press(Qt::Key_F9);
+  std::map<std::string, store::Record> stored;
+  for (const auto& row : ledger()) stored.emplace(row.text("Procedure Code"), row);
+  ASSERT_EQ(stored.size(), 3u);
+  EXPECT_EQ(stored.at("99213").money("Guarantor Amount Paid"), Money::fromCents(-8000));
+  EXPECT_EQ(stored.at("85025").money("Guarantor Amount Paid"), Money::fromCents(-2000));
+  const store::Record& check = stored.at("PATCHK");
+  EXPECT_EQ(check.text("Transaction Type"), "K");
+  EXPECT_EQ(check.text("Who Paid"), "G");
+  EXPECT_EQ(check.text("Check Number"), "1001");
+  EXPECT_EQ(check.money("Amount"), Money::fromCents(-10000));
+  EXPECT_EQ(check.money("Unapplied Amount"), Money{});
+  std::map<std::int64_t, Money> applied;
+  for (const auto& row : applications()) {
+    EXPECT_EQ(row.integer("Payment Reference"), check.integer("Entry Number"));
+    EXPECT_EQ(row.text("Who Paid"), "G");
+    applied[row.integer("Charge Reference")] = transactions::moneyOf(row.value("Payment Amount"));
+  }
+  EXPECT_EQ(applied, (std::map<std::int64_t, Money>{
+                         {stored.at("99213").integer("Entry Number"), Money::fromCents(-8000)},
+                         {stored.at("85025").integer("Entry Number"), Money::fromCents(-2000)}}));
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.close();
+}
+
+TEST_F(TransactionEntryWindowTest, AnInsurancePaymentIsAppliedAsTypedAndClosingAsksWhileUnapplied) {
+  const practice::Options options = optionsWith({{"Force Payment Application", false}});
+  auto entry = std::make_unique<TransactionEntryWindow>(surroundings(options), &window_);
+  entry->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(entry.get()));
+  chooseChart(*entry, chart_);
+  postCharges({"99213"});
+  press(Qt::Key_P, Qt::ControlModifier);
+  type("inspay");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(*entry, 0, PaymentGridModel::WhoPaid), "1");
+  goTo(*entry, "payments", 0, PaymentGridModel::Amount);
+  type("50");
+  press(Qt::Key_Tab);
+
+  // Cancel leaves the applications as they were.
+  const auto typeThirty = [](QWidget& dialog) {
+    auto* rows = dialog.findChild<QTableView*>("rows");
+    EXPECT_EQ(rows->currentIndex().column(), ApplyRowsModel::ThisPayment);
+    // The first key opens the cell; Enter takes it from the next turn of the event loop.
+    QTest::keyClicks(rows, "3");
+    QWidget* editor = rows->indexWidget(rows->currentIndex());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClicks(editor, "0");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(rows->model()->index(0, ApplyRowsModel::ThisPayment).data().toString(), "-30.00");
+    EXPECT_EQ(rows->model()->index(0, ApplyRowsModel::Balance).data().toString(), "50.00");
+    EXPECT_EQ(rows->model()->index(0, ApplyRowsModel::TotalPaid).data().toString(), "-30.00");
+  };
+  ModalAnswers cancelled;
+  cancelled.then([&](QWidget& dialog) {
+    typeThirty(dialog);
+    ModalAnswers::clickButton("Cancel")(dialog);
+  });
+  cancelled.run([&] { press(Qt::Key_A, Qt::ControlModifier); });
+  ASSERT_TRUE(backTo(*entry));
+  EXPECT_EQ(cell(*entry, 0, ChargeGridModel::Remainder), "80.00");
+  EXPECT_EQ(paymentCell(*entry, 0, PaymentGridModel::Unapplied), "-50.00");
+
+  ModalAnswers answers;
+  answers.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.findChild<QLabel*>("caption")->text(), "Payment From: Medicare");
+    EXPECT_EQ(dialog.findChild<QLabel*>("count")->text(), "There is 1 charge entry.");
+    EXPECT_EQ(dialog.findChild<QPushButton*>("applyToOldest"), nullptr);
+    // An insurance payment marks its charges complete as amounts are applied.
+    auto* autoComplete = dialog.findChild<QCheckBox*>("autoComplete");
+    ASSERT_NE(autoComplete, nullptr);
+    EXPECT_TRUE(autoComplete->isChecked());
+    typeThirty(dialog);
+    auto* rows = dialog.findChild<QTableView*>("rows")->model();
+    EXPECT_EQ(rows->index(0, ApplyRowsModel::Complete).data(Qt::CheckStateRole).toInt(),
+              Qt::Checked);
+    EXPECT_EQ(dialog.findChild<QLabel*>("remainder")->text(), "Unapplied: $-20.00");
+    ModalAnswers::clickButton("OK")(dialog);
+  });
+  answers.run([&] { entry->findChild<QPushButton*>("apply")->click(); });
+  EXPECT_EQ(cell(*entry, 0, ChargeGridModel::Remainder), "50.00");
+  EXPECT_EQ(paymentCell(*entry, 0, PaymentGridModel::Unapplied), "-20.00");
+  ASSERT_TRUE(backTo(*entry));
+  press(Qt::Key_F9);
+  std::map<std::string, store::Record> stored;
+  for (const auto& row : ledger()) stored.emplace(row.text("Procedure Code"), row);
+  EXPECT_EQ(stored.at("99213").money("Insurance 1 Amount Paid"), Money::fromCents(-3000));
+  EXPECT_TRUE(stored.at("99213").logical("Insurance 1 Paid"));
+  EXPECT_EQ(stored.at("INSPAY").money("Unapplied Amount"), Money::fromCents(-2000));
+  const auto applied = applications();
+  ASSERT_EQ(applied.size(), 1u);
+  EXPECT_EQ(applied[0].text("Who Paid"), "1");
+  EXPECT_EQ(transactions::moneyOf(applied[0].value("Payment Amount")), Money::fromCents(-3000));
+
+  // Yes to applying it now keeps the window open; No lets it close.
+  ModalAnswers stay;
+  stay.then(ModalAnswers::clickButton("Yes"));
+  stay.run([&] { entry->close(); });
+  EXPECT_EQ(stay.seen(), std::vector<std::string>{
+                             "There are payments that are not completely applied.  Apply now?"});
+  EXPECT_TRUE(entry->isVisible());
+  ModalAnswers leave;
+  leave.then(ModalAnswers::clickButton("No"));
+  leave.run([&] { entry->close(); });
+  EXPECT_FALSE(entry->isVisible());
+  entry.reset();
+
+  // A practice that forces application refuses to close at all.
+  const practice::Options forced = optionsWith({{"Force Payment Application", true}});
+  TransactionEntryWindow again(surroundings(forced), &window_);
+  again.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&again));
+  chooseChart(again, chart_);
+  ModalAnswers refused;
+  refused.then(ModalAnswers::clickButton("OK"));
+  refused.run([&] { again.close(); });
+  EXPECT_EQ(refused.seen(), std::vector<std::string>{"There are payments that must be completely "
+                                                     "applied before continuing."});
+  EXPECT_TRUE(again.isVisible());
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  again.model().close();
+}
+
+TEST_F(TransactionEntryWindowTest, CtrlTabMovesBetweenTheListsAndInsAndDelWorkInThePayments) {
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  postCharges({"99213"});
+  auto* charges = entry.findChild<QTableView*>("charges");
+  auto* payments = entry.findChild<QTableView*>("payments");
+  press(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::focusWidget(), payments);
+  // Ins in the payments makes a payment; in the charges, a charge.
+  press(Qt::Key_Insert);
+  type("cash");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::WhoPaid), "G");
+  press(Qt::Key_Escape);
+  press(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::focusWidget(), charges);
+  press(Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::focusWidget(), payments);
+  ASSERT_EQ(payments->model()->rowCount(), 1);
+  EXPECT_EQ(charges->model()->rowCount(), 1);
+  ModalAnswers answers;
+  answers.then(ModalAnswers::clickButton("Yes"));
+  answers.run([&] { press(Qt::Key_Delete); });
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"Are you sure you want to delete this payment?"});
+  EXPECT_EQ(payments->model()->rowCount(), 0);
+  EXPECT_EQ(charges->model()->rowCount(), 1);
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.model().close();
+}
+
+TEST_F(TransactionEntryWindowTest, TheEstimatesAndTheAccountTotalShowTheCaseAsStored) {
+  {
+    // A balance that has drifted from the ledger, for the account total to put right.
+    store::Table patients = practice().openTable("QVPAT");
+    patients.setOrder("Primary");
+    auto patient = patients.seek({store::Value{chart_}});
+    ASSERT_TRUE(patient);
+    patients.edit(*patient);
+    patient->set("Patient Reference Balance", Money::fromCents(1234));
+    patients.post(*patient);
+  }
+  const practice::Options options = optionsWith({{"Multiply Units Times Amt.", false}});
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  auto* total = entry.findChild<QPushButton*>("accountTotal");
+  EXPECT_EQ(total->text(), "Account Total: $12.34");
+  const auto figure = [&](const char* name) { return entry.findChild<QLabel*>(name)->text(); };
+  EXPECT_EQ(figure("guarantorDue"), "");
+
+  // A charge of 100.00 allowed at 80.00, 80 percent on policy 1.
+  postCharges({"99213"});
+  goTo(entry, "charges", 0, ChargeGridModel::Total);
+  type("100");
+  press(Qt::Key_Tab);
+  goTo(entry, "charges", 0, ChargeGridModel::Allowed);
+  type("80");
+  press(Qt::Key_Tab);
+  press(Qt::Key_F9);
+  entry.findChild<QCheckBox*>("showEstimates")->click();
+  EXPECT_EQ(figure("estimatedCharges"), "$100.00");
+  EXPECT_EQ(figure("estimatedAdjustments"), "$0.00");
+  EXPECT_EQ(figure("estimatedTotal"), "$100.00");
+  EXPECT_EQ(figure("estimatedPayments"), "$0.00");
+  EXPECT_EQ(figure("estimatedBalance"), "$100.00");
+  EXPECT_EQ(figure("insurance1Due"), "$-64.00");
+  EXPECT_EQ(figure("insurance2Due"), "$0.00");
+  EXPECT_EQ(figure("guarantorDue"), "$16.00");
+  EXPECT_EQ(figure("estimatedAdjustment"), "$20.00");
+  EXPECT_EQ(figure("deductiblePaid"), "$0.00");
+
+  // The save moved the balance it was given; a click adds the ledger up again.
+  EXPECT_EQ(total->text(), "Account Total: $112.34");
+  total->click();
+  EXPECT_EQ(total->text(), "Account Total: $100.00");
+  store::Table patients = practice().openTable("QVPAT");
+  patients.setOrder("Primary");
+  EXPECT_EQ(patients.seek({store::Value{chart_}})->money("Patient Reference Balance"),
+            Money::fromCents(10000));
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.close();
 }
 
 }  // namespace
