@@ -161,6 +161,8 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
     } else {
       store::Record changed = row;
       changed.setFromText(name, text);
+      // A payment happens on one day: its to-date follows its from-date.
+      if (name == "Date From") changed.set("Date To", changed.date("Date From"));
       row = std::move(changed);
     }
   } catch (const store::InputError&) {
