@@ -159,7 +159,7 @@ struct Carrier {
 // leaves to the patient.
 constexpr Carrier carriers[] = {
     {"MC", "Medicare", "PO Box 3100", "Springfield", "IL", "62708", "(800)555-0141", "Medicare", 0},
-    {"CHM", "Corvane Health Mutual", "400 Lakeview Parkway", "Peoria", "IL", "61602",
+    {"THM", "Thornvale Health Mutual", "400 Lakeview Parkway", "Peoria", "IL", "61602",
      "(800)555-0172", "Group Health Plan", 0.80},
     {"RIG", "Ridgeholt Insurance Group", "22 Foundry Square", "Chicago", "IL", "60606",
      "(800)555-0188", "Group Health Plan", 0.88},

@@ -260,7 +260,7 @@ std::vector<CasePlan> makePlans(std::vector<Person>& people, Dice& dice) {
   for (std::size_t index = 0; index < people.size(); ++index) {
     const Person& person = people[index];
     if (person.guarantor) {
-      householdCarrier[index + 1] = dice.chance(50) ? "CHM" : "RIG";
+      householdCarrier[index + 1] = dice.chance(50) ? "THM" : "RIG";
       continue;
     }
     const bool child = person.family != 0;
@@ -271,7 +271,7 @@ std::vector<CasePlan> makePlans(std::vector<Person>& people, Dice& dice) {
     if (cash) ++cashPatients;
     const std::string carrier1 = child      ? householdCarrier.at(person.family)
                                  : medicare ? "MC"
-                                            : (dice.chance(55) ? "CHM" : "RIG");
+                                            : (dice.chance(55) ? "THM" : "RIG");
     const std::string carrier2 = carrier1 == "MC" && dice.chance(50) ? "PSS" : "";
     const bool copayPlan = carrier1 != "MC" && dice.chance(70);
     const std::string provider = dice.pick(providers);
@@ -298,7 +298,7 @@ std::vector<CasePlan> makePlans(std::vector<Person>& people, Dice& dice) {
       if (!cash) {
         plan.carrier1 = carrier1;
         plan.carrier2 = carrier2;
-        if (copayPlan) plan.copay = Money::fromCents(carrier1 == "CHM" ? 2000 : 2500);
+        if (copayPlan) plan.copay = Money::fromCents(carrier1 == "THM" ? 2000 : 2500);
         plan.percentA = copayPlan ? 100 : 80;
         plan.deductible = n == 0 && !copayPlan && dice.chance(carrier1 == "MC" ? 45 : 35);
       }
