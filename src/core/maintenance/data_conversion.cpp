@@ -11,8 +11,9 @@ namespace vantrell::maintenance {
 namespace {
 
 bool hasColumn(const std::vector<std::string>& columns, const std::string& name) {
-  return std::any_of(columns.begin(), columns.end(),
-                     [&](const std::string& column) { return store::equalsIgnoringCase(column, name); });
+  return std::any_of(columns.begin(), columns.end(), [&](const std::string& column) {
+    return store::equalsIgnoringCase(column, name);
+  });
 }
 
 }  // namespace
@@ -20,8 +21,9 @@ bool hasColumn(const std::vector<std::string>& columns, const std::string& name)
 bool lacksCataloguedFields(store::Connection& practice, std::string_view tableName) {
   const auto& table = practice.catalogue().get(tableName);
   const auto columns = practice.driver().columnNames(table.name());
-  return std::any_of(table.fields().begin(), table.fields().end(),
-                     [&](const store::FieldDefinition& field) { return !hasColumn(columns, field.name); });
+  return std::any_of(
+      table.fields().begin(), table.fields().end(),
+      [&](const store::FieldDefinition& field) { return !hasColumn(columns, field.name); });
 }
 
 ConversionReport convertPractice(store::Connection& practice) {
@@ -38,10 +40,12 @@ ConversionReport convertPractice(store::Connection& practice) {
     for (const auto& field : table.fields()) {
       if (hasColumn(columns, field.name)) continue;
       if (field.type == store::FieldType::AutoIncrement) {
-        report.problems.push_back(table.name() + "." + field.name + " cannot be added to a table that has rows");
+        report.problems.push_back(table.name() + "." + field.name +
+                                  " cannot be added to a table that has rows");
         continue;
       }
-      practice.driver().executeScript("ALTER TABLE " + store::Dialect::quoteIdentifier(table.name()) +
+      practice.driver().executeScript("ALTER TABLE " +
+                                      store::Dialect::quoteIdentifier(table.name()) +
                                       " ADD COLUMN " + practice.dialect().columnDefinition(field));
       report.fieldsAdded.push_back(table.name() + "." + field.name);
     }

@@ -59,6 +59,9 @@ void TransactionEntryWindow::releasePatient() {
 
 void TransactionEntryWindow::clearSet() {
   set_ = WorkingSet{};
+  // Codes are read afresh for each case: another desk may have changed them.
+  procedureCodes_.clear();
+  diagnosisDescriptions_.clear();
   caseRecord_.reset();
   taxableTotal_ = Money{};
   taxCounted_.clear();
@@ -240,17 +243,25 @@ std::string TransactionEntryWindow::newLineDocumentNumber() {
   return generatedDocument_;
 }
 
-std::optional<store::Record> TransactionEntryWindow::procedureCode(const std::string& code) {
+std::optional<store::Record> TransactionEntryWindow::procedureCode(const std::string& code) const {
   if (code.empty()) return std::nullopt;
-  return reference::findProcedureCode(context_.practice, code);
+  const std::string key = store::upperAscii(code);
+  if (const auto known = procedureCodes_.find(key); known != procedureCodes_.end())
+    return known->second;
+  auto found = reference::findProcedureCode(context_.practice, code);
+  procedureCodes_.emplace(key, found);
+  return found;
 }
 
-std::string TransactionEntryWindow::diagnosisDescription(const std::string& code) {
+std::string TransactionEntryWindow::diagnosisDescription(const std::string& code) const {
   if (code.empty()) return "";
+  const std::string key = store::upperAscii(code);
+  if (const auto known = diagnosisDescriptions_.find(key); known != diagnosisDescriptions_.end())
+    return known->second;
   store::Table diagnoses = context_.practice.openTable("QVDIA");
   diagnoses.setOrder("Primary");
-  const auto found = diagnoses.seek({store::Value{store::upperAscii(code)}});
-  return found ? found->text("Description") : "";
+  const auto found = diagnoses.seek({store::Value{key}});
+  return diagnosisDescriptions_.emplace(key, found ? found->text("Description") : "").first->second;
 }
 
 std::size_t TransactionEntryWindow::newCharge() {
@@ -330,8 +341,7 @@ Money TransactionEntryWindow::lineAmount(const TransactionLine& line, Money pric
                                 : 1.0;
   Money amount = times(price, multiplier);
   if (paymentSide && amount > Money{}) {
-    const auto code =
-        reference::findProcedureCode(context_.practice, line.row.text("Procedure Code"));
+    const auto code = procedureCode(line.row.text("Procedure Code"));
     if ((code && code->logical("Adjustment Amount Negativ")) || (type >= 'I' && type <= 'R'))
       amount = -amount.abs();
   }

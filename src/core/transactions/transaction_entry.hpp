@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -141,8 +142,8 @@ class TransactionEntryWindow {
   Date programDate() const;
   void resetDatesWhenProgramDateMoved();
   std::string newLineDocumentNumber();
-  std::optional<store::Record> procedureCode(const std::string& code);
-  std::string diagnosisDescription(const std::string& code);
+  std::optional<store::Record> procedureCode(const std::string& code) const;
+  std::string diagnosisDescription(const std::string& code) const;
   bool procedureCodeExit(TransactionLine& line, const std::string& code);
   Money lineAmount(const TransactionLine& line, Money price, bool paymentSide) const;
   void unitsExit(TransactionLine& line, double oldUnits);
@@ -195,6 +196,9 @@ class TransactionEntryWindow {
   // Dates of service the save has seen visits on, and whether the case's visit counter moved.
   std::set<Date> visitDates_;
   bool caseChanged_ = false;
+  // Codes looked up while a case is on screen.
+  mutable std::map<std::string, std::optional<store::Record>> procedureCodes_;
+  mutable std::map<std::string, std::string> diagnosisDescriptions_;
 
   bool paymentCodeExit(TransactionLine& line, const std::string& code);
   void gatherStoredApplications(const TransactionLine& line, bool ofPayment);

@@ -54,7 +54,7 @@ bool TransactionEntryWindow::validateProcedureCode(const TransactionLine& line, 
     prompter.error(kind + " code cannot be left blank." + notSavedUntil + correct);
     return false;
   }
-  const auto procedure = reference::findProcedureCode(context_.practice, code);
+  const auto procedure = procedureCode(code);
   if (!procedure) {
     prompter.error(kind + " code " + code + " is invalid." + notSavedUntil + correct);
     return false;
