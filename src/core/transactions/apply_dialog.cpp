@@ -42,8 +42,9 @@ void ApplyDialog::setThisPayment(std::size_t index, Money value) {
     row.balance += value - old;
   }
   if (old == Money{} && autoComplete_) row.complete = true;
+  // A deductible has no amount of its own to exceed.
   const Money applied = entry_.amount - remainder();
-  if (applied.abs() > entry_.amount.abs())
+  if (!deductibleMode() && applied.abs() > entry_.amount.abs())
     prompter_.warn("The applied amount exceeds the total amount for this payment.");
 }
 

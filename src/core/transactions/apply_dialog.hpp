@@ -15,6 +15,7 @@ struct ApplyRow {
   std::int64_t chargeReference = 0;
   std::int64_t entryNumber = 0;  // for the oldest-first order; 0 for an unsaved charge
   bool complete = false;
+  bool completeAtOpening = false;  // the charge's paid mark when the dialog opened
   Date dateFrom;
   std::string documentNumber;
   std::string procedureCode;

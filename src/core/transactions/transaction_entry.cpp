@@ -261,7 +261,9 @@ std::string TransactionEntryWindow::diagnosisDescription(const std::string& code
   store::Table diagnoses = context_.practice.openTable("QVDIA");
   diagnoses.setOrder("Primary");
   const auto found = diagnoses.seek({store::Value{key}});
-  return diagnosisDescriptions_.emplace(key, found ? found->text("Description") : "").first->second;
+  return diagnosisDescriptions_
+      .emplace(key, found ? cutToCharacters(found->text("Description"), 40) : "")
+      .first->second;
 }
 
 std::size_t TransactionEntryWindow::newCharge() {
@@ -358,7 +360,7 @@ bool TransactionEntryWindow::procedureCodeExit(TransactionLine& line, const std:
   row.set("Transaction Type", type.empty() ? std::string("A") : type);
   const std::string units = procedure->text("Default Units");
   if (!units.empty() && units != "0") row.setFromText("Units", units);
-  row.set("Procedure Description", procedure->text("Description"));
+  row.set("Procedure Description", cutToCharacters(procedure->text("Description"), 40));
   row.set("Insurance Category", procedure->text("Insurance Category"));
   row.set("Type of Service", procedure->text("Type of Service"));
   for (int modifier = 4; modifier >= 1; --modifier) {
@@ -597,7 +599,7 @@ bool TransactionEntryWindow::addTax(std::optional<Money> taxableAmount) {
     context_.prompter.error("Procedure " + taxCode + " does not exist as a charge.");
     return false;
   }
-  line.row.set("Description", procedure->text("Description"));
+  line.row.set("Description", cutToCharacters(procedure->text("Description"), 30));
   line.row.set(
       "Amount",
       times(taxable.roundedToCents(), procedure->number("Tax Rate") / 100.0).roundedToCents());

@@ -78,8 +78,9 @@ bool TransactionEntryWindow::paymentCodeExit(TransactionLine& line, const std::s
   row.set("Procedure Code", procedure->text("Code 1"));
   const std::string type = typeText.empty() ? "I" : typeText;
   row.set("Transaction Type", type);
-  row.set("Procedure Description", procedure->text("Description"));
-  if (row.isEmpty("Description")) row.set("Description", procedure->text("Description"));
+  row.set("Procedure Description", cutToCharacters(procedure->text("Description"), 40));
+  if (row.isEmpty("Description"))
+    row.set("Description", cutToCharacters(procedure->text("Description"), 30));
   row.set("Insurance Category", procedure->text("Insurance Category"));
   row.set("Attending Provider", caseRecord_->text("Assigned Provider"));
   row.set("Facility", defaults_.facility);
@@ -349,6 +350,7 @@ std::optional<ApplyDialog> TransactionEntryWindow::applyDialog(std::size_t payme
     row.chargeReference = charge.reference();
     row.entryNumber = charge.isStored() ? charge.entryNumber() : 0;
     row.complete = paid != nullptr && charge.row.logical(paid);
+    row.completeAtOpening = row.complete;
     row.dateFrom = charge.row.date("Date From");
     row.documentNumber = charge.row.text("Document Number");
     row.procedureCode = charge.row.text("Procedure Code");
@@ -370,7 +372,10 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
   const bool deductible = dialog.deductibleMode();
   for (const auto& row : dialog.rows()) {
     ApplicationRow* application = set_.application(entry.reference, row.chargeReference);
-    if (row.thisPayment != Money{} || row.complete) {
+    // A charge that was already marked paid and got nothing from this entry
+    // is not tied to it; a mark set here, with or without money, is.
+    const bool markedHere = row.complete && !row.completeAtOpening;
+    if (row.thisPayment != Money{} || markedHere || (application != nullptr && row.complete)) {
       if (application == nullptr) {
         set_.applications.push_back(ApplicationRow{row.chargeReference, entry.reference, Money{},
                                                    "", line.row.integer("Deposit ID"), false});

@@ -1,5 +1,7 @@
 #include "transactions/working_set.hpp"
 
+#include <algorithm>
+
 namespace vantrell::transactions {
 
 const char* ledgerTable(Ledger ledger) {
@@ -9,6 +11,17 @@ const char* ledgerTable(Ledger ledger) {
 char TransactionLine::type() const {
   const std::string text = row.text("Transaction Type");
   return text.empty() ? '\0' : text[0];
+}
+
+std::string cutToCharacters(const std::string& text, std::size_t characters) {
+  std::size_t taken = 0;
+  std::size_t end = 0;
+  while (end < text.size() && taken < characters) {
+    const auto lead = static_cast<unsigned char>(text[end]);
+    end += lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 4;
+    ++taken;
+  }
+  return text.substr(0, std::min(end, text.size()));
 }
 
 std::string joinedModifiersForDisplay(const store::Record& line) {

@@ -53,6 +53,10 @@ struct ApplicationRow {
   bool deleted = false;
 };
 
+// A text cut to a number of whole UTF-8 characters: the code tables keep
+// longer descriptions than a ledger line's fields hold.
+std::string cutToCharacters(const std::string& text, std::size_t characters);
+
 // "11 26   " -> the four modifiers each followed by a blank.
 std::string joinedModifiersForDisplay(const store::Record& line);
 // Amount plus every paid bucket and the adjustment amount.

@@ -276,6 +276,43 @@ TEST_P(Payments, DeletingAGuarantorPaymentUndoesItAndTellsTheDeposit) {
   expectInvariants("after deleting the payment");
 }
 
+TEST_P(Payments, OpeningTheApplyDialogTiesNothingAndLongDescriptionsAreCut) {
+  practice_->executeSql(
+      "UPDATE \"QVDIA\" SET \"Description\" = ?",
+      {store::Value{std::string("Urinary tract infection, site not specified, recurrent")}});
+  ScriptedPrompter prompter{};
+  auto window = openCase(prompter);
+  charge(*window, "VISIT");
+  EXPECT_EQ(window->charges()[0].row.text("Diagnosis 1 Description"),
+            "Urinary tract infection, site not specif");
+  charge(*window, "XRAY");
+  const std::size_t primary = payment(*window, "INS", "100");
+  apply(*window, primary, 0, "100", true);
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  // A second insurance payment opened and closed untouched: the charge the
+  // primary already settled gets no row of it.
+  const std::size_t second = payment(*window, "INS", "20");
+  auto dialog = window->applyDialog(second);
+  ASSERT_TRUE(dialog);
+  EXPECT_TRUE(dialog->rows()[0].complete);
+  window->closeApplyDialog(second, *dialog);
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(
+      std::get<std::int64_t>(practice_->executeSql("SELECT COUNT(*) FROM \"QVPAX\"").rows[0][0]),
+      1);
+  // A deductible is applied without being told it exceeds its (empty) amount.
+  const std::size_t deductible = payment(*window, "DED", "0", "1");
+  auto deducted = window->applyDialog(deductible);
+  ASSERT_TRUE(deducted);
+  const auto said = prompter.transcript().size();
+  deducted->setThisPayment(1, money("50"));
+  EXPECT_EQ(prompter.transcript().size(), said);
+  EXPECT_EQ(deducted->rows()[1].balance, money("80"));  // a deductible fills no bucket
+  window->closeApplyDialog(deductible, *deducted);
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  expectInvariants("after the deductible");
+}
+
 // Random edits and saves, as many clerks would make them: after every save
 // each charge's buckets and each payment's unapplied amount agree with the
 // application rows, and the patient's balance with the ledger.
