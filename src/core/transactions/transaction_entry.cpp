@@ -636,48 +636,30 @@ bool TransactionEntryWindow::multilink(const std::string& multilinkCode, Date da
   return true;
 }
 
+bool TransactionEntryWindow::storedRowIsFree(const TransactionLine& line) {
+  if (!line.isStored()) return true;
+  // Only a lock proves that no one else is working on the row right now.
+  store::Table ledger = ledgerTable();
+  ledger.setOrder("Idxentrynumber");
+  auto stored = ledger.seek({store::Value{line.entryNumber()}});
+  if (!stored) return true;
+  try {
+    ledger.edit(*stored);
+    ledger.cancel(*stored);
+  } catch (const store::RecordInUseError&) {
+    context_.prompter.error(store::messages::recordInUseBatch);
+    return false;
+  }
+  return true;
+}
+
 bool TransactionEntryWindow::deleteCharge(std::size_t index) {
   if (readOnly_ || index >= set_.charges.size() || !allowed(deleteTransactionItem)) return false;
   if (!context_.prompter.askYesNo("Are you sure you want to delete this charge?")) return false;
   TransactionLine& line = set_.charges[index];
-  if (line.isStored()) {
-    // Only a lock proves that no one else is working on the row right now.
-    store::Table ledger = ledgerTable();
-    ledger.setOrder("Idxentrynumber");
-    auto stored = ledger.seek({store::Value{line.entryNumber()}});
-    if (stored) {
-      try {
-        ledger.edit(*stored);
-        ledger.cancel(*stored);
-      } catch (const store::RecordInUseError&) {
-        context_.prompter.error(store::messages::recordInUseBatch);
-        return false;
-      }
-    }
-    // The stored applications of payments on this screen come into the working list.
-    if (context_.ledger == Ledger::Transactions) {
-      auto rows = context_.practice.driver().query(
-          "SELECT \"Payment Reference\", \"Payment Amount\", \"Who Paid\", \"Deposit ID\" FROM "
-          "\"QVPAX\" "
-          "WHERE COALESCE(\"Charge Reference\", 0) = ?",
-          {store::Value{line.entryNumber()}});
-      while (rows->next()) {
-        const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
-        if (set_.paymentByReference(payment) == nullptr ||
-            set_.application(payment, line.entryNumber()) != nullptr)
-          continue;
-        ApplicationRow copy;
-        copy.paymentReference = payment;
-        copy.chargeReference = line.entryNumber();
-        copy.paymentAmount =
-            Money::fromDouble(std::get<double>(rows->column(1, store::FieldType::Double)));
-        copy.whoPaid = store::valueToText(rows->column(2, store::FieldType::Character));
-        const auto deposit = rows->column(3, store::FieldType::Integer);
-        if (const auto* number = std::get_if<std::int64_t>(&deposit)) copy.depositId = *number;
-        set_.applications.push_back(copy);
-      }
-    }
-  }
+  if (!storedRowIsFree(line)) return false;
+  // The stored applications of payments on this screen come into the working list.
+  gatherStoredApplications(line, false);
   for (auto& application : set_.applications) {
     if (application.chargeReference != line.reference() || application.deleted) continue;
     application.deleted = true;

@@ -202,6 +202,8 @@ class TransactionEntryWindow {
 
   bool paymentCodeExit(TransactionLine& line, const std::string& code);
   void gatherStoredApplications(const TransactionLine& line, bool ofPayment);
+  // False, with the system's message, while another desk has the line's row.
+  bool storedRowIsFree(const TransactionLine& line);
   void refile(TransactionLine& line, char oldType, const std::string& oldWhoPaid);
   void moveBucket(TransactionLine& charge, const char* bucket, Money amount);
   void carryCheckNumbers(WorkingSet& staged);

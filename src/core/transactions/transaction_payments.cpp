@@ -277,19 +277,7 @@ bool TransactionEntryWindow::deletePayment(std::size_t index) {
   if (!context_.prompter.askYesNo(type == 'Z' ? "Are you sure you want to delete this comment?"
                                               : "Are you sure you want to delete this payment?"))
     return false;
-  if (line.isStored()) {
-    store::Table ledger = ledgerTable();
-    ledger.setOrder("Idxentrynumber");
-    if (auto stored = ledger.seek({store::Value{line.entryNumber()}})) {
-      try {
-        ledger.edit(*stored);
-        ledger.cancel(*stored);
-      } catch (const store::RecordInUseError&) {
-        context_.prompter.error(store::messages::recordInUseBatch);
-        return false;
-      }
-    }
-  }
+  if (!storedRowIsFree(line)) return false;
   gatherStoredApplications(line, true);
   for (auto& application : set_.applications) {
     if (application.paymentReference != line.reference() || application.deleted) continue;

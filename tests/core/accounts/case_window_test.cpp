@@ -6,6 +6,7 @@
 #include "accounts/patient_list.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
 
@@ -14,7 +15,7 @@ namespace {
 
 using vantrell::testing::EngineTest;
 using vantrell::testing::ScriptedPrompter;
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = vantrell::testing::FieldTexts;
 
 class Cases : public EngineTest {
  protected:
@@ -33,10 +34,7 @@ class Cases : public EngineTest {
       insert("QVDIA", {{"Code 1", code}, {"Description", code}});
   }
   void insert(const char* table, const Fields& fields) {
-    store::Table rows = practice_->openTable(table);
-    store::Record row = rows.newRecord();
-    for (const auto& [field, value] : fields) row.setFromText(field, value);
-    rows.append(row);
+    vantrell::testing::insertRow(*practice_, table, fields);
   }
   std::int64_t addCase(const Fields& fields, const std::string& chart = "JONJO000") {
     ScriptedPrompter prompter{};

@@ -8,6 +8,7 @@
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/other_process.hpp"
+#include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
 
@@ -16,7 +17,7 @@ namespace {
 
 using vantrell::testing::EngineTest;
 using vantrell::testing::ScriptedPrompter;
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = vantrell::testing::FieldTexts;
 
 class PatientAccounts : public EngineTest {
  protected:
@@ -34,10 +35,7 @@ class PatientAccounts : public EngineTest {
     return window.record().text("Chart Number");
   }
   void insert(const char* table, const Fields& fields) {
-    store::Table rows = practice_->openTable(table);
-    store::Record row = rows.newRecord();
-    for (const auto& [field, value] : fields) row.setFromText(field, value);
-    rows.append(row);
+    vantrell::testing::insertRow(*practice_, table, fields);
   }
   std::int64_t count(const std::string& sql) {
     const auto result = practice_->executeSql(sql);

@@ -6,6 +6,7 @@
 #include "practice/options.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
 #include "transactions/recalculation.hpp"
@@ -16,7 +17,7 @@ namespace {
 
 using vantrell::testing::EngineTest;
 using vantrell::testing::ScriptedPrompter;
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = vantrell::testing::FieldTexts;
 
 Money money(const char* text) {
   return *Money::parse(text);
@@ -47,10 +48,7 @@ class Payments : public EngineTest {
     if (IsSkipped() || HasFailure()) return;
     practice_ = space_->connect();
     store::createMissingTables(*practice_, nullptr);
-    store::Table options = practice_->openTable("QVOPT");
-    store::Record row = options.newRecord();
-    practice::applyNewOptionValues(row);
-    options_ = practice::Options(row);
+    options_ = vantrell::testing::newPracticeOptions(*practice_);
     insert("QVPAT", {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}});
     insert("QVPHY", {{"Code", "DR1"}, {"Last Name", "Welby"}});
     insert("QVINS", {{"Code", "MC"}, {"Name", "Medicare"}});
@@ -77,10 +75,7 @@ class Payments : public EngineTest {
         practice_->executeSql("SELECT MAX(\"Case Number\") FROM \"QVCAS\"").rows[0][0]);
   }
   void insert(const char* table, const Fields& fields) {
-    store::Table rows = practice_->openTable(table);
-    store::Record row = rows.newRecord();
-    for (const auto& [field, value] : fields) row.setFromText(field, value);
-    rows.append(row);
+    vantrell::testing::insertRow(*practice_, table, fields);
   }
   TransactionEntryWindow::Surroundings surroundings(ui::Prompter& prompter) {
     return {

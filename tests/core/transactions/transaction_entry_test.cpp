@@ -5,6 +5,7 @@
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/other_process.hpp"
+#include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
 #include "transactions/responsibility.hpp"
@@ -15,7 +16,7 @@ namespace {
 
 using vantrell::testing::EngineTest;
 using vantrell::testing::ScriptedPrompter;
-using Fields = std::vector<std::pair<std::string, std::string>>;
+using Fields = vantrell::testing::FieldTexts;
 
 class TransactionEntry : public EngineTest {
  protected:
@@ -24,10 +25,7 @@ class TransactionEntry : public EngineTest {
     if (IsSkipped() || HasFailure()) return;
     practice_ = space_->connect();
     store::createMissingTables(*practice_, nullptr);
-    store::Table options = practice_->openTable("QVOPT");
-    store::Record row = options.newRecord();
-    practice::applyNewOptionValues(row);
-    options_ = practice::Options(row);
+    options_ = vantrell::testing::newPracticeOptions(*practice_);
     insert("QVPAT", {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}});
     insert("QVPHY", {{"Code", "DR1"}, {"Last Name", "Welby"}});
     insert("QVINS", {{"Code", "MC"}, {"Name", "Medicare"}});
@@ -50,10 +48,7 @@ class TransactionEntry : public EngineTest {
         practice_->executeSql("SELECT MAX(\"Case Number\") FROM \"QVCAS\"").rows[0][0]);
   }
   void insert(const char* table, const Fields& fields) {
-    store::Table rows = practice_->openTable(table);
-    store::Record row = rows.newRecord();
-    for (const auto& [field, value] : fields) row.setFromText(field, value);
-    rows.append(row);
+    vantrell::testing::insertRow(*practice_, table, fields);
   }
   void setOption(const std::string& field, const std::string& value) {
     store::Record row = options_.record();
@@ -72,7 +67,7 @@ class TransactionEntry : public EngineTest {
             ledger};
   }
   std::int64_t count(const std::string& sql) {
-    return std::get<std::int64_t>(practice_->executeSql(sql).rows.at(0).at(0));
+    return vantrell::testing::singleNumber(*practice_, sql);
   }
   // A charge of the code typed on a new line and posted; its index.
   std::size_t charge(TransactionEntryWindow& window, const std::string& code,
