@@ -865,10 +865,20 @@ void TransactionEntryWindow::save() {
   leaveLineInEdit();
   const int row = currentRow();
   const int paymentRow = currentPaymentRow();
-  window_.save();
+  const bool saved = window_.save();
   // The save reads the case back; the lines keep their places.
   charges_->reload();
   payments_->reload();
+  if (!saved && window_.failedLine()) {
+    // The grid goes to the line whose check stopped the save.
+    const auto& failed = *window_.failedLine();
+    LineGrid* grid = failed.charge ? chargeGrid_ : paymentGrid_;
+    LineGridModel* model = failed.charge ? static_cast<LineGridModel*>(charges_) : payments_;
+    grid->setFocus();
+    grid->setCurrentIndex(model->index(static_cast<int>(failed.index), 0));
+    showTotals();
+    return;
+  }
   if (charges_->rowCount() > 0)
     chargeGrid_->setCurrentIndex(charges_->index(std::clamp(row, 0, charges_->rowCount() - 1), 0));
   if (payments_->rowCount() > 0 && paymentRow >= 0)

@@ -119,6 +119,12 @@ class TransactionEntryWindow {
   // --- Saving ----------------------------------------------------------
   // Validates the changed lines and writes everything as one transaction.
   bool save(bool forced = false);
+  // The line whose check stopped the last save, for the grid to go to.
+  struct FailedLine {
+    bool charge = true;
+    std::size_t index = 0;
+  };
+  const std::optional<FailedLine>& failedLine() const { return failedLine_; }
   // Before another chart, case or document, or closing: asks about unsaved or
   // deleted lines; Yes saves. True when the window may move on.
   bool mayLeave();
@@ -196,6 +202,7 @@ class TransactionEntryWindow {
   // Dates of service the save has seen visits on, and whether the case's visit counter moved.
   std::set<Date> visitDates_;
   bool caseChanged_ = false;
+  std::optional<FailedLine> failedLine_;
   // Codes looked up while a case is on screen.
   mutable std::map<std::string, std::optional<store::Record>> procedureCodes_;
   mutable std::map<std::string, std::string> diagnosisDescriptions_;

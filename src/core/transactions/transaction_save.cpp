@@ -263,11 +263,15 @@ bool TransactionEntryWindow::save(bool forced) {
       return false;
     }
   }
+  failedLine_.reset();
   for (auto* lines : {&set_.charges, &set_.payments}) {
     const bool chargeSide = lines == &set_.charges;
-    for (auto& line : *lines) {
-      if ((forced || line.didEdit || !line.isStored()) && !validateLine(line, chargeSide))
+    for (std::size_t index = 0; index < lines->size(); ++index) {
+      auto& line = (*lines)[index];
+      if ((forced || line.didEdit || !line.isStored()) && !validateLine(line, chargeSide)) {
+        failedLine_ = FailedLine{chargeSide, index};
         return false;
+      }
     }
   }
   // The save works on a copy: should the engine fail part way, the database

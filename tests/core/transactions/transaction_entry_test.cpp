@@ -199,6 +199,9 @@ TEST_P(TransactionEntry, TheSaveValidatesWritesAndReloads) {
   EXPECT_EQ(prompter.transcript().back(),
             "error: Attending Provider NOONE is invalid.  Transactions will not be saved until "
             "this is corrected.");
+  ASSERT_TRUE(window.failedLine());  // the grid goes to this line
+  EXPECT_TRUE(window.failedLine()->charge);
+  EXPECT_EQ(window.failedLine()->index, index);
   ASSERT_TRUE(window.setChargeField(index, "Attending Provider", "DR1"));
   ASSERT_TRUE(window.setChargeField(index, "Diagnosis Code 2", "R05"));
   EXPECT_FALSE(window.save());
