@@ -22,8 +22,8 @@
 #include "practice_dialogs.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
-#include "transaction_entry_window.hpp"
 #include "store/errors.hpp"
+#include "transaction_entry_window.hpp"
 #include "window_placement.hpp"
 
 namespace vantrell::desktop {
@@ -31,11 +31,11 @@ namespace {
 
 constexpr const char* noPracticeCaption = "QelVantrell Advanced";
 // Add/edit transactions; the window checks it again, with delete and multilink, as it works.
-constexpr int enterTransactionsItem = 14;
 
 }  // namespace
 
-MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompter, ui::Settings& settings)
+MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompter,
+                       ui::Settings& settings)
     : application_(application),
       prompter_(prompter),
       settings_(settings),
@@ -78,7 +78,9 @@ MainWindow::~MainWindow() {
   qApp->removeEventFilter(activity_);
 }
 
-security::LoginPrompt& MainWindow::loginPrompt() { return *loginDialog_; }
+security::LoginPrompt& MainWindow::loginPrompt() {
+  return *loginDialog_;
+}
 
 void MainWindow::buildMenus() {
   // Every subsystem has its menu; an entry whose window does not exist yet is
@@ -88,7 +90,8 @@ void MainWindow::buildMenus() {
       {"&File", "&New Practice...", QKeySequence::New, &MainWindow::newPractice},
       {"&File", "Program &Options...", QKeySequence(), &MainWindow::programOptions},
       {"&File", "Practice &Information...", QKeySequence(), &MainWindow::practiceInformation},
-      {"&File", "Set Program &Date...", QKeySequence(Qt::CTRL | Qt::Key_D), &MainWindow::setProgramDate},
+      {"&File", "Set Program &Date...", QKeySequence(Qt::CTRL | Qt::Key_D),
+       &MainWindow::setProgramDate},
       {"&File", "Log In As &Another User...", QKeySequence(), &MainWindow::logInAsAnotherUser},
       {"&File", "&Backup Data...", QKeySequence(), nullptr},
       {"&File", "&Restore Data...", QKeySequence(), nullptr},
@@ -104,7 +107,8 @@ void MainWindow::buildMenus() {
       {"&Reports", "&Practice Analysis", QKeySequence(), nullptr},
       {"&Tools", "&Security Setup...", QKeySequence(), &MainWindow::securitySetup},
       {"&Tools", "&Permissions...", QKeySequence(), &MainWindow::permissions},
-      {"&Tools", "&Login/Password Management...", QKeySequence(), &MainWindow::loginPasswordManagement},
+      {"&Tools", "&Login/Password Management...", QKeySequence(),
+       &MainWindow::loginPasswordManagement},
   };
   QMenu* fileMenu = nullptr;
   std::map<std::string, QMenu*> menus;
@@ -120,7 +124,8 @@ void MainWindow::buildMenus() {
     connect(action, &QAction::triggered, this, entry.handler);
     menu->menuAction()->setVisible(true);
     if (std::string(entry.menu) == "&Tools" || entry.handler == &MainWindow::programOptions ||
-        entry.handler == &MainWindow::practiceInformation || entry.handler == &MainWindow::logInAsAnotherUser ||
+        entry.handler == &MainWindow::practiceInformation ||
+        entry.handler == &MainWindow::logInAsAnotherUser ||
         entry.handler == &MainWindow::patientList || entry.handler == &MainWindow::transactionEntry)
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
@@ -128,11 +133,16 @@ void MainWindow::buildMenus() {
   // The code tables' list windows, after the patients'.
   menus["&Lists"]->addSeparator();
   const std::vector<std::pair<const char*, const char*>> codeLists = {
-      {"Procedure/Payment/&Adjustment Codes", "code"}, {"&MultiLink Codes", "multilink"},
-      {"&Diagnosis Codes", "diagnosis"},               {"&Insurance Carriers", "carrier"},
-      {"Insurance &Classes", "insclass"},              {"Add&resses", "address"},
-      {"P&roviders", "provider"},                      {"Re&ferring Providers", "refprovider"},
-      {"&Billing Codes", "billcode"},                  {"&EDI Receivers", "receiver"},
+      {"Procedure/Payment/&Adjustment Codes", "code"},
+      {"&MultiLink Codes", "multilink"},
+      {"&Diagnosis Codes", "diagnosis"},
+      {"&Insurance Carriers", "carrier"},
+      {"Insurance &Classes", "insclass"},
+      {"Add&resses", "address"},
+      {"P&roviders", "provider"},
+      {"Re&ferring Providers", "refprovider"},
+      {"&Billing Codes", "billcode"},
+      {"&EDI Receivers", "receiver"},
       {"Claim Re&jection Messages", "rejection"}};
   QMenu* lists = menus["&Lists"];
   for (const auto& [text, noun] : codeLists) {
@@ -149,28 +159,32 @@ void MainWindow::buildMenus() {
   connect(exitAction, &QAction::triggered, this, &QWidget::close);
   QMenu* help = menuBar()->addMenu(tr("&Help"));
   connect(help->addAction(tr("&About QelVantrell")), &QAction::triggered, this, [this] {
-    QMessageBox::about(this, tr("About QelVantrell"),
-                       tr("QelVantrell Advanced\nPatient accounting and billing for medical practices."));
+    QMessageBox::about(
+        this, tr("About QelVantrell"),
+        tr("QelVantrell Advanced\nPatient accounting and billing for medical practices."));
   });
 
   QToolBar* toolbar = addToolBar(tr("Main"));
   toolbar->setObjectName("mainToolbar");
   toolbar->setMovable(false);
-  toolbar->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), tr("Open Practice"), this, &MainWindow::openPractice);
-  QAction* options =
-      toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView), tr("Options"), this, &MainWindow::programOptions);
+  toolbar->addAction(style()->standardIcon(QStyle::SP_DirOpenIcon), tr("Open Practice"), this,
+                     &MainWindow::openPractice);
+  QAction* options = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogDetailedView),
+                                        tr("Options"), this, &MainWindow::programOptions);
   practiceActions_.push_back(options);
-  QAction* patients = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView), tr("Patients"),
-                                         this, &MainWindow::patientList);
+  QAction* patients = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogListView),
+                                         tr("Patients"), this, &MainWindow::patientList);
   patients->setObjectName("patientsTool");
   practiceActions_.push_back(patients);
-  QAction* transactions = toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
-                                             tr("Transactions"), this, &MainWindow::transactionEntry);
+  QAction* transactions =
+      toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogContentsView),
+                         tr("Transactions"), this, &MainWindow::transactionEntry);
   transactions->setObjectName("transactionsTool");
   practiceActions_.push_back(transactions);
   toolbar->addAction(style()->standardIcon(QStyle::SP_FileDialogInfoView), tr("Program Date"), this,
                      &MainWindow::setProgramDate);
-  toolbar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Exit"), this, &QWidget::close);
+  toolbar->addAction(style()->standardIcon(QStyle::SP_DialogCloseButton), tr("Exit"), this,
+                     &QWidget::close);
   toolbar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
 }
 
@@ -185,20 +199,28 @@ bool MainWindow::start(const app::StartupOptions& options) {
 
 void MainWindow::practiceChanged() {
   const practice::OpenPractice* open = application_.practice();
-  setWindowTitle(open != nullptr ? QString::fromStdString(open->caption) : QString(noPracticeCaption));
+  setWindowTitle(open != nullptr ? QString::fromStdString(open->caption)
+                                 : QString(noPracticeCaption));
   for (QAction* action : practiceActions_) action->setEnabled(open != nullptr);
   enterMovesFocus_->setEnabled(open != nullptr && open->options.flag("Use ENTER for next Field"));
   security::Security* guard = application_.security();
   const bool loggedIn = guard != nullptr && guard->loggedIn();
-  if (open != nullptr && open->options.autoLogOff() && loggedIn) logOffTimer_.start();
-  else logOffTimer_.stop();
-  if (loggedIn) presenceTimer_.start();
-  else presenceTimer_.stop();
-  user_->setText(loggedIn ? tr("User: %1").arg(QString::fromStdString(guard->userCode())) : QString());
+  if (open != nullptr && open->options.autoLogOff() && loggedIn)
+    logOffTimer_.start();
+  else
+    logOffTimer_.stop();
+  if (loggedIn)
+    presenceTimer_.start();
+  else
+    presenceTimer_.stop();
+  user_->setText(loggedIn ? tr("User: %1").arg(QString::fromStdString(guard->userCode()))
+                          : QString());
   activity_->touch();
 }
 
-bool MainWindow::allowed(int permissionItem) { return application_.hasPermission(permissionItem); }
+bool MainWindow::allowed(int permissionItem) {
+  return application_.hasPermission(permissionItem);
+}
 
 void MainWindow::openPractice() {
   PracticeListDialog dialog(application_, this);
@@ -219,7 +241,8 @@ void MainWindow::newPractice() {
 void MainWindow::programOptions() {
   practice::OpenPractice* open = application_.practice();
   if (open == nullptr || !allowed(security::permission_item::editProgramOptions)) return;
-  OptionsDialog dialog(*open->connection, prompter_, application_.security() != nullptr && application_.security()->isOn(), this);
+  OptionsDialog dialog(*open->connection, prompter_,
+                       application_.security() != nullptr && application_.security()->isOn(), this);
   if (dialog.exec() == QDialog::Accepted) {
     open->options = dialog.options();
     practiceChanged();
@@ -249,25 +272,35 @@ void MainWindow::codeList(const std::string& noun) {
   const reference::CodeTable* table = reference::findCodeTable(noun);
   if (open == nullptr || table == nullptr) return;
   if (table->viewItem >= 0 && !allowed(table->viewItem)) return;
-  CodeListWindow window(*open->connection, *table, prompter_, application_.clock(), open->security.get(), this);
+  CodeListWindow window(*open->connection, *table, prompter_, application_.clock(),
+                        open->security.get(), this);
   window.exec();
 }
 
 void MainWindow::patientList() {
   practice::OpenPractice* open = application_.practice();
   if (open == nullptr) return;
-  PatientListWindow window(*open->connection, open->options, prompter_, application_.clock(), open->security.get(),
-                           this);
+  PatientListWindow window(*open->connection, open->options, prompter_, application_.clock(),
+                           open->security.get(), this);
+  window.setOverridePrompt(&loginPrompt());
   window.exec();
 }
 
 void MainWindow::transactionEntry() {
   practice::OpenPractice* open = application_.practice();
-  if (open == nullptr || !allowed(enterTransactionsItem)) return;
-  TransactionEntryWindow window({*open->connection, open->options, prompter_, application_.clock(),
-                                 open->security.get(), [this] { return application_.programDate().value(); },
-                                 transactions::Ledger::Transactions},
-                                this);
+  // The window asks for item 14 itself when a chart is chosen, where an
+  // override covers that one patient.
+  if (open == nullptr) return;
+  transactions::TransactionEntryWindow::Surroundings surroundings{
+      *open->connection,
+      open->options,
+      prompter_,
+      application_.clock(),
+      open->security.get(),
+      [this] { return application_.programDate().value(); },
+      transactions::Ledger::Transactions};
+  surroundings.overridePrompt = &loginPrompt();
+  TransactionEntryWindow window(surroundings, this);
   window.exec();
 }
 
@@ -318,8 +351,9 @@ void MainWindow::idleCheck() {
   practice::OpenPractice* open = application_.practice();
   if (guard == nullptr || open == nullptr || !guard->loggedIn()) return;
   logOffTimer_.stop();
-  const bool stays = guard->idleCheck(activity_->lastActivity(), open->options.number("Log Off Min"), appointmentBook_,
-                                      *loginDialog_);
+  const bool stays =
+      guard->idleCheck(activity_->lastActivity(), open->options.number("Log Off Min"),
+                       appointmentBook_, *loginDialog_);
   if (!stays || loginDialog_->exitRequested()) {
     close();
     return;
@@ -340,8 +374,11 @@ bool ActivityWatch::eventFilter(QObject*, QEvent* event) {
   switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
-    case QEvent::Wheel: touch(); break;
-    default: break;
+    case QEvent::Wheel:
+      touch();
+      break;
+    default:
+      break;
   }
   return false;
 }
@@ -357,7 +394,8 @@ bool EnterMovesFocus::eventFilter(QObject* watched, QEvent* event) {
       !widget->inherits("QComboBox"))
     return false;
   QWidget* next = widget->nextInFocusChain();
-  while (next != nullptr && next != widget && (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible()))
+  while (next != nullptr && next != widget &&
+         (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible()))
     next = next->nextInFocusChain();
   if (next != nullptr && next != widget) next->setFocus(Qt::TabFocusReason);
   return true;

@@ -331,7 +331,8 @@ void PatientListWindow::showCases() {
 }
 
 void PatientListWindow::newPatient() {
-  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"));
+  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"),
+                                 overridePrompt_);
   if (!window.startNew()) return;
   PatientDialog dialog(window, practice_, prompter_, clock_, security_, this);
   if (dialog.exec() == QDialog::Accepted) showPatient(dialog.chartNumber());
@@ -340,7 +341,8 @@ void PatientListWindow::newPatient() {
 void PatientListWindow::editPatient() {
   const std::string chart = currentChart();
   if (chart.empty()) return;
-  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"));
+  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"),
+                                 overridePrompt_);
   if (!window.open(chart)) return;
   PatientDialog dialog(window, practice_, prompter_, clock_, security_, this);
   if (dialog.exec() == QDialog::Accepted) showPatient(dialog.chartNumber());
@@ -349,7 +351,8 @@ void PatientListWindow::editPatient() {
 void PatientListWindow::deletePatient() {
   const std::string chart = currentChart();
   if (chart.empty()) return;
-  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"));
+  accounts::PatientWindow window(practice_, prompter_, clock_, security_, options_.flag("Numeric"),
+                                 overridePrompt_);
   const int row = patients_->currentIndex().row();
   if (!saveShowingFailures(prompter_, [&] { return window.remove(chart); })) return;
   research();
@@ -360,7 +363,7 @@ void PatientListWindow::deletePatient() {
 void PatientListWindow::runCaseWindow(const std::function<bool(accounts::CaseWindow&)>& start) {
   const std::string chart = currentChart();
   if (chart.empty()) return;
-  accounts::CaseWindow window(practice_, prompter_, clock_, security_);
+  accounts::CaseWindow window(practice_, prompter_, clock_, security_, overridePrompt_);
   if (!saveShowingFailures(prompter_, [&] { return start(window); })) return;
   list_.caseWindowOpened();
   CaseDialog dialog(window, practice_, options_, prompter_, clock_, security_, this);
@@ -389,7 +392,7 @@ void PatientListWindow::copyCase() {
 void PatientListWindow::deleteCase() {
   const auto number = currentCase();
   if (!number) return;
-  accounts::CaseWindow window(practice_, prompter_, clock_, security_);
+  accounts::CaseWindow window(practice_, prompter_, clock_, security_, overridePrompt_);
   if (saveShowingFailures(prompter_, [&] { return window.remove(*number); })) showCases();
 }
 

@@ -66,6 +66,8 @@ class PatientListWindow : public QDialog {
   // Makes the window a pick list of patients and guarantors (for a case's
   // guarantor or insured): Enter or Select takes the chosen chart number.
   void enablePicking(const std::string& current);
+  // Where a supervisor logs in to allow one refused operation of the windows opened from here.
+  void setOverridePrompt(security::LoginPrompt* prompt) { overridePrompt_ = prompt; }
   const std::string& pickedChartNumber() const { return picked_; }
 
   void newPatient();
@@ -90,6 +92,7 @@ class PatientListWindow : public QDialog {
   ui::Prompter& prompter_;
   const ui::Clock& clock_;
   security::Security* security_;
+  security::LoginPrompt* overridePrompt_ = nullptr;
   accounts::PatientList list_;
   PatientListModel* model_;
   QTableView* patients_;

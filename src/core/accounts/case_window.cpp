@@ -69,11 +69,12 @@ std::string inactiveCarriersWarning(const std::vector<int>& policies) {
 }  // namespace
 
 CaseWindow::CaseWindow(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
-                       security::Security* security)
+                       security::Security* security, security::LoginPrompt* overridePrompt)
     : practice_(practice),
       prompter_(prompter),
       clock_(clock),
       security_(security),
+      overridePrompt_(overridePrompt),
       cases_((store::ensureTable(practice, "QVCAS"), practice.openTable("QVCAS"))) {
   cases_.setOrder("IdxCaseNumber");
 }
@@ -83,7 +84,7 @@ CaseWindow::~CaseWindow() {
 }
 
 bool CaseWindow::allowed(int item) {
-  return security_ == nullptr || security_->hasPermission(item, true);
+  return security_ == nullptr || security_->hasPermission(item, true, overridePrompt_);
 }
 
 void CaseWindow::release() {

@@ -23,8 +23,9 @@ namespace vantrell::accounts {
 // the delete with its checks.
 class CaseWindow {
  public:
+  // overridePrompt: where a supervisor logs in to allow one refused operation.
   CaseWindow(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
-             security::Security* security);
+             security::Security* security, security::LoginPrompt* overridePrompt = nullptr);
   ~CaseWindow();
   CaseWindow(const CaseWindow&) = delete;
   CaseWindow& operator=(const CaseWindow&) = delete;
@@ -82,6 +83,7 @@ class CaseWindow {
   ui::Prompter& prompter_;
   const ui::Clock& clock_;
   security::Security* security_;
+  security::LoginPrompt* overridePrompt_;
   store::Table cases_;
   std::optional<store::Record> record_;
   std::array<std::string, 4> openedDiagnoses_;

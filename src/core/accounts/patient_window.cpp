@@ -60,11 +60,12 @@ std::string spelledAsListed(const std::string& field, const std::string& text) {
 
 PatientWindow::PatientWindow(store::Connection& practice, ui::Prompter& prompter,
                              const ui::Clock& clock, security::Security* security,
-                             bool numericChartNumbers)
+                             bool numericChartNumbers, security::LoginPrompt* overridePrompt)
     : practice_(practice),
       prompter_(prompter),
       clock_(clock),
       security_(security),
+      overridePrompt_(overridePrompt),
       numeric_(numericChartNumbers),
       patients_((store::ensureTable(practice, "QVPAT"), practice.openTable("QVPAT"))) {
   patients_.setOrder("Primary");
@@ -75,7 +76,7 @@ PatientWindow::~PatientWindow() {
 }
 
 bool PatientWindow::allowed(int item) {
-  return security_ == nullptr || security_->hasPermission(item, true);
+  return security_ == nullptr || security_->hasPermission(item, true, overridePrompt_);
 }
 
 void PatientWindow::release() {
@@ -219,7 +220,8 @@ void PatientWindow::leaveSocialSecurityNumber() {
                                "\n\nDo you want to switch to this chart number?";
   if (!prompter_.askYesNo(question)) return;
   if (!isNew_) return;  // a stored patient is not given up for another
-  if (security_ != nullptr && !security_->hasPermission(editPatientItem, true)) return;
+  if (security_ != nullptr && !security_->hasPermission(editPatientItem, true, overridePrompt_))
+    return;
   const std::string target = other->text("Chart Number");
   if (open(target)) switchedTo_ = target;
 }

@@ -21,8 +21,10 @@ namespace vantrell::accounts {
 class PatientWindow {
  public:
   // numericChartNumbers: the practice's "Numeric" option.
+  // overridePrompt: where a supervisor logs in to allow one refused operation.
   PatientWindow(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
-                security::Security* security, bool numericChartNumbers);
+                security::Security* security, bool numericChartNumbers,
+                security::LoginPrompt* overridePrompt = nullptr);
   ~PatientWindow();
   PatientWindow(const PatientWindow&) = delete;
   PatientWindow& operator=(const PatientWindow&) = delete;
@@ -77,6 +79,7 @@ class PatientWindow {
   ui::Prompter& prompter_;
   const ui::Clock& clock_;
   security::Security* security_;
+  security::LoginPrompt* overridePrompt_;
   bool numeric_;
   store::Table patients_;
   std::optional<store::Record> record_;

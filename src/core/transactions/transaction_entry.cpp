@@ -41,7 +41,8 @@ TransactionEntryWindow::~TransactionEntryWindow() {
 }
 
 bool TransactionEntryWindow::allowed(int item, bool allowOverride) {
-  return context_.security == nullptr || context_.security->hasPermission(item, allowOverride);
+  return context_.security == nullptr ||
+         context_.security->hasPermission(item, allowOverride, context_.overridePrompt);
 }
 
 Date TransactionEntryWindow::programDate() const {

@@ -39,6 +39,8 @@ class TransactionEntryWindow {
     Ledger ledger = Ledger::Transactions;
     // Told of each line the save writes; a save cannot be aborted half way.
     ui::Progress* progress = nullptr;
+    // Where a supervisor logs in to allow one refused operation.
+    security::LoginPrompt* overridePrompt = nullptr;
   };
 
   explicit TransactionEntryWindow(Surroundings surroundings);
