@@ -112,9 +112,7 @@ PatientDialog::PatientDialog(accounts::PatientWindow& window, store::Connection&
   connect(buttons, &QDialogButtonBox::accepted, this, &PatientDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(saveDefaults, &QPushButton::clicked, this, [this] {
-    if (security_ != nullptr &&
-        !security_->hasPermission(security::permission_item::saveAsDefault, false))
-      return;
+    // The window checks "Save as Default" itself.
     if (leaveForms(forms_)) window_.saveFieldDefaults();
   });
   connect(removeDefaults, &QPushButton::clicked, this, [this] { window_.removeFieldDefaults(); });

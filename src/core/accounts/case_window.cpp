@@ -1,6 +1,7 @@
 #include "accounts/case_window.hpp"
 
 #include "accounts/account_deletion.hpp"
+#include "security/permission_list.hpp"
 #include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
@@ -414,6 +415,15 @@ void CaseWindow::cancel() {
   record_.reset();
   isNew_ = false;
   readOnly_ = false;
+}
+
+bool CaseWindow::saveFieldDefaults() {
+  if (!record_ || !allowed(security::permission_item::saveAsDefault)) return false;
+  return store::FieldDefaults(practice_).save(*record_, prompter_);
+}
+
+void CaseWindow::removeFieldDefaults() {
+  store::FieldDefaults(practice_).remove(cases_.definition(), prompter_);
 }
 
 bool CaseWindow::remove(std::int64_t caseNumber) {

@@ -65,6 +65,10 @@ class CaseWindow {
   // Gives the case up unsaved; images attached before the case had a number go.
   void cancel();
 
+  // The saved field defaults of the case table (permission "Save as Default").
+  bool saveFieldDefaults();
+  void removeFieldDefaults();
+
   // The delete from the patient list.
   bool remove(std::int64_t caseNumber);
 

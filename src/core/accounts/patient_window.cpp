@@ -284,7 +284,7 @@ void PatientWindow::cancel() {
 }
 
 bool PatientWindow::saveFieldDefaults() {
-  if (!record_) return false;
+  if (!record_ || !allowed(security::permission_item::saveAsDefault)) return false;
   return store::FieldDefaults(practice_).save(*record_, prompter_);
 }
 

@@ -251,6 +251,28 @@ TEST_P(Cases, CancelDropsImagesAttachedBeforeTheCaseHadANumber) {
   EXPECT_EQ(store::valueToText(left.rows[0][0]), "JONMA000");
 }
 
+TEST_P(Cases, SavedDefaultsOverrideTheNewCaseValues) {
+  ScriptedPrompter prompter{true};
+  CaseWindow window(*practice_, prompter, clock_, nullptr);
+  ASSERT_TRUE(window.startNew("JONJO000"));
+  ASSERT_TRUE(window.setFields(
+      {{"Price Code", "b"}, {"Percent Covered A #1", "90"}, {"Assigned Provider", "DR1"}}));
+  ASSERT_TRUE(window.saveFieldDefaults());
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: Are you sure you want to save these fields as defaults for all new records?");
+  window.cancel();
+  ASSERT_TRUE(window.startNew("JONMA000"));
+  EXPECT_EQ(window.record().text("Price Code"), "B");
+  EXPECT_EQ(window.record().number("Percent Covered A #1"), 90.0);
+  EXPECT_EQ(window.record().number("Percent Covered B #1"),
+            100.0);                                             // the rest as a new case has them
+  EXPECT_EQ(window.record().text("Chart Number"), "JONMA000");  // never a default
+  window.removeFieldDefaults();
+  window.cancel();
+  ASSERT_TRUE(window.startNew("JONMA000"));
+  EXPECT_EQ(window.record().text("Price Code"), "A");
+}
+
 TEST(CaseTabs, EveryCaseFieldIsOnExactlyOnePage) {
   std::size_t fields = 0;
   for (int tab = 1; tab <= caseTabCount; ++tab)
