@@ -113,7 +113,9 @@ bool TransactionEntryWindow::chooseCase(std::int64_t caseNumber) {
     context_.prompter.error("This Patient/Case combination does not exist.");
     return false;
   }
-  if (isLoaded() && caseNumber != set_.caseNumber && !mayLeave()) return false;
+  // The case on screen chosen again keeps its lines, saved or not.
+  if (isLoaded() && caseNumber == set_.caseNumber) return true;
+  if (isLoaded() && !mayLeave()) return false;
   store::Table cases = context_.practice.openTable("QVCAS");
   cases.setOrder("Primary");
   auto found = cases.seek({store::Value{set_.chartNumber}, store::Value{caseNumber}});

@@ -254,6 +254,9 @@ TEST_P(TransactionEntry, ANewLineAfterTheProgramDateMovedTakesTheNewDate) {
       charge(window, "99213", {{"Date From", "12/01/2026"}, {"Date To", "12/01/2026"}});
   EXPECT_EQ(window.charges()[charge(window, "99213")].row.date("Date From"),
             Date::fromYmd(2026, 12, 1));
+  // Choosing the case on screen again loses nothing.
+  ASSERT_TRUE(window.chooseCase(caseNumber_));
+  EXPECT_EQ(window.charges().size(), 2u);
   programDate_ = Date::fromYmd(2026, 12, 3);
   EXPECT_EQ(window.charges()[charge(window, "99213")].row.date("Date From"),
             Date::fromYmd(2026, 12, 3));
