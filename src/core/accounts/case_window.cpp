@@ -461,9 +461,7 @@ bool CaseWindow::remove(std::int64_t caseNumber) {
     deleteCaseRows(practice_, chart, caseNumber, clock_.now());
     transaction.commit();
   } catch (const store::RecordInUseError& inUse) {
-    prompter_.error(inUse.owner() ? "The current record is in use by: " + *inUse.owner() +
-                                        ".  This process cannot complete."
-                                  : std::string(store::messages::recordInUseBatch));
+    prompter_.error(inUse.batchRefusalMessage());
     if (row->isInEdit()) cases_.cancel(*row);
     if (patient && patient->isInEdit()) patients.cancel(*patient);
     return false;

@@ -350,9 +350,7 @@ bool PatientWindow::remove(const std::string& chartNumber) {
     transaction.commit();
   } catch (const store::RecordInUseError& inUse) {
     if (row->isInEdit()) patients_.cancel(*row);
-    prompter_.error(inUse.owner() ? "The current record is in use by: " + *inUse.owner() +
-                                        ".  This process cannot complete."
-                                  : std::string(store::messages::recordInUseBatch));
+    prompter_.error(inUse.batchRefusalMessage());
     return false;
   }
   if (record_ && store::equalsIgnoringCase(record_->text("Chart Number"), chart)) cancel();

@@ -7,7 +7,9 @@
 namespace vantrell::store {
 
 ConnectionError::ConnectionError(std::string location, std::string detail)
-    : StoreError(messages::dataNotFound), location_(std::move(location)), detail_(std::move(detail)) {}
+    : StoreError(messages::dataNotFound),
+      location_(std::move(location)),
+      detail_(std::move(detail)) {}
 
 RightsError::RightsError(const std::string& path) : StoreError(messages::noRightsTo(path)) {}
 
@@ -18,9 +20,13 @@ std::string RecordInUseError::viewingOnlyMessage() const {
   return owner_ ? messages::recordInUseBy(*owner_) : messages::recordInUseViewing;
 }
 
+std::string RecordInUseError::batchRefusalMessage() const {
+  return owner_ ? messages::recordInUseBatchBy(*owner_) : messages::recordInUseBatch;
+}
+
 DuplicateKeyError::DuplicateKeyError(const std::string& table, const std::string& tag)
-    : StoreError(fmt::format("A record with the same key already exists in {} (index {}).", table,
-                             tag)) {}
+    : StoreError(
+          fmt::format("A record with the same key already exists in {} (index {}).", table, tag)) {}
 
 FilterError::FilterError(const std::string& filter, const std::string& reason, std::size_t position)
     : InputError(fmt::format("The filter \"{}\" is not valid: {} at position {}.", filter, reason,

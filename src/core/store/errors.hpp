@@ -44,6 +44,8 @@ class RecordInUseError : public StoreError {
   const std::optional<std::string>& owner() const { return owner_; }
   // The text a window shows when it falls back to viewing the record.
   std::string viewingOnlyMessage() const;
+  // The text a run that cannot go on without the record shows.
+  std::string batchRefusalMessage() const;
 
  private:
   std::optional<std::string> owner_;

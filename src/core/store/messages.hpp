@@ -16,6 +16,9 @@ inline constexpr const char* recordInUseBatch =
 inline std::string recordInUseBy(const std::string& owner) {
   return "The current record is in use by: " + owner + ".  Opened for viewing only.";
 }
+inline std::string recordInUseBatchBy(const std::string& owner) {
+  return "The current record is in use by: " + owner + ".  This process cannot complete.";
+}
 inline std::string noRightsTo(const std::string& path) {
   return "You do not have rights to " + path + ".";
 }

@@ -417,25 +417,37 @@ Money TransactionEntryWindow::unitAmount(const TransactionLine& line) const {
   return unitAmountOf(line.row, context_.options.flag("Multiply Units Times Amt."));
 }
 
+std::optional<std::string> TransactionEntryWindow::editableFieldName(
+    const store::Record& row, const std::string& field, std::initializer_list<const char*> fixed) {
+  const auto fieldIndex = row.table().fieldIndex(field);
+  if (!fieldIndex) {
+    context_.prompter.error("A transaction has no field \"" + field + "\".");
+    return std::nullopt;
+  }
+  const std::string name = row.table().field(*fieldIndex).name;
+  for (const char* kept : fixed) {
+    if (name == kept) {
+      context_.prompter.error(std::string("The ") + kept +
+                              " of a transaction is not changed here.");
+      return std::nullopt;
+    }
+  }
+  return name;
+}
+
 bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string& field,
                                             const std::string& text) {
   if (readOnly_ || index >= set_.charges.size()) return false;
   TransactionLine& line = set_.charges[index];
   store::Record& row = line.row;
-  const auto fieldIndex = row.table().fieldIndex(field);
-  const bool unitAmountField = store::equalsIgnoringCase(field, "Unit Amount");
-  if (!fieldIndex && !unitAmountField) {
-    context_.prompter.error("A transaction has no field \"" + field + "\".");
-    return false;
-  }
-  const std::string name = unitAmountField ? "Unit Amount" : row.table().field(*fieldIndex).name;
-  for (const char* fixed : {"Entry Number", "Chart Number", "Case Number", "Transaction Type"}) {
-    if (name == fixed) {
-      context_.prompter.error(std::string("The ") + fixed +
-                              " of a transaction is not changed here.");
-      return false;
-    }
-  }
+  // "Unit Amount" is a field of the window, not of the ledger.
+  const auto editable =
+      store::equalsIgnoringCase(field, "Unit Amount")
+          ? std::optional<std::string>("Unit Amount")
+          : editableFieldName(row, field,
+                              {"Entry Number", "Chart Number", "Case Number", "Transaction Type"});
+  if (!editable) return false;
+  const std::string& name = *editable;
   if (name == "Amount" || name == "Units" || name == "Unit Amount") {
     const auto reference = line.reference();
     bool remembered = false;

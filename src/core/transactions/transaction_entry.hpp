@@ -147,6 +147,10 @@ class TransactionEntryWindow {
   };
 
   bool allowed(int item, bool allowOverride = true);
+  // The stored name of a ledger field a clerk may type into; none (after the
+  // message) for an unknown field or one of the fixed ones.
+  std::optional<std::string> editableFieldName(const store::Record& row, const std::string& field,
+                                               std::initializer_list<const char*> fixed);
   Date programDate() const;
   void resetDatesWhenProgramDateMoved();
   std::string newLineDocumentNumber();
@@ -171,7 +175,7 @@ class TransactionEntryWindow {
                  Money& balance);
   void writeApplications(WorkingSet& staged, std::set<std::int64_t>& chargesTouched,
                          std::set<std::int64_t>& paymentsTouched);
-  void recalculateOutside(const WorkingSet& staged, const std::set<std::int64_t>& chargesTouched,
+  void recalculateTouched(const std::set<std::int64_t>& chargesTouched,
                           const std::set<std::int64_t>& paymentsTouched);
   void updatePatientTotals(Money balance);
   void releasePatient();

@@ -108,20 +108,11 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
   if (readOnly_ || index >= set_.payments.size()) return false;
   TransactionLine& line = set_.payments[index];
   store::Record& row = line.row;
-  const auto fieldIndex = row.table().fieldIndex(field);
-  if (!fieldIndex) {
-    context_.prompter.error("A transaction has no field \"" + field + "\".");
-    return false;
-  }
-  const std::string name = row.table().field(*fieldIndex).name;
-  for (const char* fixed : {"Entry Number", "Chart Number", "Case Number", "Transaction Type",
-                            "Unapplied Amount", "Deposit ID"}) {
-    if (name == fixed) {
-      context_.prompter.error(std::string("The ") + fixed +
-                              " of a transaction is not changed here.");
-      return false;
-    }
-  }
+  const auto editable = editableFieldName(row, field,
+                                          {"Entry Number", "Chart Number", "Case Number",
+                                           "Transaction Type", "Unapplied Amount", "Deposit ID"});
+  if (!editable) return false;
+  const std::string& name = *editable;
   // What the line was when this edit began: a payer or type change is asked about when it is left.
   bool started = false;
   for (const auto& edit : paymentEdits_) started = started || edit.reference == line.reference();
@@ -392,8 +383,7 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
       }
     } else if (const std::string who(store::trimRight(entry.whoPaid));
                who == "1" || who == "2" || who == "3" || who == "A") {
-      if (!deductible && record.money(bucketOf('K', who == "A" ? "A" : who)) != row.totalPaid)
-        record.set(bucketOf('K', who), row.totalPaid);
+      if (!deductible) record.set(bucketOf(entry.type, who), row.totalPaid);
       record.set(paidFlagOf(who), row.complete);
     } else if (who == "G" && !deductible) {
       record.set("Guarantor Amount Paid", row.totalPaid);

@@ -287,9 +287,7 @@ bool TransactionEntryWindow::save(bool forced) {
     writeSet(staged);
   } catch (const store::RecordInUseError& inUse) {
     caseRecord_ = caseAsLoaded;
-    context_.prompter.error(inUse.owner() ? "The current record is in use by: " + *inUse.owner() +
-                                                ".  This process cannot complete."
-                                          : std::string(store::messages::recordInUseBatch));
+    context_.prompter.error(inUse.batchRefusalMessage());
     return false;
   } catch (const store::StoreError& failure) {
     caseRecord_ = caseAsLoaded;
@@ -391,7 +389,7 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
       if (application.paymentReference > 0) paymentsTouched.insert(application.paymentReference);
     }
     for (const auto& line : staged.payments) paymentsTouched.insert(line.entryNumber());
-    recalculateOutside(staged, chargesTouched, paymentsTouched);
+    recalculateTouched(chargesTouched, paymentsTouched);
     updatePatientTotals(balance);
   }
   if (caseChanged_) {
@@ -637,8 +635,7 @@ void TransactionEntryWindow::writeApplications(WorkingSet& staged,
   }
 }
 
-void TransactionEntryWindow::recalculateOutside(const WorkingSet&,
-                                                const std::set<std::int64_t>& chargesTouched,
+void TransactionEntryWindow::recalculateTouched(const std::set<std::int64_t>& chargesTouched,
                                                 const std::set<std::int64_t>& paymentsTouched) {
   store::Table ledger = ledgerTable();
   ledger.setOrder("Idxentrynumber");
