@@ -1,22 +1,32 @@
 #pragma once
 
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <source_location>
 #include <string>
 #include <vector>
 
 namespace vantrell::testing {
 
 // Answers the modal windows a test's action opens, in order: each answer runs
-// once a new modal window is up, and sees it.
+// once a new modal window is up, and sees it. A step whose window does not
+// come within a few seconds, or a window that stays up unanswered, fails the
+// test naming the step, and every modal window is then closed so the action
+// returns instead of waiting for ever.
 class ModalAnswers {
  public:
   using Answer = std::function<void(QWidget&)>;
 
-  void then(Answer answer) { answers_.push_back(std::move(answer)); }
+  // The step is named by the line that adds it.
+  ModalAnswers();
+  ~ModalAnswers();
+
+  void then(Answer answer, std::source_location where = std::source_location::current());
   // Runs the action (which opens modal windows) while the answers are given.
   void run(const std::function<void()>& action);
   // The texts of the message boxes that were answered, in order.
@@ -25,14 +35,27 @@ class ModalAnswers {
   // Common answers.
   static Answer clickButton(const QString& text);
 
- private:
-  void poll();
+  // How long a step waits for its window: 10 s, or VANTRELL_MODAL_WAIT_SECONDS.
+  void setPatience(std::chrono::milliseconds patience) { patience_ = patience; }
 
-  std::vector<Answer> answers_;
+ private:
+  struct Step {
+    Answer answer;
+    std::string where;
+  };
+  void poll();
+  void giveUp(const std::string& why);
+  std::string describe(std::size_t step) const;
+
+  std::vector<Step> steps_;
   std::size_t next_ = 0;
-  QWidget* answered_ = nullptr;
+  QPointer<QWidget> answered_;  // null again once that window is hidden or gone
   std::vector<std::string> seen_;
   std::unique_ptr<QTimer> timer_;
+  std::unique_ptr<QObject> hideWatcher_;
+  std::chrono::steady_clock::time_point waitingSince_;
+  bool givingUp_ = false;
+  std::chrono::milliseconds patience_;
 };
 
 }  // namespace vantrell::testing

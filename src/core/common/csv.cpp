@@ -1,22 +1,11 @@
 #include "common/csv.hpp"
 
 #include <stdexcept>
+#include <string_view>
+
+#include "common/utf8.hpp"
 
 namespace vantrell {
-
-bool isValidUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    std::size_t length = c < 0x80 ? 1 : (c >> 5) == 0x6 ? 2 : (c >> 4) == 0xE ? 3 : (c >> 3) == 0x1E ? 4 : 0;
-    if (length == 0 || i + length > text.size()) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0u) != 0x80u) return false;
-    }
-    i += length;
-  }
-  return true;
-}
 
 std::optional<std::vector<std::string>> CsvReader::next() {
   std::vector<std::string> fields;
@@ -25,6 +14,18 @@ std::optional<std::vector<std::string>> CsvReader::next() {
   bool any = false;
   bool ended = false;
   recordLine_ = nextLine_;
+  if (!started_) {
+    started_ = true;
+    static constexpr char byteOrderMark[] = "\xEF\xBB\xBF";
+    if (in_.peek() == static_cast<unsigned char>(byteOrderMark[0])) {
+      char mark[3] = {};
+      in_.read(mark, 3);
+      if (in_.gcount() != 3 || std::string_view(mark, 3) != std::string_view(byteOrderMark, 3)) {
+        in_.clear();
+        for (auto k = in_.gcount(); k > 0; --k) in_.unget();
+      }
+    }
+  }
   char c = 0;
   while (in_.get(c)) {
     any = true;
@@ -61,9 +62,11 @@ std::optional<std::vector<std::string>> CsvReader::next() {
   if (!any) return std::nullopt;
   if (quoted) throw std::runtime_error("Line " + std::to_string(recordLine_) + " has a quote that is not closed.");
   if (!ended) fields.push_back(std::move(field));
-  for (const auto& value : fields) {
-    if (!isValidUtf8(value))
-      throw std::runtime_error("Line " + std::to_string(recordLine_) + " holds a byte that is not UTF-8 text.");
+  for (std::size_t column = 0; column < fields.size(); ++column) {
+    const auto& value = fields[column];
+    const auto where = "Line " + std::to_string(recordLine_) + ", column " + std::to_string(column + 1);
+    if (value.find('\0') != std::string::npos) throw std::runtime_error(where + " holds a NUL character.");
+    if (!isValidUtf8(value)) throw std::runtime_error(where + " holds a byte that is not UTF-8 text.");
   }
   return fields;
 }

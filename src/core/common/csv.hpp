@@ -9,12 +9,14 @@ namespace vantrell {
 
 // Reads CSV as RFC 4180 writes it: fields separated by commas, quoted with
 // double quotes when they hold commas, quotes or line breaks ("" is a quote),
-// records ended by CRLF or LF. Every field must be UTF-8.
+// records ended by CRLF or LF. Every field must be UTF-8 without NUL
+// characters; a byte-order mark before the first record is skipped, as many
+// spreadsheet programs write one.
 class CsvReader {
  public:
   explicit CsvReader(std::istream& in) : in_(in) {}
   // The next record, or no value at the end. Throws std::runtime_error naming
-  // the line for an unclosed quote or a byte that is not UTF-8.
+  // the line for an unclosed quote, a NUL character or a byte that is not UTF-8.
   std::optional<std::vector<std::string>> next();
   // The line the last record started on (1 for the first).
   int line() const { return recordLine_; }
@@ -23,8 +25,7 @@ class CsvReader {
   std::istream& in_;
   int nextLine_ = 1;
   int recordLine_ = 0;
+  bool started_ = false;
 };
-
-bool isValidUtf8(const std::string& text);
 
 }  // namespace vantrell

@@ -42,10 +42,17 @@ ImportResult importCodes(store::Connection& practice, const CodeTable& table, st
     return result;
   }
   bool hasKey = false;
-  for (auto& name : header) {
+  for (std::size_t i = 0; i < header.size(); ++i) {
+    auto& name = header[i];
     name = std::string(store::trimRight(name));
     if (!definition.hasField(name))
       result.problems.push_back({1, "The table " + definition.name() + " has no field named \"" + name + "\"."});
+    for (std::size_t earlier = 0; earlier < i; ++earlier) {
+      if (store::equalsIgnoringCase(header[earlier], name)) {
+        result.problems.push_back({1, "The header names the field \"" + name + "\" twice."});
+        break;
+      }
+    }
     hasKey = hasKey || store::equalsIgnoringCase(name, table.keyField);
   }
   if (!hasKey) result.problems.push_back({1, std::string("The header has no ") + table.keyField + " column."});

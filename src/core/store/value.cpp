@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "common/utf8.hpp"
 #include "store/errors.hpp"
 #include "store/names.hpp"
 
@@ -70,6 +71,13 @@ Value coerceToField(const FieldDefinition& field, Value value) {
   }
   if (const auto* text = std::get_if<std::string>(&value)) {
     if (field.type == FieldType::Character || field.type == FieldType::Memo) {
+      // Text is stored as UTF-8 on both engines; the server refuses anything
+      // else and would store a NUL nowhere, so neither gets past this point.
+      if (text->find('\0') != std::string::npos)
+        throw InputError(fmt::format("The value for the field {} holds a NUL character.", field.name));
+      if (const auto bad = firstInvalidUtf8(*text))
+        throw InputError(fmt::format("The value for the field {} is not UTF-8 text (byte {} is 0x{:02X}).",
+                                     field.name, *bad + 1, static_cast<unsigned char>((*text)[*bad])));
       std::string trimmed(trimRight(*text));
       if (field.type == FieldType::Character &&
           characterCount(trimmed) > static_cast<std::size_t>(field.width))

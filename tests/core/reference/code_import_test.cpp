@@ -46,7 +46,7 @@ TEST_P(CodeImportOnEngine, EveryBadRowIsReportedAndNothingOfARefusedFileIsKept) 
   EXPECT_EQ(refused.problems[2].message, "The type \"W\" is not a transaction type.");
   EXPECT_NE(refused.problems[3].message.find("too long for the field Description"), std::string::npos);
   EXPECT_EQ(refused.problems[4].message, "The row has 2 values for 4 columns.");
-  EXPECT_EQ(refused.problems[5].message, "Line 8 holds a byte that is not UTF-8 text.");
+  EXPECT_EQ(refused.problems[5].message, "Line 8, column 2 holds a byte that is not UTF-8 text.");
   EXPECT_EQ(practice_->openTable("QVPRO").count(), 0);
 
   const auto missing = load("diagnosis", "Description\r\nHypertension\r\n");
@@ -54,8 +54,16 @@ TEST_P(CodeImportOnEngine, EveryBadRowIsReportedAndNothingOfARefusedFileIsKept) 
   EXPECT_EQ(missing.problems[0].message, "The header has no Code 1 column.");
   const auto unknown = load("diagnosis", "Code 1,Colour\r\nI10,red\r\n");
   EXPECT_EQ(unknown.problems[0].message, "The table QVDIA has no field named \"Colour\".");
+  const auto twice = load("diagnosis", "Code 1,Description,description\r\nI10,First,Second\r\n");
+  ASSERT_EQ(twice.problems.size(), 1u);
+  EXPECT_EQ(twice.problems[0].message, "The header names the field \"description\" twice.");
+  const auto nul = load("diagnosis", std::string("Code 1,Description\r\nI10,Hyper\0tension\r\n", 39));
+  ASSERT_EQ(nul.problems.size(), 1u);
+  EXPECT_EQ(nul.problems[0].message, "Line 2, column 2 holds a NUL character.");
+  EXPECT_EQ(practice_->openTable("QVDIA").count(), 0);
 
-  const auto accepted = load("diagnosis", "Code 1,Description\nI10,Essential hypertension\nE11.9,\"Type 2, diabetes\"\n\n");
+  // A spreadsheet's byte-order mark before the header is no part of the first field's name.
+  const auto accepted = load("diagnosis", "\xEF\xBB\xBF" "Code 1,Description\nI10,Essential hypertension\nE11.9,\"Type 2, diabetes\"\n\n");
   EXPECT_TRUE(accepted.problems.empty());
   EXPECT_EQ(accepted.rows, 2);
   store::Table codes = practice_->openTable("QVDIA");

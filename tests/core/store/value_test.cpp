@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "store/errors.hpp"
 #include "store/value.hpp"
 
@@ -35,6 +38,37 @@ TEST(FieldValues, TextTypedByAClerkBecomesTheFieldsType) {
   } catch (const InputError& error) {
     EXPECT_STREQ(error.what(),
                  "The value \"LIAN00001\" is too long for the field Chart Number (8 characters at most).");
+  }
+}
+
+TEST(FieldValues, TextThatIsNotUtf8OrHoldsANulIsRefusedNamingTheField) {
+  const FieldDefinition name{"Last Name", FieldType::Character, 20};
+  const FieldDefinition notes{"Notes", FieldType::Memo, 0};
+  for (const auto* field : {&name, &notes}) {
+    EXPECT_EQ(parseFieldText(*field, "Pe\xC3\xB1" "a"), Value{std::string("Pe\xC3\xB1" "a")});
+    EXPECT_EQ(parseFieldText(*field, "\xF0\x9F\x98\x80"), Value{std::string("\xF0\x9F\x98\x80")});
+  }
+  struct Case {
+    const char* what;
+    std::string text;
+    std::string message;
+  };
+  const std::vector<Case> refused = {
+      {"Latin-1", "Caf\xE9", "The value for the field Last Name is not UTF-8 text (byte 4 is 0xE9)."},
+      {"overlong slash", "a\xC0\xAF", "The value for the field Last Name is not UTF-8 text (byte 2 is 0xC0)."},
+      {"surrogate", "\xED\xA0\x80", "The value for the field Last Name is not UTF-8 text (byte 1 is 0xED)."},
+      {"past U+10FFFF", "\xF4\x90\x80\x80", "The value for the field Last Name is not UTF-8 text (byte 1 is 0xF4)."},
+      {"cut short", "ab\xE2\x82", "The value for the field Last Name is not UTF-8 text (byte 3 is 0xE2)."},
+      {"NUL", std::string("Li\0Bo", 5), "The value for the field Last Name holds a NUL character."},
+  };
+  for (const auto& row : refused) {
+    try {
+      parseFieldText(name, row.text);
+      ADD_FAILURE() << row.what << " was accepted";
+    } catch (const InputError& error) {
+      EXPECT_EQ(std::string(error.what()), row.message) << row.what;
+    }
+    EXPECT_THROW(coerceToField(notes, Value{row.text}), InputError) << row.what;
   }
 }
 

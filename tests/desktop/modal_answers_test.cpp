@@ -1,0 +1,81 @@
+#include "modal_answers.hpp"
+
+#include <gtest/gtest-spi.h>
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QMessageBox>
+#include <chrono>
+#include <string>
+#include <vector>
+
+// The harness itself: a test whose windows do not come as scripted must fail
+// within its patience, naming the step, and must not hang.
+namespace vantrell::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> failuresOf(const std::function<void()>& test) {
+  ::testing::TestPartResultArray results;
+  {
+    ::testing::ScopedFakeTestPartResultReporter reporter(
+        ::testing::ScopedFakeTestPartResultReporter::INTERCEPT_ONLY_CURRENT_THREAD, &results);
+    test();
+  }
+  std::vector<std::string> messages;
+  for (int i = 0; i < results.size(); ++i) messages.emplace_back(results.GetTestPartResult(i).message());
+  return messages;
+}
+
+TEST(ModalAnswersTest, AStepWhoseWindowNeverComesFailsNamingItAndTheActionReturns) {
+  QDialog list;
+  list.setObjectName("patientList");
+  ModalAnswers answers;
+  answers.setPatience(300ms);
+  answers.then([](QWidget&) {});  // leaves the list up
+  const int secondStepLine = __LINE__ + 1;
+  answers.then(ModalAnswers::clickButton("OK"));
+  const auto started = std::chrono::steady_clock::now();
+  const auto failures = failuresOf([&] { answers.run([&] { list.exec(); }); });
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "the harness hung";
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("step 2 of 2 (modal_answers_test.cpp:" + std::to_string(secondStepLine) + ")"),
+            std::string::npos)
+      << failures[0];
+  EXPECT_NE(failures[0].find("QDialog \"patientList\""), std::string::npos) << failures[0];
+  EXPECT_FALSE(list.isVisible());
+}
+
+TEST(ModalAnswersTest, AWindowNoStepAnswersIsClosedAndNamed) {
+  QMessageBox box(QMessageBox::Question, "Vantrell", "Save now?", QMessageBox::Yes | QMessageBox::No);
+  ModalAnswers answers;
+  answers.setPatience(300ms);
+  const auto failures = failuresOf([&] { answers.run([&] { box.exec(); }); });
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("no step answers"), std::string::npos) << failures[0];
+  EXPECT_NE(failures[0].find("Save now?"), std::string::npos) << failures[0];
+}
+
+TEST(ModalAnswersTest, AWindowShownAgainIsANewWindowToAnswer) {
+  // The same dialog opened twice (as a list reopened after its child closes)
+  // takes two steps; the second is not mistaken for the first.
+  QMessageBox box(QMessageBox::Question, "Vantrell", "Again?", QMessageBox::Yes | QMessageBox::No);
+  ModalAnswers answers;
+  answers.setPatience(2s);
+  answers.then(ModalAnswers::clickButton("Yes"));
+  answers.then(ModalAnswers::clickButton("No"));
+  std::vector<int> results;
+  const auto failures = failuresOf([&] {
+    answers.run([&] {
+      results.push_back(box.exec());
+      results.push_back(box.exec());
+    });
+  });
+  EXPECT_EQ(failures, std::vector<std::string>{});
+  EXPECT_EQ(results, (std::vector<int>{QMessageBox::Yes, QMessageBox::No}));
+  EXPECT_EQ(answers.seen(), (std::vector<std::string>{"Again?", "Again?"}));
+}
+
+}  // namespace
+}  // namespace vantrell::testing
