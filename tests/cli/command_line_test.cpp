@@ -68,6 +68,22 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
       runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");
   EXPECT_EQ(badFilter.exitCode, 2);
   EXPECT_NE(badFilter.output.find("The filter \"Last Name =\" is not valid"), std::string::npos);
+
+  // Deep nesting is bad input like any other; a long chain of ORs runs.
+  CliRun deep = runCli(common + "--practice '" + practice + "' table export QVPAT --filter '" +
+                       std::string(20000, '(') + "Flag = 1" + std::string(20000, ')') + "'");
+  EXPECT_EQ(deep.exitCode, 2) << deep.output.substr(0, 300);
+  EXPECT_NE(deep.output.find("it nests more than 64 levels deep"), std::string::npos)
+      << deep.output.substr(0, 300);
+  CliRun nots = runCli(common + "--practice '" + practice + "' table export QVPAT --filter '" +
+                       std::string(60000, '!') + "Inactive'");
+  EXPECT_EQ(nots.exitCode, 2) << nots.output.substr(0, 300);
+  std::string anyField;
+  for (int i = 0; i < 3000; ++i) anyField += "Field = 'F" + std::to_string(i) + "' OR ";
+  CliRun chain = runCli(common + "--practice '" + practice + "' table export QVDEF --filter \"" +
+                        anyField + "Field = 'State'\"");
+  EXPECT_EQ(chain.exitCode, 0) << chain.output.substr(0, 300);
+  EXPECT_EQ(chain.output, "Table,Field,Default,Date Modified\r\nQVPAT,State,IL,\r\n");
 }
 
 TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {

@@ -28,8 +28,23 @@ DuplicateKeyError::DuplicateKeyError(const std::string& table, const std::string
     : StoreError(
           fmt::format("A record with the same key already exists in {} (index {}).", table, tag)) {}
 
+namespace {
+
+// A filter is quoted whole in its refusal unless it is too long to read there.
+std::string quotedFilter(const std::string& filter) {
+  constexpr std::size_t shown = 80;
+  if (filter.size() <= shown) return "\"" + filter + "\"";
+  return "\"" + filter.substr(0, shown) + "...\" (" + std::to_string(filter.size()) +
+         " characters)";
+}
+
+}  // namespace
+
 FilterError::FilterError(const std::string& filter, const std::string& reason, std::size_t position)
-    : InputError(fmt::format("The filter \"{}\" is not valid: {} at position {}.", filter, reason,
-                             position + 1)) {}
+    : InputError(fmt::format("The filter {} is not valid: {} at position {}.", quotedFilter(filter),
+                             reason, position + 1)) {}
+
+FilterError::FilterError(const std::string& filter, const std::string& reason)
+    : InputError(fmt::format("The filter {} is not valid: {}.", quotedFilter(filter), reason)) {}
 
 }  // namespace vantrell::store

@@ -68,6 +68,8 @@ class InputError : public std::runtime_error {
 class FilterError : public InputError {
  public:
   FilterError(const std::string& filter, const std::string& reason, std::size_t position);
+  // A refusal of the text as a whole, at no position in it.
+  FilterError(const std::string& filter, const std::string& reason);
 };
 
 }  // namespace vantrell::store
