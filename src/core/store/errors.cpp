@@ -13,15 +13,17 @@ ConnectionError::ConnectionError(std::string location, std::string detail)
 
 RightsError::RightsError(const std::string& path) : StoreError(messages::noRightsTo(path)) {}
 
-RecordInUseError::RecordInUseError(std::optional<std::string> owner)
-    : StoreError(messages::recordInUseBatch), owner_(std::move(owner)) {}
+RecordInUseError::RecordInUseError(std::optional<LockOwner> owner)
+    : StoreError(messages::recordInUseBatch), owner_(std::move(owner)) {
+  if (owner_ && owner_->display().empty()) owner_.reset();
+}
 
 std::string RecordInUseError::viewingOnlyMessage() const {
-  return owner_ ? messages::recordInUseBy(*owner_) : messages::recordInUseViewing;
+  return owner_ ? messages::recordInUseBy(owner_->display()) : messages::recordInUseViewing;
 }
 
 std::string RecordInUseError::batchRefusalMessage() const {
-  return owner_ ? messages::recordInUseBatchBy(*owner_) : messages::recordInUseBatch;
+  return owner_ ? messages::recordInUseBatchBy(owner_->display()) : messages::recordInUseBatch;
 }
 
 DuplicateKeyError::DuplicateKeyError(const std::string& table, const std::string& tag)

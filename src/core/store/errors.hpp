@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "store/lock_owner.hpp"
+
 namespace vantrell::store {
 
 // The engine or the file system failed: a server down, a disk full, a broken
@@ -40,15 +42,16 @@ class RightsError : public StoreError {
 // A row is being edited by another window or workstation.
 class RecordInUseError : public StoreError {
  public:
-  explicit RecordInUseError(std::optional<std::string> owner);
-  const std::optional<std::string>& owner() const { return owner_; }
+  explicit RecordInUseError(std::optional<LockOwner> owner);
+  // Who holds it, when the engine can tell.
+  const std::optional<LockOwner>& owner() const { return owner_; }
   // The text a window shows when it falls back to viewing the record.
   std::string viewingOnlyMessage() const;
   // The text a run that cannot go on without the record shows.
   std::string batchRefusalMessage() const;
 
  private:
-  std::optional<std::string> owner_;
+  std::optional<LockOwner> owner_;
 };
 
 // A unique index tag refused a second row with the same key.

@@ -24,14 +24,22 @@ class SqliteDialect final : public Dialect {
     switch (field.type) {
       case FieldType::Character:
         return fmt::format("{} VARCHAR({}) NOT NULL DEFAULT ''", name, field.width);
-      case FieldType::Memo: return name + " TEXT NOT NULL DEFAULT ''";
-      case FieldType::Integer: return name + " INTEGER";
-      case FieldType::AutoIncrement: return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
-      case FieldType::Double: return name + " REAL";
-      case FieldType::Money: return name + " DECIMAL(19,4)";
-      case FieldType::Logical: return name + " BOOLEAN";
-      case FieldType::Date: return name + " DATE";
-      case FieldType::Timestamp: return name + " TIMESTAMP";
+      case FieldType::Memo:
+        return name + " TEXT NOT NULL DEFAULT ''";
+      case FieldType::Integer:
+        return name + " INTEGER";
+      case FieldType::AutoIncrement:
+        return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
+      case FieldType::Double:
+        return name + " REAL";
+      case FieldType::Money:
+        return name + " DECIMAL(19,4)";
+      case FieldType::Logical:
+        return name + " BOOLEAN";
+      case FieldType::Date:
+        return name + " DATE";
+      case FieldType::Timestamp:
+        return name + " TIMESTAMP";
     }
     return name;
   }
@@ -41,18 +49,24 @@ class SqliteDialect final : public Dialect {
     switch (type) {
       case FieldType::Character:
       case FieldType::Memo:
-      case FieldType::AutoIncrement: return column;
+      case FieldType::AutoIncrement:
+        return column;
       case FieldType::Date:
-      case FieldType::Timestamp: return "COALESCE(" + column + ", '')";
-      default: return "COALESCE(" + column + ", 0)";
+      case FieldType::Timestamp:
+        return "COALESCE(" + column + ", '')";
+      default:
+        return "COALESCE(" + column + ", 0)";
     }
   }
   Value emptyKeyValue(FieldType type) const override {
     switch (type) {
       case FieldType::Date:
-      case FieldType::Timestamp: return std::string{};
-      case FieldType::Logical: return false;
-      default: return std::int64_t{0};
+      case FieldType::Timestamp:
+        return std::string{};
+      case FieldType::Logical:
+        return false;
+      default:
+        return std::int64_t{0};
     }
   }
   std::string padded(std::string expression, int width) const override {
@@ -99,8 +113,10 @@ class Statement {
     sqlite3_clear_bindings(statement_);
     const int expected = sqlite3_bind_parameter_count(statement_);
     if (expected != static_cast<int>(parameters.size()))
-      throw StoreError(fmt::format("Statement expects {} values, {} given", expected, parameters.size()));
-    for (std::size_t i = 0; i < parameters.size(); ++i) bindOne(static_cast<int>(i + 1), parameters[i]);
+      throw StoreError(
+          fmt::format("Statement expects {} values, {} given", expected, parameters.size()));
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+      bindOne(static_cast<int>(i + 1), parameters[i]);
   }
 
  private:
@@ -113,12 +129,18 @@ class Statement {
         return sqlite3_bind_text(statement, position, text.data(), static_cast<int>(text.size()),
                                  SQLITE_TRANSIENT);
       }
-      int operator()(std::int64_t number) const { return sqlite3_bind_int64(statement, position, number); }
-      int operator()(double number) const { return sqlite3_bind_double(statement, position, number); }
+      int operator()(std::int64_t number) const {
+        return sqlite3_bind_int64(statement, position, number);
+      }
+      int operator()(double number) const {
+        return sqlite3_bind_double(statement, position, number);
+      }
       int operator()(Money money) const {
         return sqlite3_bind_double(statement, position, money.toDouble());
       }
-      int operator()(bool flag) const { return sqlite3_bind_int(statement, position, flag ? 1 : 0); }
+      int operator()(bool flag) const {
+        return sqlite3_bind_int(statement, position, flag ? 1 : 0);
+      }
       int operator()(const Date& date) const {
         if (date.isEmpty()) return sqlite3_bind_null(statement, position);
         const std::string text = date.toIso();
@@ -132,7 +154,8 @@ class Statement {
                                  SQLITE_TRANSIENT);
       }
     };
-    if (std::visit(Binder{statement_, position}, value) != SQLITE_OK) fail(db_, "Cannot bind a value");
+    if (std::visit(Binder{statement_, position}, value) != SQLITE_OK)
+      fail(db_, "Cannot bind a value");
   }
 
   sqlite3* db_;
@@ -152,12 +175,17 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
   };
   switch (type) {
     case FieldType::Character:
-    case FieldType::Memo: return text();
+    case FieldType::Memo:
+      return text();
     case FieldType::Integer:
-    case FieldType::AutoIncrement: return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
-    case FieldType::Double: return sqlite3_column_double(statement, column);
-    case FieldType::Money: return Money::fromDouble(sqlite3_column_double(statement, column));
-    case FieldType::Logical: return sqlite3_column_int(statement, column) != 0;
+    case FieldType::AutoIncrement:
+      return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
+    case FieldType::Double:
+      return sqlite3_column_double(statement, column);
+    case FieldType::Money:
+      return Money::fromDouble(sqlite3_column_double(statement, column));
+    case FieldType::Logical:
+      return sqlite3_column_int(statement, column) != 0;
     case FieldType::Date: {
       const auto date = Date::parse(text());
       return date ? Value{*date} : Value{std::monostate{}};
@@ -202,10 +230,14 @@ class SqliteRows final : public ResultRows {
     auto* handle = statement_.handle();
     const int index = static_cast<int>(column);
     switch (sqlite3_column_type(handle, index)) {
-      case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(handle, index));
-      case SQLITE_FLOAT: return sqlite3_column_double(handle, index);
-      case SQLITE_NULL: return std::monostate{};
-      default: return readColumn(handle, index, FieldType::Memo);
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(handle, index));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(handle, index);
+      case SQLITE_NULL:
+        return std::monostate{};
+      default:
+        return readColumn(handle, index, FieldType::Memo);
     }
   }
 
@@ -217,7 +249,8 @@ class SqliteRows final : public ResultRows {
 
 class SqliteDriver final : public Driver {
  public:
-  SqliteDriver(const std::filesystem::path& directory, std::string ownerName) : directory_(directory) {
+  SqliteDriver(const std::filesystem::path& directory, std::string ownerName)
+      : directory_(directory) {
     const auto file = directory / dictionaryFileName;
     if (sqlite3_open_v2(file.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -235,7 +268,8 @@ class SqliteDriver final : public Driver {
     // than fail at once.
     sqlite3_busy_timeout(db_, 15000);
     executeScript(sqliteSessionSettings);
-    locks_ = openFileRecordLocks(directory / recordLockFileName, "", std::move(ownerName));
+    locks_ = openFileRecordLocks(directory / recordLockFileName, "",
+                                 LockOwner::thisProcess(std::move(ownerName)));
   }
 
   ~SqliteDriver() override {
@@ -290,15 +324,17 @@ class SqliteDriver final : public Driver {
   void lockTableUntilCommit(std::string_view) override {}
 
   bool tableExists(std::string_view table) override {
-    auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
-                      {Value{std::string(table)}});
+    auto rows =
+        query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+              {Value{std::string(table)}});
     return rows->next();
   }
 
   std::vector<std::string> tableNames() override {
     std::vector<std::string> names;
     auto rows = query(
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE "
+        "'\\' "
         "ORDER BY name",
         {});
     while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
@@ -307,7 +343,8 @@ class SqliteDriver final : public Driver {
 
   std::vector<std::string> columnNames(std::string_view table) override {
     std::vector<std::string> names;
-    auto rows = query("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Value{std::string(table)}});
+    auto rows =
+        query("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Value{std::string(table)}});
     while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
     return names;
   }
