@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "store/errors.hpp"
+#include "store/messages.hpp"
 #include "store/names.hpp"
 #include "store/sqlite/file_record_locks.hpp"
 
@@ -77,8 +78,26 @@ class SqliteDialect final : public Dialect {
   }
 };
 
+// A file that is no database, or one that may not be written, is told as such
+// whatever statement met it: an administrator can act on that.
+void failOnFile(sqlite3* db, int code) {
+  if (db == nullptr) return;
+  const char* name = sqlite3_db_filename(db, "main");
+  const std::string file = name != nullptr ? name : "";
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      throw StoreError(messages::damagedDatabase(file));
+    case SQLITE_READONLY:
+      throw RightsError(file);
+    default:
+      break;
+  }
+}
+
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
   const int code = sqlite3_extended_errcode(db);
+  failOnFile(db, code);
   const std::string message = sqlite3_errmsg(db);
   if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
     // "UNIQUE constraint failed: index 'QVPAT:Primary'"
@@ -250,15 +269,38 @@ class SqliteRows final : public ResultRows {
 class SqliteDriver final : public Driver {
  public:
   SqliteDriver(const std::filesystem::path& directory, std::string ownerName)
-      : directory_(directory) {
+      : directory_(directory), ownerName_(std::move(ownerName)) {
     const auto file = directory / dictionaryFileName;
-    if (sqlite3_open_v2(file.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-      const std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-      sqlite3_close(db_);
-      throw ConnectionError(directory.string(), detail);
+    const int opened =
+        sqlite3_open_v2(file.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // The handle is closed on every way out of here; the destructor does not run.
+    try {
+      if (opened != SQLITE_OK) {
+        failOnFile(db_, sqlite3_extended_errcode(db_));
+        throw ConnectionError(directory.string(),
+                              db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+      }
+      setUp(directory);
+    } catch (...) {
+      statements_.clear();
+      sqlite3_close_v2(db_);
+      db_ = nullptr;
+      throw;
     }
+  }
+
+  ~SqliteDriver() override {
+    statements_.clear();
+    sqlite3_close_v2(db_);
+  }
+
+ private:
+  void setUp(const std::filesystem::path& directory) {
+    // A file this user may not write opens for reading only, and every save
+    // would fail later: refuse it now, naming the file.
+    if (sqlite3_db_readonly(db_, "main") == 1)
+      throw RightsError((directory / dictionaryFileName).string());
     sqlite3_extended_result_codes(db_, 1);
     // A misspelt "Field Name" must be an error, not quietly a string as the
     // engine's old compatibility rule would have it.
@@ -268,15 +310,11 @@ class SqliteDriver final : public Driver {
     // than fail at once.
     sqlite3_busy_timeout(db_, 15000);
     executeScript(sqliteSessionSettings);
-    locks_ = openFileRecordLocks(directory / recordLockFileName, "",
-                                 LockOwner::thisProcess(std::move(ownerName)));
+    locks_ =
+        openFileRecordLocks(directory / recordLockFileName, "", LockOwner::thisProcess(ownerName_));
   }
 
-  ~SqliteDriver() override {
-    statements_.clear();
-    sqlite3_close_v2(db_);
-  }
-
+ public:
   const Dialect& dialect() const override { return dialect_; }
 
   std::unique_ptr<ResultRows> query(const std::string& sql,
@@ -307,6 +345,7 @@ class SqliteDriver final : public Driver {
       failed_ = true;
       const std::string message = error != nullptr ? error : "unknown error";
       sqlite3_free(error);
+      failOnFile(db_, sqlite3_extended_errcode(db_));
       if (message.find("UNIQUE constraint failed") != std::string::npos) fail(db_, "Script failed");
       throw StoreError("The engine refused \"" + sql + "\": " + message);
     }
@@ -398,6 +437,7 @@ class SqliteDriver final : public Driver {
   }
 
   std::filesystem::path directory_;
+  std::string ownerName_;
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
