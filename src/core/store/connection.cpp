@@ -33,7 +33,8 @@ std::unique_ptr<Connection> Connection::open(const DataLocation& location, const
     driver = openPostgresDriver(ServerPractice::parse(location.path), options.ownerName,
                                 options.createIfMissing);
   else
-    driver = openSqliteDriver(location.path, options.ownerName, options.createIfMissing);
+    driver = openSqliteDriver(location.path, options.ownerName, options.createIfMissing,
+                              options.busyWaitMilliseconds);
   return std::make_unique<Connection>(std::move(driver), options.clock);
 }
 

@@ -13,10 +13,19 @@ ConnectionError::ConnectionError(std::string location, std::string detail)
 
 RightsError::RightsError(const std::string& path) : StoreError(messages::noRightsTo(path)) {}
 
-RecordInUseError::RecordInUseError(std::optional<LockOwner> owner)
-    : StoreError(messages::recordInUseBatch), owner_(std::move(owner)) {
-  if (owner_ && owner_->display().empty()) owner_.reset();
+namespace {
+
+std::optional<LockOwner> known(std::optional<LockOwner> owner) {
+  if (owner && owner->display().empty()) return std::nullopt;
+  return owner;
 }
+
+}  // namespace
+
+RecordInUseError::RecordInUseError(std::optional<LockOwner> owner)
+    : StoreError(known(owner) ? messages::recordInUseBatchBy(owner->display())
+                              : std::string(messages::recordInUseBatch)),
+      owner_(known(std::move(owner))) {}
 
 std::string RecordInUseError::viewingOnlyMessage() const {
   return owner_ ? messages::recordInUseBy(owner_->display()) : messages::recordInUseViewing;

@@ -39,7 +39,9 @@ class RightsError : public StoreError {
   explicit RightsError(const std::string& path);
 };
 
-// A row is being edited by another window or workstation.
+// A row is being edited by another window or workstation, or another
+// workstation kept the practice to itself for writing longer than a write
+// waits. what() is the batch text, naming the holder when known.
 class RecordInUseError : public StoreError {
  public:
   explicit RecordInUseError(std::optional<LockOwner> owner);

@@ -194,6 +194,47 @@ TEST_P(RecordLocking, TheOwnerNamesUserWorkstationAndProcess) {
             "Autoconversion in progress.  Cannot open data.");
 }
 
+// A workstation that keeps a write open: on the server another's write goes
+// on beside it; on the embedded engine it waits, then gives up as a record in
+// use that names the writer, not as "database is locked".
+TEST_P(RecordLocking, AWriteThatWaitsInVainNamesTheWriter) {
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  vantrell::testing::OtherProcess billing(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("BILLING");
+        connection->begin();
+        Table patients = connection->openTable("QVPAT");
+        Record row = patients.newRecord();
+        row.set("Chart Number", std::string("BILL0000"));
+        patients.append(row);
+        hold();
+      });
+  ASSERT_TRUE(billing.ready());
+  auto desk = Connection::open(space_->location(), {"DESK", nullptr, false, 300});
+  Table patients = desk->openTable("QVPAT");
+  Record row = patients.newRecord();
+  row.set("Chart Number", std::string("DESK0000"));
+  if (engine() == Engine::Server) {
+    EXPECT_NO_THROW(patients.append(row));
+    return;
+  }
+  try {
+    patients.append(row);
+    ADD_FAILURE() << "wrote beside another writer";
+  } catch (const RecordInUseError& busy) {
+    EXPECT_EQ(std::string(busy.what()),
+              "The current record is in use by: BILLING.  This process cannot complete.");
+    ASSERT_TRUE(busy.owner().has_value());
+    EXPECT_EQ(busy.owner()->process, billing.pid());
+    EXPECT_EQ(busy.owner()->workstation, std::string(host));
+  }
+  billing.kill();
+  Record again = patients.newRecord();
+  again.set("Chart Number", std::string("DESK0000"));
+  EXPECT_NO_THROW(patients.append(again));
+}
+
 VANTRELL_ON_BOTH_ENGINES(RecordLocking);
 
 }  // namespace

@@ -95,6 +95,10 @@ void failOnFile(sqlite3* db, int code) {
   }
 }
 
+// The record lock a session holds while it has a write transaction open; its
+// owner slot names the writer to a session that waited for it in vain.
+constexpr const char* writerLockName = "_Writer";
+
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
   const int code = sqlite3_extended_errcode(db);
   failOnFile(db, code);
@@ -217,10 +221,24 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
   return std::monostate{};
 }
 
+bool isBusy(sqlite3* db) {
+  const int code = sqlite3_extended_errcode(db) & 0xff;
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+// What a statement that waited in vain for another writer throws.
+class BusyRefusal {
+ public:
+  virtual RecordInUseError busyRefusal() = 0;
+
+ protected:
+  ~BusyRefusal() = default;
+};
+
 class SqliteRows final : public ResultRows {
  public:
-  SqliteRows(sqlite3* db, Statement& statement, bool& failed)
-      : db_(db), statement_(statement), failed_(failed) {
+  SqliteRows(sqlite3* db, Statement& statement, bool& failed, BusyRefusal& busy)
+      : db_(db), statement_(statement), failed_(failed), busy_(busy) {
     statement_.setBusy(true);
   }
   ~SqliteRows() override {
@@ -233,6 +251,10 @@ class SqliteRows final : public ResultRows {
     if (result == SQLITE_ROW) return true;
     if (result == SQLITE_DONE) return false;
     failed_ = true;
+    if (isBusy(db_)) {
+      sqlite3_reset(statement_.handle());
+      throw busy_.busyRefusal();
+    }
     fail(db_, "Reading failed");
   }
   std::size_t columnCount() const override {
@@ -264,12 +286,14 @@ class SqliteRows final : public ResultRows {
   sqlite3* db_;
   Statement& statement_;
   bool& failed_;
+  BusyRefusal& busy_;
 };
 
-class SqliteDriver final : public Driver {
+class SqliteDriver final : public Driver, public BusyRefusal {
  public:
-  SqliteDriver(const std::filesystem::path& directory, std::string ownerName)
-      : directory_(directory), ownerName_(std::move(ownerName)) {
+  SqliteDriver(const std::filesystem::path& directory, std::string ownerName,
+               int busyWaitMilliseconds)
+      : directory_(directory), ownerName_(std::move(ownerName)), busyWait_(busyWaitMilliseconds) {
     const auto file = directory / dictionaryFileName;
     const int opened =
         sqlite3_open_v2(file.c_str(), &db_,
@@ -308,7 +332,7 @@ class SqliteDriver final : public Driver {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     // Several workstations' processes share the file: wait for a writer rather
     // than fail at once.
-    sqlite3_busy_timeout(db_, 15000);
+    sqlite3_busy_timeout(db_, busyWait_);
     executeScript(sqliteSessionSettings);
     locks_ =
         openFileRecordLocks(directory / recordLockFileName, "", LockOwner::thisProcess(ownerName_));
@@ -324,10 +348,10 @@ class SqliteDriver final : public Driver {
       // The same text is being read further up; give this reader its own copy.
       auto& own = ownStatements_.emplace_back(std::make_unique<Statement>(db_, sql));
       own->bind(parameters);
-      return std::make_unique<SqliteRows>(db_, *own, failed_);
+      return std::make_unique<SqliteRows>(db_, *own, failed_, *this);
     }
     statement.bind(parameters);
-    return std::make_unique<SqliteRows>(db_, statement, failed_);
+    return std::make_unique<SqliteRows>(db_, statement, failed_, *this);
   }
 
   std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
@@ -388,9 +412,21 @@ class SqliteDriver final : public Driver {
     return names;
   }
 
-  void begin() override { execute("BEGIN IMMEDIATE", {}); }
-  void commit() override { execute("COMMIT", {}); }
+  void begin() override {
+    execute("BEGIN IMMEDIATE", {});
+    // This session now writes: others who wait for it in vain can name it.
+    try {
+      writer_ = locks_->lock(writerLockName, "", true);
+    } catch (const RecordInUseError&) {
+      // The last writer is between letting go of its name and of the database.
+    }
+  }
+  void commit() override {
+    writer_.reset();
+    execute("COMMIT", {});
+  }
   void rollback() override {
+    writer_.reset();
     if (sqlite3_get_autocommit(db_) == 0) execute("ROLLBACK", {});
   }
 
@@ -418,6 +454,17 @@ class SqliteDriver final : public Driver {
     return *found->second;
   }
 
+  // Another session kept the database to itself for longer than the busy wait:
+  // refused as a record in use, naming the writer when it left its name.
+  RecordInUseError busyRefusal() override {
+    try {
+      const auto free = locks_->lock(writerLockName, "", true);
+    } catch (const RecordInUseError& held) {
+      if (held.owner() && !held.owner()->isThisProcess()) return held;
+    }
+    return RecordInUseError(std::nullopt);
+  }
+
   void dropIdleStatements() {
     last_ = nullptr;
     for (auto it = statements_.begin(); it != statements_.end();) {
@@ -431,6 +478,10 @@ class SqliteDriver final : public Driver {
     // next bind resets it.
     if (result != SQLITE_DONE && result != SQLITE_ROW) {
       failed_ = true;
+      if (isBusy(db_)) {
+        sqlite3_reset(statement.handle());
+        throw busyRefusal();
+      }
       fail(db_, "Writing failed");
     }
     sqlite3_reset(statement.handle());
@@ -438,6 +489,7 @@ class SqliteDriver final : public Driver {
 
   std::filesystem::path directory_;
   std::string ownerName_;
+  int busyWait_;
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
@@ -446,12 +498,15 @@ class SqliteDriver final : public Driver {
   std::string lastSql_;
   std::vector<std::unique_ptr<Statement>> ownStatements_;
   std::unique_ptr<RecordLocks> locks_;
+  // Held while this session has a write transaction open.
+  std::shared_ptr<RecordLock> writer_;
 };
 
 }  // namespace
 
 std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
-                                         std::string ownerName, bool createDirectory) {
+                                         std::string ownerName, bool createDirectory,
+                                         int busyWaitMilliseconds) {
   std::error_code error;
   if (createDirectory && !std::filesystem::exists(directory, error)) {
     std::filesystem::create_directories(directory, error);
@@ -460,7 +515,7 @@ std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
   if (!std::filesystem::is_directory(directory, error))
     throw ConnectionError(directory.string(), "the directory does not exist");
   if (::access(directory.c_str(), W_OK) != 0) throw RightsError(directory.string());
-  return std::make_unique<SqliteDriver>(directory, std::move(ownerName));
+  return std::make_unique<SqliteDriver>(directory, std::move(ownerName), busyWaitMilliseconds);
 }
 
 }  // namespace vantrell::store
