@@ -88,7 +88,8 @@ TEST(EmbeddedPracticeFiles, ADictionaryThisUserMayNotWriteIsRefusedWithTheSystem
   int status = 0;
   ::waitpid(child, &status, 0);
   ASSERT_TRUE(WIFEXITED(status));
-  ASSERT_NE(WEXITSTATUS(status), 3) << "could not become an ordinary user";
+  if (WEXITSTATUS(status) == 3)
+    GTEST_SKIP() << "running as root without the right to become an ordinary user";
   EXPECT_EQ(WEXITSTATUS(status), 0);
   ::chmod(dictionary.c_str(), 0644);
 }
