@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "store/connection.hpp"
 #include "store/errors.hpp"
 
 namespace vantrell::cli {
@@ -79,6 +80,9 @@ practice::OpenPractice& Context::openPractice() {
     path = *last;
   }
   if (path.empty()) throw UsageError("No practice has been opened yet: give --practice PATH.");
+  // An engine or file failure ends the command as one (exit code 3), as on the
+  // paths that connect directly, not as a refusal.
+  store::Connection::open({engine(), path}, {"", nullptr, false});
   if (app.openPractice(path) != practice::OpenOutcome::Opened) throw Refused();
   return *app.practice();
 }

@@ -6,6 +6,7 @@
 #include "output.hpp"
 #include "practice/practice_information.hpp"
 #include "security/permission_list.hpp"
+#include "store/connection.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -59,6 +60,8 @@ int practiceCommand(Context& context) {
   }
   if (line.verb == "open") {
     if (!line.arguments.empty()) {
+      // An engine or file failure is exit code 3 here as everywhere.
+      store::Connection::open({context.engine(), line.arguments[0]}, {"", nullptr, false});
       if (application.openPractice(line.arguments[0]) != practice::OpenOutcome::Opened) throw Refused();
     } else {
       context.openPractice();

@@ -68,6 +68,22 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
       runCli(common + "--practice '" + practice + "' table export QVPAT --filter 'Last Name ='");
   EXPECT_EQ(badFilter.exitCode, 2);
   EXPECT_NE(badFilter.output.find("The filter \"Last Name =\" is not valid"), std::string::npos);
+
+  // Deep nesting is bad input like any other; a long chain of ORs runs.
+  CliRun deep = runCli(common + "--practice '" + practice + "' table export QVPAT --filter '" +
+                       std::string(20000, '(') + "Flag = 1" + std::string(20000, ')') + "'");
+  EXPECT_EQ(deep.exitCode, 2) << deep.output.substr(0, 300);
+  EXPECT_NE(deep.output.find("it nests more than 64 levels deep"), std::string::npos)
+      << deep.output.substr(0, 300);
+  CliRun nots = runCli(common + "--practice '" + practice + "' table export QVPAT --filter '" +
+                       std::string(60000, '!') + "Inactive'");
+  EXPECT_EQ(nots.exitCode, 2) << nots.output.substr(0, 300);
+  std::string anyField;
+  for (int i = 0; i < 3000; ++i) anyField += "Field = 'F" + std::to_string(i) + "' OR ";
+  CliRun chain = runCli(common + "--practice '" + practice + "' table export QVDEF --filter \"" +
+                        anyField + "Field = 'State'\"");
+  EXPECT_EQ(chain.exitCode, 0) << chain.output.substr(0, 300);
+  EXPECT_EQ(chain.output, "Table,Field,Default,Date Modified\r\nQVPAT,State,IL,\r\n");
 }
 
 TEST_P(CommandLineProgram, PracticesFromAnEmptyHomeAndTheOptionsChecks) {
@@ -226,7 +242,51 @@ TEST(CommandLine, ALiveExclusiveLockRefusesWithItsMessageLine) {
   CliRun busy = runCli("practice open '" + path + "'");
   EXPECT_EQ(busy.exitCode, 1);
   EXPECT_EQ(busy.output, "Data maintenance in progress.\n");
-  EXPECT_EQ(runCli("practice open '" + (home.path() / "nowhere").string() + "'").exitCode, 1);
+  // Data that is not there is an engine failure, as for every other command.
+  EXPECT_EQ(runCli("practice open '" + (home.path() / "nowhere").string() + "'").exitCode, 3);
+}
+
+// A practice file an administrator must see to: damaged, or not writable for
+// the person at the workstation. Every command says which file and ends with
+// the engine-failure exit code.
+TEST(CommandLine, DamagedOrReadOnlyPracticeFilesAreNamedWithOneExitCode) {
+  IsolatedHome home;
+  const std::filesystem::path practice = home.path() / "Clinic";
+  ASSERT_EQ(runCli("practice create --name Clinic --path '" + practice.string() + "'").exitCode, 0);
+  const auto dictionary = practice / "qvddf.add";
+  const std::vector<std::string> commands = {"table export QVPAT", "table list", "patient list",
+                                             "options show", "practice open"};
+  const auto runEach = [&](const std::string& prefix, const std::string& expected) {
+    for (const auto& command : commands) {
+      CliRun run =
+          runShell(prefix + VANTRELL_CLI + " --practice '" + practice.string() + "' " + command);
+      EXPECT_EQ(run.exitCode, 3) << command << ": " << run.output;
+      EXPECT_NE(run.output.find(expected), std::string::npos) << command << ": " << run.output;
+    }
+  };
+
+  // Not writable: root writes any file whatever its mode, so the commands run
+  // as an ordinary user then, with the home and the directory open to them.
+  std::filesystem::permissions(dictionary, std::filesystem::perms::owner_read |
+                                               std::filesystem::perms::group_read |
+                                               std::filesystem::perms::others_read);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(home.path())) {
+    if (entry.path() != dictionary)
+      std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
+  }
+  std::filesystem::permissions(home.path(), std::filesystem::perms::all);
+  const std::string asUser =
+      ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+  runEach(asUser, "You do not have rights to " + dictionary.string() + ".");
+
+  std::filesystem::permissions(
+      dictionary, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  {
+    std::ofstream garbage(dictionary, std::ios::trunc | std::ios::binary);
+    for (int i = 0; i < 100; ++i) garbage << "not a database ";
+  }
+  runEach("", "The file " + dictionary.string() +
+                  " is not a practice database or is damaged.  Restore it from a backup.");
 }
 
 TEST(CommandLine, UsageAndMissingDataHaveTheirExitCodes) {

@@ -43,6 +43,7 @@ class OtherProcess {
 
   // Whether the work got as far as holding.
   bool ready() const { return ready_; }
+  pid_t pid() const { return child_; }
   // Ends it the hard way, as a crash or a power cut would.
   void kill() {
     if (child_ <= 0) return;

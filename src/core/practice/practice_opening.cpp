@@ -18,8 +18,10 @@ ProgramPlaces ProgramPlaces::forCurrentUser() {
   return {std::filesystem::path(home != nullptr ? home : ".") / ".local" / "state" / "vantrell"};
 }
 
-std::filesystem::path improperShutDownLog(const store::DataLocation& location, const ProgramPlaces& places) {
-  if (location.engine == store::Engine::Embedded) return std::filesystem::path(location.path) / "qvclose.cp";
+std::filesystem::path improperShutDownLog(const store::DataLocation& location,
+                                          const ProgramPlaces& places) {
+  if (location.engine == store::Engine::Embedded)
+    return std::filesystem::path(location.path) / "qvclose.cp";
   std::string name = location.path;
   for (char& c : name) {
     if (c == '/') c = '_';
@@ -29,7 +31,8 @@ std::filesystem::path improperShutDownLog(const store::DataLocation& location, c
 
 std::unique_ptr<store::Connection> PracticeOpener::connect(const store::DataLocation& location) {
   try {
-    auto connection = store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, false});
+    auto connection =
+        store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, false});
     surroundings_.settings.write(settingsKey, currentPracticeValue, location.path);
     return connection;
   } catch (const store::ConnectionError& error) {
@@ -62,6 +65,10 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
     if (beforeConnecting_) beforeConnecting_();
     auto connection = connect(location);
     if (!connection) return OpenOutcome::NotOpened;
+    // The check above only looked; from here on this workstation holds the
+    // lock shared, as every other workstation in the practice does.
+    auto inUse = holdInUse(*connection);
+    if (!inUse) return OpenOutcome::NotOpened;
     if (connection->tableExists("QVPAT") && !connection->tableExists("QVOPT"))
       store::createMissingTables(*connection, &root_);
     if (!connection->tableExists("QVOPT")) {
@@ -82,7 +89,7 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
       return OpenOutcome::NotOpened;
     }
     if (*version < currentDataVersion) {
-      const OpenOutcome converted = convert(location, connection);
+      const OpenOutcome converted = convert(location, connection, inUse);
       if (converted != OpenOutcome::Opened) return converted;
     }
     Options options = Options::readAtPracticeOpen(*connection);
@@ -95,9 +102,9 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
       firstOpenAfterStartUp_ = false;
     }
     const auto name = PracticeList(root_).nameOf(location.path);
-    auto opened = std::make_unique<OpenPractice>(OpenPractice{location, std::move(connection), std::move(options),
-                                                              std::string(captionPrefix) + (name ? *name : nameRemoved),
-                                                              nullptr});
+    auto opened = std::make_unique<OpenPractice>(
+        OpenPractice{location, std::move(connection), std::move(inUse), std::move(options),
+                     std::string(captionPrefix) + (name ? *name : nameRemoved), nullptr});
     // The login comes here once users are set up; while there are none,
     // security is off and every operation is allowed.
     opened_ = std::move(opened);
@@ -108,8 +115,19 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
   return OpenOutcome::NotOpened;
 }
 
+std::shared_ptr<store::RecordLock> PracticeOpener::holdInUse(store::Connection& connection) {
+  try {
+    return store::ExclusiveOperationLock::holdShared(connection);
+  } catch (const store::RecordInUseError& busy) {
+    surroundings_.prompter.error(busy.owner() ? busy.owner()->display()
+                                              : store::ExclusiveOperationLock::defaultBusyMessage);
+  }
+  return nullptr;
+}
+
 OpenOutcome PracticeOpener::convert(const store::DataLocation& location,
-                                    std::unique_ptr<store::Connection>& connection) {
+                                    std::unique_ptr<store::Connection>& connection,
+                                    std::shared_ptr<store::RecordLock>& inUse) {
   ui::Prompter& prompter = surroundings_.prompter;
   const std::vector<std::string> choices = {"Continue w/o Backup", "&Backup Data Now", "Cancel"};
   for (;;) {
@@ -125,17 +143,29 @@ OpenOutcome PracticeOpener::convert(const store::DataLocation& location,
     prompter.error(*busy);
     return OpenOutcome::NotOpened;
   }
+  inUse.reset();
   connection.reset();
   {
-    const auto lock = store::ExclusiveOperationLock::take(location, conversionLockMessage);
+    std::unique_ptr<store::ExclusiveOperationLock> lock;
+    try {
+      lock = store::ExclusiveOperationLock::take(location, conversionLockMessage);
+    } catch (const store::RecordInUseError& busy) {
+      // Another workstation has the practice open, or another conversion runs.
+      prompter.error(busy.owner() ? busy.owner()->display()
+                                  : store::ExclusiveOperationLock::defaultBusyMessage);
+      return OpenOutcome::NotOpened;
+    }
     std::vector<std::string> arguments;
     if (location.engine == store::Engine::Server) arguments.emplace_back("--server");
     arguments.push_back(location.path);
-    if (surroundings_.launcher.exists(conversionProgram)) surroundings_.launcher.run(conversionProgram, arguments);
+    if (surroundings_.launcher.exists(conversionProgram))
+      surroundings_.launcher.run(conversionProgram, arguments);
   }
   // The conversion is judged by the data version it leaves behind.
   connection = connect(location);
   if (!connection) return OpenOutcome::NotOpened;
+  inUse = holdInUse(*connection);
+  if (!inUse) return OpenOutcome::NotOpened;
   const auto version = storedDataVersion(*connection);
   if (maintenance::lacksCataloguedFields(*connection, "QVOPT") || !version ||
       *version < currentDataVersion) {

@@ -23,7 +23,8 @@ inline constexpr const char* currentPracticeValue = "Current Practice";
 inline constexpr const char* captionPrefix = "QelVantrell Advanced - ";
 inline constexpr const char* conversionProgram = "vantrell-convert";
 inline constexpr const char* tutorialProgram = "vantrell-tutorial";
-inline constexpr const char* backupProgramMissing = "No backup program is available on this computer yet.";
+inline constexpr const char* backupProgramMissing =
+    "No backup program is available on this computer yet.";
 
 // The files the program keeps for itself. The start-up marker lives in the
 // user's state directory (a program directory is not writable on a shared
@@ -53,6 +54,10 @@ struct Surroundings {
 struct OpenPractice {
   store::DataLocation location;
   std::unique_ptr<store::Connection> connection;
+  // The exclusive-operation lock held shared while the practice is open, so no
+  // conversion or maintenance starts under this workstation; let go before the
+  // connection closes.
+  std::shared_ptr<store::RecordLock> inUse;
   Options options;
   std::string caption;
   std::unique_ptr<security::Security> security;
@@ -67,7 +72,8 @@ class PracticeOpener {
  public:
   // firstOpenAfterStartUp: the next practice to open is the first since the
   // program started, so the start-up marker is checked and written then.
-  PracticeOpener(Surroundings& surroundings, store::Connection& root, bool firstOpenAfterStartUp = false)
+  PracticeOpener(Surroundings& surroundings, store::Connection& root,
+                 bool firstOpenAfterStartUp = false)
       : surroundings_(surroundings), root_(root), firstOpenAfterStartUp_(firstOpenAfterStartUp) {}
 
   OpenOutcome open(const store::DataLocation& location);
@@ -81,9 +87,12 @@ class PracticeOpener {
       "This data must be upgraded to work with this newer version of the program.  It will now be "
       "automatically converted to work with the current version of QelVantrell for Windows.\n"
       "You should back up your data before proceeding with this conversion.  ";
-  static constexpr const char* conversionFailed = "The conversion process did not complete successfully";
-  static constexpr const char* conversionLockMessage = "Autoconversion in progress.  Cannot open data.";
-  static constexpr const char* dataDoesNotExist = "This data doesn't exist, select a different set of data.";
+  static constexpr const char* conversionFailed =
+      "The conversion process did not complete successfully";
+  static constexpr const char* conversionLockMessage =
+      "Autoconversion in progress.  Cannot open data.";
+  static constexpr const char* dataDoesNotExist =
+      "This data doesn't exist, select a different set of data.";
   static constexpr const char* nameRemoved = "Data Set Name has been removed.";
   static constexpr const char* improperShutDown =
       "*** WARNING *** WARNING *** WARNING *** WARNING *** WARNING ***\n"
@@ -94,13 +103,19 @@ class PracticeOpener {
       "   * Click on the \"Exit\" speed button\n"
       "   * From the menu bar select \"File\" and then \"Exit\"\n";
   static constexpr const char* startupMarkerLine =
-      "This file is created upon startup of QelVantrell and deleted upon proper shut down of the program.";
+      "This file is created upon startup of QelVantrell and deleted upon proper shut down of the "
+      "program.";
 
  private:
   std::unique_ptr<store::Connection> connect(const store::DataLocation& location);
   // The data version as stored, read even from an options table of an older layout.
   std::optional<std::int64_t> storedDataVersion(store::Connection& connection);
-  OpenOutcome convert(const store::DataLocation& location, std::unique_ptr<store::Connection>& connection);
+  OpenOutcome convert(const store::DataLocation& location,
+                      std::unique_ptr<store::Connection>& connection,
+                      std::shared_ptr<store::RecordLock>& inUse);
+  // Takes the exclusive-operation lock shared through the practice's session;
+  // no hold (and the busy message shown) when an exclusive operation runs.
+  std::shared_ptr<store::RecordLock> holdInUse(store::Connection& connection);
   void checkStartupMarker(const store::DataLocation& location);
 
   Surroundings& surroundings_;
@@ -112,6 +127,7 @@ class PracticeOpener {
 
 // The improper-shut-down log of a practice: a directory keeps it as qvclose.cp;
 // a server practice keeps it in the state directory under its own name.
-std::filesystem::path improperShutDownLog(const store::DataLocation& location, const ProgramPlaces& places);
+std::filesystem::path improperShutDownLog(const store::DataLocation& location,
+                                          const ProgramPlaces& places);
 
 }  // namespace vantrell::practice

@@ -21,7 +21,8 @@ bool returnsRows(const std::string& statement) {
   if (start == std::string::npos) return false;
   const std::string head = upperAscii(statement.substr(start, 6));
   return head.rfind("SELECT", 0) == 0 || head.rfind("WITH", 0) == 0 ||
-         head.rfind("VALUES", 0) == 0 || upperAscii(statement).find(" RETURNING ") != std::string::npos;
+         head.rfind("VALUES", 0) == 0 ||
+         upperAscii(statement).find(" RETURNING ") != std::string::npos;
 }
 
 }  // namespace
@@ -32,7 +33,8 @@ std::unique_ptr<Connection> Connection::open(const DataLocation& location, const
     driver = openPostgresDriver(ServerPractice::parse(location.path), options.ownerName,
                                 options.createIfMissing);
   else
-    driver = openSqliteDriver(location.path, options.ownerName, options.createIfMissing);
+    driver = openSqliteDriver(location.path, options.ownerName, options.createIfMissing,
+                              options.busyWaitMilliseconds);
   return std::make_unique<Connection>(std::move(driver), options.clock);
 }
 
@@ -41,7 +43,8 @@ std::vector<std::string> Connection::tablesAt(const DataLocation& location) {
     std::error_code error;
     if (!std::filesystem::is_directory(location.path, error))
       throw ConnectionError(location.path, "the directory does not exist");
-    if (!std::filesystem::exists(std::filesystem::path(location.path) / dictionaryFileName, error)) return {};
+    if (!std::filesystem::exists(std::filesystem::path(location.path) / dictionaryFileName, error))
+      return {};
   }
   try {
     auto connection = open(location, {"", nullptr, false});
@@ -75,7 +78,7 @@ Connection::~Connection() {
 
 void Connection::setUser(std::string userCode) {
   userCode_ = std::move(userCode);
-  if (!userCode_.empty()) driver_->locks().setOwnerName(userCode_);
+  if (!userCode_.empty()) driver_->locks().setOwner(LockOwner::thisProcess(userCode_));
 }
 
 bool Connection::tableExists(std::string_view tableName) {
@@ -85,7 +88,8 @@ bool Connection::tableExists(std::string_view tableName) {
 Table Connection::openTable(std::string_view tableName, OpenMode mode) {
   const TableDefinition& definition = catalogue().get(tableName);
   if (!driver_->tableExists(definition.name()))
-    throw StoreError(fmt::format("The table {} does not exist in {}.", definition.name(), location()));
+    throw StoreError(
+        fmt::format("The table {} does not exist in {}.", definition.name(), location()));
   auto lock = driver_->locks().lock(definition.name(), wholeTableKey, mode == OpenMode::Exclusive);
   return Table(*this, definition, std::move(lock));
 }
@@ -105,9 +109,10 @@ void Connection::createTable(const TableDefinition& table) {
 
 void Connection::ensureIndexes(const TableDefinition& table) {
   for (const auto& tag : table.tags()) {
-    std::string index = std::string(tag.unique ? "CREATE UNIQUE INDEX IF NOT EXISTS " : "CREATE INDEX IF NOT EXISTS ") +
-                        Dialect::quoteIdentifier(Dialect::indexName(table.name(), tag.name)) + " ON " +
-                        Dialect::quoteIdentifier(table.name()) + " (";
+    std::string index = std::string(tag.unique ? "CREATE UNIQUE INDEX IF NOT EXISTS "
+                                               : "CREATE INDEX IF NOT EXISTS ") +
+                        Dialect::quoteIdentifier(Dialect::indexName(table.name(), tag.name)) +
+                        " ON " + Dialect::quoteIdentifier(table.name()) + " (";
     const auto parts = tagKeyParts(table, tag, dialect());
     for (std::size_t i = 0; i < parts.size(); ++i) {
       if (i > 0) index += ", ";
@@ -141,7 +146,8 @@ SqlResult Connection::executeSql(std::string_view sql, const std::vector<Value>&
     result = SqlResult{};
     if (returnsRows(statements[s])) {
       auto rows = driver_->query(statements[s], values);
-      for (std::size_t c = 0; c < rows->columnCount(); ++c) result.columns.push_back(rows->columnName(c));
+      for (std::size_t c = 0; c < rows->columnCount(); ++c)
+        result.columns.push_back(rows->columnName(c));
       while (rows->next()) {
         std::vector<Value> row;
         row.reserve(result.columns.size());
@@ -197,7 +203,9 @@ void Connection::rollback() {
   }
 }
 
-Transaction::Transaction(Connection& connection) : connection_(connection) { connection_.begin(); }
+Transaction::Transaction(Connection& connection) : connection_(connection) {
+  connection_.begin();
+}
 
 Transaction::~Transaction() {
   if (done_) return;

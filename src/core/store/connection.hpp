@@ -37,9 +37,12 @@ struct SqlResult {
 class Connection {
  public:
   struct Options {
-    std::string ownerName;      // shown to others as "in use by"
+    std::string ownerName;             // shown to others as "in use by"
     const ui::Clock* clock = nullptr;  // Date Modified; the system clock when null
     bool createIfMissing = false;      // make the directory or server practice
+    // How long a write waits for another workstation's write on the embedded
+    // engine before it is refused as in use.
+    int busyWaitMilliseconds = 15000;
   };
 
   // Throws ConnectionError (with the system's message) or RightsError.

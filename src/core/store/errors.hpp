@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "store/lock_owner.hpp"
+
 namespace vantrell::store {
 
 // The engine or the file system failed: a server down, a disk full, a broken
@@ -37,18 +39,21 @@ class RightsError : public StoreError {
   explicit RightsError(const std::string& path);
 };
 
-// A row is being edited by another window or workstation.
+// A row is being edited by another window or workstation, or another
+// workstation kept the practice to itself for writing longer than a write
+// waits. what() is the batch text, naming the holder when known.
 class RecordInUseError : public StoreError {
  public:
-  explicit RecordInUseError(std::optional<std::string> owner);
-  const std::optional<std::string>& owner() const { return owner_; }
+  explicit RecordInUseError(std::optional<LockOwner> owner);
+  // Who holds it, when the engine can tell.
+  const std::optional<LockOwner>& owner() const { return owner_; }
   // The text a window shows when it falls back to viewing the record.
   std::string viewingOnlyMessage() const;
   // The text a run that cannot go on without the record shows.
   std::string batchRefusalMessage() const;
 
  private:
-  std::optional<std::string> owner_;
+  std::optional<LockOwner> owner_;
 };
 
 // A unique index tag refused a second row with the same key.
@@ -68,6 +73,8 @@ class InputError : public std::runtime_error {
 class FilterError : public InputError {
  public:
   FilterError(const std::string& filter, const std::string& reason, std::size_t position);
+  // A refusal of the text as a whole, at no position in it.
+  FilterError(const std::string& filter, const std::string& reason);
 };
 
 }  // namespace vantrell::store

@@ -4,28 +4,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "store/errors.hpp"
-#include "store/postgres/postgres_driver.hpp"
+#include "store/sqlite/file_record_locks.hpp"
+#include "store/sqlite/sqlite_driver.hpp"
 
 namespace vantrell::store {
 namespace {
 
-// The whole lock file, write-locked through its own open file description.
-bool lockWholeFile(int descriptor) {
-  struct flock request {};
-  request.l_type = F_WRLCK;
-  request.l_whence = SEEK_SET;
-  request.l_start = 0;
-  request.l_len = 0;
-  request.l_pid = 0;
-  if (::fcntl(descriptor, F_OFD_SETLK, &request) == 0) return true;
-  if (errno == EAGAIN || errno == EACCES) return false;
-  throw StoreError(std::string("Cannot lock the practice: ") + std::strerror(errno));
-}
+// The lock is a record lock on a name no table has, so every session of the
+// practice (embedded: the directory's record lock file; server: the
+// practice's advisory key space) sees it.
+constexpr const char* practiceLockTable = "_LpLock";
+constexpr const char* wholePractice = "";
 
 std::string firstLine(const std::filesystem::path& file) {
   std::ifstream in(file);
@@ -35,62 +28,91 @@ std::string firstLine(const std::filesystem::path& file) {
   return line;
 }
 
+std::string directoryBusyMessage(const std::filesystem::path& directory) {
+  const std::string line = firstLine(directory / ExclusiveOperationLock::messageFileName);
+  return line.empty() ? std::string(ExclusiveOperationLock::defaultBusyMessage) : line;
+}
+
+// While any session holds the lock (shared or not), no exclusive holder lives:
+// lock files still there were left by one that died.
+void clearStaleFiles(const std::filesystem::path& directory) {
+  std::error_code ignored;
+  std::filesystem::remove(directory / ExclusiveOperationLock::messageFileName, ignored);
+  std::filesystem::remove(directory / ExclusiveOperationLock::lockFileName, ignored);
+}
+
+// The text a refused caller shows. A holder whose name is a plain text (not a
+// workstation's session) is an exclusive holder, and the text is its message.
+std::string serverBusyMessage(const RecordInUseError& refused) {
+  if (refused.owner() && !refused.owner()->isSession() && !refused.owner()->user.empty())
+    return refused.owner()->user;
+  return ExclusiveOperationLock::defaultBusyMessage;
+}
+
 class DirectoryLock final : public ExclusiveOperationLock {
  public:
-  DirectoryLock(std::filesystem::path directory, int descriptor)
-      : directory_(std::move(directory)), descriptor_(descriptor) {}
+  DirectoryLock(std::filesystem::path directory, std::unique_ptr<RecordLocks> locks,
+                std::shared_ptr<RecordLock> lock, int descriptor)
+      : directory_(std::move(directory)),
+        locks_(std::move(locks)),
+        lock_(std::move(lock)),
+        descriptor_(descriptor) {}
   ~DirectoryLock() override {
-    std::error_code ignored;
-    std::filesystem::remove(directory_ / messageFileName, ignored);
-    std::filesystem::remove(directory_ / lockFileName, ignored);
-    ::close(descriptor_);
+    // The files go first, while the lock still keeps others from reading them.
+    clearStaleFiles(directory_);
+    if (descriptor_ >= 0) ::close(descriptor_);
+    lock_.reset();
   }
 
  private:
   std::filesystem::path directory_;
+  std::unique_ptr<RecordLocks> locks_;
+  std::shared_ptr<RecordLock> lock_;
   int descriptor_;
 };
 
 std::unique_ptr<ExclusiveOperationLock> takeInDirectory(const std::filesystem::path& directory,
                                                         const std::string& message) {
-  const auto lockFile = directory / ExclusiveOperationLock::lockFileName;
-  const int descriptor = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (descriptor < 0) throw RightsError(directory.string());
-  if (!lockWholeFile(descriptor)) {
-    ::close(descriptor);
-    const std::string line = firstLine(directory / ExclusiveOperationLock::messageFileName);
-    throw RecordInUseError(line.empty() ? ExclusiveOperationLock::defaultBusyMessage : line);
+  std::error_code error;
+  if (!std::filesystem::is_directory(directory, error))
+    throw ConnectionError(directory.string(), "the directory does not exist");
+  if (::access(directory.c_str(), W_OK) != 0) throw RightsError(directory.string());
+  auto locks = openFileRecordLocks(directory / recordLockFileName, "", LockOwner::named(message));
+  std::shared_ptr<RecordLock> lock;
+  try {
+    lock = locks->lock(practiceLockTable, wholePractice, true);
+  } catch (const RecordInUseError&) {
+    throw RecordInUseError(LockOwner::named(directoryBusyMessage(directory)));
   }
-  std::ofstream(directory / ExclusiveOperationLock::messageFileName, std::ios::trunc) << message << "\r\n";
-  return std::make_unique<DirectoryLock>(directory, descriptor);
+  // The system's files: the lock file kept open for writing, and the message.
+  const int descriptor = ::open((directory / ExclusiveOperationLock::lockFileName).c_str(),
+                                O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (descriptor < 0) throw RightsError(directory.string());
+  std::ofstream(directory / ExclusiveOperationLock::messageFileName, std::ios::trunc)
+      << message << "\r\n";
+  return std::make_unique<DirectoryLock>(directory, std::move(locks), std::move(lock), descriptor);
 }
 
 std::optional<std::string> busyInDirectory(const std::filesystem::path& directory) {
-  const auto lockFile = directory / ExclusiveOperationLock::lockFileName;
-  std::error_code error;
-  if (!std::filesystem::exists(lockFile, error)) return std::nullopt;
-  const int descriptor = ::open(lockFile.c_str(), O_RDWR | O_CLOEXEC);
-  if (descriptor < 0) {
-    // Gone meanwhile: the holder finished.
-    if (errno == ENOENT) return std::nullopt;
-    throw RightsError(directory.string());
-  }
-  const bool free = lockWholeFile(descriptor);
-  if (free) {
-    // Left by a holder that died: clear it silently.
-    std::filesystem::remove(directory / ExclusiveOperationLock::messageFileName, error);
-    std::filesystem::remove(lockFile, error);
-    ::close(descriptor);
+  std::unique_ptr<RecordLocks> locks;
+  try {
+    locks = openFileRecordLocks(directory / recordLockFileName, "", LockOwner::thisProcess(""));
+  } catch (const StoreError&) {
+    // A directory this user may not write holds no lock of this user's, and
+    // opening it is refused with its own message.
     return std::nullopt;
   }
-  ::close(descriptor);
-  const std::string line = firstLine(directory / ExclusiveOperationLock::messageFileName);
-  return line.empty() ? std::string(ExclusiveOperationLock::defaultBusyMessage) : line;
+  try {
+    const auto hold = locks->lock(practiceLockTable, wholePractice, false);
+    clearStaleFiles(directory);
+    return std::nullopt;
+  } catch (const RecordInUseError&) {
+    return directoryBusyMessage(directory);
+  }
 }
 
-// On the server the lock is a session lock on the practice's whole-practice
-// key, held by a session of its own; the holder's session carries the message
-// as its name.
+// On the server the exclusive holder is a session of its own whose name is
+// the message.
 class ServerLock final : public ExclusiveOperationLock {
  public:
   ServerLock(std::unique_ptr<Connection> connection, std::shared_ptr<RecordLock> lock)
@@ -102,16 +124,20 @@ class ServerLock final : public ExclusiveOperationLock {
   std::shared_ptr<RecordLock> lock_;
 };
 
-constexpr const char* practiceLockTable = "_LpLock";
-
 }  // namespace
 
 std::unique_ptr<ExclusiveOperationLock> ExclusiveOperationLock::take(const DataLocation& location,
                                                                      const std::string& message) {
   if (location.engine == Engine::Embedded) return takeInDirectory(location.path, message);
   auto connection = Connection::open(location, {message, nullptr, false});
-  auto lock = connection->driver().locks().lock(practiceLockTable, "", true);
-  return std::make_unique<ServerLock>(std::move(connection), std::move(lock));
+  // Others see the message, not a workstation, as the holder's name.
+  connection->driver().locks().setOwner(LockOwner::named(message));
+  try {
+    auto lock = connection->driver().locks().lock(practiceLockTable, wholePractice, true);
+    return std::make_unique<ServerLock>(std::move(connection), std::move(lock));
+  } catch (const RecordInUseError& refused) {
+    throw RecordInUseError(LockOwner::named(serverBusyMessage(refused)));
+  }
 }
 
 std::optional<std::string> ExclusiveOperationLock::busyMessage(const DataLocation& location) {
@@ -127,11 +153,22 @@ std::optional<std::string> ExclusiveOperationLock::busyMessage(const DataLocatio
     return std::nullopt;
   }
   try {
-    connection->driver().locks().lock(practiceLockTable, "", true);
+    connection->driver().locks().lock(practiceLockTable, wholePractice, false);
     return std::nullopt;
   } catch (const RecordInUseError& busy) {
-    if (busy.owner() && !busy.owner()->empty()) return *busy.owner();
-    return std::string(defaultBusyMessage);
+    return serverBusyMessage(busy);
+  }
+}
+
+std::shared_ptr<RecordLock> ExclusiveOperationLock::holdShared(Connection& practice) {
+  try {
+    return practice.driver().locks().lock(practiceLockTable, wholePractice, false);
+  } catch (const RecordInUseError& busy) {
+    std::string message = serverBusyMessage(busy);
+    const auto directory = std::filesystem::path(practice.location());
+    std::error_code error;
+    if (std::filesystem::is_directory(directory, error)) message = directoryBusyMessage(directory);
+    throw RecordInUseError(LockOwner::named(message));
   }
 }
 

@@ -2,17 +2,27 @@
 
 #include <cctype>
 
+#include <fmt/format.h>
+
 #include "store/errors.hpp"
 #include "store/names.hpp"
 
 namespace vantrell::store {
 namespace {
 
-bool isWordChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+bool isWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
 
 class Parser {
  public:
-  Parser(const TableDefinition& table, std::string_view source) : table_(table), source_(source) {}
+  Parser(const TableDefinition& table, std::string_view source) : table_(table), source_(source) {
+    if (source_.size() > maximumExpressionLength) {
+      throw FilterError(std::string(source_),
+                        fmt::format("it is {} characters long, more than the {} accepted",
+                                    source_.size(), maximumExpressionLength));
+    }
+  }
 
   ExpressionPtr parseCondition() {
     auto result = parseOr();
@@ -38,8 +48,28 @@ class Parser {
     throw FilterError(std::string(source_), reason, position_);
   }
 
+  // One level of nesting while a nested part is read: parentheses, NOT, a
+  // function's argument, a field joined with '+'. Deeper text is refused
+  // before it can exhaust the stack of the parser or of the engine.
+  void enterNesting() {
+    if (++depth_ > maximumNestingDepth)
+      fail(fmt::format("it nests more than {} levels deep", maximumNestingDepth));
+  }
+
+  class Nesting {
+   public:
+    explicit Nesting(Parser& parser) : parser_(parser) { parser_.enterNesting(); }
+    ~Nesting() { --parser_.depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Parser& parser_;
+  };
+
   void skipBlanks() {
-    while (position_ < source_.size() && std::isspace(static_cast<unsigned char>(source_[position_])))
+    while (position_ < source_.size() &&
+           std::isspace(static_cast<unsigned char>(source_[position_])))
       ++position_;
   }
 
@@ -80,19 +110,32 @@ class Parser {
     return result;
   }
 
+  // AND and OR chains stay flat: one node holds all the terms of a chain in
+  // order, so a long chain is no deeper than a short one.
   ExpressionPtr parseOr() {
-    auto left = parseAnd();
-    while (acceptKeyword(".OR.") || acceptKeyword("OR"))
-      left = binary(Expression::Kind::Or, std::move(left), parseAnd());
-    return left;
+    auto first = parseAnd();
+    if (!acceptOr()) return first;
+    auto result = node(Expression::Kind::Or, first->position);
+    result->children.push_back(std::move(first));
+    do {
+      result->children.push_back(parseAnd());
+    } while (acceptOr());
+    return result;
   }
 
   ExpressionPtr parseAnd() {
-    auto left = parseNot();
-    while (acceptKeyword(".AND.") || acceptKeyword("AND"))
-      left = binary(Expression::Kind::And, std::move(left), parseNot());
-    return left;
+    auto first = parseNot();
+    if (!acceptAnd()) return first;
+    auto result = node(Expression::Kind::And, first->position);
+    result->children.push_back(std::move(first));
+    do {
+      result->children.push_back(parseNot());
+    } while (acceptAnd());
+    return result;
   }
+
+  bool acceptOr() { return acceptKeyword(".OR.") || acceptKeyword("OR"); }
+  bool acceptAnd() { return acceptKeyword(".AND.") || acceptKeyword("AND"); }
 
   ExpressionPtr parseNot() {
     skipBlanks();
@@ -100,6 +143,7 @@ class Parser {
     if (acceptKeyword(".NOT.") || acceptKeyword("NOT") ||
         (source_.substr(position_, 1) == "!" && source_.substr(position_, 2) != "!=" &&
          acceptSymbol("!"))) {
+      const Nesting nesting(*this);
       auto result = node(Expression::Kind::Not, at);
       result->children.push_back(parseNot());
       return result;
@@ -111,11 +155,11 @@ class Parser {
     auto left = parseAdditive();
     skipBlanks();
     static constexpr std::pair<std::string_view, Expression::Operator> operators[] = {
-        {"==", Expression::Operator::Equal},       {"<>", Expression::Operator::NotEqual},
-        {"!=", Expression::Operator::NotEqual},    {"<=", Expression::Operator::LessOrEqual},
+        {"==", Expression::Operator::Equal},          {"<>", Expression::Operator::NotEqual},
+        {"!=", Expression::Operator::NotEqual},       {"<=", Expression::Operator::LessOrEqual},
         {">=", Expression::Operator::GreaterOrEqual}, {"=", Expression::Operator::Equal},
-        {"#", Expression::Operator::NotEqual},     {"<", Expression::Operator::Less},
-        {">", Expression::Operator::Greater},      {"$", Expression::Operator::Contains},
+        {"#", Expression::Operator::NotEqual},        {"<", Expression::Operator::Less},
+        {">", Expression::Operator::Greater},         {"$", Expression::Operator::Contains},
     };
     for (const auto& [symbol, op] : operators) {
       if (acceptSymbol(symbol)) {
@@ -128,8 +172,14 @@ class Parser {
   }
 
   ExpressionPtr parseAdditive() {
+    const std::size_t depth = depth_;
     auto left = parsePrimary();
-    while (acceptSymbol("+")) left = binary(Expression::Kind::Concat, std::move(left), parsePrimary());
+    while (acceptSymbol("+")) {
+      // Each '+' nests the text joined so far one level deeper.
+      enterNesting();
+      left = binary(Expression::Kind::Concat, std::move(left), parsePrimary());
+    }
+    depth_ = depth;
     return left;
   }
 
@@ -148,6 +198,7 @@ class Parser {
   }
 
   ExpressionPtr parseFunction(Expression::Kind kind, std::size_t at) {
+    const Nesting nesting(*this);
     expectSymbol("(");
     auto result = node(kind, at);
     result->children.push_back(parseAdditive());
@@ -161,6 +212,7 @@ class Parser {
     if (position_ >= source_.size()) fail("expected a field, a value or '('");
     const char c = source_[position_];
     if (c == '(') {
+      const Nesting nesting(*this);
       ++position_;
       auto inner = parseOr();
       expectSymbol(")");
@@ -232,6 +284,7 @@ class Parser {
   const TableDefinition& table_;
   std::string_view source_;
   std::size_t position_ = 0;
+  std::size_t depth_ = 0;
 };
 
 }  // namespace

@@ -16,18 +16,18 @@ namespace vantrell::store {
 // quotes; .T. and .F. are logicals; AND, OR, NOT (also .AND. .OR. .NOT. and !).
 struct Expression {
   enum class Kind {
-    Field,       // fieldIndex
-    Text,        // text
-    Number,      // text holds the literal as written
-    Logical,     // logical
-    DateLiteral, // CTOD(text); text is the month/day/year string
-    Upper,       // children[0]
-    Concat,      // children[0] + children[1]
-    Compare,     // children[0] op children[1]
-    And,
-    Or,
+    Field,        // fieldIndex
+    Text,         // text
+    Number,       // text holds the literal as written
+    Logical,      // logical
+    DateLiteral,  // CTOD(text); text is the month/day/year string
+    Upper,        // children[0]
+    Concat,       // children[0] + children[1]
+    Compare,      // children[0] op children[1]
+    And,          // children in order, two or more
+    Or,           // children in order, two or more
     Not,
-    Empty,       // EMPTY(children[0])
+    Empty,  // EMPTY(children[0])
   };
   enum class Operator { Equal, NotEqual, Less, LessOrEqual, Greater, GreaterOrEqual, Contains };
 
@@ -41,6 +41,12 @@ struct Expression {
 };
 
 using ExpressionPtr = std::unique_ptr<Expression>;
+
+// Limits on the text of a filter or key, far beyond what a person writes: a
+// deeper or longer text is refused with a FilterError that names the limit,
+// never followed into a stack overflow of the parser or of the engine.
+inline constexpr std::size_t maximumNestingDepth = 64;
+inline constexpr std::size_t maximumExpressionLength = 65536;
 
 // Parses a filter (a condition). Throws FilterError naming the filter, the reason
 // and the position.

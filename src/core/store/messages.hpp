@@ -22,5 +22,11 @@ inline std::string recordInUseBatchBy(const std::string& owner) {
 inline std::string noRightsTo(const std::string& path) {
   return "You do not have rights to " + path + ".";
 }
+// Our own text for a database file the engine cannot read as one: what to do
+// about it, for whoever looks after the practice's files.
+inline std::string damagedDatabase(const std::string& file) {
+  return "The file " + file +
+         " is not a practice database or is damaged.  Restore it from a backup.";
+}
 
 }  // namespace vantrell::store::messages

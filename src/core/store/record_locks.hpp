@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <utility>
+
+#include "store/lock_owner.hpp"
 
 namespace vantrell::store {
 
@@ -18,7 +20,8 @@ class RecordLock {
 
 // Record locks of one session. Locks conflict between sessions, between
 // processes and between two holders in one process; a process that dies leaves
-// none behind. The owner's name answers "in use by".
+// none behind. The owner answers "in use by" and tells this program's own
+// holders from others.
 class RecordLocks {
  public:
   virtual ~RecordLocks() = default;
@@ -27,8 +30,8 @@ class RecordLocks {
   // one opened exclusive).
   virtual std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key,
                                            bool exclusive = true) = 0;
-  virtual void setOwnerName(std::string name) = 0;
-  virtual const std::string& ownerName() const = 0;
+  virtual void setOwner(LockOwner owner) = 0;
+  virtual const LockOwner& owner() const = 0;
 };
 
 // Two 31-bit numbers naming a record lock: one for the table, one for the key.

@@ -14,14 +14,19 @@ enum class Category { Text, Number, Logical, Date, Timestamp, Empty };
 Category categoryOf(FieldType type) {
   switch (type) {
     case FieldType::Character:
-    case FieldType::Memo: return Category::Text;
+    case FieldType::Memo:
+      return Category::Text;
     case FieldType::Integer:
     case FieldType::AutoIncrement:
     case FieldType::Double:
-    case FieldType::Money: return Category::Number;
-    case FieldType::Logical: return Category::Logical;
-    case FieldType::Date: return Category::Date;
-    case FieldType::Timestamp: return Category::Timestamp;
+    case FieldType::Money:
+      return Category::Number;
+    case FieldType::Logical:
+      return Category::Logical;
+    case FieldType::Date:
+      return Category::Date;
+    case FieldType::Timestamp:
+      return Category::Timestamp;
   }
   return Category::Text;
 }
@@ -56,15 +61,21 @@ class FilterTranslator {
 
   Category category(const Expression& node) const {
     switch (node.kind) {
-      case Expression::Kind::Field: return categoryOf(table_.field(node.fieldIndex).type);
-      case Expression::Kind::Text: return trimRight(node.text).empty() ? Category::Empty : Category::Text;
-      case Expression::Kind::Number: return Category::Number;
-      case Expression::Kind::Logical: return Category::Logical;
+      case Expression::Kind::Field:
+        return categoryOf(table_.field(node.fieldIndex).type);
+      case Expression::Kind::Text:
+        return trimRight(node.text).empty() ? Category::Empty : Category::Text;
+      case Expression::Kind::Number:
+        return Category::Number;
+      case Expression::Kind::Logical:
+        return Category::Logical;
       case Expression::Kind::DateLiteral:
         return trimRight(node.text).empty() ? Category::Empty : Category::Date;
       case Expression::Kind::Upper:
-      case Expression::Kind::Concat: return Category::Text;
-      default: return Category::Logical;
+      case Expression::Kind::Concat:
+        return Category::Text;
+      default:
+        return Category::Logical;
     }
   }
 
@@ -97,7 +108,8 @@ class FilterTranslator {
         const auto* end = node.text.data() + node.text.size();
         auto [ptr, error] = std::from_chars(node.text.data(), end, number);
         if (error != std::errc{} || ptr != end) fail(node, "'" + node.text + "' is not a number");
-        if (field != nullptr && field->type == FieldType::Money) return bind(Money::fromDouble(number));
+        if (field != nullptr && field->type == FieldType::Money)
+          return bind(Money::fromDouble(number));
         if (node.text.find('.') == std::string::npos && std::abs(number) < 9.0e15)
           return bind(static_cast<std::int64_t>(number));
         // A fraction against a whole-number field: compare as a decimal on both engines.
@@ -110,10 +122,12 @@ class FilterTranslator {
         const auto date = Date::parse(node.text);
         if (!date || date->isEmpty()) fail(node, "CTOD('" + node.text + "') is not a date");
         if (as == Category::Date) return bind(*date);
-        if (as == Category::Timestamp) return bind(DateTime(std::chrono::sys_seconds{date->days()}));
+        if (as == Category::Timestamp)
+          return bind(DateTime(std::chrono::sys_seconds{date->days()}));
         break;
       }
-      default: break;
+      default:
+        break;
     }
     fail(node, "this value cannot be compared with " +
                    (field != nullptr ? "the field " + field->name : std::string("that")));
@@ -144,7 +158,8 @@ class FilterTranslator {
         // Joined character fields keep their blank padding, as keys built the same way do.
         const auto operand = [&](const Expression& side) {
           std::string sql = value(side, Category::Text, nullptr);
-          if (side.kind == Expression::Kind::Field && table_.field(side.fieldIndex).type == FieldType::Character)
+          if (side.kind == Expression::Kind::Field &&
+              table_.field(side.fieldIndex).type == FieldType::Character)
             sql = dialect_.padded(sql, table_.field(side.fieldIndex).width);
           return sql;
         };
@@ -204,23 +219,38 @@ class FilterTranslator {
   std::string condition(const Expression& node) {
     switch (node.kind) {
       case Expression::Kind::And:
-      case Expression::Kind::Or: {
-        // Bound values follow the text left to right: translate the sides in order.
-        const std::string left = condition(*node.children[0]);
-        const std::string right = condition(*node.children[1]);
-        return "(" + left + (node.kind == Expression::Kind::And ? " AND " : " OR ") + right + ")";
-      }
-      case Expression::Kind::Not: return "(NOT " + condition(*node.children[0]) + ")";
-      case Expression::Kind::Compare: return comparison(node);
-      case Expression::Kind::Empty: return emptyTest(*node.children[0], false);
-      case Expression::Kind::Logical: return node.logical ? "(1=1)" : "(1=0)";
+      case Expression::Kind::Or:
+        return chain(node.children, 0, node.children.size(),
+                     node.kind == Expression::Kind::And ? " AND " : " OR ");
+      case Expression::Kind::Not:
+        return "(NOT " + condition(*node.children[0]) + ")";
+      case Expression::Kind::Compare:
+        return comparison(node);
+      case Expression::Kind::Empty:
+        return emptyTest(*node.children[0], false);
+      case Expression::Kind::Logical:
+        return node.logical ? "(1=1)" : "(1=0)";
       case Expression::Kind::Field:
         if (table_.field(node.fieldIndex).type == FieldType::Logical)
           return "(COALESCE(" + Dialect::quoteIdentifier(table_.field(node.fieldIndex).name) +
                  ", FALSE) = TRUE)";
         fail(node, "the field " + table_.field(node.fieldIndex).name + " is not a condition");
-      default: fail(node, "a condition is expected");
+      default:
+        fail(node, "a condition is expected");
     }
+  }
+
+  // The terms [first, last) of an AND or OR chain, split in halves: the engines
+  // build a tree one level deep per pair of parentheses or per operator, and
+  // refuse deep trees, so a chain of n terms becomes a tree of depth log2(n).
+  // Bound values follow the text left to right: the terms are translated in order.
+  std::string chain(const std::vector<ExpressionPtr>& terms, std::size_t first, std::size_t last,
+                    const char* op) {
+    if (last - first == 1) return condition(*terms[first]);
+    const std::size_t middle = first + (last - first) / 2;
+    const std::string left = chain(terms, first, middle, op);
+    const std::string right = chain(terms, middle, last, op);
+    return "(" + left + op + right + ")";
   }
 
   const TableDefinition& table_;
@@ -279,7 +309,8 @@ SqlFragment filterToSql(const TableDefinition& table, std::string_view filter,
 std::vector<KeyPart> keyParts(const TableDefinition& table, std::string_view key,
                               const Dialect& dialect) {
   std::vector<KeyPart> parts;
-  for (const auto& node : parseKey(table, key)) parts.push_back(keyPart(table, *node, dialect, false));
+  for (const auto& node : parseKey(table, key))
+    parts.push_back(keyPart(table, *node, dialect, false));
   return parts;
 }
 
@@ -318,7 +349,8 @@ Value keyValue(const KeyPart& part, Value given, const Dialect& dialect) {
   Value value;
   if (part.field != nullptr && !(part.upperCase && part.field->type == FieldType::Memo)) {
     FieldDefinition loose = *part.field;
-    if (loose.type == FieldType::Character) loose.width = 1 << 20;  // a seek value may be any length
+    if (loose.type == FieldType::Character)
+      loose.width = 1 << 20;  // a seek value may be any length
     value = coerceToField(loose, std::move(given));
   } else {
     value = Value{valueToText(given)};

@@ -95,8 +95,9 @@ bool TransactionEntryWindow::chooseChart(const std::string& chartNumber) {
     // The patient's row is the lock of its ledger while the window works on it.
     patients_->edit(*patient);
   } catch (const store::RecordInUseError& inUse) {
-    const auto& self = context_.practice.driver().locks().ownerName();
-    if (inUse.owner() && *inUse.owner() == self)
+    // Another window of this program, told by workstation and process: the same
+    // user in another program is another holder.
+    if (inUse.owner() && inUse.owner()->isThisProcess())
       context_.prompter.error("You currently have patient with chart number " + chart + " open.");
     else
       context_.prompter.error("Patient with chart number " + chart +

@@ -9,6 +9,7 @@
 
 #include "practice/practice_creation.hpp"
 #include "practice/practice_opening.hpp"
+#include "store/errors.hpp"
 #include "store/exclusive_operation_lock.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
@@ -65,7 +66,9 @@ TEST_P(PracticeOpening, TheExclusiveLockRefusesWhileHeldAndIsClearedWhenItsHolde
     EXPECT_EQ(workstation_->prompter.transcript().back(),
               "error: Autoconversion in progress.  Cannot open data.");
     holder.kill();
-    EXPECT_EQ(vantrell::testing::untilEmpty([&] { return store::ExclusiveOperationLock::busyMessage(location); }), std::nullopt);
+    EXPECT_EQ(vantrell::testing::untilEmpty(
+                  [&] { return store::ExclusiveOperationLock::busyMessage(location); }),
+              std::nullopt);
   }
   if (engine() == store::Engine::Embedded) {
     // The files a crashed holder left are gone after the check.
@@ -79,6 +82,84 @@ TEST_P(PracticeOpening, TheExclusiveLockRefusesWhileHeldAndIsClearedWhenItsHolde
   EXPECT_EQ(opener.open(location), OpenOutcome::Opened);
   EXPECT_EQ(opener.takeOpened()->caption, "QelVantrell Advanced - Clinic");
   EXPECT_EQ(workstation_->settings.read(settingsKey, currentPracticeValue), location.path);
+}
+
+// Workstations that open a practice at the same moment never refuse each
+// other; only an exclusive operation keeps them out, and it waits for the
+// practice to be free.
+TEST_P(PracticeOpening, SimultaneousOpensNeverRefuseEachOtherButAConversionKeepsThemOut) {
+  const auto location = makePractice("Clinic");
+  const auto lockFile =
+      std::filesystem::path(location.path) / store::ExclusiveOperationLock::lockFileName;
+  constexpr int rounds = 20;
+  constexpr int opensPerRound = 4;
+  int refusals = 0;
+  for (int round = 0; round < rounds; ++round) {
+    // Lock files a crashed conversion left behind make each check look harder.
+    if (engine() == store::Engine::Embedded) std::ofstream(lockFile) << "";
+    int start[2];
+    ASSERT_EQ(::pipe(start), 0);
+    std::vector<pid_t> children;
+    for (int workstation = 0; workstation < 2; ++workstation) {
+      const pid_t child = ::fork();
+      if (child == 0) {
+        ::close(start[1]);
+        int refused = 0;
+        try {
+          auto root = workstation_->connectRoot();
+          PracticeOpener opener(workstation_->surroundings, *root);
+          char go = 0;
+          if (::read(start[0], &go, 1) != 1) ::_exit(100);
+          for (int open = 0; open < opensPerRound; ++open) {
+            if (opener.open(location) != OpenOutcome::Opened) {
+              ++refused;
+              std::fprintf(stderr, "refused: %s\n",
+                           workstation_->prompter.transcript().back().c_str());
+            }
+            opener.takeOpened();
+          }
+        } catch (const std::exception& error) {
+          std::fprintf(stderr, "workstation %d: %s\n", workstation, error.what());
+          ::_exit(100);
+        }
+        ::_exit(refused);
+      }
+      children.push_back(child);
+    }
+    ::close(start[0]);
+    const char go[2] = {'G', 'G'};
+    ASSERT_EQ(::write(start[1], go, 2), 2);
+    ::close(start[1]);
+    for (const pid_t child : children) {
+      int status = 0;
+      ::waitpid(child, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 100);
+      refusals += WEXITSTATUS(status);
+    }
+  }
+  EXPECT_EQ(refusals, 0) << "of " << rounds * opensPerRound * 2 << " opens";
+
+  // An open practice keeps a conversion from starting under it; a running
+  // conversion keeps the practice shut with its message.
+  PracticeOpener opener(workstation_->surroundings, *root_);
+  ASSERT_EQ(opener.open(location), OpenOutcome::Opened);
+  auto opened = opener.takeOpened();
+  try {
+    store::ExclusiveOperationLock::take(location, PracticeOpener::conversionLockMessage);
+    ADD_FAILURE() << "a conversion started while the practice was open";
+  } catch (const store::RecordInUseError& busy) {
+    ASSERT_TRUE(busy.owner().has_value());
+    EXPECT_EQ(busy.owner()->display(), "Data set is in use.");
+  }
+  opened.reset();
+  {
+    const auto conversion =
+        store::ExclusiveOperationLock::take(location, PracticeOpener::conversionLockMessage);
+    EXPECT_EQ(opener.open(location), OpenOutcome::NotOpened);
+    EXPECT_EQ(workstation_->prompter.transcript().back(),
+              "error: Autoconversion in progress.  Cannot open data.");
+  }
+  EXPECT_EQ(opener.open(location), OpenOutcome::Opened);
 }
 
 TEST_P(PracticeOpening, PatientsWithoutOptionsGetEveryTableAndTheDefaultOptions) {
@@ -104,8 +185,11 @@ TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
     auto practice = space_->connect();
     practice->executeSql("DROP TABLE QVOPT");
     practice->executeSql(
-        "CREATE TABLE QVOPT (\"Remind to Backup on Close\" Logical, \"Data Version Number\" Integer) IN DATABASE");
-    practice->executeSql("INSERT INTO QVOPT (\"Remind to Backup on Close\", \"Data Version Number\") VALUES (TRUE, 18)");
+        "CREATE TABLE QVOPT (\"Remind to Backup on Close\" Logical, \"Data Version Number\" "
+        "Integer) IN DATABASE");
+    practice->executeSql(
+        "INSERT INTO QVOPT (\"Remind to Backup on Close\", \"Data Version Number\") VALUES (TRUE, "
+        "18)");
   }
   PracticeOpener opener(workstation_->surroundings, *root_);
   auto& prompter = workstation_->prompter;
@@ -121,7 +205,8 @@ TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
   EXPECT_TRUE(opened->options.flag("Remind to Backup on Close"));  // kept through the conversion
   EXPECT_EQ(opened->options.number("Ins Aging Column 4"), 120);
   const auto& lines = prompter.transcript();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "inform: " + std::string(backupProgramMissing)), lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "inform: " + std::string(backupProgramMissing)),
+            lines.end());
   EXPECT_EQ(store::ExclusiveOperationLock::busyMessage(location), std::nullopt);
 
   // Version 1 data is refused outright.
@@ -145,12 +230,14 @@ TEST_P(PracticeOpening, AConversionThatCannotRunEndsTheProgram) {
   }
   ui::ProcessLauncher nowhere("/nonexistent");
   Surroundings surroundings = workstation_->surroundings;
-  Surroundings withoutPrograms{surroundings.prompter, surroundings.settings, nowhere, surroundings.clock,
-                               surroundings.places, surroundings.ownerName};
+  Surroundings withoutPrograms{
+      surroundings.prompter, surroundings.settings, nowhere,
+      surroundings.clock,    surroundings.places,   surroundings.ownerName};
   PracticeOpener opener(withoutPrograms, *root_);
   workstation_->prompter.scriptChoice(0);
   EXPECT_EQ(opener.open(location), OpenOutcome::QuitProgram);
-  EXPECT_EQ(workstation_->prompter.transcript().back(), "error: The conversion process did not complete successfully");
+  EXPECT_EQ(workstation_->prompter.transcript().back(),
+            "error: The conversion process did not complete successfully");
 }
 
 TEST_P(PracticeOpening, TheStartupMarkerCatchesAnImproperShutDown) {
@@ -167,7 +254,8 @@ TEST_P(PracticeOpening, TheStartupMarkerCatchesAnImproperShutDown) {
   // The program died: the next start finds the marker.
   PracticeOpener nextStart(workstation_->surroundings, *root_, true);
   ASSERT_EQ(nextStart.open(location), OpenOutcome::Opened);
-  EXPECT_EQ(workstation_->prompter.transcript().back().rfind("warn: *** WARNING *** WARNING", 0), 0u);
+  EXPECT_EQ(workstation_->prompter.transcript().back().rfind("warn: *** WARNING *** WARNING", 0),
+            0u);
   std::ifstream log(improperShutDownLog(location, workstation_->surroundings.places));
   std::getline(log, line);
   EXPECT_EQ(line, "2026-12-05 09:00:00");
@@ -188,7 +276,8 @@ TEST_P(PracticeOpening, NewPracticeChecksItsFieldsAndOpensExistingDataOnlyWhenAs
     EXPECT_EQ(prompter.transcript().back(), "error: " + row.message);
   }
   EXPECT_EQ(creation.createPractice("Clinic", path, true, opener), OpenOutcome::NotOpened);
-  EXPECT_EQ(prompter.transcript().back(), "error: " + std::string(PracticeCreation::unsavedRefusal));
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: " + std::string(PracticeCreation::unsavedRefusal));
 
   ASSERT_EQ(creation.createPractice("Clinic", path, false, opener), OpenOutcome::Opened);
   EXPECT_EQ(opener.takeOpened()->caption, "QelVantrell Advanced - Clinic");
@@ -205,7 +294,8 @@ TEST_P(PracticeOpening, NewPracticeChecksItsFieldsAndOpensExistingDataOnlyWhenAs
   // Two names for one directory: removing one keeps the other.
   EXPECT_EQ(PracticeList(*root_).remove({"Second", path}), 1);
   EXPECT_EQ(PracticeList(*root_).entries(), (std::vector<PracticeEntry>{{"Clinic", path}}));
-  EXPECT_EQ(PracticeList::hint({"Clinic", path}), "The data for \"Clinic\" is found in directory " + path + ".");
+  EXPECT_EQ(PracticeList::hint({"Clinic", path}),
+            "The data for \"Clinic\" is found in directory " + path + ".");
 }
 
 TEST_P(PracticeOpening, TwoWorkstationsOpeningANewPracticeAtOnceMakeOneOptionsRow) {

@@ -21,16 +21,11 @@ TEST(FilterParser, MalformedFiltersAreRefusedWithTheirText) {
     const char* reason;
   };
   const Row rows[] = {
-      {"Last Name = 'Li", "unterminated string"},
-      {"Last Nam = 'Li'", "unknown field \"Last\""},
-      {"Last Name = 'Li' AND", "expected a field"},
-      {"(Last Name = 'Li'", "expected ')'"},
-      {"Last Name = 'Li' 'x'", "unexpected text"},
-      {"Date of Birth = 'soon'", "is not a date"},
-      {"Flag = .T.", "cannot be compared"},
-      {"Inactive = 3", "cannot be compared"},
-      {"Last Name", "is not a condition"},
-      {"CTOD(12) = Date of Birth", "CTOD expects"},
+      {"Last Name = 'Li", "unterminated string"},   {"Last Nam = 'Li'", "unknown field \"Last\""},
+      {"Last Name = 'Li' AND", "expected a field"}, {"(Last Name = 'Li'", "expected ')'"},
+      {"Last Name = 'Li' 'x'", "unexpected text"},  {"Date of Birth = 'soon'", "is not a date"},
+      {"Flag = .T.", "cannot be compared"},         {"Inactive = 3", "cannot be compared"},
+      {"Last Name", "is not a condition"},          {"CTOD(12) = Date of Birth", "CTOD expects"},
   };
   for (const auto& row : rows) {
     try {
@@ -44,7 +39,100 @@ TEST(FilterParser, MalformedFiltersAreRefusedWithTheirText) {
   }
 }
 
+std::string repeated(const std::string& text, std::size_t times) {
+  std::string out;
+  out.reserve(text.size() * times);
+  for (std::size_t i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// A filter typed or pasted from outside must be refused, never followed into a
+// stack overflow: deep nesting and very long text name their limit.
+TEST(FilterParser, DeepOrLongFiltersAreRefusedNamingTheLimit) {
+  const vantrell::testing::PlainDialect dialect;
+  const auto& patients = schemaCatalogue().get("QVPAT");
+  const auto refusal = [&](const std::string& filter) -> std::string {
+    try {
+      filterToSql(patients, filter, dialect);
+    } catch (const FilterError& error) {
+      return error.what();
+    }
+    return "accepted";
+  };
+  const std::string nested = "it nests more than 64 levels deep";
+  EXPECT_NE(refusal(repeated("(", 20000) + "Flag = 1" + repeated(")", 20000)).find(nested),
+            std::string::npos);
+  EXPECT_NE(refusal(repeated("!", 20000) + "Inactive").find(nested), std::string::npos);
+  EXPECT_NE(refusal(repeated("!", 120000) + "Inactive").find("more than the 65536 accepted"),
+            std::string::npos);
+  EXPECT_NE(refusal(repeated(".NOT. ", 5000) + "Inactive").find(nested), std::string::npos);
+  EXPECT_NE(
+      refusal("UPPER(" + repeated("UPPER(", 5000) + "Last Name" + repeated(")", 5001) + " = 'A'")
+          .find(nested),
+      std::string::npos);
+  EXPECT_NE(refusal(repeated("Last Name + ", 3000) + "Last Name = 'A'").find(nested),
+            std::string::npos);
+  EXPECT_NE(refusal(repeated("Last Name + ", 3000) + "Last Name").find(nested), std::string::npos);
+  // Up to the limit is fine.
+  EXPECT_EQ(refusal(repeated("(", 64) + "Flag = 1" + repeated(")", 64)), "accepted");
+  EXPECT_EQ(refusal(repeated("!", 64) + "Inactive"), "accepted");
+  EXPECT_NE(refusal(repeated("(", 65) + "Flag = 1" + repeated(")", 65)).find(nested),
+            std::string::npos);
+  // The whole text of a long refused filter is not repeated back.
+  const std::string message = refusal(repeated("(", 20000));
+  EXPECT_LT(message.size(), 300u) << message;
+  EXPECT_NE(message.find("(20000 characters)"), std::string::npos) << message;
+
+  const std::string tooLong = "Last Name = '" + std::string(70000, 'x') + "'";
+  const std::string longMessage = refusal(tooLong);
+  EXPECT_NE(longMessage.find("it is 70014 characters long, more than the 65536 accepted"),
+            std::string::npos)
+      << longMessage;
+  // Index keys share the parser and its limits.
+  EXPECT_THROW(
+      keyParts(patients, repeated("UPPER(", 3000) + "Last Name" + repeated(")", 3000), dialect),
+      FilterError);
+}
+
 class FilterOnEngine : public EngineTest {};
+
+// Long flat chains of AND and OR are what a program builds from a list; the
+// engines must accept them and select the same rows a plain loop does.
+TEST_P(FilterOnEngine, LongChainsOfAndAndOrRunOnTheEngine) {
+  auto connection = space_->connect();
+  ensureTable(*connection, "QVPAT");
+  Table patients = connection->openTable("QVPAT");
+  const int flags[] = {0, 1, 2, 3, 5, 8, 13};
+  for (const int flag : flags) {
+    Record row = patients.newRecord();
+    row.set("Chart Number", "CH" + std::to_string(flag));
+    row.set("Flag", std::int64_t{flag});
+    patients.append(row);
+  }
+  // Every flag but 3 and 8 excluded one at a time: 5,000 terms.
+  std::string allBut = "Flag # 3";
+  for (int i = 1; i < 5000; ++i) allBut += " AND Flag#" + std::to_string(i % 2 == 0 ? 3 : 8);
+  ASSERT_LT(allBut.size(), 65536u);
+  patients.setFilter(allBut);
+  EXPECT_EQ(patients.count(), 5);
+  // Any of 4,500 numbers from 1000 up, and 2 and 13: two rows.
+  std::string anyOf = "Flag = 2";
+  for (int i = 0; i < 4500; ++i) anyOf += " OR Flag=" + std::to_string(1000 + i);
+  anyOf += " OR Flag = 13";
+  ASSERT_LT(anyOf.size(), 65536u);
+  patients.setFilter(anyOf);
+  EXPECT_EQ(patients.count(), 2);
+  std::vector<std::int64_t> seen;
+  patients.setOrder("Primary");
+  patients.forEach([&](const Record& row) { seen.push_back(row.integer("Flag")); });
+  EXPECT_EQ(seen, (std::vector<std::int64_t>{13, 2}));  // "CH13" sorts before "CH2"
+  // Mixed: each OR term an AND of two; the values stay in their places.
+  std::string mixed = "(Flag > 100 AND Flag < 50)";
+  for (int i = 0; i < 1500; ++i) mixed += " OR (Flag > 100 AND Flag < 50)";
+  mixed += " OR (Flag >= 5 AND Flag <= 8)";
+  patients.setFilter(mixed);
+  EXPECT_EQ(patients.count(), 2);
+}
 
 TEST_P(FilterOnEngine, SelectsTheSameRowsOnBothEngines) {
   auto connection = space_->connect();

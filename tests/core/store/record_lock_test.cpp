@@ -82,7 +82,8 @@ TEST_P(RecordLocking, ALockLetGoInsideAFailedSaveIsGoneWhenTheSaveEnds) {
     alicePatients.edit(patient);
     {
       Transaction inner(*alice);
-      EXPECT_THROW(alice->executeSql("SELECT * FROM QVPAT WHERE \"No Such Field\" = 1"), StoreError);
+      EXPECT_THROW(alice->executeSql("SELECT * FROM QVPAT WHERE \"No Such Field\" = 1"),
+                   StoreError);
       alicePatients.cancel(patient);
     }
     save.commit();
@@ -94,7 +95,8 @@ TEST_P(RecordLocking, ALockLetGoInsideAFailedSaveIsGoneWhenTheSaveEnds) {
   alicePatients.edit(held);
   EXPECT_TRUE(ownerRefusing(bobPatients).has_value());
   alice.reset();
-  EXPECT_EQ(vantrell::testing::untilEmpty([&] { return ownerRefusing(bobPatients); }), std::nullopt);
+  EXPECT_EQ(vantrell::testing::untilEmpty([&] { return ownerRefusing(bobPatients); }),
+            std::nullopt);
 }
 
 TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
@@ -111,21 +113,126 @@ TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
 // Another workstation is another process: it takes the lock, then dies without
 // letting go. The lock must die with it.
 TEST_P(RecordLocking, AnotherProcessHoldsTheLockUntilItIsKilled) {
-  vantrell::testing::OtherProcess nurse([&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
-    auto connection = space_->connect("NURSE");
-    Table patients = connection->openTable("QVPAT");
-    Record patient = readPatient(patients);
-    patients.edit(patient);
-    hold();
-  });
+  vantrell::testing::OtherProcess nurse(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("NURSE");
+        Table patients = connection->openTable("QVPAT");
+        Record patient = readPatient(patients);
+        patients.edit(patient);
+        hold();
+      });
   ASSERT_TRUE(nurse.ready()) << "the other workstation never took the lock";
 
   auto connection = space_->connect("MARY");
   Table patients = connection->openTable("QVPAT");
-  EXPECT_EQ(ownerRefusing(patients), "The current record is in use by: NURSE.  Opened for viewing only.");
+  EXPECT_EQ(ownerRefusing(patients),
+            "The current record is in use by: NURSE.  Opened for viewing only.");
 
   nurse.kill();
   EXPECT_EQ(vantrell::testing::untilEmpty([&] { return ownerRefusing(patients); }), std::nullopt);
+}
+
+// A lock's owner is a user in a program on a workstation: a window tells its
+// own program's holders (another window, another session) from another
+// program, even one of the same user.
+TEST_P(RecordLocking, TheOwnerNamesUserWorkstationAndProcess) {
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  const auto refusal = [](Table& patients) -> std::optional<LockOwner> {
+    Record patient = readPatient(patients);
+    try {
+      patients.edit(patient);
+    } catch (const RecordInUseError& error) {
+      return error.owner();
+    }
+    patients.cancel(patient);
+    return std::nullopt;
+  };
+
+  vantrell::testing::OtherProcess sameUser(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("MARY");
+        Table patients = connection->openTable("QVPAT");
+        Record patient = readPatient(patients);
+        patients.edit(patient);
+        hold();
+      });
+  ASSERT_TRUE(sameUser.ready());
+  auto mary = space_->connect("MARY");
+  Table maryPatients = mary->openTable("QVPAT");
+  const auto elsewhere = refusal(maryPatients);
+  ASSERT_TRUE(elsewhere.has_value());
+  EXPECT_EQ(elsewhere->user, "MARY");
+  EXPECT_EQ(elsewhere->workstation, std::string(host));
+  EXPECT_EQ(elsewhere->process, sameUser.pid());
+  EXPECT_FALSE(elsewhere->isThisProcess());
+  sameUser.kill();
+  ASSERT_EQ(vantrell::testing::untilEmpty([&] { return refusal(maryPatients); }), std::nullopt);
+
+  // Held by another session of this program under another name.
+  auto joe = space_->connect("JOE");
+  Table joePatients = joe->openTable("QVPAT");
+  Record held = readPatient(joePatients);
+  joePatients.edit(held);
+  const auto here = refusal(maryPatients);
+  ASSERT_TRUE(here.has_value());
+  EXPECT_EQ(here->user, "JOE");
+  EXPECT_EQ(here->process, static_cast<std::int64_t>(::getpid()));
+  EXPECT_TRUE(here->isThisProcess());
+  // And by another window of the same session.
+  Table otherWindow = joe->openTable("QVPAT");
+  const auto sameSession = refusal(otherWindow);
+  ASSERT_TRUE(sameSession.has_value());
+  EXPECT_TRUE(sameSession->isThisProcess());
+
+  // Another workstation is named with its user.
+  const LockOwner remote{"MARY", "FRONT-DESK-2", 4242};
+  EXPECT_EQ(LockOwner::decode(remote.encoded()), remote);
+  EXPECT_EQ(RecordInUseError(remote).viewingOnlyMessage(),
+            "The current record is in use by: MARY at FRONT-DESK-2.  Opened for viewing only.");
+  EXPECT_EQ(LockOwner::decode("Autoconversion in progress.  Cannot open data.").display(),
+            "Autoconversion in progress.  Cannot open data.");
+}
+
+// A workstation that keeps a write open: on the server another's write goes
+// on beside it; on the embedded engine it waits, then gives up as a record in
+// use that names the writer, not as "database is locked".
+TEST_P(RecordLocking, AWriteThatWaitsInVainNamesTheWriter) {
+  char host[256] = {};
+  ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+  vantrell::testing::OtherProcess billing(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("BILLING");
+        connection->begin();
+        Table patients = connection->openTable("QVPAT");
+        Record row = patients.newRecord();
+        row.set("Chart Number", std::string("BILL0000"));
+        patients.append(row);
+        hold();
+      });
+  ASSERT_TRUE(billing.ready());
+  auto desk = Connection::open(space_->location(), {"DESK", nullptr, false, 300});
+  Table patients = desk->openTable("QVPAT");
+  Record row = patients.newRecord();
+  row.set("Chart Number", std::string("DESK0000"));
+  if (engine() == Engine::Server) {
+    EXPECT_NO_THROW(patients.append(row));
+    return;
+  }
+  try {
+    patients.append(row);
+    ADD_FAILURE() << "wrote beside another writer";
+  } catch (const RecordInUseError& busy) {
+    EXPECT_EQ(std::string(busy.what()),
+              "The current record is in use by: BILLING.  This process cannot complete.");
+    ASSERT_TRUE(busy.owner().has_value());
+    EXPECT_EQ(busy.owner()->process, billing.pid());
+    EXPECT_EQ(busy.owner()->workstation, std::string(host));
+  }
+  billing.kill();
+  Record again = patients.newRecord();
+  again.set("Chart Number", std::string("DESK0000"));
+  EXPECT_NO_THROW(patients.append(again));
 }
 
 VANTRELL_ON_BOTH_ENGINES(RecordLocking);

@@ -382,6 +382,45 @@ TEST_P(TransactionEntry, APatientInUseIsRefusedAndAKilledSaveLeavesNothing) {
             std::nullopt);
 }
 
+// "You currently have" means this program: the same user in another program
+// is another holder, and another window of this program is "you" whatever
+// name its session carries.
+TEST_P(TransactionEntry, ThePatientsHolderIsToldByProgramNotByUserName) {
+  vantrell::testing::OtherProcess sameUser(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("tester");  // the name this program's session has
+        ScriptedPrompter prompter{};
+        TransactionEntryWindow window(surroundings(prompter, connection.get()));
+        if (!window.chooseChart("DOEJA000")) return;
+        hold();
+      });
+  ASSERT_TRUE(sameUser.ready());
+  ScriptedPrompter prompter{};
+  TransactionEntryWindow window(surroundings(prompter));
+  EXPECT_FALSE(window.chooseChart("DOEJA000"));
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Patient with chart number DOEJA000 is in use by another user.  Please choose a "
+            "different patient.");
+  sameUser.kill();
+  ASSERT_EQ(vantrell::testing::untilEmpty([&]() -> std::optional<std::string> {
+              ScriptedPrompter again{};
+              TransactionEntryWindow retry(surroundings(again));
+              if (retry.chooseChart("DOEJA000")) return std::nullopt;
+              return again.transcript().back();
+            }),
+            std::nullopt);
+
+  auto otherSession = space_->connect("SOMEONE");
+  ScriptedPrompter firstPrompter{};
+  TransactionEntryWindow first(surroundings(firstPrompter, otherSession.get()));
+  ASSERT_TRUE(first.chooseChart("DOEJA000"));
+  ScriptedPrompter secondPrompter{};
+  TransactionEntryWindow second(surroundings(secondPrompter));
+  EXPECT_FALSE(second.chooseChart("DOEJA000"));
+  EXPECT_EQ(secondPrompter.transcript().back(),
+            "error: You currently have patient with chart number DOEJA000 open.");
+}
+
 TEST_P(TransactionEntry, TaxesAllowedAmountsAndTheCopayReminder) {
   insert("QVPRO", {{"Code 1", "BRACE"}, {"Type", "A"}, {"Amount A", "50"}, {"Taxable", "T"}});
   insert("QVPRO",

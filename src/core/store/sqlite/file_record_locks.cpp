@@ -20,14 +20,15 @@ namespace {
 // name the wrong person, never the wrong lock.
 constexpr off_t lockRegionStart = off_t{1} << 32;
 constexpr off_t ownerSlots = off_t{1} << 16;
-constexpr off_t ownerSlotSize = 64;
+constexpr off_t ownerSlotSize = 128;
 
 off_t lockByte(LockKey key) {
   return lockRegionStart + (static_cast<off_t>(key.table) << 31) + static_cast<off_t>(key.record);
 }
 
 off_t ownerSlot(LockKey key) {
-  const auto mixed = static_cast<std::uint64_t>(key.table) * 2654435761u + static_cast<std::uint64_t>(key.record);
+  const auto mixed =
+      static_cast<std::uint64_t>(key.table) * 2654435761u + static_cast<std::uint64_t>(key.record);
   return static_cast<off_t>(mixed % static_cast<std::uint64_t>(ownerSlots)) * ownerSlotSize;
 }
 
@@ -35,7 +36,8 @@ class FileRecordLocks;
 
 class FileLock final : public RecordLock {
  public:
-  FileLock(std::weak_ptr<FileRecordLocks> owner, LockKey key) : owner_(std::move(owner)), key_(key) {}
+  FileLock(std::weak_ptr<FileRecordLocks> owner, LockKey key)
+      : owner_(std::move(owner)), key_(key) {}
   ~FileLock() override;
 
  private:
@@ -45,11 +47,12 @@ class FileLock final : public RecordLock {
 
 class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLocks> {
  public:
-  FileRecordLocks(const std::filesystem::path& file, std::string scope, std::string ownerName)
-      : scope_(std::move(scope)), ownerName_(std::move(ownerName)) {
+  FileRecordLocks(const std::filesystem::path& file, std::string scope, LockOwner owner)
+      : scope_(std::move(scope)), owner_(std::move(owner)) {
     descriptor_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
     if (descriptor_ < 0)
-      throw StoreError("Cannot open the record lock file " + file.string() + ": " + std::strerror(errno));
+      throw StoreError("Cannot open the record lock file " + file.string() + ": " +
+                       std::strerror(errno));
   }
   // Closing the descriptor lets every lock of the session go at once, as the
   // server does when a session ends.
@@ -59,9 +62,10 @@ class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLock
 
   std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key, bool exclusive) {
     const LockKey lockKey = lockKeyFor(scope_, table, key);
-    if (!held_.canTake(lockKey, exclusive)) throw RecordInUseError(ownerName_);
+    if (!held_.canTake(lockKey, exclusive)) throw RecordInUseError(owner_);
     if (held_.isFirst(lockKey)) {
-      if (!setLock(lockByte(lockKey), exclusive ? F_WRLCK : F_RDLCK)) throw RecordInUseError(readOwner(lockKey));
+      if (!setLock(lockByte(lockKey), exclusive ? F_WRLCK : F_RDLCK))
+        throw RecordInUseError(readOwner(lockKey));
       if (exclusive) writeOwner(lockKey);
     }
     held_.add(lockKey, exclusive);
@@ -72,8 +76,8 @@ class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLock
     if (held_.remove(key)) setLock(lockByte(key), F_UNLCK);
   }
 
-  void setOwnerName(std::string name) { ownerName_ = std::move(name); }
-  const std::string& ownerName() const { return ownerName_; }
+  void setOwner(LockOwner owner) { owner_ = std::move(owner); }
+  const LockOwner& owner() const { return owner_; }
 
  private:
   bool setLock(off_t byte, short type) {
@@ -90,23 +94,26 @@ class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLock
 
   void writeOwner(LockKey key) {
     std::array<char, ownerSlotSize> buffer{};
-    std::memcpy(buffer.data(), ownerName_.data(),
-                std::min(ownerName_.size(), static_cast<std::size_t>(ownerSlotSize - 1)));
+    const std::string encoded = owner_.encoded();
+    std::memcpy(buffer.data(), encoded.data(),
+                std::min(encoded.size(), static_cast<std::size_t>(ownerSlotSize - 1)));
     // The owner's name is a courtesy for the message; a failed write only makes
     // the message less specific.
-    [[maybe_unused]] const auto written = ::pwrite(descriptor_, buffer.data(), buffer.size(), ownerSlot(key));
+    [[maybe_unused]] const auto written =
+        ::pwrite(descriptor_, buffer.data(), buffer.size(), ownerSlot(key));
   }
 
-  std::optional<std::string> readOwner(LockKey key) const {
+  std::optional<LockOwner> readOwner(LockKey key) const {
     std::array<char, ownerSlotSize> buffer{};
     const auto count = ::pread(descriptor_, buffer.data(), buffer.size(), ownerSlot(key));
     if (count <= 0 || buffer[0] == '\0') return std::nullopt;
-    return std::string(buffer.data(), strnlen(buffer.data(), buffer.size()));
+    return LockOwner::decode(
+        std::string_view(buffer.data(), strnlen(buffer.data(), buffer.size())));
   }
 
   int descriptor_ = -1;
   std::string scope_;
-  std::string ownerName_;
+  LockOwner owner_;
   HeldLocks held_;
 };
 
@@ -117,11 +124,12 @@ FileLock::~FileLock() {
 class SessionFileLocks final : public RecordLocks {
  public:
   explicit SessionFileLocks(std::shared_ptr<FileRecordLocks> inner) : inner_(std::move(inner)) {}
-  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key, bool exclusive) override {
+  std::shared_ptr<RecordLock> lock(std::string_view table, std::string_view key,
+                                   bool exclusive) override {
     return inner_->lock(table, key, exclusive);
   }
-  void setOwnerName(std::string name) override { inner_->setOwnerName(std::move(name)); }
-  const std::string& ownerName() const override { return inner_->ownerName(); }
+  void setOwner(LockOwner owner) override { inner_->setOwner(std::move(owner)); }
+  const LockOwner& owner() const override { return inner_->owner(); }
 
  private:
   std::shared_ptr<FileRecordLocks> inner_;
@@ -129,10 +137,10 @@ class SessionFileLocks final : public RecordLocks {
 
 }  // namespace
 
-std::unique_ptr<RecordLocks> openFileRecordLocks(const std::filesystem::path& lockFile, std::string scope,
-                                                 std::string ownerName) {
+std::unique_ptr<RecordLocks> openFileRecordLocks(const std::filesystem::path& lockFile,
+                                                 std::string scope, LockOwner owner) {
   return std::make_unique<SessionFileLocks>(
-      std::make_shared<FileRecordLocks>(lockFile, std::move(scope), std::move(ownerName)));
+      std::make_shared<FileRecordLocks>(lockFile, std::move(scope), std::move(owner)));
 }
 
 }  // namespace vantrell::store

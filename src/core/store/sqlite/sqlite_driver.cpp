@@ -9,6 +9,7 @@
 #include <fmt/format.h>
 
 #include "store/errors.hpp"
+#include "store/messages.hpp"
 #include "store/names.hpp"
 #include "store/sqlite/file_record_locks.hpp"
 
@@ -24,14 +25,22 @@ class SqliteDialect final : public Dialect {
     switch (field.type) {
       case FieldType::Character:
         return fmt::format("{} VARCHAR({}) NOT NULL DEFAULT ''", name, field.width);
-      case FieldType::Memo: return name + " TEXT NOT NULL DEFAULT ''";
-      case FieldType::Integer: return name + " INTEGER";
-      case FieldType::AutoIncrement: return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
-      case FieldType::Double: return name + " REAL";
-      case FieldType::Money: return name + " DECIMAL(19,4)";
-      case FieldType::Logical: return name + " BOOLEAN";
-      case FieldType::Date: return name + " DATE";
-      case FieldType::Timestamp: return name + " TIMESTAMP";
+      case FieldType::Memo:
+        return name + " TEXT NOT NULL DEFAULT ''";
+      case FieldType::Integer:
+        return name + " INTEGER";
+      case FieldType::AutoIncrement:
+        return name + " INTEGER PRIMARY KEY AUTOINCREMENT";
+      case FieldType::Double:
+        return name + " REAL";
+      case FieldType::Money:
+        return name + " DECIMAL(19,4)";
+      case FieldType::Logical:
+        return name + " BOOLEAN";
+      case FieldType::Date:
+        return name + " DATE";
+      case FieldType::Timestamp:
+        return name + " TIMESTAMP";
     }
     return name;
   }
@@ -41,18 +50,24 @@ class SqliteDialect final : public Dialect {
     switch (type) {
       case FieldType::Character:
       case FieldType::Memo:
-      case FieldType::AutoIncrement: return column;
+      case FieldType::AutoIncrement:
+        return column;
       case FieldType::Date:
-      case FieldType::Timestamp: return "COALESCE(" + column + ", '')";
-      default: return "COALESCE(" + column + ", 0)";
+      case FieldType::Timestamp:
+        return "COALESCE(" + column + ", '')";
+      default:
+        return "COALESCE(" + column + ", 0)";
     }
   }
   Value emptyKeyValue(FieldType type) const override {
     switch (type) {
       case FieldType::Date:
-      case FieldType::Timestamp: return std::string{};
-      case FieldType::Logical: return false;
-      default: return std::int64_t{0};
+      case FieldType::Timestamp:
+        return std::string{};
+      case FieldType::Logical:
+        return false;
+      default:
+        return std::int64_t{0};
     }
   }
   std::string padded(std::string expression, int width) const override {
@@ -63,8 +78,30 @@ class SqliteDialect final : public Dialect {
   }
 };
 
+// A file that is no database, or one that may not be written, is told as such
+// whatever statement met it: an administrator can act on that.
+void failOnFile(sqlite3* db, int code) {
+  if (db == nullptr) return;
+  const char* name = sqlite3_db_filename(db, "main");
+  const std::string file = name != nullptr ? name : "";
+  switch (code & 0xff) {
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT:
+      throw StoreError(messages::damagedDatabase(file));
+    case SQLITE_READONLY:
+      throw RightsError(file);
+    default:
+      break;
+  }
+}
+
+// The record lock a session holds while it has a write transaction open; its
+// owner slot names the writer to a session that waited for it in vain.
+constexpr const char* writerLockName = "_Writer";
+
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
   const int code = sqlite3_extended_errcode(db);
+  failOnFile(db, code);
   const std::string message = sqlite3_errmsg(db);
   if (code == SQLITE_CONSTRAINT_UNIQUE || code == SQLITE_CONSTRAINT_PRIMARYKEY) {
     // "UNIQUE constraint failed: index 'QVPAT:Primary'"
@@ -99,8 +136,10 @@ class Statement {
     sqlite3_clear_bindings(statement_);
     const int expected = sqlite3_bind_parameter_count(statement_);
     if (expected != static_cast<int>(parameters.size()))
-      throw StoreError(fmt::format("Statement expects {} values, {} given", expected, parameters.size()));
-    for (std::size_t i = 0; i < parameters.size(); ++i) bindOne(static_cast<int>(i + 1), parameters[i]);
+      throw StoreError(
+          fmt::format("Statement expects {} values, {} given", expected, parameters.size()));
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+      bindOne(static_cast<int>(i + 1), parameters[i]);
   }
 
  private:
@@ -113,12 +152,18 @@ class Statement {
         return sqlite3_bind_text(statement, position, text.data(), static_cast<int>(text.size()),
                                  SQLITE_TRANSIENT);
       }
-      int operator()(std::int64_t number) const { return sqlite3_bind_int64(statement, position, number); }
-      int operator()(double number) const { return sqlite3_bind_double(statement, position, number); }
+      int operator()(std::int64_t number) const {
+        return sqlite3_bind_int64(statement, position, number);
+      }
+      int operator()(double number) const {
+        return sqlite3_bind_double(statement, position, number);
+      }
       int operator()(Money money) const {
         return sqlite3_bind_double(statement, position, money.toDouble());
       }
-      int operator()(bool flag) const { return sqlite3_bind_int(statement, position, flag ? 1 : 0); }
+      int operator()(bool flag) const {
+        return sqlite3_bind_int(statement, position, flag ? 1 : 0);
+      }
       int operator()(const Date& date) const {
         if (date.isEmpty()) return sqlite3_bind_null(statement, position);
         const std::string text = date.toIso();
@@ -132,7 +177,8 @@ class Statement {
                                  SQLITE_TRANSIENT);
       }
     };
-    if (std::visit(Binder{statement_, position}, value) != SQLITE_OK) fail(db_, "Cannot bind a value");
+    if (std::visit(Binder{statement_, position}, value) != SQLITE_OK)
+      fail(db_, "Cannot bind a value");
   }
 
   sqlite3* db_;
@@ -152,12 +198,17 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
   };
   switch (type) {
     case FieldType::Character:
-    case FieldType::Memo: return text();
+    case FieldType::Memo:
+      return text();
     case FieldType::Integer:
-    case FieldType::AutoIncrement: return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
-    case FieldType::Double: return sqlite3_column_double(statement, column);
-    case FieldType::Money: return Money::fromDouble(sqlite3_column_double(statement, column));
-    case FieldType::Logical: return sqlite3_column_int(statement, column) != 0;
+    case FieldType::AutoIncrement:
+      return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
+    case FieldType::Double:
+      return sqlite3_column_double(statement, column);
+    case FieldType::Money:
+      return Money::fromDouble(sqlite3_column_double(statement, column));
+    case FieldType::Logical:
+      return sqlite3_column_int(statement, column) != 0;
     case FieldType::Date: {
       const auto date = Date::parse(text());
       return date ? Value{*date} : Value{std::monostate{}};
@@ -170,10 +221,24 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
   return std::monostate{};
 }
 
+bool isBusy(sqlite3* db) {
+  const int code = sqlite3_extended_errcode(db) & 0xff;
+  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+// What a statement that waited in vain for another writer throws.
+class BusyRefusal {
+ public:
+  virtual RecordInUseError busyRefusal() = 0;
+
+ protected:
+  ~BusyRefusal() = default;
+};
+
 class SqliteRows final : public ResultRows {
  public:
-  SqliteRows(sqlite3* db, Statement& statement, bool& failed)
-      : db_(db), statement_(statement), failed_(failed) {
+  SqliteRows(sqlite3* db, Statement& statement, bool& failed, BusyRefusal& busy)
+      : db_(db), statement_(statement), failed_(failed), busy_(busy) {
     statement_.setBusy(true);
   }
   ~SqliteRows() override {
@@ -186,6 +251,10 @@ class SqliteRows final : public ResultRows {
     if (result == SQLITE_ROW) return true;
     if (result == SQLITE_DONE) return false;
     failed_ = true;
+    if (isBusy(db_)) {
+      sqlite3_reset(statement_.handle());
+      throw busy_.busyRefusal();
+    }
     fail(db_, "Reading failed");
   }
   std::size_t columnCount() const override {
@@ -202,10 +271,14 @@ class SqliteRows final : public ResultRows {
     auto* handle = statement_.handle();
     const int index = static_cast<int>(column);
     switch (sqlite3_column_type(handle, index)) {
-      case SQLITE_INTEGER: return static_cast<std::int64_t>(sqlite3_column_int64(handle, index));
-      case SQLITE_FLOAT: return sqlite3_column_double(handle, index);
-      case SQLITE_NULL: return std::monostate{};
-      default: return readColumn(handle, index, FieldType::Memo);
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(handle, index));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(handle, index);
+      case SQLITE_NULL:
+        return std::monostate{};
+      default:
+        return readColumn(handle, index, FieldType::Memo);
     }
   }
 
@@ -213,29 +286,32 @@ class SqliteRows final : public ResultRows {
   sqlite3* db_;
   Statement& statement_;
   bool& failed_;
+  BusyRefusal& busy_;
 };
 
-class SqliteDriver final : public Driver {
+class SqliteDriver final : public Driver, public BusyRefusal {
  public:
-  SqliteDriver(const std::filesystem::path& directory, std::string ownerName) : directory_(directory) {
+  SqliteDriver(const std::filesystem::path& directory, std::string ownerName,
+               int busyWaitMilliseconds)
+      : directory_(directory), ownerName_(std::move(ownerName)), busyWait_(busyWaitMilliseconds) {
     const auto file = directory / dictionaryFileName;
-    if (sqlite3_open_v2(file.c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                        nullptr) != SQLITE_OK) {
-      const std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
-      sqlite3_close(db_);
-      throw ConnectionError(directory.string(), detail);
+    const int opened =
+        sqlite3_open_v2(file.c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // The handle is closed on every way out of here; the destructor does not run.
+    try {
+      if (opened != SQLITE_OK) {
+        failOnFile(db_, sqlite3_extended_errcode(db_));
+        throw ConnectionError(directory.string(),
+                              db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+      }
+      setUp(directory);
+    } catch (...) {
+      statements_.clear();
+      sqlite3_close_v2(db_);
+      db_ = nullptr;
+      throw;
     }
-    sqlite3_extended_result_codes(db_, 1);
-    // A misspelt "Field Name" must be an error, not quietly a string as the
-    // engine's old compatibility rule would have it.
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
-    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-    // Several workstations' processes share the file: wait for a writer rather
-    // than fail at once.
-    sqlite3_busy_timeout(db_, 15000);
-    executeScript(sqliteSessionSettings);
-    locks_ = openFileRecordLocks(directory / recordLockFileName, "", std::move(ownerName));
   }
 
   ~SqliteDriver() override {
@@ -243,6 +319,26 @@ class SqliteDriver final : public Driver {
     sqlite3_close_v2(db_);
   }
 
+ private:
+  void setUp(const std::filesystem::path& directory) {
+    // A file this user may not write opens for reading only, and every save
+    // would fail later: refuse it now, naming the file.
+    if (sqlite3_db_readonly(db_, "main") == 1)
+      throw RightsError((directory / dictionaryFileName).string());
+    sqlite3_extended_result_codes(db_, 1);
+    // A misspelt "Field Name" must be an error, not quietly a string as the
+    // engine's old compatibility rule would have it.
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+    // Several workstations' processes share the file: wait for a writer rather
+    // than fail at once.
+    sqlite3_busy_timeout(db_, busyWait_);
+    executeScript(sqliteSessionSettings);
+    locks_ =
+        openFileRecordLocks(directory / recordLockFileName, "", LockOwner::thisProcess(ownerName_));
+  }
+
+ public:
   const Dialect& dialect() const override { return dialect_; }
 
   std::unique_ptr<ResultRows> query(const std::string& sql,
@@ -252,10 +348,10 @@ class SqliteDriver final : public Driver {
       // The same text is being read further up; give this reader its own copy.
       auto& own = ownStatements_.emplace_back(std::make_unique<Statement>(db_, sql));
       own->bind(parameters);
-      return std::make_unique<SqliteRows>(db_, *own, failed_);
+      return std::make_unique<SqliteRows>(db_, *own, failed_, *this);
     }
     statement.bind(parameters);
-    return std::make_unique<SqliteRows>(db_, statement, failed_);
+    return std::make_unique<SqliteRows>(db_, statement, failed_, *this);
   }
 
   std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
@@ -273,6 +369,7 @@ class SqliteDriver final : public Driver {
       failed_ = true;
       const std::string message = error != nullptr ? error : "unknown error";
       sqlite3_free(error);
+      failOnFile(db_, sqlite3_extended_errcode(db_));
       if (message.find("UNIQUE constraint failed") != std::string::npos) fail(db_, "Script failed");
       throw StoreError("The engine refused \"" + sql + "\": " + message);
     }
@@ -290,15 +387,17 @@ class SqliteDriver final : public Driver {
   void lockTableUntilCommit(std::string_view) override {}
 
   bool tableExists(std::string_view table) override {
-    auto rows = query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
-                      {Value{std::string(table)}});
+    auto rows =
+        query("SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ? COLLATE NOCASE",
+              {Value{std::string(table)}});
     return rows->next();
   }
 
   std::vector<std::string> tableNames() override {
     std::vector<std::string> names;
     auto rows = query(
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE '\\' "
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' ESCAPE "
+        "'\\' "
         "ORDER BY name",
         {});
     while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
@@ -307,14 +406,27 @@ class SqliteDriver final : public Driver {
 
   std::vector<std::string> columnNames(std::string_view table) override {
     std::vector<std::string> names;
-    auto rows = query("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Value{std::string(table)}});
+    auto rows =
+        query("SELECT name FROM pragma_table_info(?) ORDER BY cid", {Value{std::string(table)}});
     while (rows->next()) names.push_back(std::get<std::string>(rows->column(0, FieldType::Memo)));
     return names;
   }
 
-  void begin() override { execute("BEGIN IMMEDIATE", {}); }
-  void commit() override { execute("COMMIT", {}); }
+  void begin() override {
+    execute("BEGIN IMMEDIATE", {});
+    // This session now writes: others who wait for it in vain can name it.
+    try {
+      writer_ = locks_->lock(writerLockName, "", true);
+    } catch (const RecordInUseError&) {
+      // The last writer is between letting go of its name and of the database.
+    }
+  }
+  void commit() override {
+    writer_.reset();
+    execute("COMMIT", {});
+  }
   void rollback() override {
+    writer_.reset();
     if (sqlite3_get_autocommit(db_) == 0) execute("ROLLBACK", {});
   }
 
@@ -342,6 +454,17 @@ class SqliteDriver final : public Driver {
     return *found->second;
   }
 
+  // Another session kept the database to itself for longer than the busy wait:
+  // refused as a record in use, naming the writer when it left its name.
+  RecordInUseError busyRefusal() override {
+    try {
+      const auto free = locks_->lock(writerLockName, "", true);
+    } catch (const RecordInUseError& held) {
+      if (held.owner() && !held.owner()->isThisProcess()) return held;
+    }
+    return RecordInUseError(std::nullopt);
+  }
+
   void dropIdleStatements() {
     last_ = nullptr;
     for (auto it = statements_.begin(); it != statements_.end();) {
@@ -355,12 +478,18 @@ class SqliteDriver final : public Driver {
     // next bind resets it.
     if (result != SQLITE_DONE && result != SQLITE_ROW) {
       failed_ = true;
+      if (isBusy(db_)) {
+        sqlite3_reset(statement.handle());
+        throw busyRefusal();
+      }
       fail(db_, "Writing failed");
     }
     sqlite3_reset(statement.handle());
   }
 
   std::filesystem::path directory_;
+  std::string ownerName_;
+  int busyWait_;
   sqlite3* db_ = nullptr;
   SqliteDialect dialect_;
   std::unordered_map<std::string, std::unique_ptr<Statement>> statements_;
@@ -369,12 +498,15 @@ class SqliteDriver final : public Driver {
   std::string lastSql_;
   std::vector<std::unique_ptr<Statement>> ownStatements_;
   std::unique_ptr<RecordLocks> locks_;
+  // Held while this session has a write transaction open.
+  std::shared_ptr<RecordLock> writer_;
 };
 
 }  // namespace
 
 std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
-                                         std::string ownerName, bool createDirectory) {
+                                         std::string ownerName, bool createDirectory,
+                                         int busyWaitMilliseconds) {
   std::error_code error;
   if (createDirectory && !std::filesystem::exists(directory, error)) {
     std::filesystem::create_directories(directory, error);
@@ -383,7 +515,7 @@ std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
   if (!std::filesystem::is_directory(directory, error))
     throw ConnectionError(directory.string(), "the directory does not exist");
   if (::access(directory.c_str(), W_OK) != 0) throw RightsError(directory.string());
-  return std::make_unique<SqliteDriver>(directory, std::move(ownerName));
+  return std::make_unique<SqliteDriver>(directory, std::move(ownerName), busyWaitMilliseconds);
 }
 
 }  // namespace vantrell::store
