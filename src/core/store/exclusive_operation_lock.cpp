@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/file_modes.hpp"
 #include "store/errors.hpp"
 #include "store/postgres/postgres_driver.hpp"
 
@@ -54,14 +55,15 @@ class DirectoryLock final : public ExclusiveOperationLock {
 std::unique_ptr<ExclusiveOperationLock> takeInDirectory(const std::filesystem::path& directory,
                                                         const std::string& message) {
   const auto lockFile = directory / ExclusiveOperationLock::lockFileName;
-  const int descriptor = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int descriptor = files::openCreating(lockFile, O_RDWR | O_CLOEXEC, files::sharedFileMode);
   if (descriptor < 0) throw RightsError(directory.string());
   if (!lockWholeFile(descriptor)) {
     ::close(descriptor);
     const std::string line = firstLine(directory / ExclusiveOperationLock::messageFileName);
     throw RecordInUseError(line.empty() ? ExclusiveOperationLock::defaultBusyMessage : line);
   }
-  std::ofstream(directory / ExclusiveOperationLock::messageFileName, std::ios::trunc) << message << "\r\n";
+  files::replaceFileContents(directory / ExclusiveOperationLock::messageFileName, message + "\r\n",
+                             files::sharedFileMode);
   return std::make_unique<DirectoryLock>(directory, descriptor);
 }
 

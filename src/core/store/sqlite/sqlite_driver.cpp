@@ -3,11 +3,14 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <unordered_map>
 
 #include <fmt/format.h>
 
+#include "common/file_modes.hpp"
 #include "store/errors.hpp"
 #include "store/names.hpp"
 #include "store/sqlite/file_record_locks.hpp"
@@ -219,6 +222,10 @@ class SqliteDriver final : public Driver {
  public:
   SqliteDriver(const std::filesystem::path& directory, std::string ownerName) : directory_(directory) {
     const auto file = directory / dictionaryFileName;
+    // The engine would make the file readable by everybody; made here first, it
+    // is the practice group's only, and the journal files take its mode.
+    if (!files::ensureFile(file, files::sharedFileMode))
+      throw ConnectionError(directory.string(), std::strerror(errno));
     if (sqlite3_open_v2(file.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
                         nullptr) != SQLITE_OK) {
@@ -377,7 +384,7 @@ std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
                                          std::string ownerName, bool createDirectory) {
   std::error_code error;
   if (createDirectory && !std::filesystem::exists(directory, error)) {
-    std::filesystem::create_directories(directory, error);
+    files::createFolders(directory, files::sharedFolderMode, error);
     if (error) throw RightsError(directory.string());
   }
   if (!std::filesystem::is_directory(directory, error))
