@@ -209,6 +209,7 @@ void MainWindow::practiceChanged() {
     logOffTimer_.start();
   else
     logOffTimer_.stop();
+  if (guard != nullptr) guard->setLogOffTimerRuns(logOffTimer_.isActive());
   if (loggedIn)
     presenceTimer_.start();
   else
@@ -351,6 +352,7 @@ void MainWindow::idleCheck() {
   practice::OpenPractice* open = application_.practice();
   if (guard == nullptr || open == nullptr || !guard->loggedIn()) return;
   logOffTimer_.stop();
+  guard->setLogOffTimerRuns(false);
   const bool stays =
       guard->idleCheck(activity_->lastActivity(), open->options.number("Log Off Min"),
                        appointmentBook_, *loginDialog_);

@@ -5,8 +5,9 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "store/errors.hpp"
+#include "common/file_modes.hpp"
 #include "security/permission_list.hpp"
+#include "store/errors.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::app {
@@ -49,7 +50,7 @@ bool Application::tryRoot(const std::string& path, bool createWithoutAsking, boo
         }
         createWithoutAsking = true;
       }
-      std::filesystem::create_directories(directory, error);
+      files::createFolders(directory, files::sharedFolderMode, error);
       if (error) {
         prompter.error(store::RightsError(path).what());
         askAgain = true;

@@ -41,6 +41,12 @@ OpenOutcome PracticeCreation::createPractice(const std::string& givenName, const
     prompter.error(invalidName);
     return OpenOutcome::NotOpened;
   }
+  // The list must be able to hold the name and the path before anything is
+  // made: a refusal afterwards would leave a practice nobody can open.
+  if (const auto refusal = PracticeList::refusal({name, path})) {
+    prompter.error(*refusal);
+    return OpenOutcome::NotOpened;
+  }
   const store::DataLocation location{engine_, path};
   try {
     bool existing = false;

@@ -1,7 +1,10 @@
 #include "practice/practice_list.hpp"
 
+#include "store/errors.hpp"
+#include "store/schema_catalogue.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "store/value.hpp"
 
 namespace vantrell::practice {
 
@@ -38,6 +41,17 @@ int PracticeList::remove(const PracticeEntry& entry) {
 std::optional<std::string> PracticeList::nameOf(const std::string& path) {
   for (const auto& entry : entries()) {
     if (entry.path == path) return entry.name;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> PracticeList::refusal(const PracticeEntry& entry) {
+  const store::TableDefinition& list = store::schemaCatalogue().get("QVDBLIST");
+  try {
+    store::coerceToField(list.field(*list.fieldIndex("DataSet Name")), store::Value{entry.name});
+    store::coerceToField(list.field(*list.fieldIndex("Data Path")), store::Value{entry.path});
+  } catch (const store::InputError& error) {
+    return std::string(error.what());
   }
   return std::nullopt;
 }

@@ -28,6 +28,9 @@ class PracticeList {
   int remove(const PracticeEntry& entry);
   // The name of the first row for the path.
   std::optional<std::string> nameOf(const std::string& path);
+  // Why the list cannot hold the entry (a name or path wider than its field),
+  // naming the value; no value when it can.
+  static std::optional<std::string> refusal(const PracticeEntry& entry);
 
   // The hint shown when the pointer rests on an entry.
   static std::string hint(const PracticeEntry& entry);

@@ -1,8 +1,10 @@
 #include "practice/practice_opening.hpp"
 
-#include <cstdlib>
-#include <fstream>
+#include <unistd.h>
 
+#include <cstdlib>
+
+#include "common/file_modes.hpp"
 #include "maintenance/data_conversion.hpp"
 #include "store/errors.hpp"
 #include "store/exclusive_operation_lock.hpp"
@@ -10,6 +12,25 @@
 #include "store/table_creation.hpp"
 
 namespace vantrell::practice {
+namespace {
+
+// A folder that exists and may be written but holds neither options nor
+// patients is no practice. Looking writes nothing into it; a missing folder
+// and missing rights are reported by connecting, as before.
+bool isFolderWithoutPractice(const store::DataLocation& location) {
+  if (location.engine != store::Engine::Embedded) return false;
+  std::error_code error;
+  if (!std::filesystem::is_directory(location.path, error) ||
+      ::access(location.path.c_str(), W_OK) != 0)
+    return false;
+  for (const auto& table : store::Connection::tablesAt(location)) {
+    if (store::equalsIgnoringCase(table, "QVOPT") || store::equalsIgnoringCase(table, "QVPAT"))
+      return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 ProgramPlaces ProgramPlaces::forCurrentUser() {
   if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state != '\0')
@@ -35,6 +56,8 @@ std::unique_ptr<store::Connection> PracticeOpener::connect(const store::DataLoca
         store::Connection::open(location, {surroundings_.ownerName, &surroundings_.clock, false});
     surroundings_.settings.write(settingsKey, currentPracticeValue, location.path);
     return connection;
+  } catch (const store::MissingPracticeError&) {
+    surroundings_.prompter.error(dataDoesNotExist);
   } catch (const store::ConnectionError& error) {
     surroundings_.prompter.error(error.what());
   } catch (const store::RightsError& error) {
@@ -60,6 +83,12 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
   try {
     if (const auto busy = store::ExclusiveOperationLock::busyMessage(location)) {
       prompter.error(*busy);
+      return OpenOutcome::NotOpened;
+    }
+    // Opening never makes a practice: a new one is made by the new practice
+    // window before it is opened.
+    if (isFolderWithoutPractice(location)) {
+      prompter.error(dataDoesNotExist);
       return OpenOutcome::NotOpened;
     }
     if (beforeConnecting_) beforeConnecting_();
@@ -181,12 +210,15 @@ void PracticeOpener::checkStartupMarker(const store::DataLocation& location) {
   if (std::filesystem::exists(marker, error)) {
     surroundings_.prompter.warn(improperShutDown);
     const auto log = improperShutDownLog(location, surroundings_.places);
-    std::filesystem::create_directories(log.parent_path(), error);
-    std::ofstream(log, std::ios::app) << surroundings_.clock.now().toIso() << "\n";
+    const bool inPractice = location.engine == store::Engine::Embedded;
+    files::createFolders(log.parent_path(),
+                         inPractice ? files::sharedFolderMode : files::privateFolderMode, error);
+    files::appendToFile(log, surroundings_.clock.now().toIso() + "\n",
+                        inPractice ? files::sharedFileMode : files::privateFileMode);
     return;
   }
-  std::filesystem::create_directories(marker.parent_path(), error);
-  std::ofstream(marker, std::ios::trunc) << startupMarkerLine << "\n";
+  files::createFolders(marker.parent_path(), files::privateFolderMode, error);
+  files::replaceFileContents(marker, std::string(startupMarkerLine) + "\n", files::privateFileMode);
 }
 
 }  // namespace vantrell::practice

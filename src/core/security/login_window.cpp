@@ -57,13 +57,25 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
   std::optional<store::Record> matched;
   bool nameFound = false;
   std::string foundCode = name;  // failures are logged under the user's own code
+  std::vector<store::Record> named;
   for (const auto& user : accounts.users()) {
     const std::string code = user.text("Code");
     if (exact ? code != name : store::upperAscii(code) != store::upperAscii(name)) continue;
     nameFound = true;
     foundCode = code;
+    named.push_back(user);
+  }
+  // A disabled login gives the same answer to every password, so guessing
+  // during the disable period learns nothing; the password is not even checked.
+  if (nameFound && lockedOut(foundCode)) {
+    focus_ = Field::Password;
+    return refuse(foundCode, "This login account has been disabled.", "Too many failed attempts",
+                  Outcome::StayOpen);
+  }
+  for (const auto& user : named) {
     if (exact ? matchesExactly(user.text("Password"), password) : matchesIgnoringCase(user.text("Password"), password)) {
       matched = user;
+      foundCode = user.text("Code");
       break;
     }
   }
@@ -122,9 +134,6 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     return Outcome::Closed;
   }
 
-  if (lockedOut(code))
-    return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
-
   const std::string levelText = matched->text("Access Level");
   const int level = levelText.size() == 1 && levelText[0] >= '1' && levelText[0] <= '5' ? levelText[0] - '0' : 5;
   if (mode_ == LoginMode::Override) {
@@ -148,7 +157,11 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     presence.setOrder("Primary");
     auto row = presence.seek({store::Value{code}, store::Value{std::string(Security::programName)}});
     const DateTime now = clock.now();
-    if (row && !row->timestamp("Modified").isEmpty() && row->timestamp("Modified").value() + staleAfter >= now.value()) {
+    const bool touchedLately = row && !row->timestamp("Modified").isEmpty() &&
+                               row->timestamp("Modified").value() + staleAfter >= now.value();
+    // A fresh row keeps the login out unless it is marked Locked while this
+    // program runs no automatic log-off.
+    if (touchedLately && (!row->logical("Locked") || security_.logOffTimerRuns())) {
       transaction.commit();
       security_.logLogin(code, "In", "Already logged in, try again", false);
       if (prompter.askYesNo("This user is already logged-in on another machine. Try again?")) return Outcome::StayOpen;
@@ -180,7 +193,8 @@ bool LoginWindow::lockedOut(const std::string& code) {
   // The newest log rows of the user, at most Max Attempts of them.
   store::Table log = practice.openTable("QVLIO");
   log.setOrder("User");
-  log.setRange({store::Value{code}}, {store::Value{code}});
+  const std::string logged = loggedLoginName(code);
+  log.setRange({store::Value{logged}}, {store::Value{logged}});
   std::vector<store::Record> rows;
   log.forEach([&](const store::Record& row) { rows.push_back(row); });
   std::int64_t failures = 0;

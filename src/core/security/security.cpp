@@ -9,6 +9,63 @@
 #include "store/table_creation.hpp"
 
 namespace vantrell::security {
+namespace {
+
+constexpr std::size_t loggedNameWidth = 10;
+
+// The length of the well-formed UTF-8 character at the start of text, or 0.
+std::size_t characterLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const auto continuation = [&](std::size_t i) {
+    return i < text.size() && (byte(i) & 0xC0u) == 0x80u;
+  };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80u) return 1;
+  if (lead >= 0xC2u && lead <= 0xDFu) return continuation(1) ? 2 : 0;
+  if (lead >= 0xE0u && lead <= 0xEFu) {
+    if (!continuation(1) || !continuation(2)) return 0;
+    if ((lead == 0xE0u && byte(1) < 0xA0u) || (lead == 0xEDu && byte(1) >= 0xA0u)) return 0;
+    return 3;
+  }
+  if (lead >= 0xF0u && lead <= 0xF4u) {
+    if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
+    if ((lead == 0xF0u && byte(1) < 0x90u) || (lead == 0xF4u && byte(1) >= 0x90u)) return 0;
+    return 4;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::string loggedLoginName(std::string_view typed) {
+  static constexpr char hex[] = "0123456789ABCDEF";
+  std::string out;
+  std::size_t characters = 0;
+  for (std::size_t i = 0; i < typed.size();) {
+    const std::size_t length = characterLength(typed.substr(i));
+    const auto lead = static_cast<unsigned char>(typed[i]);
+    const bool control = length == 1 ? lead < 0x20u || lead == 0x7Fu
+                                     : length == 2 && lead == 0xC2u &&
+                                           static_cast<unsigned char>(typed[i + 1]) < 0xA0u;
+    if (length == 0 || control) {
+      // Each byte as \xHH; an escape that does not fit whole is left out.
+      const std::size_t bytes = length == 0 ? 1 : length;
+      if (characters + 4 * bytes > loggedNameWidth) break;
+      for (std::size_t b = 0; b < bytes; ++b) {
+        const auto value = static_cast<unsigned char>(typed[i + b]);
+        out += {'\\', 'x', hex[value >> 4u], hex[value & 0xFu]};
+      }
+      characters += 4 * bytes;
+      i += bytes;
+      continue;
+    }
+    if (characters + 1 > loggedNameWidth) break;
+    out.append(typed.substr(i, length));
+    ++characters;
+    i += length;
+  }
+  return out;
+}
 
 Security::Security(store::Connection& practice, store::Connection& root, ui::Prompter& prompter,
                    const ui::Clock& clock)
@@ -160,8 +217,9 @@ void Security::logLogin(const std::string& user, const std::string& inOut, const
   store::ensureTable(practice_, "QVLIO");
   store::Table log = practice_.openTable("QVLIO");
   store::Record row = log.newRecord();
-  // An over-long name typed at the login is logged as far as the field holds it.
-  row.set("User", user.substr(0, 10));
+  // An over-long name typed at the login is logged as far as the field holds
+  // it, and whatever a terminal or a report would act on shows as an escape.
+  row.set("User", loggedLoginName(user));
   row.set("In Out", inOut);
   const DateTime now = clock_.now();
   row.set("Date", now.date());

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "security/permission_list.hpp"
 #include "store/connection.hpp"
@@ -13,6 +14,11 @@
 namespace vantrell::security {
 
 enum class LoginMode { Normal, Override, LogOff };
+
+// A typed login name as the login log keeps it: at most the field's ten
+// characters, with control characters (and bytes that are not UTF-8) written
+// as \xHH, so the log never carries a terminal's escape codes.
+std::string loggedLoginName(std::string_view typed);
 
 class LoginWindow;
 
@@ -70,6 +76,12 @@ class Security {
   // "Exit Program".
   bool idleCheck(const DateTime& lastActivity, std::int64_t logOffMinutes, LogOffConsent& consent, LoginPrompt& prompt);
 
+  // Whether the program's automatic log-off timer runs now; the desktop keeps
+  // this true while its timer is started. A presence row marked Locked lets
+  // the same login in only while it is false.
+  void setLogOffTimerRuns(bool runs) { logOffTimerRuns_ = runs; }
+  bool logOffTimerRuns() const { return logOffTimerRuns_; }
+
   store::Connection& practice() { return practice_; }
   store::Connection& root() { return root_; }
   ui::Prompter& prompter() { return prompter_; }
@@ -103,6 +115,7 @@ class Security {
   std::array<bool, permissionSlots> permissions_{};
   bool overrideGranted_ = false;
   bool awaitingLogin_ = false;
+  bool logOffTimerRuns_ = false;
 };
 
 }  // namespace vantrell::security

@@ -107,6 +107,15 @@ SecuritySetupWindow::SecuritySetupWindow(store::Connection& practice, ui::Prompt
 bool SecuritySetupWindow::saveUser(const std::string& code,
                                    const std::vector<std::pair<std::string, std::string>>& fields) {
   auto existing = accounts_.find(code);
+  // Such a name could never be typed back at the login, and it would reach the
+  // login log only escaped.
+  if (!existing && std::any_of(code.begin(), code.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20u || byte == 0x7Fu;
+      })) {
+    prompter_.error(controlCharactersInName);
+    return false;
+  }
   store::Record user = existing ? *existing : practice_.openTable("QVSEC").newRecord();
   std::optional<std::string> password;
   try {

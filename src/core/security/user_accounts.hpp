@@ -59,6 +59,8 @@ class SecuritySetupWindow {
 
   static constexpr const char* deleteQuestion = "Are you sure you want to delete this user?";
   static constexpr const char* levelOneRequired = "At least one user must have a level 1 access.";
+  static constexpr const char* controlCharactersInName =
+      "A login name cannot hold control characters.";
 
  private:
   // Whether the users keep someone at level 1 when one user's level becomes

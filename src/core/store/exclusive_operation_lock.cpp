@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "common/file_modes.hpp"
 #include "store/errors.hpp"
 #include "store/sqlite/file_record_locks.hpp"
 #include "store/sqlite/sqlite_driver.hpp"
@@ -85,11 +86,11 @@ std::unique_ptr<ExclusiveOperationLock> takeInDirectory(const std::filesystem::p
     throw RecordInUseError(LockOwner::named(directoryBusyMessage(directory)));
   }
   // The system's files: the lock file kept open for writing, and the message.
-  const int descriptor = ::open((directory / ExclusiveOperationLock::lockFileName).c_str(),
-                                O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  const int descriptor = files::openCreating(directory / ExclusiveOperationLock::lockFileName,
+                                             O_RDWR | O_CLOEXEC, files::sharedFileMode);
   if (descriptor < 0) throw RightsError(directory.string());
-  std::ofstream(directory / ExclusiveOperationLock::messageFileName, std::ios::trunc)
-      << message << "\r\n";
+  files::replaceFileContents(directory / ExclusiveOperationLock::messageFileName, message + "\r\n",
+                             files::sharedFileMode);
   return std::make_unique<DirectoryLock>(directory, std::move(locks), std::move(lock), descriptor);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -19,9 +20,12 @@ class Settings {
   virtual void remove(const std::string& keyPath, const std::string& valueName) = 0;
 };
 
-// Settings in an INI file: one section per key path, one line per value. Every
-// write saves the file at once (through a temporary file and a rename), so a
-// crash never leaves half a settings file.
+// Settings in an INI file: one section per key path, one line per value. A
+// write that changes something saves the file at once, under a lock shared by
+// every program of the person, merged with what the others wrote meanwhile,
+// through a temporary file of its own and a rename, so neither a crash nor a
+// second program at the same time leaves half a file or loses a value. The
+// file is readable by its owner only.
 class IniSettings final : public Settings {
  public:
   explicit IniSettings(std::filesystem::path file);
@@ -35,11 +39,14 @@ class IniSettings final : public Settings {
   void remove(const std::string& keyPath, const std::string& valueName) override;
 
  private:
+  using Sections = std::map<std::string, std::map<std::string, std::string>>;
   void load();
-  void save() const;
+  // Reads the file afresh under the lock, applies the edit and writes the
+  // result when it differs.
+  void change(const std::function<void(Sections&)>& edit);
 
   std::filesystem::path file_;
-  std::map<std::string, std::map<std::string, std::string>> sections_;
+  Sections sections_;
 };
 
 // Settings held in memory only; for tests and one-off command-line runs.

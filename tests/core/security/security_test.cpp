@@ -2,8 +2,11 @@
 
 #include <sys/wait.h>
 
-#include <cstdio>
 #include <unistd.h>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <vector>
 
 #include "security/database_accounts.hpp"
 #include "security/login_window.hpp"
@@ -152,6 +155,123 @@ TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOu
   auto everything = practice_->executeSql("SELECT \"Password\" FROM QVSEC");
   EXPECT_EQ(store::valueToText(everything.rows[0][0]).find("Pass1234"), std::string::npos);
   EXPECT_EQ(store::valueToText(everything.rows[0][0]).size(), 68u);
+}
+
+// Once disabled, a login answers a wrong password and the right one alike, so
+// guessing on during the disable period learns nothing.
+TEST_P(SecurityOnEngine, ADisabledLoginAnswersEveryPasswordAlike) {
+  addUser("MARY", "1", "Pass1234");
+  practice_->executeSql(
+      "INSERT INTO QVLPM (\"Max Attempts\", \"Disable Period\", \"Min Characters\", \"Max "
+      "Characters\") "
+      "VALUES (3, 15, 0, 0)");
+  ScriptedPrompter prompter{};
+  auto security = session(prompter);
+  LoginWindow window(*security, LoginMode::Normal);
+  for (int attempt = 0; attempt < 3; ++attempt)
+    EXPECT_EQ(window.submit("mary", "guess"), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(prompter.transcript().back(), "error: Invalid password");
+  struct Attempt {
+    const char* password;
+    std::string answer;
+    LoginWindow::Field focus;
+  };
+  std::vector<Attempt> attempts;
+  for (const char* password : {"guess", "Pass1234", "pass1234", "another"}) {
+    EXPECT_EQ(window.submit("MARY", password), LoginWindow::Outcome::StayOpen) << password;
+    attempts.push_back({password, prompter.transcript().back(), window.focus()});
+  }
+  for (const auto& attempt : attempts) {
+    EXPECT_EQ(attempt.answer, "error: This login account has been disabled.") << attempt.password;
+    EXPECT_EQ(attempt.focus, LoginWindow::Field::Password) << attempt.password;
+  }
+  auto log = practice_->executeSql("SELECT \"Note\" FROM QVLIO");
+  std::map<std::string, int> notes;
+  for (const auto& row : log.rows) ++notes[store::valueToText(row[0])];
+  EXPECT_EQ(notes,
+            (std::map<std::string, int>{{"Invalid password", 3}, {"Too many failed attempts", 4}}));
+  EXPECT_FALSE(security->loggedIn());
+}
+
+// A presence row marked Locked lets the same login in while this program runs
+// no automatic log-off, and keeps it out while it does; an unmarked fresh row
+// always keeps it out.
+TEST_P(SecurityOnEngine, ALockedPresenceRowLetsTheLoginInOnlyWithoutAutomaticLogOff) {
+  addUser("TODAY", "1", "Pass1234");
+  {
+    ScriptedPrompter first{};
+    auto elsewhere = session(first);
+    LoginWindow window(*elsewhere, LoginMode::Normal);
+    ASSERT_EQ(window.submit("TODAY", "Pass1234"), LoginWindow::Outcome::LoggedIn);
+  }
+  clock_->set(*DateTime::parse("2026-12-05 10:01:00"));  // the row is one minute old
+  const auto markLocked = [&](bool locked) {
+    root_->executeSql(std::string("UPDATE QVUSR SET \"Locked\" = ") + (locked ? "TRUE" : "FALSE"));
+  };
+  markLocked(true);
+  ScriptedPrompter prompter{false, false};
+  auto security = session(prompter);
+  LoginWindow window(*security, LoginMode::Normal);
+  security->setLogOffTimerRuns(true);
+  EXPECT_EQ(window.submit("TODAY", "Pass1234"), LoginWindow::Outcome::Closed);
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: This user is already logged-in on another machine. Try again?");
+  security->setLogOffTimerRuns(false);
+  markLocked(false);
+  EXPECT_EQ(window.submit("TODAY", "Pass1234"), LoginWindow::Outcome::Closed);
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: This user is already logged-in on another machine. Try again?");
+  markLocked(true);
+  EXPECT_EQ(window.submit("TODAY", "Pass1234"), LoginWindow::Outcome::LoggedIn);
+  EXPECT_EQ(security->userCode(), "TODAY");
+  EXPECT_TRUE(security->loggedIn());
+}
+
+// A login name with control characters reaches the login log escaped, never
+// raw, so neither a terminal nor a report acts on it; setup refuses such names.
+TEST_P(SecurityOnEngine, ControlCharactersOfATypedNameAreLoggedEscaped) {
+  addUser("MARY", "1", "Pass1234");
+  ScriptedPrompter prompter{};
+  auto security = session(prompter);
+  LoginWindow window(*security, LoginMode::Normal);
+  struct Row {
+    std::string typed;
+    std::string logged;
+  };
+  const std::vector<Row> rows = {
+      {"\x1b[2J\x1b]0;X\x07", "\\x1B[2J"},  // the next escape does not fit whole in ten characters
+      {"A\tB", "A\\x09B"},
+      {"Pe\xc3\xb1"
+       "a",
+       "Pe\xc3\xb1"
+       "a"},                         // letters beyond ASCII are no control characters
+      {"P\xc2\x9b", "P\\xC2\\x9B"},  // a C1 control, two bytes in UTF-8
+      {"ok\xff\x7f", "ok\\xFF\\x7F"},
+      {"NobodyAtAllHere", "NobodyAtAl"},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(window.submit(row.typed, "x"), LoginWindow::Outcome::StayOpen);
+    EXPECT_EQ(prompter.transcript().back(), "error: Invalid login name");
+  }
+  // Every attempt has the same time of day here: compare the names as a set.
+  auto log = practice_->executeSql("SELECT \"User\" FROM QVLIO");
+  std::vector<std::string> logged;
+  for (const auto& row : log.rows) logged.push_back(store::valueToText(row[0]));
+  std::vector<std::string> expected;
+  for (const auto& row : rows) expected.push_back(row.logged);
+  std::sort(logged.begin(), logged.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(logged, expected);
+  for (const auto& name : logged) {
+    for (const char c : name)
+      EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20u && c != 0x7F) << name;
+  }
+  ScriptedPrompter setupPrompter{};
+  SecuritySetupWindow setup(*practice_, setupPrompter, *clock_);
+  ASSERT_FALSE(setup.saveUser("EVE\x1b[8m", {{"Access Level", "1"}, {"Password", "Pass1234"}}));
+  EXPECT_EQ(setupPrompter.transcript().back(),
+            "error: A login name cannot hold control characters.");
+  EXPECT_FALSE(UserAccounts(*practice_, *clock_).find("EVE\x1b[8m").has_value());
 }
 
 TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
@@ -350,6 +470,20 @@ TEST(PasswordVerifier, FitsItsFieldsAndKnowsCaseFromExact) {
   EXPECT_EQ(answer.size(), 25u);
   EXPECT_TRUE(answerMatches(answer, "ann", " REX"));
   EXPECT_FALSE(answerMatches(answer, "BOB", "Rex"));  // salted with the user
+}
+
+// Only a test build lets the environment lower the cost of password hashing;
+// the verifier's second character records the cost it was made with.
+TEST(PasswordVerifier, OnlyATestBuildListensToTheTestCost) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  const std::string verifier = makePasswordVerifier("MixedCase9");
+#ifdef VANTRELL_TEST_PASSWORD_COST
+  EXPECT_EQ(verifier.substr(0, 2), "vt");
+#else
+  EXPECT_EQ(verifier.substr(0, 2), "vi");
+#endif
+  ::unsetenv("VANTRELL_PASSWORD_COST");
+  EXPECT_EQ(makePasswordVerifier("MixedCase9").substr(0, 2), "vi");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "common/file_modes.hpp"
 #include "store/errors.hpp"
 
 namespace vantrell::store {
@@ -49,7 +50,7 @@ class FileRecordLocks final : public std::enable_shared_from_this<FileRecordLock
  public:
   FileRecordLocks(const std::filesystem::path& file, std::string scope, LockOwner owner)
       : scope_(std::move(scope)), owner_(std::move(owner)) {
-    descriptor_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    descriptor_ = files::openCreating(file, O_RDWR | O_CLOEXEC, files::sharedFileMode);
     if (descriptor_ < 0)
       throw StoreError("Cannot open the record lock file " + file.string() + ": " +
                        std::strerror(errno));

@@ -3,11 +3,14 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <unordered_map>
 
 #include <fmt/format.h>
 
+#include "common/file_modes.hpp"
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
@@ -295,6 +298,12 @@ class SqliteDriver final : public Driver, public BusyRefusal {
                int busyWaitMilliseconds)
       : directory_(directory), ownerName_(std::move(ownerName)), busyWait_(busyWaitMilliseconds) {
     const auto file = directory / dictionaryFileName;
+    // The engine would make the file readable by everybody; made here first, it
+    // is the practice group's only, and the journal files take its mode.
+    if (!files::ensureFile(file, files::sharedFileMode)) {
+      if (errno == EACCES || errno == EPERM || errno == EROFS) throw RightsError(directory.string());
+      throw ConnectionError(directory.string(), std::strerror(errno));
+    }
     const int opened =
         sqlite3_open_v2(file.c_str(), &db_,
                         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
@@ -509,7 +518,7 @@ std::unique_ptr<Driver> openSqliteDriver(const std::filesystem::path& directory,
                                          int busyWaitMilliseconds) {
   std::error_code error;
   if (createDirectory && !std::filesystem::exists(directory, error)) {
-    std::filesystem::create_directories(directory, error);
+    files::createFolders(directory, files::sharedFolderMode, error);
     if (error) throw RightsError(directory.string());
   }
   if (!std::filesystem::is_directory(directory, error))
