@@ -47,9 +47,14 @@ std::optional<Money> Money::parse(std::string_view text) {
 }
 
 Money Money::roundedToCents() const {
-  const std::int64_t magnitude = units_ < 0 ? -units_ : units_;
-  const std::int64_t rounded = (magnitude + 50) / 100 * 100;
-  return Money(units_ < 0 ? -rounded : rounded);
+  // The whole part is kept and the fraction rounded to cents. A positive half
+  // cent is nudged up before rounding (0.125 -> 0.13); a negative one is not,
+  // and rounding to the nearest cent takes a half up, toward zero
+  // (-0.125 -> -0.12). In ten-thousandths that is floor((units + 50) / 100).
+  const std::int64_t shifted = units_ + 50;
+  std::int64_t cents = shifted / 100;
+  if (shifted % 100 != 0 && shifted < 0) --cents;
+  return Money(cents * 100);
 }
 
 Money Money::times(double factor) const {

@@ -28,8 +28,8 @@ class Money {
   double toDouble() const { return static_cast<double>(units_) / scale; }
   constexpr bool isZero() const { return units_ == 0; }
 
-  // The system's one cent rounding: halves go up in magnitude (0.125 -> 0.13,
-  // -0.125 -> -0.13), everything else to the nearest cent.
+  // The system's one cent rounding: to the nearest cent, halves up
+  // (0.125 -> 0.13, -0.125 -> -0.12).
   Money roundedToCents() const;
 
   // "1234.50", "-0.07": two decimals, no grouping; the form of exports and messages.

@@ -65,20 +65,15 @@ void ApplyDialog::applyToOldest() {
     const auto yEntry = y.entryNumber > 0 ? y.entryNumber : INT64_MAX;
     return xEntry < yEntry;
   });
+  // Each charge takes at most its balance and never more than is left of the
+  // payment: the balance already counts what this payment put on the charge.
   for (const std::size_t index : order) {
     ApplyRow& row = rows_[index];
-    if (!(row.balance > Money{})) continue;
-    const Money sum = (row.balance + row.thisPayment).roundedToCents();
-    Money wanted;
-    if (left.abs() < sum) {
-      wanted = -(row.thisPayment + left).roundedToCents().abs();
-      left = Money{};
-    } else {
-      const Money applied = -row.balance.roundedToCents().abs();
-      wanted = row.thisPayment - row.balance;
-      left = left - applied;
-    }
-    setThisPayment(index, wanted);
+    const Money open = row.balance.roundedToCents();
+    if (!(open > Money{})) continue;
+    const Money taken = std::min(open, left.abs());
+    left += taken;
+    setThisPayment(index, row.thisPayment - taken);
     if (left == Money{}) break;
   }
   left = remainder();

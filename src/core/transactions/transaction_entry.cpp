@@ -500,17 +500,27 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
 
 bool TransactionEntryWindow::hasApplicationFrom(const TransactionLine& line, int policy) {
   const std::string payer = std::to_string(policy);
+  // A deductible's rows carry "P" to stay out of the buckets; they count for
+  // the payer of their deductible line, so its complete mark survives the save.
+  const auto fromPayer = [&](const ApplicationRow& application) {
+    if (application.whoPaid == payer) return true;
+    if (application.whoPaid != deductibleApplication) return false;
+    const TransactionLine* payment = set_.paymentByReference(application.paymentReference);
+    return payment != nullptr && store::trimRight(payment->row.text("Who Paid")) == payer;
+  };
   for (const auto& application : set_.applications) {
     if (application.chargeReference == line.reference() && !application.deleted &&
-        application.whoPaid == payer)
+        fromPayer(application))
       return true;
   }
   if (!line.isStored() || context_.ledger == Ledger::Estimates) return false;
   // A stored row the working list also holds is superseded by it.
   auto rows = context_.practice.driver().query(
-      "SELECT \"Payment Reference\" FROM \"QVPAX\" WHERE COALESCE(\"Charge Reference\", 0) = ? AND "
-      "\"Who Paid\" = ?",
-      {store::Value{line.entryNumber()}, store::Value{payer}});
+      "SELECT p.\"Payment Reference\" FROM \"QVPAX\" p LEFT JOIN \"QVTRN\" t ON t.\"Entry "
+      "Number\" = p.\"Payment Reference\" WHERE COALESCE(p.\"Charge Reference\", 0) = ? AND "
+      "(p.\"Who Paid\" = ? OR (p.\"Who Paid\" = ? AND t.\"Who Paid\" = ?))",
+      {store::Value{line.entryNumber()}, store::Value{payer},
+       store::Value{std::string(deductibleApplication)}, store::Value{payer}});
   while (rows->next()) {
     const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
     if (set_.application(payment, line.entryNumber()) == nullptr) return true;

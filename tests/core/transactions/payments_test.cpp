@@ -12,6 +12,13 @@
 #include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
 
+namespace vantrell {
+// Amounts in failure messages as a clerk reads them.
+inline void PrintTo(const Money& amount, std::ostream* out) {
+  *out << amount.toPreciseString();
+}
+}  // namespace vantrell
+
 namespace vantrell::transactions {
 namespace {
 
@@ -306,6 +313,127 @@ TEST_P(Payments, OpeningTheApplyDialogTiesNothingAndLongDescriptionsAreCut) {
   window->closeApplyDialog(deductible, *deducted);
   ASSERT_TRUE(window->save()) << prompter.transcript().back();
   expectInvariants("after the deductible");
+}
+
+// A case with one carrier at 80 percent, as the deductible example has it.
+std::int64_t primaryOnlyCase(store::Connection& practice) {
+  vantrell::testing::insertRow(practice, "QVCAS",
+                               {{"Chart Number", "DOEJA000"},
+                                {"Description", "Deductible"},
+                                {"Assigned Provider", "DR1"},
+                                {"Insurance Carrier #1", "MC"},
+                                {"Diagnosis 1", "R05"},
+                                {"Price Code", "A"},
+                                {"Percent Covered A #1", "80"}});
+  return vantrell::testing::singleNumber(practice, "SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
+}
+
+TEST_P(Payments, ADeductibleMarkedCompleteKeepsThePaidMarkThroughTheSave) {
+  caseNumber_ = primaryOnlyCase(*practice_);
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  charge(*window, "VISIT");
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  // Before anything is paid: 80.00 expected from the carrier, 20.00 from the guarantor.
+  EXPECT_EQ(window->estimates().insuranceDue[0], money("-80"));
+  const std::size_t deductible = payment(*window, "DED", "0", "1");
+  apply(*window, deductible, 0, "100", true);
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  // The window reloads the lines as stored.
+  const store::Record& stored = window->charges()[0].row;
+  EXPECT_TRUE(stored.logical("Insurance 1 Paid"));
+  EXPECT_EQ(stored.money("Insurance 1 Amount Paid"), Money{});  // a deductible fills no bucket
+  // The carrier owes nothing more; the whole charge falls to the guarantor.
+  const Estimates estimates = window->estimates();
+  EXPECT_EQ(estimates.insuranceDue[0], Money{});
+  EXPECT_EQ(estimates.guarantorDue, money("100"));
+  // Saved again (a forced full save), the mark still follows the deductible.
+  ASSERT_TRUE(window->save(true));
+  EXPECT_TRUE(window->charges()[0].row.logical("Insurance 1 Paid"));
+  expectInvariants("after the deductible marked complete");
+}
+
+TEST_P(Payments, ApplyToOldestNeverAppliesMoreThanIsLeftOfThePayment) {
+  insert("QVPRO", {{"Code 1", "SHORT"}, {"Type", "A"}, {"Amount A", "40"}});
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  const std::size_t older = charge(*window, "SHORT");
+  ASSERT_TRUE(window->setChargeField(older, "Date From", "12/01/2026"));
+  ASSERT_TRUE(window->setChargeField(older, "Date To", "12/01/2026"));
+  charge(*window, "VISIT");
+  const std::size_t check = payment(*window, "CHECK", "35");
+  auto dialog = window->applyDialog(check);
+  ASSERT_TRUE(dialog);
+  dialog->setThisPayment(0, money("30"));
+  dialog->applyToOldest();
+  // 5.00 was left: it goes to the oldest charge, which still owes 10.00.
+  EXPECT_EQ(dialog->rows()[0].thisPayment, money("-35"));
+  EXPECT_EQ(dialog->rows()[1].thisPayment, Money{});
+  EXPECT_EQ(dialog->remainder(), Money{});
+  EXPECT_EQ(prompter.transcript().back(), "inform: This Payment has been fully applied.");
+  window->closeApplyDialog(check, *dialog);
+  EXPECT_EQ(window->payments()[check].row.money("Unapplied Amount"), Money{});
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  EXPECT_EQ(window->charges()[0].row.money("Guarantor Amount Paid"), money("-35"));
+  EXPECT_EQ(window->charges()[1].row.money("Guarantor Amount Paid"), Money{});
+  EXPECT_EQ(window->payments()[0].row.money("Unapplied Amount"), Money{});
+
+  // More than the charges owe: each charge is paid off and the rest stays unapplied.
+  const std::size_t large = payment(*window, "CHECK", "120");
+  auto second = window->applyDialog(large);
+  ASSERT_TRUE(second);
+  second->applyToOldest();
+  EXPECT_EQ(second->rows()[0].thisPayment, money("-5"));
+  EXPECT_EQ(second->rows()[1].thisPayment, money("-100"));
+  EXPECT_EQ(second->remainder(), money("-15"));
+}
+
+TEST_P(Payments, ASaveWhileAnotherDeskHoldsTheCaseWritesNothing) {
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  charge(*window, "VISIT");
+  auto other = space_->connect("frontdesk");
+  store::Table cases = other->openTable("QVCAS");
+  cases.setOrder("Primary");
+  auto held = cases.seek({store::Value{std::string("DOEJA000")}, store::Value{caseNumber_}});
+  ASSERT_TRUE(held);
+  cases.edit(*held);
+  ASSERT_FALSE(window->save());
+  EXPECT_NE(prompter.transcript().back().find("in use"), std::string::npos)
+      << prompter.transcript().back();
+  EXPECT_EQ(vantrell::testing::singleNumber(*practice_, "SELECT COUNT(*) FROM \"QVTRN\""), 0);
+  const auto counterOf = [&] {
+    return store::valueToText(
+        practice_
+            ->executeSql("SELECT \"Visit Series Counter\" FROM \"QVCAS\" WHERE \"Case "
+                         "Number\" = ?",
+                         {store::Value{caseNumber_}})
+            .rows.at(0)
+            .at(0));
+  };
+  EXPECT_TRUE(counterOf() == "0" || counterOf().empty()) << counterOf();
+  // The other desk moves the counter on and lets the case go: the save counts from there.
+  held->set("Visit Series Counter", 4.0);
+  cases.post(*held);
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  EXPECT_EQ(counterOf(), "5");
+  EXPECT_EQ(window->charges()[0].row.number("Visit Number"), 5.0);
+}
+
+TEST_P(Payments, APaymentWithAHalfCentIsRoundedBeforeItsDepositIsMade) {
+  // A code priced before amounts were checked to the cent.
+  insert("QVPRO", {{"Code 1", "ODD"}, {"Type", "K"}, {"Amount A", "10.125"}});
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  const std::size_t check = window->newPayment();
+  ASSERT_TRUE(window->setPaymentField(check, "Procedure Code", "ODD"));
+  window->postPayment(check);
+  ASSERT_TRUE(window->save()) << prompter.transcript().back();
+  EXPECT_EQ(window->payments()[0].row.money("Amount"), money("-10.12"));
+  EXPECT_EQ(window->payments()[0].row.money("Unapplied Amount"), money("-10.12"));
+  const auto deposit = practice_->executeSql("SELECT \"Payment Amount\" FROM \"QVDEP\"");
+  ASSERT_EQ(deposit.rows.size(), 1u);
+  EXPECT_EQ(store::valueToText(deposit.rows[0][0]), "10.12");
 }
 
 // Random edits and saves, as many clerks would make them: after every save
