@@ -268,7 +268,8 @@ int paymentCommand(Context& context) {
     if (!dialog) throw Refused();
     if (line.verb == "apply") {
       const auto amount = Money::parse(line.arguments[2]);
-      if (!amount) throw UsageError("\"" + line.arguments[2] + "\" is not an amount.");
+      if (!amount || amount->tenThousandths() % 100 != 0)
+        throw UsageError("\"" + line.arguments[2] + "\" is not an amount to the cent.");
       std::int64_t charge = 0;
       try {
         charge = std::stoll(line.arguments[1]);

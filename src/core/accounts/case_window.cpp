@@ -231,8 +231,10 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
     const auto* code = codeFieldOf(name);
     changed.setFromText(name,
                         code != nullptr || name == "Price Code" ? store::upperAscii(text) : text);
-  } catch (const store::InputError&) {
-    prompter_.error("The \"" + name + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    prompter_.error(isAmountField(name) ? std::string(error.what())
+                                        : "The \"" + name + "\" field is not valid");
     return false;
   }
   record_ = std::move(changed);

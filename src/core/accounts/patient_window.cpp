@@ -166,8 +166,10 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
   try {
     // The entry field forces chart numbers into upper case.
     changed.setFromText(stored, isChart ? store::upperAscii(text) : spelledAsListed(stored, text));
-  } catch (const store::InputError&) {
-    prompter_.error("The \"" + stored + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    prompter_.error(isAmountField(stored) ? std::string(error.what())
+                                          : "The \"" + stored + "\" field is not valid");
     return false;
   }
   if (!acceptedChoice(stored, changed)) {

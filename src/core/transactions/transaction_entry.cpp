@@ -474,8 +474,11 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
       row = std::move(changed);
       unitsExit(line, oldUnits);
     } else if (name == "Unit Amount") {
+      // A price per unit may be finer than a cent; the line's amount is rounded.
       const auto typed = Money::parse(text);
-      if (!typed) throw store::InputError("The value \"" + text + "\" is not an amount.");
+      if (!typed)
+        throw store::InputError("The value \"" + text +
+                                "\" is not valid for the field Unit Amount: not an amount.");
       const double units = row.number("Units");
       const bool multiply = context_.options.flag("Multiply Units Times Amt.") && units != 0.0;
       row.set("Amount", (multiply ? times(*typed, units) : *typed).roundedToCents());
@@ -490,8 +493,10 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
       }
       row = std::move(changed);
     }
-  } catch (const store::InputError&) {
-    context_.prompter.error("The \"" + name + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    context_.prompter.error(isAmountField(name) ? std::string(error.what())
+                                                : "The \"" + name + "\" field is not valid");
     return false;
   }
   line.didEdit = true;

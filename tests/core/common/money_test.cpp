@@ -44,7 +44,12 @@ TEST(Money, ParsesWhatAClerkTypesAndRefusesTheRest) {
   EXPECT_EQ(Money::parse("$7.25")->tenThousandths(), 72500);
   EXPECT_EQ(Money::parse("-3.5")->tenThousandths(), -35000);
   EXPECT_EQ(Money::parse(" 12 ")->tenThousandths(), 120000);
-  for (const char* bad : {"", "abc", "1.23456", "1.2.3", "--1", "12a", ",5"})
+  EXPECT_EQ(Money::parse("1,234,567.89")->tenThousandths(), 12345678900);
+  EXPECT_EQ(Money::parse("12,345")->tenThousandths(), 123450000);
+  // Thousands separators only between groups of three; nothing out of range.
+  for (const char* bad :
+       {"", "abc", "1.23456", "1.2.3", "--1", "12a", ",5", "1,2,3", "12,34", "1,2345", "1,234,56",
+        "1,,234", "1234,567", "1e300", "999999999999999999999"})
     EXPECT_FALSE(Money::parse(bad)) << bad;
 }
 

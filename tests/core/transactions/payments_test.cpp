@@ -4,6 +4,7 @@
 #include <random>
 
 #include "practice/options.hpp"
+#include "store/errors.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/practice_rows.hpp"
@@ -422,7 +423,9 @@ TEST_P(Payments, ASaveWhileAnotherDeskHoldsTheCaseWritesNothing) {
 
 TEST_P(Payments, APaymentWithAHalfCentIsRoundedBeforeItsDepositIsMade) {
   // A code priced before amounts were checked to the cent.
-  insert("QVPRO", {{"Code 1", "ODD"}, {"Type", "K"}, {"Amount A", "10.125"}});
+  insert("QVPRO", {{"Code 1", "ODD"}, {"Type", "K"}});
+  practice_->executeSql("UPDATE \"QVPRO\" SET \"Amount A\" = ? WHERE \"Code 1\" = 'ODD'",
+                        {store::Value{10.125}});
   ScriptedPrompter prompter{true};
   auto window = openCase(prompter);
   const std::size_t check = window->newPayment();
@@ -434,6 +437,59 @@ TEST_P(Payments, APaymentWithAHalfCentIsRoundedBeforeItsDepositIsMade) {
   const auto deposit = practice_->executeSql("SELECT \"Payment Amount\" FROM \"QVDEP\"");
   ASSERT_EQ(deposit.rows.size(), 1u);
   EXPECT_EQ(store::valueToText(deposit.rows[0][0]), "10.12");
+}
+
+TEST_P(Payments, AmountsAreTypedToTheCentWithinRangeOrRefusedNamingValueAndField) {
+  ScriptedPrompter prompter{true};
+  auto window = openCase(prompter);
+  const std::size_t visit = charge(*window, "VISIT");
+  const struct {
+    const char* field;
+    const char* typed;
+  } refusedOnCharges[] = {{"Amount", "1.234"},          {"Amount", "0.005"},
+                          {"Amount", "1,2,3"},          {"Amount", "1e300"},
+                          {"Allowed Amount", "12.345"}, {"Unit Amount", "2.00005"},
+                          {"Unit Amount", "1,2,3"}};
+  for (const auto& row : refusedOnCharges) {
+    EXPECT_FALSE(window->setChargeField(visit, row.field, row.typed)) << row.typed;
+    const std::string said = prompter.transcript().empty() ? "" : prompter.transcript().back();
+    EXPECT_NE(said.find(std::string("\"") + row.typed + "\""), std::string::npos) << said;
+    EXPECT_NE(said.find(row.field), std::string::npos) << said;
+  }
+  EXPECT_EQ(window->charges()[visit].row.money("Amount"), money("100"));
+  ASSERT_TRUE(window->setChargeField(visit, "Amount", "1,234.50"));
+  EXPECT_EQ(window->charges()[visit].row.money("Amount"), money("1234.50"));
+
+  const std::size_t check = payment(*window, "CHECK", "10");
+  for (const char* typed : {"10.125", "1,2,3", "7.0001"}) {
+    EXPECT_FALSE(window->setPaymentField(check, "Amount", typed)) << typed;
+    ASSERT_FALSE(prompter.transcript().empty());
+    EXPECT_NE(prompter.transcript().back().find(std::string("\"") + typed + "\""),
+              std::string::npos);
+  }
+  EXPECT_EQ(window->payments()[check].row.money("Amount"), money("-10"));
+
+  // A price on a code, and a case's amounts, refuse the same way; counts and
+  // rates keep their decimals.
+  store::Table codes = practice_->openTable("QVPRO");
+  store::Record code = codes.newRecord();
+  for (const auto& [field, typed] : std::vector<std::pair<const char*, const char*>>{
+           {"Amount A", "1e300"}, {"Amount B", "0.005"}, {"Amount C", "1,2,3"}}) {
+    try {
+      code.setFromText(field, typed);
+      ADD_FAILURE() << field << " took " << typed;
+    } catch (const store::InputError& error) {
+      EXPECT_NE(std::string(error.what()).find(typed), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(field), std::string::npos) << error.what();
+    }
+  }
+  code.setFromText("Tax Rate", "8.125");
+  EXPECT_DOUBLE_EQ(code.number("Tax Rate"), 8.125);
+  store::Table cases = practice_->openTable("QVCAS");
+  store::Record caseRow = cases.newRecord();
+  EXPECT_THROW(caseRow.setFromText("Copayment Amount", "20.001"), store::InputError);
+  EXPECT_THROW(caseRow.setFromText("Annual Deductible", "1e16"), store::InputError);
+  caseRow.setFromText("Copayment Amount", "20.50");
 }
 
 // Random edits and saves, as many clerks would make them: after every save
