@@ -1,8 +1,6 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "practice/options.hpp"
 #include "store/errors.hpp"
 #include "store/table.hpp"
@@ -30,24 +28,6 @@ using Fields = vantrell::testing::FieldTexts;
 Money money(const char* text) {
   return *Money::parse(text);
 }
-
-// A prompter that says Yes to every question and keeps no transcript: the
-// random sequences ask many.
-class AgreeingPrompter final : public ui::Prompter {
- public:
-  void inform(const std::string&) override {}
-  void warn(const std::string&) override {}
-  void error(const std::string& text) override { lastError = text; }
-  bool askYesNo(const std::string&) override { return true; }
-  bool askOkCancel(const std::string&) override { return true; }
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return 0;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::string lastError;
-};
 
 class Payments : public EngineTest {
  protected:
@@ -490,103 +470,6 @@ TEST_P(Payments, AmountsAreTypedToTheCentWithinRangeOrRefusedNamingValueAndField
   EXPECT_THROW(caseRow.setFromText("Copayment Amount", "20.001"), store::InputError);
   EXPECT_THROW(caseRow.setFromText("Annual Deductible", "1e16"), store::InputError);
   caseRow.setFromText("Copayment Amount", "20.50");
-}
-
-// Random edits and saves, as many clerks would make them: after every save
-// each charge's buckets and each payment's unapplied amount agree with the
-// application rows, and the patient's balance with the ledger.
-TEST_P(Payments, TheStoredTotalsAgreeWithTheApplicationsAfterEverySave) {
-  std::mt19937_64 random(20261205);
-  const int sequences = std::getenv("VANTRELL_LONG_PROPERTIES") != nullptr ? 10000 : 2000;
-  AgreeingPrompter prompter;
-  const auto pick = [&](std::size_t count) {
-    return static_cast<std::size_t>(
-        std::uniform_int_distribution<std::size_t>(0, count - 1)(random));
-  };
-  const char* payers[] = {"1", "2", "G"};
-  const char* paymentCodes[] = {"INS", "CHECK", "WO", "TAKE", "DED"};
-  std::unique_ptr<TransactionEntryWindow> window;
-  for (int sequence = 0; sequence < sequences; ++sequence) {
-    // A fresh case now and then keeps each case the size a real one has.
-    if (sequence % 25 == 0) {
-      if (window) window->close();
-      insert("QVCAS", {{"Chart Number", "DOEJA000"},
-                       {"Description", "Visit"},
-                       {"Assigned Provider", "DR1"},
-                       {"Insurance Carrier #1", "MC"},
-                       {"Insurance Carrier #2", pick(2) == 0 ? "BC" : ""},
-                       {"Diagnosis 1", "R05"},
-                       {"Price Code", "A"}});
-      caseNumber_ = std::get<std::int64_t>(
-          practice_->executeSql("SELECT MAX(\"Case Number\") FROM \"QVCAS\"").rows[0][0]);
-      window = openCase(prompter);
-    }
-    const int edits = 1 + static_cast<int>(pick(3));
-    for (int edit = 0; edit < edits; ++edit) {
-      const auto& charges = window->charges();
-      const auto& payments = window->payments();
-      switch (pick(8)) {
-        case 0:
-        case 1:
-          charge(*window, pick(2) == 0 ? "VISIT" : "XRAY");
-          break;
-        case 2:
-        case 3: {
-          const std::size_t line = payment(*window, paymentCodes[pick(5)],
-                                           fmt::format("{}.{:02d}", pick(90), pick(100)).c_str());
-          const std::string type = window->payments()[line].row.text("Transaction Type");
-          if (type == "I" || type == "P")
-            window->setPaymentField(line, "Who Paid", payers[pick(2)]);
-          break;
-        }
-        case 4:
-          if (!payments.empty() && !charges.empty()) {
-            const std::size_t line = pick(payments.size());
-            if (auto dialog = window->applyDialog(line)) {
-              const std::size_t row = pick(dialog->rows().size());
-              if (pick(3) == 0)
-                dialog->applyToOldest();
-              else
-                dialog->setThisPayment(row,
-                                       Money::fromDouble(static_cast<double>(pick(5000)) / 100.0));
-              dialog->setComplete(row, pick(2) == 0);
-              window->closeApplyDialog(line, *dialog);
-            }
-          }
-          break;
-        case 5:
-          if (!payments.empty()) {
-            const std::size_t line = pick(payments.size());
-            if (window->payments()[line].row.text("Transaction Type") == "I") {
-              window->setPaymentField(line, "Who Paid", payers[pick(3)]);
-              window->postPayment(line);
-            } else {
-              window->setPaymentField(line, "Amount", fmt::format("{}", pick(200)));
-            }
-          }
-          break;
-        case 6:
-          if (!charges.empty() && pick(3) == 0) window->deleteCharge(pick(charges.size()));
-          break;
-        case 7:
-          if (!payments.empty() && pick(3) == 0) window->deletePayment(pick(payments.size()));
-          break;
-      }
-    }
-    if (!window->save(pick(10) == 0)) {
-      // Nothing was changed, or a line was refused: the window keeps it until it is fixed.
-      if (!prompter.lastError.empty() &&
-          prompter.lastError.find("No transactions") == std::string::npos) {
-        ADD_FAILURE() << "sequence " << sequence << ": " << prompter.lastError;
-        return;
-      }
-    }
-    prompter.lastError.clear();
-    if (sequence % 100 == 99 || sequence == sequences - 1) {
-      expectInvariants(fmt::format("after sequence {}", sequence));
-      if (HasFailure()) return;
-    }
-  }
 }
 
 VANTRELL_ON_BOTH_ENGINES(Payments);
