@@ -288,6 +288,10 @@ int paymentCommand(Context& context) {
         throw Refused();
       }
     } else {
+      if (!dialog->applyToOldestShown()) {
+        context.prompter().error("Apply to oldest is offered for guarantor payments only.");
+        throw Refused();
+      }
       dialog->applyToOldest();
     }
     window.closeApplyDialog(index, *dialog);
@@ -340,8 +344,10 @@ int balanceCommand(Context& context) {
     std::cout << fmt::format("  Remainder of charges:  ${}\n  Unapplied:             ${}\n",
                              remainder.toString(), unapplied.toString());
     if (line.options.count("--estimates") != 0) {
-      printEstimates(transactions::estimatesOf(practice, caseRecord, "QVTRN", std::nullopt,
-                                               context.application().programDate().value()));
+      printEstimates(transactions::shownEstimates(
+          practice, open.options.flag("Force Document Number"), caseRecord, "QVTRN",
+          line.options.count("--document") != 0 ? line.options.at("--document") : std::string(),
+          context.application().programDate().value()));
     }
   });
   return done;

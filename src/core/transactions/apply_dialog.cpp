@@ -49,6 +49,7 @@ void ApplyDialog::setThisPayment(std::size_t index, Money value) {
 }
 
 void ApplyDialog::applyToOldest() {
+  if (!applyToOldestShown()) return;  // offered for guarantor payments only
   Money left = remainder();
   if (!(left < Money{})) {
     prompter_.inform("Unapplied amount is $0.00.  No payments added.");
@@ -81,7 +82,7 @@ void ApplyDialog::applyToOldest() {
     prompter_.inform("This Payment has been fully applied.");
   else
     prompter_.inform("All displayed charges have a remainder of $0.00\rThis deposit has $" +
-                     left.abs().toGroupedString() + " left unapplied.");
+                     left.toGroupedString() + " left unapplied.");
 }
 
 }  // namespace vantrell::transactions

@@ -216,9 +216,6 @@ std::string TransactionEntryWindow::caseWarnings() const {
     add("The authorized treatment through date for this case is " + authorized.toMonthDayYear());
   if (row.number("Authorized No of Visits") - 1 == row.number("Visit Series Counter"))
     add("This will be the last visit for this series.");
-  // The message ends with its last part, not with blank lines.
-  while (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\r") == 0)
-    message.resize(message.size() - 2);
   return message;
 }
 

@@ -464,12 +464,8 @@ bool TransactionEntryWindow::recomputeAccountBalance() {
 
 Estimates TransactionEntryWindow::estimates() {
   if (!caseRecord_) return {};
-  std::optional<std::string> document;
-  if (context_.options.flag("Force Document Number")) {
-    if (typedDocument_.empty()) return {};
-    document = typedDocument_;
-  }
-  return estimatesOf(context_.practice, *caseRecord_, table_.c_str(), document, programDate());
+  return shownEstimates(context_.practice, context_.options.flag("Force Document Number"),
+                        *caseRecord_, table_.c_str(), typedDocument_, programDate());
 }
 
 }  // namespace vantrell::transactions

@@ -367,6 +367,19 @@ TEST_P(Payments, ApplyToOldestNeverAppliesMoreThanIsLeftOfThePayment) {
   EXPECT_EQ(second->rows()[0].thisPayment, money("-5"));
   EXPECT_EQ(second->rows()[1].thisPayment, money("-100"));
   EXPECT_EQ(second->remainder(), money("-15"));
+  EXPECT_EQ(prompter.transcript().back(),
+            "inform: All displayed charges have a remainder of $0.00\rThis deposit has $-15.00 "
+            "left unapplied.");
+
+  // Only a guarantor payment is applied to the oldest charges.
+  const std::size_t insurance = payment(*window, "INS", "50");
+  auto third = window->applyDialog(insurance);
+  ASSERT_TRUE(third);
+  EXPECT_FALSE(third->applyToOldestShown());
+  const auto said = prompter.transcript().size();
+  third->applyToOldest();
+  EXPECT_EQ(prompter.transcript().size(), said);
+  for (const auto& row : third->rows()) EXPECT_EQ(row.thisPayment, Money{});
 }
 
 TEST_P(Payments, ASaveWhileAnotherDeskHoldsTheCaseWritesNothing) {
