@@ -1,8 +1,8 @@
 #include "accounts/case_window.hpp"
 
 #include "accounts/account_deletion.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"

@@ -4,8 +4,8 @@
 
 #include "accounts/account_deletion.hpp"
 #include "accounts/chart_number.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"

@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "common/code_sets.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/names.hpp"

@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "reference/price_lookup.hpp"
-#include "security/permissions_window.hpp"
+#include "security/audit.hpp"
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "security/database_accounts.hpp"
+#include "security/audit.hpp"
 #include "security/login_window.hpp"
 #include "security/password_rules.hpp"
 #include "security/password_verifier.hpp"
