@@ -62,6 +62,31 @@ TEST_P(AccountsCommandLine, ChartNumbersCasesAndDeletesFromTheCommandLine) {
   EXPECT_EQ(runCli(cli + "case show x").exitCode, 2);
 }
 
+TEST_P(AccountsCommandLine, FieldsTheProgramKeepsCannotBeTyped) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  ASSERT_EQ(runCli(cli + "patient add \"Chart Number=ROEJO000\" \"Last Name=Roe\"").exitCode, 0);
+  for (const char* attempt :
+       {"patient edit ROEJO000 \"Patient Reference Balance=99999\"",
+        "patient edit ROEJO000 \"Last Payment Amount=500\"",
+        "patient add \"Last Name=Doe\" \"User Code=SOMEONE\"",
+        "patient add \"Last Name=Doe\" \"Date Created=1999-01-01\"",
+        "options set \"Data Version Number=1\"", "code add 99213 \"Date Modified=2020-01-01\"",
+        "carrier add MC Name=Medicare \"User Code=SOMEONE\""}) {
+    const CliRun refused = runCli(cli + attempt);
+    EXPECT_NE(refused.exitCode, 0) << attempt;
+    EXPECT_NE(refused.output.find("is kept by the program and cannot be set"), std::string::npos)
+        << attempt << "\n"
+        << refused.output;
+  }
+  // Nothing was stored: the patient's balance is untouched and the practice still opens.
+  const CliRun patient = runCli(cli + "--json patient list");
+  EXPECT_EQ(patient.exitCode, 0) << patient.output;
+  EXPECT_EQ(patient.output.find("99999"), std::string::npos) << patient.output;
+  EXPECT_EQ(patient.output.find("Doe"), std::string::npos) << patient.output;
+}
+
 VANTRELL_ON_BOTH_ENGINES(AccountsCommandLine);
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::accounts {
@@ -221,6 +222,10 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
     return false;
   }
   const std::string name = record_->table().field(*index).name;
+  if (store::isSystemField(record_->table(), name)) {
+    prompter_.error(store::systemFieldRefusal(name));
+    return false;
+  }
   if (name == "Case Number" || name == "Chart Number") {
     prompter_.error("The " + name + " of a case is not changed here.");
     return false;

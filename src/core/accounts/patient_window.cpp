@@ -10,6 +10,7 @@
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::accounts {
@@ -157,6 +158,10 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
     return false;
   }
   const std::string stored = record_->table().field(*index).name;
+  if (store::isSystemField(record_->table(), stored)) {
+    prompter_.error(store::systemFieldRefusal(stored));
+    return false;
+  }
   const bool isChart = stored == "Chart Number";
   if (isChart && !isNew_) {
     prompter_.error("The chart number of a stored patient is not changed here.");

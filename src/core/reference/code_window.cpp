@@ -8,6 +8,7 @@
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
@@ -249,6 +250,10 @@ bool CodeWindow::open(const std::string& code) {
 bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>>& fields) {
   try {
     for (const auto& [field, value] : fields) {
+      if (store::isSystemField(record_->table(), field)) {
+        prompter_.error(store::systemFieldRefusal(field));
+        return false;
+      }
       if (!isNew_ && store::equalsIgnoringCase(field, table_.keyField)) {
         prompter_.error(std::string("The ") + table_.keyField + " of a stored record is not changed here.");
         return false;

@@ -8,6 +8,7 @@
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 #include "transactions/responsibility.hpp"
 
@@ -422,6 +423,10 @@ std::optional<std::string> TransactionEntryWindow::editableFieldName(
     return std::nullopt;
   }
   const std::string name = row.table().field(*fieldIndex).name;
+  if (store::isSystemField(row.table(), name)) {
+    context_.prompter.error(store::systemFieldRefusal(name));
+    return std::nullopt;
+  }
   for (const char* kept : fixed) {
     if (name == kept) {
       context_.prompter.error(std::string("The ") + kept +
