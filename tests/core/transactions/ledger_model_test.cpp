@@ -15,16 +15,11 @@
 
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
 #include "support/practice_rows.hpp"
 #include "support/store_fixture.hpp"
 #include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
-
-namespace vantrell {
-inline void PrintTo(const Money& amount, std::ostream* out) {
-  *out << amount.toPreciseString();
-}
-}  // namespace vantrell
 
 namespace vantrell::transactions {
 namespace {

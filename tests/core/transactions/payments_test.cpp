@@ -5,18 +5,12 @@
 #include "store/errors.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
 #include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
 #include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
-
-namespace vantrell {
-// Amounts in failure messages as a clerk reads them.
-inline void PrintTo(const Money& amount, std::ostream* out) {
-  *out << amount.toPreciseString();
-}
-}  // namespace vantrell
 
 namespace vantrell::transactions {
 namespace {

@@ -4,6 +4,7 @@
 #include "practice/options.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
 #include "support/other_process.hpp"
 #include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
