@@ -455,6 +455,13 @@ TEST_P(Payments, AmountsAreTypedToTheCentWithinRangeOrRefusedNamingValueAndField
               std::string::npos);
   }
   EXPECT_EQ(window->payments()[check].row.money("Amount"), money("-10"));
+  // The paid totals and the unapplied amount are the program's to keep.
+  EXPECT_FALSE(window->setChargeField(visit, "Insurance 1 Amount Paid", "-5"));
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: The field \"Insurance 1 Amount Paid\" is kept by the program and cannot be "
+            "set.");
+  EXPECT_FALSE(window->setPaymentField(check, "Unapplied Amount", "0"));
+  EXPECT_FALSE(window->setChargeField(visit, "Date Created", "2020-01-01"));
 
   // A price on a code, and a case's amounts, refuse the same way; counts and
   // rates keep their decimals.
