@@ -6,7 +6,7 @@ namespace vantrell::cli {
 namespace {
 
 // Command options that take a value; a later command adds its own here.
-const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path", "--date"};
+const std::set<std::string> valueOptions = {"--chart", "--case", "--payer", "--filter", "--order", "--name", "--path", "--date", "--document"};
 // Command flags without a value.
 const std::set<std::string> flagOptions = {"--billing-service", "--estimate", "--estimates", "--complete"};
 

@@ -76,7 +76,7 @@ Commands:
   payment apply PAYMENT CHARGE AMOUNT [--complete]
                                            applies part of a payment or adjustment to a charge
   payment apply-oldest PAYMENT             applies what is left to the oldest charges first
-  balance show --chart C [--case N] [--estimates]
+  balance show --chart C [--case N] [--estimates [--document D]]
                                            the account balance, and per case the remainders,
                                            unapplied amounts and the estimates
   recalc [--chart C]                       rebuilds every stored total from the applications

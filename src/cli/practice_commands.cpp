@@ -7,6 +7,8 @@
 #include "practice/practice_information.hpp"
 #include "security/permission_list.hpp"
 #include "store/connection.hpp"
+#include "store/errors.hpp"
+#include "store/system_fields.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -30,7 +32,11 @@ int opened(Context& context, practice::OpenOutcome outcome) {
 
 // FIELD=VALUE pairs onto a record, each read as a clerk types it.
 void applyFields(const CommandLine& line, store::Record& record) {
-  for (const auto& [field, value] : line.fields) record.setFromText(field, value);
+  for (const auto& [field, value] : line.fields) {
+    if (store::isSystemField(record.table(), field))
+      throw store::InputError(store::systemFieldRefusal(field));
+    record.setFromText(field, value);
+  }
 }
 
 }  // namespace

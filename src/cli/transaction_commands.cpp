@@ -268,7 +268,8 @@ int paymentCommand(Context& context) {
     if (!dialog) throw Refused();
     if (line.verb == "apply") {
       const auto amount = Money::parse(line.arguments[2]);
-      if (!amount) throw UsageError("\"" + line.arguments[2] + "\" is not an amount.");
+      if (!amount || amount->tenThousandths() % 100 != 0)
+        throw UsageError("\"" + line.arguments[2] + "\" is not an amount to the cent.");
       std::int64_t charge = 0;
       try {
         charge = std::stoll(line.arguments[1]);
@@ -287,6 +288,10 @@ int paymentCommand(Context& context) {
         throw Refused();
       }
     } else {
+      if (!dialog->applyToOldestShown()) {
+        context.prompter().error("Apply to oldest is offered for guarantor payments only.");
+        throw Refused();
+      }
       dialog->applyToOldest();
     }
     window.closeApplyDialog(index, *dialog);
@@ -339,8 +344,10 @@ int balanceCommand(Context& context) {
     std::cout << fmt::format("  Remainder of charges:  ${}\n  Unapplied:             ${}\n",
                              remainder.toString(), unapplied.toString());
     if (line.options.count("--estimates") != 0) {
-      printEstimates(transactions::estimatesOf(practice, caseRecord, "QVTRN", std::nullopt,
-                                               context.application().programDate().value()));
+      printEstimates(transactions::shownEstimates(
+          practice, open.options.flag("Force Document Number"), caseRecord, "QVTRN",
+          line.options.count("--document") != 0 ? line.options.at("--document") : std::string(),
+          context.application().programDate().value()));
     }
   });
   return done;

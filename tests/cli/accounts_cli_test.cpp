@@ -62,6 +62,64 @@ TEST_P(AccountsCommandLine, ChartNumbersCasesAndDeletesFromTheCommandLine) {
   EXPECT_EQ(runCli(cli + "case show x").exitCode, 2);
 }
 
+TEST_P(AccountsCommandLine, FieldsTheProgramKeepsCannotBeTyped) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  ASSERT_EQ(runCli(cli + "patient add \"Chart Number=ROEJO000\" \"Last Name=Roe\"").exitCode, 0);
+  for (const char* attempt :
+       {"patient edit ROEJO000 \"Patient Reference Balance=99999\"",
+        "patient edit ROEJO000 \"Last Payment Amount=500\"",
+        "patient add \"Last Name=Doe\" \"User Code=SOMEONE\"",
+        "patient add \"Last Name=Doe\" \"Date Created=1999-01-01\"",
+        "options set \"Data Version Number=1\"", "code add 99213 \"Date Modified=2020-01-01\"",
+        "carrier add MC Name=Medicare \"User Code=SOMEONE\""}) {
+    const CliRun refused = runCli(cli + attempt);
+    EXPECT_NE(refused.exitCode, 0) << attempt;
+    EXPECT_NE(refused.output.find("is kept by the program and cannot be set"), std::string::npos)
+        << attempt << "\n"
+        << refused.output;
+  }
+  // Nothing was stored: the patient's balance is untouched and the practice still opens.
+  const CliRun patient = runCli(cli + "--json patient list");
+  EXPECT_EQ(patient.exitCode, 0) << patient.output;
+  EXPECT_EQ(patient.output.find("99999"), std::string::npos) << patient.output;
+  EXPECT_EQ(patient.output.find("Doe"), std::string::npos) << patient.output;
+}
+
+TEST_P(AccountsCommandLine, CaseFieldsTakeOnlyTheirListsAndRangesAndCodesNoNegativePrices) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  ASSERT_EQ(runCli(cli + "patient add \"Chart Number=ROEJO000\" \"Last Name=Roe\"").exitCode, 0);
+  ASSERT_EQ(runCli(cli + "provider add DR1 \"Last Name=Welby\"").exitCode, 0);
+  const std::string newCase =
+      cli + "case add --chart ROEJO000 Description=Knee \"Assigned Provider=DR1\" ";
+  for (const char* field :
+       {"\"Insured Relationship #1=Cousin\"", "\"Marital Status=Complicated\"",
+        "\"Illness Indicator=Banana\"", "\"Percent Covered A #1=250\"",
+        "\"Percent Covered B #1=-50\"", "\"Copayment Amount=-20\"",
+        "\"Date of Injury/Illness=notadate\"", "\"Nature of Accident=Fell over\""}) {
+    const CliRun refused = runCli(newCase + field);
+    EXPECT_EQ(refused.exitCode, 1) << field << "\n" << refused.output;
+  }
+  EXPECT_EQ(runCli(cli + "case list --chart ROEJO000").output, "");
+  // List values in another letter case are stored as the list spells them.
+  const CliRun added = runCli(newCase +
+                              "\"Insured Relationship #1=spouse\" \"Percent Covered A #1=100\" "
+                              "\"Date of Injury/Illness=03/04/2026\" \"Copayment Amount=20\"");
+  ASSERT_EQ(added.exitCode, 0) << added.output;
+  const CliRun listed = runCli(cli + "--json case list --chart ROEJO000");
+  EXPECT_NE(listed.output.find("\"Insured Relationship #1\": \"Spouse\""), std::string::npos)
+      << listed.output;
+  for (const char* code :
+       {"code add TAX1 Type=G \"Tax Rate=-5\"", "code add NEG \"Amount A=-10\""}) {
+    const CliRun refused = runCli(cli + code);
+    EXPECT_EQ(refused.exitCode, 1) << code << "\n" << refused.output;
+  }
+  EXPECT_EQ(runCli(cli + "code add TAX2 Type=G \"Tax Rate=8.25\"").exitCode, 0);
+}
+
 VANTRELL_ON_BOTH_ENGINES(AccountsCommandLine);
 
 }  // namespace

@@ -71,6 +71,24 @@ TEST_P(PaymentCommandLine,
   EXPECT_NE(recalc.output.find("Charges: 2 read, 0 corrected"), std::string::npos) << recalc.output;
   EXPECT_NE(recalc.output.find("Payments and adjustments: 3 read, 0 corrected"), std::string::npos);
   EXPECT_EQ(runCli(cli + "payment apply 999 1 5").exitCode, 1);
+  // Apply to oldest is for guarantor payments only.
+  const CliRun second = runCli(cli + "payment add " + onCase + "INS 10 --payer 1");
+  ASSERT_EQ(second.exitCode, 0) << second.output;
+  EXPECT_EQ(runCli(cli + "payment apply-oldest " + firstLine(second)).exitCode, 1);
+  // With documents forced, the estimates are of the document typed, none without one.
+  const CliRun owed = runCli(cli + "balance show --chart ROEJO000 --estimates");
+  EXPECT_NE(owed.output.find("Insurance 1 due:       $-80.00"), std::string::npos) << owed.output;
+  ASSERT_EQ(runCli(cli + "options set \"Force Document Number=T\"").exitCode, 0);
+  const CliRun none = runCli(cli + "balance show --chart ROEJO000 --estimates");
+  EXPECT_NE(none.output.find("Insurance 1 due:       $0.00"), std::string::npos) << none.output;
+  const std::string json = runCli(cli + "--json ledger show --chart ROEJO000").output;
+  const std::size_t at = json.find("\"Document Number\": \"");
+  ASSERT_NE(at, std::string::npos) << json;
+  const std::string document = json.substr(at + 20, json.find('"', at + 20) - at - 20);
+  const CliRun ofDocument =
+      runCli(cli + "balance show --chart ROEJO000 --estimates --document " + document);
+  EXPECT_NE(ofDocument.output.find("Insurance 1 due:       $-80.00"), std::string::npos)
+      << ofDocument.output;
   EXPECT_EQ(runCli(cli + "payment add " + onCase + "99213 5").exitCode,
             1);  // a charge code is no payment
 }

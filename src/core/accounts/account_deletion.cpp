@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "common/money.hpp"
-#include "security/permissions_window.hpp"
+#include "security/audit.hpp"
 #include "store/dialect.hpp"
 #include "store/names.hpp"
 #include "store/schema_catalogue.hpp"

@@ -1,16 +1,90 @@
 #include "accounts/case_window.hpp"
 
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "accounts/account_deletion.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::accounts {
 namespace {
+
+// The case fields that take one of a fixed list of values, as the list spells them.
+struct FieldChoices {
+  const char* field;
+  std::vector<const char*> choices;
+};
+const std::vector<FieldChoices>& caseFieldChoices() {
+  static const std::vector<FieldChoices> lists = {
+      {"Marital Status",
+       {"Divorced", "Legally separated", "Married", "Single", "Unknown", "Widowed"}},
+      {"Student Status", {"Non-student", "Full time", "Part time"}},
+      {"Employment Status", {"Not employed", "Full time", "Part time", "Retired", "Unknown"}},
+      {"Insured Relationship #1", {"Self", "Spouse", "Child", "Other"}},
+      {"Insured Relationship #2", {"Self", "Spouse", "Child", "Other"}},
+      {"Insured Relationship #3", {"Self", "Spouse", "Child", "Other"}},
+      {"Related to Accident", {"No", "Yes", "Auto"}},
+      {"Nature of Accident",
+       {"Injured at home", "Injured at School", "Injured during Recreation",
+        "Work Injury/Self Employed", "Work Injury/Non-collision", "Motorcycle Injury"}},
+      {"Death Indicator",
+       {"Moribund", "Very Sick", "Severely Disabled", "Disabled",
+        "Requires considerable assistance", "Requires occasional assistance", "Cares for self",
+        "Normal activity with effort", "Able to carry on normal activity", "Dead", "Normal"}},
+      // "LMP" is the indicator a male patient's case is refused.
+      {"Illness Indicator", {"Illness", "Injury", "LMP"}},
+      {"Return to Work Indicator", {"Limited", "Normal", "Conditional"}},
+  };
+  return lists;
+}
+
+// Dates the case keeps as text.
+constexpr std::array<const char*, 9> textDateFields = {
+    "Date of Injury/Illness",   "Date Unable to Work From", "Date Unable to Work To",
+    "Date Tot Disability From", "Date Tot Disability To",   "Date Part Disability From",
+    "Date Part Disability To",  "Hospital Date From",       "Hospital Date To"};
+
+// What is wrong with a case field's new value, or nothing. A list value typed
+// in another letter case is first spelled as the list has it.
+std::optional<std::string> caseFieldProblem(const std::string& field, store::Record& row) {
+  const auto refusal = [&](const std::string& value, const char* why) {
+    return "The value \"" + value + "\" is not valid for the field " + field + ": " + why + ".";
+  };
+  for (const auto& list : caseFieldChoices()) {
+    if (field != list.field) continue;
+    const std::string value = row.text(field);
+    if (value.empty()) return std::nullopt;
+    for (const char* choice : list.choices) {
+      if (store::equalsIgnoringCase(value, choice)) {
+        row.set(field, std::string(choice));
+        return std::nullopt;
+      }
+    }
+    return "The \"" + field + "\" field is not valid";
+  }
+  if (field.rfind("Percent Covered ", 0) == 0 && !row.isEmpty(field)) {
+    const double percent = row.number(field);
+    if (percent < 0 || percent > 100)
+      return refusal(row.text(field), "a percentage lies between 0 and 100");
+  }
+  if ((field == "Copayment Amount" || field == "Annual Deductible") && !row.isEmpty(field) &&
+      row.number(field) < 0)
+    return refusal(row.text(field), "the amount cannot be negative");
+  for (const char* dateField : textDateFields) {
+    if (field != dateField || row.isEmpty(field)) continue;
+    if (!Date::parse(row.text(field))) return refusal(row.text(field), "not a date");
+  }
+  return std::nullopt;
+}
 
 constexpr int newCaseItem = 43;
 constexpr int editCaseItem = 44;
@@ -221,6 +295,10 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
     return false;
   }
   const std::string name = record_->table().field(*index).name;
+  if (store::isSystemField(record_->table(), name)) {
+    prompter_.error(store::systemFieldRefusal(name));
+    return false;
+  }
   if (name == "Case Number" || name == "Chart Number") {
     prompter_.error("The " + name + " of a case is not changed here.");
     return false;
@@ -231,8 +309,14 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
     const auto* code = codeFieldOf(name);
     changed.setFromText(name,
                         code != nullptr || name == "Price Code" ? store::upperAscii(text) : text);
-  } catch (const store::InputError&) {
-    prompter_.error("The \"" + name + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    prompter_.error(isAmountField(name) ? std::string(error.what())
+                                        : "The \"" + name + "\" field is not valid");
+    return false;
+  }
+  if (const auto problem = caseFieldProblem(name, changed)) {
+    prompter_.error(*problem);
     return false;
   }
   record_ = std::move(changed);

@@ -4,12 +4,13 @@
 
 #include "accounts/account_deletion.hpp"
 #include "accounts/chart_number.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 
 namespace vantrell::accounts {
@@ -157,6 +158,10 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
     return false;
   }
   const std::string stored = record_->table().field(*index).name;
+  if (store::isSystemField(record_->table(), stored)) {
+    prompter_.error(store::systemFieldRefusal(stored));
+    return false;
+  }
   const bool isChart = stored == "Chart Number";
   if (isChart && !isNew_) {
     prompter_.error("The chart number of a stored patient is not changed here.");
@@ -166,8 +171,10 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
   try {
     // The entry field forces chart numbers into upper case.
     changed.setFromText(stored, isChart ? store::upperAscii(text) : spelledAsListed(stored, text));
-  } catch (const store::InputError&) {
-    prompter_.error("The \"" + stored + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    prompter_.error(isAmountField(stored) ? std::string(error.what())
+                                          : "The \"" + stored + "\" field is not valid");
     return false;
   }
   if (!acceptedChoice(stored, changed)) {

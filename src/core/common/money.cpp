@@ -14,9 +14,11 @@ Money Money::fromDouble(double value) {
 std::optional<Money> Money::parse(std::string_view text) {
   std::string digits;
   bool negative = false;
-  bool seenDigit = false;
   bool seenPoint = false;
   int decimals = 0;
+  // Digits since the last thousands separator (or the start), and whether one was seen.
+  int groupDigits = 0;
+  bool grouped = false;
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
@@ -25,31 +27,47 @@ std::optional<Money> Money::parse(std::string_view text) {
     const char c = text[i];
     if (c >= '0' && c <= '9') {
       if (seenPoint && ++decimals > 4) return std::nullopt;
+      if (!seenPoint) ++groupDigits;
       digits.push_back(c);
-      seenDigit = true;
     } else if (c == '.' && !seenPoint) {
+      if (grouped && groupDigits != 3) return std::nullopt;
       seenPoint = true;
-    } else if (c == ',' && !seenPoint && seenDigit) {
-      continue;
+    } else if (c == ',' && !seenPoint) {
+      // "1,234" groups thousands; "1,2,3" or "12,34" is not a number anyone meant.
+      if (groupDigits == 0 || groupDigits > 3 || (grouped && groupDigits != 3)) return std::nullopt;
+      grouped = true;
+      groupDigits = 0;
     } else if (c == ' ') {
       break;
     } else {
       return std::nullopt;
     }
   }
+  if (grouped && !seenPoint && groupDigits != 3) return std::nullopt;
   for (; i < text.size(); ++i) {
     if (text[i] != ' ') return std::nullopt;
   }
-  if (!seenDigit || digits.size() > 17) return std::nullopt;
+  if (digits.empty() || digits.size() > 18) return std::nullopt;
   for (; decimals < 4; ++decimals) digits.push_back('0');
-  std::int64_t units = std::strtoll(digits.c_str(), nullptr, 10);
+  const std::int64_t units = std::strtoll(digits.c_str(), nullptr, 10);
   return Money(negative ? -units : units);
 }
 
+bool isAmountField(std::string_view name) {
+  const auto has = [&](std::string_view part) { return name.find(part) != std::string_view::npos; };
+  return has("Amount") || has("Balance") || name == "Annual Deductible" || name == "Lab Charges" ||
+         name == "Cost of Service/Product";
+}
+
 Money Money::roundedToCents() const {
-  const std::int64_t magnitude = units_ < 0 ? -units_ : units_;
-  const std::int64_t rounded = (magnitude + 50) / 100 * 100;
-  return Money(units_ < 0 ? -rounded : rounded);
+  // The whole part is kept and the fraction rounded to cents. A positive half
+  // cent is nudged up before rounding (0.125 -> 0.13); a negative one is not,
+  // and rounding to the nearest cent takes a half up, toward zero
+  // (-0.125 -> -0.12). In ten-thousandths that is floor((units + 50) / 100).
+  const std::int64_t shifted = units_ + 50;
+  std::int64_t cents = shifted / 100;
+  if (shifted % 100 != 0 && shifted < 0) --cents;
+  return Money(cents * 100);
 }
 
 Money Money::times(double factor) const {

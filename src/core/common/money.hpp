@@ -21,15 +21,19 @@ class Money {
   // Rounds the stored double to four decimals, half away from zero.
   static Money fromDouble(double value);
   // Parses a decimal as a clerk types it: "12", "-3.5", "1,234.56", "$7.25". At most
-  // four decimals; anything else is rejected (no value) rather than guessed.
+  // four decimals, thousands separators only between groups of three digits
+  // ("1,2,3" is refused), within range; anything else is rejected (no value)
+  // rather than guessed.
   static std::optional<Money> parse(std::string_view text);
+  // The largest whole amount a value may have: beyond it is outside the range of money.
+  static constexpr double largestAmount = 1.0e14;
 
   constexpr std::int64_t tenThousandths() const { return units_; }
   double toDouble() const { return static_cast<double>(units_) / scale; }
   constexpr bool isZero() const { return units_ == 0; }
 
-  // The system's one cent rounding: halves go up in magnitude (0.125 -> 0.13,
-  // -0.125 -> -0.13), everything else to the nearest cent.
+  // The system's one cent rounding: to the nearest cent, halves up
+  // (0.125 -> 0.13, -0.125 -> -0.12).
   Money roundedToCents() const;
 
   // "1234.50", "-0.07": two decimals, no grouping; the form of exports and messages.
@@ -59,5 +63,10 @@ class Money {
   constexpr explicit Money(std::int64_t units) : units_(units) {}
   std::int64_t units_ = 0;
 };
+
+// Whether a stored number field holds an amount of money ("Amount", "Amount A",
+// "Copayment Amount", "Annual Deductible", balances), which a clerk types to the
+// cent, rather than a count, rate or percentage.
+bool isAmountField(std::string_view fieldName);
 
 }  // namespace vantrell

@@ -3,11 +3,12 @@
 #include <cctype>
 
 #include "common/code_sets.hpp"
+#include "security/audit.hpp"
 #include "security/permission_list.hpp"
-#include "security/permissions_window.hpp"
 #include "store/errors.hpp"
 #include "store/field_defaults.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
@@ -249,11 +250,26 @@ bool CodeWindow::open(const std::string& code) {
 bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>>& fields) {
   try {
     for (const auto& [field, value] : fields) {
+      if (store::isSystemField(record_->table(), field)) {
+        prompter_.error(store::systemFieldRefusal(field));
+        return false;
+      }
       if (!isNew_ && store::equalsIgnoringCase(field, table_.keyField)) {
         prompter_.error(std::string("The ") + table_.keyField + " of a stored record is not changed here.");
         return false;
       }
+      const auto index = record_->table().fieldIndex(field);
+      const store::Value before = index ? record_->value(*index) : store::Value{};
       record_->setFromText(field, value);
+      // Prices, allowed amounts and tax rates are never below zero; signs come from the rules.
+      const std::string stored = record_->table().field(*index).name;
+      if ((stored.rfind("Amount", 0) == 0 || stored == "Tax Rate") && !record_->isEmpty(stored) &&
+          record_->number(stored) < 0) {
+        record_->setAt(*index, before);
+        prompter_.error("The value \"" + value + "\" is not valid for the field " + stored +
+                        ": it cannot be negative.");
+        return false;
+      }
       if (store::equalsIgnoringCase(field, table_.keyField) && table_.keyLeft) table_.keyLeft(*record_);
     }
   } catch (const store::InputError& error) {

@@ -5,7 +5,8 @@
 
 namespace vantrell::reference {
 
-std::optional<store::Record> findProcedureCode(store::Connection& practice, const std::string& code) {
+std::optional<store::Record> findProcedureCode(store::Connection& practice,
+                                               const std::string& code) {
   if (!practice.tableExists("QVPRO")) return std::nullopt;
   store::Table codes = practice.openTable("QVPRO");
   codes.setOrder("Primary");
@@ -22,7 +23,6 @@ char casePriceCode(store::Record& caseRecord) {
 }
 
 Money priceOf(const store::Record& procedure, char priceCode) {
-  if (priceCode >= 'a' && priceCode <= 'z') priceCode = static_cast<char>(priceCode - 'a' + 'A');
   if (priceCode < 'A' || priceCode > 'Z') return Money{};
   return procedure.money(std::string("Amount ") + priceCode);
 }
@@ -42,7 +42,8 @@ std::optional<Money> allowedAmount(store::Connection& practice, const std::strin
   if (!practice.tableExists("QVALL")) return std::nullopt;
   store::Table allowed = practice.openTable("QVALL");
   allowed.setOrder("Primary");
-  const auto row = allowed.seek({store::Value{carrier}, store::Value{procedure}, store::Value{modifiers}});
+  const auto row =
+      allowed.seek({store::Value{carrier}, store::Value{procedure}, store::Value{modifiers}});
   if (!row) return std::nullopt;
   return row->money("Amount");
 }

@@ -20,6 +20,11 @@ constexpr ReferencePlace procedurePlaces[] = {
     {"QVDEP", "Withhold Code"},           {"QVDEP", "Deductible Code"},
     {"QVDEPARC", "Payment Code"},         {"QVDEPARC", "Adjustment Code"},
     {"QVDEPARC", "Withhold Code"},        {"QVDEPARC", "Deductible Code"},
+    {"QVTRNE", "Procedure Code"},
+    {"QVINS", "Default Take Back Code"},  {"QVDEP", "Take Back Code"},
+    {"QVDEPARC", "Take Back Code"},       {"QVOPT", "Default Tax Code"},
+    {"QVOPT", "Default Cash Payment Code"}, {"QVOPT", "Default Check Paymnt Code"},
+    {"QVOPT", "Credit Card Payment Code"}, {"QVOPT", "Patient Write Off Code"},
 };
 
 constexpr ReferencePlace carrierPlaces[] = {
@@ -33,6 +38,8 @@ constexpr ReferencePlace carrierPlaces[] = {
     {"QVPINS", "Insurance Code"},         {"QVELG", "Insurance Code"},
     {"QVELGARC", "Insurance Code"},       {"QVPRO", "Don't Print on Insurance", true},
     {"QVPRO", "Only Print on Insurance", true},
+    {"QVCLAE", "Insurance Carrier 1"},    {"QVCLAE", "Insurance Carrier 2"},
+    {"QVCLAE", "Insurance Carrier 3"},
 };
 
 constexpr ReferencePlace classPlaces[] = {{"QVINS", "Insurance Class"}};
@@ -42,6 +49,7 @@ constexpr ReferencePlace providerPlaces[] = {
     {"QVCLAARC", "Provider"},        {"QVELG", "Provider Code"},        {"QVELGARC", "Provider Code"},
     {"QVPINS", "Provider Code"},     {"QVPAT", "Assigned Provider"},    {"QVREC", "Provider"},
     {"QVTRN", "Attending Provider"}, {"QVTRNARC", "Attending Provider"},
+    {"QVTRNE", "Attending Provider"}, {"QVCLAE", "Provider"},         {"QVPLN", "Attending Provider"},
 };
 
 constexpr ReferencePlace referringPlaces[] = {
@@ -59,6 +67,9 @@ constexpr ReferencePlace diagnosisPlaces[] = {
     {"QVCLAARC", "Diagnosis Code 4"}, {"QVTRN", "Diagnosis Code 1"},    {"QVTRN", "Diagnosis Code 2"},
     {"QVTRN", "Diagnosis Code 3"},    {"QVTRN", "Diagnosis Code 4"},    {"QVTRNARC", "Diagnosis Code 1"},
     {"QVTRNARC", "Diagnosis Code 2"}, {"QVTRNARC", "Diagnosis Code 3"}, {"QVTRNARC", "Diagnosis Code 4"},
+    {"QVTRNE", "Diagnosis Code 1"},   {"QVTRNE", "Diagnosis Code 2"},   {"QVTRNE", "Diagnosis Code 3"},
+    {"QVTRNE", "Diagnosis Code 4"},   {"QVCLAE", "Diagnosis Code 1"},   {"QVCLAE", "Diagnosis Code 2"},
+    {"QVCLAE", "Diagnosis Code 3"},   {"QVCLAE", "Diagnosis Code 4"},
 };
 
 constexpr ReferencePlace addressPlaces[] = {
@@ -66,22 +77,28 @@ constexpr ReferencePlace addressPlaces[] = {
     {"QVCAS", "Referral Source"}, {"QVCASARC", "Employer"},      {"QVCASARC", "Attorney"},
     {"QVCASARC", "Facility"},    {"QVCASARC", "Referral Source"}, {"QVPAT", "Employer"},
     {"QVDEP", "Attorney Code"},  {"QVDEPARC", "Attorney Code"},
+    {"QVTRN", "Facility"},       {"QVTRNARC", "Facility"},       {"QVTRNE", "Facility"},
 };
 
 constexpr ReferencePlace receiverPlaces[] = {
     {"QVINS", "EMC Receiver"},      {"QVCLA", "EMC Receiver 1"},    {"QVCLA", "EMC Receiver 2"},
     {"QVCLA", "EMC Receiver 3"},    {"QVCLAARC", "EMC Receiver 1"}, {"QVCLAARC", "EMC Receiver 2"},
     {"QVCLAARC", "EMC Receiver 3"}, {"QVPHY", "EMC ID"},            {"QVRPH", "EMC ID"},
+    {"QVCLAE", "EMC Receiver 1"},   {"QVCLAE", "EMC Receiver 2"},   {"QVCLAE", "EMC Receiver 3"},
+    {"QVELG", "Receiver"},          {"QVELGARC", "Receiver"},       {"QVOPT", "Eligibility Receiver"},
 };
 
 constexpr ReferencePlace billingPlaces[] = {
     {"QVCAS", "Billing Code"}, {"QVCASARC", "Billing Code"}, {"QVPAT", "Billing Code"},
     {"QVCLA", "Billing Code"}, {"QVCLAARC", "Billing Code"},
+    {"QVCLAE", "Billing Code"},
 };
 
 // Charges carry the code of their rejection.
 constexpr ReferencePlace rejectionPlaces[] = {
-    {"QVTRN", "Claim Rejection Code"}, {"QVTRNARC", "Claim Rejection Code"}};
+    {"QVTRN", "Claim Rejection Code"}, {"QVTRNARC", "Claim Rejection Code"},
+    {"QVTRNE", "Claim Rejection Code"}
+};
 
 }  // namespace
 

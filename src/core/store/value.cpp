@@ -157,8 +157,19 @@ Value parseFieldText(const FieldDefinition& field, std::string_view text) {
     }
     case FieldType::Double: {
       if (trimmed.empty()) return std::monostate{};
-      if (const auto money = Money::parse(trimmed)) return money->toDouble();
-      if (const auto number = parseDouble(trimmed)) return *number;
+      // Amounts are typed to the cent and within the range of money; other
+      // numbers (units, rates, percentages) may have more decimals.
+      if (const auto money = Money::parse(trimmed)) {
+        if (isAmountField(field.name) && money->tenThousandths() % 100 != 0)
+          refuse(field, text, "an amount has at most two decimals");
+        return money->toDouble();
+      }
+      if (const auto number = parseDouble(trimmed)) {
+        if (std::abs(*number) >= Money::largestAmount) refuse(field, text, "beyond the range of money");
+        if (isAmountField(field.name) && Money::fromDouble(*number).tenThousandths() % 100 != 0)
+          refuse(field, text, "an amount has at most two decimals");
+        return *number;
+      }
       refuse(field, text, "not a number");
     }
     case FieldType::Money: {

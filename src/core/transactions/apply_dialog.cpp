@@ -49,6 +49,7 @@ void ApplyDialog::setThisPayment(std::size_t index, Money value) {
 }
 
 void ApplyDialog::applyToOldest() {
+  if (!applyToOldestShown()) return;  // offered for guarantor payments only
   Money left = remainder();
   if (!(left < Money{})) {
     prompter_.inform("Unapplied amount is $0.00.  No payments added.");
@@ -65,20 +66,15 @@ void ApplyDialog::applyToOldest() {
     const auto yEntry = y.entryNumber > 0 ? y.entryNumber : INT64_MAX;
     return xEntry < yEntry;
   });
+  // Each charge takes at most its balance and never more than is left of the
+  // payment: the balance already counts what this payment put on the charge.
   for (const std::size_t index : order) {
     ApplyRow& row = rows_[index];
-    if (!(row.balance > Money{})) continue;
-    const Money sum = (row.balance + row.thisPayment).roundedToCents();
-    Money wanted;
-    if (left.abs() < sum) {
-      wanted = -(row.thisPayment + left).roundedToCents().abs();
-      left = Money{};
-    } else {
-      const Money applied = -row.balance.roundedToCents().abs();
-      wanted = row.thisPayment - row.balance;
-      left = left - applied;
-    }
-    setThisPayment(index, wanted);
+    const Money open = row.balance.roundedToCents();
+    if (!(open > Money{})) continue;
+    const Money taken = std::min(open, left.abs());
+    left += taken;
+    setThisPayment(index, row.thisPayment - taken);
     if (left == Money{}) break;
   }
   left = remainder();
@@ -86,7 +82,7 @@ void ApplyDialog::applyToOldest() {
     prompter_.inform("This Payment has been fully applied.");
   else
     prompter_.inform("All displayed charges have a remainder of $0.00\rThis deposit has $" +
-                     left.abs().toGroupedString() + " left unapplied.");
+                     left.toGroupedString() + " left unapplied.");
 }
 
 }  // namespace vantrell::transactions

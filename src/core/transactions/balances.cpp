@@ -161,6 +161,15 @@ bool updatePatientTotals(store::Connection& practice, store::Record& patient) {
   return true;
 }
 
+Estimates shownEstimates(store::Connection& practice, bool forceDocumentNumber,
+                         const store::Record& caseRecord, const char* ledgerTable,
+                         const std::string& typedDocument, Date today) {
+  if (!forceDocumentNumber)
+    return estimatesOf(practice, caseRecord, ledgerTable, std::nullopt, today);
+  if (typedDocument.empty()) return {};
+  return estimatesOf(practice, caseRecord, ledgerTable, typedDocument, today);
+}
+
 Estimates estimatesOf(store::Connection& practice, const store::Record& caseRecord,
                       const char* ledgerTable, const std::optional<std::string>& document,
                       Date today) {

@@ -68,5 +68,10 @@ struct Estimates {
 Estimates estimatesOf(store::Connection& practice, const store::Record& caseRecord,
                       const char* ledgerTable, const std::optional<std::string>& document,
                       Date today);
+// The estimates as the windows show them: with "Force Document Number" on, of
+// the typed document only, and none while no document is typed.
+Estimates shownEstimates(store::Connection& practice, bool forceDocumentNumber,
+                         const store::Record& caseRecord, const char* ledgerTable,
+                         const std::string& typedDocument, Date today);
 
 }  // namespace vantrell::transactions

@@ -17,13 +17,9 @@ std::string policyField(const char* pattern, int policy) {
 }  // namespace
 
 bool carrierListed(const std::string& list, const std::string& carrier) {
+  // The entry as written: a blank or another letter case makes another code.
   if (carrier.empty()) return false;
-  std::string entries;
-  for (const char c : list) {
-    if (c != ' ') entries += c;
-  }
-  return ("," + store::upperAscii(entries) + ",").find("," + store::upperAscii(carrier) + ",") !=
-         std::string::npos;
+  return ("," + list + ",").find("," + carrier + ",") != std::string::npos;
 }
 
 void setResponsibility(store::Record& line, const ResponsibilityInputs& inputs) {

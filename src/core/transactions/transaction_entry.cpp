@@ -8,6 +8,7 @@
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "store/system_fields.hpp"
 #include "store/table_creation.hpp"
 #include "transactions/responsibility.hpp"
 
@@ -217,9 +218,6 @@ std::string TransactionEntryWindow::caseWarnings() const {
     add("The authorized treatment through date for this case is " + authorized.toMonthDayYear());
   if (row.number("Authorized No of Visits") - 1 == row.number("Visit Series Counter"))
     add("This will be the last visit for this series.");
-  // The message ends with its last part, not with blank lines.
-  while (message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\r") == 0)
-    message.resize(message.size() - 2);
   return message;
 }
 
@@ -426,6 +424,10 @@ std::optional<std::string> TransactionEntryWindow::editableFieldName(
     return std::nullopt;
   }
   const std::string name = row.table().field(*fieldIndex).name;
+  if (store::isSystemField(row.table(), name)) {
+    context_.prompter.error(store::systemFieldRefusal(name));
+    return std::nullopt;
+  }
   for (const char* kept : fixed) {
     if (name == kept) {
       context_.prompter.error(std::string("The ") + kept +
@@ -475,8 +477,11 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
       row = std::move(changed);
       unitsExit(line, oldUnits);
     } else if (name == "Unit Amount") {
+      // A price per unit may be finer than a cent; the line's amount is rounded.
       const auto typed = Money::parse(text);
-      if (!typed) throw store::InputError("The value \"" + text + "\" is not an amount.");
+      if (!typed)
+        throw store::InputError("The value \"" + text +
+                                "\" is not valid for the field Unit Amount: not an amount.");
       const double units = row.number("Units");
       const bool multiply = context_.options.flag("Multiply Units Times Amt.") && units != 0.0;
       row.set("Amount", (multiply ? times(*typed, units) : *typed).roundedToCents());
@@ -491,8 +496,10 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
       }
       row = std::move(changed);
     }
-  } catch (const store::InputError&) {
-    context_.prompter.error("The \"" + name + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    context_.prompter.error(isAmountField(name) ? std::string(error.what())
+                                                : "The \"" + name + "\" field is not valid");
     return false;
   }
   line.didEdit = true;
@@ -501,17 +508,27 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
 
 bool TransactionEntryWindow::hasApplicationFrom(const TransactionLine& line, int policy) {
   const std::string payer = std::to_string(policy);
+  // A deductible's rows carry "P" to stay out of the buckets; they count for
+  // the payer of their deductible line, so its complete mark survives the save.
+  const auto fromPayer = [&](const ApplicationRow& application) {
+    if (application.whoPaid == payer) return true;
+    if (application.whoPaid != deductibleApplication) return false;
+    const TransactionLine* payment = set_.paymentByReference(application.paymentReference);
+    return payment != nullptr && store::trimRight(payment->row.text("Who Paid")) == payer;
+  };
   for (const auto& application : set_.applications) {
     if (application.chargeReference == line.reference() && !application.deleted &&
-        application.whoPaid == payer)
+        fromPayer(application))
       return true;
   }
   if (!line.isStored() || context_.ledger == Ledger::Estimates) return false;
   // A stored row the working list also holds is superseded by it.
   auto rows = context_.practice.driver().query(
-      "SELECT \"Payment Reference\" FROM \"QVPAX\" WHERE COALESCE(\"Charge Reference\", 0) = ? AND "
-      "\"Who Paid\" = ?",
-      {store::Value{line.entryNumber()}, store::Value{payer}});
+      "SELECT p.\"Payment Reference\" FROM \"QVPAX\" p LEFT JOIN \"QVTRN\" t ON t.\"Entry "
+      "Number\" = p.\"Payment Reference\" WHERE COALESCE(p.\"Charge Reference\", 0) = ? AND "
+      "(p.\"Who Paid\" = ? OR (p.\"Who Paid\" = ? AND t.\"Who Paid\" = ?))",
+      {store::Value{line.entryNumber()}, store::Value{payer},
+       store::Value{std::string(deductibleApplication)}, store::Value{payer}});
   while (rows->next()) {
     const auto payment = std::get<std::int64_t>(rows->column(0, store::FieldType::Integer));
     if (set_.application(payment, line.entryNumber()) == nullptr) return true;

@@ -157,8 +157,10 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
       if (name == "Date From") changed.set("Date To", changed.date("Date From"));
       row = std::move(changed);
     }
-  } catch (const store::InputError&) {
-    context_.prompter.error("The \"" + name + "\" field is not valid");
+  } catch (const store::InputError& error) {
+    // An amount is refused with the value and the field; other fields with the system's text.
+    context_.prompter.error(isAmountField(name) ? std::string(error.what())
+                                                : "The \"" + name + "\" field is not valid");
     return false;
   }
   line.didEdit = true;
@@ -462,12 +464,8 @@ bool TransactionEntryWindow::recomputeAccountBalance() {
 
 Estimates TransactionEntryWindow::estimates() {
   if (!caseRecord_) return {};
-  std::optional<std::string> document;
-  if (context_.options.flag("Force Document Number")) {
-    if (typedDocument_.empty()) return {};
-    document = typedDocument_;
-  }
-  return estimatesOf(context_.practice, *caseRecord_, table_.c_str(), document, programDate());
+  return shownEstimates(context_.practice, context_.options.flag("Force Document Number"),
+                        *caseRecord_, table_.c_str(), typedDocument_, programDate());
 }
 
 }  // namespace vantrell::transactions

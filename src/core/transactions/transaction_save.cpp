@@ -7,7 +7,7 @@
 #include <fmt/format.h>
 
 #include "reference/price_lookup.hpp"
-#include "security/permissions_window.hpp"
+#include "security/audit.hpp"
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
@@ -394,11 +394,7 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
   }
   if (caseChanged_) {
     store::Table cases = context_.practice.openTable("QVCAS");
-    try {
-      cases.post(*caseRecord_);
-    } catch (const store::RecordInUseError&) {
-      // The case window holds the case: its visit counter waits for the next visit.
-    }
+    cases.post(*caseRecord_);
   }
   transaction.commit();
   if (context_.progress != nullptr) context_.progress->end();
@@ -454,7 +450,8 @@ void TransactionEntryWindow::createDeposit(TransactionLine& line) {
   deposit.set("Chart Number", row.text("Chart Number"));
   deposit.set("Deposit Code", std::string("T"));
   deposit.set("Check Number", row.text("Check Number"));
-  deposit.set("Payment Amount", -row.money("Amount"));
+  // The deposit holds what the line will hold: its amount to the cent.
+  deposit.set("Payment Amount", -row.money("Amount").roundedToCents());
   deposit.set("Unapplied Amount", Money{});
   deposit.set("CC Entry Number", row.integer("CC Entry Number"));
   deposit.set("Payment Code", row.text("Procedure Code"));
@@ -554,6 +551,13 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
       }
       if (!known) {
         store::Record& caseRow = *caseRecord_;
+        if (!caseChanged_) {
+          // The counter is read afresh under the case's lock: a case held at
+          // another desk refuses the whole save rather than lose a visit.
+          caseRow.clearModifications();
+          store::Table cases = context_.practice.openTable("QVCAS");
+          cases.edit(caseRow);
+        }
         const double counter = caseRow.number("Visit Series Counter") + 1;
         const double total = caseRow.number("Authorized No of Visits") == 0.0
                                  ? 100

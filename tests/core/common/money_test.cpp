@@ -5,19 +5,37 @@
 namespace vantrell {
 namespace {
 
-TEST(Money, CentRoundingTakesHalvesUpInMagnitude) {
+// The worked cases of the one cent rounding: the whole part kept, the
+// fraction rounded to the nearest cent, halves up on both sides of zero.
+TEST(Money, CentRoundingTakesHalvesUp) {
   struct Row {
+    const char* name;
     const char* input;
     const char* rounded;
   };
   const Row rows[] = {
-      {"0.125", "0.13"},  {"2.665", "2.67"},   {"2.6649", "2.66"}, {"-0.125", "-0.13"},
-      {"-2.6651", "-2.67"}, {"0.0049", "0.00"}, {"0.005", "0.01"},  {"100", "100.00"},
+      {"positive half", "0.125", "0.13"},
+      {"positive half of a larger amount", "2.665", "2.67"},
+      {"just below a positive half", "2.6649", "2.66"},
+      {"just above a positive half", "2.6651", "2.67"},
+      {"smallest positive half", "0.005", "0.01"},
+      {"below the smallest half", "0.0049", "0.00"},
+      {"negative half goes up, toward zero", "-0.125", "-0.12"},
+      {"a typed payment of 10.125", "-10.125", "-10.12"},
+      {"negative half of a larger amount", "-2.665", "-2.66"},
+      {"odd cent negative half", "-0.135", "-0.13"},
+      {"just past a negative half", "-2.6651", "-2.67"},
+      {"just short of a negative half", "-2.6649", "-2.66"},
+      {"smallest negative half", "-0.005", "0.00"},
+      {"beyond the smallest negative half", "-0.0051", "-0.01"},
+      {"whole amount", "100", "100.00"},
+      {"whole negative amount", "-60", "-60.00"},
+      {"cents already", "-19.99", "-19.99"},
   };
   for (const auto& row : rows) {
     const auto money = Money::parse(row.input);
-    ASSERT_TRUE(money) << row.input;
-    EXPECT_EQ(money->roundedToCents().toString(), row.rounded) << row.input;
+    ASSERT_TRUE(money) << row.name;
+    EXPECT_EQ(money->roundedToCents().toString(), row.rounded) << row.name;
   }
 }
 
@@ -26,7 +44,12 @@ TEST(Money, ParsesWhatAClerkTypesAndRefusesTheRest) {
   EXPECT_EQ(Money::parse("$7.25")->tenThousandths(), 72500);
   EXPECT_EQ(Money::parse("-3.5")->tenThousandths(), -35000);
   EXPECT_EQ(Money::parse(" 12 ")->tenThousandths(), 120000);
-  for (const char* bad : {"", "abc", "1.23456", "1.2.3", "--1", "12a", ",5"})
+  EXPECT_EQ(Money::parse("1,234,567.89")->tenThousandths(), 12345678900);
+  EXPECT_EQ(Money::parse("12,345")->tenThousandths(), 123450000);
+  // Thousands separators only between groups of three; nothing out of range.
+  for (const char* bad :
+       {"", "abc", "1.23456", "1.2.3", "--1", "12a", ",5", "1,2,3", "12,34", "1,2345", "1,234,56",
+        "1,,234", "1234,567", "1e300", "999999999999999999999"})
     EXPECT_FALSE(Money::parse(bad)) << bad;
 }
 

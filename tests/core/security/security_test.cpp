@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "security/database_accounts.hpp"
+#include "security/audit.hpp"
 #include "security/login_window.hpp"
 #include "security/password_rules.hpp"
 #include "security/password_verifier.hpp"

@@ -24,6 +24,12 @@ TEST(FieldValues, TextTypedByAClerkBecomesTheFieldsType) {
   const FieldDefinition amount{"Amount", FieldType::Double, 0};
   EXPECT_EQ(parseFieldText(amount, "1,234.50"), Value{1234.5});
   EXPECT_EQ(parseFieldText(amount, "1e3"), Value{1000.0});
+  // Amounts are typed to the cent and within the range of money, nothing reinterpreted.
+  for (const char* refused : {"1.234", "0.005", "1,2,3", "1e300", "1.2345e0", "-1e15"})
+    EXPECT_THROW(parseFieldText(amount, refused), InputError) << refused;
+  const FieldDefinition units{"Units", FieldType::Double, 0};
+  EXPECT_EQ(parseFieldText(units, "1.2345"), Value{1.2345});
+  EXPECT_THROW(parseFieldText(units, "1e300"), InputError);
   const FieldDefinition unapplied{"Unapplied Amount", FieldType::Money, 0};
   EXPECT_EQ(parseFieldText(unapplied, "-40"), Value{Money::fromCents(-4000)});
   EXPECT_THROW(parseFieldText(unapplied, "12.34567"), InputError);

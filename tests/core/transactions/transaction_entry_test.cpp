@@ -4,6 +4,7 @@
 #include "practice/options.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
 #include "support/other_process.hpp"
 #include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
@@ -174,7 +175,7 @@ TEST_P(TransactionEntry, TheCaseWarningsComeAsOneMessageInTheirOrder) {
             "Transactions entered for today's date will be beyond the \rinsurance policy "
             "expiration date.\r\r"
             "The authorized treatment through date for this case is 12/01/2026\r\r"
-            "This will be the last visit for this series.");
+            "This will be the last visit for this series.\r\r");
 }
 
 TEST_P(TransactionEntry, TheSaveValidatesWritesAndReloads) {
@@ -489,7 +490,9 @@ TEST(Responsibility, FlagsFollowTheCaseTheCodeAndItsCarrierLists) {
   code.set("Patient Only Responsible", true);
   EXPECT_EQ(flags(run(caseRow, &code)), "-P -P -P R-");
   code.set("Patient Only Responsible", false);
-  code.set("Don't Print on Insurance", std::string("XX, bc"));
+  code.set("Don't Print on Insurance", std::string("XX, BC,bc"));  // entries as written
+  EXPECT_EQ(flags(run(caseRow, &code)), "R- R- -P R-");
+  code.set("Don't Print on Insurance", std::string("XX,BC"));
   EXPECT_EQ(flags(run(caseRow, &code)), "R- -P -P R-");
   code.set("Only Print on Insurance", std::string("BC"));  // the only-list wins over the don't-list
   EXPECT_EQ(flags(run(caseRow, &code)), "-P R- -P R-");
