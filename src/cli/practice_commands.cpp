@@ -46,7 +46,11 @@ int listPractices(Context& context) {
 // to refuse.
 int removePractice(Context& context, const practice::PracticeEntry& entry) {
   app::Application& application = context.application();
-  if (practiceHasUsers({context.engine(), entry.path})) context.openPracticeFor(entry.path);
+  if (practiceHasUsers({context.engine(), entry.path})) {
+    context.openPracticeFor(entry.path);
+    // Checked here, where no override is offered, before the list's own check.
+    context.require(security::permission_item::deletePractice);
+  }
   if (!application.removeFromList(entry)) throw Refused();
   if (context.json()) printJson({{"removed", {{"name", entry.name}, {"path", entry.path}}}});
   return done;
