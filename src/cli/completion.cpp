@@ -18,6 +18,7 @@ std::string joined(const std::vector<std::string>& words) {
 }
 
 // Per command path ("", "practice", "practice create"): the words that may follow.
+// The script keys them with a leading "_", as bash allows no empty key.
 void collect(const CLI::App& command, const std::string& path,
              std::map<std::string, std::vector<std::string>>& words,
              std::set<std::string>& valued) {
@@ -30,7 +31,7 @@ void collect(const CLI::App& command, const std::string& path,
   for (const CLI::Option* option : command.get_options()) {
     for (const auto& name : option->get_lnames()) {
       here.push_back("--" + name);
-      if (option->get_type_size() != 0) valued.insert("--" + name);
+      if (option->get_expected_max() != 0) valued.insert("--" + name);
     }
   }
 }
@@ -40,14 +41,19 @@ std::string bashCompletion(const CLI::App& app) {
   std::map<std::string, std::vector<std::string>> words;
   std::set<std::string> valued;
   collect(app, "", words, valued);
+  std::vector<std::string> globals;
+  for (const CLI::Option* option : app.get_options()) {
+    for (const auto& name : option->get_lnames()) globals.push_back("--" + name);
+  }
   std::string table;
   for (const auto& [path, list] : words)
-    table += fmt::format("  [\"{}\"]=\"{}\"\n", path, joined(list));
+    table += fmt::format("  [\"_{}\"]=\"{}\"\n", path, joined(list));
   return fmt::format(
       R"(# bash completion for vantrell-cli, written by "vantrell-cli completion bash"
 declare -gA _vantrell_cli_words=(
 {})
 _vantrell_cli_valued=" {} "
+_vantrell_cli_globals="{}"
 _vantrell_cli() {{
   local cur=${{COMP_WORDS[COMP_CWORD]}} prev=${{COMP_WORDS[COMP_CWORD-1]}} path="" word i skip=0
   for ((i = 1; i < COMP_CWORD; i++)); do
@@ -55,7 +61,7 @@ _vantrell_cli() {{
     if ((skip)); then skip=0; continue; fi
     case "$_vantrell_cli_valued" in *" $word "*) skip=1; continue ;; esac
     case "$word" in -*|*=*) continue ;; esac
-    case " ${{_vantrell_cli_words[$path]}} " in
+    case " ${{_vantrell_cli_words[_$path]}} " in
       *" $word "*) path="${{path:+$path }}$word" ;;
     esac
   done
@@ -63,12 +69,14 @@ _vantrell_cli() {{
     --root|--practice|--path) COMPREPLY=($(compgen -f -- "$cur")); return ;;
   esac
   case "$_vantrell_cli_valued" in *" $prev "*) COMPREPLY=(); return ;; esac
+  local offered=${{_vantrell_cli_words[_$path]}}
   # Global options are taken after any command.
-  COMPREPLY=($(compgen -W "${{_vantrell_cli_words[$path]}} ${{_vantrell_cli_words[""]}}" -- "$cur"))
+  [ -n "$path" ] && offered+=" ${{_vantrell_cli_globals}}"
+  COMPREPLY=($(compgen -W "$offered" -- "$cur"))
 }}
 complete -o default -F _vantrell_cli vantrell-cli
 )",
-      table, joined({valued.begin(), valued.end()}));
+      table, joined({valued.begin(), valued.end()}), joined(globals));
 }
 
 }  // namespace

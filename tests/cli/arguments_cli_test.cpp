@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,38 @@ TEST_P(ArgumentsCommandLine, RemovingAPracticeWithUsersTakesAUserAllowedToRemove
 }
 
 VANTRELL_ON_BOTH_ENGINES(ArgumentsCommandLine);
+
+}  // namespace
+}  // namespace vantrell
+
+namespace vantrell {
+namespace {
+
+// What bash offers after the words typed, with the script the program prints.
+std::string completions(const std::vector<std::string>& words) {
+  IsolatedHome home;
+  std::string array;
+  for (const auto& word : words) array += " '" + word + "'";
+  const auto script = home.path() / "complete.sh";
+  std::ofstream(script) << "source <(" << VANTRELL_CLI
+                        << " completion bash)\nCOMP_WORDS=(vantrell-cli" << array
+                        << ")\nCOMP_CWORD=" << words.size()
+                        << "\n_vantrell_cli\necho \"${COMPREPLY[*]}\"\n";
+  const CliRun run = runShell("bash " + script.string());
+  return run.output.substr(0, run.output.find('\n'));
+}
+
+TEST(CommandLine, BashCompletesNounsVerbsAndOptionsFromTheCommandTree) {
+  EXPECT_EQ(completions({"pra"}), "practice practice-info");
+  EXPECT_EQ(completions({"practice", "cr"}), "create");
+  EXPECT_EQ(completions({"--root", "/data", "--json", "code", "de"}), "delete");
+  EXPECT_EQ(completions({"charge", "add", "--ch"}), "--chart");
+  EXPECT_EQ(completions({"charge", "add", "--chart", "ROEJO000", "--ca"}), "--case");
+  EXPECT_EQ(completions({"payment", "apply", "--js"}), "--json");  // global options after a verb
+  EXPECT_EQ(completions({"completion"}).find("completion"),
+            std::string::npos);  // not offered itself
+  EXPECT_EQ(runCli("completion zsh").exitCode, 2);
+}
 
 }  // namespace
 }  // namespace vantrell
