@@ -175,13 +175,20 @@ void addPatientCommands(CLI::App& app, Action& chosen) {
   CLI::App* list = addVerb(patient, "list", "the patients from FROM on, in the order chosen");
   list->add_option("FROM", arguments->from,
                    "where the list starts: a chart number, or \"SMITH, J\" by name");
-  const std::map<std::string, accounts::PatientSearch> orders = {
-      {"chart", accounts::PatientSearch::ChartNumber},
-      {"name", accounts::PatientSearch::Name},
-      {"ssn", accounts::PatientSearch::SocialSecurityNumber},
-      {"id2", accounts::PatientSearch::PatientId2}};
-  list->add_option("--order", arguments->order, "chart, name, ssn or id2 (default chart)")
-      ->transform(CLI::CheckedTransformer(orders));
+  list->add_option_function<std::string>(
+      "--order",
+      [arguments](const std::string& order) {
+        static const std::map<std::string, accounts::PatientSearch> orders = {
+            {"chart", accounts::PatientSearch::ChartNumber},
+            {"name", accounts::PatientSearch::Name},
+            {"ssn", accounts::PatientSearch::SocialSecurityNumber},
+            {"id2", accounts::PatientSearch::PatientId2}};
+        const auto found = orders.find(order);
+        if (found == orders.end())
+          throw UsageError("--order takes chart, name, ssn or id2, not \"" + order + "\".");
+        arguments->order = found->second;
+      },
+      "chart, name, ssn or id2 (default chart)");
   onRun(list, chosen, [arguments](Context& context) {
     return PatientCommand(context).list(arguments->order, arguments->from);
   });

@@ -12,7 +12,9 @@ constexpr const char* footer = R"(
 FIELD=VALUE pairs name fields by their display names ("Last Name=Li"); logicals are
 true/false, T/F, yes/no or 1/0, dates yyyy-mm-dd or mm/dd/yyyy, money a decimal.
 "CS" as the very first argument is the same as --server.
-Every command takes --help, and --json to print its result as JSON.
+The global options (--root, --practice, --server, --user, --password, --yes, --json)
+may stand anywhere on the line; vantrell-cli --help lists them. Every command takes
+--help, and --json to print its result as JSON.
 Exit codes: 0 done, 1 refused by a rule of the system, 2 usage error, 3 engine or file failure.)";
 
 void setOptional(CLI::App& app, const std::string& name, std::optional<std::string>& target,

@@ -25,6 +25,20 @@ int run(std::vector<std::string> arguments) {
     return tree.app.exit(help, std::cout, std::cerr);
   } catch (const CLI::CallForAllHelp& help) {
     return tree.app.exit(help, std::cout, std::cerr);
+  } catch (const CLI::ExtrasError& error) {
+    // This version of CLI11 lists the left-over arguments in reverse; the tree
+    // still holds them in the order given.
+    const auto extras = tree.app.remaining(true);
+    std::string listed;
+    for (const auto& extra : extras) listed += (listed.empty() ? "" : " ") + extra;
+    if (extras.empty())
+      std::cerr << error.what();
+    else
+      std::cerr << (extras.size() > 1 ? "The following arguments were not expected: "
+                                      : "The following argument was not expected: ")
+                << listed;
+    std::cerr << "\nRun with --help for more information.\n";
+    return usageError;
   } catch (const CLI::ParseError& error) {
     std::cerr << error.what() << "\nRun with --help for more information.\n";
     return usageError;
