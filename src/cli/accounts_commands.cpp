@@ -1,11 +1,14 @@
 #include <functional>
 #include <iostream>
+#include <map>
+#include <memory>
 
 #include <fmt/format.h>
 
 #include "accounts/case_window.hpp"
 #include "accounts/patient_list.hpp"
 #include "accounts/patient_window.hpp"
+#include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
 #include "store/names.hpp"
@@ -15,162 +18,255 @@ namespace {
 
 constexpr std::size_t listPage = 500;
 
-std::int64_t caseNumberArgument(const CommandLine& line) {
-  if (line.arguments.size() != 1)
-    throw UsageError("case " + line.verb + " needs the case number, for example: case " +
-                     line.verb + " 12");
-  try {
-    std::size_t used = 0;
-    const long long number = std::stoll(line.arguments[0], &used);
-    if (used == line.arguments[0].size() && number > 0) return number;
-  } catch (const std::exception&) {
-  }
-  throw UsageError("\"" + line.arguments[0] + "\" is not a case number.");
-}
-
-std::string chartArgument(const CommandLine& line) {
-  if (line.arguments.size() != 1)
-    throw UsageError("patient " + line.verb + " needs the chart number, for example: patient " +
-                     line.verb + " SMIJO000");
-  return line.arguments[0];
-}
-
-accounts::PatientSearch searchOrder(const CommandLine& line) {
-  const auto order = line.options.find("--order");
-  if (order == line.options.end() || order->second == "chart")
-    return accounts::PatientSearch::ChartNumber;
-  if (order->second == "name") return accounts::PatientSearch::Name;
-  if (order->second == "ssn") return accounts::PatientSearch::SocialSecurityNumber;
-  if (order->second == "id2") return accounts::PatientSearch::PatientId2;
-  throw UsageError("--order takes chart, name, ssn or id2, not \"" + order->second + "\".");
-}
-
-void printList(const CommandLine& line, const std::vector<store::Record>& rows, bool& first,
-               const std::function<std::string(const store::Record&)>& describe) {
+void printRecords(const std::vector<store::Record>& rows, JsonArrayWriter* json,
+                  const std::function<std::string(const store::Record&)>& describe) {
   for (const auto& row : rows) {
-    if (line.json)
-      std::cout << (first ? "" : ",\n ") << recordJson(row);
+    if (json != nullptr)
+      json->add(recordJson(row));
     else
       std::cout << describe(row) << '\n';
-    first = false;
   }
 }
 
-}  // namespace
+void printRecord(Context& context, const store::Record& record) {
+  if (context.json())
+    printJson(recordJson(record));
+  else
+    std::cout << recordLines(record);
+}
 
-int patientCommand(Context& context) {
-  const CommandLine& line = context.line();
-  practice::OpenPractice& open = context.openPractice();
-  store::Connection& practice = *open.connection;
-  security::Security* security = open.security.get();
-  const ui::Clock& clock = security->clock();
-  accounts::PatientWindow window(practice, context.prompter(), clock, security,
-                                 open.options.flag("Numeric"));
+struct PatientCommand {
+  explicit PatientCommand(Context& given)
+      : context(given),
+        open(given.openPractice()),
+        window(*open.connection, given.prompter(), open.security->clock(), open.security.get(),
+               open.options.flag("Numeric")) {}
 
-  if (line.verb == "list") {
-    accounts::PatientList list(practice, context.prompter(), security);
-    list.search(searchOrder(line), line.arguments.empty() ? std::string() : line.arguments[0]);
-    bool first = true;
-    if (line.json) std::cout << "[";
+  int list(accounts::PatientSearch order, const std::string& from) {
+    accounts::PatientList list(*open.connection, context.prompter(), open.security.get());
+    list.search(order, from);
+    std::optional<JsonArrayWriter> json;
+    if (context.json()) json.emplace();
     for (auto page = list.nextPage(listPage); !page.empty(); page = list.nextPage(listPage)) {
-      printList(line, page, first, [](const store::Record& row) {
+      printRecords(page, json ? &*json : nullptr, [](const store::Record& row) {
         return fmt::format("{:<8}  {}, {} {}", row.text("Chart Number"), row.text("Last Name"),
                            row.text("First Name"), row.text("Middle Initial"));
       });
     }
-    if (line.json) std::cout << "]\n";
+    if (json) json->finish();
     return done;
   }
-  if (line.verb == "add") {
-    if (!line.arguments.empty()) throw UsageError("patient add takes FIELD=VALUE pairs only.");
+
+  int add(const Fields& fields) {
     if (!window.startNew()) throw Refused();
-    if (!window.setFields(line.fields)) {
+    if (!window.setFields(fields)) {
       if (const auto chart = window.takeSwitchedChart())
         std::cerr << "No patient was added; patient " << *chart
                   << " has that social security number.\n";
       throw Refused();
     }
     if (!window.save()) throw Refused();
-    std::cout << (line.json ? recordJson(window.record()) : window.record().text("Chart Number"))
-              << '\n';
+    if (context.json())
+      printJson(recordJson(window.record()));
+    else
+      std::cout << window.record().text("Chart Number") << '\n';
     return done;
   }
-  const std::string chart = chartArgument(line);
-  if (line.verb == "show") {
+
+  int show(const std::string& chart) {
     if (!window.open(chart)) throw Refused();
-    std::cout << (line.json ? recordJson(window.record()) + "\n" : recordLines(window.record()));
+    printRecord(context, window.record());
     return done;
   }
-  if (line.verb == "edit") {
+
+  int edit(const std::string& chart, const Fields& fields) {
     if (!window.open(chart)) throw Refused();
-    if (window.isReadOnly() || !window.setFields(line.fields) || !window.save()) throw Refused();
+    if (window.isReadOnly() || !window.setFields(fields) || !window.save()) throw Refused();
+    if (context.json()) printJson(recordJson(window.record()));
     return done;
   }
-  if (line.verb == "delete") {
+
+  int remove(const std::string& chart) {
     if (!window.remove(chart)) throw Refused();
+    if (context.json()) printJson({{"deleted", store::upperAscii(chart)}});
     return done;
   }
-  throw UsageError("Unknown command \"patient " + line.verb +
-                   "\". The patient commands are add, edit, delete, "
-                   "show and list.");
-}
 
-int caseCommand(Context& context) {
-  const CommandLine& line = context.line();
-  practice::OpenPractice& open = context.openPractice();
-  store::Connection& practice = *open.connection;
-  security::Security* security = open.security.get();
-  accounts::CaseWindow window(practice, context.prompter(), security->clock(), security);
-  const auto chartOption = line.options.find("--chart");
+  Context& context;
+  practice::OpenPractice& open;
+  accounts::PatientWindow window;
+};
 
-  if (line.verb == "list") {
-    if (chartOption == line.options.end()) throw UsageError("case list needs --chart CHART.");
-    accounts::PatientList list(practice, context.prompter(), security);
-    bool first = true;
-    if (line.json) std::cout << "[";
-    printList(line, list.casesOf(chartOption->second), first, [](const store::Record& row) {
+struct CaseCommand {
+  explicit CaseCommand(Context& given)
+      : context(given),
+        open(given.openPractice()),
+        window(*open.connection, given.prompter(), open.security->clock(), open.security.get()) {}
+
+  int list(const std::string& chart) {
+    accounts::PatientList list(*open.connection, context.prompter(), open.security.get());
+    std::optional<JsonArrayWriter> json;
+    if (context.json()) json.emplace();
+    printRecords(list.casesOf(chart), json ? &*json : nullptr, [](const store::Record& row) {
       return fmt::format("{:>8}  {}{}", row.integer("Case Number"), row.text("Description"),
                          row.logical("Case Closed") ? "  (closed)" : "");
     });
-    if (line.json) std::cout << "]\n";
+    if (json) json->finish();
     return done;
   }
-  const auto printNumber = [&] {
-    std::cout << (line.json ? recordJson(window.record()) : std::to_string(window.caseNumber()))
-              << '\n';
-  };
-  if (line.verb == "add") {
-    if (chartOption == line.options.end()) throw UsageError("case add needs --chart CHART.");
-    if (!window.startNew(chartOption->second) || !window.setFields(line.fields)) throw Refused();
+
+  void printNumber() {
+    if (context.json())
+      printJson(recordJson(window.record()));
+    else
+      std::cout << window.caseNumber() << '\n';
+  }
+
+  int add(const std::string& chart, const Fields& fields) {
+    if (!window.startNew(chart) || !window.setFields(fields)) throw Refused();
     if (!window.saveAndClose()) throw Refused();
     printNumber();
     return done;
   }
-  const std::int64_t number = caseNumberArgument(line);
-  if (line.verb == "show") {
+
+  int show(std::int64_t number) {
     if (!window.open(number)) throw Refused();
-    std::cout << (line.json ? recordJson(window.record()) + "\n" : recordLines(window.record()));
+    printRecord(context, window.record());
     return done;
   }
-  if (line.verb == "edit") {
-    if (!window.open(number) || window.isReadOnly() || !window.setFields(line.fields) ||
+
+  int edit(std::int64_t number, const Fields& fields) {
+    if (!window.open(number) || window.isReadOnly() || !window.setFields(fields) ||
         !window.saveAndClose())
       throw Refused();
+    if (context.json()) printJson(recordJson(window.record()));
     return done;
   }
-  if (line.verb == "copy") {
-    if (!window.copyFrom(number) || !window.setFields(line.fields) || !window.save())
-      throw Refused();
+
+  int copy(std::int64_t number, const Fields& fields) {
+    if (!window.copyFrom(number) || !window.setFields(fields) || !window.save()) throw Refused();
     printNumber();
     return done;
   }
-  if (line.verb == "delete") {
+
+  int remove(std::int64_t number) {
     if (!window.remove(number)) throw Refused();
+    if (context.json()) printJson({{"deleted", number}});
     return done;
   }
-  throw UsageError("Unknown command \"case " + line.verb +
-                   "\". The case commands are add, edit, copy, delete, "
-                   "show and list.");
+
+  Context& context;
+  practice::OpenPractice& open;
+  accounts::CaseWindow window;
+};
+
+struct AccountArguments {
+  std::string chart;
+  std::int64_t caseNumber = 0;
+  Fields fields;
+  std::string from;
+  accounts::PatientSearch order = accounts::PatientSearch::ChartNumber;
+};
+
+void addPatientCommands(CLI::App& app, Action& chosen) {
+  CLI::App* patient = app.add_subcommand("patient", "patients and guarantors");
+  auto arguments = std::make_shared<AccountArguments>();
+
+  CLI::App* list = addVerb(patient, "list", "the patients from FROM on, in the order chosen");
+  list->add_option("FROM", arguments->from,
+                   "where the list starts: a chart number, or \"SMITH, J\" by name");
+  list->add_option_function<std::string>(
+      "--order",
+      [arguments](const std::string& order) {
+        static const std::map<std::string, accounts::PatientSearch> orders = {
+            {"chart", accounts::PatientSearch::ChartNumber},
+            {"name", accounts::PatientSearch::Name},
+            {"ssn", accounts::PatientSearch::SocialSecurityNumber},
+            {"id2", accounts::PatientSearch::PatientId2}};
+        const auto found = orders.find(order);
+        if (found == orders.end())
+          throw UsageError("--order takes chart, name, ssn or id2, not \"" + order + "\".");
+        arguments->order = found->second;
+      },
+      "chart, name, ssn or id2 (default chart)");
+  onRun(list, chosen, [arguments](Context& context) {
+    return PatientCommand(context).list(arguments->order, arguments->from);
+  });
+
+  CLI::App* add = addVerb(
+      patient, "add",
+      "a new patient or guarantor; prints the chart number (made from the name, or the next "
+      "number, when not given)");
+  addFields(add, arguments->fields, "fields of the patient");
+  onRun(add, chosen,
+        [arguments](Context& context) { return PatientCommand(context).add(arguments->fields); });
+
+  CLI::App* show = addVerb(patient, "show", "every field of a patient");
+  show->add_option("CHART", arguments->chart, "chart number")->required();
+  onRun(show, chosen,
+        [arguments](Context& context) { return PatientCommand(context).show(arguments->chart); });
+
+  CLI::App* edit = addVerb(patient, "edit", "change a patient");
+  edit->add_option("CHART", arguments->chart, "chart number")->required();
+  addFields(edit, arguments->fields, "fields to change");
+  onRun(edit, chosen, [arguments](Context& context) {
+    return PatientCommand(context).edit(arguments->chart, arguments->fields);
+  });
+
+  CLI::App* remove = addVerb(patient, "delete",
+                             "delete a patient with their cases and ledger (after the question)");
+  remove->add_option("CHART", arguments->chart, "chart number")->required();
+  onRun(remove, chosen,
+        [arguments](Context& context) { return PatientCommand(context).remove(arguments->chart); });
+}
+
+void addCaseCommands(CLI::App& app, Action& chosen) {
+  CLI::App* cases = app.add_subcommand("case", "the cases of patients");
+  auto arguments = std::make_shared<AccountArguments>();
+
+  CLI::App* list = addVerb(cases, "list", "the cases of a patient (--json: every field)");
+  list->add_option("--chart", arguments->chart, "chart number")->required();
+  onRun(list, chosen,
+        [arguments](Context& context) { return CaseCommand(context).list(arguments->chart); });
+
+  CLI::App* add = addVerb(cases, "add", "a new case; prints the case number");
+  add->add_option("--chart", arguments->chart, "chart number of the patient")->required();
+  addFields(add, arguments->fields, "fields of the case");
+  onRun(add, chosen, [arguments](Context& context) {
+    return CaseCommand(context).add(arguments->chart, arguments->fields);
+  });
+
+  CLI::App* show = addVerb(cases, "show", "every field of a case");
+  addWholeNumber(show, "CASE", arguments->caseNumber, "case number")->required();
+  onRun(show, chosen,
+        [arguments](Context& context) { return CaseCommand(context).show(arguments->caseNumber); });
+
+  CLI::App* edit = addVerb(cases, "edit", "change a case");
+  addWholeNumber(edit, "CASE", arguments->caseNumber, "case number")->required();
+  addFields(edit, arguments->fields, "fields to change");
+  onRun(edit, chosen, [arguments](Context& context) {
+    return CaseCommand(context).edit(arguments->caseNumber, arguments->fields);
+  });
+
+  CLI::App* copy = addVerb(cases, "copy", "a new case copied from another; prints its number");
+  addWholeNumber(copy, "CASE", arguments->caseNumber, "case number to copy")->required();
+  addFields(copy, arguments->fields, "fields to change in the copy");
+  onRun(copy, chosen, [arguments](Context& context) {
+    return CaseCommand(context).copy(arguments->caseNumber, arguments->fields);
+  });
+
+  CLI::App* remove = addVerb(cases, "delete", "delete a case (after the question)");
+  addWholeNumber(remove, "CASE", arguments->caseNumber, "case number")->required();
+  onRun(remove, chosen, [arguments](Context& context) {
+    return CaseCommand(context).remove(arguments->caseNumber);
+  });
+}
+
+}  // namespace
+
+void addAccountsCommands(CLI::App& app, Action& chosen) {
+  addPatientCommands(app, chosen);
+  addCaseCommands(app, chosen);
 }
 
 }  // namespace vantrell::cli

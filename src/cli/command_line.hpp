@@ -1,9 +1,12 @@
 #pragma once
 
-#include <map>
-#include <stdexcept>
+#include <cstdint>
+#include <functional>
+#include <limits>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vantrell::cli {
@@ -16,28 +19,34 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// The parsed command line: global options (allowed anywhere), the noun and
-// verb, plain arguments, command options (--chart C) and FIELD=VALUE pairs.
-struct CommandLine {
+// The options every command takes, wherever they stand on the line.
+struct GlobalOptions {
   std::optional<std::string> root;
   std::optional<std::string> practice;
   bool server = false;
   std::optional<std::string> user;
-  std::optional<std::string> password;
+  std::optional<std::string> password;  // "-": one line of standard input
   bool yes = false;
   bool json = false;
-  bool help = false;
   bool resetPractice = false;  // as F8 held at start-up
   bool resetRoot = false;      // as F7 held at start-up
-  std::string noun;
-  std::string verb;
-  std::vector<std::string> arguments;
-  std::map<std::string, std::string> options;
-  std::vector<std::pair<std::string, std::string>> fields;
-
-  bool has(const std::string& option) const { return options.count(option) != 0; }
-  // Throws UsageError naming the bad argument.
-  static CommandLine parse(const std::vector<std::string>& arguments);
 };
+
+class Context;
+// A verb with its arguments bound, run once the whole line has been read.
+using Action = std::function<int(Context&)>;
+// FIELD=VALUE pairs in the order given; the field is a display name.
+using Fields = std::vector<std::pair<std::string, std::string>>;
+
+// A whole decimal number, read in full ("12x", "1.5", "0x10" and " 7" are
+// refused), from minimum to maximum. Throws UsageError naming the value and
+// the argument it was given for.
+std::int64_t parseWholeNumber(const std::string& text, const std::string& argument,
+                              std::int64_t minimum = 1,
+                              std::int64_t maximum = std::numeric_limits<std::int64_t>::max());
+
+// One line of standard input without its line break: where a password comes
+// from when the line says "-", out of sight of other users of the machine.
+std::string readStandardInputLine();
 
 }  // namespace vantrell::cli

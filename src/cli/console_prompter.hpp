@@ -18,7 +18,8 @@ class ConsolePrompter final : public ui::Prompter {
   void error(const std::string& text) override { std::cerr << text << '\n'; }
   bool askYesNo(const std::string& text) override { return ask(text); }
   bool askOkCancel(const std::string& text) override { return ask(text); }
-  int choose(const std::string& title, const std::string& text, const std::vector<std::string>&) override {
+  int choose(const std::string& title, const std::string& text,
+             const std::vector<std::string>&) override {
     std::cerr << title << '\n';
     if (!text.empty()) std::cerr << text << '\n';
     return answerYes_ ? 0 : -1;

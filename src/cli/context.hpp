@@ -5,8 +5,8 @@
 
 #include "app/application.hpp"
 #include "command_line.hpp"
-#include "security/login_window.hpp"
 #include "console_prompter.hpp"
+#include "security/login_window.hpp"
 #include "ui/clock.hpp"
 #include "ui/launcher.hpp"
 #include "ui/settings.hpp"
@@ -22,11 +22,12 @@ class Refused : public std::runtime_error {
 // The login of the command line: the --user and --password it was given, tried once.
 class CommandLineLogin final : public security::LoginPrompt {
  public:
-  CommandLineLogin(const CommandLine& line, ui::Prompter& prompter) : line_(line), prompter_(prompter) {}
+  CommandLineLogin(const GlobalOptions& globals, ui::Prompter& prompter)
+      : globals_(globals), prompter_(prompter) {}
   bool run(security::LoginWindow& window) override;
 
  private:
-  const CommandLine& line_;
+  const GlobalOptions& globals_;
   ui::Prompter& prompter_;
 };
 
@@ -34,25 +35,32 @@ class CommandLineLogin final : public security::LoginPrompt {
 // and the application with its root data directory and open practice.
 class Context {
  public:
-  explicit Context(const CommandLine& line);
+  explicit Context(const GlobalOptions& globals);
   // A run ends as a session does: the user logs out.
   ~Context();
 
-  const CommandLine& line() const { return line_; }
+  const GlobalOptions& globals() const { return globals_; }
+  bool json() const { return globals_.json; }
   ui::Prompter& prompter() { return prompter_; }
-  store::Engine engine() const { return line_.server ? store::Engine::Server : store::Engine::Embedded; }
+  store::Engine engine() const {
+    return globals_.server ? store::Engine::Server : store::Engine::Embedded;
+  }
 
   // Connects to the root data directory (made when missing) without opening a practice.
   app::Application& application();
   // Opens --practice, or the practice opened last, and logs in. Throws Refused
   // when it does not open.
   practice::OpenPractice& openPractice();
+  // Opens the practice at `path` and logs in, leaving the practice opened last
+  // as it was: the command works on that practice without moving to it.
+  // Throws Refused when it does not open.
+  practice::OpenPractice& openPracticeFor(const std::string& path);
   // The guard of a command: refused with the system's message (no override on
   // the command line).
   void require(int permissionItem);
 
  private:
-  const CommandLine& line_;
+  const GlobalOptions& globals_;
   ConsolePrompter prompter_;
   ui::IniSettings settings_;
   ui::ProcessLauncher launcher_;
@@ -62,22 +70,12 @@ class Context {
   std::unique_ptr<app::Application> application_;
 };
 
-int schemaCommand(Context& context);
-int tableCommand(Context& context);
-int practiceCommand(Context& context);
-int optionsCommand(Context& context);
-int practiceInfoCommand(Context& context);
-int userCommand(Context& context);
-int permissionCommand(Context& context);
-int loginLogCommand(Context& context);
-bool isCodeTableNoun(const std::string& noun);
-int codeTableCommand(Context& context);
-int patientCommand(Context& context);
-int caseCommand(Context& context);
-int chargeCommand(Context& context);
-int ledgerCommand(Context& context);
-int paymentCommand(Context& context);
-int balanceCommand(Context& context);
-int recalcCommand(Context& context);
+// Connects to the practice once so that an engine or file failure surfaces as
+// a StoreError rather than as the opener's refusal.
+void surfaceEngineFailure(const store::DataLocation& location);
+
+// Whether the practice at `location` has users, so that security is on there.
+// A directory that does not exist holds no practice and so no users.
+bool practiceHasUsers(const store::DataLocation& location);
 
 }  // namespace vantrell::cli

@@ -1,127 +1,178 @@
 #include <iostream>
+#include <memory>
 
 #include <fmt/format.h>
 
+#include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
 #include "practice/practice_information.hpp"
 #include "security/permission_list.hpp"
-#include "store/connection.hpp"
-#include "store/errors.hpp"
 #include "store/system_fields.hpp"
+#include "store/errors.hpp"
 
 namespace vantrell::cli {
 namespace {
 
-const std::string& requiredOption(const CommandLine& line, const std::string& option) {
-  const auto found = line.options.find(option);
-  if (found == line.options.end()) throw UsageError("This command needs " + option + ".");
-  return found->second;
-}
-
 int opened(Context& context, practice::OpenOutcome outcome) {
   if (outcome != practice::OpenOutcome::Opened) throw Refused();
   const auto* open = context.application().practice();
-  if (context.line().json)
-    std::cout << "{\"caption\": " << jsonString(open->caption) << ", \"path\": " << jsonString(open->location.path)
-              << "}\n";
+  if (context.json())
+    printJson({{"caption", open->caption}, {"path", open->location.path}});
   else
     std::cout << open->caption << "\n";
   return done;
 }
 
 // FIELD=VALUE pairs onto a record, each read as a clerk types it.
-void applyFields(const CommandLine& line, store::Record& record) {
-  for (const auto& [field, value] : line.fields) {
+void applyFields(const Fields& fields, store::Record& record) {
+  for (const auto& [field, value] : fields) {
     if (store::isSystemField(record.table(), field))
       throw store::InputError(store::systemFieldRefusal(field));
     record.setFromText(field, value);
   }
 }
 
-}  // namespace
+int listPractices(Context& context) {
+  const auto entries = context.application().practiceList().entries();
+  if (context.json()) {
+    Json list = Json::array();
+    for (const auto& entry : entries) list.push_back({{"name", entry.name}, {"path", entry.path}});
+    printJson(list);
+  } else {
+    for (const auto& entry : entries)
+      std::cout << fmt::format("{:<36} {}\n", entry.name, entry.path);
+  }
+  return done;
+}
 
-int practiceCommand(Context& context) {
-  const CommandLine& line = context.line();
+// The list's Remove is guarded by the practice's own users: a practice with
+// security on is opened with the login given, and the user must be allowed
+// to remove it. A practice without users, or whose data is gone, has nobody
+// to refuse.
+int removePractice(Context& context, const practice::PracticeEntry& entry) {
   app::Application& application = context.application();
-  if (line.verb == "list") {
-    const auto entries = application.practiceList().entries();
-    if (line.json) {
-      std::cout << "[";
-      for (std::size_t i = 0; i < entries.size(); ++i)
-        std::cout << (i > 0 ? ",\n " : "") << "{\"name\": " << jsonString(entries[i].name)
-                  << ", \"path\": " << jsonString(entries[i].path) << "}";
-      std::cout << "]\n";
-    } else {
-      for (const auto& entry : entries) std::cout << fmt::format("{:<36} {}\n", entry.name, entry.path);
-    }
-    return done;
+  if (practiceHasUsers({context.engine(), entry.path})) {
+    context.openPracticeFor(entry.path);
+    // Checked here, where no override is offered, before the list's own check.
+    context.require(security::permission_item::deletePractice);
   }
-  if (line.verb == "create")
-    return opened(context, application.newPractice(requiredOption(line, "--name"), requiredOption(line, "--path")));
-  if (line.verb == "remove") {
-    const practice::PracticeEntry entry{requiredOption(line, "--name"), requiredOption(line, "--path")};
-    if (!application.removeFromList(entry)) throw Refused();
-    return done;
-  }
-  if (line.verb == "open") {
-    if (!line.arguments.empty()) {
-      // An engine or file failure is exit code 3 here as everywhere.
-      store::Connection::open({context.engine(), line.arguments[0]}, {"", nullptr, false});
-      if (application.openPractice(line.arguments[0]) != practice::OpenOutcome::Opened) throw Refused();
-    } else {
-      context.openPractice();
-    }
-    context.require(security::permission_item::openPractice);
-    return opened(context, practice::OpenOutcome::Opened);
-  }
-  if (line.verb == "tutorial") return opened(context, application.installTutorial());
-  throw UsageError("Unknown command \"practice " + line.verb + "\".");
+  if (!application.removeFromList(entry)) throw Refused();
+  if (context.json()) printJson({{"removed", {{"name", entry.name}, {"path", entry.path}}}});
+  return done;
 }
 
-int optionsCommand(Context& context) {
-  const CommandLine& line = context.line();
-  practice::OpenPractice& open = context.openPractice();
-  if (line.verb == "show") {
-    std::cout << (line.json ? recordJson(open.options.record()) + "\n" : recordLines(open.options.record()));
-    return done;
+int openPractice(Context& context, const std::optional<std::string>& path) {
+  if (path) {
+    surfaceEngineFailure({context.engine(), *path});
+    if (context.application().openPractice(*path) != practice::OpenOutcome::Opened) throw Refused();
+  } else {
+    context.openPractice();
   }
-  if (line.verb == "set") {
-    if (line.fields.empty()) throw UsageError("options set needs FIELD=VALUE pairs.");
-    context.require(security::permission_item::editProgramOptions);
-      practice::OptionsWindow window(*open.connection, context.prompter(), open.security && open.security->isOn());
-    applyFields(line, window.fields());
-    if (!window.save()) throw Refused();
-    open.options = window.options();
-    if (line.json) std::cout << recordJson(open.options.record()) << "\n";
-    return done;
-  }
-  throw UsageError("Unknown command \"options " + line.verb + "\".");
+  context.require(security::permission_item::openPractice);
+  return opened(context, practice::OpenOutcome::Opened);
 }
 
-int practiceInfoCommand(Context& context) {
-  const CommandLine& line = context.line();
+int showOptions(Context& context) {
+  const practice::OpenPractice& open = context.openPractice();
+  if (context.json())
+    printJson(recordJson(open.options.record()));
+  else
+    std::cout << recordLines(open.options.record());
+  return done;
+}
+
+int setOptions(Context& context, const Fields& fields) {
   practice::OpenPractice& open = context.openPractice();
-  context.require(line.verb == "set" ? security::permission_item::editPracticeInformation
-                                     : security::permission_item::viewPracticeInformation);
+  context.require(security::permission_item::editProgramOptions);
+  practice::OptionsWindow window(*open.connection, context.prompter(),
+                                 open.security && open.security->isOn());
+  applyFields(fields, window.fields());
+  if (!window.save()) throw Refused();
+  open.options = window.options();
+  if (context.json()) printJson(recordJson(open.options.record()));
+  return done;
+}
+
+int practiceInformation(Context& context, bool set, bool billing, const Fields& fields) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(set ? security::permission_item::editPracticeInformation
+                      : security::permission_item::viewPracticeInformation);
   practice::PracticeInformationWindow window(*open.connection, context.prompter());
-  const bool billing = line.has("--billing-service");
-  if (line.verb == "show") {
-    if (line.json)
-      std::cout << "{\"practice\": " << recordJson(window.practice())
-                << ", \"billing service\": " << recordJson(window.billingService()) << "}\n";
-    else
-      std::cout << recordLines(billing ? window.billingService() : window.practice());
-    return done;
-  }
-  if (line.verb == "set") {
-    if (line.fields.empty()) throw UsageError("practice-info set needs FIELD=VALUE pairs.");
-    applyFields(line, billing ? window.billingService() : window.practice());
+  if (set) {
+    applyFields(fields, billing ? window.billingService() : window.practice());
     using Page = practice::PracticeInformationWindow::Page;
     if (!window.save(billing ? Page::BillingService : Page::Practice)) throw Refused();
-    return done;
   }
-  throw UsageError("Unknown command \"practice-info " + line.verb + "\".");
+  if (context.json())
+    printJson({{"practice", recordJson(window.practice())},
+               {"billing service", recordJson(window.billingService())}});
+  else if (!set)
+    std::cout << recordLines(billing ? window.billingService() : window.practice());
+  return done;
+}
+
+}  // namespace
+
+void addPracticeCommands(CLI::App& app, Action& chosen) {
+  CLI::App* practice = app.add_subcommand("practice", "the practice list and opening practices");
+  onRun(addVerb(practice, "list", "the practice list of the root data directory"), chosen,
+        listPractices);
+
+  auto created = std::make_shared<practice::PracticeEntry>();
+  CLI::App* create = addVerb(practice, "create", "a new practice, added to the list and opened");
+  create->add_option("--name", created->name, "the name shown in lists and the caption")
+      ->required();
+  create
+      ->add_option("--path", created->path,
+                   "practice directory, or database/practice with --server")
+      ->required();
+  onRun(create, chosen, [created](Context& context) {
+    return opened(context, context.application().newPractice(created->name, created->path));
+  });
+
+  auto removed = std::make_shared<practice::PracticeEntry>();
+  CLI::App* remove =
+      addVerb(practice, "remove",
+              "take a name off the list (the data stays); a practice with users needs --user and "
+              "--password of a user allowed to remove it");
+  remove->add_option("--name", removed->name, "the name on the list")->required();
+  remove->add_option("--path", removed->path, "the practice's directory on the list")->required();
+  onRun(remove, chosen, [removed](Context& context) { return removePractice(context, *removed); });
+
+  auto openPath = std::make_shared<std::optional<std::string>>();
+  CLI::App* open = addVerb(practice, "open", "open a practice (default: the one opened last)");
+  open->add_option_function<std::string>(
+      "PATH", [openPath](const std::string& path) { *openPath = path; }, "practice directory");
+  onRun(open, chosen, [openPath](Context& context) { return openPractice(context, *openPath); });
+
+  onRun(addVerb(practice, "tutorial", "install and open the tutorial practice"), chosen,
+        [](Context& context) { return opened(context, context.application().installTutorial()); });
+
+  CLI::App* options = app.add_subcommand("options", "the practice's program options");
+  onRun(addVerb(options, "show", "every option with its value"), chosen, showOptions);
+  auto optionFields = std::make_shared<Fields>();
+  CLI::App* setOptionsVerb =
+      addVerb(options, "set", "change options, checked as the options window checks them");
+  addFields(setOptionsVerb, *optionFields, "options by their field names")->required();
+  onRun(setOptionsVerb, chosen,
+        [optionFields](Context& context) { return setOptions(context, *optionFields); });
+
+  CLI::App* information =
+      app.add_subcommand("practice-info", "the practice (or billing service) information");
+  auto billing = std::make_shared<bool>(false);
+  auto informationFields = std::make_shared<Fields>();
+  CLI::App* show = addVerb(information, "show", "the practice information (--json: both pages)");
+  show->add_flag("--billing-service", *billing, "the billing service page");
+  onRun(show, chosen,
+        [billing](Context& context) { return practiceInformation(context, false, *billing, {}); });
+  CLI::App* set =
+      addVerb(information, "set", "change the practice (or billing service) information");
+  set->add_flag("--billing-service", *billing, "the billing service page");
+  addFields(set, *informationFields, "fields by their names")->required();
+  onRun(set, chosen, [billing, informationFields](Context& context) {
+    return practiceInformation(context, true, *billing, *informationFields);
+  });
 }
 
 }  // namespace vantrell::cli

@@ -1,198 +1,152 @@
 #include <iostream>
+#include <memory>
 #include <set>
 
 #include <fmt/format.h>
 
+#include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
+#include "transactions/balances.hpp"
 #include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
 
 namespace vantrell::cli {
 namespace {
 
-std::int64_t numberOption(const CommandLine& line, const char* option, const char* what) {
-  const auto found = line.options.find(option);
-  if (found == line.options.end()) throw UsageError(std::string(what) + " needs " + option + ".");
-  try {
-    std::size_t used = 0;
-    const long long number = std::stoll(found->second, &used);
-    if (used == found->second.size() && number > 0) return number;
-  } catch (const std::exception&) {
-  }
-  throw UsageError("\"" + found->second + "\" is not a number for " + option + ".");
-}
+// The arguments of the transaction commands; each verb reads the ones it declares.
+struct EntryArguments {
+  std::string chart;
+  std::optional<std::int64_t> caseNumber;
+  std::string code;
+  Fields fields;
+  bool estimate = false;
+  std::optional<Date> date;
+  std::int64_t entry = 0;
+  std::int64_t charge = 0;
+  std::string amount;
+  Money applied;
+  std::optional<std::string> payer;
+  bool complete = false;
+  bool estimates = false;
+  std::string document;
+};
 
-std::string textOption(const CommandLine& line, const char* option, const char* what) {
-  const auto found = line.options.find(option);
-  if (found == line.options.end()) throw UsageError(std::string(what) + " needs " + option + ".");
-  return found->second;
-}
-
-transactions::Ledger ledgerOf(const CommandLine& line) {
-  return line.options.count("--estimate") != 0 ? transactions::Ledger::Estimates
-                                               : transactions::Ledger::Transactions;
+transactions::Ledger ledgerOf(const EntryArguments& arguments) {
+  return arguments.estimate ? transactions::Ledger::Estimates : transactions::Ledger::Transactions;
 }
 
 // The transaction window of the command line, on the practice opened.
 struct EntryWindow {
-  explicit EntryWindow(Context& context)
+  EntryWindow(Context& context, transactions::Ledger ledger)
       : open(context.openPractice()),
         window({*open.connection, open.options, context.prompter(), open.security->clock(),
                 open.security.get(),
-                [&context] { return context.application().programDate().value(); },
-                ledgerOf(context.line())}) {}
+                [&context] { return context.application().programDate().value(); }, ledger}) {}
   practice::OpenPractice& open;
   transactions::TransactionEntryWindow window;
 };
 
-std::set<std::int64_t> storedCharges(const transactions::TransactionEntryWindow& window) {
+std::set<std::int64_t> storedEntries(const std::vector<transactions::TransactionLine>& lines) {
   std::set<std::int64_t> entries;
-  for (const auto& line : window.charges()) entries.insert(line.entryNumber());
+  for (const auto& line : lines) entries.insert(line.entryNumber());
   return entries;
 }
 
-// Saves and prints the entry numbers the save gave the new lines.
-void saveAndPrintNew(transactions::TransactionEntryWindow& window,
-                     const std::set<std::int64_t>& before) {
-  if (!window.save()) throw Refused();
-  for (const auto& line : window.charges()) {
-    if (before.count(line.entryNumber()) == 0) std::cout << line.entryNumber() << '\n';
+// Prints the entry numbers a save gave the new lines.
+void printNew(Context& context, const std::vector<transactions::TransactionLine>& lines,
+              const std::set<std::int64_t>& before) {
+  Json entries = Json::array();
+  for (const auto& line : lines) {
+    if (before.count(line.entryNumber()) != 0) continue;
+    if (context.json())
+      entries.push_back(line.entryNumber());
+    else
+      std::cout << line.entryNumber() << '\n';
   }
+  if (context.json()) printJson({{"entries", entries}});
 }
 
-}  // namespace
-
-int chargeCommand(Context& context) {
-  const CommandLine& line = context.line();
-  if (line.verb == "add" || line.verb == "multilink") {
-    const std::string chart = textOption(line, "--chart", ("charge " + line.verb).c_str());
-    const std::int64_t caseNumber = numberOption(line, "--case", ("charge " + line.verb).c_str());
-    if (line.arguments.size() != 1)
-      throw UsageError("charge " + line.verb + " needs one " +
-                       (line.verb == "add" ? "procedure" : "multilink") + " code.");
-    EntryWindow entry(context);
-    auto& window = entry.window;
-    if (!window.chooseChart(chart) || !window.chooseCase(caseNumber)) throw Refused();
-    const auto before = storedCharges(window);
-    if (line.verb == "add") {
-      const std::size_t index = window.newCharge();
-      if (!window.setChargeField(index, "Procedure Code", line.arguments[0])) throw Refused();
-      for (const auto& [field, value] : line.fields) {
-        if (!window.setChargeField(index, field, value)) throw Refused();
-      }
-      window.postCharge(index);
-    } else {
-      Date date = context.application().programDate().value();
-      if (const auto typed = line.options.find("--date"); typed != line.options.end()) {
-        const auto parsed = Date::parse(typed->second);
-        if (!parsed || parsed->isEmpty())
-          throw UsageError("\"" + typed->second + "\" is not a date.");
-        date = *parsed;
-      }
-      if (!window.multilink(line.arguments[0], date)) throw Refused();
-    }
-    saveAndPrintNew(window, before);
-    return done;
-  }
-  if (line.verb == "delete") {
-    if (line.arguments.size() != 1) throw UsageError("charge delete needs the entry number.");
-    std::int64_t entryNumber = 0;
-    try {
-      entryNumber = std::stoll(line.arguments[0]);
-    } catch (const std::exception&) {
-      throw UsageError("\"" + line.arguments[0] + "\" is not an entry number.");
-    }
-    EntryWindow entry(context);
-    store::Table ledger =
-        entry.open.connection->openTable(transactions::ledgerTable(ledgerOf(line)));
-    ledger.setOrder("Idxentrynumber");
-    const auto row = ledger.seek({store::Value{entryNumber}});
-    if (!row) {
-      context.prompter().error("There is no transaction with entry number " + line.arguments[0] +
-                               ".");
-      throw Refused();
-    }
-    auto& window = entry.window;
-    if (!window.chooseChart(row->text("Chart Number")) ||
-        !window.chooseCase(row->integer("Case Number")))
-      throw Refused();
-    const auto& charges = window.charges();
-    for (std::size_t i = 0; i < charges.size(); ++i) {
-      if (charges[i].entryNumber() != entryNumber) continue;
-      if (!window.deleteCharge(i) || !window.save()) throw Refused();
-      return done;
-    }
-    context.prompter().error("Entry " + line.arguments[0] + " is not a charge.");
+// Opens the window on the chart and case of a stored entry of the ledger.
+store::Record openOnEntry(Context& context, EntryWindow& entry, transactions::Ledger ledger,
+                          std::int64_t number) {
+  store::Table table = entry.open.connection->openTable(transactions::ledgerTable(ledger));
+  table.setOrder("Idxentrynumber");
+  auto row = table.seek({store::Value{number}});
+  if (!row) {
+    context.prompter().error(fmt::format("There is no transaction with entry number {}.", number));
     throw Refused();
   }
-  throw UsageError("Unknown command \"charge " + line.verb +
-                   "\". The charge commands are add, multilink and delete.");
+  if (!entry.window.chooseChart(row->text("Chart Number")) ||
+      !entry.window.chooseCase(row->integer("Case Number")))
+    throw Refused();
+  return *row;
 }
 
-int ledgerCommand(Context& context) {
-  const CommandLine& line = context.line();
-  if (line.verb != "show")
-    throw UsageError("Unknown command \"ledger " + line.verb + "\". Try ledger show.");
-  const std::string chart = store::upperAscii(textOption(line, "--chart", "ledger show"));
-  practice::OpenPractice& open = context.openPractice();
-  context.require(14);
-  store::Table ledger = open.connection->openTable(transactions::ledgerTable(ledgerOf(line)));
-  ledger.setOrder("Primary");
-  std::vector<store::Value> key = {store::Value{chart}};
-  if (line.options.count("--case") != 0)
-    key.emplace_back(numberOption(line, "--case", "ledger show"));
-  ledger.setRange(key, key);
-  bool first = true;
-  if (line.json) std::cout << "[";
-  ledger.forEach([&](const store::Record& row) {
-    if (line.json) {
-      std::cout << (first ? "" : ",\n ") << recordJson(row);
-    } else {
-      const std::string type = row.text("Transaction Type");
-      const bool charge = !type.empty() && type[0] >= 'A' && type[0] <= 'H';
-      std::cout << fmt::format(
-          "{:>8} {:>6} {} {:<10} {:<1} {:>12} {:>12}\n", row.integer("Entry Number"),
-          row.integer("Case Number"), row.date("Date From").toMonthDayYear(),
-          row.text("Procedure Code"), type, row.money("Amount").toGroupedString(),
-          charge ? transactions::remainderOf(row).toGroupedString() : std::string());
+int addCharges(Context& context, const EntryArguments& arguments, bool multilink) {
+  EntryWindow entry(context, ledgerOf(arguments));
+  auto& window = entry.window;
+  if (!window.chooseChart(arguments.chart) || !window.chooseCase(*arguments.caseNumber))
+    throw Refused();
+  const auto before = storedEntries(window.charges());
+  if (!multilink) {
+    const std::size_t index = window.newCharge();
+    if (!window.setChargeField(index, "Procedure Code", arguments.code)) throw Refused();
+    for (const auto& [field, value] : arguments.fields) {
+      if (!window.setChargeField(index, field, value)) throw Refused();
     }
-    first = false;
-  });
-  if (line.json) std::cout << "]\n";
+    window.postCharge(index);
+  } else {
+    const Date date = arguments.date.value_or(context.application().programDate().value());
+    if (!window.multilink(arguments.code, date)) throw Refused();
+  }
+  if (!window.save()) throw Refused();
+  printNew(context, window.charges(), before);
   return done;
 }
 
-}  // namespace vantrell::cli
-
-namespace vantrell::cli {
-namespace {
-
-// Opens the window on the chart and case of a stored entry.
-std::optional<store::Record> openOnEntry(Context& context,
-                                         transactions::TransactionEntryWindow& window,
-                                         store::Connection& practice, const std::string& text) {
-  std::int64_t entryNumber = 0;
-  try {
-    std::size_t used = 0;
-    entryNumber = std::stoll(text, &used);
-    if (used != text.size()) throw std::invalid_argument(text);
-  } catch (const std::exception&) {
-    throw UsageError("\"" + text + "\" is not an entry number.");
+int deleteCharge(Context& context, const EntryArguments& arguments) {
+  EntryWindow entry(context, ledgerOf(arguments));
+  openOnEntry(context, entry, ledgerOf(arguments), arguments.entry);
+  auto& window = entry.window;
+  const auto& charges = window.charges();
+  for (std::size_t i = 0; i < charges.size(); ++i) {
+    if (charges[i].entryNumber() != arguments.entry) continue;
+    if (!window.deleteCharge(i) || !window.save()) throw Refused();
+    if (context.json()) printJson({{"deleted", arguments.entry}});
+    return done;
   }
-  store::Table ledger = practice.openTable("QVTRN");
-  ledger.setOrder("Idxentrynumber");
-  auto row = ledger.seek({store::Value{entryNumber}});
-  if (!row) {
-    context.prompter().error("There is no transaction with entry number " + text + ".");
-    throw Refused();
+  context.prompter().error(fmt::format("Entry {} is not a charge.", arguments.entry));
+  throw Refused();
+}
+
+int showLedger(Context& context, const EntryArguments& arguments) {
+  const std::string chart = store::upperAscii(arguments.chart);
+  practice::OpenPractice& open = context.openPractice();
+  context.require(14);
+  store::Table ledger = open.connection->openTable(transactions::ledgerTable(ledgerOf(arguments)));
+  ledger.setOrder("Primary");
+  std::vector<store::Value> key = {store::Value{chart}};
+  if (arguments.caseNumber) key.emplace_back(*arguments.caseNumber);
+  ledger.setRange(key, key);
+  if (context.json()) {
+    JsonArrayWriter rows;
+    ledger.forEach([&](const store::Record& row) { rows.add(recordJson(row)); });
+    rows.finish();
+    return done;
   }
-  if (!window.chooseChart(row->text("Chart Number")) ||
-      !window.chooseCase(row->integer("Case Number")))
-    throw Refused();
-  return row;
+  ledger.forEach([&](const store::Record& row) {
+    const std::string type = row.text("Transaction Type");
+    const bool charge = !type.empty() && type[0] >= 'A' && type[0] <= 'H';
+    std::cout << fmt::format(
+        "{:>8} {:>6} {} {:<10} {:<1} {:>12} {:>12}\n", row.integer("Entry Number"),
+        row.integer("Case Number"), row.date("Date From").toMonthDayYear(),
+        row.text("Procedure Code"), type, row.money("Amount").toGroupedString(),
+        charge ? transactions::remainderOf(row).toGroupedString() : std::string());
+  });
+  return done;
 }
 
 std::size_t paymentIndexOf(Context& context, const transactions::TransactionEntryWindow& window,
@@ -203,6 +157,77 @@ std::size_t paymentIndexOf(Context& context, const transactions::TransactionEntr
   context.prompter().error("Entry " + std::to_string(entry) +
                            " is not a payment, adjustment or comment.");
   throw Refused();
+}
+
+int addPayment(Context& context, const EntryArguments& arguments) {
+  EntryWindow entry(context, transactions::Ledger::Transactions);
+  auto& window = entry.window;
+  if (!window.chooseChart(arguments.chart) || !window.chooseCase(*arguments.caseNumber))
+    throw Refused();
+  const auto before = storedEntries(window.payments());
+  const std::size_t index = window.newPayment();
+  // The amount is read by the window as a clerk types it, with the system's messages.
+  if (!window.setPaymentField(index, "Procedure Code", arguments.code) ||
+      !window.setPaymentField(index, "Amount", arguments.amount))
+    throw Refused();
+  if (arguments.payer && !window.setPaymentField(index, "Who Paid", *arguments.payer))
+    throw Refused();
+  for (const auto& [field, value] : arguments.fields) {
+    if (!window.setPaymentField(index, field, value)) throw Refused();
+  }
+  window.postPayment(index);
+  if (!window.save()) throw Refused();
+  printNew(context, window.payments(), before);
+  return done;
+}
+
+int applyPayment(Context& context, const EntryArguments& arguments, bool toOldest) {
+  EntryWindow entry(context, transactions::Ledger::Transactions);
+  auto& window = entry.window;
+  const auto payment =
+      openOnEntry(context, entry, transactions::Ledger::Transactions, arguments.entry);
+  const std::size_t index = paymentIndexOf(context, window, payment.integer("Entry Number"));
+  auto dialog = window.applyDialog(index);
+  if (!dialog) throw Refused();
+  if (toOldest) {
+    if (!dialog->applyToOldestShown()) {
+      context.prompter().error("Apply to oldest is offered for guarantor payments only.");
+      throw Refused();
+    }
+    dialog->applyToOldest();
+  } else {
+    bool found = false;
+    for (std::size_t row = 0; row < dialog->rows().size(); ++row) {
+      if (dialog->rows()[row].entryNumber != arguments.charge) continue;
+      dialog->setThisPayment(row, arguments.applied);
+      if (arguments.complete) dialog->setComplete(row, true);
+      found = true;
+    }
+    if (!found) {
+      context.prompter().error(
+          fmt::format("Charge {} is not a charge of this case.", arguments.charge));
+      throw Refused();
+    }
+  }
+  window.closeApplyDialog(index, *dialog);
+  if (!window.save()) throw Refused();
+  if (context.json())
+    printJson(recordJson(window.payments()[paymentIndexOf(context, window, arguments.entry)].row));
+  return done;
+}
+
+Json estimatesJson(const transactions::Estimates& estimates) {
+  return {{"charges", moneyJson(estimates.charges)},
+          {"adjustments", moneyJson(estimates.adjustments)},
+          {"total", moneyJson(estimates.total())},
+          {"payments", moneyJson(estimates.payments)},
+          {"balance", moneyJson(estimates.balance())},
+          {"insurance 1 due", moneyJson(estimates.insuranceDue[0])},
+          {"insurance 2 due", moneyJson(estimates.insuranceDue[1])},
+          {"insurance 3 due", moneyJson(estimates.insuranceDue[2])},
+          {"guarantor due", moneyJson(estimates.guarantorDue)},
+          {"estimated adjustment", moneyJson(estimates.estimatedAdjustment)},
+          {"deductible paid", moneyJson(estimates.deductiblePaid)}};
 }
 
 void printEstimates(const transactions::Estimates& estimates) {
@@ -222,109 +247,25 @@ void printEstimates(const transactions::Estimates& estimates) {
   line("Deductible paid:", estimates.deductiblePaid);
 }
 
-}  // namespace
-
-int paymentCommand(Context& context) {
-  const CommandLine& line = context.line();
-  practice::OpenPractice& open = context.openPractice();
-  transactions::TransactionEntryWindow window(
-      {*open.connection, open.options, context.prompter(), open.security->clock(),
-       open.security.get(), [&context] { return context.application().programDate().value(); },
-       transactions::Ledger::Transactions});
-  if (line.verb == "add") {
-    const std::string chart = textOption(line, "--chart", "payment add");
-    const std::int64_t caseNumber = numberOption(line, "--case", "payment add");
-    if (line.arguments.size() != 2)
-      throw UsageError("payment add needs a payment or adjustment code and an amount.");
-    if (!window.chooseChart(chart) || !window.chooseCase(caseNumber)) throw Refused();
-    std::set<std::int64_t> before;
-    for (const auto& payment : window.payments()) before.insert(payment.entryNumber());
-    const std::size_t index = window.newPayment();
-    if (!window.setPaymentField(index, "Procedure Code", line.arguments[0]) ||
-        !window.setPaymentField(index, "Amount", line.arguments[1]))
-      throw Refused();
-    if (const auto payer = line.options.find("--payer"); payer != line.options.end()) {
-      if (!window.setPaymentField(index, "Who Paid", payer->second)) throw Refused();
-    }
-    for (const auto& [field, value] : line.fields) {
-      if (!window.setPaymentField(index, field, value)) throw Refused();
-    }
-    window.postPayment(index);
-    if (!window.save()) throw Refused();
-    for (const auto& payment : window.payments()) {
-      if (before.count(payment.entryNumber()) == 0) std::cout << payment.entryNumber() << '\n';
-    }
-    return done;
-  }
-  if (line.verb == "apply" || line.verb == "apply-oldest") {
-    const std::size_t needed = line.verb == "apply" ? 3 : 1;
-    if (line.arguments.size() != needed)
-      throw UsageError(line.verb == "apply"
-                           ? "payment apply needs PAYMENT_ENTRY CHARGE_ENTRY AMOUNT."
-                           : "payment apply-oldest needs PAYMENT_ENTRY.");
-    const auto payment = openOnEntry(context, window, *open.connection, line.arguments[0]);
-    const std::size_t index = paymentIndexOf(context, window, payment->integer("Entry Number"));
-    auto dialog = window.applyDialog(index);
-    if (!dialog) throw Refused();
-    if (line.verb == "apply") {
-      const auto amount = Money::parse(line.arguments[2]);
-      if (!amount || amount->tenThousandths() % 100 != 0)
-        throw UsageError("\"" + line.arguments[2] + "\" is not an amount to the cent.");
-      std::int64_t charge = 0;
-      try {
-        charge = std::stoll(line.arguments[1]);
-      } catch (const std::exception&) {
-        throw UsageError("\"" + line.arguments[1] + "\" is not an entry number.");
-      }
-      bool found = false;
-      for (std::size_t row = 0; row < dialog->rows().size(); ++row) {
-        if (dialog->rows()[row].entryNumber != charge) continue;
-        dialog->setThisPayment(row, *amount);
-        if (line.options.count("--complete") != 0) dialog->setComplete(row, true);
-        found = true;
-      }
-      if (!found) {
-        context.prompter().error("Charge " + line.arguments[1] + " is not a charge of this case.");
-        throw Refused();
-      }
-    } else {
-      if (!dialog->applyToOldestShown()) {
-        context.prompter().error("Apply to oldest is offered for guarantor payments only.");
-        throw Refused();
-      }
-      dialog->applyToOldest();
-    }
-    window.closeApplyDialog(index, *dialog);
-    if (!window.save()) throw Refused();
-    return done;
-  }
-  throw UsageError("Unknown command \"payment " + line.verb +
-                   "\". The payment commands are add, apply and "
-                   "apply-oldest.");
-}
-
-int balanceCommand(Context& context) {
-  const CommandLine& line = context.line();
-  if (line.verb != "show")
-    throw UsageError("Unknown command \"balance " + line.verb + "\". Try balance show.");
-  const std::string chart = store::upperAscii(textOption(line, "--chart", "balance show"));
+int showBalance(Context& context, const EntryArguments& arguments) {
+  const std::string chart = store::upperAscii(arguments.chart);
   practice::OpenPractice& open = context.openPractice();
   context.require(14);
   store::Connection& practice = *open.connection;
   store::Table patients = practice.openTable("QVPAT");
   patients.setOrder("Primary");
-  const auto patient = patients.seek({store::Value{chart}});
-  if (!patient) {
+  if (!patients.seek({store::Value{chart}})) {
     context.prompter().error("There is no patient with chart number " + chart + ".");
     throw Refused();
   }
-  std::cout << fmt::format("Account balance:       ${}\n",
-                           transactions::accountBalanceOf(practice, chart).toString());
+  const Money balance = transactions::accountBalanceOf(practice, chart);
+  Json result = {
+      {"chart", chart}, {"account balance", moneyJson(balance)}, {"cases", Json::array()}};
+  if (!context.json()) std::cout << fmt::format("Account balance:       ${}\n", balance.toString());
   store::Table cases = practice.openTable("QVCAS");
   cases.setOrder("Primary");
   std::vector<store::Value> key = {store::Value{chart}};
-  if (line.options.count("--case") != 0)
-    key.emplace_back(numberOption(line, "--case", "balance show"));
+  if (arguments.caseNumber) key.emplace_back(*arguments.caseNumber);
   cases.setRange(key, key);
   cases.forEach([&](const store::Record& caseRecord) {
     const auto number = caseRecord.integer("Case Number");
@@ -340,34 +281,173 @@ int balanceCommand(Context& context) {
       else
         unapplied += entry.money("Unapplied Amount");
     });
+    std::optional<transactions::Estimates> estimates;
+    if (arguments.estimates)
+      estimates = transactions::shownEstimates(
+          practice, open.options.flag("Force Document Number"), caseRecord, "QVTRN",
+          arguments.document, context.application().programDate().value());
+    if (context.json()) {
+      Json one = {{"case", number},
+                  {"description", caseRecord.text("Description")},
+                  {"remainder of charges", moneyJson(remainder)},
+                  {"unapplied", moneyJson(unapplied)}};
+      if (estimates) one["estimates"] = estimatesJson(*estimates);
+      result["cases"].push_back(one);
+      return;
+    }
     std::cout << fmt::format("Case {} {}\n", number, caseRecord.text("Description"));
     std::cout << fmt::format("  Remainder of charges:  ${}\n  Unapplied:             ${}\n",
                              remainder.toString(), unapplied.toString());
-    if (line.options.count("--estimates") != 0) {
-      printEstimates(transactions::shownEstimates(
-          practice, open.options.flag("Force Document Number"), caseRecord, "QVTRN",
-          line.options.count("--document") != 0 ? line.options.at("--document") : std::string(),
-          context.application().programDate().value()));
-    }
+    if (estimates) printEstimates(*estimates);
   });
+  if (context.json()) printJson(result);
   return done;
 }
 
-int recalcCommand(Context& context) {
-  const CommandLine& line = context.line();
+int recalculate(Context& context, const std::optional<std::string>& chart) {
   practice::OpenPractice& open = context.openPractice();
   context.require(12);
-  std::optional<std::string> chart;
-  if (const auto found = line.options.find("--chart"); found != line.options.end())
-    chart = found->second;
   ui::SilentProgress progress;
   const auto report = transactions::recalculatePractice(*open.connection, chart, progress);
+  if (context.json()) {
+    printJson(
+        {{"charges", {{"read", report.chargesRead}, {"corrected", report.chargesChanged}}},
+         {"payments and adjustments",
+          {{"read", report.paymentsRead}, {"corrected", report.paymentsChanged}}},
+         {"patients", {{"read", report.patientsRead}, {"corrected", report.patientsChanged}}}});
+    return done;
+  }
   std::cout << fmt::format(
       "Charges: {} read, {} corrected\nPayments and adjustments: {} read, {} corrected\n"
       "Patients: {} read, {} corrected\n",
       report.chargesRead, report.chargesChanged, report.paymentsRead, report.paymentsChanged,
       report.patientsRead, report.patientsChanged);
   return done;
+}
+
+void addChartAndCase(CLI::App* verb, EntryArguments& arguments, bool caseRequired) {
+  verb->add_option("--chart", arguments.chart, "chart number of the patient")->required();
+  auto* option = verb->add_option_function<std::string>(
+      "--case",
+      [&arguments](const std::string& text) {
+        arguments.caseNumber = parseWholeNumber(text, "--case");
+      },
+      "case number");
+  option->type_name("N");
+  if (caseRequired) option->required();
+}
+
+}  // namespace
+
+void addTransactionCommands(CLI::App& app, Action& chosen) {
+  auto arguments = std::make_shared<EntryArguments>();
+
+  CLI::App* charge = app.add_subcommand("charge", "charges through the transaction window");
+  CLI::App* add = addVerb(charge, "add", "one charge and a save; prints its entry number");
+  addChartAndCase(add, *arguments, true);
+  add->add_option("CODE", arguments->code, "procedure code")->required();
+  addFields(add, arguments->fields, "fields of the charge, as typed in the window");
+  add->add_flag("--estimate", arguments->estimate, "in the estimates ledger");
+  onRun(add, chosen,
+        [arguments](Context& context) { return addCharges(context, *arguments, false); });
+
+  CLI::App* multilink =
+      addVerb(charge, "multilink", "the charges of a multilink code; prints their entry numbers");
+  addChartAndCase(multilink, *arguments, true);
+  multilink->add_option("CODE", arguments->code, "multilink code")->required();
+  multilink->add_option_function<std::string>(
+      "--date",
+      [arguments](const std::string& text) {
+        const auto date = Date::parse(text);
+        if (!date || date->isEmpty())
+          throw UsageError(fmt::format("\"{}\" is not a date for --date.", text));
+        arguments->date = *date;
+      },
+      "date of the charges, yyyy-mm-dd or mm/dd/yyyy (default: the program date)");
+  multilink->add_flag("--estimate", arguments->estimate, "in the estimates ledger");
+  onRun(multilink, chosen,
+        [arguments](Context& context) { return addCharges(context, *arguments, true); });
+
+  CLI::App* remove =
+      addVerb(charge, "delete", "a charge with its applications (after the question)");
+  addWholeNumber(remove, "ENTRY", arguments->entry, "entry number of the charge")->required();
+  remove->add_flag("--estimate", arguments->estimate, "in the estimates ledger");
+  onRun(remove, chosen,
+        [arguments](Context& context) { return deleteCharge(context, *arguments); });
+
+  CLI::App* ledger = app.add_subcommand("ledger", "the ledger of a patient");
+  CLI::App* show =
+      addVerb(ledger, "show", "the entries of a patient, or of one case (--json: every field)");
+  addChartAndCase(show, *arguments, false);
+  show->add_flag("--estimate", arguments->estimate, "the estimates ledger");
+  onRun(show, chosen, [arguments](Context& context) { return showLedger(context, *arguments); });
+
+  CLI::App* payment =
+      app.add_subcommand("payment", "payments, adjustments and comments, and applying them");
+  CLI::App* addPaymentVerb =
+      addVerb(payment, "add",
+              "a payment, adjustment or comment, the amount typed as a clerk types it (the "
+              "sign follows the code); prints its entry number");
+  addChartAndCase(addPaymentVerb, *arguments, true);
+  addPaymentVerb->add_option("CODE", arguments->code, "payment, adjustment or comment code")
+      ->required();
+  addPaymentVerb->add_option("AMOUNT", arguments->amount, "the amount")->required();
+  addPaymentVerb
+      ->add_option("--payer", arguments->payer, "who paid: 1, 2, 3 (insurance), G (guarantor) or A")
+      ->transform(CLI::IsMember({"1", "2", "3", "G", "A"}, CLI::ignore_case));
+  addFields(addPaymentVerb, arguments->fields, "fields of the line, as typed in the window");
+  onRun(addPaymentVerb, chosen,
+        [arguments](Context& context) { return addPayment(context, *arguments); });
+
+  CLI::App* apply =
+      addVerb(payment, "apply", "applies part of a payment or adjustment to a charge");
+  addWholeNumber(apply, "PAYMENT", arguments->entry, "entry number of the payment or adjustment")
+      ->required();
+  addWholeNumber(apply, "CHARGE", arguments->charge, "entry number of the charge")->required();
+  apply
+      ->add_option_function<std::string>(
+          "AMOUNT",
+          [arguments](const std::string& text) {
+            const auto amount = Money::parse(text);
+            if (!amount || amount->tenThousandths() % 100 != 0)
+              throw UsageError(fmt::format("\"{}\" is not an amount to the cent for AMOUNT.", text));
+            arguments->applied = *amount;
+          },
+          "the amount to apply")
+      ->required();
+  apply->add_flag("--complete", arguments->complete,
+                  "mark the charge's insurance payment complete");
+  onRun(apply, chosen,
+        [arguments](Context& context) { return applyPayment(context, *arguments, false); });
+
+  CLI::App* oldest =
+      addVerb(payment, "apply-oldest", "applies what is left to the oldest charges first");
+  addWholeNumber(oldest, "PAYMENT", arguments->entry, "entry number of the payment or adjustment")
+      ->required();
+  onRun(oldest, chosen,
+        [arguments](Context& context) { return applyPayment(context, *arguments, true); });
+
+  CLI::App* balance = app.add_subcommand("balance", "account balances");
+  CLI::App* showBalanceVerb =
+      addVerb(balance, "show",
+              "the account balance, and per case the remainders, unapplied amounts and "
+              "the estimates");
+  addChartAndCase(showBalanceVerb, *arguments, false);
+  showBalanceVerb->add_flag("--estimates", arguments->estimates, "the estimates of each case");
+  showBalanceVerb->add_option("--document", arguments->document,
+                              "the document whose lines the estimates count, where the practice "
+                              "forces document numbers");
+  onRun(showBalanceVerb, chosen,
+        [arguments](Context& context) { return showBalance(context, *arguments); });
+
+  auto recalcChart = std::make_shared<std::optional<std::string>>();
+  CLI::App* recalc =
+      app.add_subcommand("recalc", "rebuilds every stored total from the applications");
+  recalc->add_option_function<std::string>(
+      "--chart", [recalcChart](const std::string& chart) { *recalcChart = chart; },
+      "only this patient");
+  onRun(recalc, chosen,
+        [recalcChart](Context& context) { return recalculate(context, *recalcChart); });
 }
 
 }  // namespace vantrell::cli
