@@ -87,7 +87,8 @@ void addCompletionCommand(CLI::App& app, Action& chosen) {
       app.add_subcommand("completion", "print a completion script for the shell")->group("");
   auto shell = std::make_shared<std::string>();
   completion->add_option("SHELL", *shell, "bash")->required()->check(CLI::IsMember({"bash"}));
-  onRun(completion, chosen, [&app](Context&) {
+  // The lambda keeps the option's string alive for as long as the parser may write it.
+  onRun(completion, chosen, [&app, shell](Context&) {
     std::cout << bashCompletion(app);
     return done;
   });

@@ -108,8 +108,9 @@ void surfaceEngineFailure(const store::DataLocation& location) {
   // paths that connect directly, not as a refusal. A folder without a
   // dictionary is left to the opener, which refuses it and writes nothing.
   std::error_code ignored;
-  if (location.engine == store::Engine::Embedded &&
-      !std::filesystem::exists(std::filesystem::path(location.path) / store::dictionaryFileName, ignored))
+  const std::filesystem::path folder(location.path);
+  if (location.engine == store::Engine::Embedded && std::filesystem::is_directory(folder, ignored) &&
+      !std::filesystem::exists(folder / store::dictionaryFileName, ignored))
     return;
   store::Connection::open(location, {"", nullptr, false});
 }

@@ -97,9 +97,10 @@ void ModalAnswers::poll() {
   const bool fresh = modal != nullptr && modal != answered_.data() && modal->isVisible();
   const auto waited = std::chrono::steady_clock::now() - waitingSince_;
   if (!fresh) {
+    candidate_ = nullptr;
     if (waited < patience_) return;
     if (next_ < steps_.size()) {
-      giveUp("Waited " + std::to_string(std::chrono::duration<double>(patience_).count()) + " s for the modal window of " +
+      giveUp("Waited " + QString::number(std::chrono::duration<double>(patience_).count(), 'g', 3).toStdString() + " s for the modal window of " +
              describe(next_) + "; " +
              (modal != nullptr ? "the window up is the one already answered: " + nameOf(*modal)
                                : std::string("no modal window is up")) +
@@ -114,6 +115,14 @@ void ModalAnswers::poll() {
       giveUp("A modal window came that no step answers: " + nameOf(*modal) + ".");
     return;
   }
+  // A window is answered once two polls in a row find it on top: a window
+  // that comes to the top only while a dialog below it is closing (its event
+  // loop ending) must not be answered before that dialog's caller goes on.
+  if (candidate_.data() != modal) {
+    candidate_ = modal;
+    return;
+  }
+  candidate_ = nullptr;
   answered_ = modal;
   modal->installEventFilter(hideWatcher_.get());
   waitingSince_ = std::chrono::steady_clock::now();

@@ -50,6 +50,7 @@ class ModalAnswers {
   std::vector<Step> steps_;
   std::size_t next_ = 0;
   QPointer<QWidget> answered_;  // null again once that window is hidden or gone
+  QPointer<QWidget> candidate_;  // on top at the last poll, not answered yet
   std::vector<std::string> seen_;
   std::unique_ptr<QTimer> timer_;
   std::unique_ptr<QObject> hideWatcher_;

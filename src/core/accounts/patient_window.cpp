@@ -248,31 +248,37 @@ bool PatientWindow::save() {
   if (!allowed(isNew_ ? newPatientItem : editPatientItem)) return false;
   store::Record& row = *record_;
   if (isNew_) {
-    if (!row.isEmpty("Chart Number")) {
-      if (!leaveChartNumber()) return false;
-    } else {
-      std::optional<std::string> made;
-      if (numeric_)
-        made = nextNumericChartNumber(practice_);
-      else
-        made = nameChartNumber(practice_, row.text("Last Name"), row.text("First Name"));
-      if (!made) {
-        prompter_.error("No chart number could be made from the name " + row.text("Last Name") +
-                        ", " + row.text("First Name") + ". Enter a chart number.");
+    const bool typed = !row.isEmpty("Chart Number");
+    if (typed && !leaveChartNumber()) return false;
+    // A number made here that another workstation takes between the look-up
+    // and the save is made again: the clerk typed no number to be refused.
+    constexpr int attempts = 20;
+    for (int attempt = 1;; ++attempt) {
+      if (!typed) {
+        std::optional<std::string> made;
+        if (numeric_)
+          made = nextNumericChartNumber(practice_);
+        else
+          made = nameChartNumber(practice_, row.text("Last Name"), row.text("First Name"));
+        if (!made) {
+          prompter_.error("No chart number could be made from the name " + row.text("Last Name") +
+                          ", " + row.text("First Name") + ". Enter a chart number.");
+          return false;
+        }
+        row.set("Chart Number", *made);
+      }
+      try {
+        patients_.append(row);
+        break;
+      } catch (const store::DuplicateKeyError&) {
+        if (!typed && attempt < attempts) continue;
+        const std::string chart = row.text("Chart Number");
+        row.set("Chart Number", std::string());
+        prompter_.error("Chart number " + chart +
+                        " already exists.\nEnter a unique number or leave it blank\n" +
+                        "to automatically generate it.");
         return false;
       }
-      row.set("Chart Number", *made);
-    }
-    try {
-      patients_.append(row);
-    } catch (const store::DuplicateKeyError&) {
-      // Another workstation took the number between the look-up and the save.
-      const std::string chart = row.text("Chart Number");
-      row.set("Chart Number", std::string());
-      prompter_.error("Chart number " + chart +
-                      " already exists.\nEnter a unique number or leave it blank\n" +
-                      "to automatically generate it.");
-      return false;
     }
     isNew_ = false;
     // The saved patient stays open for editing, under its lock.

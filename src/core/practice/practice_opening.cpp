@@ -81,14 +81,15 @@ OpenOutcome PracticeOpener::open(const store::DataLocation& location) {
   opened_.reset();
   ui::Prompter& prompter = surroundings_.prompter;
   try {
-    if (const auto busy = store::ExclusiveOperationLock::busyMessage(location)) {
-      prompter.error(*busy);
-      return OpenOutcome::NotOpened;
-    }
     // Opening never makes a practice: a new one is made by the new practice
-    // window before it is opened.
+    // window before it is opened. Looked at first, so that a folder holding no
+    // practice gets no lock file either.
     if (isFolderWithoutPractice(location)) {
       prompter.error(dataDoesNotExist);
+      return OpenOutcome::NotOpened;
+    }
+    if (const auto busy = store::ExclusiveOperationLock::busyMessage(location)) {
+      prompter.error(*busy);
       return OpenOutcome::NotOpened;
     }
     if (beforeConnecting_) beforeConnecting_();
