@@ -222,4 +222,9 @@ void Transaction::commit() {
   done_ = true;
 }
 
+void Transaction::rollback() {
+  done_ = true;
+  connection_.rollback();
+}
+
 }  // namespace vantrell::store

@@ -108,6 +108,8 @@ class Transaction {
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
   void commit();
+  // Ends it now, keeping nothing (as the destructor would).
+  void rollback();
 
  private:
   Connection& connection_;

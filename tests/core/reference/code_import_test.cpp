@@ -4,6 +4,7 @@
 
 #include "reference/code_import.hpp"
 #include "store/table.hpp"
+#include "store/errors.hpp"
 #include "store/table_creation.hpp"
 #include "support/store_fixture.hpp"
 
@@ -72,6 +73,69 @@ TEST_P(CodeImportOnEngine, EveryBadRowIsReportedAndNothingOfARefusedFileIsKept) 
   ASSERT_TRUE(diabetes);
   EXPECT_EQ(diabetes->text("Description"), "Type 2, diabetes");
   EXPECT_EQ(diabetes->text("Code 2"), "E11.9");
+}
+
+// Another workstation at the same practice, writing a code between the
+// import's chunks; it does not wait for the practice, so it is refused at once
+// if the import still holds it.
+class OtherWorkstationWrites final : public ui::Progress {
+ public:
+  OtherWorkstationWrites(const store::DataLocation& location, const ui::Clock& clock, std::string prefix,
+                         bool abortAfterFirst)
+      : other_(store::Connection::open(location, {"FRONTDESK", &clock, false, 0})),
+        prefix_(std::move(prefix)),
+        abortAfterFirst_(abortAfterFirst) {}
+  void begin(const std::string&, std::int64_t) override {}
+  bool advance(std::int64_t done) override {
+    readSoFar.push_back(done);
+    store::Table codes = other_->openTable("QVDIA");
+    store::Record code = codes.newRecord();
+    code.set("Code 1", prefix_ + std::to_string(readSoFar.size()));
+    code.set("Description", std::string("Typed at the front desk"));
+    try {
+      codes.append(code);
+      ++saved;
+    } catch (const store::StoreError& error) {
+      refusals.push_back(error.what());
+    }
+    return !abortAfterFirst_;
+  }
+  void end() override {}
+
+  std::vector<std::int64_t> readSoFar;
+  int saved = 0;
+  std::vector<std::string> refusals;
+
+ private:
+  std::unique_ptr<store::Connection> other_;
+  std::string prefix_;
+  bool abortAfterFirst_;
+};
+
+TEST_P(CodeImportOnEngine, AFileOfThousandsLetsOtherWorkstationsSaveAndIsKeptWholeOrNotAtAll) {
+  std::string csv = "Code 1,Description\n";
+  const int rows = 2 * importChunkRows + 500;
+  for (int i = 0; i < rows; ++i) csv += "C" + std::to_string(i) + ",Code number " + std::to_string(i) + "\n";
+
+  OtherWorkstationWrites aborting(space_->location(), clock_, "A", true);
+  std::istringstream first(csv);
+  const auto aborted = importCodes(*practice_, *findCodeTable("diagnosis"), first, clock_, nullptr, &aborting);
+  EXPECT_EQ(aborted.rows, 0);
+  ASSERT_EQ(aborted.problems.size(), 1u);
+  EXPECT_EQ(aborted.problems[0].message, "The import was aborted; nothing was kept.");
+  EXPECT_EQ(aborting.refusals, std::vector<std::string>{});
+  EXPECT_EQ(practice_->openTable("QVDIA").count(), 1);  // the front desk's code only
+
+  OtherWorkstationWrites writing(space_->location(), clock_, "B", false);
+  std::istringstream second(csv);
+  const auto imported = importCodes(*practice_, *findCodeTable("diagnosis"), second, clock_, nullptr, &writing);
+  EXPECT_TRUE(imported.problems.empty());
+  EXPECT_EQ(imported.rows, rows);
+  EXPECT_EQ(writing.readSoFar, (std::vector<std::int64_t>{importChunkRows, 2 * importChunkRows}));
+  EXPECT_EQ(writing.refusals, std::vector<std::string>{});
+  EXPECT_EQ(writing.saved, 2);
+  // The front desk's three codes and every row of the file.
+  EXPECT_EQ(practice_->openTable("QVDIA").count(), rows + 3);
 }
 
 VANTRELL_ON_BOTH_ENGINES(CodeImportOnEngine);
