@@ -45,7 +45,7 @@ class PatientList {
  private:
   store::Connection& practice_;
   ui::Prompter& prompter_;
-  security::Security* security_;
+  [[maybe_unused]] security::Security* security_;  // kept for the deletes to come
   store::Table patients_;
   store::PageCursor cursor_;
   PatientSearch by_ = PatientSearch::ChartNumber;
