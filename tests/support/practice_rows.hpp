@@ -30,6 +30,28 @@ inline practice::Options newPracticeOptions(store::Connection& practice) {
   return practice::Options(row);
 }
 
+// Jane Doe (DOEJA000), provider DR1, carriers MC and BC, diagnosis R05 and the
+// ledger codes the payment tests post: charges VISIT (100) and XRAY (80),
+// insurance payment INS, check CHECK, deductible DED, write-off WO (stored
+// negative) and take-back TAKE.
+inline void insertPaymentPractice(store::Connection& practice) {
+  const std::vector<std::pair<const char*, FieldTexts>> rows = {
+      {"QVPAT", {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}}},
+      {"QVPHY", {{"Code", "DR1"}, {"Last Name", "Welby"}}},
+      {"QVINS", {{"Code", "MC"}, {"Name", "Medicare"}}},
+      {"QVINS", {{"Code", "BC"}, {"Name", "Blue"}}},
+      {"QVDIA", {{"Code 1", "R05"}}},
+      {"QVPRO", {{"Code 1", "VISIT"}, {"Type", "A"}, {"Amount A", "100"}}},
+      {"QVPRO", {{"Code 1", "XRAY"}, {"Type", "B"}, {"Amount A", "80"}}},
+      {"QVPRO", {{"Code 1", "INS"}, {"Type", "I"}}},
+      {"QVPRO", {{"Code 1", "CHECK"}, {"Type", "K"}}},
+      {"QVPRO", {{"Code 1", "DED"}, {"Type", "P"}}},
+      {"QVPRO", {{"Code 1", "WO"}, {"Type", "T"}, {"Adjustment Amount Negativ", "T"}}},
+      {"QVPRO", {{"Code 1", "TAKE"}, {"Type", "V"}}},
+  };
+  for (const auto& [table, fields] : rows) insertRow(practice, table, fields);
+}
+
 // The one number a "SELECT COUNT(*) ..." or "SELECT MAX(...)" gives.
 inline std::int64_t singleNumber(store::Connection& practice, const std::string& sql) {
   return std::get<std::int64_t>(practice.executeSql(sql).rows.at(0).at(0));

@@ -3,6 +3,8 @@
 #include "security/login_window.hpp"
 
 #include <algorithm>
+
+#include "common/utf8.hpp"
 #include "store/errors.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
@@ -13,28 +15,6 @@ namespace {
 
 constexpr std::size_t loggedNameWidth = 10;
 
-// The length of the well-formed UTF-8 character at the start of text, or 0.
-std::size_t characterLength(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-  const auto continuation = [&](std::size_t i) {
-    return i < text.size() && (byte(i) & 0xC0u) == 0x80u;
-  };
-  const unsigned char lead = byte(0);
-  if (lead < 0x80u) return 1;
-  if (lead >= 0xC2u && lead <= 0xDFu) return continuation(1) ? 2 : 0;
-  if (lead >= 0xE0u && lead <= 0xEFu) {
-    if (!continuation(1) || !continuation(2)) return 0;
-    if ((lead == 0xE0u && byte(1) < 0xA0u) || (lead == 0xEDu && byte(1) >= 0xA0u)) return 0;
-    return 3;
-  }
-  if (lead >= 0xF0u && lead <= 0xF4u) {
-    if (!continuation(1) || !continuation(2) || !continuation(3)) return 0;
-    if ((lead == 0xF0u && byte(1) < 0x90u) || (lead == 0xF4u && byte(1) >= 0x90u)) return 0;
-    return 4;
-  }
-  return 0;
-}
-
 }  // namespace
 
 std::string loggedLoginName(std::string_view typed) {
@@ -42,7 +22,7 @@ std::string loggedLoginName(std::string_view typed) {
   std::string out;
   std::size_t characters = 0;
   for (std::size_t i = 0; i < typed.size();) {
-    const std::size_t length = characterLength(typed.substr(i));
+    const std::size_t length = utf8CharacterLength(typed.substr(i));
     const auto lead = static_cast<unsigned char>(typed[i]);
     const bool control = length == 1 ? lead < 0x20u || lead == 0x7Fu
                                      : length == 2 && lead == 0xC2u &&

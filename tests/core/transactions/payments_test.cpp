@@ -31,18 +31,7 @@ class Payments : public EngineTest {
     practice_ = space_->connect();
     store::createMissingTables(*practice_, nullptr);
     options_ = vantrell::testing::newPracticeOptions(*practice_);
-    insert("QVPAT", {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}});
-    insert("QVPHY", {{"Code", "DR1"}, {"Last Name", "Welby"}});
-    insert("QVINS", {{"Code", "MC"}, {"Name", "Medicare"}});
-    insert("QVINS", {{"Code", "BC"}, {"Name", "Blue"}});
-    insert("QVDIA", {{"Code 1", "R05"}});
-    insert("QVPRO", {{"Code 1", "VISIT"}, {"Type", "A"}, {"Amount A", "100"}});
-    insert("QVPRO", {{"Code 1", "XRAY"}, {"Type", "B"}, {"Amount A", "80"}});
-    insert("QVPRO", {{"Code 1", "INS"}, {"Type", "I"}});
-    insert("QVPRO", {{"Code 1", "CHECK"}, {"Type", "K"}});
-    insert("QVPRO", {{"Code 1", "DED"}, {"Type", "P"}});
-    insert("QVPRO", {{"Code 1", "WO"}, {"Type", "T"}, {"Adjustment Amount Negativ", "T"}});
-    insert("QVPRO", {{"Code 1", "TAKE"}, {"Type", "V"}});
+    vantrell::testing::insertPaymentPractice(*practice_);
     insert("QVPRO", {{"Code 1", "NOTE"}, {"Type", "Z"}});
     insert("QVCAS", {{"Chart Number", "DOEJA000"},
                      {"Description", "Knee"},
