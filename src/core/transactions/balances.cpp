@@ -4,6 +4,7 @@
 
 #include <fmt/format.h>
 
+#include "store/group_totals.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 
@@ -120,6 +121,14 @@ Money accountBalanceOf(store::Connection& practice, const std::string& chartNumb
       {store::Value{store::upperAscii(chartNumber)}});
   while (rows->next()) balance += moneyOf(rows->column(0));
   return balance;
+}
+
+std::map<std::string, Money> accountBalances(store::Connection& practice) {
+  std::map<std::string, Money> balances;
+  for (auto& totals : store::groupTotals(practice, "QVTRN", {"Chart Number"}, {"Amount"},
+                                         "Transaction Type <> ''"))
+    balances.emplace_hint(balances.end(), store::valueToText(totals.group[0]), totals.totals[0]);
+  return balances;
 }
 
 void setLastPayments(store::Connection& practice, store::Record& patient) {

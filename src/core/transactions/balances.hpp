@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -43,6 +44,9 @@ bool recalculateUnapplied(store::Connection& practice, store::Record& payment);
 
 // The sum of every entry of the chart with a type (all cases).
 Money accountBalanceOf(store::Connection& practice, const std::string& chartNumber);
+// Every chart's balance, read in one grouped pass over the ledger; a chart
+// without entries is absent (its balance is 0).
+std::map<std::string, Money> accountBalances(store::Connection& practice);
 // Sets the patient's last payment and last patient payment (date and amount)
 // from the chart's ledger, without posting.
 void setLastPayments(store::Connection& practice, store::Record& patient);

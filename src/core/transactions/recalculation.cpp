@@ -1,8 +1,13 @@
 #include "transactions/recalculation.hpp"
 
+#include <algorithm>
 #include <array>
 #include <map>
+#include <optional>
 
+#include <fmt/format.h>
+
+#include "store/group_totals.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 #include "transactions/balances.hpp"
@@ -23,37 +28,64 @@ bool setIfDifferent(store::Record& row, const char* field, Money value) {
   return true;
 }
 
-// The application sums of a page of entries, read with one query per side.
-struct PageSums {
-  std::map<std::int64_t, std::array<Money, 6>> charged;  // by charge, per bucket
-  std::map<std::int64_t, Money> applied;                 // by payment
+// The application sums of the entries: per charge and bucket, and per payment.
+// Kept sorted by entry number, as the engine hands them out.
+struct ApplicationSums {
+  std::vector<std::pair<std::int64_t, std::array<Money, 6>>> charged;
+  std::vector<std::pair<std::int64_t, Money>> applied;
+
+  const std::array<Money, 6>* chargedOf(std::int64_t entry) const { return find(charged, entry); }
+  const Money* appliedOf(std::int64_t entry) const { return find(applied, entry); }
+
+ private:
+  template <typename Pairs>
+  static const typename Pairs::value_type::second_type* find(const Pairs& pairs,
+                                                             std::int64_t entry) {
+    const auto found =
+        std::lower_bound(pairs.begin(), pairs.end(), entry,
+                         [](const auto& pair, std::int64_t key) { return pair.first < key; });
+    return found != pairs.end() && found->first == entry ? &found->second : nullptr;
+  }
 };
 
-PageSums sumsBetween(store::Connection& practice, std::int64_t first, std::int64_t last) {
-  PageSums sums;
-  auto charges = practice.driver().query(
-      "SELECT \"Charge Reference\", \"Who Paid\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
-      "WHERE COALESCE(\"Charge Reference\", 0) BETWEEN ? AND ? GROUP BY \"Charge Reference\", "
-      "\"Who Paid\"",
-      {store::Value{first}, store::Value{last}});
-  while (charges->next()) {
-    const auto entry = std::get<std::int64_t>(charges->column(0, store::FieldType::Integer));
-    if (const auto bucket = bucketIndexOfApplication(
-            store::valueToText(charges->column(1, store::FieldType::Character))))
-      sums.charged[entry][*bucket] += moneyOf(charges->column(2));
+std::int64_t entryOf(const store::Value& value) {
+  const auto* number = std::get_if<std::int64_t>(&value);
+  return number != nullptr ? *number : 0;
+}
+
+// One grouped read per side, over every application or over those of an entry
+// range (one chart's entries).
+ApplicationSums applicationSums(store::Connection& practice,
+                                std::optional<std::pair<std::int64_t, std::int64_t>> entries) {
+  const auto within = [&](const char* field) {
+    if (!entries) return std::string();
+    return fmt::format("{0} >= {1} AND {0} <= {2}", field, entries->first, entries->second);
+  };
+  ApplicationSums sums;
+  for (auto& row : store::groupTotals(practice, "QVPAX", {"Charge Reference", "Who Paid"},
+                                      {"Payment Amount"}, within("Charge Reference"))) {
+    const auto bucket = bucketIndexOfApplication(store::valueToText(row.group[1]));
+    if (!bucket) continue;
+    const std::int64_t entry = entryOf(row.group[0]);
+    if (sums.charged.empty() || sums.charged.back().first != entry)
+      sums.charged.push_back({entry, {}});
+    sums.charged.back().second[*bucket] += row.totals[0];
   }
-  auto payments = practice.driver().query(
-      "SELECT \"Payment Reference\", SUM(\"Payment Amount\") FROM \"QVPAX\" "
-      "WHERE COALESCE(\"Payment Reference\", 0) BETWEEN ? AND ? GROUP BY \"Payment Reference\"",
-      {store::Value{first}, store::Value{last}});
-  while (payments->next())
-    sums.applied[std::get<std::int64_t>(payments->column(0, store::FieldType::Integer))] +=
-        moneyOf(payments->column(1));
+  for (auto& row : store::groupTotals(practice, "QVPAX", {"Payment Reference"}, {"Payment Amount"},
+                                      within("Payment Reference")))
+    sums.applied.emplace_back(entryOf(row.group[0]), row.totals[0]);
+  // Either engine orders whole numbers alike; sorted again only to be safe
+  // against a collation surprise, which costs nothing when already in order.
+  const auto byEntry = [](const auto& a, const auto& b) { return a.first < b.first; };
+  if (!std::is_sorted(sums.charged.begin(), sums.charged.end(), byEntry))
+    std::sort(sums.charged.begin(), sums.charged.end(), byEntry);
+  if (!std::is_sorted(sums.applied.begin(), sums.applied.end(), byEntry))
+    std::sort(sums.applied.begin(), sums.applied.end(), byEntry);
   return sums;
 }
 
 // Brings one ledger row's totals in line with its applications; true when it changed.
-bool correctEntry(store::Record& row, const PageSums& sums, RecalculationReport& report) {
+bool correctEntry(store::Record& row, const ApplicationSums& sums, RecalculationReport& report) {
   const std::string typeText = row.text("Transaction Type");
   if (typeText.empty()) return false;
   const char type = typeText[0];
@@ -61,18 +93,17 @@ bool correctEntry(store::Record& row, const PageSums& sums, RecalculationReport&
   bool changed = false;
   if (type >= 'A' && type <= 'H') {
     ++report.chargesRead;
-    const auto found = sums.charged.find(entry);
+    const auto* found = sums.chargedOf(entry);
     for (std::size_t i = 0; i < bucketFields.size(); ++i)
-      changed = setIfDifferent(row, bucketFields[i],
-                               found != sums.charged.end() ? found->second[i] : Money{}) ||
-                changed;
+      changed =
+          setIfDifferent(row, bucketFields[i], found != nullptr ? (*found)[i] : Money{}) || changed;
     if (changed) ++report.chargesChanged;
   } else if (type >= 'I' && type <= 'Y') {
     ++report.paymentsRead;
     Money unapplied;
     if (type != 'P') {
-      const auto found = sums.applied.find(entry);
-      unapplied = row.money("Amount") - (found != sums.applied.end() ? found->second : Money{});
+      const auto* found = sums.appliedOf(entry);
+      unapplied = row.money("Amount") - (found != nullptr ? *found : Money{});
     }
     changed = setIfDifferent(row, "Unapplied Amount", unapplied);
     if (changed) ++report.paymentsChanged;
@@ -101,18 +132,25 @@ RecalculationReport recalculatePractice(store::Connection& practice,
   progress.begin("Recalculating balances", ledger.count() + patients.count());
   std::int64_t done = 0;
 
-  // The ledger in one ordered pass; each page's application sums in two
-  // queries, and only the rows whose totals were wrong written back.
+  // The ledger in one ordered pass against the application sums of the whole
+  // practice, read once; a single chart's sums are read per page of its
+  // entries. Only the rows whose totals were wrong are written back.
+  std::optional<ApplicationSums> practiceSums;
+  if (!chartNumber) practiceSums = applicationSums(practice, std::nullopt);
   store::PageCursor cursor;
   for (auto page = ledger.nextPage(cursor, pageSize); !page.empty();
        page = ledger.nextPage(cursor, pageSize)) {
-    std::int64_t first = page.front().integer("Entry Number");
-    std::int64_t last = first;
-    for (const auto& row : page) {
-      first = std::min(first, row.integer("Entry Number"));
-      last = std::max(last, row.integer("Entry Number"));
+    std::optional<ApplicationSums> chartSums;
+    if (!practiceSums) {
+      std::int64_t first = page.front().integer("Entry Number");
+      std::int64_t last = first;
+      for (const auto& row : page) {
+        first = std::min(first, row.integer("Entry Number"));
+        last = std::max(last, row.integer("Entry Number"));
+      }
+      chartSums = applicationSums(practice, std::make_pair(first, last));
     }
-    const PageSums sums = sumsBetween(practice, first, last);
+    const ApplicationSums& sums = practiceSums ? *practiceSums : *chartSums;
     store::Transaction transaction(practice);
     for (auto& row : page) {
       if (correctEntry(row, sums, report)) ledger.post(row);
@@ -126,8 +164,14 @@ RecalculationReport recalculatePractice(store::Connection& practice,
     }
   }
 
-  // Then each patient's balance and last payments, a page of patients at a
-  // time: one sum and one ordered walk of the payments for the page's charts.
+  // Then each patient's balance, from one grouped read of the ledger (or the
+  // one chart's sum), and last payments, a page of patients at a time from one
+  // ordered walk of the payments of the page's charts.
+  std::map<std::string, Money> balances;
+  if (chartNumber)
+    balances[store::upperAscii(*chartNumber)] = accountBalanceOf(practice, *chartNumber);
+  else
+    balances = accountBalances(practice);
   store::PageCursor patientCursor;
   for (auto page = patients.nextPage(patientCursor, pageSize / 4); !page.empty();
        page = patients.nextPage(patientCursor, pageSize / 4)) {
@@ -135,15 +179,6 @@ RecalculationReport recalculatePractice(store::Connection& practice,
     const std::string last = page.back().text("Chart Number");
     const std::vector<store::Value> range = {store::Value{store::upperAscii(first)},
                                              store::Value{store::upperAscii(last)}};
-    std::map<std::string, Money> balances;
-    auto sums = practice.driver().query(
-        "SELECT \"Chart Number\", SUM(\"Amount\") FROM \"QVTRN\" WHERE \"Chart Number\" BETWEEN ? "
-        "AND ? AND "
-        "\"Transaction Type\" <> '' GROUP BY \"Chart Number\"",
-        range);
-    while (sums->next())
-      balances[store::valueToText(sums->column(0, store::FieldType::Character))] =
-          moneyOf(sums->column(1));
     struct LastPayment {
       Date date;
       Money amount;
