@@ -135,8 +135,8 @@ class Statement {
   void setBusy(bool busy) { busy_ = busy; }
 
   void bind(const std::vector<Value>& parameters) {
+    // Every parameter is bound again below, so old bindings need no clearing.
     sqlite3_reset(statement_);
-    sqlite3_clear_bindings(statement_);
     const int expected = sqlite3_bind_parameter_count(statement_);
     if (expected != static_cast<int>(parameters.size()))
       throw StoreError(
@@ -195,14 +195,16 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
     if (type == FieldType::Character || type == FieldType::Memo) return std::string{};
     return std::monostate{};
   }
+  // A view of the engine's own buffer, valid until the next step: dates are
+  // parsed from it without a copy.
   const auto text = [&] {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return std::string(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
   };
   switch (type) {
     case FieldType::Character:
     case FieldType::Memo:
-      return text();
+      return std::string(text());
     case FieldType::Integer:
     case FieldType::AutoIncrement:
       return static_cast<std::int64_t>(sqlite3_column_int64(statement, column));
