@@ -1,10 +1,12 @@
-// The store layer against the raw SQLite C API doing the same work on the same
-// ledger: inserting QVTRN rows in one transaction, seeking random keys on the
-// Primary tag, reading ranges on Idxchartdate, and a filtered count. Prints
-// each time and the ratio layer/raw.
+// The store layer against the engine's raw C API (SQLite's, or libpq on the
+// server) doing the same work on the same ledger: inserting QVTRN rows in one
+// transaction, seeking random keys on the Primary tag, reading ranges on
+// Idxchartdate, and a filtered count. Prints each time and the ratio layer/raw.
 //
-//   store_bench [ROWS] [SEEKS]     (defaults 1000000 and 100000)
+//   store_bench [--engine sqlite|server] [--server CONNINFO] [ROWS] [SEEKS]
+//     (defaults 1000000 and 100000; the server defaults to $VANTRELL_TEST_SERVER)
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -65,15 +67,17 @@ struct Timings {
 
 const char* countFilter = "Transaction Type = 'A' AND Amount > 50 AND Date From >= CTOD('06/01/2025')";
 
-Timings runLayer(const std::filesystem::path& directory, std::int64_t rows, const std::vector<std::int64_t>& seeks,
-                 const std::vector<std::string>& charts) {
+Timings runLayer(const DataLocation& location, std::int64_t rows,
+                 const std::vector<std::int64_t>& seeks, const std::vector<std::string>& charts) {
   Timings t;
-  auto connection = Connection::open({Engine::Embedded, directory.string()}, {"bench", nullptr, true});
+  auto connection = Connection::open(location, {"bench", nullptr, true});
   ensureTable(*connection, "QVTRN");
   Table ledger = connection->openTable("QVTRN");
   auto start = std::chrono::steady_clock::now();
   {
     Transaction transaction(*connection);
+    // One save of many rows, as a batch run makes it.
+    ledger.expectAppends(static_cast<std::size_t>(rows));
     const FieldRef chart(ledger.definition(), "Chart Number"), caseNumber(ledger.definition(), "Case Number"),
         date(ledger.definition(), "Date From"), amount(ledger.definition(), "Amount"),
         type(ledger.definition(), "Transaction Type"), description(ledger.definition(), "Description");
@@ -248,11 +252,213 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const 
   return t;
 }
 
+// --- The server through libpq alone ------------------------------------
+
+PGresult* checked(PGconn* db, PGresult* result, const char* what) {
+  const auto status = PQresultStatus(result);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) {
+    std::fprintf(stderr, "%s: %s\n", what, PQresultErrorMessage(result));
+    PQclear(result);
+    PQfinish(db);
+    std::exit(1);
+  }
+  return result;
+}
+
+void run(PGconn* db, const std::string& sql) {
+  PQclear(checked(db, PQexec(db, sql.c_str()), sql.c_str()));
+}
+
+// The same work with nothing but libpq: prepared statements, the inserts sent
+// in a pipeline (the fastest plain way to write many rows one statement each),
+// every column read as text and kept, as a program would.
+Timings runRawServer(const std::string& server, const std::string& schema, std::int64_t rows,
+                     const std::vector<std::int64_t>& seeks,
+                     const std::vector<std::string>& charts) {
+  Timings t;
+  {
+    auto connection = Connection::open({Engine::Server, schema}, {"bench", nullptr, true});
+    ensureTable(*connection, "QVTRN");
+  }
+  const auto& table = schemaCatalogue().get("QVTRN");
+  PGconn* db = PQconnectdb(server.c_str());
+  if (PQstatus(db) != CONNECTION_OK) {
+    std::fprintf(stderr, "connect: %s\n", PQerrorMessage(db));
+    std::exit(1);
+  }
+  run(db, "SET DateStyle = ISO; SET search_path TO " + Dialect::quoteIdentifier(schema));
+  std::string columns, marks, all = "ctid";
+  int count = 0;
+  for (const auto& field : table.fields()) {
+    all += ", " + Dialect::quoteIdentifier(field.name);
+    if (field.type == FieldType::AutoIncrement) continue;
+    columns += (columns.empty() ? "" : ", ") + Dialect::quoteIdentifier(field.name);
+    marks += fmt::format("{}${}", marks.empty() ? "" : ", ", ++count);
+  }
+  PQclear(
+      checked(db,
+              PQprepare(db, "insert",
+                        ("INSERT INTO \"QVTRN\" (" + columns + ") VALUES (" + marks + ")").c_str(),
+                        0, nullptr),
+              "prepare insert"));
+  const std::string today = "2026-12-05", now = "2026-12-05 10:00:00";
+  std::vector<std::string> texts(static_cast<std::size_t>(count));
+  std::vector<const char*> values(texts.size());
+  auto start = std::chrono::steady_clock::now();
+  run(db, "BEGIN");
+  PQenterPipelineMode(db);
+  std::int64_t waiting = 0;
+  const auto readAnswers = [&] {
+    PQpipelineSync(db);
+    for (std::int64_t i = 0; i < waiting; ++i) {
+      PGresult* result = PQgetResult(db);
+      checked(db, result, "insert");
+      PQclear(result);
+      PQclear(PQgetResult(db));  // the end of that statement's answer
+    }
+    PQclear(PQgetResult(db));  // the sync
+    waiting = 0;
+  };
+  for (std::int64_t i = 0; i < rows; ++i) {
+    const Line line = lineFor(i);
+    std::size_t position = 0;
+    for (const auto& field : table.fields()) {
+      if (field.type == FieldType::AutoIncrement) continue;
+      const auto& name = field.name;
+      const char*& value = values[position];
+      std::string& text = texts[position++];
+      value = text.c_str();
+      if (name == "Chart Number")
+        text = line.chart;
+      else if (name == "Case Number")
+        text = std::to_string(line.caseNumber);
+      else if (name == "Date From")
+        text = line.date;
+      else if (name == "Amount")
+        text = fmt::format("{}", line.amount);
+      else if (name == "Transaction Type")
+        text = line.type;
+      else if (name == "Description")
+        text = "Office visit";
+      else if (name == "Date Modified")
+        text = now;
+      else if (name == "Date Created")
+        text = today;
+      else if (field.type == FieldType::Character || field.type == FieldType::Memo)
+        text.clear();
+      else
+        value = nullptr;
+      if (value != nullptr) value = text.c_str();
+    }
+    PQsendQueryPrepared(db, "insert", count, values.data(), nullptr, nullptr, 0);
+    if (++waiting == 500) readAnswers();
+  }
+  readAnswers();
+  PQexitPipelineMode(db);
+  run(db, "COMMIT");
+  t.insert = seconds(start);
+
+  std::vector<std::string> kept(table.fields().size() + 1);
+  const auto readAll = [&](PGresult* result, int row) {
+    for (int c = 0; c < PQnfields(result); ++c)
+      kept[static_cast<std::size_t>(c)].assign(
+          PQgetvalue(result, row, c), static_cast<std::size_t>(PQgetlength(result, row, c)));
+  };
+  // The keys as the server's indexes hold them.
+  PQclear(checked(
+      db,
+      PQprepare(
+          db, "seek",
+          ("SELECT " + all +
+           " FROM \"QVTRN\" WHERE \"Chart Number\" = $1 AND COALESCE(\"Case Number\", 0) = $2 "
+           "AND \"Entry Number\" = $3 ORDER BY \"Chart Number\", COALESCE(\"Case Number\", 0), "
+           "\"Entry Number\", \"Tooth Number\", ctid LIMIT 1")
+              .c_str(),
+          0, nullptr),
+      "prepare seek"));
+  start = std::chrono::steady_clock::now();
+  for (const auto entry : seeks) {
+    const Line line = lineFor(entry - 1);
+    const std::string caseText = std::to_string(line.caseNumber), entryText = std::to_string(entry);
+    const char* keys[] = {line.chart.c_str(), caseText.c_str(), entryText.c_str()};
+    PGresult* result =
+        checked(db, PQexecPrepared(db, "seek", 3, keys, nullptr, nullptr, 0), "seek");
+    if (PQntuples(result) > 0) readAll(result, 0);
+    PQclear(result);
+  }
+  t.seek = seconds(start);
+
+  PQclear(checked(
+      db,
+      PQprepare(
+          db, "range",
+          ("SELECT " + all +
+           " FROM \"QVTRN\" WHERE UPPER(\"Chart Number\") = $1 ORDER BY UPPER(\"Chart Number\"), "
+           "COALESCE(\"Date From\", '-infinity'::date), ctid")
+              .c_str(),
+          0, nullptr),
+      "prepare range"));
+  start = std::chrono::steady_clock::now();
+  for (const auto& chartNumber : charts) {
+    const char* keys[] = {chartNumber.c_str()};
+    PGresult* result =
+        checked(db, PQexecPrepared(db, "range", 1, keys, nullptr, nullptr, 0), "range");
+    for (int row = 0; row < PQntuples(result); ++row) {
+      readAll(result, row);
+      ++t.rangeRows;
+    }
+    PQclear(result);
+  }
+  t.range = seconds(start);
+
+  start = std::chrono::steady_clock::now();
+  PGresult* counted =
+      checked(db,
+              PQexec(db,
+                     "SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'A' AND "
+                     "\"Amount\" > 50 AND \"Date From\" >= '2025-06-01'"),
+              "count");
+  t.counted = std::atoll(PQgetvalue(counted, 0, 0));
+  PQclear(counted);
+  t.count = seconds(start);
+  PQfinish(db);
+  return t;
+}
+
+void dropSchema(const std::string& schema) {
+  auto connection = Connection::open({Engine::Server, schema}, {"bench", nullptr, false});
+  connection->driver().executeScript("DROP SCHEMA IF EXISTS " + Dialect::quoteIdentifier(schema) +
+                                     " CASCADE");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::int64_t rows = argc > 1 ? std::atoll(argv[1]) : 1000000;
-  const std::int64_t seekCount = argc > 2 ? std::atoll(argv[2]) : 100000;
+  bool onServer = false;
+  std::string server =
+      std::getenv("VANTRELL_TEST_SERVER") != nullptr ? std::getenv("VANTRELL_TEST_SERVER") : "";
+  std::vector<std::int64_t> numbers;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--engine" && i + 1 < argc) {
+      const std::string engine = argv[++i];
+      if (engine != "sqlite" && engine != "server") {
+        std::fprintf(stderr, "--engine is sqlite or server\n");
+        return 2;
+      }
+      onServer = engine == "server";
+    } else if (argument == "--server" && i + 1 < argc) {
+      server = argv[++i];
+    } else {
+      numbers.push_back(std::atoll(argument.c_str()));
+    }
+  }
+  if (onServer && server.empty()) {
+    std::fprintf(stderr, "--engine server needs --server or VANTRELL_TEST_SERVER\n");
+    return 2;
+  }
+  const std::int64_t rows = numbers.size() > 0 ? numbers[0] : 1000000;
+  const std::int64_t seekCount = numbers.size() > 1 ? numbers[1] : 100000;
   std::mt19937_64 random(42);
   std::vector<std::int64_t> seeks;
   for (std::int64_t i = 0; i < seekCount; ++i)
@@ -260,14 +466,28 @@ int main(int argc, char** argv) {
   std::vector<std::string> charts;
   for (int i = 0; i < 1000; ++i) charts.push_back(fmt::format("P{:07}", random() % patients));
 
-  const auto base = std::filesystem::temp_directory_path() / fmt::format("vantrell-bench-{}", ::getpid());
-  std::filesystem::create_directories(base / "layer");
-  std::filesystem::create_directories(base / "raw");
-  fmt::print("QVTRN: {} rows, {} seeks on Primary, 1000 chart ranges on Idxchartdate, one filtered count\n", rows,
-             seekCount);
-  const Timings raw = runRaw(base / "raw", rows, seeks, charts);
-  const Timings layer = runLayer(base / "layer", rows, seeks, charts);
-  std::filesystem::remove_all(base);
+  fmt::print(
+      "{}, QVTRN: {} rows, {} seeks on Primary, 1000 chart ranges on Idxchartdate, one filtered "
+      "count\n",
+      onServer ? "PostgreSQL" : "SQLite", rows, seekCount);
+  Timings raw, layer;
+  if (onServer) {
+    ::setenv("VANTRELL_SERVER", server.c_str(), 1);
+    const std::string rawSchema = fmt::format("store_bench_raw_{}", ::getpid());
+    const std::string layerSchema = fmt::format("store_bench_layer_{}", ::getpid());
+    raw = runRawServer(server, rawSchema, rows, seeks, charts);
+    layer = runLayer({Engine::Server, layerSchema}, rows, seeks, charts);
+    dropSchema(rawSchema);
+    dropSchema(layerSchema);
+  } else {
+    const auto base =
+        std::filesystem::temp_directory_path() / fmt::format("vantrell-bench-{}", ::getpid());
+    std::filesystem::create_directories(base / "layer");
+    std::filesystem::create_directories(base / "raw");
+    raw = runRaw(base / "raw", rows, seeks, charts);
+    layer = runLayer({Engine::Embedded, (base / "layer").string()}, rows, seeks, charts);
+    std::filesystem::remove_all(base);
+  }
 
   fmt::print("{:<22}{:>12}{:>12}{:>8}\n", "work", "layer s", "raw s", "ratio");
   const auto line = [](const char* what, double a, double b) {

@@ -59,6 +59,23 @@ class Driver {
   // lets only one writer in at a time.
   virtual void lockTableUntilCommit(std::string_view table) = 0;
 
+  // Inside a transaction: autoincrement numbers taken ahead for rows about to
+  // be appended, so that their inserts need not wait for the engine's answer.
+  // None where appends are answered at once anyway (the embedded engine).
+  virtual std::vector<std::int64_t> reserveAutoIncrement(std::string_view /*table*/,
+                                                         std::string_view /*field*/,
+                                                         std::size_t /*count*/) {
+    return {};
+  }
+  // A write whose answer is not needed now. The server sends it together with
+  // the next statement that waits for an answer (or the commit), so a save of
+  // many rows costs one round trip; its refusal then names `row`. Elsewhere it
+  // runs at once.
+  virtual void executeDeferred(const std::string& sql, const std::vector<Value>& parameters,
+                               const std::string& /*row*/) {
+    execute(sql, parameters);
+  }
+
   virtual bool tableExists(std::string_view table) = 0;
   virtual std::vector<std::string> tableNames() = 0;
   virtual std::vector<std::string> columnNames(std::string_view table) = 0;

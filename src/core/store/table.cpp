@@ -1,5 +1,7 @@
 #include "store/table.hpp"
 
+#include <algorithm>
+
 #include <fmt/format.h>
 
 #include "store/connection.hpp"
@@ -81,6 +83,12 @@ Table::Table(Connection& connection, const TableDefinition& definition,
   plainInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " + rowTuple(columns) +
                     " VALUES " + rowTuple(placeholders);
   insertSql_ = plainInsertSql_ + returningIdentity();
+  if (const auto autoField = definition.autoIncrementField()) {
+    columns.push_back(Dialect::quoteIdentifier(definition.field(*autoField).name));
+    placeholders.push_back("?");
+    numberedInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " +
+                         rowTuple(columns) + " VALUES " + rowTuple(placeholders);
+  }
   if (const auto autoField = definition.autoIncrementField(); autoField && identityKind_ != IdentityKind::AutoIncrement)
     insertSql_ += ", " + Dialect::quoteIdentifier(definition.field(*autoField).name);
 }
@@ -311,8 +319,52 @@ void Table::stampDates(Record& record, bool isNew) {
   }
 }
 
+void Table::expectAppends(std::size_t count) {
+  expectedAppends_ = count;
+  appendsInSave_ = 0;
+  reservedNumbers_.clear();
+  const auto autoField = definition_->autoIncrementField();
+  if (!autoField || identityKind_ != IdentityKind::AutoIncrement) return;
+  reservedNumbers_ = connection_->driver().reserveAutoIncrement(
+      definition_->name(), definition_->field(*autoField).name, count);
+  std::reverse(reservedNumbers_.begin(), reservedNumbers_.end());
+}
+
 void Table::append(Record& record) {
   if (&record.table() != definition_) throw InputError("The record belongs to another table.");
+  if (expectedAppends_ == 0) {
+    appendOne(record);
+    return;
+  }
+  --expectedAppends_;
+  const std::size_t place = ++appendsInSave_;
+  const auto row = [&] {
+    return fmt::format("{} record {} of the save", definition_->description(), place);
+  };
+  if (!reservedNumbers_.empty()) {
+    stampDates(record, true);
+    const std::int64_t number = reservedNumbers_.back();
+    reservedNumbers_.pop_back();
+    std::vector<Value> values;
+    values.reserve(insertFields_.size() + 1);
+    for (const auto index : insertFields_) values.push_back(record.value(index));
+    values.emplace_back(number);
+    connection_->driver().executeDeferred(numberedInsertSql_, values, row());
+    record.load(*definition_->autoIncrementField(), number);
+    record.setIdentity({Value{number}});
+    record.clearModifications();
+    return;
+  }
+  try {
+    appendOne(record);
+  } catch (const ConnectionError&) {
+    throw;
+  } catch (const StoreError& refusal) {
+    throw StoreError("The " + row() + " was refused: " + refusal.what());
+  }
+}
+
+void Table::appendOne(Record& record) {
   stampDates(record, true);
   std::vector<Value> values;
   values.reserve(insertFields_.size());

@@ -86,6 +86,12 @@ class Table {
   Record newRecord() const { return Record(*definition_); }
   // Inserts; the record then holds its identity and autoincrement value.
   void append(Record& record);
+  // The next `count` appends are one save's rows: inside a transaction on the
+  // server their autoincrement numbers are taken now and the inserts are sent
+  // without waiting, together with the next read or the commit. A refused row
+  // is named by its place in the save ("record 12 of the save"); the whole
+  // transaction is then rolled back, as for any failed statement.
+  void expectAppends(std::size_t count);
   // Takes the record lock and reads the row afresh (fields the caller already
   // changed keep their new values). Throws RecordInUseError (with the owner)
   // when another window or workstation has the record, StoreError when the row
@@ -118,6 +124,7 @@ class Table {
   std::optional<Record> readByLockKey(const Record& record);
   std::string lockKeyOf(const Record& record) const;
   void stampDates(Record& record, bool isNew);
+  void appendOne(Record& record);
   void forgetStatements() { seekSql_.clear(); }
 
   Connection* connection_;
@@ -134,12 +141,16 @@ class Table {
   std::string filterText_;
   std::vector<SqlFragment> filters_;
   std::string insertSql_;           // with RETURNING the identity
+  std::string numberedInsertSql_;   // with the autoincrement number given
   std::string plainInsertSql_;      // for engines that report the row id themselves
   std::vector<std::size_t> insertFields_;
   // The text of the last seek; its values change from call to call, the text
   // only when the order, range or filter does.
   std::string seekSql_;
   std::size_t seekParts_ = 0;
+  std::size_t expectedAppends_ = 0;
+  std::size_t appendsInSave_ = 0;
+  std::vector<std::int64_t> reservedNumbers_;  // handed out from the back
 };
 
 }  // namespace vantrell::store

@@ -363,6 +363,14 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
     }
   }
   if (ledgerOfRecord) carryCheckNumbers(staged);
+  // The new lines are one batch of appends: the server takes them without an
+  // answer for each.
+  std::size_t newLines = 0;
+  for (const auto* lines : {&staged.charges, &staged.payments})
+    newLines += static_cast<std::size_t>(
+        std::count_if(lines->begin(), lines->end(),
+                      [](const TransactionLine& line) { return !line.isStored(); }));
+  ledger.expectAppends(newLines);
   for (auto* lines : {&staged.charges, &staged.payments}) {
     const bool chargeSide = lines == &staged.charges;
     for (auto& line : *lines) {

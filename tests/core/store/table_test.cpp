@@ -272,6 +272,61 @@ TEST_P(TableOnEngine, AutoincrementNumbersWrittenBySqlAreNeverHandedOutAgain) {
   EXPECT_EQ(next.integer("Entry Number"), 501);
 }
 
+TEST_P(TableOnEngine, ARowRefusedInTheMiddleOfABatchedSaveIsNamedAndNothingOfTheSaveIsKept) {
+  Table ledger = connection_->openTable("QVTRN");
+  const Record before = charge(ledger, "KEPT0000", 1, "2026-10-01", "5");
+  // A unique document number lets the engine refuse one row of the save.
+  connection_->executeSql(
+      "CREATE UNIQUE INDEX \"one_document\" ON \"QVTRN\" (\"Document Number\")");
+  const auto line = [&](int n, const std::string& document) {
+    Record row = ledger.newRecord();
+    row.set("Chart Number", std::string("BATCH000"));
+    row.set("Case Number", std::int64_t{1});
+    row.set("Document Number", document);
+    row.setFromText("Amount", std::to_string(n) + ".25");
+    ledger.append(row);
+    return row;
+  };
+  {
+    Transaction save(*connection_);
+    ledger.expectAppends(12);
+    try {
+      for (int n = 1; n <= 12; ++n) line(n, n == 7 ? "DOC3" : "DOC" + std::to_string(n));
+      save.commit();
+      ADD_FAILURE() << "a save with the same document twice was kept";
+    } catch (const StoreError& refusal) {
+      const std::string message = refusal.what();
+      EXPECT_NE(message.find("record 7 of the save"), std::string::npos) << message;
+    }
+  }
+  EXPECT_EQ(ledger.count(), 1);
+
+  // The session goes on: a batched save reads its own rows back before the
+  // commit, and keeps them, amounts and numbers, after it.
+  std::vector<Record> saved;
+  {
+    Transaction save(*connection_);
+    ledger.expectAppends(3);
+    for (int n = 1; n <= 3; ++n) saved.push_back(line(n, "NEW" + std::to_string(n)));
+    EXPECT_EQ(ledger.count(), 4);
+    save.commit();
+  }
+  ledger.setOrder("Idxentrynumber");
+  for (int n = 1; n <= 3; ++n) {
+    const Record& row = saved[static_cast<std::size_t>(n - 1)];
+    EXPECT_GT(row.integer("Entry Number"), before.integer("Entry Number"));
+    const auto stored = ledger.seek({Value{row.integer("Entry Number")}});
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->text("Document Number"), "NEW" + std::to_string(n));
+    EXPECT_EQ(stored->money("Amount"), *Money::parse(std::to_string(n) + ".25"));
+  }
+  EXPECT_NE(saved[0].integer("Entry Number"), saved[1].integer("Entry Number"));
+  // A plain append after the save never takes a number the save used.
+  const Record after = line(4, "NEW4");
+  for (const auto& row : saved)
+    EXPECT_NE(after.integer("Entry Number"), row.integer("Entry Number"));
+}
+
 VANTRELL_ON_BOTH_ENGINES(TableOnEngine);
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <cstdlib>
+#include <deque>
 #include <map>
 #include <unordered_map>
 
@@ -286,6 +287,9 @@ class PostgresDriver final : public Driver, private RecordLocks {
     if (connection_ != nullptr) PQfinish(connection_);
   }
 
+  PostgresDriver(const PostgresDriver&) = delete;
+  PostgresDriver& operator=(const PostgresDriver&) = delete;
+
   const Dialect& dialect() const override { return dialect_; }
 
   std::unique_ptr<ResultRows> query(const std::string& sql,
@@ -294,6 +298,9 @@ class PostgresDriver final : public Driver, private RecordLocks {
   }
 
   std::int64_t execute(const std::string& sql, const std::vector<Value>& parameters) override {
+    // Writes waiting to be sent inside a savepoint that is rolled back vanish
+    // with it (the savepoint itself was set after every earlier one was sent).
+    if (sql.rfind("ROLLBACK", 0) == 0) deferred_.clear();
     Result result(run(sql, parameters, PGRES_COMMAND_OK));
     const auto changed = std::strtoll(PQcmdTuples(result.get()), nullptr, 10);
     // A savepoint rolled back or a transaction ended: locks let go while the
@@ -303,6 +310,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
   }
 
   void executeScript(const std::string& sql) override {
+    sendDeferred();
     Result result(PQexec(connection_, sql.c_str()));
     check(result.get(), PGRES_COMMAND_OK, sql);
   }
@@ -319,6 +327,45 @@ class PostgresDriver final : public Driver, private RecordLocks {
   }
 
   std::optional<std::int64_t> lastInsertRowId() const override { return std::nullopt; }
+
+  std::vector<std::int64_t> reserveAutoIncrement(std::string_view table, std::string_view field,
+                                                 std::size_t count) override {
+    std::vector<std::int64_t> numbers;
+    if (count == 0 || PQtransactionStatus(connection_) != PQTRANS_INTRANS) return numbers;
+    auto rows =
+        query("SELECT nextval(pg_get_serial_sequence(?, ?)) FROM generate_series(1, ?::int4)",
+              {Value{Dialect::quoteIdentifier(table)}, Value{std::string(field)},
+               Value{static_cast<std::int64_t>(count)}});
+    numbers.reserve(count);
+    while (rows->next())
+      numbers.push_back(std::get<std::int64_t>(rows->column(0, FieldType::Integer)));
+    return numbers;
+  }
+
+  void executeDeferred(const std::string& sql, const std::vector<Value>& parameters,
+                       const std::string& row) override {
+    // Outside a transaction nothing could undo the rows already written when a
+    // later one fails: each write is answered before the next.
+    if (PQtransactionStatus(connection_) != PQTRANS_INTRANS) {
+      try {
+        execute(sql, parameters);
+      } catch (const ConnectionError&) {
+        throw;
+      } catch (const StoreError& refusal) {
+        throw StoreError(refusedRow(row, refusal.what()));
+      }
+      return;
+    }
+    Deferred write;
+    write.name = preparedName(sql);
+    write.row = row;
+    write.texts.reserve(parameters.size());
+    for (const auto& value : parameters) write.texts.push_back(parameterText(value));
+    deferred_.push_back(std::move(write));
+    // The answers of a long save are read back now and then, so that neither
+    // side's buffers fill while the other waits.
+    if (deferred_.size() >= maxDeferred) sendDeferred();
+  }
 
   void lockTableUntilCommit(std::string_view table) override {
     executeScript("LOCK TABLE " + Dialect::quoteIdentifier(table) + " IN SHARE ROW EXCLUSIVE MODE");
@@ -354,10 +401,16 @@ class PostgresDriver final : public Driver, private RecordLocks {
 
   void begin() override { executeScript("BEGIN"); }
   void commit() override {
+    sendDeferred();
+    // A write refused while its failure could not be reported (a lock let go
+    // in a destructor) must not be committed as a silent rollback.
+    if (PQtransactionStatus(connection_) == PQTRANS_INERROR)
+      throw StoreError("The server refused part of the save; nothing of it was kept.");
     executeScript("COMMIT");
     if (!pendingUnlocks_.empty()) releasePendingUnlocks();
   }
   void rollback() override {
+    deferred_.clear();
     if (PQtransactionStatus(connection_) != PQTRANS_IDLE) executeScript("ROLLBACK");
     releasePendingUnlocks();
   }
@@ -385,6 +438,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
     return std::make_shared<AdvisoryLock>(*this, alive_, lockKey);
   }
   void setOwner(LockOwner owner) override {
+    sendDeferred();
     owner_ = std::move(owner);
     setApplicationName();
   }
@@ -440,17 +494,112 @@ class PostgresDriver final : public Driver, private RecordLocks {
     check(set.get(), PGRES_TUPLES_OK, "set application_name");
   }
 
-  PGresult* run(const std::string& sql, const std::vector<Value>& parameters,
-                ExecStatusType expected) {
-    const std::string& name = preparedName(sql);
+  struct Deferred {
+    std::string name;
     std::vector<std::optional<std::string>> texts;
-    texts.reserve(parameters.size());
-    for (const auto& value : parameters) texts.push_back(parameterText(value));
+    std::string row;
+  };
+  static constexpr std::size_t maxDeferred = 500;
+
+  static std::vector<const char*> pointersTo(const std::vector<std::optional<std::string>>& texts) {
     std::vector<const char*> pointers;
     pointers.reserve(texts.size());
     for (const auto& text : texts) pointers.push_back(text ? text->c_str() : nullptr);
-    PGresult* result = PQexecPrepared(connection_, name.c_str(), static_cast<int>(pointers.size()),
-                                      pointers.data(), nullptr, nullptr, 0);
+    return pointers;
+  }
+
+  static std::string refusedRow(const std::string& row, const std::string& reason) {
+    return "The " + row + " was refused: " + reason;
+  }
+
+  // Sends the waiting writes, then `last` (a statement whose answer the caller
+  // needs) if given, in one pipeline with a single round trip. Throws for the
+  // first refused write, naming its row; the server has then failed the
+  // transaction, so the rest never ran. Returns the answer to `last`.
+  PGresult* sendPipeline(const Deferred* last) {
+    std::deque<Deferred> writes = std::move(deferred_);
+    deferred_.clear();
+    if (PQenterPipelineMode(connection_) != 1)
+      throw ConnectionError(practice_.display(), PQerrorMessage(connection_));
+    bool sent = true;
+    for (const auto& write : writes) {
+      const auto pointers = pointersTo(write.texts);
+      sent = sent &&
+             PQsendQueryPrepared(connection_, write.name.c_str(), static_cast<int>(pointers.size()),
+                                 pointers.data(), nullptr, nullptr, 0) == 1;
+    }
+    if (last != nullptr) {
+      const auto pointers = pointersTo(last->texts);
+      sent = sent &&
+             PQsendQueryPrepared(connection_, last->name.c_str(), static_cast<int>(pointers.size()),
+                                 pointers.data(), nullptr, nullptr, 0) == 1;
+    }
+    sent = sent && PQpipelineSync(connection_) == 1;
+    if (!sent) {
+      const std::string detail = PQerrorMessage(connection_);
+      PQexitPipelineMode(connection_);
+      throw ConnectionError(practice_.display(), detail);
+    }
+    std::optional<std::string> refusal;
+    PGresult* answer = nullptr;
+    const std::size_t statements = writes.size() + (last != nullptr ? 1 : 0);
+    for (std::size_t i = 0; i < statements; ++i) {
+      PGresult* result = PQgetResult(connection_);
+      while (PGresult* more = PQgetResult(connection_)) PQclear(more);  // ends each statement
+      if (result == nullptr) break;
+      const auto status = PQresultStatus(result);
+      if (i < writes.size()) {
+        if (status == PGRES_FATAL_ERROR && !refusal) {
+          const char* message = PQresultErrorMessage(result);
+          const char* column = PQresultErrorField(result, PG_DIAG_COLUMN_NAME);
+          std::string reason = message != nullptr ? message : "";
+          if (column != nullptr) reason = std::string("field ") + column + ": " + reason;
+          refusal = refusedRow(writes[i].row, reason);
+        }
+        PQclear(result);
+      } else {
+        answer = result;
+      }
+    }
+    // The sync's own answer, after which the session takes single statements again.
+    for (PGresult* result = PQgetResult(connection_); result != nullptr;
+         result = PQgetResult(connection_)) {
+      const bool synced = PQresultStatus(result) == PGRES_PIPELINE_SYNC;
+      PQclear(result);
+      if (synced) break;
+    }
+    PQexitPipelineMode(connection_);
+    if (PQstatus(connection_) != CONNECTION_OK) {
+      if (answer != nullptr) PQclear(answer);
+      throw ConnectionError(practice_.display(), PQerrorMessage(connection_));
+    }
+    if (refusal) {
+      if (answer != nullptr) PQclear(answer);
+      throw StoreError(*refusal);
+    }
+    return answer;
+  }
+
+  void sendDeferred() {
+    if (deferred_.empty()) return;
+    sendPipeline(nullptr);
+  }
+
+  PGresult* run(const std::string& sql, const std::vector<Value>& parameters,
+                ExecStatusType expected) {
+    Deferred statement;
+    statement.name = preparedName(sql);
+    statement.texts.reserve(parameters.size());
+    for (const auto& value : parameters) statement.texts.push_back(parameterText(value));
+    PGresult* result = nullptr;
+    if (deferred_.empty()) {
+      const auto pointers = pointersTo(statement.texts);
+      result =
+          PQexecPrepared(connection_, statement.name.c_str(), static_cast<int>(pointers.size()),
+                         pointers.data(), nullptr, nullptr, 0);
+    } else {
+      result = sendPipeline(&statement);
+    }
     if (PQresultStatus(result) == PGRES_TUPLES_OK && expected == PGRES_COMMAND_OK) return result;
     try {
       check(result, expected, sql);
@@ -461,7 +610,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
     return result;
   }
 
-  const std::string& preparedName(const std::string& sql) {
+  std::string preparedName(const std::string& sql) {
     auto found = prepared_.find(sql);
     if (found != prepared_.end()) return found->second;
     std::string name = "v" + std::to_string(prepared_.size() + 1);
@@ -496,6 +645,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
   std::unordered_map<std::string, std::string> prepared_;
   HeldLocks held_;
   std::vector<LockKey> pendingUnlocks_;
+  std::deque<Deferred> deferred_;  // writes not yet sent, in order
   std::map<LockKey, bool> sharedKeys_;
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
