@@ -6,6 +6,7 @@
 #include <deque>
 #include <map>
 #include <unordered_map>
+#include <unordered_set>
 
 #include <fmt/format.h>
 
@@ -311,6 +312,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
 
   void executeScript(const std::string& sql) override {
     sendDeferred();
+    if (sql != "BEGIN" && sql != "COMMIT" && sql != "ROLLBACK") existingTables_.clear();
     Result result(PQexec(connection_, sql.c_str()));
     check(result.get(), PGRES_COMMAND_OK, sql);
   }
@@ -371,12 +373,18 @@ class PostgresDriver final : public Driver, private RecordLocks {
     executeScript("LOCK TABLE " + Dialect::quoteIdentifier(table) + " IN SHARE ROW EXCLUSIVE MODE");
   }
 
+  // Tables known to exist are remembered: a save opens its tables many times,
+  // and asking the catalogue each time costs a round trip. Any script (the only
+  // way tables are created, altered or dropped) forgets them.
   bool tableExists(std::string_view table) override {
+    if (existingTables_.contains(upperAscii(table))) return true;
     auto rows = query(
         "SELECT 1 FROM information_schema.tables WHERE table_schema = current_schema() AND "
         "upper(table_name) = upper(?)",
         {Value{std::string(table)}});
-    return rows->next();
+    if (!rows->next()) return false;
+    existingTables_.insert(upperAscii(table));
+    return true;
   }
 
   std::vector<std::string> tableNames() override {
@@ -647,6 +655,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
   std::vector<LockKey> pendingUnlocks_;
   std::deque<Deferred> deferred_;  // writes not yet sent, in order
   std::map<LockKey, bool> sharedKeys_;
+  std::unordered_set<std::string> existingTables_;  // upper-case names
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
