@@ -754,13 +754,13 @@ TEST_F(TransactionEntryWindowTest, ThePatientListAndTheTransactionWindowStayOpen
   EXPECT_NE(diagnoses, nullptr);
   EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 
-  // From the list, the chosen patient's transactions in one key.
+  // From the list, the chosen patient's transactions in one step.
   list->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(list));
   QTest::keyClicks(field(*list, "search"), QString::fromStdString(chart_).toLower());
-  auto* patients = list->findChild<QTableView*>("patients");
-  patients->setFocus();
-  QTest::keyClick(patients, Qt::Key_T, Qt::ControlModifier);
+  auto* open = list->findChild<QPushButton*>("openTransactions");
+  ASSERT_NE(open, nullptr);
+  open->click();
   QApplication::processEvents();
   EXPECT_EQ(entry->model().chartNumber(), chart_);
   EXPECT_EQ(entry->findChild<QLabel*>("patientName")->text(), "Lane, Ruth");
