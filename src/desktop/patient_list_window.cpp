@@ -205,20 +205,6 @@ PatientListWindow::PatientListWindow(store::Connection& practice, const practice
                   button(tr("Edit &Case"), "editCase", &PatientListWindow::editCase),
                   button(tr("C&opy Case"), "copyCase", &PatientListWindow::copyCase),
                   button(tr("De&lete Case"), "deleteCase", &PatientListWindow::deleteCase)};
-  auto* transactions =
-      buttons_->addButton(tr("&Transactions (Ctrl+T)"), QDialogButtonBox::ActionRole);
-  transactions->setObjectName("openTransactions");
-  transactions->setAutoDefault(false);
-  transactions->setToolTip(tr("The chosen patient's transactions (Ctrl+T)"));
-  transactions->hide();
-  const auto openTransactions = [this] {
-    const std::string chart = currentChart();
-    if (openTransactions_ && !chart.empty()) openTransactions_(chart);
-  };
-  connect(transactions, &QPushButton::clicked, this, openTransactions);
-  connect(
-      new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this, nullptr, nullptr, Qt::WindowShortcut),
-      &QShortcut::activated, this, openTransactions);
   auto* close = buttons_->addButton(QDialogButtonBox::Close);
   close->setAutoDefault(false);
   layout->addWidget(buttons_);
@@ -271,9 +257,22 @@ PatientListWindow::PatientListWindow(store::Connection& practice, const practice
 }
 
 void PatientListWindow::setOpenTransactions(std::function<void(const std::string&)> open) {
+  const bool first = !openTransactions_;
   openTransactions_ = std::move(open);
-  if (auto* button = findChild<QPushButton*>("openTransactions"))
-    button->setVisible(bool(openTransactions_));
+  if (!first || !openTransactions_) return;
+  auto* transactions =
+      buttons_->addButton(tr("&Transactions (Ctrl+T)"), QDialogButtonBox::ActionRole);
+  transactions->setObjectName("openTransactions");
+  transactions->setAutoDefault(false);
+  transactions->setToolTip(tr("The chosen patient's transactions (Ctrl+T)"));
+  const auto openTransactions = [this] {
+    const std::string chart = currentChart();
+    if (!chart.empty()) openTransactions_(chart);
+  };
+  connect(transactions, &QPushButton::clicked, this, openTransactions);
+  connect(
+      new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this, nullptr, nullptr, Qt::WindowShortcut),
+      &QShortcut::activated, this, openTransactions);
 }
 
 void PatientListWindow::enablePicking(const std::string& current) {

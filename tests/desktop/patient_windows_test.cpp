@@ -62,6 +62,8 @@ class PatientWindowsTest : public DesktopTest {
       return nullptr;
     }
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The keyboard is on the list once its window is active.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(list));
     answers.run([&] { work(*list); });
     return list;
   }
