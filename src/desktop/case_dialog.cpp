@@ -130,6 +130,7 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
   connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
           [this] { save(false); });
   connect(buttons, &QDialogButtonBox::rejected, this, &CaseDialog::reject);
+  addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   showRecord();
   if (auto* description = findChild<QWidget*>("Description");
       description != nullptr && !window.isReadOnly())
@@ -152,9 +153,12 @@ void CaseDialog::showRecord() {
 
 bool CaseDialog::save(bool close) {
   if (!leaveForms(forms_)) return false;
+  // Saving and closing gives the record up before the window hides.
+  if (close) holdExits(forms_, true);
   const bool saved = saveShowingFailures(
       prompter_, [this, close] { return close ? window_.saveAndClose() : window_.save(); });
   if (!saved) {
+    holdExits(forms_, false);
     goToRefusedField();
     return false;
   }
@@ -179,6 +183,8 @@ void CaseDialog::goToRefusedField() {
 }
 
 void CaseDialog::reject() {
+  // Cancel gives the record up; what was typed is dropped, not checked.
+  holdExits(forms_, true);
   window_.cancel();
   QDialog::reject();
 }

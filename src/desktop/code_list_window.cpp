@@ -332,6 +332,7 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &CodeEditDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   connect(saveDefaults, &QPushButton::clicked, this, [this] {
     if (security_ != nullptr && !security_->hasPermission(security::permission_item::saveAsDefault, false)) return;
     if (!commitForms(forms_, prompter_)) return;

@@ -224,6 +224,7 @@ bool MainWindow::allowed(int permissionItem) {
 }
 
 void MainWindow::openPractice() {
+  if (!closeWorkWindows()) return;
   PracticeListDialog dialog(application_, this);
   dialog.exec();
   if (loginDialog_->exitRequested()) {
@@ -234,6 +235,7 @@ void MainWindow::openPractice() {
 }
 
 void MainWindow::newPractice() {
+  if (!closeWorkWindows()) return;
   NewPracticeDialog dialog(application_, this);
   dialog.exec();
   practiceChanged();
@@ -273,25 +275,63 @@ void MainWindow::codeList(const std::string& noun) {
   const reference::CodeTable* table = reference::findCodeTable(noun);
   if (open == nullptr || table == nullptr) return;
   if (table->viewItem >= 0 && !allowed(table->viewItem)) return;
-  CodeListWindow window(*open->connection, *table, prompter_, application_.clock(),
-                        open->security.get(), this);
-  window.exec();
+  showWorkWindow(new CodeListWindow(*open->connection, *table, prompter_, application_.clock(),
+                                    open->security.get(), this));
 }
 
 void MainWindow::patientList() {
   practice::OpenPractice* open = application_.practice();
   if (open == nullptr) return;
-  PatientListWindow window(*open->connection, open->options, prompter_, application_.clock(),
-                           open->security.get(), this);
-  window.setOverridePrompt(&loginPrompt());
-  window.exec();
+  auto* window = new PatientListWindow(*open->connection, open->options, prompter_,
+                                       application_.clock(), open->security.get(), this);
+  window->setOverridePrompt(&loginPrompt());
+  window->setOpenTransactions(
+      [this](const std::string& chartNumber) { transactionsOf(chartNumber); });
+  showWorkWindow(window);
 }
 
 void MainWindow::transactionEntry() {
+  openTransactionWindow();
+}
+
+void MainWindow::transactionsOf(const std::string& chartNumber) {
+  if (TransactionEntryWindow* window = openTransactionWindow())
+    window->chooseChart(QString::fromStdString(chartNumber));
+}
+
+void MainWindow::showWorkWindow(QDialog* window) {
+  window->setModal(false);
+  connect(window, &QDialog::finished, window, &QObject::deleteLater);
+  workWindows_.emplace_back(window);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+
+bool MainWindow::closeWorkWindows() {
+  for (auto& window : workWindows_) {
+    if (window == nullptr) continue;
+    if (window->isVisible() && !window->close()) return false;
+    // Gone now, while the practice it works on is still open.
+    delete window.data();
+  }
+  workWindows_.clear();
+  return true;
+}
+
+TransactionEntryWindow* MainWindow::openTransactionWindow() {
+  for (auto& window : workWindows_) {
+    if (auto* open = qobject_cast<TransactionEntryWindow*>(window.data());
+        open != nullptr && open->isVisible()) {
+      open->raise();
+      open->activateWindow();
+      return open;
+    }
+  }
   practice::OpenPractice* open = application_.practice();
+  if (open == nullptr) return nullptr;
   // The window asks for item 14 itself when a chart is chosen, where an
   // override covers that one patient.
-  if (open == nullptr) return;
   transactions::TransactionEntryWindow::Surroundings surroundings{
       *open->connection,
       open->options,
@@ -301,8 +341,9 @@ void MainWindow::transactionEntry() {
       [this] { return application_.programDate().value(); },
       transactions::Ledger::Transactions};
   surroundings.overridePrompt = &loginPrompt();
-  TransactionEntryWindow window(surroundings, this);
-  window.exec();
+  auto* window = new TransactionEntryWindow(surroundings, this);
+  showWorkWindow(window);
+  return window;
 }
 
 void MainWindow::securitySetup() {
@@ -330,7 +371,7 @@ void MainWindow::loginPasswordManagement() {
 
 void MainWindow::logInAsAnotherUser() {
   security::Security* guard = application_.security();
-  if (guard == nullptr || !guard->isOn()) return;
+  if (guard == nullptr || !guard->isOn() || !closeWorkWindows()) return;
   security::LoginWindow window(*guard, security::LoginMode::Normal);
   loginDialog_->run(window);
   if (loginDialog_->exitRequested()) close();
@@ -364,6 +405,10 @@ void MainWindow::idleCheck() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  if (!closeWorkWindows()) {
+    event->ignore();
+    return;
+  }
   if (!application_.shutDown()) {
     event->ignore();
     return;
@@ -395,11 +440,17 @@ bool EnterMovesFocus::eventFilter(QObject* watched, QEvent* event) {
   if (qobject_cast<QLineEdit*>(widget) == nullptr && !widget->inherits("QAbstractSpinBox") &&
       !widget->inherits("QComboBox"))
     return false;
+  // The next field, past the buttons between (a "..." beside a code, Browse);
+  // the window itself closes the chain.
+  QWidget* const window = widget->window();
   QWidget* next = widget->nextInFocusChain();
-  while (next != nullptr && next != widget &&
-         (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible()))
+  while (next != nullptr && next != widget && next != window &&
+         (!(next->focusPolicy() & Qt::TabFocus) || !next->isVisible() || !next->isEnabled() ||
+          qobject_cast<QPushButton*>(next) != nullptr || next->inherits("QToolButton")))
     next = next->nextInFocusChain();
-  if (next != nullptr && next != widget) next->setFocus(Qt::TabFocusReason);
+  // On the last field Enter is the window's own: it presses the default button.
+  if (next == nullptr || next == widget || next == window) return false;
+  next->setFocus(Qt::TabFocusReason);
   return true;
 }
 

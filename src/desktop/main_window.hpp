@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QDialog>
 #include <QMainWindow>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/application.hpp"
@@ -8,6 +10,7 @@
 #include "security/security.hpp"
 
 #include <memory>
+#include <vector>
 
 class QLabel;
 class QMdiArea;
@@ -17,6 +20,7 @@ namespace vantrell::desktop {
 
 class EnterMovesFocus;
 class ActivityWatch;
+class TransactionEntryWindow;
 
 // The main window: menus for every subsystem (an entry shows once its window
 // exists), the toolbar, the status bar with the program date and the user,
@@ -45,6 +49,8 @@ class MainWindow : public QMainWindow {
   void codeList(const std::string& noun);
   void patientList();
   void transactionEntry();
+  // The transaction window (the one open, else a new one) on that patient.
+  void transactionsOf(const std::string& chartNumber);
 
   // The login dialog the program's practices log in with.
   security::LoginPrompt& loginPrompt();
@@ -61,6 +67,11 @@ class MainWindow : public QMainWindow {
   };
 
   void buildMenus();
+  // List and transaction windows stay open beside the main window, not modal.
+  void showWorkWindow(QDialog* window);
+  // Closes them before the practice or the user changes; false when one stays (its question).
+  bool closeWorkWindows();
+  TransactionEntryWindow* openTransactionWindow();
   void practiceChanged();
   void refreshProgramDate();
   void presenceRefresh();
@@ -78,6 +89,7 @@ class MainWindow : public QMainWindow {
   ActivityWatch* activity_;
   std::vector<QAction*> practiceActions_;
   EnterMovesFocus* enterMovesFocus_;
+  std::vector<QPointer<QDialog>> workWindows_;
   std::unique_ptr<class LoginDialog> loginDialog_;
   security::AlwaysConsent appointmentBook_;
 };

@@ -79,6 +79,7 @@ QWidget* scrolled(QWidget* form) {
 QDialogButtonBox* saveAndCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+  addSaveKeys(*dialog, buttons->button(QDialogButtonBox::Save));
   return buttons;
 }
 

@@ -111,6 +111,7 @@ PatientDialog::PatientDialog(accounts::PatientWindow& window, store::Connection&
   layout->addWidget(buttons);
   connect(buttons, &QDialogButtonBox::accepted, this, &PatientDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   connect(saveDefaults, &QPushButton::clicked, this, [this] {
     // The window checks "Save as Default" itself.
     if (leaveForms(forms_)) window_.saveFieldDefaults();
@@ -148,6 +149,12 @@ void PatientDialog::showRecord() {
   }
   for (auto* button : writeButtons_) button->setEnabled(!window_.isReadOnly());
   setWindowTitle(qt(window_.caption()));
+}
+
+void PatientDialog::reject() {
+  // What was typed is dropped, not checked, as the window closes.
+  holdExits(forms_, true);
+  QDialog::reject();
 }
 
 void PatientDialog::save() {

@@ -26,6 +26,8 @@ class PatientDialog : public QDialog {
   // The chart number the window shows (a new patient's once saved).
   std::string chartNumber() const;
 
+  void reject() override;
+
  private:
   bool leaveField(const std::string& field, const std::string& text);
   void showRecord();

@@ -256,6 +256,25 @@ PatientListWindow::PatientListWindow(store::Connection& practice, const practice
   resize(1020, 620);
 }
 
+void PatientListWindow::setOpenTransactions(std::function<void(const std::string&)> open) {
+  const bool first = !openTransactions_;
+  openTransactions_ = std::move(open);
+  if (!first || !openTransactions_) return;
+  auto* transactions =
+      buttons_->addButton(tr("&Transactions (Ctrl+T)"), QDialogButtonBox::ActionRole);
+  transactions->setObjectName("openTransactions");
+  transactions->setAutoDefault(false);
+  transactions->setToolTip(tr("The chosen patient's transactions (Ctrl+T)"));
+  const auto openTransactions = [this] {
+    const std::string chart = currentChart();
+    if (!chart.empty()) openTransactions_(chart);
+  };
+  connect(transactions, &QPushButton::clicked, this, openTransactions);
+  connect(
+      new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this, nullptr, nullptr, Qt::WindowShortcut),
+      &QShortcut::activated, this, openTransactions);
+}
+
 void PatientListWindow::enablePicking(const std::string& current) {
   picking_ = true;
   setWindowTitle(tr("Choose a Patient or Guarantor"));

@@ -69,6 +69,9 @@ class PatientListWindow : public QDialog {
   // Where a supervisor logs in to allow one refused operation of the windows opened from here.
   void setOverridePrompt(security::LoginPrompt* prompt) { overridePrompt_ = prompt; }
   const std::string& pickedChartNumber() const { return picked_; }
+  // Where the chosen patient's transactions are opened (Transactions, Ctrl+T);
+  // without it the window has no such command.
+  void setOpenTransactions(std::function<void(const std::string& chartNumber)> open);
 
   void newPatient();
   void editPatient();
@@ -93,6 +96,7 @@ class PatientListWindow : public QDialog {
   const ui::Clock& clock_;
   security::Security* security_;
   security::LoginPrompt* overridePrompt_ = nullptr;
+  std::function<void(const std::string&)> openTransactions_;
   accounts::PatientList list_;
   PatientListModel* model_;
   QTableView* patients_;

@@ -92,6 +92,7 @@ NewPracticeDialog::NewPracticeDialog(app::Application& application, QWidget* par
   path_->setObjectName("path");
   path_->setMaxLength(128);
   auto* browse = new QPushButton(tr("&Browse..."));
+  browse->setAutoDefault(false);
   auto* pathRow = new QHBoxLayout;
   pathRow->addWidget(path_);
   pathRow->addWidget(browse);
@@ -105,8 +106,9 @@ NewPracticeDialog::NewPracticeDialog(app::Application& application, QWidget* par
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
   auto* create = buttons->addButton(tr("&Create"), QDialogButtonBox::AcceptRole);
   create->setObjectName("create");
-  create->setDefault(true);
   layout->addWidget(buttons);
+  // Made default once in the window, so that Enter creates rather than browses.
+  create->setDefault(true);
   connect(browse, &QPushButton::clicked, this, [this] {
     const QString chosen = QFileDialog::getExistingDirectory(this, QString(), path_->text());
     if (!chosen.isEmpty()) path_->setText(chosen);

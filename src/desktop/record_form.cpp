@@ -1,5 +1,6 @@
 #include "record_form.hpp"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
@@ -9,6 +10,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
 
@@ -185,7 +187,7 @@ bool RecordForm::changed(const Binding& binding) const {
 
 bool RecordForm::runExit(const Binding& binding) {
   // An exit's message takes the focus from the field, which would leave it again.
-  if (inExit_ || !changed(binding)) return true;
+  if (exitsHeld_ || inExit_ || !changed(binding)) return true;
   inExit_ = true;
   const std::string name = record_().table().field(binding.field).name;
   const bool accepted = exit_(name, binding.read());
@@ -236,6 +238,10 @@ bool leaveForms(const std::vector<RecordForm*>& forms) {
   return true;
 }
 
+void holdExits(const std::vector<RecordForm*>& forms, bool held) {
+  for (auto* form : forms) form->holdExits(held);
+}
+
 void RecordForm::reload() {
   for (const auto& binding : bindings_) binding.show();
 }
@@ -252,6 +258,16 @@ QWidget* RecordForm::fieldWidget(const std::string& field) const {
     if (index && binding.field == *index) return binding.widget;
   }
   return nullptr;
+}
+
+void addSaveKeys(QWidget& window, QAbstractButton* save) {
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)}) {
+    auto* shortcut = new QShortcut(keys, &window, nullptr, nullptr, Qt::WindowShortcut);
+    QObject::connect(shortcut, &QShortcut::activated, save, [save] {
+      // A window shown read-only has its save button off, and so its keys.
+      if (save->isEnabled() && save->isVisible()) save->click();
+    });
+  }
 }
 
 void fitOnScreen(QWidget& window, QSize wanted) {

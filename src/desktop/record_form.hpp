@@ -10,6 +10,7 @@
 #include "store/record.hpp"
 #include "ui/prompter.hpp"
 
+class QAbstractButton;
 class QFormLayout;
 
 namespace vantrell::desktop {
@@ -61,6 +62,9 @@ class RecordForm : public QWidget {
   // Shows the record's values again (after a save).
   void reload();
   void setReadOnly(bool readOnly);
+  // While a window closes its record may be given up: no exit runs on it then,
+  // as the focus leaves the field the window hides.
+  void holdExits(bool held) { exitsHeld_ = held; }
   QWidget* fieldWidget(const std::string& field) const;
 
  private:
@@ -82,6 +86,7 @@ class RecordForm : public QWidget {
   store::Record* writable_ = nullptr;  // the record commit() copies into
   FieldExit exit_;
   bool inExit_ = false;
+  bool exitsHeld_ = false;
   std::vector<Binding> bindings_;
 };
 
@@ -89,6 +94,12 @@ class RecordForm : public QWidget {
 bool commitForms(const std::vector<RecordForm*>& forms, ui::Prompter& prompter);
 // Runs the exits of every changed field of the forms; false at the first refusal.
 bool leaveForms(const std::vector<RecordForm*>& forms);
+
+// Holds (or frees again) the exits of every form.
+void holdExits(const std::vector<RecordForm*>& forms, bool held);
+
+// F9 and Ctrl+S press the window's save button from any field of it.
+void addSaveKeys(QWidget& window, QAbstractButton* save);
 
 // Forms side by side on one page, scrolled when the window is small.
 QWidget* formPage(const std::vector<RecordForm*>& columns);

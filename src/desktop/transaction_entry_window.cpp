@@ -14,7 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <fmt/format.h>
@@ -143,6 +145,15 @@ const transactions::TransactionLine* LineGridModel::lineAt(int row) const {
                                                         : nullptr;
 }
 
+QVariant LineGridModel::rowHeader(int row, int role) const {
+  const transactions::TransactionLine* line = lineAt(row);
+  if (line == nullptr) return {};
+  const bool unsaved = !line->isStored() || line->didEdit;
+  if (role == Qt::DisplayRole) return unsaved ? QStringLiteral("*") : QString();
+  if (role == Qt::ToolTipRole && unsaved) return QStringLiteral("Not saved yet");
+  return {};
+}
+
 void LineGridModel::reload() {
   beginResetModel();
   shownRows_ = static_cast<int>(lines().size());
@@ -259,6 +270,7 @@ Qt::ItemFlags ChargeGridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant ChargeGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical) return rowHeader(section, role);
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
       section >= ColumnCount)
     return {};
@@ -322,6 +334,7 @@ Qt::ItemFlags PaymentGridModel::flags(const QModelIndex& index) const {
 }
 
 QVariant PaymentGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Vertical) return rowHeader(section, role);
   if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 0 ||
       section >= ColumnCount)
     return {};
@@ -338,9 +351,13 @@ void LineGrid::finishTyping() {
 
 void LineGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
   // Enter in a cell goes on to the next cell, as Tab does.
-  QTableView::closeEditor(editor, hint == QAbstractItemDelegate::SubmitModelCache
-                                      ? QAbstractItemDelegate::EditNextItem
-                                      : hint);
+  const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
+  if (enter && !moveCursor(MoveNext, Qt::NoModifier).isValid()) {
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    pastLastCell();
+    return;
+  }
+  QTableView::closeEditor(editor, enter ? QAbstractItemDelegate::EditNextItem : hint);
 }
 
 void LineGrid::keyPressEvent(QKeyEvent* event) {
@@ -350,11 +367,33 @@ void LineGrid::keyPressEvent(QKeyEvent* event) {
     if (next.isValid()) {
       setCurrentIndex(next);
       if (next.flags() & Qt::ItemIsEditable) edit(next);
+    } else {
+      pastLastCell();
     }
     event->accept();
     return;
   }
   QTableView::keyPressEvent(event);
+}
+
+QModelIndex LineGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  const QModelIndex from = currentIndex();
+  const QModelIndex to = QTableView::moveCursor(action, modifiers);
+  // Tab and Enter go along one line: past either end they stop instead of
+  // wrapping into a line the clerk did not choose.
+  if ((action == MoveNext || action == MovePrevious) && from.isValid() && to.isValid() &&
+      to.row() != from.row())
+    return {};
+  return to;
+}
+
+void LineGrid::pastLastCell() {
+  const int row = currentIndex().row();
+  if (!pastLastCell_ || row < 0) return;
+  // From the next turn of the event loop, once the cell's editor is gone.
+  QTimer::singleShot(0, this, [this, row] {
+    if (currentIndex().row() == row) pastLastCell_(row);
+  });
 }
 
 TransactionEntryWindow::TransactionEntryWindow(
@@ -366,6 +405,7 @@ TransactionEntryWindow::TransactionEntryWindow(
   layout->addWidget(buildHeader());
 
   auto* chargesTitle = new QLabel(tr("&Charges:"));
+  chargesTitle->setObjectName("chargesTitle");
   layout->addWidget(chargesTitle);
   charges_ = new ChargeGridModel(window_, this);
   chargeGrid_ = makeGrid(charges_, "charges");
@@ -378,6 +418,12 @@ TransactionEntryWindow::TransactionEntryWindow(
   chargesTitle->setBuddy(chargeGrid_);
   layout->addWidget(chargeGrid_, 3);
   charges_->onLineEdited([this](int row) { editing(false, row); });
+  // Enter past a new charge's last cell starts the next charge; a saved line stops there.
+  chargeGrid_->onPastLastCell([this](int row) {
+    if (row < static_cast<int>(window_.charges().size()) &&
+        !window_.charges()[static_cast<std::size_t>(row)].isStored())
+      newCharge();
+  });
 
   auto* lower = new QHBoxLayout;
   lower->addWidget(buildPayments(), 3);
@@ -394,6 +440,10 @@ TransactionEntryWindow::TransactionEntryWindow(
                 leaveLineInEdit();
             });
   }
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    // A message box over the window leaves the list as it was.
+    if (now != nullptr && now->window() == this) showActiveList();
+  });
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
     if (!lineInEdit_ || now == nullptr) return;
     LineGrid* other = lineInEdit_->payment ? chargeGrid_ : paymentGrid_;
@@ -453,9 +503,17 @@ TransactionEntryWindow::TransactionEntryWindow(
   shortcut(QKeySequence(Qt::Key_Delete), paymentGrid_, Qt::WidgetShortcut,
            &TransactionEntryWindow::deletePayment);
 
+  // The list the keys act on is framed; the other shows no current cell.
+  for (auto* grid : {chargeGrid_, paymentGrid_})
+    grid->setStyleSheet(
+        QStringLiteral("QTableView[active=\"true\"] { border: 2px solid palette(highlight); }"
+                       "QTableView[active=\"false\"] { selection-background-color: palette(base);"
+                       " selection-color: palette(text); }"));
+
   resize(1180, 640);
   chart_->setFocus();
   showState();
+  showActiveList();
 }
 
 TransactionEntryWindow::~TransactionEntryWindow() = default;
@@ -551,9 +609,9 @@ QWidget* TransactionEntryWindow::buildPayments() {
   auto* column = new QVBoxLayout(box);
   column->setContentsMargins(0, 0, 0, 0);
   auto* title = new QLabel(tr("&Payments, Adjustments and Comments:"));
+  title->setObjectName("paymentsTitle");
   payments_ = new PaymentGridModel(window_, this);
   paymentGrid_ = makeGrid(payments_, "payments");
-  paymentGrid_->verticalHeader()->hide();
   const int widths[] = {84, 80, 64, 0, 96, 76, 76};
   for (int at = 0; at < PaymentGridModel::ColumnCount; ++at) {
     if (widths[at] > 0) paymentGrid_->setColumnWidth(at, widths[at]);
@@ -562,6 +620,11 @@ QWidget* TransactionEntryWindow::buildPayments() {
                                                          QHeaderView::Stretch);
   title->setBuddy(paymentGrid_);
   payments_->onLineEdited([this](int row) { editing(true, row); });
+  paymentGrid_->onPastLastCell([this](int row) {
+    if (row < static_cast<int>(window_.payments().size()) &&
+        !window_.payments()[static_cast<std::size_t>(row)].isStored())
+      newPayment();
+  });
 
   auto* commands = new QHBoxLayout;
   const auto button = [&](const QString& text, const char* name, const QString& tip,
@@ -582,6 +645,9 @@ QWidget* TransactionEntryWindow::buildPayments() {
   button(tr("App&ly"), "apply", tr("Apply the current payment to the charges (F7 or Ctrl+A)"),
          &TransactionEntryWindow::applyPayment);
   commands->addStretch(1);
+  auto* active = new QLabel;
+  active->setObjectName("activeList");
+  commands->addWidget(active);
   auto* hint = new QLabel(tr("Ctrl+Tab: charges / payments"));
   hint->setEnabled(false);
   commands->addWidget(hint);
@@ -747,8 +813,40 @@ void TransactionEntryWindow::showTotals() {
     estimateValues_[i]->setText(shown ? dollars(estimateFigures[i].value(figures)) : QString());
 }
 
+bool TransactionEntryWindow::paymentsActive() const {
+  return paymentGrid_->hasFocus() || paymentGrid_->isAncestorOf(QApplication::focusWidget());
+}
+
+void TransactionEntryWindow::showActiveList() {
+  const bool payments = paymentsActive();
+  for (auto* grid : {chargeGrid_, paymentGrid_}) {
+    const bool active = (grid == paymentGrid_) == payments;
+    if (grid->property("active").isValid() && grid->property("active").toBool() == active) continue;
+    grid->setProperty("active", active);
+    grid->style()->unpolish(grid);
+    grid->style()->polish(grid);
+  }
+  for (const char* name : {"chargesTitle", "paymentsTitle"}) {
+    if (auto* title = findChild<QLabel*>(name)) {
+      QFont font = title->font();
+      font.setBold((name[0] == 'p') == payments);
+      title->setFont(font);
+    }
+  }
+  if (auto* active = findChild<QLabel*>("activeList"))
+    active->setText(payments ? tr("<b>Ins, Del: Payments</b>") : tr("<b>Ins, Del: Charges</b>"));
+  // The buttons name the keys that reach them from where the keyboard is.
+  const auto label = [this](const char* name, const QString& text) {
+    if (auto* button = findChild<QPushButton*>(name)) button->setText(text);
+  };
+  label("newCharge", payments ? tr("&New Charge (Ctrl+N)") : tr("&New Charge (Ins)"));
+  label("deleteCharge", payments ? tr("&Delete Charge") : tr("&Delete Charge (Del)"));
+  label("newPayment", payments ? tr("New Pa&yment (Ins)") : tr("New Pa&yment (Ctrl+P)"));
+  label("deletePayment", payments ? tr("Delete Payme&nt (Del)") : tr("Delete Payme&nt"));
+}
+
 void TransactionEntryWindow::newLine() {
-  if (paymentGrid_->hasFocus() || paymentGrid_->isAncestorOf(QApplication::focusWidget()))
+  if (paymentsActive())
     newPayment();
   else
     newCharge();

@@ -34,6 +34,8 @@ class LineGridModel : public QAbstractTableModel {
   int rowCount(const QModelIndex& parent = {}) const override;
 
  protected:
+  // The row header: a mark on a line not saved yet (new, or changed since loaded).
+  QVariant rowHeader(int row, int role) const;
   LineGridModel(transactions::TransactionEntryWindow& window, QObject* parent);
   virtual const std::vector<transactions::TransactionLine>& lines() const = 0;
   const transactions::TransactionLine* lineAt(int row) const;
@@ -123,10 +125,19 @@ class LineGrid : public QTableView {
   using QTableView::QTableView;
   // Takes what is being typed in a cell into the line, as leaving the cell does.
   void finishTyping();
+  // Enter past the last cell of a line: the window says what follows (a new
+  // line, or nothing); the cursor never goes on into another line.
+  void onPastLastCell(std::function<void(int row)> past) { pastLastCell_ = std::move(past); }
 
  protected:
   void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
   void keyPressEvent(QKeyEvent* event) override;
+  QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+
+ private:
+  void pastLastCell();
+
+  std::function<void(int)> pastLastCell_;
 };
 
 // The transaction entry window: the chart and case worked on, the document
@@ -180,6 +191,10 @@ class TransactionEntryWindow : public QDialog {
   void showTotals();
   int currentRow() const;
   int currentPaymentRow() const;
+  // The keys Ins and Del act on the payments when they have the focus, else on the charges.
+  bool paymentsActive() const;
+  // Shows which list the keys act on: its frame, its title, and the keys on the buttons.
+  void showActiveList();
 
   transactions::TransactionEntryWindow::Surroundings context_;
   transactions::TransactionEntryWindow window_;

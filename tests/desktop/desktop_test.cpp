@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCalendarWidget>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +73,37 @@ TEST_F(DesktopTest, ANewPracticeMadeInItsWindowOpens) {
   EXPECT_EQ(answers.seen(), std::vector<std::string>{"A practice name must be entered before creating new data"});
   EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Clinic");
   EXPECT_EQ(application_.practiceList().entries().back().path, path);
+}
+
+TEST_F(DesktopTest, WithEnterForNextFieldEnterOnTheLastFieldPressesTheWindowsButton) {
+  ASSERT_TRUE(window_.start(options()));
+  ModalAnswers settings;
+  settings.then([](QWidget& dialog) {
+    auto* box = dialog.findChild<QCheckBox*>("Use ENTER for next Field");
+    ASSERT_NE(box, nullptr);
+    box->setChecked(true);
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
+  });
+  settings.run([&] { window_.programOptions(); });
+  ASSERT_TRUE(application_.practice()->options.flag("Use ENTER for next Field"));
+
+  const QString path = QString::fromStdString((home_ / "Clinic").string());
+  QString afterName;
+  ModalAnswers answers;
+  answers.then([&](QWidget& dialog) {
+    QLineEdit* name = field(dialog, "name");
+    name->setFocus();
+    QTest::keyClicks(name, "Clinic");
+    QTest::keyClick(name, Qt::Key_Return);  // on to the path
+    QWidget* now = QApplication::focusWidget();
+    afterName = now != nullptr ? now->objectName() : QString();
+    QTest::keyClicks(now, path);
+    QTest::keyClick(now, Qt::Key_Return);  // the last field: the window's Create
+  });
+  answers.run([&] { window_.newPractice(); });
+  EXPECT_EQ(afterName.toStdString(), "path");
+  EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Clinic");
+  EXPECT_EQ(application_.practiceList().entries().back().path, path.toStdString());
 }
 
 TEST_F(DesktopTest, ARefusedOptionsSaveShowsTheSystemsMessageAndKeepsTheWindow) {
@@ -148,19 +180,27 @@ TEST_F(DesktopTest, CodeListsSearchAsYouTypeAndSaveThroughTheCodeWindow) {
   ASSERT_TRUE(window_.start(options()));  // the tutorial practice, with a few codes
   ModalAnswers answers;
   std::string firstFound;
-  answers.then([&](QWidget& list) {
-    QTest::keyClicks(field(list, "search"), "85");
-    auto* rows = list.findChild<QTableView*>("rows");
-    firstFound = rows->model()->index(rows->currentIndex().row(), 0).data().toString().toStdString();
-    QTest::keyClick(field(list, "search"), Qt::Key_Return);  // Enter edits the found code
-  });
   answers.then([&](QWidget& edit) {
     field(edit, "Description")->setText("Blood count with differential");
     field(edit, "Amount A")->setText("27.5");
     edit.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
   });
-  answers.then([&](QWidget& list) { list.close(); });
-  answers.run([&] { window_.codeList("code"); });
+  // The list stays open beside the main window; the code window it opens is modal.
+  window_.codeList("code");
+  QWidget* list = nullptr;
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->objectName() == "QVPROList" && window->isVisible()) list = window;
+  }
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  answers.run([&] {
+    QTest::keyClicks(field(*list, "search"), "85");
+    auto* rows = list->findChild<QTableView*>("rows");
+    firstFound =
+        rows->model()->index(rows->currentIndex().row(), 0).data().toString().toStdString();
+    QTest::keyClick(field(*list, "search"), Qt::Key_Return);  // Enter edits the found code
+  });
+  list->close();
   EXPECT_EQ(firstFound, "85025");
   const auto code = reference::findProcedureCode(*application_.practice()->connection, "85025");
   ASSERT_TRUE(code);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -10,12 +11,16 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
+#include <functional>
 
 #include "accounts/case_tabs.hpp"
+#include "accounts/case_window.hpp"
 #include "accounts/patient_list.hpp"
 #include "accounts/patient_window.hpp"
+#include "case_dialog.hpp"
 #include "desktop_fixture.hpp"
 #include "modal_answers.hpp"
+#include "patient_dialog.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -35,15 +40,50 @@ class PatientWindowsTest : public DesktopTest {
     ASSERT_TRUE(patient.save());
   }
 
-  // Opens the patient list from the Lists menu, as the clerk does.
-  void openPatientList(ModalAnswers& answers) {
+  // Opens the patient list from the Lists menu, as the clerk does. The list stays
+  // open beside the main window, not modal: the work runs in it while the answers
+  // answer the windows it opens. The list, or null when it did not come.
+  QWidget* openPatientList(ModalAnswers& answers, const std::function<void(QWidget&)>& work) {
     QAction* entry = nullptr;
     for (auto* action : window_.menuBar()->findChildren<QAction*>()) {
       if (action->text() == "&Patients/Guarantors and Cases") entry = action;
     }
-    ASSERT_NE(entry, nullptr);
-    ASSERT_TRUE(entry->isEnabled());
-    answers.run([&] { entry->trigger(); });
+    if (entry == nullptr || !entry->isEnabled()) {
+      ADD_FAILURE() << "no Patients/Guarantors and Cases entry to choose";
+      return nullptr;
+    }
+    entry->trigger();
+    QWidget* list = nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (window->objectName() == "PatientList" && window->isVisible()) list = window;
+    }
+    if (list == nullptr) {
+      ADD_FAILURE() << "the patient list did not come up";
+      return nullptr;
+    }
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    // The keyboard is on the list once its window is active.
+    EXPECT_TRUE(QTest::qWaitForWindowActive(list));
+    answers.run([&] { work(*list); });
+    return list;
+  }
+
+  // A stored case of a new patient, described as given; its number.
+  std::int64_t addCase(const std::string& chart, const std::string& description) {
+    accounts::CaseWindow made(practice(), prompter_, clock_, application_.security());
+    if (!made.startNew(chart) ||
+        !made.setFields({{"Description", description}, {"Assigned Provider", "DJ"}}) ||
+        !made.save())
+      return 0;
+    const std::int64_t number = made.caseNumber();
+    made.cancel();
+    return number;
+  }
+
+  std::string storedDescription(const std::string& chart) {
+    accounts::PatientList list(practice(), prompter_, application_.security());
+    const auto cases = list.casesOf(chart);
+    return cases.empty() ? std::string("(no case)") : cases.front().text("Description");
   }
 };
 
@@ -66,7 +106,6 @@ TEST_F(PatientWindowsTest, APatientMadeInItsWindowShowsInTheListUnderItsChartNum
   QStringList charts;
   QString caption;
   std::vector<std::string> missing;
-  answers.then([&](QWidget& list) { click(list, "newPatient"); });
   answers.then([&](QWidget& patient) {
     for (const auto& stored : practice().catalogue().get("QVPAT").fields()) {
       if (patient.findChild<QWidget*>(QString::fromStdString(stored.name)) == nullptr)
@@ -80,12 +119,11 @@ TEST_F(PatientWindowsTest, APatientMadeInItsWindowShowsInTheListUnderItsChartNum
     field(patient, "First Name")->setText("Ann");
     patient.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
   });
-  answers.then([&](QWidget& list) {
-    charts = chartNumbersIn(list);
-    caption = list.findChild<QLabel*>("casesCaption")->text();
-    list.close();
-  });
-  openPatientList(answers);
+  QWidget* shown = openPatientList(answers, [](QWidget& list) { click(list, "newPatient"); });
+  ASSERT_NE(shown, nullptr);
+  charts = chartNumbersIn(*shown);
+  caption = shown->findChild<QLabel*>("casesCaption")->text();
+  shown->close();
   EXPECT_TRUE(missing.empty()) << "fields without a widget: " << missing.front();
   EXPECT_TRUE(answers.seen().empty()) << answers.seen().front();
   EXPECT_TRUE(charts.contains("LEE01")) << charts.join(",").toStdString();
@@ -100,7 +138,6 @@ TEST_F(PatientWindowsTest, LeavingTheSsnOfAnotherPatientOffersToSwitchToThatChar
   ModalAnswers answers;
   QString shownChart, title;
   bool chartLocked = false;
-  answers.then([&](QWidget& list) { click(list, "newPatient"); });
   answers.then([&](QWidget& patient) {
     auto* ssn = field(patient, "Social Security Number");
     ssn->setFocus();
@@ -112,8 +149,9 @@ TEST_F(PatientWindowsTest, LeavingTheSsnOfAnotherPatientOffersToSwitchToThatChar
     patient.close();
   });
   answers.then(ModalAnswers::clickButton("Yes"));
-  answers.then([&](QWidget& list) { list.close(); });
-  openPatientList(answers);
+  QWidget* shown = openPatientList(answers, [](QWidget& list) { click(list, "newPatient"); });
+  ASSERT_NE(shown, nullptr);
+  shown->close();
   EXPECT_EQ(answers.seen(),
             std::vector<std::string>{"An existing patient was found with the SSN you entered.\n\n"
                                      "Smith, John\nSMITH000\n\nDo you want to switch to this chart "
@@ -134,10 +172,6 @@ TEST_F(PatientWindowsTest, ANewCaseShowsItsDefaultsAndARefusedSaveGoesToTheField
   QString pageAfterRefusal, focusAfterRefusal, pickedCarrier;
   int caseRows = 0;
   QString caseDescription;
-  answers.then([&](QWidget& list) {
-    QTest::keyClicks(field(list, "search"), "DOE");
-    click(list, "newCase");
-  });
   answers.then([&](QWidget& caseWindow) {
     auto* pages = caseWindow.findChild<QTabWidget*>("pages");
     for (int page = 0; page < pages->count(); ++page) {
@@ -165,13 +199,15 @@ TEST_F(PatientWindowsTest, ANewCaseShowsItsDefaultsAndARefusedSaveGoesToTheField
     caseWindow.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
   });
   answers.then([&](QWidget& carriers) { click(carriers, "select"); });
-  answers.then([&](QWidget& list) {
-    auto* cases = list.findChild<QTableWidget*>("cases");
-    caseRows = cases->rowCount();
-    if (caseRows > 0) caseDescription = cases->item(0, 1)->text();
-    list.close();
+  QWidget* shown = openPatientList(answers, [](QWidget& list) {
+    QTest::keyClicks(field(list, "search"), "DOE");
+    click(list, "newCase");
   });
-  openPatientList(answers);
+  ASSERT_NE(shown, nullptr);
+  auto* cases = shown->findChild<QTableWidget*>("cases");
+  caseRows = cases->rowCount();
+  if (caseRows > 0) caseDescription = cases->item(0, 1)->text();
+  shown->close();
 
   EXPECT_EQ(coverage, (std::vector<std::string>{"80", "100", "0", "80", "80", "80", "80", "80"}));
   // Dental is hidden until the practice shows it, Miscellaneous was hidden above.
@@ -197,22 +233,93 @@ TEST_F(PatientWindowsTest, DelInTheListDeletesThePatientAfterTheQuestion) {
   addPatient({{"Chart Number", "GONE0001"}, {"Last Name", "Gone"}, {"First Name", "Gus"}});
   ModalAnswers answers;
   QStringList before, after;
-  answers.then([&](QWidget& list) {
+  answers.then(ModalAnswers::clickButton("Yes"));
+  QWidget* shown = openPatientList(answers, [&](QWidget& list) {
     before = chartNumbersIn(list);
     QTest::keyClicks(field(list, "search"), "GONE");
     auto* patients = list.findChild<QTableView*>("patients");
     patients->setFocus();
     QTest::keyClick(patients, Qt::Key_Delete);
     after = chartNumbersIn(list);
-    list.close();
   });
-  answers.then(ModalAnswers::clickButton("Yes"));
-  openPatientList(answers);
+  ASSERT_NE(shown, nullptr);
+  shown->close();
   EXPECT_TRUE(before.contains("GONE0001"));
   EXPECT_FALSE(after.contains("GONE0001"));
   EXPECT_EQ(answers.seen(), std::vector<std::string>{
                                 "All Cases, Transactions and Claims for this patient\nwill also "
                                 "be deleted.\nAre you sure you want to delete this patient?"});
+}
+
+TEST_F(PatientWindowsTest, EscOrTheCloseBoxOfACaseWindowDropsWhatWasTypedAndClosesIt) {
+  addPatient({{"Chart Number", "ESCAP000"}, {"Last Name", "Escape"}, {"First Name", "Eve"}});
+  const std::int64_t number = addCase("ESCAP000", "Shoulder");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  for (const bool closeBox : {false, true}) {
+    accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+    ASSERT_TRUE(caseWindow.open(number));
+    CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                      &window_);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    // The focus is in a field with a change typed, as a clerk leaves it.
+    QLineEdit* description = field(dialog, "Description");
+    description->setFocus();
+    QTest::keyClicks(description, " and elbow");
+    if (closeBox)
+      dialog.close();
+    else
+      QTest::keyClick(description, Qt::Key_Escape);
+    QApplication::processEvents();
+    EXPECT_FALSE(dialog.isVisible()) << (closeBox ? "close box" : "Esc");
+    EXPECT_FALSE(caseWindow.isOpen());
+  }
+  EXPECT_EQ(storedDescription("ESCAP000"), "Shoulder");
+}
+
+TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
+  addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
+  const std::int64_t number = addCase("SAVEK000", "Hip");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  int round = 0;
+  for (const QKeySequence& keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)}) {
+    const std::string typed = round++ == 0 ? "Hip left" : "Hip right";
+    accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+    ASSERT_TRUE(caseWindow.open(number));
+    CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                      &window_);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit* description = field(dialog, "Description");
+    description->setFocus();
+    description->selectAll();
+    QTest::keyClicks(description, QString::fromStdString(typed));
+    // The key is pressed with the focus still in the field just typed in.
+    QTest::keySequence(description, keys);
+    QApplication::processEvents();
+    EXPECT_FALSE(dialog.isVisible()) << keys.toString().toStdString();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << keys.toString().toStdString();
+    EXPECT_EQ(storedDescription("SAVEK000"), typed);
+  }
+
+  accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
+  ASSERT_TRUE(patient.open("SAVEK000"));
+  PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  QLineEdit* first = field(dialog, "First Name");
+  first->setFocus();
+  first->selectAll();
+  QTest::keyClicks(first, "Samuel");
+  QTest::keyClick(first, Qt::Key_F9);
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+  accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
+  patient.cancel();
+  ASSERT_TRUE(stored.open("SAVEK000"));
+  EXPECT_EQ(stored.record().text("First Name"), "Samuel");
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -55,6 +56,14 @@ class UnexpectedMessages {
   int ticks_ = 0;
   std::vector<std::string> texts_;
 };
+
+// The visible top-level window of that name, or null.
+QWidget* shownWindow(const QString& name) {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->objectName() == name && window->isVisible()) return window;
+  }
+  return nullptr;
+}
 
 class TransactionEntryWindowTest : public DesktopTest {
  protected:
@@ -367,17 +376,17 @@ TEST_F(TransactionEntryWindowTest, EnterTransactionsInTheActivitiesMenuOpensTheW
   }
   ASSERT_NE(entry, nullptr);
   ASSERT_TRUE(entry->isEnabled());
-  ModalAnswers answers;
-  QString opened;
-  answers.then([&](QWidget& transactions) {
-    opened = transactions.objectName();
-    chooseChart(static_cast<TransactionEntryWindow&>(transactions), chart_);
-    transactions.close();
-  });
-  answers.run([&] { entry->trigger(); });
-  EXPECT_EQ(opened, "TransactionEntry");
-  // Nothing was typed, so closing asked nothing, and the patient was let go.
-  EXPECT_EQ(answers.seen(), std::vector<std::string>{});
+  // The window opens beside the main window, not modal.
+  entry->trigger();
+  auto* transactions = qobject_cast<TransactionEntryWindow*>(shownWindow("TransactionEntry"));
+  ASSERT_NE(transactions, nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(transactions));
+  chooseChart(*transactions, chart_);
+  EXPECT_TRUE(transactions->model().isLoaded());
+  // Nothing was typed, so closing asks nothing (a question would stay up), and the patient is
+  // let go.
+  EXPECT_TRUE(transactions->close());
   EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
   const practice::Options options = application_.practice()->options;
   TransactionEntryWindow again(surroundings(options), &window_);
@@ -599,6 +608,173 @@ TEST_F(TransactionEntryWindowTest, CtrlTabMovesBetweenTheListsAndInsAndDelWorkIn
   EXPECT_EQ(charges->model()->rowCount(), 1);
   EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
   entry.model().close();
+}
+
+TEST_F(TransactionEntryWindowTest, EnterPastTheLastCellOfANewChargeStartsTheNextAndNeverASavedOne) {
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  postCharges({"99213"});
+  press(Qt::Key_F9);
+  ASSERT_EQ(ledger().size(), 1u);
+
+  auto* grid = entry.findChild<QTableView*>("charges");
+  goTo(entry, "charges", 0, ChargeGridModel::Procedure);
+  press(Qt::Key_Insert);
+  type("99213");
+  press(Qt::Key_Tab);
+  ASSERT_EQ(grid->currentIndex().row(), 1);
+  // Enter goes along the new line to its last cell...
+  std::set<int> rowsVisited;
+  for (int step = 0; step < 2 * ChargeGridModel::ColumnCount &&
+                     grid->currentIndex().column() != ChargeGridModel::Remainder;
+       ++step) {
+    press(Qt::Key_Return);
+    QApplication::processEvents();
+    rowsVisited.insert(grid->currentIndex().row());
+  }
+  EXPECT_EQ(rowsVisited, std::set<int>{1});
+  ASSERT_EQ(grid->currentIndex().column(), ChargeGridModel::Remainder);
+  // ...and past it starts the next new line on its code, not the saved line at the top.
+  press(Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(grid->currentIndex().row(), 2);
+  EXPECT_EQ(grid->currentIndex().column(), ChargeGridModel::Procedure);
+  type("85025");
+  press(Qt::Key_Tab);
+  QApplication::processEvents();
+  EXPECT_EQ(cell(entry, 0, ChargeGridModel::Procedure), "99213");
+  EXPECT_EQ(cell(entry, 1, ChargeGridModel::Procedure), "99213");
+  EXPECT_EQ(cell(entry, 2, ChargeGridModel::Procedure), "85025");
+
+  // On a saved line Enter stops at the last cell.
+  press(Qt::Key_Escape);
+  goTo(entry, "charges", 0, ChargeGridModel::Remainder);
+  press(Qt::Key_Return);
+  QApplication::processEvents();
+  EXPECT_EQ(grid->currentIndex().row(), 0);
+  EXPECT_EQ(grid->model()->rowCount(), 3);
+
+  press(Qt::Key_F9);
+  std::multiset<std::string> codes;
+  for (const auto& row : ledger()) codes.insert(row.text("Procedure Code"));
+  EXPECT_EQ(codes, (std::multiset<std::string>{"85025", "99213", "99213"}));
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.close();
+}
+
+TEST_F(TransactionEntryWindowTest, TheListTheKeysActOnIsShownAndUnsavedLinesAreMarked) {
+  const practice::Options options = application_.practice()->options;
+  TransactionEntryWindow entry(surroundings(options), &window_);
+  entry.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  chooseChart(entry, chart_);
+  postCharges({"99213"});
+  press(Qt::Key_F9);
+  auto* charges = entry.findChild<QTableView*>("charges");
+  auto* payments = entry.findChild<QTableView*>("payments");
+  auto* activeList = entry.findChild<QLabel*>("activeList");
+  ASSERT_NE(activeList, nullptr);
+  const auto buttonText = [&](const char* name) {
+    auto* button = entry.findChild<QPushButton*>(name);
+    return button != nullptr ? button->text().remove('&').toStdString() : std::string("(none)");
+  };
+
+  goTo(entry, "charges", 0, ChargeGridModel::Procedure);
+  QApplication::processEvents();
+  EXPECT_TRUE(activeList->text().contains("Charges")) << activeList->text().toStdString();
+  EXPECT_TRUE(charges->property("active").toBool());
+  EXPECT_FALSE(payments->property("active").toBool());
+  EXPECT_EQ(buttonText("newCharge"), "New Charge (Ins)");
+  EXPECT_EQ(buttonText("newPayment"), "New Payment (Ctrl+P)");
+
+  press(Qt::Key_Tab, Qt::ControlModifier);
+  QApplication::processEvents();
+  EXPECT_TRUE(activeList->text().contains("Payments")) << activeList->text().toStdString();
+  EXPECT_FALSE(charges->property("active").toBool());
+  EXPECT_TRUE(payments->property("active").toBool());
+  EXPECT_EQ(buttonText("newCharge"), "New Charge (Ctrl+N)");
+  EXPECT_EQ(buttonText("newPayment"), "New Payment (Ins)");
+  EXPECT_EQ(buttonText("deletePayment"), "Delete Payment (Del)");
+
+  // A line typed and not saved yet is marked in its row header; the saved charge is not.
+  press(Qt::Key_Insert);
+  type("cash");
+  press(Qt::Key_Tab);
+  press(Qt::Key_Escape);
+  goTo(entry, "charges", 0, ChargeGridModel::Procedure);
+  press(Qt::Key_N, Qt::ControlModifier);
+  type("99213");
+  press(Qt::Key_Tab);
+  press(Qt::Key_Escape);
+  const auto mark = [](QTableView* grid, int row) {
+    return grid->model()->headerData(row, Qt::Vertical).toString().toStdString();
+  };
+  EXPECT_EQ(mark(charges, 0).find('*'), std::string::npos) << mark(charges, 0);
+  EXPECT_NE(mark(charges, 1).find('*'), std::string::npos) << mark(charges, 1);
+  EXPECT_NE(mark(payments, 0).find('*'), std::string::npos) << mark(payments, 0);
+  EXPECT_FALSE(payments->verticalHeader()->isHidden());
+  press(Qt::Key_F9);
+  EXPECT_EQ(mark(charges, 1).find('*'), std::string::npos) << mark(charges, 1);
+  EXPECT_EQ(mark(payments, 0).find('*'), std::string::npos) << mark(payments, 0);
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry.close();
+}
+
+TEST_F(TransactionEntryWindowTest, ThePatientListAndTheTransactionWindowStayOpenSideBySide) {
+  // A window that comes up modal is written down and closed, so the menu entry returns.
+  QStringList cameModal;
+  QTimer watchdog;
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+      cameModal << modal->objectName();
+      modal->close();
+    }
+  });
+  watchdog.start(1500);
+  for (const char* text :
+       {"&Patients/Guarantors and Cases", "&Enter Transactions", "&Diagnosis Codes"}) {
+    QAction* entry = nullptr;
+    for (auto* action : window_.menuBar()->findChildren<QAction*>()) {
+      if (action->text() == text) entry = action;
+    }
+    ASSERT_NE(entry, nullptr) << text;
+    entry->trigger();
+  }
+  QApplication::processEvents();
+  watchdog.stop();
+  EXPECT_EQ(cameModal, QStringList{});
+  QWidget* list = shownWindow("PatientList");
+  auto* entry = qobject_cast<TransactionEntryWindow*>(shownWindow("TransactionEntry"));
+  QWidget* diagnoses = shownWindow("QVDIAList");
+  ASSERT_NE(list, nullptr);
+  ASSERT_NE(entry, nullptr);
+  EXPECT_NE(diagnoses, nullptr);
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+  // From the list, the chosen patient's transactions in one step.
+  list->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(list));
+  QTest::keyClicks(field(*list, "search"), QString::fromStdString(chart_).toLower());
+  auto* open = list->findChild<QPushButton*>("openTransactions");
+  ASSERT_NE(open, nullptr);
+  open->click();
+  QApplication::processEvents();
+  EXPECT_EQ(entry->model().chartNumber(), chart_);
+  EXPECT_EQ(entry->findChild<QLabel*>("patientName")->text(), "Lane, Ruth");
+  EXPECT_TRUE(entry->model().isLoaded());
+  EXPECT_TRUE(list->isVisible());
+  // Still one transaction window.
+  int transactionWindows = 0;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    transactionWindows += window->objectName() == "TransactionEntry" && window->isVisible();
+  EXPECT_EQ(transactionWindows, 1);
+  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
+  entry->close();
+  list->close();
+  if (diagnoses != nullptr) diagnoses->close();
 }
 
 TEST_F(TransactionEntryWindowTest, TheEstimatesAndTheAccountTotalShowTheCaseAsStored) {
