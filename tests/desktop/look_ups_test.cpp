@@ -40,7 +40,9 @@ class LookUpsTest : public DesktopTest {
       accounts::CaseWindow& model, accounts::CaseTab tab,
       const std::vector<std::pair<std::string, std::string>>& fields = {}) {
     EXPECT_TRUE(model.startNew("DOEJA000"));
-    if (!fields.empty()) EXPECT_TRUE(model.setFields(fields));
+    if (!fields.empty()) {
+      EXPECT_TRUE(model.setFields(fields));
+    }
     auto& open = *application_.practice();
     auto dialog = std::make_unique<CaseDialog>(model, practice(), open.options, prompter_, clock_,
                                                open.security.get(), &window_);

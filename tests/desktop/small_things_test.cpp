@@ -68,6 +68,8 @@ TEST_F(SmallThingsTest, FormsShowAmountsWithCentsOnTheRightAndDatesMonthFirst) {
   CaseDialog dialog(model, practice(), open.options, prompter_, clock_, open.security.get(),
                     &window_);
   dialog.show();
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
   dialog.findChild<QTabWidget*>("pages")->setCurrentIndex(
       static_cast<int>(accounts::CaseTab::Account) - 1);
   QLineEdit* copay = field(dialog, "Copayment Amount");
