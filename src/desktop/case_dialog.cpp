@@ -12,6 +12,7 @@
 #include "code_list_window.hpp"
 #include "patient_list_window.hpp"
 #include "record_form.hpp"
+#include "store/names.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -51,6 +52,24 @@ bool isPatientField(const std::string& field) {
          field == "Insured #3";
 }
 
+// What a code or chart number refers to, as the clerk knows it: a carrier's or
+// address's name, a diagnosis's description, a person's "Last, First".
+std::string nameOf(store::Connection& practice, const char* table, const char* tag,
+                   const std::string& code) {
+  if (!practice.tableExists(table)) return {};
+  store::Table rows = practice.openTable(table);
+  rows.setOrder(tag);
+  const auto found = rows.seek({store::Value{store::upperAscii(code)}});
+  if (!found) return {};
+  for (const char* name : {"Name", "Description"}) {
+    if (found->table().hasField(name) && !found->isEmpty(name)) return found->text(name);
+  }
+  if (!found->table().hasField("Last Name")) return {};
+  std::string person = found->text("Last Name");
+  if (!found->isEmpty("First Name")) person += ", " + found->text("First Name");
+  return person;
+}
+
 // A long page is laid out in two columns.
 std::vector<std::vector<std::string>> columnsOf(std::vector<std::string> fields) {
   constexpr std::size_t oneColumn = 14;
@@ -87,10 +106,20 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
                                   noun](const std::string& current) {
         return pickCode(noun, current, practice, prompter, clock, security, this);
       };
+      if (const reference::CodeTable* table = reference::findCodeTable(noun)) {
+        entries[field.name].nameOf = [&practice, table](const std::string& code) {
+          return nameOf(practice, table->table, table->keyTag, code);
+        };
+      }
     } else if (isPatientField(field.name)) {
       entries[field.name].pick = [&practice, &options, &prompter, &clock, security,
                                   this](const std::string& current) {
         return pickPatient(current, practice, options, prompter, clock, security, this);
+      };
+    }
+    if (isPatientField(field.name) || field.name == "Chart Number") {
+      entries[field.name].nameOf = [&practice](const std::string& chart) {
+        return nameOf(practice, "QVPAT", "Primary", chart);
       };
     }
   }

@@ -12,7 +12,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
@@ -23,6 +25,7 @@
 #include "record_form.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
+#include "store/expression.hpp"
 #include "store/field_defaults.hpp"
 #include "store/names.hpp"
 
@@ -41,6 +44,21 @@ std::vector<std::string> listColumns(const store::TableDefinition& table, const 
     if (table.hasField(candidate) && !store::equalsIgnoringCase(candidate, key)) columns.emplace_back(candidate);
   }
   return columns;
+}
+
+// An order as the clerk knows it: the fields it sorts on ("Description,
+// Code 1"), not the index's name.
+QString orderName(const store::TagDefinition& tag) {
+  QStringList parts;
+  for (QString part : QString::fromStdString(tag.key).split(QRegularExpression("[;+]"))) {
+    part = part.trimmed();
+    // Functions around a field (UPPER, DTOS, STR) and quoted separators are not the clerk's.
+    while (part.contains('(') && part.endsWith(')')) part = part.mid(part.indexOf('(') + 1).chopped(1).trimmed();
+    if (part.contains(',')) part = part.left(part.indexOf(',')).trimmed();
+    if (part.isEmpty() || part.startsWith('\'') || part.startsWith('"') || parts.contains(part)) continue;
+    parts << part;
+  }
+  return parts.isEmpty() ? QString::fromStdString(tag.name) : parts.join(", ");
 }
 
 QWidget* scrolled(QWidget* inner) {
@@ -65,7 +83,20 @@ void CodeListModel::setOrder(const std::string& tag) {
 }
 
 void CodeListModel::search(const std::string& typed) {
-  restart(typed.empty() ? std::vector<store::Value>{} : std::vector<store::Value>{store::Value{typed}});
+  // The rows whose code or name holds the typed text; the store filters, so a
+  // long table is never read whole.
+  std::vector<std::string> searched;
+  for (std::size_t column = 0; column < std::min<std::size_t>(2, columns_.size()); ++column) {
+    const auto index = table_.definition().fieldIndex(columns_[column]);
+    if (index && table_.definition().field(*index).type == store::FieldType::Character)
+      searched.push_back(columns_[column]);
+  }
+  const std::string filter = store::containsAnyFilter(searched, typed);
+  if (filter.empty())
+    table_.clearFilter();
+  else
+    table_.setFilter(filter);
+  restart({});
 }
 
 void CodeListModel::restart(std::vector<store::Value> from) {
@@ -134,8 +165,8 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   order_ = new QComboBox;
   order_->setObjectName("order");
   orderLabel->setBuddy(order_);
-  for (const auto& tag : definition.tags()) order_->addItem(qt(tag.name));
-  order_->setCurrentText(qt(table.keyTag));
+  for (const auto& tag : definition.tags()) order_->addItem(orderName(tag), qt(tag.name));
+  order_->setCurrentIndex(std::max(0, order_->findData(qt(table.keyTag))));
   top->addWidget(searchLabel);
   top->addWidget(search_, 1);
   top->addWidget(orderLabel);
@@ -162,12 +193,15 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   buttons->addButton(QDialogButtonBox::Close);
   layout->addWidget(buttons);
 
+  // Nothing is chosen until the typed text matches, so Enter never takes a
+  // code that merely sorts near it.
   connect(search_, &QLineEdit::textChanged, this, [this](const QString& typed) {
     model_->search(typed.trimmed().toStdString());
-    if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+    if (!typed.trimmed().isEmpty() && model_->rowCount() > 0)
+      view_->setCurrentIndex(model_->index(0, 0));
   });
-  connect(order_, &QComboBox::currentTextChanged, this, [this](const QString& tag) {
-    model_->setOrder(tag.toStdString());
+  connect(order_, &QComboBox::currentIndexChanged, this, [this] {
+    model_->setOrder(order_->currentData().toString().toStdString());
     model_->search(search_->text().trimmed().toStdString());
   });
   // Up and down in the search box move in the list; Enter edits.
@@ -184,7 +218,17 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
       push->setDefault(false);
     }
   }
-  if (model_->rowCount() > 0) view_->setCurrentIndex(model_->index(0, 0));
+  // Up and down in the search box move in the list.
+  for (const auto key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}) {
+    auto* move = new QShortcut(QKeySequence(key), search_, nullptr, nullptr, Qt::WidgetShortcut);
+    connect(move, &QShortcut::activated, this, [this, key] {
+      const int rows = model_->rowCount();
+      if (rows == 0) return;
+      const int step = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : key == Qt::Key_PageUp ? -10 : 10;
+      const int at = view_->currentIndex().isValid() ? view_->currentIndex().row() + step : 0;
+      view_->setCurrentIndex(model_->index(std::clamp(at, 0, rows - 1), 0));
+    });
+  }
   view_->resizeColumnsToContents();
   view_->setColumnWidth(0, std::max(view_->columnWidth(0), 110));
   search_->setFocus();
@@ -272,6 +316,29 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
              {tr("&Payment"), {"PrePayment"}},
              {tr("Ad&justment"), {"Adjustment Amount Negativ"}},
              {tr("&Tax"), {"Tax Rate"}}};
+  } else if (definition.name() == "QVINS") {
+    // A carrier's pages, each named for what it holds; a field not placed goes on the last.
+    pages = {{tr("&Address"),
+              {"Code", "Name", "Street 1", "Street 2", "City", "State", "Zip Code", "Phone",
+               "Extension", "Fax", "Contact", "Practice ID Number", "Plan Name", "Inactive"}},
+             {tr("&Options"),
+              {"Type", "Insurance Class", "Procedure Code Set", "Diagnosis Code Set", "Signature on File",
+               "Physician Signature on File", "Insured Signature on File", "Delay Secondary Billing",
+               "Print PINs on Ins Form", "Indicator", "Default Payment Code", "Default Write Off Code",
+               "Default Withhold Code", "Default Deductible Code", "Default Take Back Code"}},
+             {tr("E&DI and Eligibility"),
+              {"Default Billing Method", "EMC Receiver", "EMC Payor Number", "EMC Sub ID", "EMC Extra 1",
+               "EMC Extra 2", "ETS Record Code", "EMC Max Transactions", "Carrier ID number",
+               "Health Plan Identifier", "IOD"}}};
+    for (const auto& field : definition.fields()) {
+      if (field.type == store::FieldType::AutoIncrement || field.name == "Date Modified" ||
+          field.name == "Date Created" || field.name == "User Code")
+        continue;
+      const bool placed = std::any_of(pages.begin(), pages.end(), [&field](const auto& page) {
+        return std::find(page.second.begin(), page.second.end(), field.name) != page.second.end();
+      });
+      if (!placed) pages.back().second.push_back(field.name);
+    }
   } else {
     std::vector<std::string> fields;
     for (const auto& field : definition.fields()) {
@@ -287,8 +354,28 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
                                                               fields.begin() + static_cast<std::ptrdiff_t>(end)}});
     }
   }
+  // The types are chosen from their list, shown by name and stored as the system writes them.
+  FieldEntries entries;
+  if (definition.name() == "QVPRO") {
+    entries["Type"].choices = {
+        {tr("Procedure charge"), "A"}, {tr("Product charge"), "B"}, {tr("Inside lab charge"), "C"},
+        {tr("Outside lab charge"), "D"}, {tr("Billing charge"), "H"}, {tr("Tax"), "G"},
+        {tr("Comment"), "Z"}, {tr("Insurance payment"), "I"}, {tr("Cash copayment"), "J"},
+        {tr("Check copayment"), "K"}, {tr("Credit card copayment"), "L"}, {tr("Cash payment"), "M"},
+        {tr("Check payment"), "N"}, {tr("Credit card payment"), "O"}, {tr("Deductible"), "P"},
+        {tr("Adjustment"), "S"}, {tr("Insurance Adjustment"), "T"},
+        {tr("Insurance Withhold Adjustment"), "U"}, {tr("Insurance Take Back Adjustment"), "V"}};
+  } else if (definition.name() == "QVINS") {
+    entries["Type"].choices = {{QString(), ""}};
+    for (const char* type : {"Medicare", "Medicaid", "Champus", "ChampsVA", "Group", "HMO", "PPO",
+                             "Blue Cross/Shield", "FECA", "Worker's Comp", "Other"})
+      entries["Type"].choices.push_back(
+          {std::string(type) == "Champus" ? tr("Tricare/Champus") : tr(type), type});
+    entries["Default Billing Method"].choices = {
+        {QString(), ""}, {tr("Paper"), "Paper"}, {tr("Electronic"), "Electronic"}};
+  }
   for (const auto& [title, fields] : pages) {
-    auto* form = new RecordForm(window.record(), fields);
+    auto* form = new RecordForm(window.record(), fields, entries);
     forms_.push_back(form);
     pages_->addTab(scrolled(form), title);
   }
@@ -341,7 +428,8 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
   connect(removeDefaults, &QPushButton::clicked, this, [this] {
     store::FieldDefaults(practice_).remove(window_.record().table(), prompter_);
   });
-  if (auto* type = findChild<QLineEdit*>("Type")) connect(type, &QLineEdit::textChanged, this, &CodeEditDialog::showPagesForType);
+  if (auto* type = findChild<QComboBox*>("Type"))
+    connect(type, &QComboBox::currentIndexChanged, this, &CodeEditDialog::showPagesForType);
   showPagesForType();
   resize(620, 560);
 }
@@ -442,8 +530,8 @@ void CodeEditDialog::reloadCarrierPages() {
 
 void CodeEditDialog::showPagesForType() {
   if (window_.record().table().name() != "QVPRO") return;
-  const auto* typeField = findChild<QLineEdit*>("Type");
-  const QString text = typeField != nullptr ? typeField->text().trimmed().toUpper() : QString();
+  const auto* typeField = findChild<QComboBox*>("Type");
+  const QString text = typeField != nullptr ? typeField->currentData().toString().trimmed().toUpper() : QString();
   const char type = text.isEmpty() ? 'A' : text.at(0).toLatin1();
   // The pages that fit the type: payments, adjustments (the negative box not
   // for a take-back), tax, and no amounts for a comment.

@@ -88,7 +88,7 @@ void MainWindow::buildMenus() {
   const std::vector<MenuEntry> entries = {
       {"&File", "&Open Practice...", QKeySequence::Open, &MainWindow::openPractice},
       {"&File", "&New Practice...", QKeySequence::New, &MainWindow::newPractice},
-      {"&File", "Program &Options...", QKeySequence(), &MainWindow::programOptions},
+      {"&File", "Program Op&tions...", QKeySequence(), &MainWindow::programOptions},
       {"&File", "Practice &Information...", QKeySequence(), &MainWindow::practiceInformation},
       {"&File", "Set Program &Date...", QKeySequence(Qt::CTRL | Qt::Key_D),
        &MainWindow::setProgramDate},

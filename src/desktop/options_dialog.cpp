@@ -50,9 +50,9 @@ std::vector<Page> optionPages() {
        {"Pat Aging Column 1 Start", "Pat Aging Column 1 End", "Pat Aging Column 2", "Pat Aging Column 3",
         "Pat Age By Date From", "Pat Age By Statement Date", "Ins Aging Column 1 Start", "Ins Aging Column 1 End",
         "Ins Aging Column 2", "Ins Aging Column 3", "Ins Aging Column 4"}},
-      {"&Security", {"Auto Log Off", "Log Off Min", "Audit Tables"}},
+      {"Se&curity", {"Auto Log Off", "Log Off Min", "Audit Tables"}},
   };
-  Page screens{"&Screens", numbered("Show Case Tab ", 1, 12)};
+  Page screens{"Sc&reens", numbered("Show Case Tab ", 1, 12)};
   for (const auto& name : numbered("Show Patient Tab ", 1, 2)) screens.fields.push_back(name);
   for (const char* name : {"Last Case Screen", "Last Patient Screen", "Case Default", "Use Color-coding",
                            "Partially Applied Payment Color", "No Payment Color", "Partially Paid Color",

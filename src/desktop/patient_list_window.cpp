@@ -70,7 +70,7 @@ PatientListModel::PatientListModel(accounts::PatientList& list, QObject* parent)
 
 void PatientListModel::search(accounts::PatientSearch by, const std::string& typed) {
   beginResetModel();
-  list_.search(by, typed);
+  list_.filter(by, typed);
   rows_ = list_.nextPage(pageSize);
   atEnd_ = rows_.size() < pageSize;
   endResetModel();
@@ -302,7 +302,12 @@ void PatientListWindow::chooseCurrent() {
 void PatientListWindow::research() {
   const auto by = static_cast<accounts::PatientSearch>(searchBy_->currentData().toInt());
   model_->search(by, search_->text().toStdString());
-  if (model_->rowCount() > 0) patients_->setCurrentIndex(model_->index(0, 0));
+  // Nothing is chosen until the typed text matches: Enter never takes a
+  // patient who merely sorts near it.
+  if (!search_->text().trimmed().isEmpty() && model_->rowCount() > 0)
+    patients_->setCurrentIndex(model_->index(0, 0));
+  else
+    patients_->setCurrentIndex({});
   showCases();
 }
 

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -13,6 +15,8 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QToolButton>
+
+#include <fmt/format.h>
 
 #include "store/errors.hpp"
 
@@ -35,6 +39,25 @@ class FittingScrollArea : public QScrollArea {
   }
 };
 
+// A value as the clerk reads it: amounts with their cents, dates month first
+// as in the lists; what is typed is read back either way.
+std::string shownText(const store::FieldDefinition& field, const store::Value& value) {
+  if (const auto* amount = std::get_if<Money>(&value)) return amount->toString();
+  // Amounts kept as floating numbers ("Amount A", "Copayment Amount") read as money too.
+  if (const auto* number = std::get_if<double>(&value)) {
+    for (const char* money : {"Amount", "Balance", "Deductible", "Charges", "Cost"}) {
+      if (field.name.find(money) != std::string::npos) return fmt::format("{:.2f}", *number);
+    }
+  }
+  if (const auto* date = std::get_if<Date>(&value)) return date->toMonthDayYear();
+  return store::valueToText(value);
+}
+
+bool isNumber(store::FieldType type) {
+  return type == store::FieldType::Money || type == store::FieldType::Double ||
+         type == store::FieldType::Integer || type == store::FieldType::AutoIncrement;
+}
+
 }  // namespace
 
 QString fieldLabel(const std::string& fieldName) {
@@ -47,6 +70,14 @@ RecordForm::RecordForm(store::Record& record, const std::vector<std::string>& fi
       record_([&record]() -> const store::Record& { return record; }),
       writable_(&record) {
   build(fields, {});
+}
+
+RecordForm::RecordForm(store::Record& record, const std::vector<std::string>& fields,
+                       const FieldEntries& entries, QWidget* parent)
+    : QWidget(parent),
+      record_([&record]() -> const store::Record& { return record; }),
+      writable_(&record) {
+  build(fields, entries);
 }
 
 RecordForm::RecordForm(std::function<const store::Record&()> record,
@@ -124,6 +155,7 @@ void RecordForm::build(const std::vector<std::string>& fields, const FieldEntrie
       } else {
         edit->setMaximumWidth(120);
       }
+      if (isNumber(field.type)) edit->setAlignment(Qt::AlignRight);
       if (how.upperCase) {
         connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& typed) {
           const int cursor = edit->cursorPosition();
@@ -133,27 +165,41 @@ void RecordForm::build(const std::vector<std::string>& fields, const FieldEntrie
       }
       binding.widget = edit;
       binding.read = [edit] { return edit->text().toStdString(); };
-      binding.show = [edit, record, index = *index] {
-        edit->setText(QString::fromStdString(store::valueToText(record().value(index))));
+      QLabel* referred = nullptr;  // the name of what the code refers to
+      if (how.nameOf) {
+        referred = new QLabel;
+        referred->setObjectName(QString::fromStdString(field.name + " name"));
+        referred->setMinimumWidth(180);
+      }
+      binding.show = [edit, record, index = *index, referred, nameOf = how.nameOf] {
+        const std::string code = shownText(record().table().field(index), record().value(index));
+        edit->setText(QString::fromStdString(code));
+        if (referred != nullptr)
+          referred->setText(QString::fromStdString(code.empty() ? "" : nameOf(code)));
       };
       if (exit_)
         connect(edit, &QLineEdit::editingFinished, this, [this, at] { runExit(bindings_[at]); });
       QWidget* row = edit;
       QToolButton* pick = nullptr;
-      if (how.pick) {
+      if (how.pick || referred != nullptr) {
         // The code is typed, or picked (or made) in the code's list window.
         row = new QWidget;
         auto* line = new QHBoxLayout(row);
         line->setContentsMargins(0, 0, 0, 0);
         line->setSpacing(2);
+        line->addWidget(edit);
+      }
+      if (how.pick) {
+        auto* line = static_cast<QHBoxLayout*>(row->layout());
         pick = new QToolButton;
         pick->setText("...");
         pick->setObjectName(QString::fromStdString(field.name + " pick"));
-        pick->setToolTip(tr("Choose from the list"));
+        pick->setToolTip(tr("Choose from the list (F2 or F4)"));
         pick->setFocusPolicy(Qt::NoFocus);
-        line->addWidget(edit);
         line->addWidget(pick);
-        line->addStretch();
+        // F2 or F4 in the field opens the list, so the button needs no mouse.
+        edit->setProperty("picksWithKey", true);
+        edit->installEventFilter(this);
         connect(pick, &QToolButton::clicked, this, [this, at, edit, choose = how.pick] {
           const auto picked = choose(edit->text().trimmed().toStdString());
           if (!picked) return;
@@ -161,6 +207,11 @@ void RecordForm::build(const std::vector<std::string>& fields, const FieldEntrie
           edit->setFocus();
           if (exit_) runExit(bindings_[at]);
         });
+      }
+      if (row != edit) {
+        auto* line = static_cast<QHBoxLayout*>(row->layout());
+        if (referred != nullptr) line->addWidget(referred);
+        line->addStretch();
       }
       binding.setReadOnly = [edit, pick](bool readOnly) {
         edit->setReadOnly(readOnly);
@@ -177,10 +228,26 @@ void RecordForm::build(const std::vector<std::string>& fields, const FieldEntrie
   }
 }
 
+bool RecordForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched->property("picksWithKey").toBool()) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    auto* edit = static_cast<QWidget*>(watched);
+    if ((key == Qt::Key_F2 || key == Qt::Key_F4) && edit->parentWidget() != nullptr) {
+      auto* pick = edit->parentWidget()->findChild<QToolButton*>(edit->objectName() + " pick");
+      if (pick != nullptr && pick->isEnabled()) {
+        pick->click();
+        return true;
+      }
+    }
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
 bool RecordForm::changed(const Binding& binding) const {
   const std::string typed = binding.read();
   const store::Value& stored = record_().value(binding.field);
-  if (typed == store::valueToText(stored)) return false;
+  const store::FieldDefinition& field = record_().table().field(binding.field);
+  if (typed == store::valueToText(stored) || typed == shownText(field, stored)) return false;
   // An unticked box over an empty logical changes nothing: both read as false.
   return !(typed == "false" && store::isEmptyValue(stored));
 }

@@ -27,6 +27,8 @@ struct FieldEntry {
   // A "..." button beside the field: the code picked from a list window, or
   // nothing when the person closed it.
   std::function<std::optional<std::string>(const std::string& current)> pick;
+  // The name of what the code refers to, shown beside the field ("" when none).
+  std::function<std::string(const std::string& code)> nameOf;
   bool upperCase = false;  // what is typed is shown and taken in upper case
   bool readOnly = false;   // kept by the system, shown only
 };
@@ -48,6 +50,9 @@ class RecordForm : public QWidget {
  public:
   RecordForm(store::Record& record, const std::vector<std::string>& fields,
              QWidget* parent = nullptr);
+  // The same with fields chosen from lists.
+  RecordForm(store::Record& record, const std::vector<std::string>& fields,
+             const FieldEntries& entries, QWidget* parent = nullptr);
   // The record is read through the accessor, since a window model may replace
   // the record it holds (another patient switched to).
   RecordForm(std::function<const store::Record&()> record, const std::vector<std::string>& fields,
@@ -66,6 +71,9 @@ class RecordForm : public QWidget {
   // as the focus leaves the field the window hides.
   void holdExits(bool held) { exitsHeld_ = held; }
   QWidget* fieldWidget(const std::string& field) const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   struct Binding {

@@ -5,12 +5,15 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
+#include <QScrollBar>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <functional>
 
 #include "record_form.hpp"
 #include "store/errors.hpp"
@@ -20,11 +23,21 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
+// Esc and the close box ask as the Cancel button does, instead of leaving at once.
+class AskingDialog : public QDialog {
+ public:
+  using QDialog::QDialog;
+  std::function<void()> cancel;
+  void reject() override {
+    if (cancel) cancel();
+  }
+};
+
 }  // namespace
 
 bool LoginDialog::run(security::LoginWindow& window) {
   using Outcome = security::LoginWindow::Outcome;
-  QDialog dialog(parent_);
+  AskingDialog dialog(parent_);
   dialog.setObjectName("Login");
   dialog.setWindowTitle(window.mode() == security::LoginMode::Override ? QObject::tr("Override Login")
                                                                         : QObject::tr("Login"));
@@ -79,22 +92,23 @@ bool LoginDialog::run(security::LoginWindow& window) {
         fresh->setFocus();
         break;
       case Outcome::Closed:
-        dialog.reject();
+        dialog.done(QDialog::Rejected);
         break;
       default:
         (window.focus() == security::LoginWindow::Field::Name ? name : password)->setFocus();
         (window.focus() == security::LoginWindow::Field::Name ? name : password)->selectAll();
     }
   });
-  QObject::connect(cancel, &QPushButton::clicked, &dialog, [&] {
+  dialog.cancel = [&] {
     const Outcome outcome = window.cancel();
     if (outcome == Outcome::ExitProgram) {
       exitRequested_ = true;
-      dialog.reject();
+      dialog.done(QDialog::Rejected);
     } else if (outcome == Outcome::Closed) {
-      dialog.reject();
+      dialog.done(QDialog::Rejected);
     }
-  });
+  };
+  QObject::connect(cancel, &QPushButton::clicked, &dialog, [&] { dialog.cancel(); });
   QObject::connect(forgot, &QPushButton::clicked, &dialog, [&] {
     const auto question = window.forgottenPassword(name->text().toStdString());
     if (!question) return;
@@ -114,8 +128,6 @@ bool LoginDialog::run(security::LoginWindow& window) {
       password->setFocus();
     }
   });
-  // The window's own close box asks as Cancel does.
-  QObject::connect(&dialog, &QDialog::rejected, &dialog, [] {});
   dialog.exec();
   return loggedIn;
 }
@@ -254,7 +266,11 @@ PermissionsDialog::PermissionsDialog(store::Connection& practice, QWidget* paren
     }
   }
   grid_->resizeColumnsToContents();
-  grid_->setMinimumSize(760, 460);
+  // Wide enough for every level's column beside the names, scroll bar included.
+  int wanted = grid_->verticalHeader()->sizeHint().width() + grid_->verticalScrollBar()->sizeHint().width() +
+               2 * grid_->frameWidth() + 4;
+  for (int column = 0; column < grid_->columnCount(); ++column) wanted += grid_->columnWidth(column);
+  grid_->setMinimumSize(std::max(760, wanted), 460);
   layout->addWidget(grid_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   connect(buttons, &QDialogButtonBox::accepted, this, &PermissionsDialog::save);

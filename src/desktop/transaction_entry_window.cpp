@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaProperty>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStyle>
@@ -43,8 +44,8 @@ struct ChargeColumn {
 // The from-date and to-date titles are those the date checks of the save name.
 constexpr ChargeColumn chargeColumns[] = {
     {"Date From", "Date From"},         {"Date To", "Date To"},
-    {"Procedure", "Procedure Code"},    {"Units", "Units"},
-    {"Amount", "Unit Amount"},          {"Total", "Amount"},
+    {"Procedure", "Procedure Code"},    {"Description", ""},
+    {"Units", "Units"},                 {"Amount", "Unit Amount"},          {"Total", "Amount"},
     {"Diag 1", "Diagnosis Code 1"},     {"Diag 2", "Diagnosis Code 2"},
     {"Diag 3", "Diagnosis Code 3"},     {"Diag 4", "Diagnosis Code 4"},
     {"Provider", "Attending Provider"}, {"Modifiers", "Modifier"},
@@ -131,6 +132,13 @@ class CellDelegate : public QStyledItemDelegate {
     QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
     editor->setProperty("enterSubmits", true);
     return editor;
+  }
+  // A value the line refuses marks the editor, so the grid keeps the clerk on that cell.
+  void setModelData(QWidget* editor, QAbstractItemModel* model,
+                    const QModelIndex& index) const override {
+    const QByteArray property = editor->metaObject()->userProperty().name();
+    const bool taken = model->setData(index, editor->property(property.constData()), Qt::EditRole);
+    editor->setProperty("refused", !taken);
   }
 };
 
@@ -219,6 +227,8 @@ QVariant ChargeGridModel::data(const QModelIndex& index, int role) const {
     case DateFrom:
     case DateTo:
       return qt(row.date(chargeColumns[column].field).toMonthDayYear());
+    case ProcedureDescription:
+      return qt(row.text("Procedure Description"));
     case Units:
       return QString::number(row.number("Units"));
     case UnitAmount:
@@ -264,6 +274,8 @@ bool ChargeGridModel::setData(const QModelIndex& index, const QVariant& value, i
 
 Qt::ItemFlags ChargeGridModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
+  // The procedure's description is the system's, shown greyed and passed over by Tab and Enter.
+  if (index.column() == ProcedureDescription) return Qt::ItemIsSelectable;
   Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
   if (index.column() != Remainder && !window_.isReadOnly()) flags |= Qt::ItemIsEditable;
   return flags;
@@ -350,6 +362,18 @@ void LineGrid::finishTyping() {
 }
 
 void LineGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+  if (editor != nullptr && editor->property("refused").toBool()) {
+    // A refused value (a code that does not exist) is typed again in the same cell.
+    const QPersistentModelIndex cell = currentIndex();
+    QTableView::closeEditor(editor, QAbstractItemDelegate::NoHint);
+    QTimer::singleShot(0, this, [this, cell] {
+      if (!cell.isValid()) return;
+      setFocus();
+      setCurrentIndex(cell);
+      edit(cell);
+    });
+    return;
+  }
   // Enter in a cell goes on to the next cell, as Tab does.
   const bool enter = hint == QAbstractItemDelegate::SubmitModelCache;
   if (enter && !moveCursor(MoveNext, Qt::NoModifier).isValid()) {
@@ -415,6 +439,7 @@ TransactionEntryWindow::TransactionEntryWindow(
                       column == ChargeGridModel::Procedure || column == ChargeGridModel::Modifiers;
     chargeGrid_->setColumnWidth(column, wide ? 92 : (column == ChargeGridModel::Units ? 52 : 72));
   }
+  chargeGrid_->setColumnWidth(ChargeGridModel::ProcedureDescription, 200);
   chargesTitle->setBuddy(chargeGrid_);
   layout->addWidget(chargeGrid_, 3);
   charges_->onLineEdited([this](int row) { editing(false, row); });
@@ -497,6 +522,14 @@ TransactionEntryWindow::TransactionEntryWindow(
            &TransactionEntryWindow::multilink);
   shortcut(QKeySequence(Qt::CTRL | Qt::Key_T), this, Qt::WindowShortcut,
            &TransactionEntryWindow::addTax);
+  for (LineGrid* grid : {chargeGrid_, paymentGrid_}) {
+    for (const auto key : {Qt::Key_F2, Qt::Key_F4}) {
+      connect(new QShortcut(QKeySequence(key), grid, nullptr, nullptr,
+                            Qt::WidgetWithChildrenShortcut),
+              &QShortcut::activated, this,
+              [this, grid, key] { pickIntoCell(grid, key == Qt::Key_F2); });
+    }
+  }
   // Del in a cell being typed in deletes a character; on a grid it deletes the line.
   shortcut(QKeySequence(Qt::Key_Delete), chargeGrid_, Qt::WidgetShortcut,
            &TransactionEntryWindow::deleteCharge);
@@ -1017,6 +1050,36 @@ void TransactionEntryWindow::done(int result) {
   if (!window_.mayLeave()) return;
   window_.close();
   QDialog::done(result);
+}
+
+void TransactionEntryWindow::pickIntoCell(LineGrid* grid, bool editOtherwise) {
+  const QModelIndex cell = grid->currentIndex();
+  if (!cell.isValid()) return;
+  const bool payment = grid == paymentGrid_;
+  const int column = cell.column();
+  const char* list = nullptr;
+  if (column == (payment ? int{PaymentGridModel::Procedure} : int{ChargeGridModel::Procedure}))
+    list = "code";
+  else if (!payment && column >= ChargeGridModel::Diagnosis1 &&
+           column <= ChargeGridModel::Diagnosis4)
+    list = "diagnosis";
+  if (list == nullptr || !(cell.flags() & Qt::ItemIsEditable)) {
+    if (editOtherwise && grid->indexWidget(cell) == nullptr) grid->edit(cell);
+    return;
+  }
+  // What is typed so far starts the list; the cell itself changes only with a code picked.
+  QString typed = cell.data(Qt::EditRole).toString();
+  if (auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(cell))) {
+    typed = editor->text();
+    editor->setText(cell.data(Qt::EditRole).toString());
+    grid->finishTyping();
+  }
+  const auto picked = pickCode(list, typed.trimmed().toStdString(), context_.practice,
+                               context_.prompter, context_.clock, context_.security, this);
+  grid->setFocus();
+  if (!picked) return;
+  grid->setCurrentIndex(cell);
+  grid->model()->setData(cell, qt(*picked), Qt::EditRole);
 }
 
 }  // namespace vantrell::desktop

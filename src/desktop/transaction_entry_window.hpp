@@ -60,6 +60,7 @@ class ChargeGridModel : public LineGridModel {
     DateFrom,
     DateTo,
     Procedure,
+    ProcedureDescription,
     Units,
     UnitAmount,
     Total,
@@ -181,6 +182,9 @@ class TransactionEntryWindow : public QDialog {
   QWidget* buildPayments();
   QWidget* buildEstimates();
   LineGrid* makeGrid(LineGridModel* model, const char* name);
+  // F2 or F4 on a procedure or diagnosis cell: the code picked from its list
+  // goes into the cell; elsewhere F2 edits the cell.
+  void pickIntoCell(LineGrid* grid, bool editOtherwise);
   void finishTyping();
   // Posts the line being worked on when the clerk moves off it.
   void leaveLineInEdit();

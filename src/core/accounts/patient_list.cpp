@@ -1,5 +1,6 @@
 #include "accounts/patient_list.hpp"
 
+#include "store/expression.hpp"
 #include "store/names.hpp"
 #include "store/table_creation.hpp"
 
@@ -40,6 +41,7 @@ PatientList::PatientList(store::Connection& practice, ui::Prompter& prompter,
 
 void PatientList::search(PatientSearch by, const std::string& text) {
   by_ = by;
+  patients_.clearFilter();
   patients_.setOrder(tagOf(by));
   std::vector<store::Value> from;
   if (by == PatientSearch::Name) {
@@ -54,6 +56,37 @@ void PatientList::search(PatientSearch by, const std::string& text) {
     from.emplace_back(trimmed(text));
   }
   cursor_ = store::PageCursor(std::move(from));
+}
+
+void PatientList::filter(PatientSearch by, const std::string& text) {
+  by_ = by;
+  patients_.setOrder(tagOf(by));
+  std::string filter;
+  switch (by) {
+    case PatientSearch::ChartNumber:
+      filter = store::containsAnyFilter({"Chart Number", "Last Name", "First Name"}, text);
+      break;
+    case PatientSearch::Name: {
+      const auto comma = text.find(',');
+      const std::string last = store::containsAnyFilter({"Last Name"}, text.substr(0, comma));
+      const std::string first =
+          comma == std::string::npos ? std::string()
+                                     : store::containsAnyFilter({"First Name"}, text.substr(comma + 1));
+      filter = last.empty() || first.empty() ? last + first : last + " AND " + first;
+      break;
+    }
+    case PatientSearch::SocialSecurityNumber:
+      filter = store::containsAnyFilter({"Social Security Number"}, text);
+      break;
+    case PatientSearch::PatientId2:
+      filter = store::containsAnyFilter({"Patient ID #2"}, text);
+      break;
+  }
+  if (filter.empty())
+    patients_.clearFilter();
+  else
+    patients_.setFilter(filter);
+  cursor_ = store::PageCursor();
 }
 
 std::vector<store::Record> PatientList::nextPage(std::size_t limit) {

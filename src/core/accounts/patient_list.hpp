@@ -26,6 +26,10 @@ class PatientList {
   // begins at or after the text ("SMI" finds SMITH first; for names a comma
   // divides last and first name).
   void search(PatientSearch by, const std::string& text);
+  // Lists, in the search's order, only the patients the text is found in: in
+  // the chart number or the name by chart number, in the last name (a comma
+  // then the first name) by name, in the number itself by the others.
+  void filter(PatientSearch by, const std::string& text);
   PatientSearch searchedBy() const { return by_; }
   // The next rows of the list; empty at the end.
   std::vector<store::Record> nextPage(std::size_t limit);

@@ -55,4 +55,9 @@ ExpressionPtr parseFilter(const TableDefinition& table, std::string_view filter)
 // Parses an index tag key: key parts separated by ';'. Throws FilterError.
 std::vector<ExpressionPtr> parseKey(const TableDefinition& table, std::string_view key);
 
+// A filter for the rows where any of the text fields holds the typed text
+// anywhere, in any case ("" when nothing was typed): what a list shows while
+// the clerk types.
+std::string containsAnyFilter(const std::vector<std::string>& fields, std::string_view typed);
+
 }  // namespace vantrell::store
