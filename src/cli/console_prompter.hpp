@@ -8,16 +8,12 @@
 
 namespace vantrell::cli {
 
-// The Prompter of the command line: the system's texts go to stderr unchanged;
+// The Prompter of the command line: the system's texts go to stderr unchanged,
+// after their caption;
 // questions take the answer of --yes, or No when the run is not interactive.
 class ConsolePrompter final : public ui::Prompter {
  public:
   explicit ConsolePrompter(bool answerYes) : answerYes_(answerYes) {}
-  void inform(const std::string& text) override { std::cerr << text << '\n'; }
-  void warn(const std::string& text) override { std::cerr << text << '\n'; }
-  void error(const std::string& text) override { std::cerr << text << '\n'; }
-  bool askYesNo(const std::string& text) override { return ask(text); }
-  bool askOkCancel(const std::string& text) override { return ask(text); }
   int choose(const std::string& title, const std::string& text,
              const std::vector<std::string>&) override {
     std::cerr << title << '\n';
@@ -31,10 +27,19 @@ class ConsolePrompter final : public ui::Prompter {
     return initial;
   }
 
- private:
-  bool ask(const std::string& text) {
-    std::cerr << text << (answerYes_ ? " Yes\n" : " No\n");
+ protected:
+  void say(Severity, const std::string& caption, const std::string& text) override {
+    std::cerr << captioned(caption, text) << '\n';
+  }
+  bool ask(Question, const std::string& caption, const std::string& text) override {
+    std::cerr << captioned(caption, text) << (answerYes_ ? " Yes\n" : " No\n");
     return answerYes_;
+  }
+
+ private:
+  // The caption, where there is one, goes before the text as a box's title would.
+  static std::string captioned(const std::string& caption, const std::string& text) {
+    return caption.empty() ? text : caption + ": " + text;
   }
   bool answerYes_;
 };

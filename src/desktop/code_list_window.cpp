@@ -378,6 +378,15 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
     auto* form = new RecordForm(window.record(), fields, entries);
     forms_.push_back(form);
     pages_->addTab(scrolled(form), title);
+    // Cases, charges and allowed amounts refer to a saved code by its key: shown, never typed over.
+    // Names, addresses and amounts take the practice's typing options as each field is left.
+    for (auto* edit : form->findChildren<QLineEdit*>())
+      connect(edit, &QLineEdit::editingFinished, this, &CodeEditDialog::applyTypingOptions);
+    auto* key = qobject_cast<QLineEdit*>(form->fieldWidget(window.keyField()));
+    if (key != nullptr && !window.isNew()) {
+      key->setReadOnly(true);
+      key->setEnabled(false);
+    }
   }
   if (definition.name() == "QVPRO" && !window.isNew()) {
     // The code's allowed amounts with the carriers' names, while a box offers Abort.
@@ -541,7 +550,17 @@ void CodeEditDialog::showPagesForType() {
   pages_->setTabVisible(5, type == 'G');
 }
 
+void CodeEditDialog::applyTypingOptions() {
+  for (auto* form : forms_) {
+    for (auto* edit : form->findChildren<QLineEdit*>()) {
+      if (!edit->isModified()) continue;
+      edit->setText(qt(window_.asTyped(edit->objectName().toStdString(), edit->text().toStdString())));
+    }
+  }
+}
+
 void CodeEditDialog::save() {
+  applyTypingOptions();
   if (!commitForms(forms_, prompter_)) return;
   if (saveShowingFailures(prompter_, [this] { return window_.save(); })) accept();
 }

@@ -101,6 +101,8 @@ class CodeEditDialog : public QDialog {
 
  private:
   void save();
+  // Typed names, addresses and amounts as the practice's options make them.
+  void applyTypingOptions();
   void showPagesForType();
   // The carrier's allowed amounts and provider numbers, each a list with a line to add or change one.
   void addCarrierPages();

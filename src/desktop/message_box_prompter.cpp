@@ -14,9 +14,11 @@ namespace {
 
 QString qt(const std::string& text) { return QString::fromStdString(text); }
 
-int show(QWidget* parent, QMessageBox::Icon icon, const std::string& text, QMessageBox::StandardButtons buttons,
+int show(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
+         const std::string& text, QMessageBox::StandardButtons buttons,
          QMessageBox::StandardButton defaultButton) {
-  QMessageBox box(icon, MessageBoxPrompter::title, qt(text), buttons, parent);
+  QMessageBox box(icon, caption.empty() ? QString(MessageBoxPrompter::title) : qt(caption),
+                  qt(text), buttons, parent);
   box.setDefaultButton(defaultButton);
   box.setObjectName("systemMessage");
   return box.exec();
@@ -24,26 +26,21 @@ int show(QWidget* parent, QMessageBox::Icon icon, const std::string& text, QMess
 
 }  // namespace
 
-void MessageBoxPrompter::inform(const std::string& text) {
-  show(parent_, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+void MessageBoxPrompter::say(Severity severity, const std::string& caption,
+                             const std::string& text) {
+  const QMessageBox::Icon icon = severity == Severity::Information ? QMessageBox::Information
+                                 : severity == Severity::Warning   ? QMessageBox::Warning
+                                                                   : QMessageBox::Critical;
+  show(parent_, icon, caption, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
-void MessageBoxPrompter::warn(const std::string& text) {
-  show(parent_, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
-}
-
-void MessageBoxPrompter::error(const std::string& text) {
-  show(parent_, QMessageBox::Critical, text, QMessageBox::Ok, QMessageBox::Ok);
-}
-
-bool MessageBoxPrompter::askYesNo(const std::string& text) {
-  return show(parent_, QMessageBox::Question, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-         QMessageBox::Yes;
-}
-
-bool MessageBoxPrompter::askOkCancel(const std::string& text) {
-  return show(parent_, QMessageBox::Question, text, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok) ==
-         QMessageBox::Ok;
+bool MessageBoxPrompter::ask(Question question, const std::string& caption,
+                             const std::string& text) {
+  if (question == Question::YesNo)
+    return show(parent_, QMessageBox::Question, caption, text, QMessageBox::Yes | QMessageBox::No,
+                QMessageBox::Yes) == QMessageBox::Yes;
+  return show(parent_, QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
+              QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 int MessageBoxPrompter::choose(const std::string& windowTitle, const std::string& text,

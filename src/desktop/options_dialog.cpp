@@ -2,6 +2,7 @@
 
 #include <QCalendarWidget>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -97,6 +98,11 @@ OptionsDialog::OptionsDialog(store::Connection& connection, ui::Prompter& prompt
     auto* form = new RecordForm(window_.fields(), page.fields);
     forms_.push_back(form);
     tabs->addTab(scrolled(form), tr(page.title));
+    // The data layout's version belongs to the conversion: shown, never typed.
+    if (auto* version = qobject_cast<QLineEdit*>(form->fieldWidget("Data Version Number"))) {
+      version->setReadOnly(true);
+      version->setEnabled(false);
+    }
   }
   layout->addWidget(tabs);
   auto* buttons = saveAndCancel(this);

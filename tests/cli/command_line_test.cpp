@@ -196,6 +196,11 @@ TEST_P(CommandLineProgram, CodeTablesKeepTheirRulesOnTheCommandLine) {
   EXPECT_NE(shown.output.find("\"Amount A\": 80"), std::string::npos) << shown.output;
 
   ASSERT_EQ(runCli(flags + "carrier add MC \"Name=Medicare\"").exitCode, 0);
+  // A saved code's key is never renamed: cases and allowed amounts refer to it.
+  CliRun renamed = runCli(flags + "carrier edit MC \"Code=MCX\"");
+  EXPECT_EQ(renamed.exitCode, 1);
+  EXPECT_EQ(renamed.output, "The Code of a stored record is not changed here.\n");
+  EXPECT_EQ(runCli(flags + "carrier show MCX").exitCode, 1);
   const auto practiceConnection = [&] {
     return store::Connection::open({engine(), path}, {"tester", nullptr, false});
   };

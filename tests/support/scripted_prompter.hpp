@@ -17,12 +17,8 @@ class ScriptedPrompter final : public ui::Prompter {
  public:
   ScriptedPrompter(std::initializer_list<bool> answers) : answers_(answers) {}
 
-  void inform(const std::string& text) override { transcript_.push_back("inform: " + text); }
-  void warn(const std::string& text) override { transcript_.push_back("warn: " + text); }
-  void error(const std::string& text) override { transcript_.push_back("error: " + text); }
-  bool askYesNo(const std::string& text) override { return answer("ask: " + text); }
-  bool askOkCancel(const std::string& text) override { return answer("ok/cancel: " + text); }
   int choose(const std::string& title, const std::string& text, const std::vector<std::string>& choices) override {
+    captions_.push_back(title);
     std::string line = "choose: " + title + (text.empty() ? "" : "\n" + text);
     for (const auto& choice : choices) line += " [" + choice + "]";
     if (!choices_.empty()) {
@@ -38,6 +34,7 @@ class ScriptedPrompter final : public ui::Prompter {
   // Answers to askText, in order; an empty optional cancels.
   void scriptText(std::optional<std::string> answer) { texts_.push_back(std::move(answer)); }
   std::optional<std::string> askText(const std::string& text, const std::string&) override {
+    captions_.push_back("");
     transcript_.push_back("text: " + text);
     if (texts_.empty()) throw std::logic_error("unscripted text question: " + text);
     auto answer = texts_.front();
@@ -45,6 +42,21 @@ class ScriptedPrompter final : public ui::Prompter {
     return answer;
   }
   const std::vector<std::string>& transcript() const { return transcript_; }
+  // The caption of every message and question, in the transcript's order (empty where none).
+  const std::vector<std::string>& captions() const { return captions_; }
+
+ protected:
+  void say(Severity severity, const std::string& caption, const std::string& text) override {
+    captions_.push_back(caption);
+    const char* kind = severity == Severity::Information ? "inform: "
+                       : severity == Severity::Warning   ? "warn: "
+                                                         : "error: ";
+    transcript_.push_back(kind + text);
+  }
+  bool ask(Question question, const std::string& caption, const std::string& text) override {
+    captions_.push_back(caption);
+    return answer((question == Question::YesNo ? "ask: " : "ok/cancel: ") + text);
+  }
 
  private:
   bool answer(std::string line) {
@@ -59,6 +71,7 @@ class ScriptedPrompter final : public ui::Prompter {
   std::deque<std::optional<std::string>> texts_;
   std::deque<int> choices_;
   std::vector<std::string> transcript_;
+  std::vector<std::string> captions_;
 };
 
 }  // namespace vantrell::testing

@@ -4,6 +4,8 @@
 
 #include "accounts/account_deletion.hpp"
 #include "accounts/chart_number.hpp"
+#include "common/money.hpp"
+#include "practice/options.hpp"
 #include "security/audit.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
@@ -63,6 +65,7 @@ PatientWindow::PatientWindow(store::Connection& practice, ui::Prompter& prompter
                              const ui::Clock& clock, security::Security* security,
                              bool numericChartNumbers, security::LoginPrompt* overridePrompt)
     : practice_(practice),
+      typing_(practice::readTypingRules(practice)),
       prompter_(prompter),
       clock_(clock),
       security_(security),
@@ -167,10 +170,17 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
     prompter_.error("The chart number of a stored patient is not changed here.");
     return false;
   }
+  // What the practice's options make of names, SSNs and amounts as typed.
+  std::string typed = text;
+  if (typing_.capitalizeWords && isNameOrAddressField(stored)) typed = capitalizeWords(typed);
+  if (typing_.formatSsn && stored == "Social Security Number")
+    typed = formatSocialSecurityNumber(typed);
+  if (typing_.placeDecimalPoint && isAmountField(stored)) typed = placeDecimalPoint(typed);
   store::Record changed = *record_;
   try {
     // The entry field forces chart numbers into upper case.
-    changed.setFromText(stored, isChart ? store::upperAscii(text) : spelledAsListed(stored, text));
+    changed.setFromText(stored,
+                        isChart ? store::upperAscii(typed) : spelledAsListed(stored, typed));
   } catch (const store::InputError& error) {
     // An amount is refused with the value and the field; other fields with the system's text.
     prompter_.error(isAmountField(stored) ? std::string(error.what())

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/typing.hpp"
 #include "security/security.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
@@ -76,6 +77,7 @@ class PatientWindow {
   void release();
 
   store::Connection& practice_;
+  TypingRules typing_;  // the practice's options for names, SSNs and amounts
   ui::Prompter& prompter_;
   const ui::Clock& clock_;
   security::Security* security_;

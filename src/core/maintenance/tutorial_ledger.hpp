@@ -18,13 +18,6 @@ namespace vantrell::maintenance {
 // warning means the tutorial broke a rule, and the installation stops with it.
 class TutorialPrompter final : public ui::Prompter {
  public:
-  void inform(const std::string&) override {}
-  void warn(const std::string& text) override {
-    if (text != tolerated_) keep(text);
-  }
-  void error(const std::string& text) override { keep(text); }
-  bool askYesNo(const std::string&) override { return true; }
-  bool askOkCancel(const std::string&) override { return true; }
   int choose(const std::string& title, const std::string&,
              const std::vector<std::string>&) override {
     keep("Unexpected choice: " + title);
@@ -40,6 +33,13 @@ class TutorialPrompter final : public ui::Prompter {
   void require(bool done, const std::string& step);
   // A warning the next steps may give without it meaning a broken rule; empty for none.
   void tolerate(std::string warning) { tolerated_ = std::move(warning); }
+
+ protected:
+  void say(Severity severity, const std::string&, const std::string& text) override {
+    if (severity == Severity::Error || (severity == Severity::Warning && text != tolerated_))
+      keep(text);
+  }
+  bool ask(Question, const std::string&, const std::string&) override { return true; }
 
  private:
   void keep(const std::string& text) {

@@ -100,6 +100,18 @@ std::optional<store::Record> readSingleRow(store::Table& table) {
   return std::move(rows.front());
 }
 
+TypingRules readTypingRules(store::Connection& connection) {
+  TypingRules rules;
+  if (!connection.tableExists("QVOPT")) return rules;
+  store::Table table = connection.openTable("QVOPT");
+  const auto row = readSingleRow(table);
+  if (!row) return rules;
+  rules.capitalizeWords = row->logical("Do Word Capitalization");
+  rules.formatSsn = row->logical("Auto Format SSN");
+  rules.placeDecimalPoint = row->logical("Auto. Place Decimal Point");
+  return rules;
+}
+
 void saveSingleRow(store::Table& table, store::Record& row) {
   // The row is found afresh rather than where it stood when the window read
   // it: on the server a row's place moves with every write. Another

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "common/typing.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
 #include "store/table.hpp"
@@ -29,6 +30,10 @@ std::optional<store::Record> readSingleRow(store::Table& table);
 // fields are kept; appends the record when the row is gone. `row` then holds
 // what is stored. Throws RecordInUseError while another workstation is saving.
 void saveSingleRow(store::Table& table, store::Record& row);
+
+// What the options do to typed names, SSNs and amounts, as stored now; all off
+// without an options row.
+TypingRules readTypingRules(store::Connection& connection);
 
 // The practice's options as read into memory when the practice opened.
 class Options {

@@ -14,14 +14,15 @@ namespace {
 // Takes the window's messages as a row's problems; answers every question No.
 class CollectingPrompter final : public ui::Prompter {
  public:
-  void inform(const std::string&) override {}
-  void warn(const std::string& text) override { last = text; }
-  void error(const std::string& text) override { last = text; }
-  bool askYesNo(const std::string&) override { return false; }
-  bool askOkCancel(const std::string&) override { return false; }
   int choose(const std::string&, const std::string&, const std::vector<std::string>&) override { return -1; }
   std::optional<std::string> askText(const std::string&, const std::string&) override { return std::nullopt; }
   std::string last;
+
+ protected:
+  void say(Severity severity, const std::string&, const std::string& text) override {
+    if (severity != Severity::Information) last = text;
+  }
+  bool ask(Question, const std::string&, const std::string&) override { return false; }
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cctype>
 
 #include "common/code_sets.hpp"
+#include "common/money.hpp"
+#include "practice/options.hpp"
 #include "security/audit.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
@@ -219,6 +221,7 @@ CodeWindow::CodeWindow(store::Connection& practice, const CodeTable& table, ui::
                        const ui::Clock& clock, security::Security* security)
     : practice_(practice), table_(table), prompter_(prompter), clock_(clock), security_(security) {
   store::ensureTable(practice_, table_.table);
+  typing_ = practice::readTypingRules(practice_);
 }
 
 bool CodeWindow::allowed(int item) { return item < 0 || security_ == nullptr || security_->hasPermission(item, false); }
@@ -243,13 +246,20 @@ bool CodeWindow::open(const std::string& code) {
                     rows.definition().description() + ".");
     return false;
   }
+  openedKey_ = record_->text(table_.keyField);
   isNew_ = false;
   return true;
 }
 
+std::string CodeWindow::asTyped(const std::string& field, const std::string& text) const {
+  if (typing_.capitalizeWords && isNameOrAddressField(field)) return capitalizeWords(text);
+  if (typing_.placeDecimalPoint && isAmountField(field)) return placeDecimalPoint(text);
+  return text;
+}
+
 bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>>& fields) {
   try {
-    for (const auto& [field, value] : fields) {
+    for (const auto& [field, typed] : fields) {
       if (store::isSystemField(record_->table(), field)) {
         prompter_.error(store::systemFieldRefusal(field));
         return false;
@@ -260,6 +270,8 @@ bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>
       }
       const auto index = record_->table().fieldIndex(field);
       const store::Value before = index ? record_->value(*index) : store::Value{};
+      const std::string name = index ? record_->table().field(*index).name : field;
+      const std::string value = asTyped(name, typed);
       record_->setFromText(field, value);
       // Prices, allowed amounts and tax rates are never below zero; signs come from the rules.
       const std::string stored = record_->table().field(*index).name;
@@ -283,6 +295,13 @@ bool CodeWindow::save() {
   if (!allowed(isNew_ ? table_.newItem : table_.editItem)) return false;
   store::Record& row = *record_;
   const std::string code = row.text(table_.keyField);
+  // Cases, charges and allowed amounts refer to a code by its key: a saved key
+  // never changes, whatever a window typed into the record.
+  if (!isNew_ && code != openedKey_) {
+    prompter_.error(std::string("The ") + table_.keyField +
+                    " of a stored record is not changed here.");
+    return false;
+  }
   if (code.empty()) {
     prompter_.error(table_.keyRequired);
     return false;
@@ -312,6 +331,7 @@ bool CodeWindow::save() {
     prompter_.error(table_.duplicate(code));
     return false;
   }
+  openedKey_ = code;
   isNew_ = false;
   return true;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/typing.hpp"
 #include "reference/reference_check.hpp"
 #include "security/security.hpp"
 #include "store/connection.hpp"
@@ -60,7 +61,11 @@ class CodeWindow {
   bool open(const std::string& code);
   store::Record& record() { return *record_; }
   bool isNew() const { return isNew_; }
+  const char* keyField() const { return table_.keyField; }
 
+  // What the practice's options make of a text typed into a field: names and
+  // addresses capitalised, amounts without a point in cents.
+  std::string asTyped(const std::string& field, const std::string& text) const;
   // Sets fields as typed; the key's exit rules run when the key is set.
   bool setFields(const std::vector<std::pair<std::string, std::string>>& fields);
   // The checks in order; on success the record is stored.
@@ -77,6 +82,8 @@ class CodeWindow {
   const ui::Clock& clock_;
   security::Security* security_;
   std::optional<store::Record> record_;
+  std::string openedKey_;  // the key a stored record was opened by; it stays
+  TypingRules typing_;     // the practice's options for names and amounts
   bool isNew_ = false;
 };
 

@@ -37,9 +37,10 @@ std::int64_t minutesSince(const store::Record& row, const DateTime& now) {
 LoginWindow::LoginWindow(Security& security, LoginMode mode, std::string prefilledCode)
     : security_(security), mode_(mode), prefilledCode_(std::move(prefilledCode)) {}
 
-LoginWindow::Outcome LoginWindow::refuse(const std::string& user, const std::string& message, const std::string& note,
-                                         Outcome outcome) {
-  if (!message.empty()) security_.prompter().error(message);
+LoginWindow::Outcome LoginWindow::refuse(const std::string& user, const std::string& message,
+                                         const std::string& note, Outcome outcome,
+                                         const std::string& caption) {
+  if (!message.empty()) security_.prompter().error(message, caption);
   security_.logLogin(user, "In", note, false);
   return outcome;
 }
@@ -82,7 +83,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
   if (!matched) {
     focus_ = nameFound ? Field::Password : Field::Name;
     return refuse(foundCode, nameFound ? "Invalid password" : "Invalid login name",
-                  nameFound ? "Invalid password" : "Login Name not found", Outcome::StayOpen);
+                  nameFound ? "Invalid password" : "Login Name not found", Outcome::StayOpen,
+                  "Error");
   }
   const std::string code = matched->text("Code");
   const Date today = clock.today();

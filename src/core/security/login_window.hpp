@@ -46,7 +46,8 @@ class LoginWindow {
       "Any unsaved data will be lost if you continue.            Do you want to continue?";
 
  private:
-  Outcome refuse(const std::string& user, const std::string& message, const std::string& note, Outcome outcome);
+  Outcome refuse(const std::string& user, const std::string& message, const std::string& note,
+                 Outcome outcome, const std::string& caption = {});
   // Too many failed attempts lately (the rules' Max Attempts within Disable Period).
   bool lockedOut(const std::string& code);
 

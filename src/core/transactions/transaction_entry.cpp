@@ -439,7 +439,7 @@ std::optional<std::string> TransactionEntryWindow::editableFieldName(
 }
 
 bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string& field,
-                                            const std::string& text) {
+                                            const std::string& asTyped) {
   if (readOnly_ || index >= set_.charges.size()) return false;
   TransactionLine& line = set_.charges[index];
   store::Record& row = line.row;
@@ -451,6 +451,10 @@ bool TransactionEntryWindow::setChargeField(std::size_t index, const std::string
                               {"Entry Number", "Chart Number", "Case Number", "Transaction Type"});
   if (!editable) return false;
   const std::string& name = *editable;
+  // An amount typed without a point is in cents when the practice says so.
+  const std::string text = context_.options.flag("Auto. Place Decimal Point") && isAmountField(name)
+                               ? placeDecimalPoint(asTyped)
+                               : asTyped;
   if (name == "Amount" || name == "Units" || name == "Unit Amount") {
     const auto reference = line.reference();
     bool remembered = false;

@@ -104,7 +104,7 @@ bool TransactionEntryWindow::paymentCodeExit(TransactionLine& line, const std::s
 }
 
 bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::string& field,
-                                             const std::string& text) {
+                                             const std::string& asTyped) {
   if (readOnly_ || index >= set_.payments.size()) return false;
   TransactionLine& line = set_.payments[index];
   store::Record& row = line.row;
@@ -113,6 +113,10 @@ bool TransactionEntryWindow::setPaymentField(std::size_t index, const std::strin
                                            "Transaction Type", "Unapplied Amount", "Deposit ID"});
   if (!editable) return false;
   const std::string& name = *editable;
+  // An amount typed without a point is in cents when the practice says so.
+  const std::string text = context_.options.flag("Auto. Place Decimal Point") && isAmountField(name)
+                               ? placeDecimalPoint(asTyped)
+                               : asTyped;
   // What the line was when this edit began: a payer or type change is asked about when it is left.
   bool started = false;
   for (const auto& edit : paymentEdits_) started = started || edit.reference == line.reference();

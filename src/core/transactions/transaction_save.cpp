@@ -50,29 +50,32 @@ bool TransactionEntryWindow::validateProcedureCode(const TransactionLine& line, 
   const std::string kind = std::string("P") + (chargeSide ? "rocedure" : "ayment");
   const std::string code = line.row.text("Procedure Code");
   const std::string correct = std::string("until this p") + "rocedure" + " code is corrected.";
+  const std::string caption = kind + " Validation";
   if (code.empty()) {
-    prompter.error(kind + " code cannot be left blank." + notSavedUntil + correct);
+    prompter.error(kind + " code cannot be left blank." + notSavedUntil + correct, caption);
     return false;
   }
   const auto procedure = procedureCode(code);
   if (!procedure) {
-    prompter.error(kind + " code " + code + " is invalid." + notSavedUntil + correct);
+    prompter.error(kind + " code " + code + " is invalid." + notSavedUntil + correct, caption);
     return false;
   }
   if (procedure->logical("Inactive") &&
-      !prompter.askYesNo(kind + " code " + code + " is inactive.  " +
-                         "Do you want to use it anyway?"))
+      !prompter.askYesNo(
+          kind + " code " + code + " is inactive.  " + "Do you want to use it anyway?", caption))
     return false;
   if (line.row.isEmpty("Transaction Type")) {
     prompter.error(
         "Transaction type is blank.  Transactions will not be saved until this is corrected.  "
         "Please delete and "
-        "recreate this transaction.");
+        "recreate this transaction.",
+        "Transaction Validation");
     return false;
   }
   if (context_.options.flag("Warn on Unapproved") && !procedure->logical("Approved") &&
       !prompter.askYesNo(kind + " code " + code + " is not a HIPAA approved code.  " +
-                         "Do you want to use it anyway?"))
+                             "Do you want to use it anyway?",
+                         caption))
     return false;
   return true;
 }
@@ -82,30 +85,35 @@ bool TransactionEntryWindow::validateProvider(const TransactionLine& line) {
   const store::Record& row = line.row;
   if (row.isEmpty("Units")) {
     prompter.error(
-        "Units cannot be left blank.  Transactions will not be saved until this is corrected.");
+        "Units cannot be left blank.  Transactions will not be saved until this is corrected.",
+        "Units Validation");
     return false;
   }
   if (row.isEmpty("Amount")) {
     prompter.error(
-        "Amount cannot be left blank.  Transactions will not be saved until this is corrected.");
+        "Amount cannot be left blank.  Transactions will not be saved until this is corrected.",
+        "Amount Validation");
     return false;
   }
   const std::string provider = row.text("Attending Provider");
   if (provider.empty()) {
     prompter.error(
         "Attending Provider cannot be left blank.  Transactions will not be saved until this is "
-        "corrected.");
+        "corrected.",
+        "Attending Provider Validation");
     return false;
   }
   const auto found = findByCode(context_.practice, "QVPHY", provider);
   if (!found) {
     prompter.error("Attending Provider " + provider + " is invalid." + notSavedUntil +
-                   "until this is corrected.");
+                       "until this is corrected.",
+                   "Attending Provider Validation");
     return false;
   }
   if (found->logical("Inactive") &&
-      !prompter.askYesNo("Attending Provider " + provider +
-                         " is inactive.  Do you want to use it anyway?"))
+      !prompter.askYesNo(
+          "Attending Provider " + provider + " is inactive.  Do you want to use it anyway?",
+          "Attending Provider Validation"))
     return false;
   return true;
 }
@@ -114,20 +122,24 @@ bool TransactionEntryWindow::validateDates(TransactionLine& line) {
   ui::Prompter& prompter = context_.prompter;
   store::Record& row = line.row;
   const Date today = context_.clock.today();
+  const std::string caption = "Date of Service Validation";
   for (const char* title : {"Date From", "Date To"}) {
     const Date date = row.date(title);
     if (date.isEmpty()) {
       prompter.error(std::string(title) + " cannot be left blank." + notSavedUntil +
-                     "until this is corrected.");
+                         "until this is corrected.",
+                     caption);
       return false;
     }
     if (today < date && !prompter.askYesNo(std::string(title) + " is a future date.  " +
-                                           "Do you want to save this transaction?"))
+                                               "Do you want to save this transaction?",
+                                           caption))
       return false;
   }
   if (row.date("Date To") < row.date("Date From")) {
     prompter.error(std::string("Date To must occur after Date From.") + notSavedUntil +
-                   "until this is corrected.");
+                       "until this is corrected.",
+                   caption);
     return false;
   }
   return true;
@@ -136,6 +148,7 @@ bool TransactionEntryWindow::validateDates(TransactionLine& line) {
 bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
   ui::Prompter& prompter = context_.prompter;
   store::Record& row = line.row;
+  const std::string caption = "Diagnosis Validation";
   std::array<std::string, 4> codes;
   for (std::size_t i = 0; i < 4; ++i) codes[i] = row.text(fmt::format("Diagnosis Code {}", i + 1));
   for (std::size_t i = 0; i < 4; ++i) {
@@ -144,7 +157,8 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
         prompter.error(
             "You have two diagnosis set for the same diagnosis code.  Transactions will not be "
             "saved until this is "
-            "corrected.");
+            "corrected.",
+            caption);
         return false;
       }
     }
@@ -155,7 +169,8 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
       if (!codes[later].empty() && codes[earlier].empty()) {
         prompter.error(fmt::format("Diagnosis {} must have a value before Diagnosis {}.",
                                    earlier + 1, later + 1) +
-                       "  Transactions will not be saved until this is corrected.");
+                           "  Transactions will not be saved until this is corrected.",
+                       caption);
         return false;
       }
     }
@@ -164,19 +179,22 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
       !prompter.askYesNo(
           "No diagnosis code has been assigned to this transaction.  Any claim created without a "
           "diagnosis code will be rejected by the insurance company.  Do you want to save this "
-          "transaction?"))
+          "transaction?",
+          caption))
     return false;
   std::vector<std::string> unapproved;
   for (const auto& code : codes) {
     if (code.empty()) continue;
     const auto found = findByCode(context_.practice, "QVDIA", code);
     if (found && found->logical("Inactive") &&
-        !prompter.askYesNo("Diagnosis code " + code + " is inactive.  " +
-                           "Do you want to use it anyway?"))
+        !prompter.askYesNo(
+            "Diagnosis code " + code + " is inactive.  " + "Do you want to use it anyway?",
+            caption))
       return false;
     if (!found) {
       prompter.error("Diagnosis code " + code + " is invalid." + notSavedUntil +
-                     "until this Diagnosis code is corrected.");
+                         "until this Diagnosis code is corrected.",
+                     caption);
       return false;
     }
     if (!found->logical("Approved")) unapproved.push_back(code);
@@ -192,7 +210,7 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
       question = "Diagnosis codes " + joined + " are not HIPAA approved codes.  " +
                  "Do you want to use them anyway?";
     }
-    if (!prompter.askYesNo(question)) return false;
+    if (!prompter.askYesNo(question, caption)) return false;
   }
   if (line.isStored() && row.integer("Claim Number") != 0) {
     store::Table ledger = ledgerTable();
@@ -207,7 +225,8 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
               "The diagnosis has changed and the transaction will be removed from its current "
               "claim.  "
               "A new claim must be created for this transaction.  Do you want to save this "
-              "transaction?"))
+              "transaction?",
+              caption))
         return false;
       row.set("Claim Number", std::int64_t{0});
     }
@@ -223,7 +242,8 @@ bool TransactionEntryWindow::validateSuperbill(const TransactionLine& line) {
       !store::equalsIgnoringCase(superbill->text("Chart Number"), line.row.text("Chart Number"))) {
     context_.prompter.error(
         "The chart number selected does not match the chart number on the current superbill # " +
-        document + "  Transactions will not be saved until this is corrected.");
+            document + "  Transactions will not be saved until this is corrected.",
+        "Superbill Validation");
     return false;
   }
   return true;
@@ -236,7 +256,8 @@ bool TransactionEntryWindow::validateLine(TransactionLine& line, bool chargeSide
     if (!validateProvider(line)) return false;
   } else if (type < 'S' && store::trimRight(line.row.text("Who Paid")).empty()) {
     context_.prompter.error(
-        "Who Paid cannot be left blank.  Transactions will not be saved until this is corrected.");
+        "Who Paid cannot be left blank.  Transactions will not be saved until this is corrected.",
+        "Who Paid Validation");
     return false;
   }
   if (!validateDates(line)) return false;

@@ -225,6 +225,38 @@ TEST_P(PatientAccounts, DeletingAPatientChecksReferencesAndBalancesThenTakesTheW
 
 // Another workstation has the patient open: the second opens it for viewing
 // only and names the first, and cannot delete it meanwhile.
+TEST_P(PatientAccounts, TheOptionsCapitaliseNamesAndFormatTheSsn) {
+  const Fields typed = {{"Last Name", "o'neal"},
+                        {"First Name", "al"},
+                        {"Street 1", "12 smith-jones rd"},
+                        {"City", "st. louis"},
+                        {"Social Security Number", "123456789"}};
+  const auto stored = [&](const std::string& chart, const char* field) {
+    const auto result = practice_->executeSql(
+        fmt::format("SELECT \"{}\" FROM QVPAT WHERE \"Chart Number\" = ?", field),
+        {store::Value{chart}});
+    return std::get<std::string>(result.rows.at(0).at(0));
+  };
+  // With the options off (no options row), as typed.
+  const std::string plain = addPatient(typed);
+  ASSERT_FALSE(plain.empty());
+  EXPECT_EQ(stored(plain, "Last Name"), "o'neal");
+  EXPECT_EQ(stored(plain, "Social Security Number"), "123456789");
+
+  insert("QVOPT", {{"Do Word Capitalization", "true"}, {"Auto Format SSN", "true"}});
+  const std::string shaped = addPatient(typed);
+  ASSERT_FALSE(shaped.empty());
+  EXPECT_EQ(stored(shaped, "Last Name"), "O'Neal");
+  EXPECT_EQ(stored(shaped, "First Name"), "Al");
+  EXPECT_EQ(stored(shaped, "Street 1"), "12 Smith-Jones Rd");
+  EXPECT_EQ(stored(shaped, "City"), "St. Louis");
+  EXPECT_EQ(stored(shaped, "Social Security Number"), "123-45-6789");
+  // Capitals as typed stay.
+  const std::string loud = addPatient({{"Last Name", "MACDONALD"}, {"First Name", "mary-KATE"}});
+  EXPECT_EQ(stored(loud, "Last Name"), "MACDONALD");
+  EXPECT_EQ(stored(loud, "First Name"), "Mary-KATE");
+}
+
 TEST_P(PatientAccounts, APatientInUseElsewhereOpensReadOnly) {
   const std::string chart = addPatient({{"Last Name", "Shared"}, {"First Name", "Sam"}});
   vantrell::testing::OtherProcess front(

@@ -61,6 +61,65 @@ TEST_P(CodeWindowOnEngine, ProcedureCodesTakeTheirDefaultsAndChecks) {
   EXPECT_EQ(prompter.transcript().back(), "error: Procedure code NOPE does not exist.");
 }
 
+TEST_P(CodeWindowOnEngine, ASavedKeyIsNeverRenamedSoWhatRefersToItStaysValid) {
+  ScriptedPrompter prompter{};
+  ASSERT_TRUE(add("carrier", "RIG", {{"Name", "Rigel Mutual"}}, prompter));
+  CodeWindow window(*practice_, *findCodeTable("carrier"), prompter, clock_, nullptr);
+  ASSERT_TRUE(window.open("RIG"));
+  // Typed through the field list, the key is refused by name.
+  EXPECT_FALSE(window.setFields({{"code", "RIGX"}}));
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: The Code of a stored record is not changed here.");
+  // Written into the record by a form, the save refuses it.
+  window.record().set("Code", std::string("RIGX"));
+  EXPECT_FALSE(window.save());
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: The Code of a stored record is not changed here.");
+  const auto count = [&](const char* code) {
+    const auto result = practice_->executeSql("SELECT COUNT(*) FROM QVINS WHERE \"Code\" = ?",
+                                              {store::Value{std::string(code)}});
+    return std::get<std::int64_t>(result.rows.at(0).at(0));
+  };
+  EXPECT_EQ(count("RIG"), 1);
+  EXPECT_EQ(count("RIGX"), 0);
+  // Other fields of the same carrier still save.
+  CodeWindow again(*practice_, *findCodeTable("carrier"), prompter, clock_, nullptr);
+  ASSERT_TRUE(again.open("RIG"));
+  EXPECT_TRUE(again.setFields({{"Name", "Rigel Mutual Insurance"}}) && again.save());
+}
+
+TEST_P(CodeWindowOnEngine, TheOptionsCapitaliseNamesAndPlaceTheDecimalPoint) {
+  ScriptedPrompter prompter{};
+  // Off: stored as typed.
+  ASSERT_TRUE(add("carrier", "LOW", {{"Name", "blue shield of st. louis"}}, prompter));
+  ASSERT_TRUE(add("code", "L1", {{"Amount A", "4540"}}, prompter));
+  practice_->executeSql(
+      "INSERT INTO QVOPT (\"Do Word Capitalization\", \"Auto. Place Decimal Point\") VALUES (?, ?)",
+      {store::Value{true}, store::Value{true}});
+  ASSERT_TRUE(
+      add("carrier", "UP", {{"Name", "blue shield of st. louis"}, {"City", "o'fallon"}}, prompter));
+  ASSERT_TRUE(add("code", "U1",
+                  {{"Amount A", "4540"}, {"Amount B", "12.5"}, {"Description", "office visit"}},
+                  prompter));
+  ASSERT_TRUE(add("provider", "DRM", {{"Last Name", "mcdonald"}, {"First Name", "ANN"}}, prompter));
+  const auto text = [&](const char* sql) {
+    return std::get<std::string>(practice_->executeSql(sql).rows.at(0).at(0));
+  };
+  const auto number = [&](const char* sql) {
+    return std::get<double>(practice_->executeSql(sql).rows.at(0).at(0));
+  };
+  EXPECT_EQ(text("SELECT \"Name\" FROM QVINS WHERE \"Code\" = 'LOW'"), "blue shield of st. louis");
+  EXPECT_EQ(number("SELECT \"Amount A\" FROM QVPRO WHERE \"Code 1\" = 'L1'"), 4540.0);
+  EXPECT_EQ(text("SELECT \"Name\" FROM QVINS WHERE \"Code\" = 'UP'"), "Blue Shield Of St. Louis");
+  EXPECT_EQ(text("SELECT \"City\" FROM QVINS WHERE \"Code\" = 'UP'"), "O'Fallon");
+  EXPECT_EQ(number("SELECT \"Amount A\" FROM QVPRO WHERE \"Code 1\" = 'U1'"), 45.40);
+  EXPECT_EQ(number("SELECT \"Amount B\" FROM QVPRO WHERE \"Code 1\" = 'U1'"), 12.5);
+  // A description is neither name nor address.
+  EXPECT_EQ(text("SELECT \"Description\" FROM QVPRO WHERE \"Code 1\" = 'U1'"), "office visit");
+  EXPECT_EQ(text("SELECT \"Last Name\" FROM QVPHY WHERE \"Code\" = 'DRM'"), "McDonald");
+  EXPECT_EQ(text("SELECT \"First Name\" FROM QVPHY WHERE \"Code\" = 'DRM'"), "ANN");
+}
+
 TEST_P(CodeWindowOnEngine, DeletesAreRefusedWhileReferencedAndCascadeOtherwise) {
   ScriptedPrompter setup{};
   ASSERT_TRUE(add("code", "99213", {}, setup));

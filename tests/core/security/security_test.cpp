@@ -134,6 +134,7 @@ TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOu
   LoginWindow window(*security, LoginMode::Normal);
   EXPECT_EQ(window.submit("NOBODY' OR '1'='1", "x"), LoginWindow::Outcome::StayOpen);
   EXPECT_EQ(prompter.transcript().back(), "error: Invalid login name");
+  EXPECT_EQ(prompter.captions().back(), "Error");
   EXPECT_EQ(window.focus(), LoginWindow::Field::Name);
   for (int attempt = 0; attempt < 3; ++attempt) {
     EXPECT_EQ(window.submit("mary", "wrong" + std::string(300, 'x')), LoginWindow::Outcome::StayOpen);

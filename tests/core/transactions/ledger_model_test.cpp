@@ -29,11 +29,6 @@ using vantrell::testing::EngineTest;
 // Says Yes to every question and keeps only the last error.
 class AgreeingPrompter final : public ui::Prompter {
  public:
-  void inform(const std::string&) override {}
-  void warn(const std::string&) override {}
-  void error(const std::string& text) override { lastError = text; }
-  bool askYesNo(const std::string&) override { return true; }
-  bool askOkCancel(const std::string&) override { return true; }
   int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
     return 0;
   }
@@ -41,6 +36,12 @@ class AgreeingPrompter final : public ui::Prompter {
     return std::nullopt;
   }
   std::string lastError;
+
+ protected:
+  void say(Severity severity, const std::string&, const std::string& text) override {
+    if (severity == Severity::Error) lastError = text;
+  }
+  bool ask(Question, const std::string&, const std::string&) override { return true; }
 };
 
 // Payers as the model names them: the three policies, attorney, guarantor.

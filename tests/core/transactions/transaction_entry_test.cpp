@@ -154,6 +154,16 @@ TEST_P(TransactionEntry, UnitsMultiplyOnlyWhenThePracticeSaysSoAndRescaleTheAmou
   EXPECT_EQ(window.charges()[line].row.money("Amount"), *Money::parse("2.67"));
   EXPECT_FALSE(window.setChargeField(line, "Units", "many"));
   EXPECT_EQ(prompter.transcript().back(), "error: The \"Units\" field is not valid");
+  // With the decimal point placed, 4540 typed is 45.40; a point typed stands.
+  setOption("Auto. Place Decimal Point", "T");
+  ASSERT_TRUE(window.setChargeField(line, "Units", "1"));
+  ASSERT_TRUE(window.setChargeField(line, "Amount", "4540"));
+  EXPECT_EQ(window.charges()[line].row.money("Amount"), *Money::parse("45.40"));
+  ASSERT_TRUE(window.setChargeField(line, "Amount", "45.4"));
+  EXPECT_EQ(window.charges()[line].row.money("Amount"), *Money::parse("45.40"));
+  const std::size_t payment = window.newPayment();
+  ASSERT_TRUE(window.setPaymentField(payment, "Amount", "2000"));
+  EXPECT_EQ(window.payments()[payment].row.money("Amount").abs(), *Money::parse("20.00"));
 }
 
 TEST_P(TransactionEntry, TheCaseWarningsComeAsOneMessageInTheirOrder) {
@@ -194,12 +204,15 @@ TEST_P(TransactionEntry, TheSaveValidatesWritesAndReloads) {
             "error: Procedure code cannot be left blank.  Transactions will not be saved until "
             "this procedure code is "
             "corrected.");
+  // Each refusal is titled by what it validates.
+  EXPECT_EQ(prompter.captions().back(), "Procedure Validation");
   ASSERT_TRUE(window.setChargeField(index, "Procedure Code", "99213"));
   ASSERT_TRUE(window.setChargeField(index, "Attending Provider", "NOONE"));
   EXPECT_FALSE(window.save());
   EXPECT_EQ(prompter.transcript().back(),
             "error: Attending Provider NOONE is invalid.  Transactions will not be saved until "
             "this is corrected.");
+  EXPECT_EQ(prompter.captions().back(), "Attending Provider Validation");
   ASSERT_TRUE(window.failedLine());  // the grid goes to this line
   EXPECT_TRUE(window.failedLine()->charge);
   EXPECT_EQ(window.failedLine()->index, index);
@@ -210,6 +223,7 @@ TEST_P(TransactionEntry, TheSaveValidatesWritesAndReloads) {
             "error: You have two diagnosis set for the same diagnosis code.  Transactions will not "
             "be saved until this "
             "is corrected.");
+  EXPECT_EQ(prompter.captions().back(), "Diagnosis Validation");
   ASSERT_TRUE(window.setChargeField(index, "Diagnosis Code 2", ""));
   ASSERT_TRUE(window.setChargeField(index, "Diagnosis Code 3", "R05"));
   ASSERT_TRUE(window.setChargeField(index, "Diagnosis Code 1", ""));
@@ -234,6 +248,7 @@ TEST_P(TransactionEntry, TheSaveValidatesWritesAndReloads) {
   EXPECT_FALSE(second.save());
   EXPECT_EQ(future.transcript().back(),
             "ask: Date From is a future date.  Do you want to save this transaction?");
+  EXPECT_EQ(future.captions().back(), "Date of Service Validation");
   ASSERT_TRUE(second.setChargeField(line, "Date From", "12/04/2026"));
   ASSERT_TRUE(second.setChargeField(line, "Date To", "12/04/2026"));
   ASSERT_TRUE(second.save());
