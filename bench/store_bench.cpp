@@ -22,8 +22,8 @@
 
 #include "store/connection.hpp"
 #include "store/dialect.hpp"
-#include "store/sqlite/sqlite_driver.hpp"
 #include "store/sql_expression.hpp"
+#include "store/sqlite/sqlite_driver.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
@@ -49,7 +49,8 @@ Line lineFor(std::int64_t i) {
   Line line;
   line.chart = fmt::format("P{:07}", patient);
   line.caseNumber = patient * 2 + (i % 2) + 1;
-  const auto day = std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::days{(i * 37) % 730};
+  const auto day =
+      std::chrono::sys_days{std::chrono::year{2024} / 1 / 1} + std::chrono::days{(i * 37) % 730};
   line.date = Date(std::chrono::year_month_day{day}).toIso();
   line.amount = static_cast<double>((i * 13) % 20000) / 100.0;
   line.type = (i % 4 == 3) ? "M" : "A";
@@ -65,7 +66,8 @@ struct Timings {
   std::int64_t rangeRows = 0, counted = 0;
 };
 
-const char* countFilter = "Transaction Type = 'A' AND Amount > 50 AND Date From >= CTOD('06/01/2025')";
+const char* countFilter =
+    "Transaction Type = 'A' AND Amount > 50 AND Date From >= CTOD('06/01/2025')";
 
 Timings runLayer(const DataLocation& location, std::int64_t rows,
                  const std::vector<std::int64_t>& seeks, const std::vector<std::string>& charts) {
@@ -78,9 +80,10 @@ Timings runLayer(const DataLocation& location, std::int64_t rows,
     Transaction transaction(*connection);
     // One save of many rows, as a batch run makes it.
     ledger.expectAppends(static_cast<std::size_t>(rows));
-    const FieldRef chart(ledger.definition(), "Chart Number"), caseNumber(ledger.definition(), "Case Number"),
-        date(ledger.definition(), "Date From"), amount(ledger.definition(), "Amount"),
-        type(ledger.definition(), "Transaction Type"), description(ledger.definition(), "Description");
+    const FieldRef chart(ledger.definition(), "Chart Number"),
+        caseNumber(ledger.definition(), "Case Number"), date(ledger.definition(), "Date From"),
+        amount(ledger.definition(), "Amount"), type(ledger.definition(), "Transaction Type"),
+        description(ledger.definition(), "Description");
     for (std::int64_t i = 0; i < rows; ++i) {
       const Line line = lineFor(i);
       Record record = ledger.newRecord();
@@ -133,12 +136,13 @@ void check(int result, sqlite3* db, const char* what) {
 
 // The same work with nothing but the C API: one prepared statement per kind of
 // work, every column bound on insert and read on seek, as the layer does.
-Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const std::vector<std::int64_t>& seeks,
-               const std::vector<std::string>& charts) {
+Timings runRaw(const std::filesystem::path& directory, std::int64_t rows,
+               const std::vector<std::int64_t>& seeks, const std::vector<std::string>& charts) {
   Timings t;
   // The table itself is made by the layer's creation, so both sides work on the same layout.
   {
-    auto connection = Connection::open({Engine::Embedded, directory.string()}, {"bench", nullptr, true});
+    auto connection =
+        Connection::open({Engine::Embedded, directory.string()}, {"bench", nullptr, true});
     ensureTable(*connection, "QVTRN");
   }
   const auto& table = schemaCatalogue().get("QVTRN");
@@ -166,17 +170,26 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const 
       if (field.type == FieldType::AutoIncrement) continue;
       ++position;
       const auto& name = field.name;
-      if (name == "Chart Number") sqlite3_bind_text(insert, position, line.chart.c_str(), -1, SQLITE_TRANSIENT);
-      else if (name == "Case Number") sqlite3_bind_int64(insert, position, line.caseNumber);
-      else if (name == "Date From") sqlite3_bind_text(insert, position, line.date.c_str(), -1, SQLITE_TRANSIENT);
-      else if (name == "Amount") sqlite3_bind_double(insert, position, line.amount);
-      else if (name == "Transaction Type") sqlite3_bind_text(insert, position, line.type.c_str(), -1, SQLITE_TRANSIENT);
-      else if (name == "Description") sqlite3_bind_text(insert, position, "Office visit", -1, SQLITE_STATIC);
-      else if (name == "Date Modified") sqlite3_bind_text(insert, position, now.c_str(), -1, SQLITE_STATIC);
-      else if (name == "Date Created") sqlite3_bind_text(insert, position, today.c_str(), -1, SQLITE_STATIC);
+      if (name == "Chart Number")
+        sqlite3_bind_text(insert, position, line.chart.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Case Number")
+        sqlite3_bind_int64(insert, position, line.caseNumber);
+      else if (name == "Date From")
+        sqlite3_bind_text(insert, position, line.date.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Amount")
+        sqlite3_bind_double(insert, position, line.amount);
+      else if (name == "Transaction Type")
+        sqlite3_bind_text(insert, position, line.type.c_str(), -1, SQLITE_TRANSIENT);
+      else if (name == "Description")
+        sqlite3_bind_text(insert, position, "Office visit", -1, SQLITE_STATIC);
+      else if (name == "Date Modified")
+        sqlite3_bind_text(insert, position, now.c_str(), -1, SQLITE_STATIC);
+      else if (name == "Date Created")
+        sqlite3_bind_text(insert, position, today.c_str(), -1, SQLITE_STATIC);
       else if (field.type == FieldType::Character || field.type == FieldType::Memo)
         sqlite3_bind_text(insert, position, "", 0, SQLITE_STATIC);
-      else sqlite3_bind_null(insert, position);
+      else
+        sqlite3_bind_null(insert, position);
     }
     check(sqlite3_step(insert), db, "insert");
   }
@@ -197,16 +210,24 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const 
           texts[slot].assign(reinterpret_cast<const char*>(sqlite3_column_text(statement, c)),
                              static_cast<std::size_t>(sqlite3_column_bytes(statement, c)));
           break;
-        case SQLITE_INTEGER: numbers[slot] = static_cast<double>(sqlite3_column_int64(statement, c)); break;
-        case SQLITE_FLOAT: numbers[slot] = sqlite3_column_double(statement, c); break;
-        default: texts[slot].clear(); break;
+        case SQLITE_INTEGER:
+          numbers[slot] = static_cast<double>(sqlite3_column_int64(statement, c));
+          break;
+        case SQLITE_FLOAT:
+          numbers[slot] = sqlite3_column_double(statement, c);
+          break;
+        default:
+          texts[slot].clear();
+          break;
       }
     }
   };
   sqlite3_stmt* seek = nullptr;
-  const std::string seekSql = "SELECT " + all +
-                              " FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND \"Case Number\" = ? AND \"Entry Number\" = ? "
-                              "ORDER BY \"Chart Number\", \"Case Number\", \"Entry Number\", \"Tooth Number\", rowid LIMIT 1";
+  const std::string seekSql =
+      "SELECT " + all +
+      " FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND \"Case Number\" = ? AND \"Entry Number\" = ? "
+      "ORDER BY \"Chart Number\", \"Case Number\", \"Entry Number\", \"Tooth Number\", rowid LIMIT "
+      "1";
   check(sqlite3_prepare_v2(db, seekSql.c_str(), -1, &seek, nullptr), db, "prepare seek");
   start = std::chrono::steady_clock::now();
   for (const auto entry : seeks) {
@@ -221,9 +242,10 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const 
   sqlite3_finalize(seek);
 
   sqlite3_stmt* range = nullptr;
-  const std::string rangeSql = "SELECT " + all +
-                               " FROM \"QVTRN\" WHERE UPPER(\"Chart Number\") = ? "
-                               "ORDER BY UPPER(\"Chart Number\"), COALESCE(\"Date From\", ''), rowid";
+  const std::string rangeSql =
+      "SELECT " + all +
+      " FROM \"QVTRN\" WHERE UPPER(\"Chart Number\") = ? "
+      "ORDER BY UPPER(\"Chart Number\"), COALESCE(\"Date From\", ''), rowid";
   check(sqlite3_prepare_v2(db, rangeSql.c_str(), -1, &range, nullptr), db, "prepare range");
   start = std::chrono::steady_clock::now();
   for (const auto& chartNumber : charts) {
@@ -238,10 +260,11 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows, const 
   sqlite3_finalize(range);
 
   sqlite3_stmt* count = nullptr;
-  check(sqlite3_prepare_v2(db,
-                           "SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'A' AND \"Amount\" > 50 "
-                           "AND \"Date From\" >= '2025-06-01'",
-                           -1, &count, nullptr),
+  check(sqlite3_prepare_v2(
+            db,
+            "SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'A' AND \"Amount\" > 50 "
+            "AND \"Date From\" >= '2025-06-01'",
+            -1, &count, nullptr),
         db, "prepare count");
   start = std::chrono::steady_clock::now();
   sqlite3_step(count);
@@ -497,7 +520,7 @@ int main(int argc, char** argv) {
   line("seek Primary", layer.seek, raw.seek);
   line("range Idxchartdate", layer.range, raw.range);
   line("filtered count", layer.count, raw.count);
-  fmt::print("rows in ranges: layer {} raw {}; counted: layer {} raw {}\n", layer.rangeRows, raw.rangeRows,
-             layer.counted, raw.counted);
+  fmt::print("rows in ranges: layer {} raw {}; counted: layer {} raw {}\n", layer.rangeRows,
+             raw.rangeRows, layer.counted, raw.counted);
   return layer.rangeRows == raw.rangeRows && layer.counted == raw.counted ? 0 : 1;
 }

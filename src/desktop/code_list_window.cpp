@@ -32,16 +32,19 @@
 namespace vantrell::desktop {
 namespace {
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 constexpr int pageSize = 200;
 
 std::vector<std::string> listColumns(const store::TableDefinition& table, const char* key) {
   std::vector<std::string> columns = {key};
-  for (const char* candidate : {"Description", "Name", "Last Name", "First Name", "Class Name", "Rejection Message",
-                                "Type", "Amount A", "City"}) {
+  for (const char* candidate : {"Description", "Name", "Last Name", "First Name", "Class Name",
+                                "Rejection Message", "Type", "Amount A", "City"}) {
     if (columns.size() >= 4) break;
-    if (table.hasField(candidate) && !store::equalsIgnoringCase(candidate, key)) columns.emplace_back(candidate);
+    if (table.hasField(candidate) && !store::equalsIgnoringCase(candidate, key))
+      columns.emplace_back(candidate);
   }
   return columns;
 }
@@ -53,9 +56,11 @@ QString orderName(const store::TagDefinition& tag) {
   for (QString part : QString::fromStdString(tag.key).split(QRegularExpression("[;+]"))) {
     part = part.trimmed();
     // Functions around a field (UPPER, DTOS, STR) and quoted separators are not the clerk's.
-    while (part.contains('(') && part.endsWith(')')) part = part.mid(part.indexOf('(') + 1).chopped(1).trimmed();
+    while (part.contains('(') && part.endsWith(')'))
+      part = part.mid(part.indexOf('(') + 1).chopped(1).trimmed();
     if (part.contains(',')) part = part.left(part.indexOf(',')).trimmed();
-    if (part.isEmpty() || part.startsWith('\'') || part.startsWith('"') || parts.contains(part)) continue;
+    if (part.isEmpty() || part.startsWith('\'') || part.startsWith('"') || parts.contains(part))
+      continue;
     parts << part;
   }
   return parts.isEmpty() ? QString::fromStdString(tag.name) : parts.join(", ");
@@ -71,7 +76,8 @@ QWidget* scrolled(QWidget* inner) {
 
 }  // namespace
 
-CodeListModel::CodeListModel(store::Connection& practice, const reference::CodeTable& table, QObject* parent)
+CodeListModel::CodeListModel(store::Connection& practice, const reference::CodeTable& table,
+                             QObject* parent)
     : QAbstractTableModel(parent), table_(practice.openTable(table.table)) {
   columns_ = listColumns(table_.definition(), table.keyField);
   setOrder(table.keyTag);
@@ -108,7 +114,8 @@ void CodeListModel::restart(std::vector<store::Value> from) {
 }
 
 const store::Record* CodeListModel::recordAt(int row) const {
-  return row >= 0 && row < static_cast<int>(rows_.size()) ? &rows_[static_cast<std::size_t>(row)] : nullptr;
+  return row >= 0 && row < static_cast<int>(rows_.size()) ? &rows_[static_cast<std::size_t>(row)]
+                                                          : nullptr;
 }
 
 int CodeListModel::rowCount(const QModelIndex& parent) const {
@@ -129,7 +136,8 @@ QVariant CodeListModel::data(const QModelIndex& index, int role) const {
     const store::Record& row = rows_[static_cast<std::size_t>(index.row())];
     return row.isEmpty(column) ? QString() : qt(row.money(column).toString());
   }
-  return qt(rows_[static_cast<std::size_t>(index.row())].text(columns_[static_cast<std::size_t>(index.column())]));
+  return qt(rows_[static_cast<std::size_t>(index.row())].text(
+      columns_[static_cast<std::size_t>(index.column())]));
 }
 
 QVariant CodeListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -137,19 +145,28 @@ QVariant CodeListModel::headerData(int section, Qt::Orientation orientation, int
   return qt(columns_[static_cast<std::size_t>(section)]);
 }
 
-bool CodeListModel::canFetchMore(const QModelIndex& parent) const { return !parent.isValid() && !cursor_.atEnd(); }
+bool CodeListModel::canFetchMore(const QModelIndex& parent) const {
+  return !parent.isValid() && !cursor_.atEnd();
+}
 
 void CodeListModel::fetchMore(const QModelIndex&) {
   auto more = table_.nextPage(cursor_, pageSize);
   if (more.empty()) return;
-  beginInsertRows({}, static_cast<int>(rows_.size()), static_cast<int>(rows_.size() + more.size()) - 1);
+  beginInsertRows({}, static_cast<int>(rows_.size()),
+                  static_cast<int>(rows_.size() + more.size()) - 1);
   for (auto& row : more) rows_.push_back(std::move(row));
   endInsertRows();
 }
 
-CodeListWindow::CodeListWindow(store::Connection& practice, const reference::CodeTable& table, ui::Prompter& prompter,
-                               const ui::Clock& clock, security::Security* security, QWidget* parent)
-    : QDialog(parent), practice_(practice), table_(table), prompter_(prompter), clock_(clock), security_(security) {
+CodeListWindow::CodeListWindow(store::Connection& practice, const reference::CodeTable& table,
+                               ui::Prompter& prompter, const ui::Clock& clock,
+                               security::Security* security, QWidget* parent)
+    : QDialog(parent),
+      practice_(practice),
+      table_(table),
+      prompter_(prompter),
+      clock_(clock),
+      security_(security) {
   const auto& definition = practice.catalogue().get(table.table);
   setObjectName(qt(std::string(table.table) + "List"));
   setWindowTitle(tr("%1 List").arg(qt(definition.description())));
@@ -224,7 +241,10 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
     connect(move, &QShortcut::activated, this, [this, key] {
       const int rows = model_->rowCount();
       if (rows == 0) return;
-      const int step = key == Qt::Key_Up ? -1 : key == Qt::Key_Down ? 1 : key == Qt::Key_PageUp ? -10 : 10;
+      const int step = key == Qt::Key_Up       ? -1
+                       : key == Qt::Key_Down   ? 1
+                       : key == Qt::Key_PageUp ? -10
+                                               : 10;
       const int at = view_->currentIndex().isValid() ? view_->currentIndex().row() + step : 0;
       view_->setCurrentIndex(model_->index(std::clamp(at, 0, rows - 1), 0));
     });
@@ -261,7 +281,8 @@ std::optional<std::string> pickCode(const std::string& noun, const std::string& 
                                     QWidget* parent) {
   const reference::CodeTable* table = reference::findCodeTable(noun);
   if (table == nullptr) return std::nullopt;
-  if (security != nullptr && table->viewItem >= 0 && !security->hasPermission(table->viewItem, true))
+  if (security != nullptr && table->viewItem >= 0 &&
+      !security->hasPermission(table->viewItem, true))
     return std::nullopt;
   CodeListWindow window(practice, *table, prompter, clock, security, parent);
   window.enablePicking(current);
@@ -285,31 +306,59 @@ void CodeListWindow::deleteRecord() {
   const store::Record* chosen = model_->recordAt(view_->currentIndex().row());
   if (chosen == nullptr) return;
   reference::CodeWindow window(practice_, table_, prompter_, clock_, security_);
-  if (window.remove(chosen->text(table_.keyField))) model_->search(search_->text().trimmed().toStdString());
+  if (window.remove(chosen->text(table_.keyField)))
+    model_->search(search_->text().trimmed().toStdString());
 }
 
-CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection& practice, ui::Prompter& prompter,
-                               security::Security* security, QWidget* parent)
-    : QDialog(parent), window_(window), practice_(practice), prompter_(prompter), security_(security) {
+CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection& practice,
+                               ui::Prompter& prompter, security::Security* security,
+                               QWidget* parent)
+    : QDialog(parent),
+      window_(window),
+      practice_(practice),
+      prompter_(prompter),
+      security_(security) {
   const store::TableDefinition& definition = window.record().table();
   setObjectName(qt(definition.name() + "Edit"));
-  setWindowTitle(window.isNew() ? tr("New %1").arg(qt(definition.description()))
-                                : tr("%1: %2").arg(qt(definition.description()), qt(window.record().text(definition.field(0).name))));
+  setWindowTitle(window.isNew()
+                     ? tr("New %1").arg(qt(definition.description()))
+                     : tr("%1: %2").arg(qt(definition.description()),
+                                        qt(window.record().text(definition.field(0).name))));
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget;
   pages_->setObjectName("pages");
 
   std::vector<std::pair<QString, std::vector<std::string>>> pages;
   if (definition.name() == "QVPRO") {
-    std::vector<std::string> general = {"Code 1", "Code 2", "Code 3", "Type", "Description", "Type of Service",
-                                        "Default Place Service 1", "Default Place Service 2", "Default Place Service 3",
-                                        "Time To Do Procedure", "Insurance Category", "Patient Only Responsible",
-                                        "Taxable", "Inactive", "Account Code", "Default Units", "Default Modifiers",
-                                        "Default Modifier 1", "Default Modifier 2", "Default Modifier 3",
-                                        "Default Modifier 4", "Approved", "Recall Code", "Valid Surfaces",
-                                        "Revenue Code", "Purchased Service"};
+    std::vector<std::string> general = {"Code 1",
+                                        "Code 2",
+                                        "Code 3",
+                                        "Type",
+                                        "Description",
+                                        "Type of Service",
+                                        "Default Place Service 1",
+                                        "Default Place Service 2",
+                                        "Default Place Service 3",
+                                        "Time To Do Procedure",
+                                        "Insurance Category",
+                                        "Patient Only Responsible",
+                                        "Taxable",
+                                        "Inactive",
+                                        "Account Code",
+                                        "Default Units",
+                                        "Default Modifiers",
+                                        "Default Modifier 1",
+                                        "Default Modifier 2",
+                                        "Default Modifier 3",
+                                        "Default Modifier 4",
+                                        "Approved",
+                                        "Recall Code",
+                                        "Valid Surfaces",
+                                        "Revenue Code",
+                                        "Purchased Service"};
     std::vector<std::string> amounts = {"Cost of Service/Product", "Medicare Allowed Amount"};
-    for (char column = 'A'; column <= 'Z'; ++column) amounts.push_back(std::string("Amount ") + column);
+    for (char column = 'A'; column <= 'Z'; ++column)
+      amounts.push_back(std::string("Amount ") + column);
     pages = {{tr("&General"), general},
              {tr("A&mounts"), amounts},
              {tr("&Insurance"), {"Don't Print on Insurance", "Only Print on Insurance"}},
@@ -322,14 +371,15 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
               {"Code", "Name", "Street 1", "Street 2", "City", "State", "Zip Code", "Phone",
                "Extension", "Fax", "Contact", "Practice ID Number", "Plan Name", "Inactive"}},
              {tr("&Options"),
-              {"Type", "Insurance Class", "Procedure Code Set", "Diagnosis Code Set", "Signature on File",
-               "Physician Signature on File", "Insured Signature on File", "Delay Secondary Billing",
-               "Print PINs on Ins Form", "Indicator", "Default Payment Code", "Default Write Off Code",
-               "Default Withhold Code", "Default Deductible Code", "Default Take Back Code"}},
+              {"Type", "Insurance Class", "Procedure Code Set", "Diagnosis Code Set",
+               "Signature on File", "Physician Signature on File", "Insured Signature on File",
+               "Delay Secondary Billing", "Print PINs on Ins Form", "Indicator",
+               "Default Payment Code", "Default Write Off Code", "Default Withhold Code",
+               "Default Deductible Code", "Default Take Back Code"}},
              {tr("E&DI and Eligibility"),
-              {"Default Billing Method", "EMC Receiver", "EMC Payor Number", "EMC Sub ID", "EMC Extra 1",
-               "EMC Extra 2", "ETS Record Code", "EMC Max Transactions", "Carrier ID number",
-               "Health Plan Identifier", "IOD"}}};
+              {"Default Billing Method", "EMC Receiver", "EMC Payor Number", "EMC Sub ID",
+               "EMC Extra 1", "EMC Extra 2", "ETS Record Code", "EMC Max Transactions",
+               "Carrier ID number", "Health Plan Identifier", "IOD"}}};
     for (const auto& field : definition.fields()) {
       if (field.type == store::FieldType::AutoIncrement || field.name == "Date Modified" ||
           field.name == "Date Created" || field.name == "User Code")
@@ -350,21 +400,33 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
     constexpr std::size_t perPage = 16;
     for (std::size_t start = 0; start < fields.size(); start += perPage) {
       const auto end = std::min(fields.size(), start + perPage);
-      pages.push_back({tr("Page &%1").arg(pages.size() + 1), {fields.begin() + static_cast<std::ptrdiff_t>(start),
-                                                              fields.begin() + static_cast<std::ptrdiff_t>(end)}});
+      pages.push_back({tr("Page &%1").arg(pages.size() + 1),
+                       {fields.begin() + static_cast<std::ptrdiff_t>(start),
+                        fields.begin() + static_cast<std::ptrdiff_t>(end)}});
     }
   }
   // The types are chosen from their list, shown by name and stored as the system writes them.
   FieldEntries entries;
   if (definition.name() == "QVPRO") {
-    entries["Type"].choices = {
-        {tr("Procedure charge"), "A"}, {tr("Product charge"), "B"}, {tr("Inside lab charge"), "C"},
-        {tr("Outside lab charge"), "D"}, {tr("Billing charge"), "H"}, {tr("Tax"), "G"},
-        {tr("Comment"), "Z"}, {tr("Insurance payment"), "I"}, {tr("Cash copayment"), "J"},
-        {tr("Check copayment"), "K"}, {tr("Credit card copayment"), "L"}, {tr("Cash payment"), "M"},
-        {tr("Check payment"), "N"}, {tr("Credit card payment"), "O"}, {tr("Deductible"), "P"},
-        {tr("Adjustment"), "S"}, {tr("Insurance Adjustment"), "T"},
-        {tr("Insurance Withhold Adjustment"), "U"}, {tr("Insurance Take Back Adjustment"), "V"}};
+    entries["Type"].choices = {{tr("Procedure charge"), "A"},
+                               {tr("Product charge"), "B"},
+                               {tr("Inside lab charge"), "C"},
+                               {tr("Outside lab charge"), "D"},
+                               {tr("Billing charge"), "H"},
+                               {tr("Tax"), "G"},
+                               {tr("Comment"), "Z"},
+                               {tr("Insurance payment"), "I"},
+                               {tr("Cash copayment"), "J"},
+                               {tr("Check copayment"), "K"},
+                               {tr("Credit card copayment"), "L"},
+                               {tr("Cash payment"), "M"},
+                               {tr("Check payment"), "N"},
+                               {tr("Credit card payment"), "O"},
+                               {tr("Deductible"), "P"},
+                               {tr("Adjustment"), "S"},
+                               {tr("Insurance Adjustment"), "T"},
+                               {tr("Insurance Withhold Adjustment"), "U"},
+                               {tr("Insurance Take Back Adjustment"), "V"}};
   } else if (definition.name() == "QVINS") {
     entries["Type"].choices = {{QString(), ""}};
     for (const char* type : {"Medicare", "Medicaid", "Champus", "ChampsVA", "Group", "HMO", "PPO",
@@ -410,7 +472,9 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
         const auto carrier = carriers.seek({store::Value{row.text("Insurance Code")}});
         const int at = allowed->rowCount();
         allowed->insertRow(at);
-        allowed->setItem(at, 0, new QTableWidgetItem(qt(carrier ? carrier->text("Name") : row.text("Insurance Code"))));
+        allowed->setItem(
+            at, 0,
+            new QTableWidgetItem(qt(carrier ? carrier->text("Name") : row.text("Insurance Code"))));
         allowed->setItem(at, 1, new QTableWidgetItem(qt(row.text("Modifiers"))));
         allowed->setItem(at, 2, new QTableWidgetItem(qt(row.money("Amount").toString())));
         aborted = !progress.advance(++done);
@@ -430,13 +494,14 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   connect(saveDefaults, &QPushButton::clicked, this, [this] {
-    if (security_ != nullptr && !security_->hasPermission(security::permission_item::saveAsDefault, false)) return;
+    if (security_ != nullptr &&
+        !security_->hasPermission(security::permission_item::saveAsDefault, false))
+      return;
     if (!commitForms(forms_, prompter_)) return;
     store::FieldDefaults(practice_).save(window_.record(), prompter_);
   });
-  connect(removeDefaults, &QPushButton::clicked, this, [this] {
-    store::FieldDefaults(practice_).remove(window_.record().table(), prompter_);
-  });
+  connect(removeDefaults, &QPushButton::clicked, this,
+          [this] { store::FieldDefaults(practice_).remove(window_.record().table(), prompter_); });
   if (auto* type = findChild<QComboBox*>("Type"))
     connect(type, &QComboBox::currentIndexChanged, this, &CodeEditDialog::showPagesForType);
   showPagesForType();
@@ -445,8 +510,9 @@ CodeEditDialog::CodeEditDialog(reference::CodeWindow& window, store::Connection&
 
 void CodeEditDialog::addCarrierPages() {
   extras_ = std::make_unique<reference::CarrierExtras>(practice_, prompter_, security_);
-  const auto page = [this](QTableWidget*& table, const QStringList& headers, const std::vector<const char*>& inputs,
-                           const QString& title, auto apply) {
+  const auto page = [this](QTableWidget*& table, const QStringList& headers,
+                           const std::vector<const char*>& inputs, const QString& title,
+                           auto apply) {
     auto* widget = new QWidget;
     auto* layout = new QVBoxLayout(widget);
     table = new QTableWidget(0, static_cast<int>(headers.size()));
@@ -476,28 +542,32 @@ void CodeEditDialog::addCarrierPages() {
     page(providerNumbers_, {tr("Insurance Code"), tr("Pin Number"), tr("Group ID")},
          {"Insurance Code", "Pin Number", "Group ID"}, tr("Provider &Numbers"),
          [this](const std::vector<QLineEdit*>& edits) {
-           return extras_->setNumberOfProvider(window_.record(), edits[0]->text().trimmed().toStdString(),
-                                               edits[1]->text().trimmed().toStdString(),
-                                               edits[2]->text().trimmed().toStdString());
+           return extras_->setNumberOfProvider(
+               window_.record(), edits[0]->text().trimmed().toStdString(),
+               edits[1]->text().trimmed().toStdString(), edits[2]->text().trimmed().toStdString());
          });
     reloadCarrierPages();
     return;
   }
-  page(allowedAmounts_, {tr("Procedure"), tr("Modifiers"), tr("Allowed Amount")}, {"Procedure", "Modifiers", "Amount"},
-       tr("Allowed A&mounts"), [this](const std::vector<QLineEdit*>& edits) {
+  page(allowedAmounts_, {tr("Procedure"), tr("Modifiers"), tr("Allowed Amount")},
+       {"Procedure", "Modifiers", "Amount"}, tr("Allowed A&mounts"),
+       [this](const std::vector<QLineEdit*>& edits) {
          const auto amount = Money::parse(edits[2]->text().toStdString());
          if (!amount) {
-           prompter_.error("The amount \"" + edits[2]->text().toStdString() + "\" is not an amount.");
+           prompter_.error("The amount \"" + edits[2]->text().toStdString() +
+                           "\" is not an amount.");
            return false;
          }
-         return extras_->setAllowedAmount(window_.record(), edits[0]->text().trimmed().toStdString(),
+         return extras_->setAllowedAmount(window_.record(),
+                                          edits[0]->text().trimmed().toStdString(),
                                           edits[1]->text().trimmed().toStdString(), *amount);
        });
-  page(providerNumbers_, {tr("Provider"), tr("Pin Number"), tr("Group ID")}, {"Provider", "Pin Number", "Group ID"},
-       tr("Provider &Numbers"), [this](const std::vector<QLineEdit*>& edits) {
-         return extras_->setProviderNumber(window_.record(), edits[0]->text().trimmed().toStdString(),
-                                           edits[1]->text().trimmed().toStdString(),
-                                           edits[2]->text().trimmed().toStdString());
+  page(providerNumbers_, {tr("Provider"), tr("Pin Number"), tr("Group ID")},
+       {"Provider", "Pin Number", "Group ID"}, tr("Provider &Numbers"),
+       [this](const std::vector<QLineEdit*>& edits) {
+         return extras_->setProviderNumber(
+             window_.record(), edits[0]->text().trimmed().toStdString(),
+             edits[1]->text().trimmed().toStdString(), edits[2]->text().trimmed().toStdString());
        });
   reloadCarrierPages();
 }
@@ -540,7 +610,8 @@ void CodeEditDialog::reloadCarrierPages() {
 void CodeEditDialog::showPagesForType() {
   if (window_.record().table().name() != "QVPRO") return;
   const auto* typeField = findChild<QComboBox*>("Type");
-  const QString text = typeField != nullptr ? typeField->currentData().toString().trimmed().toUpper() : QString();
+  const QString text =
+      typeField != nullptr ? typeField->currentData().toString().trimmed().toUpper() : QString();
   const char type = text.isEmpty() ? 'A' : text.at(0).toLatin1();
   // The pages that fit the type: payments, adjustments (the negative box not
   // for a take-back), tax, and no amounts for a comment.
@@ -554,7 +625,8 @@ void CodeEditDialog::applyTypingOptions() {
   for (auto* form : forms_) {
     for (auto* edit : form->findChildren<QLineEdit*>()) {
       if (!edit->isModified()) continue;
-      edit->setText(qt(window_.asTyped(edit->objectName().toStdString(), edit->text().toStdString())));
+      edit->setText(
+          qt(window_.asTyped(edit->objectName().toStdString(), edit->text().toStdString())));
     }
   }
 }
@@ -578,7 +650,8 @@ MultiLinkDialog::MultiLinkDialog(const Date& programDate, QWidget* parent) : QDi
   date_->setDisplayFormat("MM/dd/yyyy");
   if (!programDate.isEmpty()) {
     const auto day = programDate.value();
-    date_->setDate(QDate(static_cast<int>(day.year()), static_cast<int>(static_cast<unsigned>(day.month())),
+    date_->setDate(QDate(static_cast<int>(day.year()),
+                         static_cast<int>(static_cast<unsigned>(day.month())),
                          static_cast<int>(static_cast<unsigned>(day.day()))));
   }
   auto* codeLabel = new QLabel("MultiLink Code:");
@@ -595,11 +668,14 @@ MultiLinkDialog::MultiLinkDialog(const Date& programDate, QWidget* parent) : QDi
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
-std::string MultiLinkDialog::code() const { return code_->text().trimmed().toStdString(); }
+std::string MultiLinkDialog::code() const {
+  return code_->text().trimmed().toStdString();
+}
 
 Date MultiLinkDialog::transactionDate() const {
   const QDate chosen = date_->date();
-  return Date::fromYmd(chosen.year(), static_cast<unsigned>(chosen.month()), static_cast<unsigned>(chosen.day()));
+  return Date::fromYmd(chosen.year(), static_cast<unsigned>(chosen.month()),
+                       static_cast<unsigned>(chosen.day()));
 }
 
 }  // namespace vantrell::desktop

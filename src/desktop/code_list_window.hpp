@@ -27,7 +27,8 @@ class CodeListModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
-  CodeListModel(store::Connection& practice, const reference::CodeTable& table, QObject* parent = nullptr);
+  CodeListModel(store::Connection& practice, const reference::CodeTable& table,
+                QObject* parent = nullptr);
 
   void setOrder(const std::string& tag);
   void search(const std::string& typed);
@@ -55,8 +56,9 @@ class CodeListWindow : public QDialog {
   Q_OBJECT
 
  public:
-  CodeListWindow(store::Connection& practice, const reference::CodeTable& table, ui::Prompter& prompter,
-                 const ui::Clock& clock, security::Security* security, QWidget* parent);
+  CodeListWindow(store::Connection& practice, const reference::CodeTable& table,
+                 ui::Prompter& prompter, const ui::Clock& clock, security::Security* security,
+                 QWidget* parent);
 
   // Makes the window a pick list starting at the current code: Enter or
   // Select takes the chosen code, and codes may still be made or changed.
@@ -104,7 +106,8 @@ class CodeEditDialog : public QDialog {
   // Typed names, addresses and amounts as the practice's options make them.
   void applyTypingOptions();
   void showPagesForType();
-  // The carrier's allowed amounts and provider numbers, each a list with a line to add or change one.
+  // The carrier's allowed amounts and provider numbers, each a list with a line to add or change
+  // one.
   void addCarrierPages();
   void reloadCarrierPages();
 

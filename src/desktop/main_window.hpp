@@ -99,7 +99,8 @@ class ActivityWatch : public QObject {
   Q_OBJECT
 
  public:
-  explicit ActivityWatch(const ui::Clock& clock, QObject* parent) : QObject(parent), clock_(clock), last_(clock.now()) {}
+  explicit ActivityWatch(const ui::Clock& clock, QObject* parent)
+      : QObject(parent), clock_(clock), last_(clock.now()) {}
   DateTime lastActivity() const { return last_; }
   void touch() { last_ = clock_.now(); }
 

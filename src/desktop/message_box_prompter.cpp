@@ -12,7 +12,9 @@
 namespace vantrell::desktop {
 namespace {
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 int show(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
          const std::string& text, QMessageBox::StandardButtons buttons,
@@ -45,11 +47,12 @@ bool MessageBoxPrompter::ask(Question question, const std::string& caption,
 
 int MessageBoxPrompter::choose(const std::string& windowTitle, const std::string& text,
                                const std::vector<std::string>& choices) {
-  QMessageBox box(QMessageBox::Warning, qt(windowTitle), qt(text.empty() ? windowTitle : text), QMessageBox::NoButton,
-                  parent_);
+  QMessageBox box(QMessageBox::Warning, qt(windowTitle), qt(text.empty() ? windowTitle : text),
+                  QMessageBox::NoButton, parent_);
   box.setObjectName("systemChoice");
   std::vector<QAbstractButton*> buttons;
-  for (const auto& choice : choices) buttons.push_back(box.addButton(qt(choice), QMessageBox::ActionRole));
+  for (const auto& choice : choices)
+    buttons.push_back(box.addButton(qt(choice), QMessageBox::ActionRole));
   box.exec();
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     if (box.clickedButton() == buttons[i]) return static_cast<int>(i);
@@ -57,7 +60,8 @@ int MessageBoxPrompter::choose(const std::string& windowTitle, const std::string
   return -1;
 }
 
-std::optional<std::string> MessageBoxPrompter::askText(const std::string& text, const std::string& initial) {
+std::optional<std::string> MessageBoxPrompter::askText(const std::string& text,
+                                                       const std::string& initial) {
   QDialog dialog(parent_);
   dialog.setObjectName("textQuestion");
   dialog.setWindowTitle(title);

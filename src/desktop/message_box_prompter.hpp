@@ -13,7 +13,8 @@ class MessageBoxPrompter final : public ui::Prompter {
   explicit MessageBoxPrompter(QWidget* parent = nullptr) : parent_(parent) {}
   void setParent(QWidget* parent) { parent_ = parent; }
 
-  int choose(const std::string& title, const std::string& text, const std::vector<std::string>& choices) override;
+  int choose(const std::string& title, const std::string& text,
+             const std::vector<std::string>& choices) override;
   std::optional<std::string> askText(const std::string& text, const std::string& initial) override;
 
   static constexpr const char* title = "QelVantrell";

@@ -19,7 +19,8 @@ struct Page {
   std::vector<std::string> fields;
 };
 
-std::vector<std::string> numbered(const std::string& prefix, int from, int to, const std::string& suffix = "") {
+std::vector<std::string> numbered(const std::string& prefix, int from, int to,
+                                  const std::string& suffix = "") {
   std::vector<std::string> names;
   for (int i = from; i <= to; ++i) names.push_back(prefix + std::to_string(i) + suffix);
   return names;
@@ -29,35 +30,54 @@ std::vector<std::string> numbered(const std::string& prefix, int from, int to, c
 // one page; Date Modified is the engine's.
 std::vector<Page> optionPages() {
   std::vector<Page> pages = {
-      {"&General",
-       {"Remind to Backup on Close", "Backup Program", "Backup Command Line", "Use ENTER for next Field", "Use Sound",
-        "Do Word Capitalization", "Auto. Place Decimal Point", "Use Zip Code", "Numeric", "Auto Format SSN",
-        "Show Hints", "Show Shortcuts", "Use Classic Icons", "Show Cue Cards", "Show Patient List Window",
-        "Show Transaction Window", "Show Reminder List", "Show Open Practice List", "Print Title Page",
-        "Data Version Number"}},
+      {"&General", {"Remind to Backup on Close", "Backup Program",     "Backup Command Line",
+                    "Use ENTER for next Field",  "Use Sound",          "Do Word Capitalization",
+                    "Auto. Place Decimal Point", "Use Zip Code",       "Numeric",
+                    "Auto Format SSN",           "Show Hints",         "Show Shortcuts",
+                    "Use Classic Icons",         "Show Cue Cards",     "Show Patient List Window",
+                    "Show Transaction Window",   "Show Reminder List", "Show Open Practice List",
+                    "Print Title Page",          "Data Version Number"}},
       {"&Transactions",
-       {"Multiply Units Times Amt.", "Default Location Code", "Default Cash Payment Code",
-        "Default Check Paymnt Code", "Credit Card Payment Code", "Patient Write Off Code", "Force Payment Application",
-        "Mark Complete", "Calculate Disallowed Amt", "Calculate Allowed Amount", "Use To Date", "Use Diagnosis",
-        "Warn on Unapproved", "Use Old Style Transaction Entry", "Force Document Number", "Use Serialized Superbills",
-        "Sales Tax Rate", "Default Tax Code", "Auto Calculate Tax", "Default Walkout Receipt"}},
+       {"Multiply Units Times Amt.",
+        "Default Location Code",
+        "Default Cash Payment Code",
+        "Default Check Paymnt Code",
+        "Credit Card Payment Code",
+        "Patient Write Off Code",
+        "Force Payment Application",
+        "Mark Complete",
+        "Calculate Disallowed Amt",
+        "Calculate Allowed Amount",
+        "Use To Date",
+        "Use Diagnosis",
+        "Warn on Unapproved",
+        "Use Old Style Transaction Entry",
+        "Force Document Number",
+        "Use Serialized Superbills",
+        "Sales Tax Rate",
+        "Default Tax Code",
+        "Auto Calculate Tax",
+        "Default Walkout Receipt"}},
       {"&Billing",
-       {"Remind Bill Ins. Charges", "Days Past Entry Date", "Remind when to Follow up", "Days Past Billing Date",
-        "Create Billing Notes", "Billing Note Code", "Mark Completed Claims Done", "Enforce Accept Assignment",
-        "Eligibility Receiver", "Create Statement Billing Notes", "Statement Bill Note", "Use Cycle Billing",
+       {"Remind Bill Ins. Charges", "Days Past Entry Date", "Remind when to Follow up",
+        "Days Past Billing Date", "Create Billing Notes", "Billing Note Code",
+        "Mark Completed Claims Done", "Enforce Accept Assignment", "Eligibility Receiver",
+        "Create Statement Billing Notes", "Statement Bill Note", "Use Cycle Billing",
         "Cycle Billing Days", "Quick Receipt Format", "Quick Statement Format", "Quick Face Sheet",
         "ePrescribing Enabled", "Courierlink Machine Name"}},
       {"&Aging",
-       {"Pat Aging Column 1 Start", "Pat Aging Column 1 End", "Pat Aging Column 2", "Pat Aging Column 3",
-        "Pat Age By Date From", "Pat Age By Statement Date", "Ins Aging Column 1 Start", "Ins Aging Column 1 End",
-        "Ins Aging Column 2", "Ins Aging Column 3", "Ins Aging Column 4"}},
+       {"Pat Aging Column 1 Start", "Pat Aging Column 1 End", "Pat Aging Column 2",
+        "Pat Aging Column 3", "Pat Age By Date From", "Pat Age By Statement Date",
+        "Ins Aging Column 1 Start", "Ins Aging Column 1 End", "Ins Aging Column 2",
+        "Ins Aging Column 3", "Ins Aging Column 4"}},
       {"Se&curity", {"Auto Log Off", "Log Off Min", "Audit Tables"}},
   };
   Page screens{"Sc&reens", numbered("Show Case Tab ", 1, 12)};
   for (const auto& name : numbered("Show Patient Tab ", 1, 2)) screens.fields.push_back(name);
-  for (const char* name : {"Last Case Screen", "Last Patient Screen", "Case Default", "Use Color-coding",
-                           "Partially Applied Payment Color", "No Payment Color", "Partially Paid Color",
-                           "Overpaid Charge Color", "Unapplied Payment Color", "Overapplied Payment Color"})
+  for (const char* name :
+       {"Last Case Screen", "Last Patient Screen", "Case Default", "Use Color-coding",
+        "Partially Applied Payment Color", "No Payment Color", "Partially Paid Color",
+        "Overpaid Charge Color", "Unapplied Payment Color", "Overapplied Payment Color"})
     screens.fields.emplace_back(name);
   pages.push_back(std::move(screens));
   Page flags{"Patient &Flags", {"Use Patient Flags"}};
@@ -86,8 +106,8 @@ QDialogButtonBox* saveAndCancel(QDialog* dialog) {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(store::Connection& connection, ui::Prompter& prompter, bool securityIsSetUp,
-                             QWidget* parent)
+OptionsDialog::OptionsDialog(store::Connection& connection, ui::Prompter& prompter,
+                             bool securityIsSetUp, QWidget* parent)
     : QDialog(parent), prompter_(prompter), window_(connection, prompter, securityIsSetUp) {
   setObjectName("ProgramOptions");
   setWindowTitle(tr("Program Options"));
@@ -116,14 +136,15 @@ void OptionsDialog::save() {
   if (saveShowingFailures(prompter_, [this] { return window_.save(); })) accept();
 }
 
-PracticeInformationDialog::PracticeInformationDialog(store::Connection& connection, ui::Prompter& prompter,
-                                                     QWidget* parent)
+PracticeInformationDialog::PracticeInformationDialog(store::Connection& connection,
+                                                     ui::Prompter& prompter, QWidget* parent)
     : QDialog(parent), prompter_(prompter), window_(connection, prompter) {
   setObjectName("PracticeInformation");
   setWindowTitle(tr("Practice Information"));
-  const std::vector<std::string> fields = {"Practice Name", "Street 1", "Street 2", "City", "State", "Zip Code",
-                                           "Phone", "Extension", "Fax", "Practice Type", "Federal Tax ID",
-                                           "Extra 1", "Extra 2", "EntityType"};
+  const std::vector<std::string> fields = {
+      "Practice Name",  "Street 1", "Street 2",  "City",      "State",
+      "Zip Code",       "Phone",    "Extension", "Fax",       "Practice Type",
+      "Federal Tax ID", "Extra 1",  "Extra 2",   "EntityType"};
   auto* layout = new QVBoxLayout(this);
   pages_ = new QTabWidget;
   practiceForm_ = new RecordForm(window_.practice(), fields);
@@ -143,7 +164,8 @@ void PracticeInformationDialog::save() {
   if (saveShowingFailures(prompter_, [&] { return window_.save(showing); })) accept();
 }
 
-ProgramDateDialog::ProgramDateDialog(practice::ProgramDate& programDate, ui::Prompter& prompter, QWidget* parent)
+ProgramDateDialog::ProgramDateDialog(practice::ProgramDate& programDate, ui::Prompter& prompter,
+                                     QWidget* parent)
     : QDialog(parent), programDate_(programDate), prompter_(prompter) {
   setObjectName("ProgramDate");
   setWindowTitle(tr("Set Program Date"));
@@ -151,7 +173,8 @@ ProgramDateDialog::ProgramDateDialog(practice::ProgramDate& programDate, ui::Pro
   auto* calendar = new QCalendarWidget;
   calendar->setObjectName("calendar");
   const auto current = programDate.value().value();
-  calendar->setSelectedDate(QDate(static_cast<int>(current.year()), static_cast<int>(static_cast<unsigned>(current.month())),
+  calendar->setSelectedDate(QDate(static_cast<int>(current.year()),
+                                  static_cast<int>(static_cast<unsigned>(current.month())),
                                   static_cast<int>(static_cast<unsigned>(current.day()))));
   layout->addWidget(calendar);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -159,7 +182,8 @@ ProgramDateDialog::ProgramDateDialog(practice::ProgramDate& programDate, ui::Pro
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   const auto take = [this, calendar] {
     const QDate chosen = calendar->selectedDate();
-    programDate_.set(Date::fromYmd(chosen.year(), static_cast<unsigned>(chosen.month()), static_cast<unsigned>(chosen.day())),
+    programDate_.set(Date::fromYmd(chosen.year(), static_cast<unsigned>(chosen.month()),
+                                   static_cast<unsigned>(chosen.day())),
                      prompter_);
     accept();
   };

@@ -70,12 +70,16 @@ void PracticeListDialog::removeChosen() {
   if (application_.removeFromList(entries_[static_cast<std::size_t>(row)])) reload();
 }
 
-void PracticeListDialog::tutorial() { finishWith(application_.installTutorial()); }
+void PracticeListDialog::tutorial() {
+  finishWith(application_.installTutorial());
+}
 
 void PracticeListDialog::newPractice() {
   NewPracticeDialog dialog(application_, this);
-  if (dialog.exec() == QDialog::Accepted) finishWith(dialog.outcome());
-  else reload();
+  if (dialog.exec() == QDialog::Accepted)
+    finishWith(dialog.outcome());
+  else
+    reload();
 }
 
 NewPracticeDialog::NewPracticeDialog(app::Application& application, QWidget* parent)

@@ -5,11 +5,11 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHeaderView>
-#include <QScrollBar>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -21,7 +21,9 @@
 namespace vantrell::desktop {
 namespace {
 
-QString qt(const std::string& text) { return QString::fromStdString(text); }
+QString qt(const std::string& text) {
+  return QString::fromStdString(text);
+}
 
 // Esc and the close box ask as the Cancel button does, instead of leaving at once.
 class AskingDialog : public QDialog {
@@ -39,8 +41,9 @@ bool LoginDialog::run(security::LoginWindow& window) {
   using Outcome = security::LoginWindow::Outcome;
   AskingDialog dialog(parent_);
   dialog.setObjectName("Login");
-  dialog.setWindowTitle(window.mode() == security::LoginMode::Override ? QObject::tr("Override Login")
-                                                                        : QObject::tr("Login"));
+  dialog.setWindowTitle(window.mode() == security::LoginMode::Override
+                            ? QObject::tr("Override Login")
+                            : QObject::tr("Login"));
   auto* layout = new QVBoxLayout(&dialog);
   auto* form = new QFormLayout;
   auto* name = new QLineEdit(qt(window.prefilledCode()));
@@ -113,9 +116,11 @@ bool LoginDialog::run(security::LoginWindow& window) {
     const auto question = window.forgottenPassword(name->text().toStdString());
     if (!question) return;
     bool answered = false;
-    const QString answer = QInputDialog::getText(&dialog, QObject::tr("Security Question"), qt(*question),
-                                                 QLineEdit::Password, QString(), &answered);
-    if (answered && window.answerQuestion(name->text().toStdString(), answer.toStdString()) == Outcome::ChangePassword) {
+    const QString answer =
+        QInputDialog::getText(&dialog, QObject::tr("Security Question"), qt(*question),
+                              QLineEdit::Password, QString(), &answered);
+    if (answered && window.answerQuestion(name->text().toStdString(), answer.toStdString()) ==
+                        Outcome::ChangePassword) {
       panel->show();
       fresh->setFocus();
     }
@@ -132,15 +137,16 @@ bool LoginDialog::run(security::LoginWindow& window) {
   return loggedIn;
 }
 
-SecuritySetupDialog::SecuritySetupDialog(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
-                                         QWidget* parent)
+SecuritySetupDialog::SecuritySetupDialog(store::Connection& practice, ui::Prompter& prompter,
+                                         const ui::Clock& clock, QWidget* parent)
     : QDialog(parent), prompter_(prompter), window_(practice, prompter, clock) {
   setObjectName("SecuritySetup");
   setWindowTitle(tr("Security Setup"));
   auto* layout = new QVBoxLayout(this);
   users_ = new QTableWidget(0, 4);
   users_->setObjectName("users");
-  users_->setHorizontalHeaderLabels({tr("Login Name"), tr("Name"), tr("Access Level"), tr("Inactive")});
+  users_->setHorizontalHeaderLabels(
+      {tr("Login Name"), tr("Name"), tr("Access Level"), tr("Inactive")});
   users_->setSelectionBehavior(QAbstractItemView::SelectRows);
   users_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   users_->horizontalHeader()->setStretchLastSection(true);
@@ -221,9 +227,12 @@ void SecuritySetupDialog::editUser(bool isNew) {
         {"Name", name->text().toStdString()},
         {"Access Level", level->currentText().toStdString()},
         {"Inactive", inactive->isChecked() ? "true" : "false"}};
-    if (!password->text().isEmpty()) fields.emplace_back("Password", password->text().toStdString());
-    if (!expires->text().isEmpty()) fields.emplace_back("Expire Date", expires->text().toStdString());
-    if (!question->text().isEmpty()) fields.emplace_back("Question", question->text().toStdString());
+    if (!password->text().isEmpty())
+      fields.emplace_back("Password", password->text().toStdString());
+    if (!expires->text().isEmpty())
+      fields.emplace_back("Expire Date", expires->text().toStdString());
+    if (!question->text().isEmpty())
+      fields.emplace_back("Question", question->text().toStdString());
     if (!answer->text().isEmpty()) fields.emplace_back("Answer", answer->text().toStdString());
     if (window_.saveUser(code->text().trimmed().toStdString(), fields)) dialog.accept();
   });
@@ -248,8 +257,8 @@ PermissionsDialog::PermissionsDialog(store::Connection& practice, QWidget* paren
   auto* layout = new QVBoxLayout(this);
   grid_ = new QTableWidget(static_cast<int>(window_.rows().size()), 7);
   grid_->setObjectName("grid");
-  grid_->setHorizontalHeaderLabels({tr("Window"), tr("Process"), tr("Level 1"), tr("Level 2"), tr("Level 3"),
-                                    tr("Level 4"), tr("Level 5")});
+  grid_->setHorizontalHeaderLabels({tr("Window"), tr("Process"), tr("Level 1"), tr("Level 2"),
+                                    tr("Level 3"), tr("Level 4"), tr("Level 5")});
   for (int row = 0; row < static_cast<int>(window_.rows().size()); ++row) {
     const auto& record = window_.rows()[static_cast<std::size_t>(row)];
     auto* windowItem = new QTableWidgetItem(qt(record.text("Window")));
@@ -261,15 +270,17 @@ PermissionsDialog::PermissionsDialog(store::Connection& practice, QWidget* paren
     for (int level = 1; level <= 5; ++level) {
       auto* box = new QTableWidgetItem;
       box->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-      box->setCheckState(record.logical("Level " + std::to_string(level)) ? Qt::Checked : Qt::Unchecked);
+      box->setCheckState(record.logical("Level " + std::to_string(level)) ? Qt::Checked
+                                                                          : Qt::Unchecked);
       grid_->setItem(row, level + 1, box);
     }
   }
   grid_->resizeColumnsToContents();
   // Wide enough for every level's column beside the names, scroll bar included.
-  int wanted = grid_->verticalHeader()->sizeHint().width() + grid_->verticalScrollBar()->sizeHint().width() +
-               2 * grid_->frameWidth() + 4;
-  for (int column = 0; column < grid_->columnCount(); ++column) wanted += grid_->columnWidth(column);
+  int wanted = grid_->verticalHeader()->sizeHint().width() +
+               grid_->verticalScrollBar()->sizeHint().width() + 2 * grid_->frameWidth() + 4;
+  for (int column = 0; column < grid_->columnCount(); ++column)
+    wanted += grid_->columnWidth(column);
   grid_->setMinimumSize(std::max(760, wanted), 460);
   layout->addWidget(grid_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
@@ -294,14 +305,16 @@ void PermissionsDialog::save() {
   accept();
 }
 
-LoginPasswordManagementDialog::LoginPasswordManagementDialog(store::Connection& practice, ui::Prompter& prompter,
+LoginPasswordManagementDialog::LoginPasswordManagementDialog(store::Connection& practice,
+                                                             ui::Prompter& prompter,
                                                              QWidget* parent)
     : QDialog(parent), prompter_(prompter), window_(practice, prompter) {
   setObjectName("LoginPasswordManagement");
   setWindowTitle(tr("Login/Password Management"));
   auto* layout = new QVBoxLayout(this);
-  form_ = new RecordForm(window_.fields(), {"Renewal Interval", "Reuse Period", "Min Characters", "Max Characters",
-                                            "Alphanumeric", "Max Attempts", "Disable Period"});
+  form_ = new RecordForm(window_.fields(),
+                         {"Renewal Interval", "Reuse Period", "Min Characters", "Max Characters",
+                          "Alphanumeric", "Max Attempts", "Disable Period"});
   layout->addWidget(form_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::accept);

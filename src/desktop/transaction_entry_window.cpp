@@ -43,13 +43,21 @@ struct ChargeColumn {
 
 // The from-date and to-date titles are those the date checks of the save name.
 constexpr ChargeColumn chargeColumns[] = {
-    {"Date From", "Date From"},         {"Date To", "Date To"},
-    {"Procedure", "Procedure Code"},    {"Description", ""},
-    {"Units", "Units"},                 {"Amount", "Unit Amount"},          {"Total", "Amount"},
-    {"Diag 1", "Diagnosis Code 1"},     {"Diag 2", "Diagnosis Code 2"},
-    {"Diag 3", "Diagnosis Code 3"},     {"Diag 4", "Diagnosis Code 4"},
-    {"Provider", "Attending Provider"}, {"Modifiers", "Modifier"},
-    {"Allowed", "Allowed Amount"},      {"Remainder", ""},
+    {"Date From", "Date From"},
+    {"Date To", "Date To"},
+    {"Procedure", "Procedure Code"},
+    {"Description", ""},
+    {"Units", "Units"},
+    {"Amount", "Unit Amount"},
+    {"Total", "Amount"},
+    {"Diag 1", "Diagnosis Code 1"},
+    {"Diag 2", "Diagnosis Code 2"},
+    {"Diag 3", "Diagnosis Code 3"},
+    {"Diag 4", "Diagnosis Code 4"},
+    {"Provider", "Attending Provider"},
+    {"Modifiers", "Modifier"},
+    {"Allowed", "Allowed Amount"},
+    {"Remainder", ""},
 };
 static_assert(std::size(chargeColumns) == ChargeGridModel::ColumnCount);
 
@@ -524,10 +532,10 @@ TransactionEntryWindow::TransactionEntryWindow(
            &TransactionEntryWindow::addTax);
   for (LineGrid* grid : {chargeGrid_, paymentGrid_}) {
     for (const auto key : {Qt::Key_F2, Qt::Key_F4}) {
-      connect(new QShortcut(QKeySequence(key), grid, nullptr, nullptr,
-                            Qt::WidgetWithChildrenShortcut),
-              &QShortcut::activated, this,
-              [this, grid, key] { pickIntoCell(grid, key == Qt::Key_F2); });
+      connect(
+          new QShortcut(QKeySequence(key), grid, nullptr, nullptr, Qt::WidgetWithChildrenShortcut),
+          &QShortcut::activated, this,
+          [this, grid, key] { pickIntoCell(grid, key == Qt::Key_F2); });
     }
   }
   // Del in a cell being typed in deletes a character; on a grid it deletes the line.

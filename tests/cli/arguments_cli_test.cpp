@@ -175,7 +175,8 @@ TEST_P(ArgumentsCommandLine, EveryCommandPrintsValidJsonWithJson) {
       runCli(flags() + "--practice '" + path +
              "' patient add \"Chart Number=BADBY000\" \"Last Name=Ca$(printf '\\377\\376')\"");
   EXPECT_EQ(added.exitCode, 1) << added.output;
-  EXPECT_NE(added.output.find("The \"Last Name\" field is not valid"), std::string::npos) << added.output;
+  EXPECT_NE(added.output.find("The \"Last Name\" field is not valid"), std::string::npos)
+      << added.output;
   EXPECT_EQ(runCli(cli + "patient show BADBY000").exitCode, 1);
   // The first user, last: from here on every command needs a login. A user is
   // shown without the password's verifier.
@@ -210,7 +211,7 @@ TEST_P(ArgumentsCommandLine, PasswordsComeFromStandardInputWhenTheLineSaysDash) 
       0);
   const CliRun dash = runShell(cli + "--user JOE --password '-x' permission check 41");
   EXPECT_EQ(dash.exitCode, 1);
-  EXPECT_EQ(dash.output, "Invalid password\n");
+  EXPECT_EQ(dash.output, "Error: Invalid password\n");
 }
 
 TEST_P(ArgumentsCommandLine, RemovingAPracticeWithUsersTakesAUserAllowedToRemoveIt) {

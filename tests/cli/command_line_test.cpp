@@ -164,7 +164,7 @@ TEST_P(CommandLineProgram, UsersLogInAndTheirLevelsDecide) {
   EXPECT_EQ(piped.exitCode, 0) << piped.output;
   CliRun wrong = runCli(flags + "--user JOE --password nope practice open");
   EXPECT_EQ(wrong.exitCode, 1);
-  EXPECT_EQ(wrong.output, "Invalid password\n");
+  EXPECT_EQ(wrong.output, "Error: Invalid password\n");
   CliRun log = runCli(admin + "login-log show");
   EXPECT_NE(log.output.find("Invalid password"), std::string::npos);
   // Nothing of a password is kept or shown anywhere.

@@ -13,17 +13,17 @@
 
 #include <unistd.h>
 
+#include <QTableView>
 #include "app/application.hpp"
+#include "desktop_fixture.hpp"
 #include "main_window.hpp"
 #include "message_box_prompter.hpp"
+#include "modal_answers.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
 #include "reference/price_lookup.hpp"
-#include <QTableView>
 #include "security/permission_list.hpp"
 #include "security/user_accounts.hpp"
-#include "desktop_fixture.hpp"
-#include "modal_answers.hpp"
 #include "ui/settings.hpp"
 
 namespace vantrell::desktop {
@@ -46,9 +46,11 @@ TEST_F(DesktopTest, AFirstStartOnAnEmptyRootAsksForItAndOpensTheTutorial) {
   answers.run([&] { started = window_.start(startup); });
   ASSERT_TRUE(started);
   EXPECT_EQ(answers.seen(), std::vector<std::string>{app::Application::notARootDirectory});
-  EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Medical Group (Tutorial Data)");
+  EXPECT_EQ(window_.windowTitle().toStdString(),
+            "QelVantrell Advanced - Medical Group (Tutorial Data)");
   EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(root) / "Tutor"));
-  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(), "December 5, 2026");
+  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(),
+            "December 5, 2026");
 }
 
 TEST_F(DesktopTest, ANewPracticeMadeInItsWindowOpens) {
@@ -70,7 +72,8 @@ TEST_F(DesktopTest, ANewPracticeMadeInItsWindowOpens) {
     });
     window_.newPractice();
   });
-  EXPECT_EQ(answers.seen(), std::vector<std::string>{"A practice name must be entered before creating new data"});
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"A practice name must be entered before creating new data"});
   EXPECT_EQ(window_.windowTitle().toStdString(), "QelVantrell Advanced - Clinic");
   EXPECT_EQ(application_.practiceList().entries().back().path, path);
 }
@@ -121,7 +124,8 @@ TEST_F(DesktopTest, ARefusedOptionsSaveShowsTheSystemsMessageAndKeepsTheWindow) 
     dialog.close();
   });
   answers.run([&] { window_.programOptions(); });
-  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Patient Aging Column 2 must be greater than 30"});
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"Patient Aging Column 2 must be greater than 30"});
   EXPECT_TRUE(stillOpen);
   EXPECT_EQ(application_.practice()->options.number("Pat Aging Column 2"), 60);
 }
@@ -135,8 +139,10 @@ TEST_F(DesktopTest, AFutureProgramDateIsWarnedAboutAndTaken) {
   });
   answers.then(ModalAnswers::clickButton("OK"));
   answers.run([&] { window_.setProgramDate(); });
-  EXPECT_EQ(answers.seen(), std::vector<std::string>{"The date you have selected is a future date"});
-  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(), "December 24, 2026");
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"The date you have selected is a future date"});
+  EXPECT_EQ(window_.findChild<QPushButton*>("programDate")->text().toStdString(),
+            "December 24, 2026");
 }
 
 TEST_F(DesktopTest, AUserLogsInAndALevelThreeUserIsRefusedDeletingPatients) {
@@ -163,17 +169,22 @@ TEST_F(DesktopTest, AUserLogsInAndALevelThreeUserIsRefusedDeletingPatients) {
   });
   practice::OpenOutcome outcome = practice::OpenOutcome::NotOpened;
   answers.run([&] { outcome = application_.openPractice(application_.practice()->location.path); });
-  ASSERT_EQ(outcome, practice::OpenOutcome::Opened) << (answers.seen().empty() ? "" : answers.seen().front());
-  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Invalid password"}) << (answers.seen().empty() ? "" : answers.seen().front());
+  ASSERT_EQ(outcome, practice::OpenOutcome::Opened)
+      << (answers.seen().empty() ? "" : answers.seen().front());
+  EXPECT_EQ(answers.seen(), std::vector<std::string>{"Invalid password"})
+      << (answers.seen().empty() ? "" : answers.seen().front());
   EXPECT_EQ(application_.security()->userCode(), "JOE");
 
   EXPECT_TRUE(application_.hasPermission(security::permission_item::editPatient));
   ModalAnswers denied;
   denied.then(ModalAnswers::clickButton("OK"));
   bool allowed = true;
-  denied.run([&] { allowed = application_.hasPermission(security::permission_item::deletePatient); });
+  denied.run(
+      [&] { allowed = application_.hasPermission(security::permission_item::deletePatient); });
   EXPECT_FALSE(allowed);
-  EXPECT_EQ(denied.seen(), std::vector<std::string>{"ACCESS DENIED\nSecurity level is insufficient for this operation."});
+  EXPECT_EQ(denied.seen(),
+            std::vector<std::string>{
+                "ACCESS DENIED\nSecurity level is insufficient for this operation."});
 }
 
 TEST_F(DesktopTest, CodeListsSearchAsYouTypeAndSaveThroughTheCodeWindow) {

@@ -118,10 +118,9 @@ TEST_F(LookUpsTest, F4OpensTheDiagnosisListWhichFiltersOnCodeAndDescriptionAsTyp
 
 TEST_F(LookUpsTest, EachCodeFieldOfTheCaseShowsTheNameOfWhatItRefersTo) {
   accounts::CaseWindow model(practice(), prompter_, clock_, application_.security());
-  auto dialog = openCase(model, accounts::CaseTab::Account,
-                         {{"Assigned Provider", "TV"},
-                          {"Insurance Carrier #1", "RIG"},
-                          {"Diagnosis 1", "J06.9"}});
+  auto dialog = openCase(
+      model, accounts::CaseTab::Account,
+      {{"Assigned Provider", "TV"}, {"Insurance Carrier #1", "RIG"}, {"Diagnosis 1", "J06.9"}});
   EXPECT_EQ(labelText(*dialog, "Guarantor name"), "Doe, Jane");
   EXPECT_EQ(labelText(*dialog, "Chart Number name"), "Doe, Jane");
   EXPECT_EQ(labelText(*dialog, "Assigned Provider name"), "Vasquell, Teodor");
@@ -138,7 +137,8 @@ TEST_F(LookUpsTest, ThePatientPickListFiltersByChartNumberAndNameAndTakesOnlyAMa
         std::tuple{"FARRE000", "Farqxel", "Tom"}}) {
     accounts::PatientWindow patient(practice(), prompter_, clock_, application_.security(), false);
     ASSERT_TRUE(patient.startNew());
-    ASSERT_TRUE(patient.setFields({{"Chart Number", chart}, {"Last Name", last}, {"First Name", first}}));
+    ASSERT_TRUE(
+        patient.setFields({{"Chart Number", chart}, {"Last Name", last}, {"First Name", first}}));
     ASSERT_TRUE(patient.save());
   }
   accounts::CaseWindow model(practice(), prompter_, clock_, application_.security());
@@ -189,10 +189,10 @@ TEST_F(LookUpsTest, F4AndF2PickTheProcedureAndDiagnosisOfAChargeWhoseDescription
     ASSERT_TRUE(made.saveAndClose());
   }
   auto& open = *application_.practice();
-  TransactionEntryWindow entry({practice(), open.options, prompter_, clock_, open.security.get(),
-                                [this] { return application_.programDate().value(); },
-                                transactions::Ledger::Transactions},
-                               &window_);
+  TransactionEntryWindow entry(
+      {practice(), open.options, prompter_, clock_, open.security.get(),
+       [this] { return application_.programDate().value(); }, transactions::Ledger::Transactions},
+      &window_);
   entry.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
   auto* chart = field(entry, "chart");

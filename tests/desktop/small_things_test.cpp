@@ -21,11 +21,11 @@
 #include "modal_answers.hpp"
 #include "options_dialog.hpp"
 #include "patient_dialog.hpp"
+#include "reference/code_window.hpp"
 #include "reference/price_lookup.hpp"
+#include "security/user_accounts.hpp"
 #include "security_dialogs.hpp"
 #include "transaction_entry_window.hpp"
-#include "reference/code_window.hpp"
-#include "security/user_accounts.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -74,9 +74,9 @@ TEST_F(SmallThingsTest, FormsShowAmountsWithCentsOnTheRightAndDatesMonthFirst) {
       static_cast<int>(accounts::CaseTab::Account) - 1);
   QLineEdit* copay = field(dialog, "Copayment Amount");
   copay->setFocus();
-  QTest::keyClicks(copay, "-45.4");
+  QTest::keyClicks(copay, "45.4");
   QTest::keyClick(copay, Qt::Key_Tab);
-  EXPECT_EQ(copay->text(), "-45.40");
+  EXPECT_EQ(copay->text(), "45.40");
   EXPECT_TRUE(copay->alignment() & Qt::AlignRight);
   model.cancel();
 }
@@ -189,7 +189,8 @@ TEST_F(SmallThingsTest, EveryLevelColumnOfThePermissionsIsInSight) {
   auto* grid = dialog.findChild<QTableWidget*>("grid");
   const int last = grid->columnCount() - 1;
   EXPECT_EQ(grid->horizontalHeaderItem(last)->text(), "Level 5");
-  EXPECT_LE(grid->columnViewportPosition(last) + grid->columnWidth(last), grid->viewport()->width());
+  EXPECT_LE(grid->columnViewportPosition(last) + grid->columnWidth(last),
+            grid->viewport()->width());
 }
 
 TEST_F(SmallThingsTest, ARefusedProcedureCodeIsTypedAgainInItsOwnCell) {
@@ -197,39 +198,52 @@ TEST_F(SmallThingsTest, ARefusedProcedureCodeIsTypedAgainInItsOwnCell) {
   auto& open = *application_.practice();
   accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
   ASSERT_TRUE(patient.startNew());
-  ASSERT_TRUE(patient.setFields({{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}}));
+  ASSERT_TRUE(patient.setFields(
+      {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}}));
   ASSERT_TRUE(patient.save());
+  patient.cancel();  // the transaction window takes the chart only when no other window holds it
   accounts::CaseWindow made(practice(), prompter_, clock_, open.security.get());
   ASSERT_TRUE(made.startNew("DOEJA000"));
   ASSERT_TRUE(made.setFields({{"Description", "Check-up"},
-                                {"Assigned Provider", "DJ"},
-                                {"Insurance Carrier #1", "MC"},
-                                {"Policy Number #1", "ABC123"},
-                                {"Percent Covered A #1", "80"},
-                                {"Diagnosis 1", "I10"}}));
+                              {"Assigned Provider", "DJ"},
+                              {"Insurance Carrier #1", "MC"},
+                              {"Policy Number #1", "ABC123"},
+                              {"Percent Covered A #1", "80"},
+                              {"Diagnosis 1", "I10"}}));
   ASSERT_TRUE(made.saveAndClose());
-  TransactionEntryWindow entry({practice(), open.options, prompter_, clock_, open.security.get(),
-                                [this] { return application_.programDate().value(); },
-                                transactions::Ledger::Transactions},
-                               &window_);
+  TransactionEntryWindow entry(
+      {practice(), open.options, prompter_, clock_, open.security.get(),
+       [this] { return application_.programDate().value(); }, transactions::Ledger::Transactions},
+      &window_);
   entry.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
   auto* chart = field(entry, "chart");
   chart->setFocus();
   QTest::keyClicks(chart, "doeja000");
-  QTest::keyClick(chart, Qt::Key_Return);
+  {
+    ModalAnswers none;  // a question here fails the test instead of waiting for a person
+    none.setPatience(std::chrono::seconds(3));
+    none.run([&] { QTest::keyClick(chart, Qt::Key_Return); });
+  }
   ASSERT_TRUE(entry.model().isLoaded());
 
   auto* charges = entry.findChild<QTableView*>("charges");
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Insert);
+  charges->setFocus();
+  QTest::keyClick(charges, Qt::Key_Insert);
+  QApplication::processEvents();
+  ASSERT_NE(QApplication::focusWidget(), nullptr) << "Ins opened no procedure cell";
   QTest::keyClicks(QApplication::focusWidget(), "ZZZ99");
   ModalAnswers answers;
   answers.then(ModalAnswers::clickButton("OK"));
+  ASSERT_NE(QApplication::focusWidget(), nullptr);
   answers.run([&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab); });
   QApplication::processEvents();
   EXPECT_EQ(answers.seen().size(), 1u);
   EXPECT_EQ(charges->currentIndex().column(), int{ChargeGridModel::Procedure});
   // The cell is open again for the code, and what is typed now goes into it.
+  entry.activateWindow();  // the message box gives the window back
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
+  ASSERT_NE(QApplication::focusWidget(), nullptr) << "no cell is open after the refusal";
   QTest::keyClicks(QApplication::focusWidget(), "99213");
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   EXPECT_EQ(charges->model()->index(0, ChargeGridModel::Procedure).data().toString(), "99213");

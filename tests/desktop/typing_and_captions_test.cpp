@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QMenuBar>
 #include <QPushButton>
@@ -44,6 +45,18 @@ void typeInto(QWidget& window, const char* name, const char* text) {
   QTest::keyClicks(edit, text);
 }
 
+// The list windows stay open beside the main window; the windows they open are modal.
+QWidget* shownList(const char* objectName) {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->objectName() == objectName && window->isVisible()) {
+      EXPECT_TRUE(QTest::qWaitForWindowActive(window)) << objectName;
+      return window;
+    }
+  }
+  ADD_FAILURE() << "the list " << objectName << " did not come up";
+  return nullptr;
+}
+
 void clickSave(QWidget& window) {
   window.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save)->click();
 }
@@ -53,10 +66,6 @@ TEST_F(TypingAndCaptionsTest, ASavedCarriersCodeCannotBeTypedOverSoItsCasesKeepI
       count("SELECT COUNT(*) FROM QVCAS WHERE \"Insurance Carrier #1\" = 'RIG'");
   ModalAnswers answers;
   bool keyEditable = true;
-  answers.then([&](QWidget& list) {
-    QTest::keyClicks(field(list, "search"), "RIG");
-    QTest::keyClick(field(list, "search"), Qt::Key_Return);  // Enter edits the found carrier
-  });
   answers.then([&](QWidget& edit) {
     QLineEdit* code = field(edit, "Code");
     keyEditable = code->isEnabled() && !code->isReadOnly();
@@ -65,8 +74,14 @@ TEST_F(TypingAndCaptionsTest, ASavedCarriersCodeCannotBeTypedOverSoItsCasesKeepI
     QTest::keyClicks(code, "X");
     clickSave(edit);
   });
-  answers.then([&](QWidget& list) { list.close(); });
-  answers.run([&] { window_.codeList("carrier"); });
+  window_.codeList("carrier");
+  QWidget* list = shownList("QVINSList");
+  ASSERT_NE(list, nullptr);
+  answers.run([&] {
+    QTest::keyClicks(field(*list, "search"), "RIG");
+    QTest::keyClick(field(*list, "search"), Qt::Key_Return);  // Enter edits the found carrier
+  });
+  list->close();
   EXPECT_TRUE(answers.seen().empty()) << answers.seen().front();
   EXPECT_FALSE(keyEditable);
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVINS WHERE \"Code\" = 'RIGX'"), 0);
@@ -108,7 +123,6 @@ TEST_F(TypingAndCaptionsTest, TheTypingOptionsShapeWhatTheClerkTypes) {
   setOption("Auto Format SSN", true);  // capitalisation is on by default
   setOption("Auto. Place Decimal Point", true);
   ModalAnswers answers;
-  answers.then([&](QWidget& list) { list.findChild<QAbstractButton*>("newPatient")->click(); });
   answers.then([&](QWidget& patient) {
     typeInto(patient, "Chart Number", "oneal01");
     typeInto(patient, "Last Name", "o'neal");
@@ -117,13 +131,16 @@ TEST_F(TypingAndCaptionsTest, TheTypingOptionsShapeWhatTheClerkTypes) {
     typeInto(patient, "Social Security Number", "987654321");
     clickSave(patient);
   });
-  answers.then([&](QWidget& list) { list.close(); });
   QAction* entry = nullptr;
   for (auto* action : window_.menuBar()->findChildren<QAction*>()) {
     if (action->text() == "&Patients/Guarantors and Cases") entry = action;
   }
   ASSERT_NE(entry, nullptr);
-  answers.run([&] { entry->trigger(); });
+  entry->trigger();
+  QWidget* patients = shownList("PatientList");
+  ASSERT_NE(patients, nullptr);
+  answers.run([&] { patients->findChild<QAbstractButton*>("newPatient")->click(); });
+  patients->close();
   EXPECT_TRUE(answers.seen().empty()) << answers.seen().front();
   const std::string where = " FROM QVPAT WHERE \"Chart Number\" = 'ONEAL01'";
   EXPECT_EQ(stored("SELECT \"Last Name\"" + where), "O'Neal");
@@ -133,16 +150,18 @@ TEST_F(TypingAndCaptionsTest, TheTypingOptionsShapeWhatTheClerkTypes) {
 
   // A price typed without a point is in cents.
   ModalAnswers prices;
-  prices.then([&](QWidget& list) {
-    QTest::keyClicks(field(list, "search"), "85");
-    QTest::keyClick(field(list, "search"), Qt::Key_Return);
-  });
   prices.then([&](QWidget& edit) {
     typeInto(edit, "Amount A", "2750");
     clickSave(edit);
   });
-  prices.then([&](QWidget& list) { list.close(); });
-  prices.run([&] { window_.codeList("code"); });
+  window_.codeList("code");
+  QWidget* codes = shownList("QVPROList");
+  ASSERT_NE(codes, nullptr);
+  prices.run([&] {
+    QTest::keyClicks(field(*codes, "search"), "85");
+    QTest::keyClick(field(*codes, "search"), Qt::Key_Return);
+  });
+  codes->close();
   EXPECT_EQ(
       std::get<double>(practice()
                            .executeSql("SELECT \"Amount A\" FROM QVPRO WHERE \"Code 1\" = '85025'")

@@ -17,7 +17,8 @@ class ScriptedPrompter final : public ui::Prompter {
  public:
   ScriptedPrompter(std::initializer_list<bool> answers) : answers_(answers) {}
 
-  int choose(const std::string& title, const std::string& text, const std::vector<std::string>& choices) override {
+  int choose(const std::string& title, const std::string& text,
+             const std::vector<std::string>& choices) override {
     captions_.push_back(title);
     std::string line = "choose: " + title + (text.empty() ? "" : "\n" + text);
     for (const auto& choice : choices) line += " [" + choice + "]";

@@ -70,8 +70,9 @@ void PatientList::filter(PatientSearch by, const std::string& text) {
       const auto comma = text.find(',');
       const std::string last = store::containsAnyFilter({"Last Name"}, text.substr(0, comma));
       const std::string first =
-          comma == std::string::npos ? std::string()
-                                     : store::containsAnyFilter({"First Name"}, text.substr(comma + 1));
+          comma == std::string::npos
+              ? std::string()
+              : store::containsAnyFilter({"First Name"}, text.substr(comma + 1));
       filter = last.empty() || first.empty() ? last + first : last + " AND " + first;
       break;
     }

@@ -38,9 +38,11 @@ std::optional<std::string> agingRefusal(const store::Record& options, std::strin
   const std::int64_t start = options.integer(fmt::format("{} Aging Column 1 Start", fieldPrefix));
   if (start < 0) return fmt::format("{} Aging Column 1 Beginning cannot be less than 0", label);
   std::int64_t previous = options.integer(fmt::format("{} Aging Column 1 End", fieldPrefix));
-  if (previous < start) return fmt::format("{} Aging Column 1 End cannot be less than {}", label, start);
+  if (previous < start)
+    return fmt::format("{} Aging Column 1 End cannot be less than {}", label, start);
   for (int column = 2; column <= lastColumn; ++column) {
-    const std::int64_t bound = options.integer(fmt::format("{} Aging Column {}", fieldPrefix, column));
+    const std::int64_t bound =
+        options.integer(fmt::format("{} Aging Column {}", fieldPrefix, column));
     if (bound <= previous)
       return fmt::format("{} Aging Column {} must be greater than {}", label, column, previous);
     previous = bound;
@@ -56,11 +58,13 @@ std::optional<std::string> firstRefusal(const store::Record& options) {
     return "You must fill in a default Claim Billing Note Code if the 'Create claim billing notes' "
            "field is checked.";
   if (options.logical("Create Statement Billing Notes") && options.isEmpty("Statement Bill Note"))
-    return "You must fill in a default Statement Billing Note Code if the 'Create statement billing "
+    return "You must fill in a default Statement Billing Note Code if the 'Create statement "
+           "billing "
            "notes' field is checked.";
   // A cycle of no days bills nobody, so 0 is as good as no value.
   if (options.logical("Use Cycle Billing") && options.integer("Cycle Billing Days") == 0)
-    return "You must fill in a value for \"Cycle Billing Days\" if the \"Use Cycle Billing\" field is "
+    return "You must fill in a value for \"Cycle Billing Days\" if the \"Use Cycle Billing\" field "
+           "is "
            "checked.";
   if (options.logical("Auto Calculate Tax") && options.isEmpty("Default Tax Code"))
     return "You must fill in a code if auto create tax entry is checked.";
@@ -73,16 +77,17 @@ std::optional<std::string> firstRefusal(const store::Record& options) {
 
 void applyNewOptionValues(store::Record& options) {
   for (const char* field :
-       {"Remind to Backup on Close", "Use ENTER for next Field", "Use Sound", "Do Word Capitalization",
-        "Multiply Units Times Amt.", "Force Payment Application", "Mark Complete", "Calculate Disallowed Amt",
-        "Show Hints", "Show Shortcuts", "Use Diagnosis", "Enforce Accept Assignment",
-        "Use Serialized Superbills"})
+       {"Remind to Backup on Close", "Use ENTER for next Field", "Use Sound",
+        "Do Word Capitalization", "Multiply Units Times Amt.", "Force Payment Application",
+        "Mark Complete", "Calculate Disallowed Amt", "Show Hints", "Show Shortcuts",
+        "Use Diagnosis", "Enforce Accept Assignment", "Use Serialized Superbills"})
     options.set(field, true);
   for (const char* field :
-       {"Show Cue Cards", "Show Patient List Window", "Show Transaction Window", "Show Reminder List",
-        "Show Open Practice List", "Auto. Place Decimal Point", "Remind Bill Ins. Charges",
-        "Remind when to Follow up", "Calculate Allowed Amount", "Use To Date", "Create Billing Notes",
-        "Use Old Style Transaction Entry", "Use Color-coding", "Force Document Number", "Use Classic Icons",
+       {"Show Cue Cards", "Show Patient List Window", "Show Transaction Window",
+        "Show Reminder List", "Show Open Practice List", "Auto. Place Decimal Point",
+        "Remind Bill Ins. Charges", "Remind when to Follow up", "Calculate Allowed Amount",
+        "Use To Date", "Create Billing Notes", "Use Old Style Transaction Entry",
+        "Use Color-coding", "Force Document Number", "Use Classic Icons",
         "Create Statement Billing Notes"})
     options.set(field, false);
   options.set("Default Location Code", std::string("11"));  // office as place of service
@@ -174,7 +179,8 @@ Options Options::readAtPracticeOpen(store::Connection& connection) {
   return Options(std::move(options));
 }
 
-OptionsWindow::OptionsWindow(store::Connection& connection, ui::Prompter& prompter, bool securityIsSetUp)
+OptionsWindow::OptionsWindow(store::Connection& connection, ui::Prompter& prompter,
+                             bool securityIsSetUp)
     : table_(connection.openTable(optionTableName)),
       prompter_(prompter),
       securityIsSetUp_(securityIsSetUp),
@@ -194,7 +200,8 @@ bool OptionsWindow::save() {
   }
   if (row_.logical("Auto Log Off") && !securityIsSetUp_)
     prompter_.inform(
-        "The HIPPA Auto Log Off feature has been selected, but will not be available until security is "
+        "The HIPPA Auto Log Off feature has been selected, but will not be available until "
+        "security is "
         "setup for this practice.");
   saveSingleRow(table_, row_);
   return true;

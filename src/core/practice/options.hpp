@@ -49,9 +49,13 @@ class Options {
   static Options readAtPracticeOpen(store::Connection& connection);
 
   // Each throws InputError for a field the options table does not have.
-  bool flag(std::string_view field) const { return record_.logical(field); }         // false when empty
-  std::int64_t number(std::string_view field) const { return record_.integer(field); }  // 0 when empty
-  double decimalNumber(std::string_view field) const { return record_.number(field); }  // 0 when empty
+  bool flag(std::string_view field) const { return record_.logical(field); }  // false when empty
+  std::int64_t number(std::string_view field) const {
+    return record_.integer(field);
+  }  // 0 when empty
+  double decimalNumber(std::string_view field) const {
+    return record_.number(field);
+  }  // 0 when empty
   std::string text(std::string_view field) const { return record_.text(field); }
   const store::Record& record() const { return record_; }
 

@@ -14,8 +14,12 @@ namespace {
 // Takes the window's messages as a row's problems; answers every question No.
 class CollectingPrompter final : public ui::Prompter {
  public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override { return -1; }
-  std::optional<std::string> askText(const std::string&, const std::string&) override { return std::nullopt; }
+  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return -1;
+  }
+  std::optional<std::string> askText(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
   std::string last;
 
  protected:
@@ -28,7 +32,8 @@ class CollectingPrompter final : public ui::Prompter {
 }  // namespace
 
 ImportResult importCodes(store::Connection& practice, const CodeTable& table, std::istream& csv,
-                         const ui::Clock& clock, security::Security* security, ui::Progress* progress) {
+                         const ui::Clock& clock, security::Security* security,
+                         ui::Progress* progress) {
   ui::SilentProgress silent;
   ui::Progress& shown = progress != nullptr ? *progress : silent;
   ImportResult result;
@@ -51,7 +56,8 @@ ImportResult importCodes(store::Connection& practice, const CodeTable& table, st
     auto& name = header[i];
     name = std::string(store::trimRight(name));
     if (!definition.hasField(name))
-      result.problems.push_back({1, "The table " + definition.name() + " has no field named \"" + name + "\"."});
+      result.problems.push_back(
+          {1, "The table " + definition.name() + " has no field named \"" + name + "\"."});
     for (std::size_t earlier = 0; earlier < i; ++earlier) {
       if (store::equalsIgnoringCase(header[earlier], name)) {
         result.problems.push_back({1, "The header names the field \"" + name + "\" twice."});
@@ -60,7 +66,8 @@ ImportResult importCodes(store::Connection& practice, const CodeTable& table, st
     }
     hasKey = hasKey || store::equalsIgnoringCase(name, table.keyField);
   }
-  if (!hasKey) result.problems.push_back({1, std::string("The header has no ") + table.keyField + " column."});
+  if (!hasKey)
+    result.problems.push_back({1, std::string("The header has no ") + table.keyField + " column."});
   if (!result.problems.empty()) return result;
 
   // Each row is checked by the code window in a transaction of a chunk of rows
@@ -94,19 +101,23 @@ ImportResult importCodes(store::Connection& practice, const CodeTable& table, st
       ++inChunk;
       ++read;
       if (row->size() != header.size()) {
-        result.problems.push_back({reader.line(), "The row has " + std::to_string(row->size()) + " values for " +
+        result.problems.push_back({reader.line(), "The row has " + std::to_string(row->size()) +
+                                                      " values for " +
                                                       std::to_string(header.size()) + " columns."});
         continue;
       }
       std::vector<std::pair<std::string, std::string>> fields;
       for (std::size_t i = 0; i < header.size(); ++i) {
         // The key first, so what follows from it (Code 2, Code 3) is filled before the rest.
-        if (store::equalsIgnoringCase(header[i], table.keyField)) fields.insert(fields.begin(), {header[i], (*row)[i]});
-        else fields.emplace_back(header[i], (*row)[i]);
+        if (store::equalsIgnoringCase(header[i], table.keyField))
+          fields.insert(fields.begin(), {header[i], (*row)[i]});
+        else
+          fields.emplace_back(header[i], (*row)[i]);
       }
       collector.last.clear();
       if (!window.startNew() || !window.setFields(fields)) {
-        result.problems.push_back({reader.line(), collector.last.empty() ? "The row was refused." : collector.last});
+        result.problems.push_back(
+            {reader.line(), collector.last.empty() ? "The row was refused." : collector.last});
         continue;
       }
       // An earlier chunk's rows are no longer in the table: the file's own codes are kept here.
@@ -116,7 +127,8 @@ ImportResult importCodes(store::Connection& practice, const CodeTable& table, st
         continue;
       }
       if (!window.save()) {
-        result.problems.push_back({reader.line(), collector.last.empty() ? "The row was refused." : collector.last});
+        result.problems.push_back(
+            {reader.line(), collector.last.empty() ? "The row was refused." : collector.last});
         continue;
       }
       keys.insert(store::upperAscii(code));

@@ -25,12 +25,14 @@ std::function<std::string(const std::string&)> alreadyExists(const char* what) {
 
 bool plainCode(const std::string& code) {
   for (const char c : code) {
-    if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '-' && c != '.' && c != '/') return false;
+    if (std::isalnum(static_cast<unsigned char>(c)) == 0 && c != '-' && c != '.' && c != '/')
+      return false;
   }
   return true;
 }
 
-void deleteMatching(store::Connection& practice, const char* table, const char* tag, const std::string& code) {
+void deleteMatching(store::Connection& practice, const char* table, const char* tag,
+                    const std::string& code) {
   if (!practice.tableExists(table)) return;
   store::Table rows = practice.openTable(table);
   rows.setOrder(tag);
@@ -40,8 +42,9 @@ void deleteMatching(store::Connection& practice, const char* table, const char* 
   for (auto& row : doomed) rows.remove(row);
 }
 
-std::optional<std::string> defaultCodeOfType(store::Connection& practice, const store::Record& carrier,
-                                             const char* field, char type) {
+std::optional<std::string> defaultCodeOfType(store::Connection& practice,
+                                             const store::Record& carrier, const char* field,
+                                             char type) {
   const std::string code = carrier.text(field);
   if (code.empty()) return std::nullopt;
   store::Table codes = practice.openTable("QVPRO");
@@ -51,8 +54,8 @@ std::optional<std::string> defaultCodeOfType(store::Connection& practice, const 
   return std::string("The ") + field + " must be a procedure code of type " + type + ".";
 }
 
-CodeTable describe(const char* name, const char* key, const char* tag, std::optional<CodeKind> kind, int newItem = -1,
-                   int editItem = -1, int viewItem = -1, int deleteItem = -1) {
+CodeTable describe(const char* name, const char* key, const char* tag, std::optional<CodeKind> kind,
+                   int newItem = -1, int editItem = -1, int viewItem = -1, int deleteItem = -1) {
   CodeTable table;
   table.table = name;
   table.keyField = key;
@@ -66,7 +69,8 @@ CodeTable describe(const char* name, const char* key, const char* tag, std::opti
 }
 
 std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
-  static CodeTable procedure = describe("QVPRO", "Code 1", "Primary", CodeKind::ProcedureCode, 52, 53, 54, 55);
+  static CodeTable procedure =
+      describe("QVPRO", "Code 1", "Primary", CodeKind::ProcedureCode, 52, 53, 54, 55);
   procedure.auditKind = "Deleted Procedure";
   procedure.auditPrefix = "Procedure code: ";
   procedure.duplicate = alreadyExists("Procedure code");
@@ -75,7 +79,8 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   procedure.newValues = [](store::Record& code) {
     code.set("Type", std::string("A"));
     code.set("Insurance Category", std::string("A"));
-    for (const char* flag : {"Patient Only Responsible", "Taxable", "Inactive", "Adjustment Amount Negativ"})
+    for (const char* flag :
+         {"Patient Only Responsible", "Taxable", "Inactive", "Adjustment Amount Negativ"})
       code.set(flag, false);
   };
   procedure.keyLeft = [](store::Record& code) {
@@ -83,11 +88,13 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
       if (code.isEmpty(alternate)) code.set(alternate, code.text("Code 1"));
     }
   };
-  procedure.check = [](store::Connection&, const store::Record& code, const ui::Clock&) -> std::optional<std::string> {
+  procedure.check = [](store::Connection&, const store::Record& code,
+                       const ui::Clock&) -> std::optional<std::string> {
     const std::string type = code.text("Type");
     if (type.size() != 1 || !transactionTypeMeaning(type[0]))
       return "The type \"" + type + "\" is not a transaction type.";
-    if (type == "G" && code.number("Tax Rate") == 0.0) return std::string("You need to enter a tax rate.");
+    if (type == "G" && code.number("Tax Rate") == 0.0)
+      return std::string("You need to enter a tax rate.");
     const std::string category = code.text("Insurance Category");
     if (!category.empty() && !effectiveInsuranceCategory(category[0]))
       return "The insurance category \"" + category + "\" is not one of A to H.";
@@ -95,7 +102,8 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   };
   procedure.cascade = [](store::Connection& practice, const std::string& code) {
     // The code's allowed amounts for every carrier.
-    if (practice.tableExists("QVALL")) practice.executeSql("DELETE FROM QVALL WHERE \"Procedure\" = ?", {store::Value{code}});
+    if (practice.tableExists("QVALL"))
+      practice.executeSql("DELETE FROM QVALL WHERE \"Procedure\" = ?", {store::Value{code}});
   };
 
   static CodeTable multilink = describe("QVMUL", "Code", "Primary", std::nullopt, 56, 57, 58, 59);
@@ -104,7 +112,8 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   multilink.duplicate = [](const std::string& code) {
     return "MultiLink code " + code + " already exists.\nEnter a unique number.";
   };
-  multilink.check = [](store::Connection& practice, const store::Record& code, const ui::Clock&) -> std::optional<std::string> {
+  multilink.check = [](store::Connection& practice, const store::Record& code,
+                       const ui::Clock&) -> std::optional<std::string> {
     store::Table codes = practice.openTable("QVPRO");
     codes.setOrder("Primary");
     for (int link = 1; link <= 8; ++link) {
@@ -115,7 +124,8 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
     return std::nullopt;
   };
 
-  static CodeTable diagnosis = describe("QVDIA", "Code 1", "Primary", CodeKind::DiagnosisCode, 60, 61, 62, 63);
+  static CodeTable diagnosis =
+      describe("QVDIA", "Code 1", "Primary", CodeKind::DiagnosisCode, 60, 61, 62, 63);
   diagnosis.auditKind = "Deleted Diagnosis";
   diagnosis.auditPrefix = "Diagnosis code 1: ";
   diagnosis.duplicate = alreadyExists("Diagnosis code");
@@ -123,19 +133,23 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   diagnosis.keyRefusal = "Invalid diagnosis code.";
   diagnosis.keyLeft = procedure.keyLeft;
 
-  static CodeTable carrier = describe("QVINS", "Code", "Primary", CodeKind::InsuranceCarrier, 64, 65, 66, 67);
+  static CodeTable carrier =
+      describe("QVINS", "Code", "Primary", CodeKind::InsuranceCarrier, 64, 65, 66, 67);
   carrier.auditKind = "Deleted Insurance Carrier";
   carrier.auditPrefix = "Insurance Carrier: ";
   carrier.deleteQuestion =
-      "All Allowed Amounts for this insurance \ncarrier will also be deleted.\nAre you sure you want to delete this record?";
+      "All Allowed Amounts for this insurance \ncarrier will also be deleted.\nAre you sure you "
+      "want to delete this record?";
   carrier.duplicate = alreadyExists("Insurance code");
-  carrier.check = [](store::Connection& practice, const store::Record& row, const ui::Clock&) -> std::optional<std::string> {
+  carrier.check = [](store::Connection& practice, const store::Record& row,
+                     const ui::Clock&) -> std::optional<std::string> {
     if (row.isEmpty("Name")) return std::string("An Insurance Name is required before saving");
-    for (const auto& [field, type] : std::vector<std::pair<const char*, char>>{{"Default Payment Code", 'I'},
-                                                                               {"Default Deductible Code", 'P'},
-                                                                               {"Default Write Off Code", 'T'},
-                                                                               {"Default Withhold Code", 'U'},
-                                                                               {"Default Take Back Code", 'V'}}) {
+    for (const auto& [field, type] :
+         std::vector<std::pair<const char*, char>>{{"Default Payment Code", 'I'},
+                                                   {"Default Deductible Code", 'P'},
+                                                   {"Default Write Off Code", 'T'},
+                                                   {"Default Withhold Code", 'U'},
+                                                   {"Default Take Back Code", 'V'}}) {
       if (auto refusal = defaultCodeOfType(practice, row, field, type)) return refusal;
     }
     return std::nullopt;
@@ -149,7 +163,8 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   insuranceClass.auditPrefix = "Insurance Class: ";
   insuranceClass.duplicate = alreadyExists("Insurance class");
 
-  const auto providerCheck = [](store::Connection&, const store::Record& row, const ui::Clock& clock) -> std::optional<std::string> {
+  const auto providerCheck = [](store::Connection&, const store::Record& row,
+                                const ui::Clock& clock) -> std::optional<std::string> {
     const Date signed_ = row.date("SOF Date");
     if (!signed_.isEmpty() && clock.today() < signed_)
       return std::string("The Signature Date you have entered is in the future.");
@@ -158,49 +173,60 @@ std::vector<std::pair<std::string, const CodeTable*>> makeTables() {
   const auto providerDuplicate = [](const std::string&) {
     return std::string("Invalid provider code. You must enter a unique provider code");
   };
-  static CodeTable provider = describe("QVPHY", "Code", "Primary", CodeKind::Provider, 80, 81, 82, 83);
+  static CodeTable provider =
+      describe("QVPHY", "Code", "Primary", CodeKind::Provider, 80, 81, 82, 83);
   provider.auditKind = "Deleted provider";
   provider.auditPrefix = " Provider code: ";
   provider.deleteQuestion =
-      "You will lose all information and appointments associated with this provider.  Are you sure you want to "
+      "You will lose all information and appointments associated with this provider.  Are you sure "
+      "you want to "
       "delete this provider?";
   provider.duplicate = providerDuplicate;
   provider.check = providerCheck;
-  static CodeTable referring = describe("QVRPH", "Code", "Primary", CodeKind::ReferringProvider, 76, 77, 78, 79);
+  static CodeTable referring =
+      describe("QVRPH", "Code", "Primary", CodeKind::ReferringProvider, 76, 77, 78, 79);
   referring.auditKind = "Deleted referring provider";
   referring.auditPrefix = " Provider code: ";
   referring.deleteQuestion = provider.deleteQuestion;
   referring.duplicate = providerDuplicate;
   referring.check = providerCheck;
 
-  static CodeTable billing = describe("QVBCO", "Code", "Primary", CodeKind::BillingCode, 84, 85, 86, 87);
+  static CodeTable billing =
+      describe("QVBCO", "Code", "Primary", CodeKind::BillingCode, 84, 85, 86, 87);
   billing.auditKind = "Deleted Billing Code";
   billing.auditPrefix = "Billing code: ";
   billing.duplicate = alreadyExists("Billing code");
 
-  static CodeTable address = describe("QVADD", "Code", "Primary", CodeKind::Address, 68, 69, 70, 71);
+  static CodeTable address =
+      describe("QVADD", "Code", "Primary", CodeKind::Address, 68, 69, 70, 71);
   address.auditKind = "Deleted Address";
   address.auditPrefix = "Address code: ";
-  address.deleteQuestion = "All data that references this address will be affected.\nAre you sure you want to delete this record?";
+  address.deleteQuestion =
+      "All data that references this address will be affected.\nAre you sure you want to delete "
+      "this record?";
   address.duplicate = alreadyExists("Address code");
-  address.check = [](store::Connection&, const store::Record& row, const ui::Clock&) -> std::optional<std::string> {
+  address.check = [](store::Connection&, const store::Record& row,
+                     const ui::Clock&) -> std::optional<std::string> {
     if (row.isEmpty("Name")) return std::string("The name field can not be blank.");
     return std::nullopt;
   };
 
-  static CodeTable receiver = describe("QVECR", "Code", "Primary", CodeKind::EdiReceiver, 72, 73, 74, 75);
+  static CodeTable receiver =
+      describe("QVECR", "Code", "Primary", CodeKind::EdiReceiver, 72, 73, 74, 75);
   receiver.auditKind = "Deleted EDI Receiver";
   receiver.auditPrefix = "EDI receiver code: ";
   receiver.duplicate = alreadyExists("EDI receiver code");
 
-  static CodeTable rejection = describe("QVREJ", "Rejection Code", "By Rejection Code", CodeKind::ClaimRejectionCode, 244, 245, 246, 247);
+  static CodeTable rejection = describe("QVREJ", "Rejection Code", "By Rejection Code",
+                                        CodeKind::ClaimRejectionCode, 244, 245, 246, 247);
   rejection.auditKind = "Deleted Claim Rejection Code";
   rejection.auditPrefix = "Claim rejection code: ";
   rejection.duplicate = alreadyExists("Claim rejection code");
 
-  return {{"code", &procedure},     {"multilink", &multilink}, {"carrier", &carrier},  {"insclass", &insuranceClass},
-          {"provider", &provider},  {"refprovider", &referring}, {"diagnosis", &diagnosis}, {"billcode", &billing},
-          {"address", &address},    {"receiver", &receiver},   {"rejection", &rejection}};
+  return {{"code", &procedure},          {"multilink", &multilink}, {"carrier", &carrier},
+          {"insclass", &insuranceClass}, {"provider", &provider},   {"refprovider", &referring},
+          {"diagnosis", &diagnosis},     {"billcode", &billing},    {"address", &address},
+          {"receiver", &receiver},       {"rejection", &rejection}};
 }
 
 }  // namespace
@@ -224,7 +250,9 @@ CodeWindow::CodeWindow(store::Connection& practice, const CodeTable& table, ui::
   typing_ = practice::readTypingRules(practice_);
 }
 
-bool CodeWindow::allowed(int item) { return item < 0 || security_ == nullptr || security_->hasPermission(item, false); }
+bool CodeWindow::allowed(int item) {
+  return item < 0 || security_ == nullptr || security_->hasPermission(item, false);
+}
 
 bool CodeWindow::startNew() {
   if (!allowed(table_.newItem)) return false;
@@ -265,7 +293,8 @@ bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>
         return false;
       }
       if (!isNew_ && store::equalsIgnoringCase(field, table_.keyField)) {
-        prompter_.error(std::string("The ") + table_.keyField + " of a stored record is not changed here.");
+        prompter_.error(std::string("The ") + table_.keyField +
+                        " of a stored record is not changed here.");
         return false;
       }
       const auto index = record_->table().fieldIndex(field);
@@ -282,7 +311,8 @@ bool CodeWindow::setFields(const std::vector<std::pair<std::string, std::string>
                         ": it cannot be negative.");
         return false;
       }
-      if (store::equalsIgnoringCase(field, table_.keyField) && table_.keyLeft) table_.keyLeft(*record_);
+      if (store::equalsIgnoringCase(field, table_.keyField) && table_.keyLeft)
+        table_.keyLeft(*record_);
     }
   } catch (const store::InputError& error) {
     prompter_.error(error.what());
@@ -324,8 +354,10 @@ bool CodeWindow::save() {
     }
   }
   try {
-    if (isNew_) rows.append(row);
-    else rows.post(row);
+    if (isNew_)
+      rows.append(row);
+    else
+      rows.post(row);
   } catch (const store::DuplicateKeyError&) {
     // Another workstation saved the same code a moment ago.
     prompter_.error(table_.duplicate(code));
@@ -357,7 +389,8 @@ bool CodeWindow::remove(const std::string& code) {
   store::Transaction transaction(practice_);
   if (table_.cascade) table_.cascade(practice_, stored);
   rows.remove(*row);
-  security::writeAuditEntry(practice_, table_.auditKind, "", std::string(table_.auditPrefix) + stored, clock_.now());
+  security::writeAuditEntry(practice_, table_.auditKind, "",
+                            std::string(table_.auditPrefix) + stored, clock_.now());
   transaction.commit();
   return true;
 }

@@ -18,11 +18,12 @@ namespace vantrell::reference {
 // What makes one code table's window: its key, its guarded operations, its
 // checks and messages, and what a delete searches, asks, cascades and audits.
 struct CodeTable {
-  const char* table = "";     // "QVPRO"
-  const char* keyField = "";  // "Code 1"
-  const char* keyTag = "";    // the unique tag on the key
+  const char* table = "";        // "QVPRO"
+  const char* keyField = "";     // "Code 1"
+  const char* keyTag = "";       // the unique tag on the key
   std::optional<CodeKind> kind;  // what the delete check searches; none: nothing refers to it
-  int newItem = -1, editItem = -1, viewItem = -1, deleteItem = -1;  // permission items; -1 unguarded
+  int newItem = -1, editItem = -1, viewItem = -1,
+      deleteItem = -1;  // permission items; -1 unguarded
   std::string deleteQuestion = "Are you sure you want to delete this record?";
   const char* auditKind = "";    // "Deleted Procedure"
   const char* auditPrefix = "";  // "Procedure code: "
@@ -33,7 +34,9 @@ struct CodeTable {
   // Fills what follows from the key when it is left (Code 2 and Code 3).
   std::function<void(store::Record&)> keyLeft;
   // The checks of a save after the key's: the first message, or none.
-  std::function<std::optional<std::string>(store::Connection&, const store::Record&, const ui::Clock&)> check;
+  std::function<std::optional<std::string>(store::Connection&, const store::Record&,
+                                           const ui::Clock&)>
+      check;
   // Deletes what belongs to the code (allowed amounts) after the confirmation.
   std::function<void(store::Connection&, const std::string& code)> cascade;
   // Whether the key itself is acceptable; refused with keyRefusal.
@@ -52,8 +55,8 @@ const std::vector<std::pair<std::string, const CodeTable*>>& codeTables();
 // order with the system's texts, and the delete with its reference check.
 class CodeWindow {
  public:
-  CodeWindow(store::Connection& practice, const CodeTable& table, ui::Prompter& prompter, const ui::Clock& clock,
-             security::Security* security);
+  CodeWindow(store::Connection& practice, const CodeTable& table, ui::Prompter& prompter,
+             const ui::Clock& clock, security::Security* security);
 
   // A new record: the table's new values, then the saved field defaults.
   bool startNew();

@@ -23,11 +23,13 @@ std::int64_t minutesSince(const store::Record& row, const DateTime& now) {
   const auto days = (now.date().days() - row.date("Date").days()).count();
   const DateTime time = row.timestamp("Time");
   const auto dayStart = std::chrono::floor<std::chrono::days>(now.value());
-  const auto nowMinutes = std::chrono::duration_cast<std::chrono::minutes>(now.value() - dayStart).count();
+  const auto nowMinutes =
+      std::chrono::duration_cast<std::chrono::minutes>(now.value() - dayStart).count();
   std::int64_t thenMinutes = 0;
   if (!time.isEmpty()) {
     const auto thenStart = std::chrono::floor<std::chrono::days>(time.value());
-    thenMinutes = std::chrono::duration_cast<std::chrono::minutes>(time.value() - thenStart).count();
+    thenMinutes =
+        std::chrono::duration_cast<std::chrono::minutes>(time.value() - thenStart).count();
   }
   return days * 1440 + nowMinutes - thenMinutes;
 }
@@ -74,7 +76,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
                   Outcome::StayOpen);
   }
   for (const auto& user : named) {
-    if (exact ? matchesExactly(user.text("Password"), password) : matchesIgnoringCase(user.text("Password"), password)) {
+    if (exact ? matchesExactly(user.text("Password"), password)
+              : matchesIgnoringCase(user.text("Password"), password)) {
       matched = user;
       foundCode = user.text("Code");
       break;
@@ -107,7 +110,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
   if (!previous.code.empty()) security_.deletePresence(previous.code);
 
   // Expiry: a login past its last valid day is marked inactive.
-  if (auto user = accounts.find(code); user && !user->logical("Inactive") && expiredBefore(*user, today)) {
+  if (auto user = accounts.find(code);
+      user && !user->logical("Inactive") && expiredBefore(*user, today)) {
     prompter.inform("This security login has expired.");
     security_.logLogin(code, "In", "This security login has expired.", false);
     store::Table users = practice.openTable("QVSEC");
@@ -118,26 +122,31 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
 
   const PasswordRules rules = PasswordRules::read(practice);
   if (auto breach = rules.breach(password))
-    return refuse(code, *breach, "Did not meet Login/Logout requirements, try again", Outcome::StayOpen);
+    return refuse(code, *breach, "Did not meet Login/Logout requirements, try again",
+                  Outcome::StayOpen);
   if (!accounts.isActivePassword(code, password))
-    return refuse(code, "Error 55: This password is invalid.", "Password not active, try again", Outcome::StayOpen);
+    return refuse(code, "Error 55: This password is invalid.", "Password not active, try again",
+                  Outcome::StayOpen);
   if (rules.renewalIntervalDays > 0) {
     const auto used = accounts.activePasswordDate(code);
-    if (used && !used->isEmpty() && used->days() + std::chrono::days{rules.renewalIntervalDays} < today.days()) {
+    if (used && !used->isEmpty() &&
+        used->days() + std::chrono::days{rules.renewalIntervalDays} < today.days()) {
       mayChangePasswordOf_ = code;
       return refuse(code, "Your password has expired, please create a new one.", "Password expired",
                     Outcome::ChangePassword);
     }
   }
 
-  if (auto user = accounts.find(code); !user || user->logical("Inactive") || expiredBefore(*user, today)) {
+  if (auto user = accounts.find(code);
+      !user || user->logical("Inactive") || expiredBefore(*user, today)) {
     prompter.inform("This account is no longer active.");
     security_.logLogin(code, "In", "Security account is expired/inactive.", false);
     return Outcome::Closed;
   }
 
   const std::string levelText = matched->text("Access Level");
-  const int level = levelText.size() == 1 && levelText[0] >= '1' && levelText[0] <= '5' ? levelText[0] - '0' : 5;
+  const int level =
+      levelText.size() == 1 && levelText[0] >= '1' && levelText[0] <= '5' ? levelText[0] - '0' : 5;
   if (mode_ == LoginMode::Override) {
     security_.logLogin(code, "In", "Override", true);
     security_.accessLevel_ = level;
@@ -157,7 +166,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     root.driver().lockTableUntilCommit("QVUSR");
     store::Table presence = root.openTable("QVUSR");
     presence.setOrder("Primary");
-    auto row = presence.seek({store::Value{code}, store::Value{std::string(Security::programName)}});
+    auto row =
+        presence.seek({store::Value{code}, store::Value{std::string(Security::programName)}});
     const DateTime now = clock.now();
     const bool touchedLately = row && !row->timestamp("Modified").isEmpty() &&
                                row->timestamp("Modified").value() + staleAfter >= now.value();
@@ -166,7 +176,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
     if (touchedLately && (!row->logical("Locked") || security_.logOffTimerRuns())) {
       transaction.commit();
       security_.logLogin(code, "In", "Already logged in, try again", false);
-      if (prompter.askYesNo("This user is already logged-in on another machine. Try again?")) return Outcome::StayOpen;
+      if (prompter.askYesNo("This user is already logged-in on another machine. Try again?"))
+        return Outcome::StayOpen;
       return Outcome::Closed;
     }
     if (row) {
@@ -191,7 +202,8 @@ LoginWindow::Outcome LoginWindow::submit(const std::string& name, const std::str
 bool LoginWindow::lockedOut(const std::string& code) {
   store::Connection& practice = security_.practice();
   const PasswordRules rules = PasswordRules::read(practice);
-  if (rules.maxAttempts <= 0 || rules.disablePeriodMinutes <= 0 || !practice.tableExists("QVLIO")) return false;
+  if (rules.maxAttempts <= 0 || rules.disablePeriodMinutes <= 0 || !practice.tableExists("QVLIO"))
+    return false;
   // The newest log rows of the user, at most Max Attempts of them.
   store::Table log = practice.openTable("QVLIO");
   log.setOrder("User");
@@ -201,7 +213,9 @@ bool LoginWindow::lockedOut(const std::string& code) {
   log.forEach([&](const store::Record& row) { rows.push_back(row); });
   std::int64_t failures = 0;
   for (auto row = rows.rbegin(); row != rows.rend() && failures < rules.maxAttempts; ++row) {
-    if (row == rows.rbegin() && minutesSince(*row, security_.clock().now()) > rules.disablePeriodMinutes) return false;
+    if (row == rows.rbegin() &&
+        minutesSince(*row, security_.clock().now()) > rules.disablePeriodMinutes)
+      return false;
     if (row->logical("Successful")) return false;
     ++failures;
   }
@@ -229,21 +243,24 @@ std::optional<std::string> LoginWindow::forgottenPassword(const std::string& nam
   return user->text("Question");
 }
 
-LoginWindow::Outcome LoginWindow::answerQuestion(const std::string& name, const std::string& answer) {
+LoginWindow::Outcome LoginWindow::answerQuestion(const std::string& name,
+                                                 const std::string& answer) {
   UserAccounts accounts(security_.practice(), security_.clock());
   const auto user = accounts.find(name);
   const std::string code = user ? user->text("Code") : name;
   // Guessing answers counts against the lock-out as guessing passwords does.
   if (user && lockedOut(code))
-    return refuse(code, "This login account has been disabled.", "Too many failed attempts", Outcome::StayOpen);
-  if (!user || !answerMatches(user->text("Answer"), code, answer))
-    return refuse(code, "Your answer is incorrect.  Please try again.", "Security Question not answered correctly.",
+    return refuse(code, "This login account has been disabled.", "Too many failed attempts",
                   Outcome::StayOpen);
+  if (!user || !answerMatches(user->text("Answer"), code, answer))
+    return refuse(code, "Your answer is incorrect.  Please try again.",
+                  "Security Question not answered correctly.", Outcome::StayOpen);
   mayChangePasswordOf_ = code;
   return Outcome::ChangePassword;
 }
 
-LoginWindow::Outcome LoginWindow::changePassword(const std::string& name, const std::string& password,
+LoginWindow::Outcome LoginWindow::changePassword(const std::string& name,
+                                                 const std::string& password,
                                                  const std::string& confirmation) {
   UserAccounts accounts(security_.practice(), security_.clock());
   auto user = accounts.find(name);
@@ -253,10 +270,12 @@ LoginWindow::Outcome LoginWindow::changePassword(const std::string& name, const 
   }
   const std::string code = user->text("Code");
   if (mayChangePasswordOf_.empty() || !store::equalsIgnoringCase(mayChangePasswordOf_, code)) {
-    security_.prompter().error("Answer the security question of " + code + " before changing the password.");
+    security_.prompter().error("Answer the security question of " + code +
+                               " before changing the password.");
     return Outcome::StayOpen;
   }
-  if (auto refusal = accounts.newPasswordRefusal(code, password, confirmation, PasswordRules::read(security_.practice()))) {
+  if (auto refusal = accounts.newPasswordRefusal(code, password, confirmation,
+                                                 PasswordRules::read(security_.practice()))) {
     security_.prompter().error(*refusal);
     return Outcome::ChangePassword;
   }

@@ -26,7 +26,9 @@ class LoginWindow {
   LoginMode mode() const { return mode_; }
   const std::string& prefilledCode() const { return prefilledCode_; }
   // The button that cancels: "Exit Program" when logging in again after idle time.
-  std::string cancelCaption() const { return mode_ == LoginMode::LogOff ? "Exit Program" : "Cancel"; }
+  std::string cancelCaption() const {
+    return mode_ == LoginMode::LogOff ? "Exit Program" : "Cancel";
+  }
   // The field the focus goes back to after a refusal.
   Field focus() const { return focus_; }
 
@@ -39,7 +41,8 @@ class LoginWindow {
   // The change-password panel: open only to the user who answered the security
   // question or whose password has expired in this dialog. Checks the new
   // password and keeps it.
-  Outcome changePassword(const std::string& name, const std::string& password, const std::string& confirmation);
+  Outcome changePassword(const std::string& name, const std::string& password,
+                         const std::string& confirmation);
 
   static constexpr const char* exitConfirmationTitle = "Exit Confirmation";
   static constexpr const char* exitConfirmation =

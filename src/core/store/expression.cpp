@@ -299,8 +299,9 @@ std::vector<ExpressionPtr> parseKey(const TableDefinition& table, std::string_vi
 
 std::string containsAnyFilter(const std::vector<std::string>& fields, std::string_view typed) {
   std::string wanted = upperAscii(trimRight(typed));
-  wanted.erase(0, wanted.find_first_not_of(' ') == std::string::npos ? wanted.size()
-                                                                      : wanted.find_first_not_of(' '));
+  wanted.erase(0, wanted.find_first_not_of(' ') == std::string::npos
+                      ? wanted.size()
+                      : wanted.find_first_not_of(' '));
   // A literal cannot hold both quotes; the double ones go.
   if (wanted.find('"') != std::string::npos && wanted.find('\'') != std::string::npos)
     std::erase(wanted, '"');

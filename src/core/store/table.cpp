@@ -20,7 +20,9 @@ std::string joined(const std::vector<std::string>& parts) {
   return out;
 }
 
-std::string rowTuple(const std::vector<std::string>& parts) { return "(" + joined(parts) + ")"; }
+std::string rowTuple(const std::vector<std::string>& parts) {
+  return "(" + joined(parts) + ")";
+}
 
 bool isPlainFieldKey(const std::vector<KeyPart>& parts) {
   for (const auto& part : parts) {
@@ -31,7 +33,8 @@ bool isPlainFieldKey(const std::vector<KeyPart>& parts) {
 
 std::vector<std::size_t> fieldsOf(const TableDefinition& table, const std::vector<KeyPart>& parts) {
   std::vector<std::size_t> fields;
-  for (const auto& part : parts) fields.push_back(static_cast<std::size_t>(part.field - table.fields().data()));
+  for (const auto& part : parts)
+    fields.push_back(static_cast<std::size_t>(part.field - table.fields().data()));
   return fields;
 }
 
@@ -80,8 +83,8 @@ Table::Table(Connection& connection, const TableDefinition& definition,
     columns.push_back(Dialect::quoteIdentifier(definition.field(i).name));
     placeholders.push_back("?");
   }
-  plainInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " + rowTuple(columns) +
-                    " VALUES " + rowTuple(placeholders);
+  plainInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " +
+                    rowTuple(columns) + " VALUES " + rowTuple(placeholders);
   insertSql_ = plainInsertSql_ + returningIdentity();
   if (const auto autoField = definition.autoIncrementField()) {
     columns.push_back(Dialect::quoteIdentifier(definition.field(*autoField).name));
@@ -89,7 +92,8 @@ Table::Table(Connection& connection, const TableDefinition& definition,
     numberedInsertSql_ = "INSERT INTO " + Dialect::quoteIdentifier(definition.name()) + " " +
                          rowTuple(columns) + " VALUES " + rowTuple(placeholders);
   }
-  if (const auto autoField = definition.autoIncrementField(); autoField && identityKind_ != IdentityKind::AutoIncrement)
+  if (const auto autoField = definition.autoIncrementField();
+      autoField && identityKind_ != IdentityKind::AutoIncrement)
     insertSql_ += ", " + Dialect::quoteIdentifier(definition.field(*autoField).name);
 }
 
@@ -104,8 +108,9 @@ std::string Table::identityCondition() const {
   for (std::size_t i = 0; i < identity_.size(); ++i) {
     if (i > 0) condition += " AND ";
     condition += identity_[i].sql + " = " +
-                 (identityKind_ == IdentityKind::RowId ? std::string(connection_->dialect().rowIdentityParameter())
-                                                       : std::string("?"));
+                 (identityKind_ == IdentityKind::RowId
+                      ? std::string(connection_->dialect().rowIdentityParameter())
+                      : std::string("?"));
   }
   return condition;
 }
@@ -113,7 +118,8 @@ std::string Table::identityCondition() const {
 void Table::setOrder(std::string_view tagName) {
   const TagDefinition* tag = definition_->findTag(tagName);
   if (tag == nullptr)
-    throw InputError(fmt::format("The table {} has no index tag named \"{}\".", definition_->name(), tagName));
+    throw InputError(
+        fmt::format("The table {} has no index tag named \"{}\".", definition_->name(), tagName));
   order_ = tagKeyParts(*definition_, *tag, connection_->dialect());
   orderName_ = tag->name;
   cancelRange();
@@ -135,8 +141,10 @@ void Table::setRange(std::vector<Value> start, std::vector<Value> end) {
   if (start.size() > order_.size() || end.size() > order_.size())
     throw InputError(fmt::format("The range has more values than the key of {} has parts.",
                                  orderName_.empty() ? definition_->name() : orderName_));
-  for (std::size_t i = 0; i < start.size(); ++i) start[i] = keyValue(order_[i], std::move(start[i]), connection_->dialect());
-  for (std::size_t i = 0; i < end.size(); ++i) end[i] = keyValue(order_[i], std::move(end[i]), connection_->dialect());
+  for (std::size_t i = 0; i < start.size(); ++i)
+    start[i] = keyValue(order_[i], std::move(start[i]), connection_->dialect());
+  for (std::size_t i = 0; i < end.size(); ++i)
+    end[i] = keyValue(order_[i], std::move(end[i]), connection_->dialect());
   rangeStart_ = std::move(start);
   rangeEnd_ = std::move(end);
   forgetStatements();
@@ -150,7 +158,8 @@ void Table::cancelRange() {
 
 void Table::setFilter(std::string_view filter) {
   std::vector<SqlFragment> parsed;
-  if (!trimRight(filter).empty()) parsed.push_back(filterToSql(*definition_, filter, connection_->dialect()));
+  if (!trimRight(filter).empty())
+    parsed.push_back(filterToSql(*definition_, filter, connection_->dialect()));
   filters_ = std::move(parsed);
   filterText_ = std::string(filter);
   forgetStatements();
@@ -189,9 +198,11 @@ Table::Condition Table::whereClause() const {
   if (!rangeEnd_.empty()) bound(rangeEnd_, " <= ");
   for (const auto& filter : filters_) {
     conditions.push_back(filter.sql);
-    where.parameters.insert(where.parameters.end(), filter.parameters.begin(), filter.parameters.end());
+    where.parameters.insert(where.parameters.end(), filter.parameters.begin(),
+                            filter.parameters.end());
   }
-  for (std::size_t i = 0; i < conditions.size(); ++i) where.sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
+  for (std::size_t i = 0; i < conditions.size(); ++i)
+    where.sql += (i == 0 ? " WHERE " : " AND ") + conditions[i];
   return where;
 }
 
@@ -200,7 +211,8 @@ std::string Table::selectList() const {
   std::vector<std::string> columns;
   for (const auto& part : identity_) columns.push_back(part.sql);
   for (const auto& part : order_) columns.push_back(part.sql);
-  for (const auto& field : definition_->fields()) columns.push_back(Dialect::quoteIdentifier(field.name));
+  for (const auto& field : definition_->fields())
+    columns.push_back(Dialect::quoteIdentifier(field.name));
   return joined(columns);
 }
 
@@ -219,10 +231,12 @@ Record Table::readRecord(ResultRows& rows) const {
 std::optional<Record> Table::seek(std::vector<Value> key) {
   if (key.empty() || key.size() > order_.size())
     throw InputError(fmt::format("A seek on {} needs between 1 and {} key values.",
-                                 orderName_.empty() ? definition_->name() : orderName_, order_.size()));
+                                 orderName_.empty() ? definition_->name() : orderName_,
+                                 order_.size()));
   Condition where = whereClause();
   if (seekParts_ != key.size() || seekSql_.empty()) {
-    std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
+    std::string sql = "SELECT " + selectList() + " FROM " +
+                      Dialect::quoteIdentifier(definition_->name()) + where.sql;
     for (std::size_t i = 0; i < key.size(); ++i)
       sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + order_[i].sql + " = ?";
     std::vector<std::string> orderBy;
@@ -241,7 +255,8 @@ std::optional<Record> Table::seek(std::vector<Value> key) {
 std::int64_t Table::count() {
   const Condition where = whereClause();
   auto rows = connection_->driver().query(
-      "SELECT COUNT(*) FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql, where.parameters);
+      "SELECT COUNT(*) FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql,
+      where.parameters);
   rows->next();
   return std::get<std::int64_t>(rows->column(0, FieldType::Integer));
 }
@@ -257,7 +272,8 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
   }
   for (const auto& part : identity_) {
     keys.push_back(part.sql);
-    marks.push_back(identityKind_ == IdentityKind::RowId ? std::string(dialect.rowIdentityParameter()) : "?");
+    marks.push_back(
+        identityKind_ == IdentityKind::RowId ? std::string(dialect.rowIdentityParameter()) : "?");
   }
 
   Condition where = whereClause();
@@ -278,8 +294,10 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
     }
     extra.push_back(rowTuple(parts) + " >= " + rowTuple(fromMarks));
   }
-  std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name()) + where.sql;
-  for (std::size_t i = 0; i < extra.size(); ++i) sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
+  std::string sql = "SELECT " + selectList() + " FROM " +
+                    Dialect::quoteIdentifier(definition_->name()) + where.sql;
+  for (std::size_t i = 0; i < extra.size(); ++i)
+    sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
   sql += " ORDER BY " + joined(keys) + " LIMIT ?";
   where.parameters.emplace_back(static_cast<std::int64_t>(limit));
 
@@ -290,12 +308,15 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
     records.push_back(readRecord(*rows));
     if (records.size() == limit) {
       // The walk's position: order key then identity, in the tuple's order.
-      for (std::size_t i = 0; i < order_.size(); ++i) lastKey.push_back(rows->rawColumn(identity_.size() + i));
+      for (std::size_t i = 0; i < order_.size(); ++i)
+        lastKey.push_back(rows->rawColumn(identity_.size() + i));
       for (std::size_t i = 0; i < identity_.size(); ++i) lastKey.push_back(rows->rawColumn(i));
     }
   }
-  if (records.size() < limit) cursor.atEnd_ = true;
-  else cursor.last_ = std::move(lastKey);
+  if (records.size() < limit)
+    cursor.atEnd_ = true;
+  else
+    cursor.last_ = std::move(lastKey);
   return records;
 }
 
@@ -305,12 +326,15 @@ void Table::stampDates(Record& record, bool isNew) {
     const auto index = definition_->fieldIndex(name);
     if (!index) return;
     const auto type = definition_->field(*index).type;
-    if (type == FieldType::Timestamp) record.setAt(*index, now);
-    else if (type == FieldType::Date) record.setAt(*index, now.date());
+    if (type == FieldType::Timestamp)
+      record.setAt(*index, now);
+    else if (type == FieldType::Date)
+      record.setAt(*index, now.date());
   };
   stamp("Date Modified");
   if (!isNew) return;
-  if (const auto created = definition_->fieldIndex("Date Created"); created && isEmptyValue(record.value(*created)))
+  if (const auto created = definition_->fieldIndex("Date Created");
+      created && isEmptyValue(record.value(*created)))
     stamp("Date Created");
   if (const auto user = definition_->fieldIndex("User Code");
       user && isEmptyValue(record.value(*user)) && !connection_->userCode().empty()) {
@@ -380,7 +404,8 @@ void Table::appendOne(Record& record) {
     return;
   }
   auto rows = driver.query(insertSql_, values);
-  if (!rows->next()) throw StoreError("The engine did not report the new row of " + definition_->name());
+  if (!rows->next())
+    throw StoreError("The engine did not report the new row of " + definition_->name());
   std::vector<Value> identity;
   for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows->rawColumn(i));
   if (const auto autoField = definition_->autoIncrementField()) {
@@ -402,15 +427,16 @@ std::string Table::lockKeyOf(const Record& record) const {
 
 std::optional<Record> Table::readByIdentity(const Record& record) {
   auto rows = connection_->driver().query("SELECT " + selectList() + " FROM " +
-                                              Dialect::quoteIdentifier(definition_->name()) + " WHERE " +
-                                              identityCondition(),
+                                              Dialect::quoteIdentifier(definition_->name()) +
+                                              " WHERE " + identityCondition(),
                                           record.identity());
   if (!rows->next()) return std::nullopt;
   return readRecord(*rows);
 }
 
 std::optional<Record> Table::readByLockKey(const Record& record) {
-  std::string sql = "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name());
+  std::string sql =
+      "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name());
   std::vector<Value> values;
   for (std::size_t i = 0; i < lockParts_.size(); ++i) {
     sql += (i == 0 ? " WHERE " : " AND ") + lockParts_[i].sql + " = ?";
@@ -436,8 +462,9 @@ void Table::edit(Record& record) {
   }
   if (!fresh) {
     record.releaseLock();
-    throw StoreError(fmt::format("The {} record was changed or deleted at another workstation.  Open it again.",
-                                 definition_->description()));
+    throw StoreError(
+        fmt::format("The {} record was changed or deleted at another workstation.  Open it again.",
+                    definition_->description()));
   }
   for (std::size_t i = 0; i < definition_->fields().size(); ++i) {
     if (!record.isModified(i)) record.load(i, fresh->value(i));
@@ -461,7 +488,8 @@ void Table::post(Record& record, bool keepLock) {
     values.insert(values.end(), record.identity().begin(), record.identity().end());
     auto rows = connection_->driver().query(sql, values);
     if (!rows->next())
-      throw StoreError(fmt::format("The {} record was deleted at another workstation.", definition_->description()));
+      throw StoreError(fmt::format("The {} record was deleted at another workstation.",
+                                   definition_->description()));
     std::vector<Value> identity;
     for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows->rawColumn(i));
     record.setIdentity(std::move(identity));
@@ -470,14 +498,16 @@ void Table::post(Record& record, bool keepLock) {
   if (!keepLock) record.releaseLock();
 }
 
-void Table::cancel(Record& record) { record.releaseLock(); }
+void Table::cancel(Record& record) {
+  record.releaseLock();
+}
 
 void Table::remove(Record& record) {
   if (!record.isStored()) return;
   edit(record);
-  connection_->driver().execute(
-      "DELETE FROM " + Dialect::quoteIdentifier(definition_->name()) + " WHERE " + identityCondition(),
-      record.identity());
+  connection_->driver().execute("DELETE FROM " + Dialect::quoteIdentifier(definition_->name()) +
+                                    " WHERE " + identityCondition(),
+                                record.identity());
   record.releaseLock();
   record.setIdentity({});
 }

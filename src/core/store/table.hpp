@@ -78,7 +78,8 @@ class Table {
   template <typename Visit>
   void forEach(Visit visit, std::size_t pageSize = 1000) {
     PageCursor cursor;
-    for (auto batch = nextPage(cursor, pageSize); !batch.empty(); batch = nextPage(cursor, pageSize)) {
+    for (auto batch = nextPage(cursor, pageSize); !batch.empty();
+         batch = nextPage(cursor, pageSize)) {
       for (auto& record : batch) visit(record);
     }
   }
@@ -131,18 +132,18 @@ class Table {
   const TableDefinition* definition_;
   std::shared_ptr<RecordLock> tableLock_;
   IdentityKind identityKind_ = IdentityKind::RowId;
-  std::vector<KeyPart> identity_;          // selected first in every read
-  std::vector<std::size_t> lockFields_;    // fields whose values name the record's lock
-  std::vector<KeyPart> lockParts_;          // the key those fields make, as SQL
+  std::vector<KeyPart> identity_;        // selected first in every read
+  std::vector<std::size_t> lockFields_;  // fields whose values name the record's lock
+  std::vector<KeyPart> lockParts_;       // the key those fields make, as SQL
   std::string orderName_;
   std::vector<KeyPart> order_;
   std::vector<Value> rangeStart_;
   std::vector<Value> rangeEnd_;
   std::string filterText_;
   std::vector<SqlFragment> filters_;
-  std::string insertSql_;           // with RETURNING the identity
-  std::string numberedInsertSql_;   // with the autoincrement number given
-  std::string plainInsertSql_;      // for engines that report the row id themselves
+  std::string insertSql_;          // with RETURNING the identity
+  std::string numberedInsertSql_;  // with the autoincrement number given
+  std::string plainInsertSql_;     // for engines that report the row id themselves
   std::vector<std::size_t> insertFields_;
   // The text of the last seek; its values change from call to call, the text
   // only when the order, range or filter does.

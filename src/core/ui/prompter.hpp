@@ -41,7 +41,8 @@ class Prompter {
                      const std::vector<std::string>& choices) = 0;
   // A line of text typed in answer (a directory, a name), or no value when the
   // person cancels.
-  virtual std::optional<std::string> askText(const std::string& text, const std::string& initial) = 0;
+  virtual std::optional<std::string> askText(const std::string& text,
+                                             const std::string& initial) = 0;
 
  protected:
   // A message with an OK button; the caption may be empty.

@@ -22,8 +22,8 @@ class CodeWindowOnEngine : public EngineTest {
     practice_ = space_->connect();
     store::createMissingTables(*practice_, nullptr);
   }
-  bool add(const char* noun, const std::string& code, std::vector<std::pair<std::string, std::string>> fields,
-           ScriptedPrompter& prompter) {
+  bool add(const char* noun, const std::string& code,
+           std::vector<std::pair<std::string, std::string>> fields, ScriptedPrompter& prompter) {
     CodeWindow window(*practice_, *findCodeTable(noun), prompter, clock_, nullptr);
     window.startNew();
     const CodeTable& table = *findCodeTable(noun);
@@ -36,7 +36,8 @@ class CodeWindowOnEngine : public EngineTest {
 
 TEST_P(CodeWindowOnEngine, ProcedureCodesTakeTheirDefaultsAndChecks) {
   ScriptedPrompter prompter{};
-  ASSERT_TRUE(add("code", "99213", {{"Description", "Office visit"}, {"Amount A", "80"}}, prompter));
+  ASSERT_TRUE(
+      add("code", "99213", {{"Description", "Office visit"}, {"Amount A", "80"}}, prompter));
   CodeWindow window(*practice_, *findCodeTable("code"), prompter, clock_, nullptr);
   ASSERT_TRUE(window.open("99213"));
   EXPECT_EQ(window.record().text("Code 2"), "99213");
@@ -49,15 +50,17 @@ TEST_P(CodeWindowOnEngine, ProcedureCodesTakeTheirDefaultsAndChecks) {
     std::vector<std::pair<std::string, std::string>> fields;
     std::string message;
   };
-  for (const Row& row : {Row{"99213", {}, "Procedure code 99213 already exists.\nEnter a unique number."},
-                         Row{"TAX", {{"Type", "G"}}, "You need to enter a tax rate."},
-                         Row{"BAD CODE", {}, "Invalid procedure code."},
-                         Row{"W1", {{"Type", "W"}}, "The type \"W\" is not a transaction type."}}) {
+  for (const Row& row :
+       {Row{"99213", {}, "Procedure code 99213 already exists.\nEnter a unique number."},
+        Row{"TAX", {{"Type", "G"}}, "You need to enter a tax rate."},
+        Row{"BAD CODE", {}, "Invalid procedure code."},
+        Row{"W1", {{"Type", "W"}}, "The type \"W\" is not a transaction type."}}) {
     EXPECT_FALSE(add("code", row.code, row.fields, prompter)) << row.code;
     EXPECT_EQ(prompter.transcript().back(), "error: " + row.message);
   }
   EXPECT_TRUE(add("code", "TAX", {{"Type", "G"}, {"Tax Rate", "6.25"}}, prompter));
-  EXPECT_FALSE(add("multilink", "VISIT", {{"Link Code 1", "99213"}, {"Link Code 2", "NOPE"}}, prompter));
+  EXPECT_FALSE(
+      add("multilink", "VISIT", {{"Link Code 1", "99213"}, {"Link Code 2", "NOPE"}}, prompter));
   EXPECT_EQ(prompter.transcript().back(), "error: Procedure code NOPE does not exist.");
 }
 
@@ -125,8 +128,9 @@ TEST_P(CodeWindowOnEngine, DeletesAreRefusedWhileReferencedAndCascadeOtherwise) 
   ASSERT_TRUE(add("code", "99213", {}, setup));
   ASSERT_TRUE(add("multilink", "VISIT", {{"Link Code 3", "99213"}}, setup));
   ASSERT_TRUE(add("carrier", "MC", {{"Name", "Medicare"}}, setup));
-  practice_->executeSql("INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") VALUES "
-                        "('MC', '99213', '', 55), ('BC', '99213', '25', 60), ('MC', '99214', '', 70)");
+  practice_->executeSql(
+      "INSERT INTO QVALL (\"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\") VALUES "
+      "('MC', '99213', '', 55), ('BC', '99213', '25', 60), ('MC', '99214', '', 70)");
   EXPECT_FALSE(add("carrier", "BC", {}, setup));
   EXPECT_EQ(setup.transcript().back(), "error: An Insurance Name is required before saving");
 
@@ -134,7 +138,8 @@ TEST_P(CodeWindowOnEngine, DeletesAreRefusedWhileReferencedAndCascadeOtherwise) 
   CodeWindow codes(*practice_, *findCodeTable("code"), person, clock_, nullptr);
   EXPECT_FALSE(codes.remove("99213"));
   EXPECT_EQ(person.transcript().back(),
-            "error: This procedure code record is currently being used in the Link Code 3 field of the QVMUL table "
+            "error: This procedure code record is currently being used in the Link Code 3 field of "
+            "the QVMUL table "
             "and cannot be deleted.");
   CodeWindow multilinks(*practice_, *findCodeTable("multilink"), person, clock_, nullptr);
   EXPECT_TRUE(multilinks.remove("VISIT"));
@@ -145,12 +150,14 @@ TEST_P(CodeWindowOnEngine, DeletesAreRefusedWhileReferencedAndCascadeOtherwise) 
   CodeWindow carriers(*practice_, *findCodeTable("carrier"), person, clock_, nullptr);
   EXPECT_TRUE(carriers.remove("mc"));
   EXPECT_EQ(person.transcript().back(),
-            "ask: All Allowed Amounts for this insurance \ncarrier will also be deleted.\nAre you sure you want to "
+            "ask: All Allowed Amounts for this insurance \ncarrier will also be deleted.\nAre you "
+            "sure you want to "
             "delete this record?");
   EXPECT_EQ(practice_->openTable("QVALL").count(), 0);
   auto audit = practice_->executeSql("SELECT \"Comment\" FROM QVAUD ORDER BY \"Comment\"");
   ASSERT_EQ(audit.rows.size(), 3u);
-  EXPECT_EQ(store::valueToText(audit.rows[0][0]), "Deleted Insurance Carrier: Insurance Carrier: MC");
+  EXPECT_EQ(store::valueToText(audit.rows[0][0]),
+            "Deleted Insurance Carrier: Insurance Carrier: MC");
   EXPECT_EQ(store::valueToText(audit.rows[1][0]), "Deleted Multilink: Multilink code: VISIT");
   EXPECT_EQ(store::valueToText(audit.rows[2][0]), "Deleted Procedure: Procedure code: 99213");
 }
@@ -159,14 +166,17 @@ TEST_P(CodeWindowOnEngine, ProvidersAddressesAndDiagnosesKeepTheirRules) {
   ScriptedPrompter prompter{};
   ASSERT_TRUE(add("provider", "DJ", {{"Last Name", "Jones"}}, prompter));
   EXPECT_FALSE(add("provider", "dj", {}, prompter));
-  EXPECT_EQ(prompter.transcript().back(), "error: Invalid provider code. You must enter a unique provider code");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Invalid provider code. You must enter a unique provider code");
   EXPECT_FALSE(add("refprovider", "RJ", {{"SOF Date", "2026-12-06"}}, prompter));
-  EXPECT_EQ(prompter.transcript().back(), "error: The Signature Date you have entered is in the future.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: The Signature Date you have entered is in the future.");
   EXPECT_FALSE(add("address", "FAC", {}, prompter));
   EXPECT_EQ(prompter.transcript().back(), "error: The name field can not be blank.");
   ASSERT_TRUE(add("diagnosis", "I10", {{"Description", "Hypertension"}}, prompter));
   EXPECT_FALSE(add("diagnosis", "I10", {}, prompter));
-  EXPECT_EQ(prompter.transcript().back(), "error: Diagnosis code I10 already exists.\nEnter a unique number.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Diagnosis code I10 already exists.\nEnter a unique number.");
   EXPECT_FALSE(add("diagnosis", "I 10", {}, prompter));
   EXPECT_EQ(prompter.transcript().back(), "error: Invalid diagnosis code.");
   EXPECT_FALSE(add("billcode", "TOOLONG", {}, prompter));
@@ -180,7 +190,8 @@ TEST_P(CodeWindowOnEngine, ACarriersAllowedAmountsAndProviderNumbersNeedItSaved)
   ASSERT_TRUE(carriers.startNew());
   ASSERT_TRUE(carriers.setFields({{"Code", "MC"}, {"Name", "Medicare"}}));
   EXPECT_FALSE(extras.setAllowedAmount(carriers.record(), "99213", "", Money::fromCents(5500)));
-  EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::saveBeforeAllowedAmounts);
+  EXPECT_EQ(prompter.transcript().back(),
+            std::string("error: ") + CarrierExtras::saveBeforeAllowedAmounts);
   EXPECT_FALSE(extras.setProviderNumber(carriers.record(), "DJ", "P1", "G1"));
   EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::saveBeforePins);
   ASSERT_TRUE(carriers.save());
@@ -189,7 +200,8 @@ TEST_P(CodeWindowOnEngine, ACarriersAllowedAmountsAndProviderNumbersNeedItSaved)
   EXPECT_EQ(prompter.transcript().back(), std::string("error: ") + CarrierExtras::providerRequired);
   ASSERT_TRUE(add("provider", "DJ", {{"Last Name", "Jones"}}, prompter));
   EXPECT_TRUE(extras.setProviderNumber(carriers.record(), "dj", "P1", "G1"));
-  EXPECT_TRUE(extras.setProviderNumber(carriers.record(), "DJ", "P2", "G1"));  // changes the one row
+  EXPECT_TRUE(
+      extras.setProviderNumber(carriers.record(), "DJ", "P2", "G1"));  // changes the one row
   ASSERT_EQ(extras.providerNumbers("MC").size(), 1u);
   EXPECT_EQ(extras.providerNumbers("MC")[0].text("Pin Number"), "P2");
   // The same number from the provider's side.
@@ -213,7 +225,8 @@ TEST_P(CodeWindowOnEngine, ACarriersAllowedAmountsAndProviderNumbersNeedItSaved)
   CodeWindow providers(*practice_, *findCodeTable("provider"), person, clock_, nullptr);
   EXPECT_FALSE(providers.remove("DJ"));
   EXPECT_EQ(person.transcript().back(),
-            "error: This provider record is currently being used in the Provider Code field of the QVPINS table and "
+            "error: This provider record is currently being used in the Provider Code field of the "
+            "QVPINS table and "
             "cannot be deleted.");
 }
 

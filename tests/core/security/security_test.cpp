@@ -8,8 +8,8 @@
 #include <map>
 #include <vector>
 
-#include "security/database_accounts.hpp"
 #include "security/audit.hpp"
+#include "security/database_accounts.hpp"
 #include "security/login_window.hpp"
 #include "security/password_rules.hpp"
 #include "security/password_verifier.hpp"
@@ -30,7 +30,8 @@ using vantrell::testing::ScriptedPrompter;
 // Logs in with the name and password it was given, once.
 class TypedLogin final : public LoginPrompt {
  public:
-  TypedLogin(std::string name, std::string password) : name_(std::move(name)), password_(std::move(password)) {}
+  TypedLogin(std::string name, std::string password)
+      : name_(std::move(name)), password_(std::move(password)) {}
   bool run(LoginWindow& window) override {
     last = window.submit(name_, password_);
     return last == LoginWindow::Outcome::LoggedIn;
@@ -63,7 +64,8 @@ class SecurityOnEngine : public EngineTest {
     more.emplace_back("Name", "User " + code);
     more.emplace_back("Access Level", level);
     more.emplace_back("Password", password);
-    ASSERT_TRUE(setup.saveUser(code, more)) << (quiet.transcript().empty() ? "" : quiet.transcript().back());
+    ASSERT_TRUE(setup.saveUser(code, more))
+        << (quiet.transcript().empty() ? "" : quiet.transcript().back());
   }
 
   std::unique_ptr<Security> session(ScriptedPrompter& prompter) {
@@ -82,7 +84,8 @@ TEST_P(SecurityOnEngine, WithoutUsersEverythingIsAllowedAndNobodyLogsIn) {
   TypedLogin never("x", "y");
   EXPECT_FALSE(security->isOn());
   EXPECT_TRUE(security->logInAtOpen(&never));
-  for (int item : {0, 9, 42, 140, 248, 255}) EXPECT_TRUE(security->hasPermission(item, false)) << item;
+  for (int item : {0, 9, 42, 140, 248, 255})
+    EXPECT_TRUE(security->hasPermission(item, false)) << item;
   EXPECT_TRUE(prompter.transcript().empty());
 }
 
@@ -97,7 +100,8 @@ TEST_P(SecurityOnEngine, LevelsDecideAndAnOverrideAllowsOneOperationExactlyAsTyp
   EXPECT_EQ(security->accessLevel(), 3);
   EXPECT_TRUE(security->hasPermission(permission_item::editPatient, false));
   EXPECT_FALSE(security->hasPermission(permission_item::deletePatient, false));
-  EXPECT_EQ(prompter.transcript().back(), "error: ACCESS DENIED\nSecurity level is insufficient for this operation.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: ACCESS DENIED\nSecurity level is insufficient for this operation.");
 
   // An override typed in the other letter case fails; typed exactly, it allows once.
   prompter.scriptChoice(0);
@@ -127,7 +131,8 @@ TEST_P(SecurityOnEngine, LevelsDecideAndAnOverrideAllowsOneOperationExactlyAsTyp
 TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOut) {
   addUser("MARY", "1", "Pass1234");
   practice_->executeSql(
-      "INSERT INTO QVLPM (\"Max Attempts\", \"Disable Period\", \"Min Characters\", \"Max Characters\") "
+      "INSERT INTO QVLPM (\"Max Attempts\", \"Disable Period\", \"Min Characters\", \"Max "
+      "Characters\") "
       "VALUES (3, 15, 0, 0)");
   ScriptedPrompter prompter{};
   auto security = session(prompter);
@@ -137,7 +142,8 @@ TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOu
   EXPECT_EQ(prompter.captions().back(), "Error");
   EXPECT_EQ(window.focus(), LoginWindow::Field::Name);
   for (int attempt = 0; attempt < 3; ++attempt) {
-    EXPECT_EQ(window.submit("mary", "wrong" + std::string(300, 'x')), LoginWindow::Outcome::StayOpen);
+    EXPECT_EQ(window.submit("mary", "wrong" + std::string(300, 'x')),
+              LoginWindow::Outcome::StayOpen);
     EXPECT_EQ(prompter.transcript().back(), "error: Invalid password");
   }
   EXPECT_EQ(window.focus(), LoginWindow::Field::Password);
@@ -147,7 +153,8 @@ TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOu
   clock_->set(*DateTime::parse("2026-12-05 10:16:00"));
   EXPECT_EQ(window.submit("mary", "Pass1234"), LoginWindow::Outcome::LoggedIn);
 
-  auto log = practice_->executeSql("SELECT \"User\", \"Note\", \"Successful\" FROM QVLIO ORDER BY \"Time\"");
+  auto log = practice_->executeSql(
+      "SELECT \"User\", \"Note\", \"Successful\" FROM QVLIO ORDER BY \"Time\"");
   ASSERT_EQ(log.rows.size(), 6u);
   EXPECT_EQ(store::valueToText(log.rows[0][1]), "Login Name not found");
   EXPECT_EQ(store::valueToText(log.rows[1][1]), "Invalid password");
@@ -298,13 +305,15 @@ TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
   LoginWindow other(*second, LoginMode::Normal);
   clock_->set(*DateTime::parse("2026-12-05 10:02:00"));
   EXPECT_EQ(other.submit("today", "pass1234"), LoginWindow::Outcome::Closed);
-  EXPECT_EQ(elsewhere.transcript().back(), "ask: This user is already logged-in on another machine. Try again?");
+  EXPECT_EQ(elsewhere.transcript().back(),
+            "ask: This user is already logged-in on another machine. Try again?");
   clock_->set(*DateTime::parse("2026-12-05 10:04:00"));
   EXPECT_EQ(other.submit("today", "pass1234"), LoginWindow::Outcome::LoggedIn);
 
   // New passwords: the rules, the reuse period, the confirmation.
   practice_->executeSql(
-      "INSERT INTO QVLPM (\"Min Characters\", \"Max Characters\", \"Alphanumeric\", \"Reuse Period\") VALUES (6, 12, TRUE, 30)");
+      "INSERT INTO QVLPM (\"Min Characters\", \"Max Characters\", \"Alphanumeric\", \"Reuse "
+      "Period\") VALUES (6, 12, TRUE, 30)");
   ScriptedPrompter panel{};
   auto third = session(panel);
   LoginWindow change(*third, LoginMode::Normal);
@@ -314,22 +323,30 @@ TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
     const char* confirmation;
     const char* message;
   };
-  for (const Row& row :
-       {Row{"ab1", "ab1", "Your password does not meet the minimum character requirement of 6.  Please create a new one."},
-        Row{"abcdefghijk12", "abcdefghijk12", "Your password exceeds the maximum character requirement of 12.  Please create a new one."},
-        Row{"abcdefgh", "abcdefgh", "This password needs to contain both alpha and numeric characters."},
-        Row{"PASS1234", "PASS1234", "This password is not authorized to be used.  Please try another"},
-        Row{"Fresh123", "Fresh124", "The confirmation password is not the same as the password."}}) {
+  for (const Row& row : {Row{"ab1", "ab1",
+                             "Your password does not meet the minimum character requirement of 6.  "
+                             "Please create a new one."},
+                         Row{"abcdefghijk12", "abcdefghijk12",
+                             "Your password exceeds the maximum character requirement of 12.  "
+                             "Please create a new one."},
+                         Row{"abcdefgh", "abcdefgh",
+                             "This password needs to contain both alpha and numeric characters."},
+                         Row{"PASS1234", "PASS1234",
+                             "This password is not authorized to be used.  Please try another"},
+                         Row{"Fresh123", "Fresh124",
+                             "The confirmation password is not the same as the password."}}) {
     EXPECT_FALSE(setup.setPassword("today", row.password, row.confirmation));
     EXPECT_EQ(panel.transcript().back(), std::string("error: ") + row.message);
   }
   // The login dialog's panel is only for the user who earned it.
   EXPECT_EQ(change.changePassword("TODAY", "Fresh123", "Fresh123"), LoginWindow::Outcome::StayOpen);
-  EXPECT_EQ(panel.transcript().back(), "error: Answer the security question of TODAY before changing the password.");
+  EXPECT_EQ(panel.transcript().back(),
+            "error: Answer the security question of TODAY before changing the password.");
   EXPECT_TRUE(setup.setPassword("TODAY", "Fresh123", "Fresh123"));
   EXPECT_EQ(panel.transcript().back(), "inform: Your password was successfully changed.");
   clock_->set(*DateTime::parse("2026-12-05 10:10:00"));
-  EXPECT_EQ(change.submit("TODAY", "Pass1234"), LoginWindow::Outcome::StayOpen);  // the old one is gone
+  EXPECT_EQ(change.submit("TODAY", "Pass1234"),
+            LoginWindow::Outcome::StayOpen);  // the old one is gone
   EXPECT_EQ(change.submit("TODAY", "fresh123"), LoginWindow::Outcome::LoggedIn);
 
   // Idle time: the user is logged off; nothing is allowed until someone logs in.
@@ -340,7 +357,8 @@ TEST_P(SecurityOnEngine, ExpiryPresenceAndTheRulesOfPasswords) {
   EXPECT_FALSE(third->loggedIn());
   EXPECT_FALSE(third->hasPermission(permission_item::editPatient, false));
   TypedLogin back("today", "FRESH123");
-  EXPECT_TRUE(third->idleCheck(*DateTime::parse("2026-12-05 10:30:00"), 15, consent, back) || third->loggedIn());
+  EXPECT_TRUE(third->idleCheck(*DateTime::parse("2026-12-05 10:30:00"), 15, consent, back) ||
+              third->loggedIn());
 }
 
 TEST_P(SecurityOnEngine, AForgottenPasswordIsChangedAfterTheRightAnswer) {
@@ -352,14 +370,17 @@ TEST_P(SecurityOnEngine, AForgottenPasswordIsChangedAfterTheRightAnswer) {
   EXPECT_EQ(window.forgottenPassword("NOBODY"), std::nullopt);
   EXPECT_EQ(prompter.transcript().back(), "error: This user doesn't exist");
   EXPECT_EQ(window.forgottenPassword("bob"), std::nullopt);
-  EXPECT_EQ(prompter.transcript().back(), "error: There is not a security question set up for this user");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: There is not a security question set up for this user");
   EXPECT_EQ(window.forgottenPassword("ann"), "First pet?");
   EXPECT_EQ(window.answerQuestion("ann", "Fido"), LoginWindow::Outcome::StayOpen);
   EXPECT_EQ(prompter.transcript().back(), "error: Your answer is incorrect.  Please try again.");
   EXPECT_EQ(window.changePassword("ann", "Another1", "Another1"), LoginWindow::Outcome::StayOpen);
-  EXPECT_EQ(prompter.transcript().back(), "error: Answer the security question of ANN before changing the password.");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Answer the security question of ANN before changing the password.");
   EXPECT_EQ(window.answerQuestion("ann", "  rex "), LoginWindow::Outcome::ChangePassword);
-  EXPECT_EQ(window.changePassword("BOB", "Hacked12", "Hacked12"), LoginWindow::Outcome::StayOpen);  // not BOB's panel
+  EXPECT_EQ(window.changePassword("BOB", "Hacked12", "Hacked12"),
+            LoginWindow::Outcome::StayOpen);  // not BOB's panel
   EXPECT_EQ(window.changePassword("ANN", "Another1", "Another1"), LoginWindow::Outcome::StayOpen);
   EXPECT_EQ(prompter.transcript().back(), "inform: Your password was successfully changed.");
   EXPECT_EQ(window.submit("ann", "another1"), LoginWindow::Outcome::LoggedIn);
@@ -430,18 +451,23 @@ TEST_P(SecurityOnEngine, SetupRulesManagementChecksAuditAndEnciphering) {
   rules.fields().set("Alphanumeric", true);
   EXPECT_FALSE(rules.close());
   EXPECT_EQ(management.transcript()[1],
-            "inform: The Maximum Characters field must have a value greater than 0.  The default value will be added.");
+            "inform: The Maximum Characters field must have a value greater than 0.  The default "
+            "value will be added.");
   EXPECT_EQ(management.transcript().back(),
-            "error: You must set the minimum number of characters greater than 1 to enforce the alphanumeric property.");
+            "error: You must set the minimum number of characters greater than 1 to enforce the "
+            "alphanumeric property.");
   rules.fields().set("Min Characters", std::int64_t{6});
   EXPECT_TRUE(rules.close());
-  EXPECT_EQ(PasswordRules::read(*practice_).maxCharacters, LoginPasswordManagementWindow::defaultMaxCharacters);
+  EXPECT_EQ(PasswordRules::read(*practice_).maxCharacters,
+            LoginPasswordManagementWindow::defaultMaxCharacters);
 
   writeAuditEntry(*practice_, "Deleted Procedure", "", "Procedure code: 99213", clock_->now());
   auto audit = practice_->executeSql("SELECT \"Comment\" FROM QVAUD");
   EXPECT_EQ(store::valueToText(audit.rows[0][0]), "Deleted Procedure: Procedure code: 99213");
 
-  const auto keyFile = std::filesystem::temp_directory_path() / ("vantrell-key-" + std::to_string(::getpid()) + space_->location().path.substr(space_->location().path.size() - 3));
+  const auto keyFile = std::filesystem::temp_directory_path() /
+                       ("vantrell-key-" + std::to_string(::getpid()) +
+                        space_->location().path.substr(space_->location().path.size() - 3));
   std::filesystem::remove(keyFile);
   DatabaseAccounts accounts(*practice_, keyFile);
   const std::string secret = accounts.createAccount("reporting", 40);

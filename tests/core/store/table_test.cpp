@@ -92,7 +92,8 @@ TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
   PageCursor cursor;
   for (auto& row : ledger.nextPage(cursor, 4))
     order.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso());
-  EXPECT_EQ(order, (std::vector<std::string>{"aaa@2026-02-01", "BBB@", "BBB@2026-03-01", "CCC@2026-01-01"}));
+  EXPECT_EQ(order, (std::vector<std::string>{"aaa@2026-02-01", "BBB@", "BBB@2026-03-01",
+                                             "CCC@2026-01-01"}));
 
   ledger.setRange({Value{std::string("ccc")}}, {Value{std::string("CCC")}});
   EXPECT_EQ(ledger.count(), 25);
@@ -131,7 +132,8 @@ TEST_P(TableOnEngine, BadValuesAndFailedSavesLeaveTheDataAsItWas) {
     patient.set("Last Name", std::string("A name far longer than twenty characters"));
     FAIL() << "a value wider than its field was taken";
   } catch (const InputError& error) {
-    EXPECT_NE(std::string(error.what()).find("Last Name (20 characters at most)"), std::string::npos);
+    EXPECT_NE(std::string(error.what()).find("Last Name (20 characters at most)"),
+              std::string::npos);
   }
   EXPECT_EQ(patient.text("Last Name"), "Li");
   EXPECT_THROW(patient.setFromText("Date of Birth", "31/12/2020"), InputError);
@@ -153,7 +155,8 @@ TEST_P(TableOnEngine, BadValuesAndFailedSavesLeaveTheDataAsItWas) {
   }
   EXPECT_EQ(ledger.count(), 0);
   patients.setOrder("Primary");
-  EXPECT_EQ(patients.seek({Value{std::string("lian0000")}})->number("Patient Reference Balance"), 0.0);
+  EXPECT_EQ(patients.seek({Value{std::string("lian0000")}})->number("Patient Reference Balance"),
+            0.0);
 
   {
     Transaction save(*connection_);
@@ -266,7 +269,9 @@ TEST_P(TableOnEngine, ACommitAfterAFailedStatementKeepsNothingOnBothEngines) {
 }
 
 TEST_P(TableOnEngine, AutoincrementNumbersWrittenBySqlAreNeverHandedOutAgain) {
-  connection_->executeSql("INSERT INTO QVTRN (\"Chart Number\", \"Case Number\", \"Entry Number\") VALUES ('X', 1, 500)");
+  connection_->executeSql(
+      "INSERT INTO QVTRN (\"Chart Number\", \"Case Number\", \"Entry Number\") VALUES ('X', 1, "
+      "500)");
   Table ledger = connection_->openTable("QVTRN");
   Record next = charge(ledger, "X", 1, "2026-01-01", "1");
   EXPECT_EQ(next.integer("Entry Number"), 501);

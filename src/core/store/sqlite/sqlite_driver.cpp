@@ -199,7 +199,8 @@ Value readColumn(sqlite3_stmt* statement, int column, FieldType type) {
   // parsed from it without a copy.
   const auto text = [&] {
     const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return std::string_view(bytes, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
+    return std::string_view(bytes,
+                            static_cast<std::size_t>(sqlite3_column_bytes(statement, column)));
   };
   switch (type) {
     case FieldType::Character:
@@ -303,7 +304,8 @@ class SqliteDriver final : public Driver, public BusyRefusal {
     // The engine would make the file readable by everybody; made here first, it
     // is the practice group's only, and the journal files take its mode.
     if (!files::ensureFile(file, files::sharedFileMode)) {
-      if (errno == EACCES || errno == EPERM || errno == EROFS) throw RightsError(directory.string());
+      if (errno == EACCES || errno == EPERM || errno == EROFS)
+        throw RightsError(directory.string());
       throw ConnectionError(directory.string(), std::strerror(errno));
     }
     const int opened =
