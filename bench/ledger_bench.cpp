@@ -53,14 +53,10 @@ void row(const char* what, double core, double sql) {
 // refused save can be shown.
 class AnsweringPrompter final : public ui::Prompter {
  public:
-  void inform(const std::string& text) override { said.push_back(text); }
-  void warn(const std::string& text) override { said.push_back(text); }
-  void error(const std::string& text) override { said.push_back("error: " + text); }
-  bool askYesNo(const std::string& text) override {
-    said.push_back(text);
-    return true;
+  void say(Severity severity, const std::string&, const std::string& text) override {
+    said.push_back(severity == Severity::Error ? "error: " + text : text);
   }
-  bool askOkCancel(const std::string& text) override {
+  bool ask(Question, const std::string&, const std::string& text) override {
     said.push_back(text);
     return true;
   }
