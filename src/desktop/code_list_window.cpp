@@ -23,6 +23,7 @@
 #include "common/code_sets.hpp"
 #include "progress_dialog.hpp"
 #include "record_form.hpp"
+#include "search_keys.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
 #include "store/expression.hpp"
@@ -221,7 +222,7 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
     model_->setOrder(order_->currentData().toString().toStdString());
     model_->search(search_->text().trimmed().toStdString());
   });
-  // Up and down in the search box move in the list; Enter edits.
+  // Enter in the search box edits the code found.
   connect(search_, &QLineEdit::returnPressed, this, &CodeListWindow::chooseCurrent);
   connect(view_, &QTableView::activated, this, &CodeListWindow::chooseCurrent);
   connect(add, &QPushButton::clicked, this, [this] { editRecord(true); });
@@ -235,20 +236,7 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
       push->setDefault(false);
     }
   }
-  // Up and down in the search box move in the list.
-  for (const auto key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}) {
-    auto* move = new QShortcut(QKeySequence(key), search_, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(move, &QShortcut::activated, this, [this, key] {
-      const int rows = model_->rowCount();
-      if (rows == 0) return;
-      const int step = key == Qt::Key_Up       ? -1
-                       : key == Qt::Key_Down   ? 1
-                       : key == Qt::Key_PageUp ? -10
-                                               : 10;
-      const int at = view_->currentIndex().isValid() ? view_->currentIndex().row() + step : 0;
-      view_->setCurrentIndex(model_->index(std::clamp(at, 0, rows - 1), 0));
-    });
-  }
+  addSearchMoveKeys(*search_, *view_);
   view_->resizeColumnsToContents();
   view_->setColumnWidth(0, std::max(view_->columnWidth(0), 110));
   search_->setFocus();

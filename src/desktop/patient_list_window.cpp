@@ -20,6 +20,7 @@
 #include "case_dialog.hpp"
 #include "patient_dialog.hpp"
 #include "record_form.hpp"
+#include "search_keys.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -217,20 +218,7 @@ PatientListWindow::PatientListWindow(store::Connection& practice, const practice
   connect(search_, &QLineEdit::returnPressed, this, &PatientListWindow::chooseCurrent);
   connect(patients_, &QTableView::activated, this, &PatientListWindow::chooseCurrent);
   connect(cases_, &QTableWidget::activated, this, &PatientListWindow::editCase);
-  // Up and down in the search box move in the list of patients.
-  for (const auto key : {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown}) {
-    auto* move = new QShortcut(QKeySequence(key), search_, nullptr, nullptr, Qt::WidgetShortcut);
-    connect(move, &QShortcut::activated, this, [this, key] {
-      const int rows = model_->rowCount();
-      if (rows == 0) return;
-      const int step = key == Qt::Key_Up       ? -1
-                       : key == Qt::Key_Down   ? 1
-                       : key == Qt::Key_PageUp ? -10
-                                               : 10;
-      const int row = std::clamp(patients_->currentIndex().row() + step, 0, rows - 1);
-      patients_->setCurrentIndex(model_->index(row, 0));
-    });
-  }
+  addSearchMoveKeys(*search_, *patients_);
   // Ins and Del act on the list that has the focus: the patients (or the search box) or the cases.
   for (QWidget* target : {static_cast<QWidget*>(search_), static_cast<QWidget*>(patients_)}) {
     connect(
