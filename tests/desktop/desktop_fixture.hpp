@@ -9,6 +9,7 @@
 
 #include <unistd.h>
 
+#include "accounts/case_window.hpp"
 #include "app/application.hpp"
 #include "main_window.hpp"
 #include "message_box_prompter.hpp"
@@ -45,6 +46,21 @@ class DesktopTest : public ::testing::Test {
     result.rootDirectory = (home_ / "Data").string();
     result.createRootWithoutAsking = true;
     return result;
+  }
+
+  // One insured case of a saved chart (MC at 80%, provider DJ, diagnosis I10),
+  // saved and let go so that a transaction window can take the chart.
+  void addInsuredCase(const std::string& chart, const std::string& description) {
+    accounts::CaseWindow made(*application_.practice()->connection, prompter_, clock_,
+                              application_.security());
+    ASSERT_TRUE(made.startNew(chart));
+    ASSERT_TRUE(made.setFields({{"Description", description},
+                                {"Assigned Provider", "DJ"},
+                                {"Insurance Carrier #1", "MC"},
+                                {"Policy Number #1", "ABC123"},
+                                {"Percent Covered A #1", "80"},
+                                {"Diagnosis 1", "I10"}}));
+    ASSERT_TRUE(made.saveAndClose());
   }
 
   std::filesystem::path home_;

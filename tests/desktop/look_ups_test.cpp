@@ -177,17 +177,7 @@ TEST_F(LookUpsTest, ThePatientPickListFiltersByChartNumberAndNameAndTakesOnlyAMa
 }
 
 TEST_F(LookUpsTest, F4AndF2PickTheProcedureAndDiagnosisOfAChargeWhoseDescriptionHasAColumn) {
-  {
-    accounts::CaseWindow made(practice(), prompter_, clock_, application_.security());
-    ASSERT_TRUE(made.startNew("DOEJA000"));
-    ASSERT_TRUE(made.setFields({{"Description", "Check-up"},
-                                {"Assigned Provider", "DJ"},
-                                {"Insurance Carrier #1", "MC"},
-                                {"Policy Number #1", "ABC123"},
-                                {"Percent Covered A #1", "80"},
-                                {"Diagnosis 1", "I10"}}));
-    ASSERT_TRUE(made.saveAndClose());
-  }
+  ASSERT_NO_FATAL_FAILURE(addInsuredCase("DOEJA000", "Check-up"));
   auto& open = *application_.practice();
   TransactionEntryWindow entry(
       {practice(), open.options, prompter_, clock_, open.security.get(),

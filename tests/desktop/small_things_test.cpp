@@ -202,15 +202,7 @@ TEST_F(SmallThingsTest, ARefusedProcedureCodeIsTypedAgainInItsOwnCell) {
       {{"Chart Number", "DOEJA000"}, {"Last Name", "Doe"}, {"First Name", "Jane"}}));
   ASSERT_TRUE(patient.save());
   patient.cancel();  // the transaction window takes the chart only when no other window holds it
-  accounts::CaseWindow made(practice(), prompter_, clock_, open.security.get());
-  ASSERT_TRUE(made.startNew("DOEJA000"));
-  ASSERT_TRUE(made.setFields({{"Description", "Check-up"},
-                              {"Assigned Provider", "DJ"},
-                              {"Insurance Carrier #1", "MC"},
-                              {"Policy Number #1", "ABC123"},
-                              {"Percent Covered A #1", "80"},
-                              {"Diagnosis 1", "I10"}}));
-  ASSERT_TRUE(made.saveAndClose());
+  ASSERT_NO_FATAL_FAILURE(addInsuredCase("DOEJA000", "Check-up"));
   TransactionEntryWindow entry(
       {practice(), open.options, prompter_, clock_, open.security.get(),
        [this] { return application_.programDate().value(); }, transactions::Ledger::Transactions},
