@@ -119,6 +119,9 @@ CommandTree::CommandTree(GlobalOptions& globals)
   addReferenceCommands(app, chosen);
   addAccountsCommands(app, chosen);
   addTransactionCommands(app, chosen);
+  addClaimCommands(app, chosen);
+  addStatementCommands(app, chosen);
+  addQuickBalanceCommand(app, chosen);
   addCompletionCommand(app, chosen);
 }
 

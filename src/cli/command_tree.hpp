@@ -33,6 +33,15 @@ void addSecurityCommands(CLI::App& app, Action& chosen);
 void addReferenceCommands(CLI::App& app, Action& chosen);
 void addAccountsCommands(CLI::App& app, Action& chosen);
 void addTransactionCommands(CLI::App& app, Action& chosen);
+void addClaimCommands(CLI::App& app, Action& chosen);
+void addStatementCommands(CLI::App& app, Action& chosen);
+// The verbs of one noun are written in more than one file when they belong to
+// different windows of the program.
+void addClaimCreationVerbs(CLI::App* claim, Action& chosen);
+void addClaimManagementVerbs(CLI::App* claim, Action& chosen);
+void addStatementCreationVerbs(CLI::App* statement, Action& chosen);
+void addStatementPrintingVerbs(CLI::App* statement, Action& chosen);
+void addQuickBalanceCommand(CLI::App& app, Action& chosen);
 void addCompletionCommand(CLI::App& app, Action& chosen);
 
 }  // namespace vantrell::cli

@@ -1,0 +1,7 @@
+#include "command_tree.hpp"
+
+namespace vantrell::cli {
+
+void addStatementCreationVerbs(CLI::App* /*statement*/, Action& /*chosen*/) {}
+
+}  // namespace vantrell::cli

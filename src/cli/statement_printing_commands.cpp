@@ -1,0 +1,9 @@
+#include "command_tree.hpp"
+
+namespace vantrell::cli {
+
+void addStatementPrintingVerbs(CLI::App* /*statement*/, Action& /*chosen*/) {}
+
+void addQuickBalanceCommand(CLI::App& /*app*/, Action& /*chosen*/) {}
+
+}  // namespace vantrell::cli
