@@ -4,6 +4,4 @@ namespace vantrell::cli {
 
 void addStatementPrintingVerbs(CLI::App* /*statement*/, Action& /*chosen*/) {}
 
-void addQuickBalanceCommand(CLI::App& /*app*/, Action& /*chosen*/) {}
-
 }  // namespace vantrell::cli
