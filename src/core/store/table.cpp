@@ -425,6 +425,23 @@ std::string Table::lockKeyOf(const Record& record) const {
   return key;
 }
 
+std::vector<std::string> Table::lockKeyFields() const {
+  std::vector<std::string> names;
+  for (const auto index : lockFields_) names.push_back(definition_->field(index).name);
+  return names;
+}
+
+std::shared_ptr<RecordLock> Table::lockRow(const std::vector<Value>& keyValues) {
+  if (keyValues.size() != lockFields_.size())
+    throw InputError("A record lock of " + definition_->name() + " needs every field of its key.");
+  std::string key = "k";
+  for (const auto& value : keyValues) {
+    key.push_back('\x1f');
+    key += upperAscii(valueToText(value));
+  }
+  return connection_->driver().locks().lock(definition_->name(), key);
+}
+
 std::optional<Record> Table::readByIdentity(const Record& record) {
   auto rows = connection_->driver().query("SELECT " + selectList() + " FROM " +
                                               Dialect::quoteIdentifier(definition_->name()) +

@@ -105,6 +105,12 @@ class Table {
   void cancel(Record& record);
   // Deletes the row; refused with RecordInUseError while another has it.
   void remove(Record& record);
+  // The fields whose values name a row's record lock, in order.
+  std::vector<std::string> lockKeyFields() const;
+  // Takes the record lock of a row that a batch run read in its own ordered
+  // query, from the values of lockKeyFields(), without reading the row again.
+  // Throws RecordInUseError (with the owner) when another holds it.
+  std::shared_ptr<RecordLock> lockRow(const std::vector<Value>& keyValues);
 
  private:
   enum class IdentityKind { AutoIncrement, UniqueKey, RowId };
