@@ -1,0 +1,250 @@
+// Create Claims on a large generated practice, beside the lower bound of the
+// same work in plain SQL in the same run: the same ordered selection of the
+// unbilled insurance charges, read whole, and one set-based UPDATE that stamps
+// them all. The ratio is core time over SQL time.
+//
+// It also checks the outcome: every selected charge is on a claim, every claim
+// has at least one charge and no charge points at a missing claim.
+//
+//   claim_bench [--patients N] [--lines M] [--engine sqlite|server] [--server CONNINFO]
+//               [--seed S] [--keep]
+// The server defaults to $VANTRELL_TEST_SERVER (a libpq connection string);
+// each run makes a schema of its own and drops it at the end.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include <fmt/format.h>
+
+#include "claims/claim_creation.hpp"
+#include "practice_generator.hpp"
+#include "store/table.hpp"
+#include "ui/progress.hpp"
+#include "ui/prompter.hpp"
+
+using namespace vantrell;
+
+namespace {
+
+double seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+class QuietPrompter final : public ui::Prompter {
+ public:
+  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return 0;
+  }
+  std::optional<std::string> askText(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+
+ protected:
+  void say(Severity, const std::string&, const std::string& text) override {
+    fmt::print("  message: {}\n", text);
+  }
+  bool ask(Question, const std::string&, const std::string&) override { return true; }
+};
+
+struct Arguments {
+  bench::PracticeShape shape;
+  store::Engine engine = store::Engine::Embedded;
+  std::string server;
+  bool keep = false;
+};
+
+Arguments parse(int argc, char** argv) {
+  Arguments arguments;
+  arguments.shape.patients = 10000;
+  arguments.shape.lines = 250000;
+  if (const char* server = std::getenv("VANTRELL_TEST_SERVER")) arguments.server = server;
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    const auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s needs a value\n", flag.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (flag == "--patients")
+      arguments.shape.patients = std::atoi(next().c_str());
+    else if (flag == "--lines")
+      arguments.shape.lines = std::atoll(next().c_str());
+    else if (flag == "--seed")
+      arguments.shape.seed = std::strtoull(next().c_str(), nullptr, 10);
+    else if (flag == "--server")
+      arguments.server = next();
+    else if (flag == "--keep")
+      arguments.keep = true;
+    else if (flag == "--engine") {
+      const std::string engine = next();
+      if (engine == "sqlite")
+        arguments.engine = store::Engine::Embedded;
+      else if (engine == "server")
+        arguments.engine = store::Engine::Server;
+      else {
+        std::fprintf(stderr, "--engine is sqlite or server\n");
+        std::exit(2);
+      }
+    } else {
+      std::fprintf(stderr, "unknown argument %s\n", flag.c_str());
+      std::exit(2);
+    }
+  }
+  if (arguments.shape.patients < 1 || arguments.shape.lines < 1) {
+    std::fprintf(stderr, "--patients and --lines must be positive\n");
+    std::exit(2);
+  }
+  if (arguments.engine == store::Engine::Server && arguments.server.empty()) {
+    std::fprintf(stderr, "--engine server needs --server or VANTRELL_TEST_SERVER\n");
+    std::exit(2);
+  }
+  return arguments;
+}
+
+// The charges Create Claims selects with no criteria (their cases all have a
+// carrier in the generated practice, and none is a cash case).
+constexpr const char* selected =
+    " WHERE COALESCE(\"Claim Number\", 0) < 1 AND (\"Insurance 1 Responsible\" = ? OR "
+    "\"Insurance 2 Responsible\" = ? OR \"Insurance 3 Responsible\" = ?) AND \"Transaction Type\" "
+    "< ?";
+
+std::vector<store::Value> selectedParameters() {
+  return {store::Value{true}, store::Value{true}, store::Value{true},
+          store::Value{std::string("H")}};
+}
+
+std::int64_t number(store::Connection& practice, const std::string& sql,
+                    const std::vector<store::Value>& parameters = {}) {
+  auto rows = practice.driver().query(sql, parameters);
+  rows->next();
+  const store::Value value = rows->column(0);
+  if (const auto* whole = std::get_if<std::int64_t>(&value)) return *whole;
+  if (const auto* real = std::get_if<double>(&value)) return static_cast<std::int64_t>(*real);
+  return 0;
+}
+
+// The same ordered read, then one UPDATE of every selected row.
+double bySql(store::Connection& practice) {
+  const auto start = std::chrono::steady_clock::now();
+  std::int64_t read = 0;
+  {
+    auto rows = practice.driver().query(
+        std::string("SELECT \"Entry Number\", \"Chart Number\", \"Case Number\", \"Attending "
+                    "Provider\", \"Diagnosis Code 1\", \"Diagnosis Code 2\", \"Diagnosis Code 3\", "
+                    "\"Diagnosis Code 4\", \"Amount\", \"Tooth Number\" FROM \"QVTRN\"") +
+            selected +
+            " ORDER BY \"Chart Number\", \"Case Number\", COALESCE(\"Diagnosis Code 1\", ''), "
+            "COALESCE(\"Diagnosis Code 2\", ''), COALESCE(\"Diagnosis Code 3\", ''), "
+            "COALESCE(\"Diagnosis Code 4\", ''), \"Entry Number\"",
+        selectedParameters());
+    while (rows->next()) {
+      for (std::size_t column = 0; column < rows->columnCount(); ++column) rows->column(column);
+      ++read;
+    }
+  }
+  store::Transaction transaction(practice);
+  std::vector<store::Value> parameters = {store::Value{std::int64_t{1}}};
+  for (auto& value : selectedParameters()) parameters.push_back(value);
+  const std::int64_t stamped = practice.driver().execute(
+      std::string("UPDATE \"QVTRN\" SET \"Claim Number\" = ?") + selected, parameters);
+  transaction.commit();
+  const double elapsed = seconds(start);
+  fmt::print("  SQL: {} rows read, {} stamped\n", read, stamped);
+  return elapsed;
+}
+
+void release(store::Connection& practice) {
+  practice.executeSql("UPDATE QVTRN SET \"Claim Number\" = 0");
+  practice.executeSql("DELETE FROM QVCLA");
+}
+
+bool expect(const char* what, std::int64_t seen, std::int64_t wanted) {
+  fmt::print("  {:<56}{:>8} (want {}){}\n", what, seen, wanted, seen == wanted ? "" : "  MISMATCH");
+  return seen == wanted;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Arguments arguments = parse(argc, argv);
+  std::filesystem::path directory;
+  store::DataLocation location;
+  location.engine = arguments.engine;
+  if (arguments.engine == store::Engine::Embedded) {
+    directory =
+        std::filesystem::temp_directory_path() / fmt::format("vantrell-claim-bench-{}", ::getpid());
+    std::filesystem::create_directories(directory);
+    location.path = directory.string();
+  } else {
+    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
+    location.path = fmt::format("claim_bench_{}", ::getpid());
+  }
+  ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
+  auto practice = store::Connection::open(location, {"bench", &clock, true});
+  bool good = true;
+
+  fmt::print("engine {}, {} patients, {} ledger lines (seed {})\n",
+             arguments.engine == store::Engine::Embedded ? "SQLite" : "PostgreSQL",
+             arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
+  auto start = std::chrono::steady_clock::now();
+  const bench::GeneratedPractice made = bench::generatePractice(*practice, arguments.shape);
+  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", seconds(start), made.cases,
+             made.charges);
+  const std::int64_t unbilled = number(
+      *practice, std::string("SELECT COUNT(*) FROM \"QVTRN\"") + selected, selectedParameters());
+  fmt::print("unbilled insurance charges: {}\n", unbilled);
+
+  const double sql = bySql(*practice);
+  release(*practice);
+
+  QuietPrompter prompter;
+  ui::SilentProgress progress;
+  start = std::chrono::steady_clock::now();
+  const auto result = claims::createClaims({*practice, prompter, nullptr, &progress, false}, {});
+  const double core = seconds(start);
+  fmt::print("  core: {} claims, {} charges stamped\n", result.claims.size(),
+             result.chargesStamped);
+
+  fmt::print("\n{:<34}{:>11}{:>11}{:>9}\n", "work", "core s", "SQL s", "ratio");
+  fmt::print("{:<34}{:>11.3f}{:>11.3f}{:>9.1f}\n\n", "create claims", core, sql,
+             sql > 0 ? core / sql : 0.0);
+
+  good = expect("charges stamped", result.chargesStamped, unbilled) && good;
+  good = expect("claims in QVCLA", number(*practice, "SELECT COUNT(*) FROM \"QVCLA\""),
+                static_cast<std::int64_t>(result.claims.size())) &&
+         good;
+  good = expect("claims without a charge",
+                number(*practice,
+                       "SELECT COUNT(*) FROM \"QVCLA\" c WHERE NOT EXISTS (SELECT 1 FROM "
+                       "\"QVTRN\" t WHERE t.\"Claim Number\" = c.\"Claim Number\")"),
+                0) &&
+         good;
+  good = expect("charges on a missing claim",
+                number(*practice,
+                       "SELECT COUNT(*) FROM \"QVTRN\" t WHERE t.\"Claim Number\" > 0 AND NOT "
+                       "EXISTS (SELECT 1 FROM \"QVCLA\" c WHERE c.\"Claim Number\" = t.\"Claim "
+                       "Number\")"),
+                0) &&
+         good;
+
+  practice.reset();
+  if (!arguments.keep) {
+    if (arguments.engine == store::Engine::Embedded) {
+      std::filesystem::remove_all(directory);
+    } else {
+      auto cleanup = store::Connection::open(location, {"bench", &clock, false});
+      cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
+    }
+  } else {
+    fmt::print("practice kept at {}\n", location.path);
+  }
+  fmt::print("{}\n", good ? "all checks passed" : "SOME CHECKS FAILED");
+  return good ? 0 : 1;
+}
