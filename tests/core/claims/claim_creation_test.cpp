@@ -15,6 +15,9 @@
 #include <vector>
 
 #include "claims/claim_creation.hpp"
+#include "security/login_window.hpp"
+#include "security/security.hpp"
+#include "security/user_accounts.hpp"
 #include "store/errors.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
@@ -358,6 +361,55 @@ TEST_P(CreateClaims, EstimatesGoToTheirOwnTablesOnPaper) {
   EXPECT_TRUE(claimCharges().empty());
   EXPECT_EQ(vantrell::testing::singleNumber(*practice_, "SELECT COUNT(*) FROM QVCLA"), 0);
   (void)real;
+}
+
+// Logs in with the name and password it was given.
+class TypedLogin final : public security::LoginPrompt {
+ public:
+  TypedLogin(std::string name, std::string password)
+      : name_(std::move(name)), password_(std::move(password)) {}
+  bool run(security::LoginWindow& window) override {
+    return window.submit(name_, password_) == security::LoginWindow::Outcome::LoggedIn;
+  }
+
+ private:
+  std::string name_, password_;
+};
+
+TEST_P(CreateClaims, NeedsThePermissionAndSignsClaimsWithTheUser) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  const std::int64_t caseNumber =
+      addCase({{"Chart Number", "AAAA0001"}, {"Insurance Carrier #1", "BC"}});
+  charge("AAAA0001", caseNumber, "10");
+  for (const auto& [code, level] : {std::pair{"ANN", "1"}, std::pair{"LOW", "5"}}) {
+    ScriptedPrompter quiet({});
+    security::SecuritySetupWindow setup(*practice_, quiet, clock_);
+    ASSERT_TRUE(
+        setup.saveUser(code, {{"Name", code}, {"Access Level", level}, {"Password", "Pass1234"}}))
+        << (quiet.transcript().empty() ? "" : quiet.transcript().back());
+  }
+  vantrell::testing::PracticeSpace rootSpace(engine());
+  auto root = rootSpace.connect("tester", &clock_);
+  store::ensureTable(*root, "QVUSR");
+
+  ScriptedPrompter lowPrompter({});
+  security::Security low(*practice_, *root, lowPrompter, clock_);
+  TypedLogin lowLogin("LOW", "Pass1234");
+  ASSERT_TRUE(low.logInAtOpen(&lowLogin));
+  const auto refused = createClaims({*practice_, lowPrompter, &low, nullptr, false}, {});
+  EXPECT_FALSE(refused.permitted);
+  EXPECT_EQ(lowPrompter.transcript().back(),
+            "error: ACCESS DENIED\nSecurity level is insufficient for this operation.");
+  EXPECT_TRUE(claimCharges().empty());
+  low.logOut();
+
+  ScriptedPrompter annPrompter({});
+  security::Security ann(*practice_, *root, annPrompter, clock_);
+  TypedLogin annLogin("ANN", "Pass1234");
+  ASSERT_TRUE(ann.logInAtOpen(&annLogin));
+  const auto made = createClaims({*practice_, annPrompter, &ann, nullptr, false}, {});
+  ASSERT_EQ(made.claims.size(), 1u);
+  EXPECT_EQ(claim(made.claims[0]).text("User Code"), "ANN");
 }
 
 // Runs a step when the selection has been read, before the first claim.
