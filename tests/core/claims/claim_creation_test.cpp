@@ -196,6 +196,8 @@ TEST_P(CreateClaims, GroupsByCaseAndDiagnosisAndCutsAtTheReceiverLimit) {
   const std::int64_t zero = addCase({{"Chart Number", "EEEE0001"}, {"Insurance Carrier #1", "BC"}});
   charge("EEEE0001", zero, "25");
   charge("EEEE0001", zero, "-25");
+  charge("EEEE0001", zero, "5", {{"Diagnosis Code 1", "Z01"}});
+  charge("EEEE0001", zero, "-15", {{"Diagnosis Code 1", "Z01"}});
   const std::int64_t kinds =
       addCase({{"Chart Number", "FFFF0001"}, {"Insurance Carrier #1", "BC"}});
   charge("FFFF0001", kinds, "30", {{"Transaction Type", "H"}});
