@@ -196,8 +196,9 @@ ClaimList::ClaimList(store::Connection& practice, ui::Prompter& prompter, ui::Se
       claims_((store::ensureTable(practice, claimTableName(estimate)),
                practice.openTable(claimTableName(estimate)))) {
   claims_.setOrder("Primary");
+  // The list opens as this user left Exclude Done; opening writes nothing.
   filter_.excludeDone = filterDialogPreset().excludeDone;
-  applyFilter(filter_);
+  useFilter(filter_);
 }
 
 std::string ClaimList::title() const {
@@ -211,15 +212,19 @@ ClaimFilter ClaimList::filterDialogPreset() const {
   return preset;
 }
 
-void ClaimList::applyFilter(const ClaimFilter& filter) {
+void ClaimList::useFilter(const ClaimFilter& filter) {
   const std::string expression = claimFilterExpression(filter);
   if (expression.empty())
     claims_.clearFilter();
   else
     claims_.setFilter(expression);
   filter_ = filter;
-  settings_.write(claimManagementSettingsKey, excludeDoneValue, filter.excludeDone ? "1" : "0");
   restart();
+}
+
+void ClaimList::applyFilter(const ClaimFilter& filter) {
+  useFilter(filter);
+  settings_.write(claimManagementSettingsKey, excludeDoneValue, filter.excludeDone ? "1" : "0");
 }
 
 bool ClaimList::sortBy(const std::string& column) {

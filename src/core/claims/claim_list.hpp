@@ -103,6 +103,8 @@ class ClaimList {
   void deleteNamedFilter(const std::string& name);
 
  private:
+  void useFilter(const ClaimFilter& filter);
+
   store::Connection& practice_;
   ui::Prompter& prompter_;
   ui::Settings& settings_;

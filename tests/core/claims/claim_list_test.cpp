@@ -171,6 +171,15 @@ TEST_P(ClaimListOnEngine, ExcludeDoneHidesAClaimOnlyWhenAllThreeSlotsAreDone) {
   filter = {};
   list.applyFilter(filter);
   EXPECT_EQ(listed(list), (std::vector<std::int64_t>{onlyCarrierDone, sent, secondOpen}));
+  // The list opens again with Exclude Done as this user last left it.
+  filter.excludeDone = true;
+  list.applyFilter(filter);
+  ClaimList reopened(*practice_, prompter, settings_);
+  EXPECT_EQ(listed(reopened), (std::vector<std::int64_t>{sent, secondOpen}));
+  // Only the filter dialog remembers the choice; opening the list writes nothing.
+  ui::MemorySettings untouched;
+  ClaimList opened(*practice_, prompter, untouched);
+  EXPECT_EQ(untouched.read(claimManagementSettingsKey, "Exclude Done"), std::nullopt);
 }
 
 TEST_P(ClaimListOnEngine, ColumnsAreDerivedPerSlotAndSortingFollowsTheCodes) {
