@@ -96,6 +96,15 @@ TEST_P(ClaimManagementCommandLine, ListShowAndStatusPerSlot) {
   EXPECT_EQ(listed[0]["slots"][0]["status"], "Ready to Send");
   EXPECT_EQ(listed[0]["slots"][0]["medium"], "Paper");
   EXPECT_EQ(listed[0]["slots"][2]["status"], "");
+  const CliRun text = runCli(cli_ + "claim list --exclude-done");
+  ASSERT_EQ(text.exitCode, 0) << text.output;
+  EXPECT_EQ(std::count(text.output.begin(), text.output.end(), '\n'), 2) << text.output;
+  EXPECT_NE(text.output.find("ROEJO000 | MC    Ready to Send Paper"), std::string::npos)
+      << text.output;
+  const CliRun shownText = runCli(cli_ + "claim show " + claim(0));
+  EXPECT_NE(shownText.output.find("Carrier 2: BC Ready to Send Paper batch 0"), std::string::npos)
+      << shownText.output;
+  EXPECT_NE(shownText.output.find(std::to_string(entries_[1]) + " "), std::string::npos);
   EXPECT_EQ(json("claim list --batch 6").size(), 1U);
   EXPECT_EQ(json("claim list --slot 2 --batch 6").size(), 0U);
 
