@@ -135,6 +135,24 @@ std::int64_t nextBatchNumber(store::Connection& practice, bool estimate) {
   return highest + 1;
 }
 
+std::vector<std::int64_t> claimsToDelete(const std::vector<std::int64_t>& marked,
+                                         std::optional<std::int64_t> current) {
+  if (!marked.empty()) return marked;
+  if (current) return {*current};
+  return {};
+}
+
+std::vector<std::int64_t> claimsToRebill(const std::vector<std::int64_t>& marked,
+                                         std::optional<std::int64_t> current) {
+  if (marked.size() >= 2) return marked;
+  if (current) return {*current};
+  return {};
+}
+
+std::vector<std::int64_t> claimsToChangeStatus(const std::vector<std::int64_t>& marked) {
+  return marked;
+}
+
 ClaimActions::ClaimActions(ClaimSurroundings surroundings) : context_(std::move(surroundings)) {
   for (const char* table :
        {"QVPAT", "QVCAS", claimTableName(context_.estimate), ledgerTableName(context_.estimate)})

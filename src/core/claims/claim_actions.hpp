@@ -95,6 +95,16 @@ bool addChallengeItem(store::Connection& practice, bool estimate, const store::R
 // One more than the highest batch number of any slot of any claim; 1 for none.
 std::int64_t nextBatchNumber(store::Connection& practice, bool estimate);
 
+// Which claims an action of the list works on, from the rows the user marked
+// and the current row: Delete takes the marked rows or else the current one;
+// Rebill the marked rows when two or more are marked, else the current one;
+// Change Status in its selected scope the marked rows only.
+std::vector<std::int64_t> claimsToDelete(const std::vector<std::int64_t>& marked,
+                                         std::optional<std::int64_t> current);
+std::vector<std::int64_t> claimsToRebill(const std::vector<std::int64_t>& marked,
+                                         std::optional<std::int64_t> current);
+std::vector<std::int64_t> claimsToChangeStatus(const std::vector<std::int64_t>& marked);
+
 // The claim management window's actions on stored claims.
 class ClaimActions {
  public:

@@ -345,6 +345,18 @@ TEST_P(ClaimActionsOnEngine, RebillOfOneClaimPutsItsStatusBackUnlessItWasReady) 
   EXPECT_TRUE(prompter.transcript().empty());
 }
 
+// One marked row is not enough for Rebill to leave the current claim, but it is for Delete.
+TEST(ClaimSelection, EachActionTakesTheMarkedRowsOrTheCurrentOneByItsOwnRule) {
+  using Numbers = std::vector<std::int64_t>;
+  EXPECT_EQ(claimsToDelete({}, 7), Numbers{7});
+  EXPECT_EQ(claimsToDelete({3}, 7), Numbers{3});
+  EXPECT_EQ(claimsToDelete({}, std::nullopt), Numbers{});
+  EXPECT_EQ(claimsToRebill({3}, 7), Numbers{7});
+  EXPECT_EQ(claimsToRebill({3, 4}, 7), (Numbers{3, 4}));
+  EXPECT_EQ(claimsToChangeStatus({}), Numbers{});
+  EXPECT_EQ(claimsToChangeStatus({5, 6}), (Numbers{5, 6}));
+}
+
 VANTRELL_ON_BOTH_ENGINES(ClaimActionsOnEngine);
 
 }  // namespace
