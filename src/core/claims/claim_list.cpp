@@ -73,7 +73,7 @@ std::string claimFilterExpression(const ClaimFilter& filter) {
   std::vector<std::string> conditions;
   const int slot = filter.slot;
   if (!typedCode(filter.chartNumber).empty())
-    conditions.push_back("Chart Number = " + literal(typedCode(filter.chartNumber)));
+    conditions.push_back("UPPER(Chart Number) = " + literal(typedCode(filter.chartNumber)));
   if (!filter.dateCreated.isEmpty())
     conditions.push_back("Date Created = " + dateLiteral(filter.dateCreated));
   if (const std::string carrier = typedCode(filter.carrier); !carrier.empty()) {
