@@ -84,7 +84,6 @@ Json slotJson(const claims::ClaimSlotColumns& slot) {
 }
 
 int listClaims(Context& context, const ManageArguments& arguments) {
-  ClaimWindow window(context, arguments.estimate);
   claims::ClaimFilter filter;
   filter.chartNumber = arguments.chart;
   filter.slot = slotNumber(arguments.slot);
@@ -93,6 +92,8 @@ int listClaims(Context& context, const ManageArguments& arguments) {
   if (!arguments.method.empty()) filter.billingMethod = methodCode(arguments.method, "--method");
   filter.batch = arguments.batch;
   filter.excludeDone = arguments.excludeDone;
+  // The flags are read before the practice opens, so a usage error opens nothing.
+  ClaimWindow window(context, arguments.estimate);
   // The flags state the whole filter; nothing is remembered for the next run.
   ui::MemorySettings settings;
   claims::ClaimList list(*window.open.connection, context.prompter(), settings, arguments.estimate);
@@ -127,7 +128,6 @@ int listClaims(Context& context, const ManageArguments& arguments) {
 
 int showClaim(Context& context, const ManageArguments& arguments) {
   ClaimWindow window(context, arguments.estimate);
-  context.require(claims::claim_permission::edit);
   store::Connection& practice = *window.open.connection;
   store::Table claimsTable = practice.openTable(claims::claimTableName(arguments.estimate));
   claimsTable.setOrder("Primary");
@@ -170,7 +170,6 @@ int changeStatus(Context& context, const ManageArguments& arguments) {
     throw UsageError("claim status takes claim numbers or --batch, one of the two.");
   if (arguments.methodFrom.has_value() != arguments.methodTo.has_value())
     throw UsageError("--method-from and --method-to go together.");
-  ClaimWindow window(context, arguments.estimate);
   claims::StatusChange change;
   change.batch = arguments.batch;
   change.slot = slotNumber(arguments.slot);
@@ -182,6 +181,7 @@ int changeStatus(Context& context, const ManageArguments& arguments) {
     change.fromStatus = std::string(claims::anyStatus);
   if (arguments.methodFrom) change.methodFrom = methodCode(*arguments.methodFrom, "--method-from");
   if (arguments.methodTo) change.methodTo = methodCode(*arguments.methodTo, "--method-to");
+  ClaimWindow window(context, arguments.estimate);
   claims::ClaimActions actions(window.surroundings);
   if (!actions.changeStatus(change, arguments.claims)) throw Refused();
   if (context.json())

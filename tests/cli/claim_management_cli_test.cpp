@@ -134,6 +134,10 @@ TEST_P(ClaimManagementCommandLine, ListShowAndStatusPerSlot) {
             std::string::npos);
   EXPECT_EQ(runCli(cli_ + "claim status " + claim(0) + " --to 1 --slot 9").exitCode, 2);
   EXPECT_EQ(runCli(cli_ + "claim status --to 1").exitCode, 2);
+  // A slot or status that is no such thing is a usage error before any practice opens.
+  const std::string nowhere = flags() + "--practice '" + path_ + "-missing' ";
+  EXPECT_EQ(runCli(nowhere + "claim list --slot 4").exitCode, 2);
+  EXPECT_EQ(runCli(nowhere + "claim status 1 --to Lost").exitCode, 2);
   const CliRun missing = runCli(cli_ + "claim show 999");
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.output.find("Claim key 999 not found"), std::string::npos);
