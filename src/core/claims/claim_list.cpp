@@ -19,6 +19,7 @@ namespace {
 constexpr const char* namedFilterTable = "QVCLAFLT";
 constexpr std::size_t namedFilterWidth = 70;
 constexpr std::size_t namedFilterNameWidth = 40;
+constexpr std::int64_t walkInOrderAbove = 2000;
 
 std::string literal(std::string value) {
   // A literal cannot hold both quotes; the double ones go.
@@ -70,15 +71,22 @@ const char* ledgerTableName(bool estimate) {
 }
 
 std::string claimFilterExpression(const ClaimFilter& filter) {
+  return claimFilterExpression(filter, CarrierLookup::ByTag);
+}
+
+std::string claimFilterExpression(const ClaimFilter& filter, CarrierLookup carrierLookup) {
   std::vector<std::string> conditions;
   const int slot = filter.slot;
+  // "+ ''" leaves the value as it is but is not the expression the carrier
+  // tags are built on, so the engine walks the claims in order instead.
+  const std::string carrierTail = carrierLookup == CarrierLookup::InOrder ? " + ''" : "";
   if (!typedCode(filter.chartNumber).empty())
     conditions.push_back("UPPER(Chart Number) = " + literal(typedCode(filter.chartNumber)));
   if (!filter.dateCreated.isEmpty())
     conditions.push_back("Date Created = " + dateLiteral(filter.dateCreated));
   if (const std::string carrier = typedCode(filter.carrier); !carrier.empty()) {
     conditions.push_back(perSlot(slot, [&](int n) {
-      return "UPPER(" + claimSlotFields(n).carrier + ") = " + literal(carrier);
+      return "UPPER(" + claimSlotFields(n).carrier + carrierTail + ") = " + literal(carrier);
     }));
   }
   if (const std::string receiver = typedCode(filter.receiver); !receiver.empty()) {
@@ -213,7 +221,18 @@ ClaimFilter ClaimList::filterDialogPreset() const {
 }
 
 void ClaimList::useFilter(const ClaimFilter& filter) {
-  const std::string expression = claimFilterExpression(filter);
+  CarrierLookup lookup = CarrierLookup::ByTag;
+  if (!typedCode(filter.carrier).empty()) {
+    // A carrier on many claims fills the first page sooner by walking the
+    // claims in number order than by gathering all of its claims from the
+    // carrier tags and sorting them; the tags answer how many there are.
+    ClaimFilter carrierOnly;
+    carrierOnly.slot = filter.slot;
+    carrierOnly.carrier = filter.carrier;
+    claims_.setFilter(claimFilterExpression(carrierOnly));
+    if (claims_.count() > walkInOrderAbove) lookup = CarrierLookup::InOrder;
+  }
+  const std::string expression = claimFilterExpression(filter, lookup);
   if (expression.empty())
     claims_.clearFilter();
   else

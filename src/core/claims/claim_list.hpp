@@ -41,6 +41,11 @@ struct ClaimFilter {
 // The filter as the system's filter expression over the claim table ("" when
 // nothing is set). Typed codes compare without regard to case.
 std::string claimFilterExpression(const ClaimFilter& filter);
+// How the carrier criterion is written: as the carrier tags are built (few
+// claims have the carrier), or in a form they do not serve, so that the engine
+// walks the claims in list order (many have it). Both select the same claims.
+enum class CarrierLookup { ByTag, InOrder };
+std::string claimFilterExpression(const ClaimFilter& filter, CarrierLookup carrierLookup);
 
 // A named filter's stored form and back; nullopt for text that is not one.
 std::string encodeClaimFilter(const ClaimFilter& filter);
