@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "claim_fixture.hpp"
+#include "claims/claim_editor.hpp"
 #include "claims/claim_slots.hpp"
 #include "store/errors.hpp"
 #include "support/money_printing.hpp"
@@ -343,6 +344,32 @@ TEST_P(ClaimActionsOnEngine, RebillOfOneClaimPutsItsStatusBackUnlessItWasReady) 
   EXPECT_FALSE(actions.rebill({sent}, 1, failing));
   EXPECT_EQ(slot(sent, 1), (std::pair<std::string, std::int64_t>{"1", 4}));
   EXPECT_TRUE(prompter.transcript().empty());
+}
+
+// A claim open in an editor elsewhere stops the run there: the claims before it
+// keep their change, the ones after it are not visited.
+TEST_P(ClaimActionsOnEngine, AClaimInUseStopsChangeStatusWithEarlierClaimsChanged) {
+  const Fields sent = {{"Insurance Carrier 1", "MC"}, {"Claim Status 1", "2"}};
+  const auto first = claim(sent);
+  const auto held = claim(sent);
+  const auto last = claim(sent);
+  auto desk2 = space_->connect("DESK2");
+  ScriptedPrompter otherPrompter{};
+  auto editor = ClaimEditor::open(surroundings(otherPrompter, desk2.get()), held);
+  ASSERT_NE(editor, nullptr);
+  ScriptedPrompter prompter{};
+  ClaimActions actions(surroundings(prompter));
+  StatusChange change;
+  change.slot = 1;
+  change.fromStatus = "2";
+  change.toStatus = "3";
+  EXPECT_FALSE(actions.changeStatus(change, {first, held, last}));
+  ASSERT_EQ(prompter.transcript().size(), 1U);
+  EXPECT_EQ(prompter.transcript()[0].rfind("error: The current record is in use", 0), 0U)
+      << prompter.transcript()[0];
+  EXPECT_EQ(slot(first, 1).first, "3");
+  EXPECT_EQ(slot(held, 1).first, "2");
+  EXPECT_EQ(slot(last, 1).first, "2");
 }
 
 // One marked row is not enough for Rebill to leave the current claim, but it is for Delete.
