@@ -321,6 +321,17 @@ bool ClaimActions::rebill(const std::vector<std::int64_t>& claimNumbers, int slo
   };
   std::vector<Before> before;
   std::vector<std::int64_t> numbers;
+  // Puts back the claims changed so far.
+  auto restore = [&] {
+    for (std::size_t i = 0; i < numbers.size(); ++i) {
+      auto& claim = rows[i];
+      if (!several && before[i].status == claim_status::readyToSend) continue;
+      claims.edit(claim);
+      claim.set(fields.status, before[i].status);
+      if (several) claim.set(fields.batch, before[i].batch);
+      claims.post(claim);
+    }
+  };
   try {
     if (several) {
       for (const auto& claim : rows) {
@@ -350,16 +361,16 @@ bool ClaimActions::rebill(const std::vector<std::int64_t>& claimNumbers, int slo
     }
     if (printing.print(numbers, slot)) return true;
     // Printing did not complete: the claims go back to what they were.
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-      auto& claim = rows[i];
-      if (!several && before[i].status == claim_status::readyToSend) continue;
-      claims.edit(claim);
-      claim.set(fields.status, before[i].status);
-      if (several) claim.set(fields.batch, before[i].batch);
-      claims.post(claim);
-    }
+    restore();
   } catch (const store::RecordInUseError& inUse) {
     context_.prompter.error(inUse.batchRefusalMessage());
+    // A claim held elsewhere stops the run before printing: the claims
+    // already changed go back, so the batch is not left half made.
+    try {
+      restore();
+    } catch (const store::RecordInUseError&) {
+      // Taken meanwhile by another desk: it stays Ready to Send in the new batch.
+    }
   }
   return false;
 }

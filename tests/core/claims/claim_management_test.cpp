@@ -372,6 +372,28 @@ TEST_P(ClaimActionsOnEngine, AClaimInUseStopsChangeStatusWithEarlierClaimsChange
   EXPECT_EQ(slot(last, 1).first, "2");
 }
 
+// Rebill of several claims that meets one held elsewhere changes none of them.
+TEST_P(ClaimActionsOnEngine, RebillThatMeetsAClaimInUsePutsTheOthersBack) {
+  const Fields paper = {{"Insurance Carrier 1", "MC"},
+                        {"Claim Status 1", "2"},
+                        {"Batch Number 1", "3"},
+                        {"Primary Billing Method", "P"}};
+  const auto a = claim(paper);
+  const auto b = claim(paper);
+  auto desk2 = space_->connect("DESK2");
+  ScriptedPrompter otherPrompter{};
+  auto editor = ClaimEditor::open(surroundings(otherPrompter, desk2.get()), b);
+  ASSERT_NE(editor, nullptr);
+  ScriptedPrompter prompter{true};
+  ClaimActions actions(surroundings(prompter));
+  ScriptedPrinting printing(true);
+  EXPECT_FALSE(actions.rebill({a, b}, 1, printing));
+  EXPECT_TRUE(printing.printed.empty());
+  EXPECT_EQ(prompter.transcript().back().rfind("error: The current record is in use", 0), 0U);
+  EXPECT_EQ(slot(a, 1), (std::pair<std::string, std::int64_t>{"2", 3}));
+  EXPECT_EQ(slot(b, 1), (std::pair<std::string, std::int64_t>{"2", 3}));
+}
+
 // One marked row is not enough for Rebill to leave the current claim, but it is for Delete.
 TEST(ClaimSelection, EachActionTakesTheMarkedRowsOrTheCurrentOneByItsOwnRule) {
   using Numbers = std::vector<std::int64_t>;
