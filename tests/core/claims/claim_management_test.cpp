@@ -83,6 +83,29 @@ TEST_P(ClaimActionsOnEngine, DeleteReleasesTheChargesAndLeavesPaymentsAlone) {
   EXPECT_EQ(row("QVTRN", "Entry Number", payment).money("Amount"), money("-60"));
 }
 
+// In estimate mode the estimate claim goes and only the estimate ledger is released,
+// even where a real claim has the same number.
+TEST_P(ClaimActionsOnEngine, EstimateDeleteReleasesTheEstimateLedgerOnly) {
+  const auto real = claim({{"Insurance Carrier 1", "MC"}});
+  const auto estimate = claim({{"Insurance Carrier 1", "MC"}}, "QVCLAE");
+  ASSERT_EQ(real, estimate);  // both tables number from 1
+  const auto billed = charge(real, "10");
+  insert("QVTRNE", {{"Chart Number", "DOEJA000"},
+                    {"Case Number", std::to_string(caseNumber_)},
+                    {"Transaction Type", "A"},
+                    {"Amount", "25"},
+                    {"Claim Number", std::to_string(estimate)}});
+  ScriptedPrompter prompter{true};
+  auto context = surroundings(prompter);
+  context.estimate = true;
+  ClaimActions actions(context);
+  ASSERT_TRUE(actions.deleteClaims({estimate}));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVCLAE\""), 0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVCLA\""), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRNE\" WHERE \"Claim Number\" = 0"), 1);
+  EXPECT_EQ(claimOf(billed), real);
+}
+
 TEST_P(ClaimActionsOnEngine, DeletingSeveralAsksOnceAndNoStopsEverything) {
   const auto first = claim({{"Insurance Carrier 1", "MC"}});
   const auto second = claim({{"Insurance Carrier 1", "BC"}});
