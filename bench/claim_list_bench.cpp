@@ -296,8 +296,7 @@ int main(int argc, char** argv) {
   QuietPrompter prompter;
   ui::MemorySettings settings;
   bool good = true;
-  fmt::print("{:<36}{:>10}{:>10}{:>10}{:>8}\n", "filter", "open ms", "page ms", "SQL ms",
-             "rows");
+  fmt::print("{:<36}{:>10}{:>10}{:>10}{:>8}\n", "filter", "open ms", "page ms", "SQL ms", "rows");
   for (const auto& [name, filter] : cases()) {
     std::vector<double> openTimes, listTimes, sqlTimes;
     std::vector<std::int64_t> listed, expected;
