@@ -75,8 +75,9 @@ void FlowLayout::tableHeading(const std::vector<Column>& columns, const TableSty
   double x = frame_.left;
   double right = frame_.left;
   for (const Column& column : columns) {
-    page().text(x, y_, column.width, fittedText(column.heading, style.heading, column.width),
-                style.heading, column.align);
+    const double inner = column.width - 4;
+    page().text(column.align == Align::Right ? x : x + 2, y_, inner,
+                fittedText(column.heading, style.heading, inner), style.heading, column.align);
     x += column.width;
     right = x;
   }

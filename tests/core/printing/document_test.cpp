@@ -43,7 +43,8 @@ TEST(FlowLayout, LongTableBreaksAcrossPagesRepeatingItsHeadingAndTotalsItsAmount
     EXPECT_EQ(texts.back()->text, "Page " + std::to_string(index + 1) + " of 3");
     for (const Text* text : texts) {
       EXPECT_LE(text->y + text->font.size, 792 - 72 + 20) << text->text;
-      if (text->x == 74) entries.push_back(text->text);  // the entry column's cells
+      if (text->x == 74 && text->text != "Entry")
+        entries.push_back(text->text);  // the entry column's cells
     }
   }
   ASSERT_EQ(entries.size(), 101u);
