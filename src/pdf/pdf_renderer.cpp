@@ -125,68 +125,119 @@ class PageDrawer {
   Fonts& fonts_;
 };
 
-void drawDocument(const printing::Document& document, OutputFile& file) {
-  const printing::PageSize size = document.pageSize();
-  std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)> surface(
-      cairo_pdf_surface_create_for_stream(writeToFile, &file, size.width, size.height),
-      cairo_surface_destroy);
-  if (!document.title().empty())
-    cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE,
-                                   document.title().c_str());
-  cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATOR, "Vantrell");
-  std::unique_ptr<cairo_t, decltype(&cairo_destroy)> context(cairo_create(surface.get()),
-                                                             cairo_destroy);
-  std::unique_ptr<PangoLayout, decltype(&g_object_unref)> layout(
-      pango_cairo_create_layout(context.get()), g_object_unref);
-  Fonts fonts;
-  PageDrawer drawer(context.get(), layout.get(), fonts);
+}  // namespace
 
-  cairo_set_source_rgb(context.get(), 0, 0, 0);
-  for (const printing::Page& page : document.pages()) {
-    for (const printing::Item& item : page.items) std::visit(drawer, item);
-    cairo_show_page(context.get());
+struct PdfWriter::State {
+  std::filesystem::path path;
+  std::string temporary;
+  OutputFile file;
+  cairo_surface_t* surface = nullptr;
+  cairo_t* context = nullptr;
+  PangoLayout* layout = nullptr;
+  Fonts fonts;
+  std::size_t pages = 0;
+  bool finished = false;
+
+  void release() {
+    if (layout) g_object_unref(layout);
+    if (context) cairo_destroy(context);
+    if (surface) cairo_surface_destroy(surface);
+    layout = nullptr;
+    context = nullptr;
+    surface = nullptr;
+    if (file.descriptor >= 0) ::close(file.descriptor);
+    file.descriptor = -1;
   }
-  // A document without pages is still a valid PDF of one blank page.
-  if (document.pages().empty()) cairo_show_page(context.get());
-  context.reset();
-  cairo_surface_finish(surface.get());
-  if (cairo_surface_status(surface.get()) != CAIRO_STATUS_SUCCESS && !file.failed) {
-    file.failed = true;
-    file.error = 0;
+
+  [[noreturn]] void fail(const char* reason) {
+    const int error = file.error;
+    release();
+    std::remove(temporary.c_str());
+    finished = true;
+    throw PdfError("Cannot write " + path.string() + ": " +
+                   (error != 0 ? std::strerror(error) : reason));
+  }
+};
+
+PdfWriter::PdfWriter(const std::filesystem::path& path, printing::PageSize size,
+                     const std::string& title)
+    : state_(std::make_unique<State>()) {
+  State& state = *state_;
+  state.path = path;
+  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+  state.temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
+  state.file.descriptor = ::mkstemp(state.temporary.data());
+  if (state.file.descriptor < 0)
+    throw PdfError("Cannot write " + path.string() + ": " + std::strerror(errno));
+  // Statements carry patients' names and balances: the practice's staff may
+  // read them, nobody else.
+  ::fchmod(state.file.descriptor, files::sharedFileMode);
+  state.surface =
+      cairo_pdf_surface_create_for_stream(writeToFile, &state.file, size.width, size.height);
+  if (!title.empty())
+    cairo_pdf_surface_set_metadata(state.surface, CAIRO_PDF_METADATA_TITLE, title.c_str());
+  cairo_pdf_surface_set_metadata(state.surface, CAIRO_PDF_METADATA_CREATOR, "Vantrell");
+  state.context = cairo_create(state.surface);
+  state.layout = pango_cairo_create_layout(state.context);
+  cairo_set_source_rgb(state.context, 0, 0, 0);
+}
+
+PdfWriter::~PdfWriter() {
+  if (state_->finished) return;
+  state_->release();
+  std::remove(state_->temporary.c_str());
+}
+
+void PdfWriter::add(const printing::Document& part) {
+  State& state = *state_;
+  PageDrawer drawer(state.context, state.layout, state.fonts);
+  for (const printing::Page& page : part.pages()) {
+    for (const printing::Item& item : page.items) std::visit(drawer, item);
+    cairo_show_page(state.context);
+    ++state.pages;
+    if (state.file.failed) state.fail("the disk refused the file");
   }
 }
 
-}  // namespace
+std::size_t PdfWriter::pagesWritten() const {
+  return state_->pages;
+}
+
+void PdfWriter::finish() {
+  State& state = *state_;
+  // A document without pages is still a valid PDF of one blank page.
+  if (state.pages == 0) cairo_show_page(state.context);
+  g_object_unref(state.layout);
+  state.layout = nullptr;
+  cairo_destroy(state.context);
+  state.context = nullptr;
+  cairo_surface_finish(state.surface);
+  if (cairo_surface_status(state.surface) != CAIRO_STATUS_SUCCESS)
+    state.fail("the PDF could not be drawn");
+  if (state.file.failed) state.fail("the disk refused the file");
+  cairo_surface_destroy(state.surface);
+  state.surface = nullptr;
+  if (::fsync(state.file.descriptor) != 0) {
+    state.file.error = errno;
+    state.fail("");
+  }
+  const int descriptor = state.file.descriptor;
+  state.file.descriptor = -1;
+  if (::close(descriptor) != 0) {
+    state.file.error = errno;
+    state.fail("");
+  }
+  if (std::rename(state.temporary.c_str(), state.path.c_str()) != 0) {
+    state.file.error = errno;
+    state.fail("");
+  }
+  state.finished = true;
+}
 
 void writePdf(const printing::Document& document, const std::filesystem::path& path) {
-  const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-  std::string temporary = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
-  OutputFile file;
-  file.descriptor = ::mkstemp(temporary.data());
-  if (file.descriptor < 0)
-    throw PdfError("Cannot write " + path.string() + ": " + std::strerror(errno));
-
-  drawDocument(document, file);
-  if (!file.failed && ::fsync(file.descriptor) != 0) {
-    file.failed = true;
-    file.error = errno;
-  }
-  // Statements carry patients' names and balances: the practice's staff may
-  // read them, nobody else.
-  ::fchmod(file.descriptor, files::sharedFileMode);
-  if (::close(file.descriptor) != 0 && !file.failed) {
-    file.failed = true;
-    file.error = errno;
-  }
-  if (!file.failed && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    file.failed = true;
-    file.error = errno;
-  }
-  if (file.failed) {
-    std::remove(temporary.c_str());
-    throw PdfError("Cannot write " + path.string() + ": " +
-                   (file.error != 0 ? std::strerror(file.error) : "the PDF could not be drawn"));
-  }
+  PdfWriter writer(path, document.pageSize(), document.title());
+  writer.add(document);
+  writer.finish();
 }
 
 }  // namespace vantrell::pdf
