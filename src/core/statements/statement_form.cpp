@@ -208,7 +208,7 @@ const char* ledgerFields =
     "\"Guarantor Responsible\", \"Guarantor Paid\", \"Insurance 1 Paid\", \"Insurance 2 Paid\", "
     "\"Insurance 3 Paid\", \"Insurance 1 Responsible\", \"Insurance 2 Responsible\", "
     "\"Insurance 3 Responsible\", \"Accept Assignment 1\", \"Accept Assignment 2\", "
-    "\"Accept Assignment 3\"";
+    "\"Accept Assignment 3\", \"Procedure Description\"";
 
 LedgerRow readLedgerRow(store::ResultRows& rows) {
   LedgerRow row;
@@ -230,6 +230,8 @@ LedgerRow readLedgerRow(store::ResultRows& rows) {
     row.insuranceResponsible[policy] = flagOf(rows, 20 + policy);
     row.acceptAssignment[policy] = flagOf(rows, 23 + policy);
   }
+  // Charges posted from the code list carry the code's text in a field of its own.
+  if (row.description.empty()) row.description = textOf(rows, 26);
   return row;
 }
 
