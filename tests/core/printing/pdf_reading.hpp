@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,37 @@ inline std::string lineWith(const std::string& text, const std::string& part) {
   for (const std::string& line : linesOf(text))
     if (line.find(part) != std::string::npos) return line;
   return {};
+}
+
+// A word as poppler places it on its page, in points from the top left.
+struct PdfWord {
+  int page = 0;  // from 1
+  double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+  std::string text;
+};
+
+inline std::vector<PdfWord> pdfWords(const std::filesystem::path& pdf) {
+  std::string html;
+  if (FILE* pipe = ::popen(("pdftotext -bbox '" + pdf.string() + "' - 2>/dev/null").c_str(), "r")) {
+    char buffer[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) html.append(buffer, got);
+    ::pclose(pipe);
+  }
+  std::vector<PdfWord> words;
+  const std::regex item(
+      R"re(<page |<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">([^<]*)</word>)re");
+  int page = 0;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), item); it != std::sregex_iterator();
+       ++it) {
+    if (!(*it)[1].matched) {
+      ++page;
+      continue;
+    }
+    words.push_back({page, std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3]),
+                     std::stod((*it)[4]), (*it)[5]});
+  }
+  return words;
 }
 
 // Keeps a copy of a test's PDF where VANTRELL_KEEP_PDF points, to look at.

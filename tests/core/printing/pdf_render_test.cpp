@@ -88,6 +88,16 @@ TEST_F(PdfRendering, ReadsBackInOrderWithAmountsRightAlignedAndPagesNumbered) {
   EXPECT_EQ(one.find_last_not_of(' '), four.find_last_not_of(' ')) << one << "\n" << four;
   EXPECT_LT(one.find("5.00"), one.size());
   EXPECT_GT(one.find("5.00"), four.find("5,555.00"));
+  // On the page, the column's heading ends where its amounts end.
+  double headingEnd = 0;
+  double amountEnd = 0;
+  for (const auto& word : testing::pdfWords(pdf)) {
+    if (word.page != 1) continue;
+    if (word.text == "Amount") headingEnd = word.xMax;
+    if (word.text == "5,555.00") amountEnd = word.xMax;
+  }
+  ASSERT_GT(amountEnd, 0.0);
+  EXPECT_NEAR(headingEnd, amountEnd, 0.5);
   // 15 rows of each: 15 x (5 + 55 + 555 + 5,555) = 92,550.00.
   const std::string total = lineWith(text, "Total");
   EXPECT_NE(total.find("92,550.00"), std::string::npos) << total;
