@@ -8,6 +8,7 @@
 #include "pdf_renderer.hpp"
 #include "printing/pdf_reading.hpp"
 #include "statements/statement_form.hpp"
+#include "store/driver.hpp"
 #include "store/table_creation.hpp"
 #include "support/practice_rows.hpp"
 #include "support/store_fixture.hpp"
@@ -25,6 +26,44 @@ using vantrell::testing::EngineTest;
 Money dollars(std::int64_t cents) {
   return Money::fromCents(cents);
 }
+
+// Passes everything to the practice's own session and counts the reads.
+class CountingDriver final : public store::Driver {
+ public:
+  explicit CountingDriver(store::Driver& inner) : inner_(inner) {}
+  int queries = 0;
+
+  const store::Dialect& dialect() const override { return inner_.dialect(); }
+  std::unique_ptr<store::ResultRows> query(const std::string& sql,
+                                           const std::vector<store::Value>& parameters) override {
+    ++queries;
+    return inner_.query(sql, parameters);
+  }
+  std::int64_t execute(const std::string& sql,
+                       const std::vector<store::Value>& parameters) override {
+    return inner_.execute(sql, parameters);
+  }
+  void executeScript(const std::string& sql) override { inner_.executeScript(sql); }
+  bool transactionFailed() const override { return inner_.transactionFailed(); }
+  void advanceAutoIncrement(std::string_view table, std::string_view field) override {
+    inner_.advanceAutoIncrement(table, field);
+  }
+  std::optional<std::int64_t> lastInsertRowId() const override { return inner_.lastInsertRowId(); }
+  void lockTableUntilCommit(std::string_view table) override { inner_.lockTableUntilCommit(table); }
+  bool tableExists(std::string_view table) override { return inner_.tableExists(table); }
+  std::vector<std::string> tableNames() override { return inner_.tableNames(); }
+  std::vector<std::string> columnNames(std::string_view table) override {
+    return inner_.columnNames(table);
+  }
+  void begin() override { inner_.begin(); }
+  void commit() override { inner_.commit(); }
+  void rollback() override { inner_.rollback(); }
+  store::RecordLocks& locks() override { return inner_.locks(); }
+  std::string location() const override { return inner_.location(); }
+
+ private:
+  store::Driver& inner_;
+};
 
 class StatementFormOnEngine : public EngineTest {
  protected:
@@ -388,6 +427,48 @@ TEST_P(StatementFormOnEngine, LongStatementRunsOnToNumberedPages) {
   EXPECT_EQ(pages[1].find("Amount Enclosed"), std::string::npos);  // one remittance part
   EXPECT_NE(lineWith(pages[1], "Amount Due").size(), 0u);
   EXPECT_NE(pages[1].find("$600.00"), std::string::npos);
+}
+
+// A run reads the store a fixed number of times per group of statements,
+// however many transactions and statements the group holds.
+TEST_P(StatementFormOnEngine, ReadsAFewQueriesPerGroupNotOnePerTransaction) {
+  const auto charge = [&](const std::string& chart, std::int64_t statement) {
+    const std::int64_t number = entry({{"Chart Number", chart},
+                                       {"Transaction Type", "A"},
+                                       {"Date From", "12/01/2026"},
+                                       {"Amount", "10"},
+                                       {"Guarantor Responsible", "T"},
+                                       {"Statement Number", std::to_string(statement)}});
+    const std::int64_t payment = entry({{"Chart Number", chart},
+                                        {"Transaction Type", "M"},
+                                        {"Date From", "12/02/2026"},
+                                        {"Amount", "-4"},
+                                        {"Who Paid", "G"}});
+    apply(payment, number, "-4", "G");
+  };
+  const auto queriesFor = [&](const std::vector<std::int64_t>& numbers, std::size_t expected) {
+    auto owned = std::make_unique<CountingDriver>(practice_->driver());
+    const CountingDriver& counting = *owned;
+    store::Connection counted(std::move(owned), nullptr);
+    const auto forms = readStatementForms(counted, numbers, Date::fromYmd(2026, 12, 31));
+    EXPECT_EQ(forms.size(), expected);
+    const int queries = counting.queries;
+    return queries;
+  };
+
+  const std::int64_t first = statement("SMITHJO0", "S");
+  charge("SMITHJO0", first);
+  charge("SMITHAN0", first);
+  const int few = queriesFor({first}, 1);
+
+  std::vector<std::int64_t> many{first};
+  for (int more = 0; more < 40; ++more) charge("SMITHJO0", first);
+  for (int statements = 0; statements < 30; ++statements) {
+    many.push_back(statement("ADAMSBE0", "S"));
+    for (int lines = 0; lines < 3; ++lines) charge("ADAMSBE0", many.back());
+  }
+  EXPECT_EQ(queriesFor(many, 31), few);
+  EXPECT_LE(few, 10);
 }
 
 VANTRELL_ON_BOTH_ENGINES(StatementFormOnEngine);
