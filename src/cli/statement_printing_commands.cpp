@@ -1,7 +1,120 @@
+#include <fmt/format.h>
+
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "command_tree.hpp"
+#include "context.hpp"
+#include "output.hpp"
+#include "pdf_renderer.hpp"
+#include "statements/statement_form.hpp"
 
 namespace vantrell::cli {
+namespace {
 
-void addStatementPrintingVerbs(CLI::App* /*statement*/, Action& /*chosen*/) {}
+constexpr int printStatementsPermission = 223;
+// Statements laid out and drawn at a time: a run of 20,000 never holds more
+// than this many in memory.
+constexpr std::size_t statementsPerPart = 500;
+
+struct PrintArguments {
+  std::vector<std::int64_t> numbers;
+  std::optional<std::int64_t> batch;
+  std::string pdf;
+  std::optional<Date> date;
+};
+
+int writeStatements(Context& context, const PrintArguments& arguments) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(printStatementsPermission);
+  store::Connection& practice = *open.connection;
+
+  const std::vector<std::int64_t> numbers =
+      arguments.batch ? statements::statementNumbersOfBatch(practice, *arguments.batch)
+                      : statements::statementsInPrintOrder(practice, arguments.numbers);
+  if (numbers.empty()) {
+    context.prompter().error(
+        arguments.batch ? fmt::format("There are no statements in batch {}.", *arguments.batch)
+                        : std::string("There are no statements to print."));
+    throw Refused();
+  }
+  const Date printed = arguments.date.value_or(context.application().programDate().value());
+
+  // The billed status of the statements printed is to be updated here once the
+  // run has completed; statement management's billing step does that.
+  pdf::PdfWriter writer(arguments.pdf, printing::usLetter, "Statements");
+  std::size_t printedCount = 0;
+  for (std::size_t first = 0; first < numbers.size(); first += statementsPerPart) {
+    const std::vector<std::int64_t> part(
+        numbers.begin() + static_cast<std::ptrdiff_t>(first),
+        numbers.begin() +
+            static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + statementsPerPart)));
+    printing::Document document;
+    for (const auto& form : statements::readStatementForms(practice, part, printed)) {
+      statements::layOutStatement(document, form);
+      ++printedCount;
+    }
+    writer.add(document);
+  }
+  writer.finish();
+
+  if (context.json()) {
+    printJson(
+        Json{{"pdf", arguments.pdf}, {"statements", numbers}, {"pages", writer.pagesWritten()}});
+  } else {
+    std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printedCount,
+                             printedCount == 1 ? "statement" : "statements", arguments.pdf,
+                             writer.pagesWritten(), writer.pagesWritten() == 1 ? "page" : "pages");
+  }
+  return 0;
+}
+
+int printStatements(Context& context, const PrintArguments& arguments) {
+  try {
+    return writeStatements(context, arguments);
+  } catch (const pdf::PdfError& error) {
+    context.prompter().error(error.what());
+    throw Refused();
+  }
+}
+
+}  // namespace
+
+void addStatementPrintingVerbs(CLI::App* statement, Action& chosen) {
+  auto arguments = std::make_shared<PrintArguments>();
+  CLI::App* print = statement->add_subcommand(
+      "print", "writes statements to one PDF, one statement per guarantor in chart order");
+  print->add_option_function<std::vector<std::string>>(
+      "NUMBER",
+      [arguments](const std::vector<std::string>& texts) {
+        for (const std::string& text : texts)
+          arguments->numbers.push_back(parseWholeNumber(text, "NUMBER", 1));
+      },
+      "statement numbers");
+  print->add_option_function<std::string>(
+      "--batch",
+      [arguments](const std::string& text) {
+        arguments->batch = parseWholeNumber(text, "--batch", 0);
+      },
+      "every statement of this batch");
+  print->add_option("--pdf", arguments->pdf, "the PDF file to write")->required();
+  print->add_option_function<std::string>(
+      "--date",
+      [arguments](const std::string& text) {
+        const auto date = Date::parse(text);
+        if (!date || date->isEmpty())
+          throw UsageError(fmt::format("\"{}\" is not a date for --date.", text));
+        arguments->date = *date;
+      },
+      "statement date, yyyy-mm-dd or mm/dd/yyyy (default: the program date)");
+  onRun(print, chosen, [arguments](Context& context) {
+    if (arguments->numbers.empty() == !arguments->batch)
+      throw UsageError("Give statement numbers or --batch, not both.");
+    return printStatements(context, *arguments);
+  });
+}
 
 }  // namespace vantrell::cli

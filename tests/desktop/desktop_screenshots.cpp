@@ -3,7 +3,7 @@
 // practice list, the new practice window, every page of the options window,
 // the code windows, the patient list with every page of the patient and case
 // windows, the transaction entry window with payments and estimates, and the
-// apply dialog.
+// apply dialog. With a PDF after DIR, also the print preview showing it.
 
 #include <QApplication>
 #include <QCheckBox>
@@ -25,6 +25,7 @@
 #include "code_list_window.hpp"
 #include "patient_dialog.hpp"
 #include "patient_list_window.hpp"
+#include "pdf_preview_window.hpp"
 #include "options_dialog.hpp"
 #include "practice_dialogs.hpp"
 #include "transaction_entry_window.hpp"
@@ -192,6 +193,24 @@ int main(int argc, char** argv) {
   save(transactions, out / "transaction-entry.png");
   transactions.model().close();
   transactions.hide();
+
+  if (argc > 2) {
+    // The pages are drawn in the background: give them a moment before the picture.
+    const auto settle = [] {
+      for (int wait = 0; wait < 30; ++wait) {
+        QApplication::processEvents();
+        ::usleep(50000);
+      }
+    };
+    desktop::PdfPreviewWindow preview(QString::fromLocal8Bit(argv[2]), &window);
+    preview.show();
+    settle();
+    save(preview, out / "pdf-preview.png");
+    preview.fitWidth();
+    preview.nextPage();
+    settle();
+    save(preview, out / "pdf-preview-page-2.png");
+  }
 
   std::error_code ignored;
   std::filesystem::remove_all(home, ignored);
