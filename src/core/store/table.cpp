@@ -252,6 +252,44 @@ std::optional<Record> Table::seek(std::vector<Value> key) {
   return readRecord(*rows);
 }
 
+std::vector<Record> Table::seekMany(const std::vector<std::vector<Value>>& keys) {
+  std::vector<Record> records;
+  if (keys.empty()) return records;
+  const std::size_t parts = keys.front().size();
+  if (parts == 0 || parts > order_.size())
+    throw InputError(fmt::format("A seek on {} needs between 1 and {} key values.",
+                                 orderName_.empty() ? definition_->name() : orderName_,
+                                 order_.size()));
+  std::vector<std::string> keyColumns;
+  std::vector<std::string> marks(parts, "?");
+  for (std::size_t i = 0; i < parts; ++i) keyColumns.push_back(order_[i].sql);
+  std::vector<std::string> orderBy;
+  for (const auto& part : order_) orderBy.push_back(part.sql);
+  for (const auto& part : identity_) orderBy.push_back(part.sql);
+  // Both engines bound the number of values in one statement; a few hundred
+  // keys a statement stay far below either bound.
+  constexpr std::size_t keysPerRead = 200;
+  for (std::size_t from = 0; from < keys.size(); from += keysPerRead) {
+    const std::size_t to = std::min(keys.size(), from + keysPerRead);
+    Condition where = whereClause();
+    std::vector<std::string> tuples;
+    for (std::size_t k = from; k < to; ++k) {
+      if (keys[k].size() != parts)
+        throw InputError("Every key of one read must have the same number of values.");
+      tuples.push_back(rowTuple(marks));
+      for (std::size_t i = 0; i < parts; ++i)
+        where.parameters.push_back(keyValue(order_[i], keys[k][i], connection_->dialect()));
+    }
+    const std::string sql = "SELECT " + selectList() + " FROM " +
+                            Dialect::quoteIdentifier(definition_->name()) + where.sql +
+                            (where.sql.empty() ? " WHERE " : " AND ") + rowTuple(keyColumns) +
+                            " IN (" + joined(tuples) + ") ORDER BY " + joined(orderBy);
+    auto rows = connection_->driver().query(sql, where.parameters);
+    while (rows->next()) records.push_back(readRecord(*rows));
+  }
+  return records;
+}
+
 std::int64_t Table::count() {
   const Condition where = whereClause();
   auto rows = connection_->driver().query(

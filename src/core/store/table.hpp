@@ -67,6 +67,10 @@ class Table {
   // The first record whose leading key parts equal the values, in the current
   // order, within range and filter.
   std::optional<Record> seek(std::vector<Value> key);
+  // Every record whose leading key parts equal one of the keys (all of one
+  // length), within range and filter: one read for many seeks. The records of
+  // one key come in the current order; the caller tells keys apart by fields.
+  std::vector<Record> seekMany(const std::vector<std::vector<Value>>& keys);
   std::int64_t count();
   // The next `limit` records in order after the cursor's position; an empty
   // result (and cursor.atEnd()) when there are no more. Rows that others change

@@ -332,6 +332,51 @@ TEST_P(TableOnEngine, ARowRefusedInTheMiddleOfABatchedSaveIsNamedAndNothingOfThe
     EXPECT_NE(after.integer("Entry Number"), row.integer("Entry Number"));
 }
 
+TEST_P(TableOnEngine, OneReadOfManyKeysFindsWhatEachSeekWould) {
+  Table ledger = connection_->openTable("QVTRN");
+  charge(ledger, "aaa", 1, "2026-02-01", "2");
+  charge(ledger, "BBB", 2, "2026-03-01", "1");
+  charge(ledger, "BBB", 2, "2026-03-01", "5");
+  for (int day = 1; day <= 9; ++day) charge(ledger, "CCC", 3, januaryDay(day).c_str(), "4");
+  ledger.setOrder("Idxchartdate");  // UPPER(Chart Number);Date From
+  const auto described = [](const std::vector<Record>& rows) {
+    std::vector<std::string> out;
+    for (const auto& row : rows)
+      out.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso() + "=" +
+                    row.money("Amount").toString());
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto day = [](const char* iso) { return Value{*Date::parse(iso)}; };
+  // Keys compare as the tag does (upper-cased charts); a key that is nowhere finds nothing.
+  EXPECT_EQ(described(ledger.seekMany({{Value{std::string("AAA")}, day("2026-02-01")},
+                                       {Value{std::string("bbb")}, day("2026-03-01")},
+                                       {Value{std::string("CCC")}, day("2026-01-05")},
+                                       {Value{std::string("CCC")}, day("2026-05-05")}})),
+            (std::vector<std::string>{"BBB@2026-03-01=1.00", "BBB@2026-03-01=5.00",
+                                      "CCC@2026-01-05=4.00", "aaa@2026-02-01=2.00"}));
+  // A partial key, within the filter.
+  ledger.setFilter("Amount > 1");
+  EXPECT_EQ(described(ledger.seekMany({{Value{std::string("BBB")}}, {Value{std::string("aaa")}}})),
+            (std::vector<std::string>{"BBB@2026-03-01=5.00", "aaa@2026-02-01=2.00"}));
+  ledger.clearFilter();
+  EXPECT_TRUE(ledger.seekMany({}).empty());
+  EXPECT_THROW(ledger.seekMany({{Value{std::string("A")}, day("2026-01-01"), Value{1}}}),
+               InputError);
+
+  // More keys than one statement carries: every stored entry once, the rest nothing.
+  ledger.setOrder("Idxentrynumber");
+  std::vector<std::vector<Value>> keys;
+  std::vector<std::int64_t> stored;
+  ledger.forEach([&](const Record& row) { stored.push_back(row.integer("Entry Number")); });
+  for (std::int64_t entry = 1; entry <= 700; ++entry) keys.push_back({Value{entry}});
+  std::vector<std::int64_t> found;
+  for (const auto& row : ledger.seekMany(keys)) found.push_back(row.integer("Entry Number"));
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, stored);
+  EXPECT_EQ(found.size(), 12u);
+}
+
 VANTRELL_ON_BOTH_ENGINES(TableOnEngine);
 
 }  // namespace
