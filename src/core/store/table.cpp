@@ -206,25 +206,56 @@ Table::Condition Table::whereClause() const {
   return where;
 }
 
-// Identity first, then the order's key, then every field.
-std::string Table::selectList() const {
+void Table::setFields(const std::vector<std::string>& fieldNames) {
+  std::vector<std::size_t> fields;
+  if (!fieldNames.empty()) {
+    std::vector<bool> wanted(definition_->fields().size(), false);
+    for (const auto& name : fieldNames) {
+      const auto index = definition_->fieldIndex(name);
+      if (!index)
+        throw InputError(
+            fmt::format("The table {} has no field named \"{}\".", definition_->name(), name));
+      wanted[*index] = true;
+    }
+    // A record must still find its row and name its lock.
+    for (const auto index : lockFields_) wanted[index] = true;
+    if (const auto autoField = definition_->autoIncrementField()) wanted[*autoField] = true;
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+      if (wanted[i]) fields.push_back(i);
+  }
+  readFields_ = std::move(fields);
+  forgetStatements();
+}
+
+// Identity first, then the order's key, then the fields read.
+std::string Table::selectList(bool everyField) const {
   std::vector<std::string> columns;
   for (const auto& part : identity_) columns.push_back(part.sql);
   for (const auto& part : order_) columns.push_back(part.sql);
-  for (const auto& field : definition_->fields())
-    columns.push_back(Dialect::quoteIdentifier(field.name));
+  if (everyField || readFields_.empty()) {
+    for (const auto& field : definition_->fields())
+      columns.push_back(Dialect::quoteIdentifier(field.name));
+  } else {
+    for (const auto index : readFields_)
+      columns.push_back(Dialect::quoteIdentifier(definition_->field(index).name));
+  }
   return joined(columns);
 }
 
-Record Table::readRecord(ResultRows& rows) const {
+Record Table::readRecord(ResultRows& rows, bool everyField) const {
   Record record(*definition_);
   std::vector<Value> identity;
   identity.reserve(identity_.size());
   for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows.rawColumn(i));
   record.setIdentity(std::move(identity));
   const std::size_t first = identity_.size() + order_.size();
-  for (std::size_t i = 0; i < definition_->fields().size(); ++i)
-    record.load(i, rows.column(first + i, definition_->field(i).type));
+  if (everyField || readFields_.empty()) {
+    for (std::size_t i = 0; i < definition_->fields().size(); ++i)
+      record.load(i, rows.column(first + i, definition_->field(i).type));
+  } else {
+    for (std::size_t i = 0; i < readFields_.size(); ++i)
+      record.load(readFields_[i], rows.column(first + i, definition_->field(readFields_[i]).type));
+  }
   return record;
 }
 
@@ -464,17 +495,17 @@ std::string Table::lockKeyOf(const Record& record) const {
 }
 
 std::optional<Record> Table::readByIdentity(const Record& record) {
-  auto rows = connection_->driver().query("SELECT " + selectList() + " FROM " +
+  auto rows = connection_->driver().query("SELECT " + selectList(true) + " FROM " +
                                               Dialect::quoteIdentifier(definition_->name()) +
                                               " WHERE " + identityCondition(),
                                           record.identity());
   if (!rows->next()) return std::nullopt;
-  return readRecord(*rows);
+  return readRecord(*rows, true);
 }
 
 std::optional<Record> Table::readByLockKey(const Record& record) {
   std::string sql =
-      "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name());
+      "SELECT " + selectList(true) + " FROM " + Dialect::quoteIdentifier(definition_->name());
   std::vector<Value> values;
   for (std::size_t i = 0; i < lockParts_.size(); ++i) {
     sql += (i == 0 ? " WHERE " : " AND ") + lockParts_[i].sql + " = ?";
@@ -482,7 +513,7 @@ std::optional<Record> Table::readByLockKey(const Record& record) {
   }
   auto rows = connection_->driver().query(sql + " LIMIT 2", values);
   if (!rows->next()) return std::nullopt;
-  Record found = readRecord(*rows);
+  Record found = readRecord(*rows, true);
   if (rows->next()) return std::nullopt;  // not one row: nothing to go by
   return found;
 }

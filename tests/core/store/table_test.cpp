@@ -377,6 +377,60 @@ TEST_P(TableOnEngine, OneReadOfManyKeysFindsWhatEachSeekWould) {
   EXPECT_EQ(found.size(), 12u);
 }
 
+TEST_P(TableOnEngine, FieldsLeftUnreadAreEmptyUntilEditAndKeptByAPost) {
+  Table ledger = connection_->openTable("QVTRN");
+  charge(ledger, "BBB", 2, "2026-03-01", "1.50", "11");
+  ledger.setOrder("Idxentrynumber");
+  ledger.setFields({"Amount"});
+  PageCursor cursor;
+  auto rows = ledger.nextPage(cursor, 10);
+  ASSERT_EQ(rows.size(), 1u);
+  Record& row = rows[0];
+  EXPECT_EQ(row.money("Amount"), *Money::parse("1.50"));
+  // What finds the row and names its lock (the unique key) is always read.
+  EXPECT_GT(row.integer("Entry Number"), 0);
+  EXPECT_EQ(row.text("Chart Number"), "BBB");
+  EXPECT_EQ(row.text("Tooth Number"), "11");
+  EXPECT_TRUE(row.date("Date From").isEmpty());
+  EXPECT_EQ(row.text("Transaction Type"), "");
+  row.set("Amount", *Money::parse("9"));
+  ledger.post(row);
+  // The post read the row afresh under its lock.
+  EXPECT_EQ(row.date("Date From"), *Date::parse("2026-03-01"));
+
+  Table fresh = connection_->openTable("QVTRN");
+  fresh.setOrder("Idxentrynumber");
+  const auto stored = fresh.seek({Value{row.integer("Entry Number")}});
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->money("Amount"), *Money::parse("9"));
+  EXPECT_EQ(stored->text("Tooth Number"), "11");
+  EXPECT_EQ(stored->text("Chart Number"), "BBB");
+  EXPECT_EQ(stored->date("Date From"), *Date::parse("2026-03-01"));
+  EXPECT_EQ(stored->text("Transaction Type"), "A");
+
+  // A table found again by its unique key reads that key whatever is asked for.
+  Table patients = connection_->openTable("QVPAT");
+  Record patient = patients.newRecord();
+  patient.set("Chart Number", std::string("LEEAN000"));
+  patient.set("Last Name", std::string("Lee"));
+  patient.set("First Name", std::string("Ann"));
+  patients.append(patient);
+  patients.setOrder("Primary");
+  patients.setFields({"First Name"});
+  auto partial = patients.seek({Value{std::string("LEEAN000")}});
+  ASSERT_TRUE(partial.has_value());
+  EXPECT_EQ(partial->text("Chart Number"), "LEEAN000");
+  EXPECT_EQ(partial->text("Last Name"), "");
+  partial->set("First Name", std::string("Anne"));
+  patients.post(*partial);
+  patients.setFields({});
+  const auto whole = patients.seek({Value{std::string("LEEAN000")}});
+  ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->text("Last Name"), "Lee");
+  EXPECT_EQ(whole->text("First Name"), "Anne");
+  EXPECT_THROW(patients.setFields({"Frist Name"}), InputError);
+}
+
 VANTRELL_ON_BOTH_ENGINES(TableOnEngine);
 
 }  // namespace
