@@ -206,25 +206,56 @@ Table::Condition Table::whereClause() const {
   return where;
 }
 
-// Identity first, then the order's key, then every field.
-std::string Table::selectList() const {
+void Table::setFields(const std::vector<std::string>& fieldNames) {
+  std::vector<std::size_t> fields;
+  if (!fieldNames.empty()) {
+    std::vector<bool> wanted(definition_->fields().size(), false);
+    for (const auto& name : fieldNames) {
+      const auto index = definition_->fieldIndex(name);
+      if (!index)
+        throw InputError(
+            fmt::format("The table {} has no field named \"{}\".", definition_->name(), name));
+      wanted[*index] = true;
+    }
+    // A record must still find its row and name its lock.
+    for (const auto index : lockFields_) wanted[index] = true;
+    if (const auto autoField = definition_->autoIncrementField()) wanted[*autoField] = true;
+    for (std::size_t i = 0; i < wanted.size(); ++i)
+      if (wanted[i]) fields.push_back(i);
+  }
+  readFields_ = std::move(fields);
+  forgetStatements();
+}
+
+// Identity first, then the order's key, then the fields read.
+std::string Table::selectList(bool everyField) const {
   std::vector<std::string> columns;
   for (const auto& part : identity_) columns.push_back(part.sql);
   for (const auto& part : order_) columns.push_back(part.sql);
-  for (const auto& field : definition_->fields())
-    columns.push_back(Dialect::quoteIdentifier(field.name));
+  if (everyField || readFields_.empty()) {
+    for (const auto& field : definition_->fields())
+      columns.push_back(Dialect::quoteIdentifier(field.name));
+  } else {
+    for (const auto index : readFields_)
+      columns.push_back(Dialect::quoteIdentifier(definition_->field(index).name));
+  }
   return joined(columns);
 }
 
-Record Table::readRecord(ResultRows& rows) const {
+Record Table::readRecord(ResultRows& rows, bool everyField) const {
   Record record(*definition_);
   std::vector<Value> identity;
   identity.reserve(identity_.size());
   for (std::size_t i = 0; i < identity_.size(); ++i) identity.push_back(rows.rawColumn(i));
   record.setIdentity(std::move(identity));
   const std::size_t first = identity_.size() + order_.size();
-  for (std::size_t i = 0; i < definition_->fields().size(); ++i)
-    record.load(i, rows.column(first + i, definition_->field(i).type));
+  if (everyField || readFields_.empty()) {
+    for (std::size_t i = 0; i < definition_->fields().size(); ++i)
+      record.load(i, rows.column(first + i, definition_->field(i).type));
+  } else {
+    for (std::size_t i = 0; i < readFields_.size(); ++i)
+      record.load(readFields_[i], rows.column(first + i, definition_->field(readFields_[i]).type));
+  }
   return record;
 }
 
@@ -250,6 +281,44 @@ std::optional<Record> Table::seek(std::vector<Value> key) {
   auto rows = connection_->driver().query(seekSql_, where.parameters);
   if (!rows->next()) return std::nullopt;
   return readRecord(*rows);
+}
+
+std::vector<Record> Table::seekMany(const std::vector<std::vector<Value>>& keys) {
+  std::vector<Record> records;
+  if (keys.empty()) return records;
+  const std::size_t parts = keys.front().size();
+  if (parts == 0 || parts > order_.size())
+    throw InputError(fmt::format("A seek on {} needs between 1 and {} key values.",
+                                 orderName_.empty() ? definition_->name() : orderName_,
+                                 order_.size()));
+  std::vector<std::string> keyColumns;
+  std::vector<std::string> marks(parts, "?");
+  for (std::size_t i = 0; i < parts; ++i) keyColumns.push_back(order_[i].sql);
+  std::vector<std::string> orderBy;
+  for (const auto& part : order_) orderBy.push_back(part.sql);
+  for (const auto& part : identity_) orderBy.push_back(part.sql);
+  // Both engines bound the number of values in one statement; a few hundred
+  // keys a statement stay far below either bound.
+  constexpr std::size_t keysPerRead = 200;
+  for (std::size_t from = 0; from < keys.size(); from += keysPerRead) {
+    const std::size_t to = std::min(keys.size(), from + keysPerRead);
+    Condition where = whereClause();
+    std::vector<std::string> tuples;
+    for (std::size_t k = from; k < to; ++k) {
+      if (keys[k].size() != parts)
+        throw InputError("Every key of one read must have the same number of values.");
+      tuples.push_back(rowTuple(marks));
+      for (std::size_t i = 0; i < parts; ++i)
+        where.parameters.push_back(keyValue(order_[i], keys[k][i], connection_->dialect()));
+    }
+    const std::string sql = "SELECT " + selectList() + " FROM " +
+                            Dialect::quoteIdentifier(definition_->name()) + where.sql +
+                            (where.sql.empty() ? " WHERE " : " AND ") + rowTuple(keyColumns) +
+                            " IN (" + joined(tuples) + ") ORDER BY " + joined(orderBy);
+    auto rows = connection_->driver().query(sql, where.parameters);
+    while (rows->next()) records.push_back(readRecord(*rows));
+  }
+  return records;
 }
 
 std::int64_t Table::count() {
@@ -443,17 +512,17 @@ std::shared_ptr<RecordLock> Table::lockRow(const std::vector<Value>& keyValues) 
 }
 
 std::optional<Record> Table::readByIdentity(const Record& record) {
-  auto rows = connection_->driver().query("SELECT " + selectList() + " FROM " +
+  auto rows = connection_->driver().query("SELECT " + selectList(true) + " FROM " +
                                               Dialect::quoteIdentifier(definition_->name()) +
                                               " WHERE " + identityCondition(),
                                           record.identity());
   if (!rows->next()) return std::nullopt;
-  return readRecord(*rows);
+  return readRecord(*rows, true);
 }
 
 std::optional<Record> Table::readByLockKey(const Record& record) {
   std::string sql =
-      "SELECT " + selectList() + " FROM " + Dialect::quoteIdentifier(definition_->name());
+      "SELECT " + selectList(true) + " FROM " + Dialect::quoteIdentifier(definition_->name());
   std::vector<Value> values;
   for (std::size_t i = 0; i < lockParts_.size(); ++i) {
     sql += (i == 0 ? " WHERE " : " AND ") + lockParts_[i].sql + " = ?";
@@ -461,7 +530,7 @@ std::optional<Record> Table::readByLockKey(const Record& record) {
   }
   auto rows = connection_->driver().query(sql + " LIMIT 2", values);
   if (!rows->next()) return std::nullopt;
-  Record found = readRecord(*rows);
+  Record found = readRecord(*rows, true);
   if (rows->next()) return std::nullopt;  // not one row: nothing to go by
   return found;
 }

@@ -52,6 +52,12 @@ class Table {
   void clearOrder();
   const std::string& orderName() const { return orderName_; }
 
+  // Reads fill only these fields (and those that find the row and name its
+  // lock); the others stay empty until edit() reads the row afresh. A run over
+  // many rows that needs a few fields reads no more. Empty: every field.
+  // Throws InputError for an unknown field.
+  void setFields(const std::vector<std::string>& fieldNames);
+
   // Start and end key values on the current order (either may be shorter than
   // the key: a partial key bounds the leading parts). Both ends are inclusive.
   void setRange(std::vector<Value> start, std::vector<Value> end);
@@ -67,6 +73,10 @@ class Table {
   // The first record whose leading key parts equal the values, in the current
   // order, within range and filter.
   std::optional<Record> seek(std::vector<Value> key);
+  // Every record whose leading key parts equal one of the keys (all of one
+  // length), within range and filter: one read for many seeks. The records of
+  // one key come in the current order; the caller tells keys apart by fields.
+  std::vector<Record> seekMany(const std::vector<std::vector<Value>>& keys);
   std::int64_t count();
   // The next `limit` records in order after the cursor's position; an empty
   // result (and cursor.atEnd()) when there are no more. Rows that others change
@@ -121,10 +131,10 @@ class Table {
   };
 
   Condition whereClause() const;
-  std::string selectList() const;
+  std::string selectList(bool everyField = false) const;
   std::string identityCondition() const;
   std::string returningIdentity() const;
-  Record readRecord(ResultRows& rows) const;
+  Record readRecord(ResultRows& rows, bool everyField = false) const;
   std::optional<Record> readByIdentity(const Record& record);
   // A row whose engine row id changed (the server moves a row on every update)
   // is found again by its lock key when exactly one row has it.
@@ -147,9 +157,10 @@ class Table {
   std::vector<Value> rangeEnd_;
   std::string filterText_;
   std::vector<SqlFragment> filters_;
-  std::string insertSql_;          // with RETURNING the identity
-  std::string numberedInsertSql_;  // with the autoincrement number given
-  std::string plainInsertSql_;     // for engines that report the row id themselves
+  std::vector<std::size_t> readFields_;  // empty: every field
+  std::string insertSql_;                // with RETURNING the identity
+  std::string numberedInsertSql_;        // with the autoincrement number given
+  std::string plainInsertSql_;           // for engines that report the row id themselves
   std::vector<std::size_t> insertFields_;
   // The text of the last seek; its values change from call to call, the text
   // only when the order, range or filter does.

@@ -120,6 +120,14 @@ RecalculationReport recalculatePractice(store::Connection& practice,
   store::Table ledger = practice.openTable("QVTRN");
   store::Table patients = practice.openTable("QVPAT");
   patients.setOrder("Primary");
+  // Only the fields the totals come from and go to: a ledger row has dozens more.
+  std::vector<std::string> ledgerFields = {"Entry Number", "Transaction Type", "Amount",
+                                           "Unapplied Amount"};
+  ledgerFields.insert(ledgerFields.end(), bucketFields.begin(), bucketFields.end());
+  ledger.setFields(ledgerFields);
+  patients.setFields({"Chart Number", "Patient Reference Balance", "Last Patient Payment Date",
+                      "Last Patient Payment Amount", "Date of Last Payment",
+                      "Last Payment Amount"});
   if (chartNumber) {
     // One chart: its entries in entry order.
     ledger.setOrder("idxChartNumber");

@@ -208,6 +208,12 @@ class TransactionEntryWindow {
   // Dates of service the save has seen visits on, and whether the case's visit counter moved.
   std::set<Date> visitDates_;
   bool caseChanged_ = false;
+  // The allowed amounts the save's charges may correct, read once per save.
+  std::map<std::string, store::Record> allowedRows_;
+  void readAllowedRows(const WorkingSet& staged);
+  // Providers and diagnoses checked by one save, each read once however many lines name it.
+  std::map<std::string, std::optional<store::Record>> checkedCodes_;
+  const std::optional<store::Record>& checkedCode(const char* table, const std::string& code);
   std::optional<FailedLine> failedLine_;
   // Codes looked up while a case is on screen.
   mutable std::map<std::string, std::optional<store::Record>> procedureCodes_;

@@ -22,6 +22,20 @@ bool isChargeType(char type) {
   return type >= 'A' && type <= 'H';
 }
 
+std::string modifiersOf(const store::Record& row) {
+  std::array<std::string, 4> modifiers;
+  for (std::size_t i = 0; i < 4; ++i) modifiers[i] = row.text(fmt::format("Modifier {}", i + 1));
+  return reference::joinedModifiers(modifiers);
+}
+
+// An allowed amount's place: carrier, procedure and modifiers as its key compares them.
+std::string allowedKey(const std::string& carrier, const std::string& procedure,
+                       const std::string& modifiers) {
+  return store::upperAscii(store::trimRight(carrier)) + '\x1f' +
+         std::string(store::trimRight(procedure)) + '\x1f' +
+         std::string(store::trimRight(modifiers));
+}
+
 std::optional<store::Record> findByCode(store::Connection& practice, const char* table,
                                         const std::string& code) {
   store::Table rows = practice.openTable(table);
@@ -103,7 +117,7 @@ bool TransactionEntryWindow::validateProvider(const TransactionLine& line) {
         "Attending Provider Validation");
     return false;
   }
-  const auto found = findByCode(context_.practice, "QVPHY", provider);
+  const auto& found = checkedCode("QVPHY", provider);
   if (!found) {
     prompter.error("Attending Provider " + provider + " is invalid." + notSavedUntil +
                        "until this is corrected.",
@@ -185,7 +199,7 @@ bool TransactionEntryWindow::validateDiagnoses(TransactionLine& line) {
   std::vector<std::string> unapproved;
   for (const auto& code : codes) {
     if (code.empty()) continue;
-    const auto found = findByCode(context_.practice, "QVDIA", code);
+    const auto& found = checkedCode("QVDIA", code);
     if (found && found->logical("Inactive") &&
         !prompter.askYesNo(
             "Diagnosis code " + code + " is inactive.  " + "Do you want to use it anyway?",
@@ -249,6 +263,14 @@ bool TransactionEntryWindow::validateSuperbill(const TransactionLine& line) {
   return true;
 }
 
+const std::optional<store::Record>& TransactionEntryWindow::checkedCode(const char* table,
+                                                                        const std::string& code) {
+  const std::string key = std::string(table) + '\x1f' + store::upperAscii(code);
+  if (const auto known = checkedCodes_.find(key); known != checkedCodes_.end())
+    return known->second;
+  return checkedCodes_.emplace(key, findByCode(context_.practice, table, code)).first->second;
+}
+
 bool TransactionEntryWindow::validateLine(TransactionLine& line, bool chargeSide) {
   if (!validateProcedureCode(line, chargeSide)) return false;
   const char type = line.type();
@@ -285,6 +307,7 @@ bool TransactionEntryWindow::save(bool forced) {
     }
   }
   failedLine_.reset();
+  checkedCodes_.clear();
   for (auto* lines : {&set_.charges, &set_.payments}) {
     const bool chargeSide = lines == &set_.charges;
     for (std::size_t index = 0; index < lines->size(); ++index) {
@@ -392,6 +415,7 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
         std::count_if(lines->begin(), lines->end(),
                       [](const TransactionLine& line) { return !line.isStored(); }));
   ledger.expectAppends(newLines);
+  readAllowedRows(staged);
   for (auto* lines : {&staged.charges, &staged.payments}) {
     const bool chargeSide = lines == &staged.charges;
     for (auto& line : *lines) {
@@ -514,6 +538,29 @@ void TransactionEntryWindow::adjustDeposit(std::int64_t depositId, Money differe
       "\r" + "The new unapplied amount is: $" + unapplied.toGroupedString());
 }
 
+// One read for every charge of the save instead of one seek per line.
+void TransactionEntryWindow::readAllowedRows(const WorkingSet& staged) {
+  allowedRows_.clear();
+  const std::string carrier = store::upperAscii(caseRecord_->text("Insurance Carrier #1"));
+  std::vector<std::vector<store::Value>> keys;
+  std::set<std::string> asked;
+  for (const auto& line : staged.charges) {
+    if ((!line.didEdit && line.isStored()) || !isChargeType(line.type())) continue;
+    const std::string procedure = store::upperAscii(line.row.text("Procedure Code"));
+    const std::string modifiers = modifiersOf(line.row);
+    if (!asked.insert(allowedKey(carrier, procedure, modifiers)).second) continue;
+    keys.push_back({store::Value{carrier}, store::Value{procedure}, store::Value{modifiers}});
+  }
+  if (keys.empty()) return;
+  store::Table allowed = context_.practice.openTable("QVALL");
+  allowed.setOrder("Primary");
+  for (auto& row : allowed.seekMany(keys)) {
+    std::string key =
+        allowedKey(row.text("Insurance Code"), row.text("Procedure"), row.text("Modifiers"));
+    allowedRows_.emplace(std::move(key), std::move(row));  // the first in key order wins
+  }
+}
+
 void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
                                        TransactionLine& line, bool chargeSide, Money& balance) {
   std::optional<store::Record> stored;
@@ -550,18 +597,14 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
     }
     if (isChargeType(type)) {
       // An allowed amount the clerk corrected is remembered, never created.
-      std::array<std::string, 4> modifiers;
-      for (std::size_t i = 0; i < 4; ++i)
-        modifiers[i] = target.text(fmt::format("Modifier {}", i + 1));
-      store::Table allowed = context_.practice.openTable("QVALL");
-      allowed.setOrder("Primary");
-      auto row =
-          allowed.seek({store::Value{store::upperAscii(caseRecord_->text("Insurance Carrier #1"))},
-                        store::Value{store::upperAscii(target.text("Procedure Code"))},
-                        store::Value{reference::joinedModifiers(modifiers)}});
-      if (row && row->money("Amount") != target.money("Allowed Amount")) {
-        row->set("Amount", target.money("Allowed Amount"));
-        allowed.post(*row);
+      const auto row = allowedRows_.find(
+          allowedKey(caseRecord_->text("Insurance Carrier #1"),
+                     store::upperAscii(target.text("Procedure Code")), modifiersOf(target)));
+      if (row != allowedRows_.end() &&
+          row->second.money("Amount") != target.money("Allowed Amount")) {
+        row->second.set("Amount", target.money("Allowed Amount"));
+        store::Table allowed = context_.practice.openTable("QVALL");
+        allowed.post(row->second);
       }
     }
     if (!stored && (type == 'A' || type == 'C')) {

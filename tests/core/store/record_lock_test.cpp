@@ -110,6 +110,37 @@ TEST_P(RecordLocking, ExclusiveOpenKeepsOthersOut) {
   EXPECT_THROW(desk->openTable("QVPAT"), RecordInUseError);
 }
 
+// A save opens and closes its tables many times; whatever the session keeps
+// for that, a table closed is free for an exclusive open once the save ends,
+// committed or not, and the session itself may open it exclusively meanwhile.
+TEST_P(RecordLocking, TablesClosedInsideASaveAreFreeWhenTheSaveEnds) {
+  auto desk = space_->connect("MARY");
+  auto maintenance = space_->connect("ADMIN");
+  for (const bool keep : {true, false}) {
+    {
+      Transaction save(*desk);
+      for (int open = 0; open < 3; ++open) {
+        Table patients = desk->openTable("QVPAT");
+        EXPECT_EQ(readPatient(patients).text("Chart Number"), "LIAN0000");
+      }
+      if (keep) save.commit();
+    }
+    EXPECT_NO_THROW(maintenance->openTable("QVPAT", OpenMode::Exclusive)) << keep;
+  }
+  {
+    Transaction save(*desk);
+    { Table shared = desk->openTable("QVPAT"); }
+    {
+      Table exclusive = desk->openTable("QVPAT", OpenMode::Exclusive);
+      EXPECT_THROW(maintenance->openTable("QVPAT"), RecordInUseError);
+    }
+    Table sharedAgain = desk->openTable("QVPAT");
+    save.commit();
+    EXPECT_THROW(maintenance->openTable("QVPAT", OpenMode::Exclusive), RecordInUseError);
+  }
+  EXPECT_NO_THROW(maintenance->openTable("QVPAT", OpenMode::Exclusive));
+}
+
 // Another workstation is another process: it takes the lock, then dies without
 // letting go. The lock must die with it.
 TEST_P(RecordLocking, AnotherProcessHoldsTheLockUntilItIsKilled) {

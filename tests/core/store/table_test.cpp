@@ -332,6 +332,105 @@ TEST_P(TableOnEngine, ARowRefusedInTheMiddleOfABatchedSaveIsNamedAndNothingOfThe
     EXPECT_NE(after.integer("Entry Number"), row.integer("Entry Number"));
 }
 
+TEST_P(TableOnEngine, OneReadOfManyKeysFindsWhatEachSeekWould) {
+  Table ledger = connection_->openTable("QVTRN");
+  charge(ledger, "aaa", 1, "2026-02-01", "2");
+  charge(ledger, "BBB", 2, "2026-03-01", "1");
+  charge(ledger, "BBB", 2, "2026-03-01", "5");
+  for (int day = 1; day <= 9; ++day) charge(ledger, "CCC", 3, januaryDay(day).c_str(), "4");
+  ledger.setOrder("Idxchartdate");  // UPPER(Chart Number);Date From
+  const auto described = [](const std::vector<Record>& rows) {
+    std::vector<std::string> out;
+    for (const auto& row : rows)
+      out.push_back(row.text("Chart Number") + "@" + row.date("Date From").toIso() + "=" +
+                    row.money("Amount").toString());
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  const auto day = [](const char* iso) { return Value{*Date::parse(iso)}; };
+  // Keys compare as the tag does (upper-cased charts); a key that is nowhere finds nothing.
+  EXPECT_EQ(described(ledger.seekMany({{Value{std::string("AAA")}, day("2026-02-01")},
+                                       {Value{std::string("bbb")}, day("2026-03-01")},
+                                       {Value{std::string("CCC")}, day("2026-01-05")},
+                                       {Value{std::string("CCC")}, day("2026-05-05")}})),
+            (std::vector<std::string>{"BBB@2026-03-01=1.00", "BBB@2026-03-01=5.00",
+                                      "CCC@2026-01-05=4.00", "aaa@2026-02-01=2.00"}));
+  // A partial key, within the filter.
+  ledger.setFilter("Amount > 1");
+  EXPECT_EQ(described(ledger.seekMany({{Value{std::string("BBB")}}, {Value{std::string("aaa")}}})),
+            (std::vector<std::string>{"BBB@2026-03-01=5.00", "aaa@2026-02-01=2.00"}));
+  ledger.clearFilter();
+  EXPECT_TRUE(ledger.seekMany({}).empty());
+  EXPECT_THROW(ledger.seekMany({{Value{std::string("A")}, day("2026-01-01"), Value{1}}}),
+               InputError);
+
+  // More keys than one statement carries: every stored entry once, the rest nothing.
+  ledger.setOrder("Idxentrynumber");
+  std::vector<std::vector<Value>> keys;
+  std::vector<std::int64_t> stored;
+  ledger.forEach([&](const Record& row) { stored.push_back(row.integer("Entry Number")); });
+  for (std::int64_t entry = 1; entry <= 700; ++entry) keys.push_back({Value{entry}});
+  std::vector<std::int64_t> found;
+  for (const auto& row : ledger.seekMany(keys)) found.push_back(row.integer("Entry Number"));
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, stored);
+  EXPECT_EQ(found.size(), 12u);
+}
+
+TEST_P(TableOnEngine, FieldsLeftUnreadAreEmptyUntilEditAndKeptByAPost) {
+  Table ledger = connection_->openTable("QVTRN");
+  charge(ledger, "BBB", 2, "2026-03-01", "1.50", "11");
+  ledger.setOrder("Idxentrynumber");
+  ledger.setFields({"Amount"});
+  PageCursor cursor;
+  auto rows = ledger.nextPage(cursor, 10);
+  ASSERT_EQ(rows.size(), 1u);
+  Record& row = rows[0];
+  EXPECT_EQ(row.money("Amount"), *Money::parse("1.50"));
+  // What finds the row and names its lock (the unique key) is always read.
+  EXPECT_GT(row.integer("Entry Number"), 0);
+  EXPECT_EQ(row.text("Chart Number"), "BBB");
+  EXPECT_EQ(row.text("Tooth Number"), "11");
+  EXPECT_TRUE(row.date("Date From").isEmpty());
+  EXPECT_EQ(row.text("Transaction Type"), "");
+  row.set("Amount", *Money::parse("9"));
+  ledger.post(row);
+  // The post read the row afresh under its lock.
+  EXPECT_EQ(row.date("Date From"), *Date::parse("2026-03-01"));
+
+  Table fresh = connection_->openTable("QVTRN");
+  fresh.setOrder("Idxentrynumber");
+  const auto stored = fresh.seek({Value{row.integer("Entry Number")}});
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->money("Amount"), *Money::parse("9"));
+  EXPECT_EQ(stored->text("Tooth Number"), "11");
+  EXPECT_EQ(stored->text("Chart Number"), "BBB");
+  EXPECT_EQ(stored->date("Date From"), *Date::parse("2026-03-01"));
+  EXPECT_EQ(stored->text("Transaction Type"), "A");
+
+  // A table found again by its unique key reads that key whatever is asked for.
+  Table patients = connection_->openTable("QVPAT");
+  Record patient = patients.newRecord();
+  patient.set("Chart Number", std::string("LEEAN000"));
+  patient.set("Last Name", std::string("Lee"));
+  patient.set("First Name", std::string("Ann"));
+  patients.append(patient);
+  patients.setOrder("Primary");
+  patients.setFields({"First Name"});
+  auto partial = patients.seek({Value{std::string("LEEAN000")}});
+  ASSERT_TRUE(partial.has_value());
+  EXPECT_EQ(partial->text("Chart Number"), "LEEAN000");
+  EXPECT_EQ(partial->text("Last Name"), "");
+  partial->set("First Name", std::string("Anne"));
+  patients.post(*partial);
+  patients.setFields({});
+  const auto whole = patients.seek({Value{std::string("LEEAN000")}});
+  ASSERT_TRUE(whole.has_value());
+  EXPECT_EQ(whole->text("Last Name"), "Lee");
+  EXPECT_EQ(whole->text("First Name"), "Anne");
+  EXPECT_THROW(patients.setFields({"Frist Name"}), InputError);
+}
+
 VANTRELL_ON_BOTH_ENGINES(TableOnEngine);
 
 }  // namespace

@@ -473,6 +473,43 @@ TEST_P(TransactionEntry, TaxesAllowedAmountsAndTheCopayReminder) {
   EXPECT_EQ(store::valueToText(allowed.rows[0][1]), "58");
 }
 
+TEST_P(TransactionEntry, OneSaveCorrectsTheAllowedAmountOfEachCodeAndModifiersOfTheCarrier) {
+  insert("QVPRO", {{"Code 1", "99214"}, {"Type", "A"}, {"Amount A", "120"}});
+  insert("QVPHY", {{"Code", "DR2"}, {"Last Name", "Kildare"}});
+  const std::vector<std::array<const char*, 4>> rows = {{"MC", "99213", "25", "61.50"},
+                                                        {"MC", "99214", "", "90"},
+                                                        {"BC", "99213", "25", "70"},
+                                                        {"MC", "99213", "", "50"}};
+  for (const auto& [carrier, procedure, modifiers, amount] : rows)
+    insert("QVALL", {{"Insurance Code", carrier},
+                     {"Procedure", procedure},
+                     {"Modifiers", modifiers},
+                     {"Amount", amount}});
+  ScriptedPrompter prompter{};
+  TransactionEntryWindow window(surroundings(prompter));
+  ASSERT_TRUE(window.chooseChart("DOEJA000") && window.chooseCase(caseNumber_));
+  // The same code twice: the later line's figure is the one kept, as when the
+  // lines are saved one after the other.
+  charge(window, "99213", {{"Allowed Amount", "58"}});
+  charge(window, "99214", {{"Allowed Amount", "100"}, {"Attending Provider", "DR2"}});
+  charge(window, "99213", {{"Allowed Amount", "59"}});
+  charge(window, "99214", {{"Allowed Amount", "100"}});
+  ASSERT_TRUE(window.save()) << prompter.transcript().back();
+  std::map<std::string, std::string> stored;
+  for (const auto& row :
+       practice_
+           ->executeSql("SELECT \"Insurance Code\", \"Procedure\", \"Modifiers\", \"Amount\" "
+                        "FROM \"QVALL\"")
+           .rows)
+    stored[store::valueToText(row[0]) + "/" + store::valueToText(row[1]) + "/" +
+           store::valueToText(row[2])] = store::valueToText(row[3]);
+  EXPECT_EQ(stored, (std::map<std::string, std::string>{{"MC/99213/25", "59"},
+                                                        {"MC/99214/", "100"},
+                                                        {"BC/99213/25", "70"},
+                                                        {"MC/99213/", "50"}}));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\""), 4);
+}
+
 TEST(Responsibility, FlagsFollowTheCaseTheCodeAndItsCarrierLists) {
   const auto& ledger = store::schemaCatalogue().get("QVTRN");
   const auto& cases = store::schemaCatalogue().get("QVCAS");

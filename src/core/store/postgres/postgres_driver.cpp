@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <deque>
 #include <map>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -416,11 +417,13 @@ class PostgresDriver final : public Driver, private RecordLocks {
       throw StoreError("The server refused part of the save; nothing of it was kept.");
     executeScript("COMMIT");
     if (!pendingUnlocks_.empty()) releasePendingUnlocks();
+    releaseIdleShared();
   }
   void rollback() override {
     deferred_.clear();
     if (PQtransactionStatus(connection_) != PQTRANS_IDLE) executeScript("ROLLBACK");
     releasePendingUnlocks();
+    releaseIdleShared();
   }
 
   RecordLocks& locks() override { return *this; }
@@ -433,7 +436,10 @@ class PostgresDriver final : public Driver, private RecordLocks {
     releasePendingUnlocks();
     const LockKey lockKey = lockKeyFor(practice_.schema, table, key);
     if (!held_.canTake(lockKey, exclusive)) throw RecordInUseError(owner_);
-    if (held_.isFirst(lockKey)) {
+    if (held_.isFirst(lockKey) && !exclusive && idleShared_.erase(lockKey) != 0) {
+      // Still held by the session since the table was last open in this transaction.
+    } else if (held_.isFirst(lockKey)) {
+      if (idleShared_.erase(lockKey) != 0) releaseEngineLock(lockKey);
       auto rows = query(exclusive ? "SELECT pg_try_advisory_lock(?::int4, ?::int4)"
                                   : "SELECT pg_try_advisory_lock_shared(?::int4, ?::int4)",
                         {Value{std::int64_t{lockKey.table}}, Value{std::int64_t{lockKey.record}}});
@@ -454,6 +460,13 @@ class PostgresDriver final : public Driver, private RecordLocks {
 
   void unlock(LockKey key) {
     if (!held_.remove(key)) return;
+    // A table closed inside a transaction is usually opened again before it
+    // ends (a save opens its code tables once per line): the session keeps the
+    // shared lock until the transaction ends instead of two round trips a time.
+    if (sharedKeys_[key] && PQtransactionStatus(connection_) != PQTRANS_IDLE) {
+      idleShared_.insert(key);
+      return;
+    }
     releaseEngineLock(key);
   }
 
@@ -469,6 +482,31 @@ class PostgresDriver final : public Driver, private RecordLocks {
       // Inside a failed transaction nothing runs until it is rolled back; let
       // the lock go afterwards.
       pendingUnlocks_.push_back(key);
+    }
+  }
+
+  // The shared locks kept for tables no longer open, let go in one statement.
+  void releaseIdleShared() {
+    if (idleShared_.empty() || PQtransactionStatus(connection_) != PQTRANS_IDLE) return;
+    std::string tables = "{";
+    std::string records = "{";
+    for (const auto key : idleShared_) {
+      if (tables.size() > 1) {
+        tables += ",";
+        records += ",";
+      }
+      tables += std::to_string(key.table);
+      records += std::to_string(key.record);
+    }
+    const auto keys = std::move(idleShared_);
+    idleShared_.clear();
+    try {
+      query(
+          "SELECT pg_advisory_unlock_shared(k.t, k.r) FROM unnest(?::int4[], ?::int4[]) AS k(t, r)",
+          {Value{tables + "}"}, Value{records + "}"}});
+      for (const auto key : keys) sharedKeys_.erase(key);
+    } catch (const StoreError&) {
+      pendingUnlocks_.insert(pendingUnlocks_.end(), keys.begin(), keys.end());
     }
   }
 
@@ -655,6 +693,7 @@ class PostgresDriver final : public Driver, private RecordLocks {
   std::vector<LockKey> pendingUnlocks_;
   std::deque<Deferred> deferred_;  // writes not yet sent, in order
   std::map<LockKey, bool> sharedKeys_;
+  std::set<LockKey> idleShared_;  // shared locks of tables closed in the open transaction
   std::unordered_set<std::string> existingTables_;  // upper-case names
   std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
