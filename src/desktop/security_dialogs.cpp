@@ -221,6 +221,7 @@ void SecuritySetupDialog::editUser(bool isNew) {
   form->addRow(tr("A&nswer:"), answer);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   form->addRow(buttons);
+  addSaveKeys(dialog, buttons->button(QDialogButtonBox::Save));
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     std::vector<std::pair<std::string, std::string>> fields = {
@@ -286,6 +287,7 @@ PermissionsDialog::PermissionsDialog(store::Connection& practice, QWidget* paren
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   connect(buttons, &QDialogButtonBox::accepted, this, &PermissionsDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   layout->addWidget(buttons);
 }
 
