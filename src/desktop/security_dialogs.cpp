@@ -80,6 +80,17 @@ bool LoginDialog::run(security::LoginWindow& window) {
   cancel->setObjectName("cancel");
   auto* forgot = buttons->addButton(QObject::tr("&Forgot Password..."), QDialogButtonBox::HelpRole);
   forgot->setObjectName("forgot");
+  anotherPractice_ = false;
+  if (window.mode() == security::LoginMode::Normal && offersAnotherPractice_) {
+    // Not this practice: the practice list instead of a login.
+    auto* another = buttons->addButton(QObject::tr("Ot&her Practice..."), QDialogButtonBox::HelpRole);
+    another->setObjectName("anotherPractice");
+    another->setAutoDefault(false);
+    QObject::connect(another, &QPushButton::clicked, &dialog, [&] {
+      anotherPractice_ = true;
+      dialog.done(QDialog::Rejected);
+    });
+  }
   layout->addWidget(buttons);
   (window.prefilledCode().empty() ? name : password)->setFocus();
 

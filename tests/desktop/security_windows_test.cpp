@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QPushButton>
+#include <QStringList>
 #include <QTableWidget>
 #include <QTest>
 #include <map>
@@ -103,6 +104,7 @@ TEST_F(SecurityWindowsTest, F9AndCtrlSSaveAUserInTheSecuritySetup) {
     ModalAnswers answers;
     const QString login = made == 0 ? "clerk" : "nurse";
     answers.then([&](QWidget& user) {
+      ASSERT_TRUE(hasTheKeyboard(user));
       // The login name has the keyboard; Tab on to the name.
       QTest::keyClicks(QApplication::focusWidget(), login);
       press(Qt::Key_Tab);
@@ -128,6 +130,46 @@ TEST_F(SecurityWindowsTest, F9AndCtrlSSaveAUserInTheSecuritySetup) {
     EXPECT_EQ(users.at("nurse"), "Day Clerk at level 5");
   }
   setup.close();
+}
+
+TEST_F(SecurityWindowsTest, TheLoginOffersAnotherPracticeAndGoesToThePracticeList) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  surroundings_.loginPrompt = &window_.loginPrompt();
+  {
+    security::SecuritySetupWindow setup(practice(), prompter_, clock_);
+    ASSERT_TRUE(setup.saveUser("ADMIN", {{"Access Level", "1"}, {"Password", "Boss1234"}}));
+  }
+  const std::string path = application_.practice()->location.path;
+  // Opening the practice asks for the login; its button for another practice ends the login
+  // without one, and the program stays instead of quitting.
+  ModalAnswers answers;
+  QStringList buttons;
+  answers.then([&](QWidget& login) {
+    for (auto* button : login.findChildren<QPushButton*>()) buttons << button->text();
+    EXPECT_TRUE(buttons.contains("Ot&her Practice...")) << buttons.join(", ").toStdString();
+    ModalAnswers::clickButton("Other Practice...")(login);
+  });
+  practice::OpenOutcome outcome = practice::OpenOutcome::Opened;
+  answers.run([&] { outcome = application_.openPractice(path); });
+  EXPECT_EQ(outcome, practice::OpenOutcome::NotOpened);
+  EXPECT_EQ(application_.practice(), nullptr);
+
+  // From the practice list, the same choice leaves the list up to choose from.
+  ModalAnswers fromList;
+  bool listCameBack = false;
+  fromList.then([&](QWidget& list) {
+    EXPECT_EQ(list.objectName(), "PracticeList");
+    ASSERT_TRUE(hasTheKeyboard(list));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the practice chosen
+  });
+  fromList.then(ModalAnswers::clickButton("Other Practice..."));
+  fromList.then([&](QWidget& list) {
+    listCameBack = list.objectName() == "PracticeList" && list.isVisible();
+    list.close();
+  });
+  fromList.run([&] { window_.openPractice(); });
+  EXPECT_TRUE(listCameBack);
+  EXPECT_EQ(application_.practice(), nullptr);
 }
 
 }  // namespace
