@@ -83,7 +83,8 @@ bool LoginDialog::run(security::LoginWindow& window) {
   anotherPractice_ = false;
   if (window.mode() == security::LoginMode::Normal && offersAnotherPractice_) {
     // Not this practice: the practice list instead of a login.
-    auto* another = buttons->addButton(QObject::tr("Ot&her Practice..."), QDialogButtonBox::HelpRole);
+    auto* another =
+        buttons->addButton(QObject::tr("Ot&her Practice..."), QDialogButtonBox::HelpRole);
     another->setObjectName("anotherPractice");
     another->setAutoDefault(false);
     QObject::connect(another, &QPushButton::clicked, &dialog, [&] {
