@@ -373,7 +373,9 @@ void MainWindow::logInAsAnotherUser() {
   security::Security* guard = application_.security();
   if (guard == nullptr || !guard->isOn() || !closeWorkWindows()) return;
   security::LoginWindow window(*guard, security::LoginMode::Normal);
+  loginDialog_->offerAnotherPractice(false);
   loginDialog_->run(window);
+  loginDialog_->offerAnotherPractice(true);
   if (loginDialog_->exitRequested()) close();
   practiceChanged();
 }

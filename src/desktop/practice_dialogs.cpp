@@ -35,7 +35,9 @@ PracticeListDialog::PracticeListDialog(app::Application& application, QWidget* p
   tutorial->setObjectName("tutorial");
   layout->addWidget(buttons);
   connect(ok, &QPushButton::clicked, this, &PracticeListDialog::openChosen);
-  connect(list_, &QListWidget::itemActivated, this, &PracticeListDialog::openChosen);
+  // Enter goes to OK, the default button; a double click opens as OK does. (Activation
+  // would open the practice a second time on the same Enter.)
+  connect(list_, &QListWidget::itemDoubleClicked, this, &PracticeListDialog::openChosen);
   connect(remove, &QPushButton::clicked, this, &PracticeListDialog::removeChosen);
   connect(newPractice, &QPushButton::clicked, this, &PracticeListDialog::newPractice);
   connect(tutorial, &QPushButton::clicked, this, &PracticeListDialog::tutorial);

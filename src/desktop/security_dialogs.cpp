@@ -80,6 +80,18 @@ bool LoginDialog::run(security::LoginWindow& window) {
   cancel->setObjectName("cancel");
   auto* forgot = buttons->addButton(QObject::tr("&Forgot Password..."), QDialogButtonBox::HelpRole);
   forgot->setObjectName("forgot");
+  anotherPractice_ = false;
+  if (window.mode() == security::LoginMode::Normal && offersAnotherPractice_) {
+    // Not this practice: the practice list instead of a login.
+    auto* another =
+        buttons->addButton(QObject::tr("Ot&her Practice..."), QDialogButtonBox::HelpRole);
+    another->setObjectName("anotherPractice");
+    another->setAutoDefault(false);
+    QObject::connect(another, &QPushButton::clicked, &dialog, [&] {
+      anotherPractice_ = true;
+      dialog.done(QDialog::Rejected);
+    });
+  }
   layout->addWidget(buttons);
   (window.prefilledCode().empty() ? name : password)->setFocus();
 
@@ -221,6 +233,7 @@ void SecuritySetupDialog::editUser(bool isNew) {
   form->addRow(tr("A&nswer:"), answer);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   form->addRow(buttons);
+  addSaveKeys(dialog, buttons->button(QDialogButtonBox::Save));
   connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     std::vector<std::pair<std::string, std::string>> fields = {
@@ -286,6 +299,7 @@ PermissionsDialog::PermissionsDialog(store::Connection& practice, QWidget* paren
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   connect(buttons, &QDialogButtonBox::accepted, this, &PermissionsDialog::save);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  addSaveKeys(*this, buttons->button(QDialogButtonBox::Save));
   layout->addWidget(buttons);
 }
 

@@ -23,11 +23,16 @@ class LoginDialog final : public security::LoginPrompt {
   bool run(security::LoginWindow& window) override;
   // The person chose to leave the program from the dialog.
   bool exitRequested() const { return exitRequested_; }
+  bool choseAnotherPractice() const override { return anotherPractice_; }
+  // Only a login that opens a practice may go to the practice list instead.
+  void offerAnotherPractice(bool offered) { offersAnotherPractice_ = offered; }
 
  private:
   QWidget* parent_;
   ui::Prompter& prompter_;
   bool exitRequested_ = false;
+  bool anotherPractice_ = false;
+  bool offersAnotherPractice_ = true;
 };
 
 // The security setup window: the users and the edit of one.

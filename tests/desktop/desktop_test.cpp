@@ -228,5 +228,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
+  // A modal window nothing answers fails its test within seconds instead of
+  // blocking the run until the test timeout.
+  const vantrell::testing::ModalWatchdog watchdog;
   return RUN_ALL_TESTS();
 }

@@ -19,7 +19,8 @@ namespace {
 std::string nameOf(const QWidget& window) {
   std::string name = window.metaObject()->className();
   if (!window.objectName().isEmpty()) name += " \"" + window.objectName().toStdString() + "\"";
-  if (!window.windowTitle().isEmpty()) name += " titled \"" + window.windowTitle().toStdString() + "\"";
+  if (!window.windowTitle().isEmpty())
+    name += " titled \"" + window.windowTitle().toStdString() + "\"";
   if (const auto* box = qobject_cast<const QMessageBox*>(&window))
     name += " saying \"" + box->text().toStdString() + "\"";
   return name;
@@ -39,6 +40,10 @@ class HideWatcher final : public QObject {
   std::function<void(QObject*)> hidden_;
 };
 
+// How many ModalAnswers::run are answering windows now: their windows are theirs, not the
+// watchdog's.
+int answering = 0;
+
 }  // namespace
 
 ModalAnswers::~ModalAnswers() = default;
@@ -49,8 +54,9 @@ ModalAnswers::ModalAnswers() : patience_(std::chrono::seconds(10)) {
 }
 
 void ModalAnswers::then(Answer answer, std::source_location where) {
-  steps_.push_back(Step{std::move(answer), std::filesystem::path(where.file_name()).filename().string() +
-                                               ":" + std::to_string(where.line())});
+  steps_.push_back(
+      Step{std::move(answer), std::filesystem::path(where.file_name()).filename().string() + ":" +
+                                  std::to_string(where.line())});
 }
 
 std::string ModalAnswers::describe(std::size_t step) const {
@@ -66,7 +72,9 @@ void ModalAnswers::run(const std::function<void()>& action) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] { poll(); });
   waitingSince_ = std::chrono::steady_clock::now();
   timer_->start(20);
+  ++answering;
   action();
+  --answering;
   timer_->stop();
   if (!givingUp_ && next_ < steps_.size())
     ADD_FAILURE() << "The action ended before a modal window came for " << describe(next_) << ".";
@@ -100,11 +108,13 @@ void ModalAnswers::poll() {
     candidate_ = nullptr;
     if (waited < patience_) return;
     if (next_ < steps_.size()) {
-      giveUp("Waited " + QString::number(std::chrono::duration<double>(patience_).count(), 'g', 3).toStdString() + " s for the modal window of " +
-             describe(next_) + "; " +
-             (modal != nullptr ? "the window up is the one already answered: " + nameOf(*modal)
-                               : std::string("no modal window is up")) +
-             ".");
+      giveUp(
+          "Waited " +
+          QString::number(std::chrono::duration<double>(patience_).count(), 'g', 3).toStdString() +
+          " s for the modal window of " + describe(next_) + "; " +
+          (modal != nullptr ? "the window up is the one already answered: " + nameOf(*modal)
+                            : std::string("no modal window is up")) +
+          ".");
     } else if (modal != nullptr) {
       giveUp("A modal window stayed up after the last answer: " + nameOf(*modal) + ".");
     }
@@ -150,6 +160,41 @@ ModalAnswers::Answer ModalAnswers::clickButton(const QString& text) {
     ADD_FAILURE() << "No button \"" << text.toStdString() << "\" in " << nameOf(window) << ".";
     window.close();
   };
+}
+
+ModalWatchdog::ModalWatchdog(std::chrono::milliseconds patience)
+    : patience_(patience), timer_(std::make_unique<QTimer>()) {
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { poll(); });
+  timer_->start(50);
+}
+
+ModalWatchdog::~ModalWatchdog() = default;
+
+void ModalWatchdog::poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  // A progress meter is work going on, not a window to answer.
+  if (answering > 0 || modal == nullptr || !modal->isVisible() ||
+      qobject_cast<QProgressDialog*>(modal) != nullptr) {
+    waitingOn_ = nullptr;
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (waitingOn_.data() != modal) {
+    waitingOn_ = modal;
+    since_ = now;
+    return;
+  }
+  if (now - since_ < patience_) return;
+  waitingOn_ = nullptr;
+  ADD_FAILURE() << "A modal window stayed up " +
+                       QString::number(std::chrono::duration<double>(patience_).count(), 'g', 3)
+                           .toStdString() +
+                       " s with nothing to answer it (opened outside ModalAnswers::run?): " +
+                       nameOf(*modal) + ".";
+  if (auto* dialog = qobject_cast<QDialog*>(modal))
+    dialog->reject();
+  else
+    modal->close();
 }
 
 }  // namespace vantrell::testing

@@ -49,7 +49,7 @@ class ModalAnswers {
 
   std::vector<Step> steps_;
   std::size_t next_ = 0;
-  QPointer<QWidget> answered_;  // null again once that window is hidden or gone
+  QPointer<QWidget> answered_;   // null again once that window is hidden or gone
   QPointer<QWidget> candidate_;  // on top at the last poll, not answered yet
   std::vector<std::string> seen_;
   std::unique_ptr<QTimer> timer_;
@@ -57,6 +57,27 @@ class ModalAnswers {
   std::chrono::steady_clock::time_point waitingSince_;
   bool givingUp_ = false;
   std::chrono::milliseconds patience_;
+};
+
+// Watches every test for a modal window that nothing answers (one raised
+// outside ModalAnswers::run): after its patience the test fails naming the
+// window's title and text, and the window is closed so the run goes on
+// instead of waiting for the test timeout. One lives in the tests' main().
+class ModalWatchdog {
+ public:
+  // Polls from the event loop, so it also sees a window whose exec() blocks the test.
+  explicit ModalWatchdog(std::chrono::milliseconds patience = std::chrono::seconds(5));
+  ~ModalWatchdog();
+  ModalWatchdog(const ModalWatchdog&) = delete;
+  ModalWatchdog& operator=(const ModalWatchdog&) = delete;
+
+ private:
+  void poll();
+
+  std::chrono::milliseconds patience_;
+  QPointer<QWidget> waitingOn_;
+  std::chrono::steady_clock::time_point since_;
+  std::unique_ptr<QTimer> timer_;
 };
 
 }  // namespace vantrell::testing

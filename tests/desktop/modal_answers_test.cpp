@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QTimer>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -24,7 +25,8 @@ std::vector<std::string> failuresOf(const std::function<void()>& test) {
     test();
   }
   std::vector<std::string> messages;
-  for (int i = 0; i < results.size(); ++i) messages.emplace_back(results.GetTestPartResult(i).message());
+  for (int i = 0; i < results.size(); ++i)
+    messages.emplace_back(results.GetTestPartResult(i).message());
   return messages;
 }
 
@@ -40,7 +42,8 @@ TEST(ModalAnswersTest, AStepWhoseWindowNeverComesFailsNamingItAndTheActionReturn
   const auto failures = failuresOf([&] { answers.run([&] { list.exec(); }); });
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "the harness hung";
   ASSERT_EQ(failures.size(), 1u);
-  EXPECT_NE(failures[0].find("step 2 of 2 (modal_answers_test.cpp:" + std::to_string(secondStepLine) + ")"),
+  EXPECT_NE(failures[0].find(
+                "step 2 of 2 (modal_answers_test.cpp:" + std::to_string(secondStepLine) + ")"),
             std::string::npos)
       << failures[0];
   EXPECT_NE(failures[0].find("QDialog \"patientList\""), std::string::npos) << failures[0];
@@ -48,7 +51,8 @@ TEST(ModalAnswersTest, AStepWhoseWindowNeverComesFailsNamingItAndTheActionReturn
 }
 
 TEST(ModalAnswersTest, AWindowNoStepAnswersIsClosedAndNamed) {
-  QMessageBox box(QMessageBox::Question, "Vantrell", "Save now?", QMessageBox::Yes | QMessageBox::No);
+  QMessageBox box(QMessageBox::Question, "Vantrell", "Save now?",
+                  QMessageBox::Yes | QMessageBox::No);
   ModalAnswers answers;
   answers.setPatience(300ms);
   const auto failures = failuresOf([&] { answers.run([&] { box.exec(); }); });
@@ -75,6 +79,28 @@ TEST(ModalAnswersTest, AWindowShownAgainIsANewWindowToAnswer) {
   EXPECT_EQ(failures, std::vector<std::string>{});
   EXPECT_EQ(results, (std::vector<int>{QMessageBox::Yes, QMessageBox::No}));
   EXPECT_EQ(answers.seen(), (std::vector<std::string>{"Again?", "Again?"}));
+}
+
+TEST(ModalWatchdogTest, AMessageBoxNobodyAnswersFailsTheTestFastNamingItAndIsClosed) {
+  ModalWatchdog watchdog(300ms);
+  QMessageBox box(QMessageBox::Warning, "Procedure Validation", "The code is not on file.",
+                  QMessageBox::Ok);
+  const auto started = std::chrono::steady_clock::now();
+  const auto failures = failuresOf([&] { box.exec(); });
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s) << "the test hung on the box";
+  // The watchdog of main() may name it too, but never before its own longer patience.
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("titled \"Procedure Validation\""), std::string::npos) << failures[0];
+  EXPECT_NE(failures[0].find("saying \"The code is not on file.\""), std::string::npos)
+      << failures[0];
+  EXPECT_FALSE(box.isVisible());
+
+  // Windows answered inside ModalAnswers::run are left to it.
+  ModalAnswers answers;
+  answers.then([](QWidget& window) {
+    QTimer::singleShot(600, &window, [&window] { ModalAnswers::clickButton("OK")(window); });
+  });
+  EXPECT_EQ(failuresOf([&] { answers.run([&] { box.exec(); }); }), std::vector<std::string>{});
 }
 
 }  // namespace

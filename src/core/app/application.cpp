@@ -173,8 +173,10 @@ OpenOutcome Application::logIn() {
     closePractice();
     throw;
   }
-  // A failed login ends the program, which then did shut down properly.
   closePractice();
+  if (surroundings_.loginPrompt != nullptr && surroundings_.loginPrompt->choseAnotherPractice())
+    return OpenOutcome::NotOpened;  // the practice list comes instead
+  // A failed login ends the program, which then did shut down properly.
   if (markStartUp_) {
     std::error_code ignored;
     std::filesystem::remove(surroundings_.places.startupMarker(), ignored);

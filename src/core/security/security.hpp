@@ -29,6 +29,9 @@ class LoginPrompt {
  public:
   virtual ~LoginPrompt() = default;
   virtual bool run(LoginWindow& window) = 0;
+  // The last login ended without one because the person asked for another
+  // practice: opening goes to the practice list instead of ending the program.
+  virtual bool choseAnotherPractice() const { return false; }
 };
 
 // Asked before an idle user is logged off. The appointment book is not part of
