@@ -211,12 +211,7 @@ TEST_P(StatementCreation, RemainderRunsFollowTheAcceptAssignmentSwitch) {
   guarantorPaidToo.emplace_back("Guarantor Paid", "T");
   const auto paidByGuarantor = charge("REMAIN00", own, "40", guarantorPaidToo);
   insert("QVSTA", {{"Chart Number", "OLD00000"}, {"Status", "4"}});
-  const auto enforce = [&](bool on) {
-    auto row = options_.record();
-    row.set("Enforce Accept Assignment", on);
-    options_ = practice::Options(row);
-  };
-  enforce(false);
+  enforceAcceptAssignment(false);
 
   ScriptedPrompter prompter{};
   const auto outcome = createInRange(prompter, [](StatementCreateDialog& d) { d.chooseType(1); });
@@ -229,7 +224,7 @@ TEST_P(StatementCreation, RemainderRunsFollowTheAcceptAssignmentSwitch) {
             std::vector<std::string>{"inform: 1 Remainder statement has been created"});
 
   // Insurance 3 does not accept assignment: with the switch on it need not pay.
-  enforce(true);
+  enforceAcceptAssignment(true);
   ScriptedPrompter enforced{};
   const auto second = createInRange(enforced, [](StatementCreateDialog& d) { d.chooseType(1); });
   EXPECT_EQ(second.created, 1);

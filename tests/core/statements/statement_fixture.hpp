@@ -69,6 +69,12 @@ class StatementPractice : public vantrell::testing::EngineTest {
     insert("QVTRN", fields);
     return number("SELECT MAX(\"Entry Number\") FROM \"QVTRN\"");
   }
+  // A new practice starts with the option on.
+  void enforceAcceptAssignment(bool on) {
+    auto row = options_.record();
+    row.set("Enforce Accept Assignment", on);
+    options_ = practice::Options(row);
+  }
   std::int64_t number(const std::string& sql) {
     const auto value = practice_->executeSql(sql).rows.at(0).at(0);
     if (const auto* whole = std::get_if<std::int64_t>(&value)) return *whole;
