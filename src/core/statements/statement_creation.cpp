@@ -300,6 +300,7 @@ bool StatementCreateDialog::confirm() {
 
 CreationOutcome StatementCreateDialog::run() {
   CreationOutcome outcome;
+  outcome.ran = true;
   auto& practice = surroundings_.practice;
   auto& prompter = surroundings_.prompter;
   if (!hasStatements(practice) && countOf(practice, "SELECT COUNT(*) FROM \"QVTRN\"") > 1000 &&

@@ -47,6 +47,7 @@ struct CreationOutcome {
   std::int64_t created = 0;
   std::int64_t lastStatement = 0;  // 0 when none was made
   bool aborted = false;
+  bool ran = false;                      // the dialog was confirmed and the run started
   bool declined = false;                 // the first-time warning was answered No
   std::vector<std::int64_t> statements;  // every statement made, in order
 };
