@@ -3,11 +3,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <chrono>
+#include <map>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include <fmt/format.h>
+#include <nlohmann/json.hpp>
 
 #include "cli_fixture.hpp"
 #include "store/table.hpp"
@@ -120,6 +124,78 @@ TEST_P(StatementCommandLine, AKilledRunLeavesOnlyWholeStatements) {
   EXPECT_EQ(count(*practice,
                   "SELECT COUNT(*) FROM \"QVTRN\" WHERE COALESCE(\"Statement Number\", 0) = 0"),
             0);
+}
+
+std::vector<std::string> linesOf(const std::string& output) {
+  std::vector<std::string> lines;
+  std::istringstream stream(output);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+// On the tutorial practice: a standard statement per guarantor whose lines
+// are due, each totalling what the balance command says its cases still owe;
+// then the management verbs on them.
+TEST_P(StatementCommandLine, TutorialStatementsMatchTheBalancesAndAreManaged) {
+  const std::string cli = flags();
+  const CliRun tutorial = runCli(cli + "practice tutorial");
+  ASSERT_EQ(tutorial.exitCode, 0) << tutorial.output;
+  const CliRun created = runCli(cli + "--yes statement create");
+  ASSERT_EQ(created.exitCode, 0) << created.output;
+  std::vector<std::int64_t> numbers;
+  for (const auto& line : linesOf(created.output)) {
+    if (!line.empty() && line.find_first_not_of("0123456789") == std::string::npos)
+      numbers.push_back(std::stoll(line));
+  }
+  ASSERT_GT(numbers.size(), 3u) << created.output;
+  EXPECT_NE(
+      created.output.find(fmt::format("{} Standard statements have been created", numbers.size())),
+      std::string::npos);
+  for (const auto number : numbers) {
+    const auto shown = nlohmann::json::parse(
+        runCli(cli + "--json statement show " + std::to_string(number)).output);
+    EXPECT_EQ(shown["statement"]["Status"], "1");
+    EXPECT_EQ(shown["statement"]["Statement Type"], "S");
+    const double total = shown["total"].get<double>();
+    EXPECT_GT(total, 0.0) << number;
+    // What the balance command says the statement's cases still owe.
+    std::map<std::string, std::set<std::int64_t>> cases;
+    for (const auto& line : shown["transactions"])
+      cases[line["Chart Number"].get<std::string>()].insert(
+          line["Case Number"].get<std::int64_t>());
+    double owed = 0;
+    for (const auto& [chart, numbersOfCases] : cases) {
+      const auto balance =
+          nlohmann::json::parse(runCli(cli + "--json balance show --chart " + chart).output);
+      for (const auto& account : balance["cases"])
+        if (numbersOfCases.count(account["case"].get<std::int64_t>()) != 0)
+          owed += account["remainder of charges"].get<double>();
+    }
+    EXPECT_NEAR(total, owed, 0.001) << number;
+  }
+  const CliRun again = runCli(cli + "statement create");
+  EXPECT_EQ(again.exitCode, 0);
+  EXPECT_NE(again.output.find("No new Standard Statements were created."), std::string::npos);
+
+  const std::string first = std::to_string(numbers[0]);
+  EXPECT_EQ(linesOf(runCli(cli + "statement list --status \"Ready to Send\"").output).size(),
+            numbers.size());
+  EXPECT_EQ(runCli(cli + "statement status " + first + " --from 1").exitCode, 1);
+  EXPECT_EQ(runCli(cli + "statement status " + first + " --from any --to Hold").output, "1\n");
+  EXPECT_EQ(linesOf(runCli(cli + "statement list --status 0").output).size(), 1u);
+  // A held statement takes no more lines.
+  EXPECT_EQ(runCli(cli + "statement add " + first + " 1").exitCode, 1);
+  const auto shown = nlohmann::json::parse(runCli(cli + "--json statement show " + first).output);
+  const std::string chart = shown["statement"]["Chart Number"];
+  ASSERT_EQ(runCli(cli + "--yes statement delete " + first).exitCode, 0);
+  EXPECT_EQ(linesOf(runCli(cli + "statement list --chart " + chart).output).size(), 0u);
+  const CliRun remade = runCli(cli + "--yes statement create --chart " + chart);
+  ASSERT_EQ(remade.exitCode, 0) << remade.output;
+  EXPECT_EQ(linesOf(runCli(cli + "statement list --chart " + chart).output).size(), 1u);
+  const CliRun quick = runCli(cli + "quick-balance --chart " + chart);
+  EXPECT_EQ(quick.exitCode, 0) << quick.output;
+  EXPECT_NE(quick.output.find("Remainder balance:"), std::string::npos);
+  EXPECT_EQ(runCli(cli + "statement create --from-chart B --to-chart A").exitCode, 1);
 }
 
 VANTRELL_ON_BOTH_ENGINES(StatementCommandLine);
