@@ -105,9 +105,11 @@ class Run {
     ui::SilentProgress silent;
     ui::Progress& progress = s_.progress != nullptr ? *s_.progress : silent;
     progress.begin(fmt::format("Creating {} Statements", passLabels[number - 1]), total);
+    // The patient is found through its key, UPPER(Chart Number), on both
+    // sides of the join: a plain comparison would read every patient per line.
     SqlQuery query;
     query.sql = std::string("SELECT ") + ledgerRowColumns + ", p.\"Phone 1\"" + ledgerJoin +
-                " LEFT JOIN \"QVPAT\" p ON p.\"Chart Number\" = c.\"Guarantor\"";
+                " LEFT JOIN \"QVPAT\" p ON UPPER(p.\"Chart Number\") = UPPER(c.\"Guarantor\")";
     addCommonConditions(query, chart_, rangeMode_, inputs_);
     query.sql += " AND t.\"Guarantor Responsible\" = ?";
     query.parameters.emplace_back(true);
