@@ -130,7 +130,7 @@ SqlResult plainSql(store::Connection& practice) {
       "Amount\", 0))";
   const std::string sql = fmt::format(
       "SELECT c.\"Guarantor\", CASE WHEN t.\"Date of Last Statement\" IS NULL THEN 3 WHEN "
-      "ABS({0}) < 0.00005 THEN 1 ELSE 2 END, COUNT(*), SUM(ROUND({0}, 4)) FROM \"QVTRN\" t JOIN "
+      "ABS({0}) < 0.00005 THEN 1 ELSE 2 END, COUNT(*), SUM({0}) FROM \"QVTRN\" t JOIN "
       "\"QVCAS\" c ON c.\"Case Number\" = t.\"Case Number\" WHERE COALESCE(t.\"Statement "
       "Number\", 0) = 0 AND t.\"Transaction Type\" <= 'H' AND c.\"Print Patient Statements\" = ? "
       "AND t.\"Guarantor Responsible\" = ? GROUP BY 1, 2 ORDER BY 2, 1",

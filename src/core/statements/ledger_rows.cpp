@@ -75,16 +75,21 @@ LedgerRow readLedgerRow(store::ResultRows& rows) {
 
 void stampStatementNumber(store::Connection& practice, const std::vector<std::int64_t>& entries,
                           std::int64_t statementNumber, const DateTime& now) {
-  constexpr std::size_t chunk = 400;
+  // The key lists come in a few sizes (powers of two, the last key repeated),
+  // so the engine prepares a handful of statements rather than one per count.
+  constexpr std::size_t chunk = 512;
   for (std::size_t start = 0; start < entries.size(); start += chunk) {
     const std::size_t count = std::min(chunk, entries.size() - start);
+    std::size_t slots = 1;
+    while (slots < count) slots *= 2;
     std::string sql =
         "UPDATE \"QVTRN\" SET \"Statement Number\" = ?, \"Date Modified\" = ? WHERE \"Entry "
         "Number\" IN (?";
-    for (std::size_t i = 1; i < count; ++i) sql += ", ?";
+    for (std::size_t i = 1; i < slots; ++i) sql += ", ?";
     sql += ")";
     std::vector<store::Value> parameters = {store::Value{statementNumber}, store::Value{now}};
-    for (std::size_t i = 0; i < count; ++i) parameters.emplace_back(entries[start + i]);
+    for (std::size_t i = 0; i < slots; ++i)
+      parameters.emplace_back(entries[start + std::min(i, count - 1)]);
     practice.driver().executeDeferred(sql, parameters, "Transaction records of the statement");
   }
 }
