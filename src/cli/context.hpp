@@ -42,6 +42,7 @@ class Context {
   const GlobalOptions& globals() const { return globals_; }
   bool json() const { return globals_.json; }
   ui::Prompter& prompter() { return prompter_; }
+  ui::Settings& settings() { return settings_; }
   store::Engine engine() const {
     return globals_.server ? store::Engine::Server : store::Engine::Embedded;
   }

@@ -1,0 +1,232 @@
+// Statement creation on a large generated practice beside the same selection
+// and totals in plain SQL, in the same run: one ordered SELECT with GROUP BY
+// over the ledger joined to its cases gives, per guarantor and pass, the
+// number of lines and their open total; the core's run (three passes, one
+// ordered query each, a statement with its lines per database transaction)
+// must make exactly that many statements and stamp exactly that many lines.
+//
+//   statement_bench [--patients N] [--lines M] [--engine sqlite|server] [--server CONNINFO]
+//                   [--seed S] [--keep]
+// Every generated patient is its own guarantor. The server defaults to
+// $VANTRELL_TEST_SERVER; each run makes a schema of its own and drops it.
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <fmt/format.h>
+
+#include "practice/options.hpp"
+#include "practice_generator.hpp"
+#include "statements/statement_creation.hpp"
+#include "store/table.hpp"
+#include "ui/settings.hpp"
+
+using namespace vantrell;
+
+namespace {
+
+double seconds(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Answers No to the zero-total question (so every guarantor with lines gets a
+// statement) and Yes to the first-time warning.
+class AnsweringPrompter final : public ui::Prompter {
+ public:
+  void say(Severity, const std::string&, const std::string& text) override { said.push_back(text); }
+  bool ask(Question, const std::string&, const std::string& text) override {
+    said.push_back(text);
+    return text == statements::StatementCreateDialog::firstTimeWarning;
+  }
+  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
+    return 0;
+  }
+  std::optional<std::string> askText(const std::string&, const std::string&) override {
+    return std::nullopt;
+  }
+  std::vector<std::string> said;
+};
+
+struct Arguments {
+  bench::PracticeShape shape;
+  store::Engine engine = store::Engine::Embedded;
+  std::string server;
+  bool keep = false;
+};
+
+Arguments parse(int argc, char** argv) {
+  Arguments arguments;
+  if (const char* server = std::getenv("VANTRELL_TEST_SERVER")) arguments.server = server;
+  for (int i = 1; i < argc; ++i) {
+    const std::string flag = argv[i];
+    const auto next = [&]() -> std::string {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "%s needs a value\n", flag.c_str());
+        std::exit(2);
+      }
+      return argv[++i];
+    };
+    if (flag == "--patients")
+      arguments.shape.patients = std::atoi(next().c_str());
+    else if (flag == "--lines")
+      arguments.shape.lines = std::atoll(next().c_str());
+    else if (flag == "--seed")
+      arguments.shape.seed = std::strtoull(next().c_str(), nullptr, 10);
+    else if (flag == "--server")
+      arguments.server = next();
+    else if (flag == "--keep")
+      arguments.keep = true;
+    else if (flag == "--engine") {
+      const std::string engine = next();
+      if (engine == "sqlite")
+        arguments.engine = store::Engine::Embedded;
+      else if (engine == "server")
+        arguments.engine = store::Engine::Server;
+      else {
+        std::fprintf(stderr, "--engine is sqlite or server\n");
+        std::exit(2);
+      }
+    } else {
+      std::fprintf(stderr, "unknown argument %s\n", flag.c_str());
+      std::exit(2);
+    }
+  }
+  if (arguments.shape.patients < 1 || arguments.shape.lines < 1) {
+    std::fprintf(stderr, "--patients and --lines must be positive\n");
+    std::exit(2);
+  }
+  if (arguments.engine == store::Engine::Server && arguments.server.empty()) {
+    std::fprintf(stderr, "--engine server needs --server or VANTRELL_TEST_SERVER\n");
+    std::exit(2);
+  }
+  return arguments;
+}
+
+std::int64_t wholeNumber(const store::Value& value) {
+  if (const auto* number = std::get_if<std::int64_t>(&value)) return *number;
+  if (const auto* number = std::get_if<double>(&value)) return static_cast<std::int64_t>(*number);
+  return 0;
+}
+
+struct SqlResult {
+  std::int64_t groups = 0, lines = 0;
+  double total = 0;
+};
+
+// The same selection as a standard run in range mode without limits, grouped
+// by guarantor and pass in one ordered query.
+SqlResult plainSql(store::Connection& practice) {
+  const char* open =
+      "(t.\"Amount\" + COALESCE(t.\"Guarantor Amount Paid\", 0) + COALESCE(t.\"Insurance 1 "
+      "Amount Paid\", 0) + COALESCE(t.\"Insurance 2 Amount Paid\", 0) + COALESCE(t.\"Insurance 3 "
+      "Amount Paid\", 0) + COALESCE(t.\"Attorney Amount Paid\", 0) + COALESCE(t.\"Adjustment "
+      "Amount\", 0))";
+  const std::string sql = fmt::format(
+      "SELECT c.\"Guarantor\", CASE WHEN t.\"Date of Last Statement\" IS NULL THEN 3 WHEN "
+      "ABS({0}) < 0.00005 THEN 1 ELSE 2 END, COUNT(*), SUM({0}) FROM \"QVTRN\" t JOIN "
+      "\"QVCAS\" c ON c.\"Case Number\" = t.\"Case Number\" WHERE COALESCE(t.\"Statement "
+      "Number\", 0) = 0 AND t.\"Transaction Type\" <= 'H' AND c.\"Print Patient Statements\" = ? "
+      "AND t.\"Guarantor Responsible\" = ? GROUP BY 1, 2 ORDER BY 2, 1",
+      open);
+  SqlResult result;
+  auto rows = practice.driver().query(sql, {store::Value{true}, store::Value{true}});
+  while (rows->next()) {
+    ++result.groups;
+    result.lines += wholeNumber(rows->column(2));
+    const auto total = rows->column(3, store::FieldType::Double);
+    if (const auto* number = std::get_if<double>(&total)) result.total += *number;
+  }
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Arguments arguments = parse(argc, argv);
+  std::filesystem::path directory;
+  store::DataLocation location;
+  location.engine = arguments.engine;
+  if (arguments.engine == store::Engine::Embedded) {
+    directory = std::filesystem::temp_directory_path() /
+                fmt::format("vantrell-statement-bench-{}", ::getpid());
+    std::filesystem::create_directories(directory);
+    location.path = directory.string();
+  } else {
+    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
+    location.path = fmt::format("statement_bench_{}", ::getpid());
+  }
+  ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
+  auto practice = store::Connection::open(location, {"bench", &clock, true});
+  bool good = true;
+
+  fmt::print("engine {}, {} patients (guarantors), {} ledger lines (seed {})\n",
+             arguments.engine == store::Engine::Embedded ? "SQLite" : "PostgreSQL",
+             arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
+  auto start = std::chrono::steady_clock::now();
+  bench::generatePractice(*practice, arguments.shape);
+  // The generator leaves the statement switch of its cases off.
+  practice->executeSql("UPDATE \"QVCAS\" SET \"Print Patient Statements\" = ?",
+                       {store::Value{true}});
+  fmt::print("generated in {:.1f} s\n", seconds(start));
+  std::fflush(stdout);
+
+  start = std::chrono::steady_clock::now();
+  const SqlResult sql = plainSql(*practice);
+  const double sqlSeconds = seconds(start);
+
+  store::Table optionsTable = practice->openTable("QVOPT");
+  const practice::Options options(*practice::readSingleRow(optionsTable));
+  AnsweringPrompter prompter;
+  ui::MemorySettings settings;
+  statements::CreationOutcome outcome;
+  start = std::chrono::steady_clock::now();
+  statements::createStatements(
+      {*practice, options, prompter, settings, clock, nullptr, nullptr}, "", true, true,
+      statements::createFromStatementList, [](statements::StatementCreateDialog&) { return true; },
+      &outcome);
+  const double coreSeconds = seconds(start);
+
+  fmt::print("\n{:<44}{:>11}{:>11}{:>9}\n", "work", "core s", "SQL s", "ratio");
+  fmt::print("{:<44}{:>11.3f}{:>11.3f}{:>9.1f}\n", "statement creation (selection and totals)",
+             coreSeconds, sqlSeconds, coreSeconds / sqlSeconds);
+  std::fflush(stdout);
+  const auto countOf = [&](const char* text) {
+    return wholeNumber(practice->executeSql(text).rows.at(0).at(0));
+  };
+  const std::int64_t stamped =
+      countOf("SELECT COUNT(*) FROM \"QVTRN\" WHERE COALESCE(\"Statement Number\", 0) <> 0");
+  const std::int64_t empty = countOf(
+      "SELECT COUNT(*) FROM \"QVSTA\" s WHERE NOT EXISTS (SELECT 1 FROM \"QVTRN\" t WHERE "
+      "COALESCE(t.\"Statement Number\", 0) = s.\"Statement Number\")");
+  fmt::print("\nchecks\n");
+  const auto expect = [&](const char* what, std::int64_t seen, std::int64_t wanted) {
+    fmt::print("  {:<44}{:>10} (want {}){}\n", what, seen, wanted,
+               seen == wanted ? "" : "  MISMATCH");
+    good = good && seen == wanted;
+  };
+  expect("statements made", outcome.created, sql.groups);
+  expect("lines stamped", stamped, sql.lines);
+  expect("statements without lines", empty, 0);
+  fmt::print("  (open total of the selection {:.2f})\n", sql.total);
+
+  practice.reset();
+  if (!arguments.keep) {
+    if (arguments.engine == store::Engine::Embedded) {
+      std::filesystem::remove_all(directory);
+    } else {
+      auto cleanup = store::Connection::open(location, {"bench", &clock, false});
+      cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
+    }
+  } else {
+    fmt::print("practice kept at {}\n", location.path);
+  }
+  fmt::print("{}\n", good ? "all checks passed" : "SOME CHECKS FAILED");
+  return good ? 0 : 1;
+}
