@@ -6,6 +6,7 @@
 #include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
+#include "statement_surroundings.hpp"
 #include "statements/quick_balance.hpp"
 #include "statements/statement_additions.hpp"
 #include "statements/statement_creation.hpp"
@@ -27,17 +28,6 @@ Date dateArgument(const std::string& text, const char* name) {
   const auto date = Date::parse(text);
   if (!date) throw UsageError(fmt::format("{} is not a date: {}", name, text));
   return *date;
-}
-
-// The statement window's surroundings on the practice the command opened.
-statements::Surroundings statementSurroundings(Context& context, practice::OpenPractice& open) {
-  return {*open.connection,
-          open.options,
-          context.prompter(),
-          context.settings(),
-          open.security->clock(),
-          open.security.get(),
-          nullptr};
 }
 
 int createStatements(Context& context, const CreateArguments& arguments) {
@@ -269,6 +259,16 @@ int quickBalance(Context& context, const std::string& chart) {
 }
 
 }  // namespace
+
+statements::Surroundings statementSurroundings(Context& context, practice::OpenPractice& open) {
+  return {*open.connection,
+          open.options,
+          context.prompter(),
+          context.settings(),
+          open.security->clock(),
+          open.security.get(),
+          nullptr};
+}
 
 void addStatementCreationVerbs(CLI::App* statement, Action& chosen) {
   auto create = std::make_shared<CreateArguments>();

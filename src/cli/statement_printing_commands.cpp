@@ -10,6 +10,8 @@
 #include "context.hpp"
 #include "output.hpp"
 #include "pdf_renderer.hpp"
+#include "statement_surroundings.hpp"
+#include "statements/statement_billing.hpp"
 #include "statements/statement_form.hpp"
 
 namespace vantrell::cli {
@@ -43,8 +45,6 @@ int writeStatements(Context& context, const PrintArguments& arguments) {
   }
   const Date printed = arguments.date.value_or(context.application().programDate().value());
 
-  // The billed status of the statements printed is to be updated here once the
-  // run has completed; statement management's billing step does that.
   pdf::PdfWriter writer(arguments.pdf, printing::usLetter, "Statements");
   std::size_t printedCount = 0;
   for (std::size_t first = 0; first < numbers.size(); first += statementsPerPart) {
@@ -61,9 +61,18 @@ int writeStatements(Context& context, const PrintArguments& arguments) {
   }
   writer.finish();
 
+  // Only a run whose file is complete counts as printed: the billed status of
+  // its statements is updated after the PDF is in place, never before.
+  const statements::BillingOutcome billed = statements::recordStatementsPrinted(
+      statementSurroundings(context, open), {numbers, printed, false});
+
   if (context.json()) {
-    printJson(
-        Json{{"pdf", arguments.pdf}, {"statements", numbers}, {"pages", writer.pagesWritten()}});
+    printJson(Json{{"pdf", arguments.pdf},
+                   {"statements", numbers},
+                   {"pages", writer.pagesWritten()},
+                   {"batch", billed.batch},
+                   {"billed", billed.updated},
+                   {"in use", billed.inUse}});
   } else {
     std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printedCount,
                              printedCount == 1 ? "statement" : "statements", arguments.pdf,

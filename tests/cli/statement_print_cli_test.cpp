@@ -123,6 +123,22 @@ TEST_P(StatementPrintCommandLine, TutorialStatementsShowGuarantorAgingAndTheirBa
   }
   EXPECT_NE(words.find("Medical Group"), std::string::npos);
 
+  // The printed statements are billed: Sent, dated the run, counted once.
+  {
+    auto practice = store::Connection::open({engine(), tutorial}, {"test"});
+    store::Table statements = practice->openTable("QVSTA");
+    int billed = 0;
+    statements.forEach([&](store::Record& statement) {
+      ++billed;
+      EXPECT_EQ(statement.text("Status"), "2") << statement.text("Chart Number");
+      EXPECT_FALSE(statement.date("Last Billing Date").isEmpty());
+      EXPECT_EQ(statement.date("Last Billing Date"), statement.date("Initial Billing Date"));
+      EXPECT_EQ(statement.integer("Submission Count"), 1);
+      EXPECT_EQ(statement.integer("Batch Number"), 5);  // kept: it had one
+    });
+    EXPECT_EQ(billed, 3);
+  }
+
   // Nothing to print, or nowhere to write it: refused, and no file.
   const fs::path none = home_.path() / "none.pdf";
   EXPECT_EQ(runCli(cli + "statement print 9999 --pdf '" + none.string() + "'").exitCode, 1);

@@ -73,6 +73,28 @@ LedgerRow readLedgerRow(store::ResultRows& rows) {
   return row;
 }
 
+std::int64_t stampUnstampedLines(store::Connection& practice,
+                                 const std::vector<std::int64_t>& entries,
+                                 std::int64_t statementNumber, const DateTime& now) {
+  constexpr std::size_t chunk = 512;
+  std::int64_t stamped = 0;
+  for (std::size_t start = 0; start < entries.size(); start += chunk) {
+    const std::size_t count = std::min(chunk, entries.size() - start);
+    std::size_t slots = 1;
+    while (slots < count) slots *= 2;
+    std::string sql =
+        "UPDATE \"QVTRN\" SET \"Statement Number\" = ?, \"Date Modified\" = ? WHERE "
+        "COALESCE(\"Statement Number\", 0) = 0 AND \"Entry Number\" IN (?";
+    for (std::size_t i = 1; i < slots; ++i) sql += ", ?";
+    sql += ")";
+    std::vector<store::Value> parameters = {store::Value{statementNumber}, store::Value{now}};
+    for (std::size_t i = 0; i < slots; ++i)
+      parameters.emplace_back(entries[start + std::min(i, count - 1)]);
+    stamped += practice.driver().execute(sql, parameters);
+  }
+  return stamped;
+}
+
 void stampStatementNumber(store::Connection& practice, const std::vector<std::int64_t>& entries,
                           std::int64_t statementNumber, const DateTime& now) {
   // The key lists come in a few sizes (powers of two, the last key repeated),

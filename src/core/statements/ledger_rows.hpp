@@ -38,6 +38,12 @@ extern const char* const ledgerRowColumns;
 inline constexpr std::size_t ledgerRowColumnCount = 23;
 LedgerRow readLedgerRow(store::ResultRows& rows);
 
+// Stamps only the lines still on no statement and returns how many it
+// stamped: a line another run stamped since it was read is left where it is.
+std::int64_t stampUnstampedLines(store::Connection& practice,
+                                 const std::vector<std::int64_t>& entries,
+                                 std::int64_t statementNumber, const DateTime& now);
+
 // Puts the ledger lines onto a statement (0 takes them off), by entry number,
 // a few hundred lines a statement; Date Modified is set as on every post.
 void stampStatementNumber(store::Connection& practice, const std::vector<std::int64_t>& entries,

@@ -98,13 +98,69 @@ class Run {
     }
   }
 
-  // Reads the pass's candidates in one ordered query and closes a statement
-  // per guarantor. False when the person aborted.
+  // Reads the pass's candidates in guarantor order and closes a statement per
+  // guarantor. The read goes a page of whole guarantors at a time and each
+  // page is closed before its statements are written: on the embedded engine
+  // a read left open while writing fails as soon as another workstation saves
+  // anything. False when the person aborted.
   bool pass(int number, std::int64_t total) {
     pass_ = number;
     ui::SilentProgress silent;
     ui::Progress& progress = s_.progress != nullptr ? *s_.progress : silent;
     progress.begin(fmt::format("Creating {} Statements", passLabels[number - 1]), total);
+    std::int64_t done = 0;
+    std::optional<std::string> after;  // the last guarantor of the pages read
+    std::int64_t limit = linesPerPage;
+    for (;;) {
+      std::vector<std::pair<LedgerRow, std::string>> page = readPage(number, after, limit);
+      const bool last = static_cast<std::int64_t>(page.size()) < limit;
+      if (!last) {
+        // The page's last guarantor may go on in the next page: leave it for
+        // that page, unless it is the only one, when the page grows.
+        const std::string tail = page.back().first.guarantor;
+        while (!page.empty() && page.back().first.guarantor == tail) page.pop_back();
+        if (page.empty()) {
+          limit *= 2;
+          continue;
+        }
+      }
+      Group group;
+      bool open = false;
+      for (auto& [row, phone] : page) {
+        if (!progress.advance(++done)) {
+          // The statement being gathered is dropped: none of its rows was stamped.
+          progress.end();
+          return false;
+        }
+        if (number == 1 && !row.open().isZero()) continue;
+        if (number == 2 && row.open().isZero()) continue;
+        if (inputs_.type == 'R' && !meetsRemainderCondition(row.flags, enforce_)) continue;
+        if (!open || row.guarantor != group.guarantor) {
+          if (open) close(group);
+          open = true;
+          group.guarantor = row.guarantor;
+          group.phone = phone;
+          group.rows.clear();
+        }
+        group.rows.push_back(std::move(row));
+      }
+      if (open) close(group);
+      if (last) break;
+      after = page.back().first.guarantor;
+      limit = linesPerPage;
+    }
+    progress.end();
+    return true;
+  }
+
+ private:
+  static constexpr std::int64_t linesPerPage = 5000;
+
+  // One page of the pass's candidates, in guarantor order, after the guarantor
+  // given; each line with its guarantor's phone.
+  std::vector<std::pair<LedgerRow, std::string>> readPage(int number,
+                                                          const std::optional<std::string>& after,
+                                                          std::int64_t limit) {
     // The patient is found through its key, UPPER(Chart Number), on both
     // sides of the join: a plain comparison would read every patient per line.
     SqlQuery query;
@@ -115,40 +171,25 @@ class Run {
     query.parameters.emplace_back(true);
     query.sql += number == 3 ? " AND t.\"Date of Last Statement\" IS NULL"
                              : " AND t.\"Date of Last Statement\" IS NOT NULL";
+    if (after) {
+      query.sql += " AND c.\"Guarantor\" > ?";
+      query.parameters.emplace_back(*after);
+    }
     query.sql +=
         " ORDER BY c.\"Guarantor\", t.\"Case Number\", t.\"Attending Provider\", "
-        "t.\"Entry Number\"";
+        "t.\"Entry Number\" LIMIT ?";
+    query.parameters.emplace_back(limit);
+    std::vector<std::pair<LedgerRow, std::string>> page;
     auto rows = s_.practice.driver().query(query.sql, query.parameters);
-    Group group;
-    bool open = false;
-    std::int64_t done = 0;
-    bool aborted = false;
     while (rows->next()) {
-      if (!progress.advance(++done)) {
-        aborted = true;
-        break;
-      }
       LedgerRow row = readLedgerRow(*rows);
-      if (number == 1 && !row.open().isZero()) continue;
-      if (number == 2 && row.open().isZero()) continue;
-      if (inputs_.type == 'R' && !meetsRemainderCondition(row.flags, enforce_)) continue;
-      if (!open || row.guarantor != group.guarantor) {
-        if (open) close(group);
-        open = true;
-        group.guarantor = row.guarantor;
-        group.phone = std::string(store::trimRight(
-            store::valueToText(rows->column(ledgerRowColumnCount, store::FieldType::Character))));
-        group.rows.clear();
-      }
-      group.rows.push_back(std::move(row));
+      std::string phone(store::trimRight(
+          store::valueToText(rows->column(ledgerRowColumnCount, store::FieldType::Character))));
+      page.emplace_back(std::move(row), std::move(phone));
     }
-    // An abort drops the statement that was open: none of its rows was stamped.
-    if (open && !aborted) close(group);
-    progress.end();
-    return !aborted;
+    return page;
   }
 
- private:
   // No statement when the group's total is at or below the minimum; else the
   // statement and the stamping of its rows, as one database transaction.
   void close(const Group& group) {
@@ -192,7 +233,14 @@ class Run {
     statements_.expectAppends(1);
     statements_.append(statement);
     const std::int64_t number = statement.integer("Statement Number");
-    stampStatementNumber(s_.practice, entries, number, s_.clock.now());
+    // Another workstation's run may have stamped one of these lines since
+    // they were read; the guarantor is then left for a later run rather than
+    // given a statement whose total counts a line that is not on it.
+    if (stampUnstampedLines(s_.practice, entries, number, s_.clock.now()) !=
+        static_cast<std::int64_t>(entries.size())) {
+      unit.rollback();
+      return;
+    }
     unit.commit();
     ++outcome_.created;
     outcome_.lastStatement = number;

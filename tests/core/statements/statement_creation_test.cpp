@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "statement_fixture.hpp"
 #include "statements/statement_rules.hpp"
 #include "support/money_printing.hpp"
@@ -366,6 +368,51 @@ TEST_P(StatementCreation, AbortKeepsClosedStatementsOnly) {
   EXPECT_EQ(statements().size(), 2u);
   EXPECT_EQ(prompter.transcript(),
             std::vector<std::string>{"inform: 1 Standard statement has been created"});
+}
+
+// Another workstation's run stamps one of a guarantor's lines after this run
+// read it: this run makes no statement for that guarantor (its total would be
+// wrong and the line would be taken from the other statement), and the other
+// guarantors' statements are made as usual.
+class StampElsewhereAt final : public ui::Progress {
+ public:
+  StampElsewhereAt(std::int64_t at, std::function<void()> stamp)
+      : at_(at), stamp_(std::move(stamp)) {}
+  void begin(const std::string&, std::int64_t) override {}
+  bool advance(std::int64_t) override {
+    if (++seen_ == at_) stamp_();
+    return true;
+  }
+  void end() override {}
+
+ private:
+  std::int64_t at_;
+  std::int64_t seen_ = 0;
+  std::function<void()> stamp_;
+};
+
+TEST_P(StatementCreation, ALineStampedByAnotherRunMeanwhileKeepsItsStatement) {
+  insert("QVSTA", {{"Chart Number", "OLD00000"}, {"Status", "4"}});  // not a first run
+  std::vector<std::int64_t> entries;
+  for (const char* chart : {"RACE1000", "RACE2000"}) {
+    patient(chart);
+    const auto number = caseOf(chart, chart);
+    entries.push_back(charge(chart, number, "10"));
+    entries.push_back(charge(chart, number, "15"));
+  }
+  auto other = space_->connect();
+  StampElsewhereAt progress(3, [&] {  // the second guarantor's first line: the first is still open
+    other->executeSql("UPDATE \"QVTRN\" SET \"Statement Number\" = 900 WHERE \"Entry Number\" = ?",
+                      {store::Value{entries[1]}});
+  });
+  ScriptedPrompter prompter{};
+  const auto outcome = createInRange(prompter, {}, &progress);
+  EXPECT_EQ(outcome.created, 1);
+  EXPECT_EQ(statementOf(entries[0]), 0);  // free for a later run
+  EXPECT_EQ(statementOf(entries[1]), 900);
+  EXPECT_EQ(statementOf(entries[2]), outcome.lastStatement);
+  EXPECT_EQ(statementOf(entries[3]), outcome.lastStatement);
+  EXPECT_EQ(statements().size(), 2u);
 }
 
 // The first-time warning comes on an empty statement table above 1000 ledger
