@@ -7,6 +7,7 @@
 #include <set>
 #include <tuple>
 
+#include "common/code_sets.hpp"
 #include "practice/options.hpp"
 #include "printing/flow_layout.hpp"
 #include "store/driver.hpp"
@@ -301,6 +302,44 @@ void readGroup(store::Connection& practice, const std::vector<Value>& numbers,
                                                    textOf(*rows, 5)});
   }
 
+  // Payments and adjustments of the statements' cases not yet applied to a
+  // charge: they are the guarantor's money, so the statement shows them and
+  // counts them against what is due, or a guarantor in credit would be billed.
+  // Each goes on one statement only, the latest of the group for its case.
+  struct Unapplied {
+    std::int64_t statement = 0;
+    Date date;
+    std::string chart;
+    std::string code;
+    std::string description;
+    bool adjustment = false;
+    Money amount;
+  };
+  std::vector<Unapplied> unapplied;
+  {
+    auto rows = practice.driver().query(
+        "SELECT DISTINCT p.\"Entry Number\", s.\"Statement Number\", p.\"Date From\", "
+        "p.\"Chart Number\", p.\"Procedure Code\", p.\"Description\", p.\"Transaction Type\", "
+        "p.\"Unapplied Amount\" FROM \"QVTRN\" s JOIN \"QVTRN\" p ON UPPER(p.\"Chart Number\") = "
+        "UPPER(s.\"Chart Number\") AND p.\"Case Number\" = s.\"Case Number\" "
+        "WHERE s.\"Statement Number\" IN " +
+            in +
+            " AND p.\"Transaction Type\" >= 'I' AND p.\"Transaction Type\" <= 'Y' AND "
+            "COALESCE(p.\"Unapplied Amount\", 0) <> 0 "
+            "ORDER BY p.\"Entry Number\", s.\"Statement Number\" DESC",
+        numbers);
+    std::int64_t lastEntry = 0;
+    while (rows->next()) {
+      const std::int64_t entry = integerOf(*rows, 0);
+      if (entry == lastEntry) continue;
+      lastEntry = entry;
+      const std::string type = textOf(*rows, 6);
+      unapplied.push_back({integerOf(*rows, 1), dateOf(*rows, 2), textOf(*rows, 3),
+                           textOf(*rows, 4), textOf(*rows, 5),
+                           !type.empty() && isAdjustment(type[0]), moneyOf(*rows, 7)});
+    }
+  }
+
   const auto patients = readPatients(practice, charts);
   const auto nameOf = [&](const std::string& chart) {
     const auto found = patients.find(chart);
@@ -347,6 +386,21 @@ void readGroup(store::Connection& practice, const std::vector<Value>& numbers,
     const std::int64_t age =
         agingDate.isEmpty() ? 0 : (statementDate.days() - agingDate.days()).count();
     form.aging.amounts[agingColumnOf(age, facts.aging)] += open;
+  }
+
+  for (const Unapplied& credit : unapplied) {
+    const auto found = formOf.find(credit.statement);
+    if (found == formOf.end()) continue;
+    StatementForm& form = forms[found->second];
+    if (form.remainder) continue;  // a remainder statement shows charges only
+    form.entries.push_back(
+        {credit.adjustment ? StatementEntry::Kind::Adjustment : StatementEntry::Kind::Payment,
+         credit.date, nameOf(credit.chart), credit.code,
+         "Unapplied " + (credit.description.empty() ? std::string("payment") : credit.description),
+         credit.amount});
+    (credit.adjustment ? form.adjustments : form.payments) += credit.amount;
+    form.amountDue += credit.amount;
+    form.aging.amounts[0] += credit.amount;  // a credit is never past due
   }
 
   for (StatementForm& form : forms) {

@@ -293,6 +293,62 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
 
 // The guarantor's name and address sit where a #10 window envelope shows
 // them: 7/8" to 4 3/8" from the left, 2" to 3" from the top.
+// A guarantor who paid more than the charges owe is in credit: the payment not
+// yet applied shows on the statement and counts against the amount due, once,
+// on the latest statement of its case; another case's credit stays off it.
+TEST_P(StatementFormOnEngine, PaymentsNotYetAppliedCountAgainstTheAmountDue) {
+  const std::int64_t earlier = statement("LARKLE00", "S");
+  const std::int64_t latest = statement("LARKLE00", "S");
+  entry({{"Chart Number", "LARKLE00"},
+         {"Case Number", "1"},
+         {"Transaction Type", "A"},
+         {"Date From", "11/02/2026"},
+         {"Description", "Paid visit"},
+         {"Amount", "40"},
+         {"Guarantor Amount Paid", "-40"},
+         {"Guarantor Responsible", "T"},
+         {"Statement Number", std::to_string(earlier)}});
+  entry({{"Chart Number", "LARKLE00"},
+         {"Case Number", "1"},
+         {"Transaction Type", "A"},
+         {"Date From", "11/25/2026"},
+         {"Description", "Office visit"},
+         {"Amount", "100"},
+         {"Guarantor Responsible", "T"},
+         {"Statement Number", std::to_string(latest)}});
+  entry({{"Chart Number", "LARKLE00"},
+         {"Case Number", "1"},
+         {"Transaction Type", "O"},
+         {"Date From", "11/26/2026"},
+         {"Description", "Card payment"},
+         {"Amount", "-130"},
+         {"Unapplied Amount", "-130"},
+         {"Who Paid", "G"}});
+  entry({{"Chart Number", "LARKLE00"},
+         {"Case Number", "2"},
+         {"Transaction Type", "N"},
+         {"Date From", "11/27/2026"},
+         {"Description", "Other case check"},
+         {"Amount", "-50"},
+         {"Unapplied Amount", "-50"},
+         {"Who Paid", "G"}});
+
+  const auto forms = readStatementForms(*practice_, {earlier, latest}, Date::fromYmd(2026, 12, 31));
+  ASSERT_EQ(forms.size(), 2u);
+  const StatementForm& paid = forms[0].statementNumber == earlier ? forms[0] : forms[1];
+  const StatementForm& open = forms[0].statementNumber == latest ? forms[0] : forms[1];
+  EXPECT_EQ(paid.amountDue, dollars(0));
+  EXPECT_EQ(open.charges, dollars(10000));
+  EXPECT_EQ(open.payments, dollars(-13000));
+  EXPECT_EQ(open.amountDue, dollars(-3000));  // 100.00 owed less 130.00 paid
+  Money aged;
+  for (const Money& amount : open.aging.amounts) aged += amount;
+  EXPECT_EQ(aged, dollars(-3000));
+  ASSERT_EQ(open.entries.size(), 2u);
+  EXPECT_EQ(open.entries[1].amount, dollars(-13000));
+  EXPECT_NE(open.entries[1].description.find("Card payment"), std::string::npos);
+}
+
 TEST_P(StatementFormOnEngine, GuarantorAddressSitsInTheEnvelopeWindow) {
   const std::int64_t smith = statement("SMITHJO0", "S");
   entry({{"Chart Number", "SMITHJO0"},
