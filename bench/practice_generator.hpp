@@ -39,4 +39,18 @@ std::string chartNumberOf(std::int64_t patient);
 // shape: the same seed gives the same rows (entry numbers come from the engine).
 GeneratedPractice generatePractice(store::Connection& practice, const PracticeShape& shape);
 
+// The command line of the benchmarks that run on a generated practice:
+// --patients, --lines, --seed, --engine sqlite|server, --server, --keep.
+struct PracticeBenchArguments {
+  PracticeShape shape;
+  store::Engine engine = store::Engine::Embedded;
+  std::string server;  // VANTRELL_TEST_SERVER unless --server is given
+  bool keep = false;
+};
+
+// Reads the arguments over the shape given as defaults; a bad one ends the
+// program with exit code 2 and a message.
+PracticeBenchArguments parsePracticeBenchArguments(int argc, char** argv,
+                                                   const PracticeShape& shape = {});
+
 }  // namespace vantrell::bench

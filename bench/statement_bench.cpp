@@ -54,59 +54,10 @@ class AnsweringPrompter final : public ui::Prompter {
   std::vector<std::string> said;
 };
 
-struct Arguments {
-  bench::PracticeShape shape;
-  store::Engine engine = store::Engine::Embedded;
-  std::string server;
-  bool keep = false;
-};
+using Arguments = bench::PracticeBenchArguments;
 
 Arguments parse(int argc, char** argv) {
-  Arguments arguments;
-  if (const char* server = std::getenv("VANTRELL_TEST_SERVER")) arguments.server = server;
-  for (int i = 1; i < argc; ++i) {
-    const std::string flag = argv[i];
-    const auto next = [&]() -> std::string {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "%s needs a value\n", flag.c_str());
-        std::exit(2);
-      }
-      return argv[++i];
-    };
-    if (flag == "--patients")
-      arguments.shape.patients = std::atoi(next().c_str());
-    else if (flag == "--lines")
-      arguments.shape.lines = std::atoll(next().c_str());
-    else if (flag == "--seed")
-      arguments.shape.seed = std::strtoull(next().c_str(), nullptr, 10);
-    else if (flag == "--server")
-      arguments.server = next();
-    else if (flag == "--keep")
-      arguments.keep = true;
-    else if (flag == "--engine") {
-      const std::string engine = next();
-      if (engine == "sqlite")
-        arguments.engine = store::Engine::Embedded;
-      else if (engine == "server")
-        arguments.engine = store::Engine::Server;
-      else {
-        std::fprintf(stderr, "--engine is sqlite or server\n");
-        std::exit(2);
-      }
-    } else {
-      std::fprintf(stderr, "unknown argument %s\n", flag.c_str());
-      std::exit(2);
-    }
-  }
-  if (arguments.shape.patients < 1 || arguments.shape.lines < 1) {
-    std::fprintf(stderr, "--patients and --lines must be positive\n");
-    std::exit(2);
-  }
-  if (arguments.engine == store::Engine::Server && arguments.server.empty()) {
-    std::fprintf(stderr, "--engine server needs --server or VANTRELL_TEST_SERVER\n");
-    std::exit(2);
-  }
-  return arguments;
+  return bench::parsePracticeBenchArguments(argc, argv);
 }
 
 std::int64_t wholeNumber(const store::Value& value) {
