@@ -234,16 +234,19 @@ ClaimFilterDialog::ClaimFilterDialog(const claims::ClaimFilter& preset, ui::Prom
 
   form->addRow(tr("C&hart Number:"), chart_);
   form->addRow(tr("Date C&reated:"), created_);
-  form->addRow(tr("&Carrier Slot:"), slot_);
+  form->addRow(tr("Carrier S&lot:"), slot_);
   form->addRow(tr("&Insurance Carrier:"), carrier_);
   form->addRow(tr("&EDI Receiver:"), receiver_);
   form->addRow(tr("Billing &Method:"), method_);
   form->addRow(tr("Claim &Status:"), status_);
   form->addRow(tr("&Billing Date:"), billingDate_);
-  form->addRow(tr("Batc&h Number:"), batch_);
+  form->addRow(tr("Batch N&umber:"), batch_);
   form->addRow(QString(), excludeDone_);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  // Enter may move between the fields; Alt+O confirms from any of them.
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &ClaimFilterDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
@@ -302,7 +305,7 @@ CreateClaimsDialog::CreateClaimsDialog(claims::ClaimCriteriaDialog& model, QWidg
   fromChart_ = namedEdit("fromChart", 110);
   toChart_ = namedEdit("toChart", 110);
   range(0, tr("Transaction &Dates:"), fromDate_, toDate_);
-  range(1, tr("&Chart Numbers:"), fromChart_, toChart_);
+  range(1, tr("C&hart Numbers:"), fromChart_, toChart_);
   const auto line = [&](int row, const QString& title, QLineEdit* edit) {
     auto* label = new QLabel(title);
     label->setBuddy(edit);
@@ -347,6 +350,7 @@ CreateClaimsDialog::CreateClaimsDialog(claims::ClaimCriteriaDialog& model, QWidg
   minimum_->setAlignment(Qt::AlignRight);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &CreateClaimsDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -448,10 +452,11 @@ ChangeStatusDialog::ChangeStatusDialog(std::int64_t presetBatch, QWidget* parent
   auto* form = new QFormLayout;
   form->addRow(tr("Status &From:"), statusFrom_);
   form->addRow(tr("Status &To:"), statusTo_);
-  form->addRow(tr("For &Carrier:"), slot_);
+  form->addRow(tr("For C&arrier:"), slot_);
   form->addRow(tr("Billing &Method From:"), methodFrom_);
   form->addRow(tr("Billing Method T&o:"), methodTo_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
@@ -751,7 +756,8 @@ ClaimManagementWindow::ClaimManagementWindow(claims::ClaimSurroundings surroundi
           &ClaimManagementWindow::claimNote);
   connect(addButton(buttons, tr("&Filter"), "filter"), &QPushButton::clicked, this,
           &ClaimManagementWindow::chooseFilter);
-  auto* close = buttons->addButton(QDialogButtonBox::Close);
+  // Esc closes too; the button has no access key, so that Alt+C is Create Claims alone.
+  auto* close = buttons->addButton(tr("Close"), QDialogButtonBox::RejectRole);
   close->setAutoDefault(false);
   connect(close, &QPushButton::clicked, this, &QDialog::reject);
   connect(new QShortcut(QKeySequence(Qt::Key_Delete), claims_), &QShortcut::activated, this,
@@ -797,10 +803,7 @@ std::optional<std::int64_t> ClaimManagementWindow::currentClaim() const {
 
 std::vector<std::int64_t> ClaimManagementWindow::markedClaims() const {
   std::vector<std::int64_t> marked;
-  const auto rows = claims_->selectionModel()->selectedRows();
-  // The current row alone, selected by moving there, is not a mark.
-  if (rows.size() == 1 && rows.front().row() == claims_->currentIndex().row()) return marked;
-  for (const QModelIndex& row : rows) {
+  for (const QModelIndex& row : claims_->selectionModel()->selectedRows()) {
     if (const auto number = model_->claimAt(row.row())) marked.push_back(*number);
   }
   std::sort(marked.begin(), marked.end());
@@ -875,10 +878,7 @@ void ClaimManagementWindow::changeStatus() {
   const auto current = currentClaim();
   ChangeStatusDialog dialog(current ? actions.presetBatch(*current) : 0, this);
   if (dialog.exec() != QDialog::Accepted) return;
-  const auto marked = markedClaims();
-  // With no row marked, the selected scope is the claim at the cursor.
-  const auto selected = marked.empty() && current ? std::vector<std::int64_t>{*current}
-                                                  : claims::claimsToChangeStatus(marked);
+  const auto selected = claims::claimsToChangeStatus(markedClaims());
   QApplication::setOverrideCursor(Qt::WaitCursor);
   const bool changed = actions.changeStatus(dialog.change(), selected);
   QApplication::restoreOverrideCursor();

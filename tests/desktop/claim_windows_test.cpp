@@ -1,0 +1,260 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "claim_windows.hpp"
+#include "desktop_fixture.hpp"
+#include "modal_answers.hpp"
+
+// The claim windows on the tutorial practice, driven from the keyboard: the
+// keys go where the focus is (or to the open menu), as they do for a person.
+namespace vantrell::desktop {
+namespace {
+
+using vantrell::testing::ModalAnswers;
+
+QWidget* keyTarget() {
+  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
+  return QApplication::focusWidget();
+}
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* target = keyTarget();
+  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
+  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+void type(const QString& text) {
+  for (const QChar key : text) {
+    QWidget* target = keyTarget();
+    ASSERT_NE(target, nullptr) << "no widget has the keyboard";
+    QTest::keyClicks(target, QString(key));
+  }
+}
+// An access key clicks its button after a short animation: the button's action (and the
+// dialog it opens) comes from the event loop after the key.
+void pressAccessKey(int key) {
+  press(key, Qt::AltModifier);
+  QTest::qWait(250);
+}
+QWidget* shownWindow(const QString& name) {
+  for (QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->objectName() == name && window->isVisible()) return window;
+  }
+  return nullptr;
+}
+bool hasTheKeyboard(QWidget& window) {
+  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
+}
+// The offscreen platform has no window manager to give the keyboard back after a dialog.
+bool backTo(QWidget& window) {
+  if (QApplication::activeWindow() != &window) window.activateWindow();
+  return hasTheKeyboard(window);
+}
+void shoot(QWidget& window, const std::string& name) {
+  const char* directory = std::getenv("VANTRELL_SHOTS");
+  if (directory == nullptr) return;
+  std::filesystem::create_directories(directory);
+  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
+}
+
+class ClaimWindowsTest : public DesktopTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(window_.start(options())); }  // the tutorial practice
+
+  store::Connection& practice() { return *application_.practice()->connection; }
+
+  std::vector<store::Record> rowsOf(const char* table) {
+    std::vector<store::Record> rows;
+    store::Table opened = practice().openTable(table);
+    opened.forEach([&](const store::Record& row) { rows.push_back(row); });
+    return rows;
+  }
+
+  // The charges a run with no criteria must bill, worked out here from the rows: not on a
+  // claim, a charge (type below H) some carrier answers for, of a case that is no cash case
+  // and has a first carrier.
+  std::set<std::int64_t> billableCharges() {
+    std::set<std::pair<std::string, std::int64_t>> insuredCases;
+    for (const auto& row : rowsOf("QVCAS")) {
+      if (!row.logical("Cash Case") && !row.text("Insurance Carrier #1").empty())
+        insuredCases.emplace(row.text("Chart Number"), row.integer("Case Number"));
+    }
+    std::set<std::int64_t> entries;
+    for (const auto& row : rowsOf("QVTRN")) {
+      const bool insured = row.logical("Insurance 1 Responsible") ||
+                           row.logical("Insurance 2 Responsible") ||
+                           row.logical("Insurance 3 Responsible");
+      if (row.integer("Claim Number") < 1 && insured && row.text("Transaction Type") < "H" &&
+          row.money("Amount") > Money{} &&
+          insuredCases.count({row.text("Chart Number"), row.integer("Case Number")}) != 0)
+        entries.insert(row.integer("Entry Number"));
+    }
+    return entries;
+  }
+};
+
+TEST_F(ClaimWindowsTest, ClaimsAreCreatedFilteredEditedAndMovedFromTheKeyboard) {
+  const std::set<std::int64_t> billable = billableCharges();
+  ASSERT_FALSE(billable.empty()) << "the tutorial has no unbilled insurance charge";
+  const std::size_t claimsBefore = rowsOf("QVCLA").size();
+
+  // Alt+A opens Activities and C its Claim Management.
+  window_.activateWindow();
+  ASSERT_TRUE(hasTheKeyboard(window_));
+  press(Qt::Key_A, Qt::AltModifier);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr) << "Alt+A opened no menu";
+  shoot(*QApplication::activePopupWidget(), "claims-01-activities-menu.png");
+  press(Qt::Key_C);
+  auto* list = qobject_cast<ClaimManagementWindow*>(shownWindow("ClaimManagement"));
+  ASSERT_NE(list, nullptr) << "the claim management window did not come up";
+  ASSERT_TRUE(hasTheKeyboard(*list));
+  EXPECT_EQ(list->windowTitle(), "Claim Management");
+  auto* table = list->findChild<QTableView*>("claims");
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(static_cast<std::size_t>(table->model()->rowCount()), claimsBefore);
+
+  // Alt+C: Create Claims; its criteria left empty, Enter runs it.
+  ModalAnswers create;
+  create.then([](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Create Claims");
+    ASSERT_TRUE(backTo(dialog));
+    shoot(dialog, "claims-02-create-claims.png");
+    press(Qt::Key_O, Qt::AltModifier);
+  });
+  create.run([&] { pressAccessKey(Qt::Key_C); });
+  EXPECT_TRUE(create.seen().empty()) << create.seen().front();
+  ASSERT_TRUE(backTo(*list));
+
+  // Every billable charge is on a claim that exists, and the list shows every claim.
+  const auto claimRows = rowsOf("QVCLA");
+  std::set<std::int64_t> claimNumbers;
+  for (const auto& row : claimRows) claimNumbers.insert(row.integer("Claim Number"));
+  std::map<std::int64_t, std::set<std::int64_t>> chargesOf;
+  for (const auto& row : rowsOf("QVTRN")) {
+    if (row.integer("Claim Number") > 0)
+      chargesOf[row.integer("Claim Number")].insert(row.integer("Entry Number"));
+    if (billable.count(row.integer("Entry Number")) != 0) {
+      EXPECT_GT(row.integer("Claim Number"), 0)
+          << "charge " << row.integer("Entry Number") << " was left unbilled";
+      EXPECT_EQ(claimNumbers.count(row.integer("Claim Number")), 1u);
+    }
+  }
+  ASSERT_GT(claimRows.size(), claimsBefore);
+  EXPECT_EQ(static_cast<std::size_t>(table->model()->rowCount()), claimRows.size());
+  shoot(*list, "claims-03-list.png");
+
+  // The columns of the first claim, read against its row: a slot with a carrier shows its
+  // status label and medium, a slot without one shows neither.
+  const auto column = [&](const std::string& title) {
+    const auto& titles = ClaimListModel::columns();
+    return static_cast<int>(std::find(titles.begin(), titles.end(), title) - titles.begin());
+  };
+  const auto shown = [&](int row, const std::string& title) {
+    return table->model()->index(row, column(title)).data().toString().toStdString();
+  };
+  const std::int64_t first = std::stoll(shown(0, "Claim Number"));
+  const store::Record* firstRow = nullptr;
+  for (const auto& row : claimRows) {
+    if (row.integer("Claim Number") == first) firstRow = &row;
+  }
+  ASSERT_NE(firstRow, nullptr);
+  EXPECT_EQ(shown(0, "Carrier 1"), firstRow->text("Insurance Carrier 1"));
+  EXPECT_EQ(shown(0, "Status 1"), "Ready to Send");
+  EXPECT_EQ(shown(0, "Medium 1"),
+            firstRow->text("Primary Billing Method") == "E" ? "EDI" : "Paper");
+  if (firstRow->text("Insurance Carrier 3").empty()) {
+    EXPECT_EQ(shown(0, "Status 3"), "");
+    EXPECT_EQ(shown(0, "Medium 3"), "");
+  }
+
+  // Alt+F: the filter; the chart number typed lists that patient's claims only.
+  const std::string chart = firstRow->text("Chart Number");
+  std::size_t claimsOfChart = 0;
+  for (const auto& row : claimRows) if (row.text("Chart Number") == chart) ++claimsOfChart;
+  ModalAnswers filter;
+  filter.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "List Only Claims That Match");
+    ASSERT_TRUE(backTo(dialog));
+    type(QString::fromStdString(chart));
+    shoot(dialog, "claims-04-filter.png");
+    // Enter moves to the next field in the tutorial practice; Alt+O is OK.
+    press(Qt::Key_O, Qt::AltModifier);
+  });
+  filter.run([&] { pressAccessKey(Qt::Key_F); });
+  ASSERT_TRUE(backTo(*list));
+  ASSERT_EQ(static_cast<std::size_t>(table->model()->rowCount()), claimsOfChart);
+  for (int row = 0; row < table->model()->rowCount(); ++row)
+    EXPECT_EQ(shown(row, "Chart Number"), chart);
+
+  // Enter opens the claim at the cursor in its own window, with its charges; Ctrl+T in the
+  // comment stamps the program date and the user.
+  table->setFocus();
+  table->setCurrentIndex(table->model()->index(0, 0));
+  press(Qt::Key_Return);
+  auto* editor = shownWindow("ClaimEditor");
+  ASSERT_NE(editor, nullptr) << "Enter opened no claim";
+  EXPECT_EQ(editor->windowTitle().toStdString(), "Claim: " + std::to_string(first));
+  auto* charges = editor->findChild<QTableWidget*>("charges");
+  ASSERT_NE(charges, nullptr);
+  std::set<std::int64_t> listed;
+  for (int row = 0; row < charges->rowCount(); ++row)
+    listed.insert(charges->item(row, 0)->text().toLongLong());
+  EXPECT_EQ(listed, chargesOf[first]);
+  ASSERT_TRUE(hasTheKeyboard(*editor));
+  press(Qt::Key_M, Qt::AltModifier);
+  press(Qt::Key_T, Qt::ControlModifier);
+  auto* comment = editor->findChild<QPlainTextEdit*>("comment");
+  ASSERT_NE(comment, nullptr);
+  EXPECT_TRUE(comment->toPlainText().startsWith(
+      QString::fromStdString(application_.programDate().value().toMonthDayYear() + " ")))
+      << comment->toPlainText().toStdString();
+  shoot(*editor, "claims-05-editor.png");
+  // Esc closes without saving and lets the claim go.
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return shownWindow("ClaimEditor") == nullptr; }));
+  ASSERT_TRUE(backTo(*list));
+
+  // Alt+S: Change Status of the claim at the cursor from any status to Sent, for the primary
+  // carrier only.
+  table->setFocus();
+  table->selectRow(0);
+  ModalAnswers status;
+  status.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Change Claim Status/Billing Method");
+    ASSERT_TRUE(backTo(dialog));
+    press(Qt::Key_End);  // Status From: "Any status type"
+    press(Qt::Key_Tab);
+    type("s");  // Status To: Sent
+    press(Qt::Key_Tab);
+    type("p");  // For Carrier: Primary
+    shoot(dialog, "claims-06-change-status.png");
+    press(Qt::Key_Return);
+  });
+  status.run([&] { pressAccessKey(Qt::Key_S); });
+  EXPECT_TRUE(status.seen().empty()) << status.seen().front();
+  for (const auto& row : rowsOf("QVCLA")) {
+    const auto& before = *std::find_if(claimRows.begin(), claimRows.end(), [&](const auto& old) {
+      return old.integer("Claim Number") == row.integer("Claim Number");
+    });
+    const bool moved = row.integer("Claim Number") == first;
+    EXPECT_EQ(row.text("Claim Status 1"), moved ? "2" : before.text("Claim Status 1"));
+    EXPECT_EQ(row.text("Claim Status 2"), before.text("Claim Status 2"));
+    EXPECT_EQ(row.text("Claim Status 3"), before.text("Claim Status 3"));
+  }
+  ASSERT_TRUE(backTo(*list));
+  EXPECT_EQ(shown(0, "Status 1"), "Sent");
+  shoot(*list, "claims-07-list-after-status.png");
+}
+
+}  // namespace
+}  // namespace vantrell::desktop
