@@ -454,8 +454,9 @@ ChangeStatusDialog::ChangeStatusDialog(std::int64_t presetBatch, QWidget* parent
   form->addRow(tr("Status &To:"), statusTo_);
   form->addRow(tr("For C&arrier:"), slot_);
   form->addRow(tr("Billing &Method From:"), methodFrom_);
-  form->addRow(tr("Billing Method T&o:"), methodTo_);
+  form->addRow(tr("Billin&g Method To:"), methodTo_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
   buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -739,7 +740,8 @@ ClaimManagementWindow::ClaimManagementWindow(claims::ClaimSurroundings surroundi
   connect(claims_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
     if (list_.sortBy(ClaimListModel::columns()[static_cast<std::size_t>(section)])) refresh();
   });
-  connect(claims_, &QTableView::activated, this, &ClaimManagementWindow::editClaim);
+  connect(claims_, &QTableView::doubleClicked, this, &ClaimManagementWindow::editClaim);
+  claims_->installEventFilter(this);
   count_ = new QLabel;
   count_->setObjectName("count");
 
@@ -770,6 +772,19 @@ ClaimManagementWindow::ClaimManagementWindow(claims::ClaimSurroundings surroundi
   resize(1040, 460);
   refresh();
   claims_->setFocus();
+}
+
+bool ClaimManagementWindow::eventFilter(QObject* watched, QEvent* event) {
+  // Enter edits the claim at the cursor, and goes no further: the window's own Enter would
+  // press a default button, and the claim windows are its children.
+  if (watched == claims_ && event->type() == QEvent::KeyPress) {
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      editClaim();
+      return true;
+    }
+  }
+  return QDialog::eventFilter(watched, event);
 }
 
 ClaimManagementWindow::~ClaimManagementWindow() {

@@ -185,6 +185,7 @@ class ClaimManagementWindow : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::optional<std::int64_t> currentClaim() const;
