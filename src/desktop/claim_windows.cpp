@@ -527,6 +527,7 @@ void fillCharges(QTableWidget* table, const std::vector<store::Record>& rows) {
     put(4, qt(row.text("Diagnosis Code 1")));
     put(5, qt(row.text("Diagnosis Code 2")));
   }
+  table->resizeColumnsToContents();
 }
 
 QTableWidget* chargeTable(const char* name) {
@@ -734,8 +735,6 @@ ClaimManagementWindow::ClaimManagementWindow(claims::ClaimSurroundings surroundi
   tidy(claims_);
   claims_->setMinimumSize(900, 300);
   claims_->horizontalHeader()->setSectionsClickable(true);
-  claims_->horizontalHeader()->setDefaultSectionSize(84);
-  claims_->setColumnWidth(0, 96);
   // A click on a title orders the list by that column, from the store.
   connect(claims_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
     if (list_.sortBy(ClaimListModel::columns()[static_cast<std::size_t>(section)])) refresh();
@@ -810,6 +809,8 @@ void ClaimManagementWindow::refresh() {
     }
   }
   if (model_->rowCount() > 0) claims_->setCurrentIndex(model_->index(row, 0));
+  // Sized to the titles and the page read, never to the whole table.
+  claims_->resizeColumnsToContents();
 }
 
 std::optional<std::int64_t> ClaimManagementWindow::currentClaim() const {

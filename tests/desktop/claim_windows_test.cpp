@@ -14,8 +14,10 @@
 #include <set>
 
 #include "claim_windows.hpp"
+#include "claims/claim_creation.hpp"
 #include "desktop_fixture.hpp"
 #include "modal_answers.hpp"
+#include "store/table_creation.hpp"
 
 // The claim windows on the tutorial practice, driven from the keyboard: the
 // keys go where the focus is (or to the open menu), as they do for a person.
@@ -45,6 +47,13 @@ void type(const QString& text) {
 void pressAccessKey(int key) {
   press(key, Qt::AltModifier);
   QTest::qWait(250);
+}
+// Moves the cursor of a list with the keys until the row is current.
+void moveTo(QTableView& view, int row) {
+  view.setFocus();
+  press(Qt::Key_Home, Qt::ControlModifier);
+  for (int at = 0; at < row; ++at) press(Qt::Key_Down);
+  ASSERT_EQ(view.currentIndex().row(), row);
 }
 QWidget* shownWindow(const QString& name) {
   for (QWidget* window : QApplication::topLevelWidgets()) {
@@ -78,6 +87,26 @@ class ClaimWindowsTest : public DesktopTest {
     store::Table opened = practice().openTable(table);
     opened.forEach([&](const store::Record& row) { rows.push_back(row); });
     return rows;
+  }
+
+  ClaimManagementWindow* openList() {
+    window_.claimManagement();
+    auto* list = qobject_cast<ClaimManagementWindow*>(shownWindow("ClaimManagement"));
+    EXPECT_NE(list, nullptr);
+    if (list != nullptr) {
+      EXPECT_TRUE(hasTheKeyboard(*list));
+    }
+    return list;
+  }
+
+  // Claim number to its charges' entry numbers, as the ledger has them now.
+  std::map<std::int64_t, std::set<std::int64_t>> chargesByClaim() {
+    std::map<std::int64_t, std::set<std::int64_t>> charges;
+    for (const auto& row : rowsOf("QVTRN")) {
+      if (row.integer("Claim Number") > 0)
+        charges[row.integer("Claim Number")].insert(row.integer("Entry Number"));
+    }
+    return charges;
   }
 
   // The charges a run with no criteria must bill, worked out here from the rows: not on a
@@ -255,6 +284,131 @@ TEST_F(ClaimWindowsTest, ClaimsAreCreatedFilteredEditedAndMovedFromTheKeyboard) 
   ASSERT_TRUE(backTo(*list));
   EXPECT_EQ(shown(0, "Status 1"), "Sent");
   shoot(*list, "claims-07-list-after-status.png");
+}
+
+TEST_F(ClaimWindowsTest, TheListReadsAPageAtATimeAndReadsOnAsTheCursorGoesDown) {
+  // Many more claims than a screen shows, put into the store directly.
+  constexpr int made = 250;
+  ASSERT_TRUE(store::ensureTable(practice(), "QVCLA") || practice().tableExists("QVCLA"));
+  {
+    store::Table claims = practice().openTable("QVCLA");
+    for (int at = 0; at < made; ++at) {
+      store::Record row = claims.newRecord();
+      row.setFromText("Chart Number", "PAGE" + std::to_string(at % 7));
+      row.setFromText("Insurance Carrier 1", "MC");
+      row.setFromText("Claim Status 1", "2");
+      row.setFromText("Primary Billing Method", "E");
+      row.setFromText("Batch Number 1", "7");
+      row.setFromText("Claim Status 2", "6");
+      row.setFromText("Claim Status 3", "6");
+      claims.append(row);
+    }
+  }
+  ClaimManagementWindow* list = openList();
+  ASSERT_NE(list, nullptr);
+  auto* table = list->findChild<QTableView*>("claims");
+  auto* count = list->findChild<QLabel*>("count");
+  ASSERT_NE(table, nullptr);
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count->text(), "250 claim(s)");
+  const int firstRead = table->model()->rowCount();
+  EXPECT_GT(firstRead, 0);
+  EXPECT_LT(firstRead, made) << "the whole table was read at once";
+  // Columns 2-7 are slot 1 (carrier, status, medium, batch, billing date, receiver), 8-13 slot 2.
+  EXPECT_EQ(table->model()->index(0, 2).data().toString(), "MC");
+  EXPECT_EQ(table->model()->index(0, 3).data().toString(), "Sent");
+  EXPECT_EQ(table->model()->index(0, 4).data().toString(), "EDI");
+  EXPECT_EQ(table->model()->index(0, 5).data().toString(), "7");
+  // Slot 2 has no carrier: its Done code shows no status and no medium.
+  EXPECT_EQ(table->model()->index(0, 9).data().toString(), "");
+  EXPECT_EQ(table->model()->index(0, 10).data().toString(), "");
+  // Ctrl+End again and again reaches the last claim, read on page by page.
+  table->setFocus();
+  for (int presses = 0; presses < 10 && table->model()->rowCount() < made; ++presses)
+    press(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(table->model()->rowCount(), made);
+  EXPECT_EQ(table->model()->index(made - 1, 0).data().toString(), QString::number(made));
+  shoot(*list, "claims-08-many-claims.png");
+}
+
+TEST_F(ClaimWindowsTest, DelReleasesTheClaimsChargesAndTheEditorRemovesAMarkedCharge) {
+  claims::ClaimCriteria everything;
+  const auto created = claims::createClaims({practice(), prompter_}, everything);
+  ASSERT_GT(created.claims.size(), 2u);
+  const auto before = chargesByClaim();
+  // One claim to delete, and one with at least two charges to take one from.
+  std::int64_t several = 0;
+  for (const auto& [number, entries] : before) {
+    if (entries.size() >= 2) several = number;
+  }
+  ASSERT_NE(several, 0) << "no claim of the tutorial has two charges";
+  const std::int64_t doomed =
+      several == before.begin()->first ? std::next(before.begin())->first : before.begin()->first;
+
+  ClaimManagementWindow* list = openList();
+  ASSERT_NE(list, nullptr);
+  auto* table = list->findChild<QTableView*>("claims");
+  ASSERT_NE(table, nullptr);
+  const auto rowOf = [&](std::int64_t claim) {
+    for (int row = 0; row < table->model()->rowCount(); ++row) {
+      if (table->model()->index(row, 0).data().toLongLong() == claim) return row;
+    }
+    return -1;
+  };
+  const int rowsBefore = table->model()->rowCount();
+  moveTo(*table, rowOf(doomed));
+  ModalAnswers question;
+  question.then(ModalAnswers::clickButton("Yes"));
+  question.run([&] { press(Qt::Key_Delete); });
+  EXPECT_EQ(question.seen(),
+            std::vector<std::string>{
+                "Deleting this claim will release the transactions\nthat are bound to it. They "
+                "can then be placed\non another claim.\n\nAre you sure you want to delete this "
+                "claim?"});
+  auto after = chargesByClaim();
+  EXPECT_EQ(after.count(doomed), 0u);
+  for (const auto& row : rowsOf("QVTRN")) {
+    if (before.at(doomed).count(row.integer("Entry Number")) != 0) {
+      EXPECT_EQ(row.integer("Claim Number"), 0) << "charge " << row.integer("Entry Number");
+    }
+  }
+  for (const auto& [number, entries] : before) {
+    if (number != doomed) {
+      EXPECT_EQ(after[number], entries) << "claim " << number;
+    }
+  }
+  for (const auto& row : rowsOf("QVCLA")) EXPECT_NE(row.integer("Claim Number"), doomed);
+  ASSERT_TRUE(backTo(*list));
+  EXPECT_EQ(table->model()->rowCount(), rowsBefore - 1);
+  EXPECT_EQ(rowOf(doomed), -1);
+
+  // Enter opens the other claim; in its charges the first alone is marked, and Alt+V removes it.
+  moveTo(*table, rowOf(several));
+  press(Qt::Key_Return);
+  auto* editor = shownWindow("ClaimEditor");
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(hasTheKeyboard(*editor));
+  auto* charges = editor->findChild<QTableWidget*>("charges");
+  ASSERT_NE(charges, nullptr);
+  ASSERT_EQ(static_cast<std::size_t>(charges->rowCount()), before.at(several).size());
+  press(Qt::Key_H, Qt::AltModifier);
+  ASSERT_EQ(QApplication::focusWidget(), charges);
+  press(Qt::Key_Down);
+  press(Qt::Key_Up);
+  const std::int64_t removed = charges->item(0, 0)->text().toLongLong();
+  ModalAnswers removal;
+  removal.then(ModalAnswers::clickButton("Yes"));
+  removal.run([&] { pressAccessKey(Qt::Key_V); });
+  EXPECT_EQ(removal.seen(),
+            std::vector<std::string>{"Are you sure you want to remove this transaction?"});
+  std::set<std::int64_t> left = before.at(several);
+  left.erase(removed);
+  EXPECT_EQ(chargesByClaim()[several], left);
+  EXPECT_EQ(static_cast<std::size_t>(charges->rowCount()), left.size());
+  shoot(*editor, "claims-09-editor-after-remove.png");
+  ASSERT_TRUE(backTo(*editor));
+  press(Qt::Key_Escape);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return shownWindow("ClaimEditor") == nullptr; }));
 }
 
 }  // namespace
