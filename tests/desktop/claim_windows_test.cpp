@@ -409,6 +409,40 @@ TEST_F(ClaimWindowsTest, DelReleasesTheClaimsChargesAndTheEditorRemovesAMarkedCh
   ASSERT_TRUE(backTo(*editor));
   press(Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return shownWindow("ClaimEditor") == nullptr; }));
+
+  // Alt+N: the claim's note. Ctrl+T stamps it; Esc leaves the stored note as it was, Save keeps
+  // the stamp.
+  ASSERT_TRUE(backTo(*list));
+  moveTo(*table, rowOf(several));
+  const std::string stamp = application_.programDate().value().toMonthDayYear() + " ";
+  const auto storedNote = [&] {
+    for (const auto& row : rowsOf("QVCLA")) {
+      if (row.integer("Claim Number") == several) return row.text("Comment");
+    }
+    return std::string("(no claim)");
+  };
+  for (const bool keep : {false, true}) {
+    ModalAnswers note;
+    note.then([&](QWidget& dialog) {
+      ASSERT_TRUE(backTo(dialog));
+      press(Qt::Key_T, Qt::ControlModifier);
+      auto* text = dialog.findChild<QPlainTextEdit*>("note");
+      ASSERT_NE(text, nullptr);
+      EXPECT_TRUE(text->toPlainText().startsWith(QString::fromStdString(stamp)))
+          << text->toPlainText().toStdString();
+      if (keep)
+        ModalAnswers::clickButton("Save")(dialog);
+      else
+        press(Qt::Key_Escape);
+    });
+    note.run([&] { pressAccessKey(Qt::Key_N); });
+    if (keep)
+      // The date leads the stored note (the store keeps no trailing blank).
+      EXPECT_EQ(storedNote().rfind(stamp.substr(0, 10), 0), 0u) << storedNote();
+    else
+      EXPECT_EQ(storedNote(), "");
+    ASSERT_TRUE(backTo(*list));
+  }
 }
 
 }  // namespace
