@@ -791,8 +791,10 @@ ClaimManagementWindow::~ClaimManagementWindow() {
 }
 
 void ClaimManagementWindow::closeEvent(QCloseEvent* event) {
-  // The claim windows close with their list.
-  for (auto& [number, window] : editorWindows_) {
+  // The claim windows close with their list; each one closed leaves the map.
+  std::vector<QPointer<ClaimEditorWindow>> open;
+  for (auto& [number, window] : editorWindows_) open.push_back(window);
+  for (auto& window : open) {
     if (window != nullptr) window->close();
   }
   QDialog::closeEvent(event);
@@ -875,13 +877,7 @@ void ClaimManagementWindow::createClaims() {
 void ClaimManagementWindow::deleteClaims() {
   const auto chosen = claims::claimsToDelete(markedClaims(), currentClaim());
   if (chosen.empty()) return;
-  for (const std::int64_t number : chosen) {
-    if (editorWindows_.count(number) != 0) {
-      context_.prompter.error("Claim " + std::to_string(number) +
-                              " is open in its own window.  Close it first.");
-      return;
-    }
-  }
+  // A claim open in its window holds its patient: the lock refuses it with the system's words.
   ProgressDialog progress(this);
   claims::ClaimSurroundings surroundings = context_;
   surroundings.progress = &progress;

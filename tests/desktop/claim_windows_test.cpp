@@ -445,5 +445,42 @@ TEST_F(ClaimWindowsTest, DelReleasesTheClaimsChargesAndTheEditorRemovesAMarkedCh
   }
 }
 
+// The main window closes its work windows before the practice or the user changes: the claim
+// windows go with their list, and their claims' patients are free again.
+TEST_F(ClaimWindowsTest, ClosingTheListClosesItsClaimWindowsAndLetsTheirPatientsGo) {
+  claims::ClaimCriteria everything;
+  ASSERT_GT(claims::createClaims({practice(), prompter_}, everything).claims.size(), 1u);
+  ClaimManagementWindow* list = openList();
+  ASSERT_NE(list, nullptr);
+  auto* table = list->findChild<QTableView*>("claims");
+  ASSERT_NE(table, nullptr);
+  // Two claims of two patients (one patient's claims are edited one at a time).
+  const auto chartAt = [&](int row) {
+    return table->model()->index(row, 1).data().toString().toStdString();
+  };
+  int second = 1;
+  while (second < table->model()->rowCount() && chartAt(second) == chartAt(0)) ++second;
+  ASSERT_LT(second, table->model()->rowCount());
+  std::set<std::string> charts;
+  for (int row : {0, second}) {
+    ASSERT_TRUE(backTo(*list));
+    moveTo(*table, row);
+    charts.insert(chartAt(row));
+    press(Qt::Key_Return);
+  }
+  int open = 0;
+  for (QWidget* window : QApplication::topLevelWidgets())
+    open += window->objectName() == "ClaimEditor" && window->isVisible() ? 1 : 0;
+  ASSERT_EQ(open, 2);
+  QPointer<ClaimManagementWindow> watched(list);
+  ASSERT_TRUE(list->close());
+  EXPECT_EQ(shownWindow("ClaimEditor"), nullptr);
+  delete watched.data();
+  for (const auto& chart : charts) {
+    claims::PatientLocks locks(practice(), prompter_);
+    EXPECT_TRUE(locks.hold(chart)) << chart << " is still held";
+  }
+}
+
 }  // namespace
 }  // namespace vantrell::desktop
