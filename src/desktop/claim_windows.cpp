@@ -689,8 +689,8 @@ void ClaimEditorWindow::splitCharges() {
   const std::int64_t cursorEntry =
       cursorRow >= 0 ? charges_->item(cursorRow, 0)->text().toLongLong() : 0;
   if (const auto made = editor_.splitCharges(markedEntries(), cursorEntry)) {
+    // The new claim shows in the list.
     showCharges();
-    prompter_.inform("The transactions were moved to claim " + std::to_string(*made) + ".");
     if (changed_) changed_();
   }
 }

@@ -336,12 +336,12 @@ TEST_F(ClaimWindowsTest, DelReleasesTheClaimsChargesAndTheEditorRemovesAMarkedCh
   const auto created = claims::createClaims({practice(), prompter_}, everything);
   ASSERT_GT(created.claims.size(), 2u);
   const auto before = chargesByClaim();
-  // One claim to delete, and one with at least two charges to take one from.
+  // One claim to delete, and one with at least three charges to take two from.
   std::int64_t several = 0;
   for (const auto& [number, entries] : before) {
-    if (entries.size() >= 2) several = number;
+    if (entries.size() >= 3) several = number;
   }
-  ASSERT_NE(several, 0) << "no claim of the tutorial has two charges";
+  ASSERT_NE(several, 0) << "no claim of the tutorial has three charges";
   const std::int64_t doomed =
       several == before.begin()->first ? std::next(before.begin())->first : before.begin()->first;
 
@@ -406,6 +406,28 @@ TEST_F(ClaimWindowsTest, DelReleasesTheClaimsChargesAndTheEditorRemovesAMarkedCh
   EXPECT_EQ(chargesByClaim()[several], left);
   EXPECT_EQ(static_cast<std::size_t>(charges->rowCount()), left.size());
   shoot(*editor, "claims-09-editor-after-remove.png");
+
+  // The next charge marked alone, Alt+P splits it off onto a new claim.
+  ASSERT_TRUE(backTo(*editor));
+  press(Qt::Key_H, Qt::AltModifier);
+  press(Qt::Key_Down);
+  press(Qt::Key_Up);
+  const std::int64_t split = charges->item(0, 0)->text().toLongLong();
+  ModalAnswers splitting;
+  splitting.then(ModalAnswers::clickButton("Yes"));
+  splitting.run([&] { pressAccessKey(Qt::Key_P); });
+  EXPECT_EQ(
+      splitting.seen(),
+      std::vector<std::string>{"Are you sure you want to move this transaction to a new claim?"});
+  left.erase(split);
+  const auto afterSplit = chargesByClaim();
+  EXPECT_EQ(afterSplit.at(several), left);
+  const std::int64_t newest = afterSplit.rbegin()->first;
+  EXPECT_GT(newest, before.rbegin()->first);
+  EXPECT_EQ(afterSplit.at(newest), std::set<std::int64_t>{split});
+  EXPECT_EQ(static_cast<std::size_t>(charges->rowCount()), left.size());
+  EXPECT_EQ(rowOf(newest), table->model()->rowCount() - 1)
+      << "the list does not show the new claim";
   ASSERT_TRUE(backTo(*editor));
   press(Qt::Key_Escape);
   EXPECT_TRUE(QTest::qWaitFor([&] { return shownWindow("ClaimEditor") == nullptr; }));
