@@ -504,5 +504,31 @@ TEST_F(ClaimWindowsTest, ClosingTheListClosesItsClaimWindowsAndLetsTheirPatients
   }
 }
 
+TEST_F(ClaimWindowsTest, CreateClaimsRefusesDatesTheWrongWayRoundAndStaysOnTheToDate) {
+  ClaimManagementWindow* list = openList();
+  ASSERT_NE(list, nullptr);
+  ModalAnswers answers;
+  answers.then([](QWidget& dialog) {
+    ASSERT_TRUE(backTo(dialog));
+    type("12/01/2026");
+    press(Qt::Key_Tab);
+    type("11/01/2026");
+    press(Qt::Key_O, Qt::AltModifier);
+  });
+  answers.then(ModalAnswers::clickButton("OK"));
+  answers.then([](QWidget& dialog) {
+    EXPECT_EQ(dialog.objectName(), "CreateClaims");
+    ASSERT_TRUE(backTo(dialog));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_EQ(QApplication::focusWidget()->objectName(), "toDate");
+    press(Qt::Key_Escape);
+  });
+  answers.run([&] { pressAccessKey(Qt::Key_C); });
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"A date entered is not correct.  Enter a valid date\nand "
+                                     "make sure that the TO date is on or after the FROM date."});
+  EXPECT_TRUE(!practice().tableExists("QVCLA") || rowsOf("QVCLA").empty());
+}
+
 }  // namespace
 }  // namespace vantrell::desktop
