@@ -16,6 +16,7 @@
 
 #include <map>
 
+#include "claim_windows.hpp"
 #include "code_list_window.hpp"
 #include "options_dialog.hpp"
 #include "patient_list_window.hpp"
@@ -99,7 +100,7 @@ void MainWindow::buildMenus() {
       {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), &MainWindow::patientList},
       {"&Activities", "&Enter Transactions", QKeySequence(), &MainWindow::transactionEntry},
       {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
-      {"&Activities", "&Claim Management", QKeySequence(), nullptr},
+      {"&Activities", "&Claim Management", QKeySequence(), &MainWindow::claimManagement},
       {"&Activities", "&Statement Management", QKeySequence(), nullptr},
       {"&Activities", "Collection &List", QKeySequence(), nullptr},
       {"&Reports", "&Day Sheets", QKeySequence(), nullptr},
@@ -292,6 +293,14 @@ void MainWindow::patientList() {
 
 void MainWindow::transactionEntry() {
   openTransactionWindow();
+}
+
+void MainWindow::claimManagement() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr) return;
+  claims::ClaimSurroundings surroundings{*open->connection, prompter_, open->security.get(),
+                                         [this] { return application_.programDate().value(); }};
+  showWorkWindow(new ClaimManagementWindow(surroundings, settings_, this));
 }
 
 void MainWindow::transactionsOf(const std::string& chartNumber) {
