@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTest>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "desktop_fixture.hpp"
+#include "modal_answers.hpp"
+#include "pdf_preview_window.hpp"
+#include "statement_windows.hpp"
+
+// Statement Management on the tutorial practice, driven by key as a clerk does it.
+namespace vantrell::desktop {
+namespace {
+
+using vantrell::testing::ModalAnswers;
+
+QWidget* keyTarget() {
+  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
+  return QApplication::focusWidget();
+}
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* target = keyTarget();
+  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
+  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+}
+
+QWidget* shownWindow(const QString& name) {
+  for (QWidget* window : QApplication::topLevelWidgets())
+    if (window->objectName() == name && window->isVisible()) return window;
+  return nullptr;
+}
+bool hasTheKeyboard(QWidget& window) {
+  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
+}
+bool backTo(QWidget& window) {
+  if (QApplication::activeWindow() != &window) window.activateWindow();
+  return hasTheKeyboard(window);
+}
+
+void shoot(QWidget& window, const std::string& name) {
+  const char* directory = std::getenv("VANTRELL_SHOTS");
+  if (directory == nullptr) return;
+  std::filesystem::create_directories(directory);
+  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
+}
+
+// What a person reads in the PDF.
+std::string pdfText(const std::filesystem::path& pdf) {
+  const std::string command = "pdftotext -layout '" + pdf.string() + "' -";
+  std::string text;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    std::array<char, 4096> buffer{};
+    while (const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), pipe))
+      text.append(buffer.data(), read);
+    ::pclose(pipe);
+  }
+  return text;
+}
+
+// A message box's answer by key: Enter takes its default, which the test checks is the one meant.
+ModalAnswers::Answer pressOn(const QString& buttonText) {
+  return [buttonText](QWidget& window) {
+    auto* box = qobject_cast<QMessageBox*>(&window);
+    ASSERT_NE(box, nullptr) << "expected a message, got " << window.objectName().toStdString();
+    for (QAbstractButton* button : box->buttons()) {
+      if (button->text().remove('&') == buttonText) {
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Space);
+        return;
+      }
+    }
+    ADD_FAILURE() << "no button " << buttonText.toStdString() << " on "
+                  << box->text().toStdString();
+    box->reject();
+  };
+}
+
+class StatementWindowsTest : public DesktopTest {
+ protected:
+  void SetUp() override { ASSERT_TRUE(window_.start(options())); }  // the tutorial practice
+
+  store::Connection& practice() { return *application_.practice()->connection; }
+
+  // The ledger read straight from the table, with each case's guarantor.
+  struct Line {
+    std::int64_t entry, statement;
+    std::string chart, guarantor, type;
+    Money open;  // the charge less what was paid and adjusted on it
+    bool caseStatements;
+    Date lastStatement;
+  };
+  std::vector<Line> ledger() {
+    std::map<std::pair<std::string, std::int64_t>, std::pair<std::string, bool>> cases;
+    practice().openTable("QVCAS").forEach([&](const store::Record& row) {
+      cases[{row.text("Chart Number"), row.integer("Case Number")}] = {
+          row.text("Guarantor"), row.logical("Print Patient Statements")};
+    });
+    std::vector<Line> lines;
+    practice().openTable("QVTRN").forEach([&](const store::Record& row) {
+      const auto* last = std::get_if<Date>(&row.value("Date of Last Statement"));
+      Money open = row.money("Amount");
+      for (const char* part :
+           {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
+            "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
+        open += row.money(part);
+      const auto& owner = cases[{row.text("Chart Number"), row.integer("Case Number")}];
+      lines.push_back({row.integer("Entry Number"), row.integer("Statement Number"),
+                       row.text("Chart Number"), owner.first, row.text("Transaction Type"), open,
+                       owner.second, last != nullptr ? *last : Date{}});
+    });
+    return lines;
+  }
+  std::map<std::int64_t, store::Record> statementRecords() {
+    std::map<std::int64_t, store::Record> rows;
+    practice().openTable("QVSTA").forEach(
+        [&](const store::Record& row) { rows.emplace(row.integer("Statement Number"), row); });
+    return rows;
+  }
+  std::string nameOf(const std::string& chart) {
+    store::Table patients = practice().openTable("QVPAT");
+    patients.setOrder("Primary");
+    const auto row = patients.seek({store::Value{chart}});
+    return row ? row->text("Last Name") : std::string();
+  }
+
+  StatementManagementWindow* openByKey() {
+    window_.activateWindow();
+    if (!hasTheKeyboard(window_)) return nullptr;
+    press(Qt::Key_A, Qt::AltModifier);
+    if (QApplication::activePopupWidget() == nullptr) {
+      ADD_FAILURE() << "Alt+A opened no menu";
+      return nullptr;
+    }
+    shoot(*QApplication::activePopupWidget(), "statements-01-activities-menu.png");
+    press(Qt::Key_S);
+    auto* list = qobject_cast<StatementManagementWindow*>(shownWindow("StatementManagement"));
+    if (list == nullptr || !hasTheKeyboard(*list)) return nullptr;
+    return list;
+  }
+
+  // Create Statements by key: Ins, the dialog's defaults taken with Enter, and Yes to each
+  // question of a first run; returns the messages seen after the dialog.
+  std::vector<std::string> createByKey(StatementManagementWindow& list) {
+    ModalAnswers answers;
+    answers.then([](QWidget& dialog) {
+      EXPECT_EQ(dialog.objectName(), "CreateStatements");
+      shoot(dialog, "statements-02-create-dialog.png");
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    });
+    answers.then(pressOn("Yes"));  // only statements with a total above zero
+    answers.then(pressOn("OK"));   // what the run made
+    answers.run([&] {
+      list.findChild<QTableView*>("statements")->setFocus();
+      press(Qt::Key_Insert);
+    });
+    return answers.seen();
+  }
+};
+
+TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey) {
+  const std::vector<Line> before = ledger();
+  // The guarantors a run has to bill (the first run asks for totals above zero, answered Yes):
+  // those whose unassigned charges, on cases that print statements, are still owed in sum.
+  std::map<std::string, Money> owed;
+  for (const Line& line : before)
+    if (line.statement == 0 && line.type <= "H" && line.caseStatements)
+      owed[line.guarantor] += line.open;
+  std::set<std::string> expected;
+  for (const auto& [guarantor, total] : owed)
+    if (total > Money{}) expected.insert(guarantor);
+  ASSERT_FALSE(expected.empty()) << "the tutorial has no unbilled balance to make statements of";
+
+  StatementManagementWindow* list = openByKey();
+  ASSERT_NE(list, nullptr) << "Alt+A, S did not bring up Statement Management with the keyboard";
+  auto* view = list->findChild<QTableView*>("statements");
+  ASSERT_NE(view, nullptr);
+  const int rowsBefore = view->model()->rowCount();
+
+  const auto seen = createByKey(*list);
+  ASSERT_TRUE(backTo(*list));
+  shoot(*list, "statements-03-list.png");
+
+  // One standard statement per guarantor owed money, each holding only that guarantor's lines.
+  const auto statements = statementRecords();
+  std::set<std::string> billed;
+  for (const auto& [number, row] : statements) {
+    EXPECT_EQ(row.text("Statement Type"), "S");
+    billed.insert(row.text("Chart Number"));
+  }
+  EXPECT_EQ(billed, expected);
+  EXPECT_EQ(view->model()->rowCount() - rowsBefore, static_cast<int>(statements.size()));
+  std::map<std::int64_t, std::vector<Line>> linesOf;
+  for (const Line& line : ledger()) {
+    if (line.statement == 0) continue;
+    linesOf[line.statement].push_back(line);
+    ASSERT_TRUE(statements.count(line.statement)) << "a line on a missing statement";
+    EXPECT_EQ(line.guarantor, statements.at(line.statement).text("Chart Number"));
+  }
+  EXPECT_EQ(linesOf.size(), statements.size()) << "a statement without lines";
+
+  // Enter opens the statement the list is on, with its lines.
+  ASSERT_TRUE(view->currentIndex().isValid());
+  const std::int64_t number =
+      view->model()->index(view->currentIndex().row(), 0).data().toLongLong();
+  ASSERT_TRUE(statements.count(number));
+  const std::string chart = statements.at(number).text("Chart Number");
+  ModalAnswers editor;
+  editor.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.objectName(), "StatementEdit");
+    EXPECT_TRUE(dialog.windowTitle().endsWith("- Standard")) << dialog.windowTitle().toStdString();
+    auto* lines = dialog.findChild<QTableWidget*>("lines");
+    ASSERT_NE(lines, nullptr);
+    std::set<std::int64_t> shownEntries, storedEntries;
+    for (int row = 0; row < lines->rowCount(); ++row)
+      shownEntries.insert(lines->item(row, 3)->text().toLongLong());
+    for (const Line& line : linesOf[number]) storedEntries.insert(line.entry);
+    EXPECT_EQ(shownEntries, storedEntries);
+    shoot(dialog, "statements-04-editor.png");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  });
+  editor.run([&] { press(Qt::Key_Return); });
+  ASSERT_TRUE(backTo(*list));
+
+  // Ctrl+P prints the statement to the preview, and the statement is billed.
+  const std::int64_t countBefore = statements.at(number).integer("Submission Count");
+  press(Qt::Key_P, Qt::ControlModifier);
+  PdfPreviewWindow* preview = list->lastPreview();
+  ASSERT_NE(preview, nullptr) << "Ctrl+P opened no preview";
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
+  ASSERT_TRUE(preview->isLoaded());
+  EXPECT_GE(preview->pageCount(), 1);
+  shoot(*preview, "statements-05-preview.png");
+  const std::filesystem::path copy = home_ / "printed.pdf";
+  ASSERT_TRUE(preview->saveCopy(QString::fromStdString(copy.string())));
+  const std::string text = pdfText(copy);
+  EXPECT_NE(text.find(chart), std::string::npos) << text;
+  EXPECT_NE(text.find(nameOf(chart)), std::string::npos) << text;
+
+  const store::Record printed = statementRecords().at(number);
+  const Date today = application_.programDate().value();
+  EXPECT_EQ(printed.text("Status"), "2");
+  EXPECT_EQ(printed.integer("Submission Count"), countBefore + 1);
+  EXPECT_EQ(std::get<Date>(printed.value("Last Billing Date")), today);
+  for (const Line& line : ledger())
+    if (line.statement == number) {
+      EXPECT_EQ(line.lastStatement, today);
+    }
+  // The list shows what the print did.
+  const int row = view->currentIndex().row();
+  EXPECT_EQ(view->model()->index(row, 0).data().toLongLong(), number);
+  EXPECT_EQ(view->model()->index(row, 3).data().toString(), "Sent");
+  preview->close();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return list->lastPreview() == nullptr; }));
+
+  // A reprint shows it again and bills nothing.
+  ASSERT_TRUE(backTo(*list));
+  press(Qt::Key_R, Qt::ControlModifier);
+  ASSERT_NE(list->lastPreview(), nullptr) << "Ctrl+R opened no preview";
+  EXPECT_EQ(statementRecords().at(number).integer("Submission Count"), countBefore + 1);
+  list->lastPreview()->close();
+  list->close();
+}
+
+}  // namespace
+}  // namespace vantrell::desktop
