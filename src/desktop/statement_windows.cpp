@@ -120,7 +120,7 @@ QTableWidget* lineTable(const QStringList& headers, const char* name) {
   tidy(table);
   table->horizontalHeader()->setStretchLastSection(true);
   table->verticalHeader()->hide();
-  table->setMinimumSize(560, 200);
+  table->setMinimumSize(680, 220);
   return table;
 }
 
@@ -282,7 +282,7 @@ StatementManagementWindow::StatementManagementWindow(statements::Surroundings su
   view_->setObjectName("statements");
   view_->setModel(model_);
   tidy(view_);
-  view_->setMinimumSize(820, 260);
+  view_->setMinimumSize(1000, 300);
   view_->horizontalHeader()->setSectionsClickable(true);
   connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
     list_.sortBy(columns[static_cast<std::size_t>(section)].sortsBy);
@@ -336,6 +336,7 @@ StatementManagementWindow::StatementManagementWindow(statements::Surroundings su
 void StatementManagementWindow::reload() {
   const auto current = currentNumber();
   model_->reload();
+  view_->resizeColumnsToContents();
   if (current)
     selectNumber(*current);
   else if (model_->rowCount() > 0)

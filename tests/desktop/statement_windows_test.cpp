@@ -3,11 +3,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
@@ -241,6 +245,7 @@ TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey)
   ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
   ASSERT_TRUE(preview->isLoaded());
   EXPECT_GE(preview->pageCount(), 1);
+  QTest::qWait(500);  // the page is drawn in the background
   shoot(*preview, "statements-05-preview.png");
   const std::filesystem::path copy = home_ / "printed.pdf";
   ASSERT_TRUE(preview->saveCopy(QString::fromStdString(copy.string())));
@@ -270,6 +275,90 @@ TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey)
   ASSERT_NE(list->lastPreview(), nullptr) << "Ctrl+R opened no preview";
   EXPECT_EQ(statementRecords().at(number).integer("Submission Count"), countBefore + 1);
   list->lastPreview()->close();
+  list->close();
+}
+
+TEST_F(StatementWindowsTest, ChangeStatusFilterSortAndDeleteWorkOnWhatTheListShows) {
+  StatementManagementWindow* list = openByKey();
+  ASSERT_NE(list, nullptr);
+  createByKey(*list);
+  ASSERT_TRUE(backTo(*list));
+  auto* view = list->findChild<QTableView*>("statements");
+  const auto made = statementRecords();
+  ASSERT_GE(made.size(), 3u);
+
+  // Every statement selected; a status from without a status to keeps the dialog open with its
+  // message, and the pair then moves every one of them to Hold.
+  view->setFocus();
+  press(Qt::Key_A, Qt::ControlModifier);
+  ModalAnswers change;
+  const auto choose = [](QWidget& dialog, const char* name, int index) {
+    auto* box = dialog.findChild<QComboBox*>(name);
+    ASSERT_NE(box, nullptr) << name;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int step = 0; step < index; ++step) QTest::keyClick(box, Qt::Key_Down);
+    EXPECT_EQ(box->currentIndex(), index);
+  };
+  QPointer<QWidget> changeDialog;
+  change.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.objectName(), "ChangeStatus");
+    changeDialog = &dialog;
+    choose(dialog, "statusFrom", 6);  // "Any Status Type"
+    shoot(dialog, "statements-06-change-status.png");
+    // Enter on the closed dialog brings its message; the answer returns first.
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Return); });
+  });
+  change.then(pressOn("OK"));
+  change.then([&](QWidget& dialog) {
+    EXPECT_EQ(&dialog, changeDialog.data()) << "the dialog did not stay open";
+    choose(dialog, "statusTo", 1);  // "Hold"
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Return); });
+  });
+  change.run([&] { list->findChild<QPushButton*>("changeStatus")->click(); });
+  EXPECT_EQ(change.seen(),
+            std::vector<std::string>{"Please select both a 'Status From' and a 'Status To'."});
+  for (const auto& [number, row] : statementRecords()) EXPECT_EQ(row.text("Status"), "0") << number;
+
+  // The status filter lists them all under Hold and none under Sent.
+  auto* status = list->findChild<QComboBox*>("statusFilter");
+  ASSERT_NE(status, nullptr);
+  status->setCurrentIndex(1);  // Hold
+  while (view->model()->canFetchMore({})) view->model()->fetchMore({});
+  EXPECT_EQ(view->model()->rowCount(), static_cast<int>(made.size()));
+  status->setCurrentIndex(3);  // Sent
+  EXPECT_EQ(view->model()->rowCount(), 0);
+  list->findChild<QPushButton*>("defaults")->click();
+  EXPECT_EQ(status->currentIndex(), 0);
+
+  // Two clicks on Chart Number sort the list by it, descending.
+  std::vector<std::string> charts;
+  for (const auto& [number, row] : made) charts.push_back(row.text("Chart Number"));
+  std::sort(charts.rbegin(), charts.rend());
+  auto* header = view->horizontalHeader();
+  const int chartColumn = 1;
+  for (int click = 0; click < 2; ++click)
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(chartColumn) + 5, 5));
+  while (view->model()->canFetchMore({})) view->model()->fetchMore({});
+  std::vector<std::string> shown;
+  for (int row = 0; row < view->model()->rowCount(); ++row)
+    shown.push_back(view->model()->index(row, chartColumn).data().toString().toStdString());
+  EXPECT_EQ(shown, charts);
+
+  // Del on the first row deletes that statement, after its question, and frees its lines.
+  ASSERT_TRUE(backTo(*list));
+  view->setFocus();
+  view->selectRow(0);
+  const std::int64_t gone = view->model()->index(0, 0).data().toLongLong();
+  ModalAnswers question;
+  question.then(pressOn("Yes"));
+  question.run([&] { press(Qt::Key_Delete); });
+  ASSERT_EQ(question.seen().size(), 1u);
+  EXPECT_EQ(question.seen()[0].rfind("Deleting this Statement will release", 0), 0u);
+  EXPECT_EQ(statementRecords().count(gone), 0u);
+  EXPECT_EQ(view->model()->rowCount(), static_cast<int>(made.size()) - 1);
+  for (const Line& line : ledger()) EXPECT_NE(line.statement, gone);
   list->close();
 }
 
