@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
@@ -252,6 +253,11 @@ TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey)
   const std::string text = pdfText(copy);
   EXPECT_NE(text.find(chart), std::string::npos) << text;
   EXPECT_NE(text.find(nameOf(chart)), std::string::npos) << text;
+  // The amount due is what is still open on the statement's charges.
+  Money due;
+  for (const Line& line : linesOf[number])
+    if (line.type <= "H") due += line.open;
+  EXPECT_NE(text.find("$" + due.toGroupedString()), std::string::npos) << text;
 
   const store::Record printed = statementRecords().at(number);
   const Date today = application_.programDate().value();
@@ -359,6 +365,77 @@ TEST_F(StatementWindowsTest, ChangeStatusFilterSortAndDeleteWorkOnWhatTheListSho
   EXPECT_EQ(statementRecords().count(gone), 0u);
   EXPECT_EQ(view->model()->rowCount(), static_cast<int>(made.size()) - 1);
   for (const Line& line : ledger()) EXPECT_NE(line.statement, gone);
+  list->close();
+}
+
+TEST_F(StatementWindowsTest, QuickBalanceListsWhatAGuarantorStillOwes) {
+  StatementManagementWindow* list = openByKey();
+  ASSERT_NE(list, nullptr);
+  const std::vector<Line> lines = ledger();
+  std::map<std::int64_t, Money> openOf;
+  std::set<std::string> guarantors;
+  for (const Line& line : lines) {
+    openOf[line.entry] = line.open;
+    guarantors.insert(line.guarantor);
+  }
+  // A patient who guarantees no case of their own but has one.
+  std::string patientOnly;
+  for (const Line& line : lines)
+    if (guarantors.count(line.chart) == 0) patientOnly = line.chart;
+  guarantors.erase("");
+  // A guarantor with something left to owe after insurance (only chosen here; what the window
+  // shows is checked against the ledger).
+  std::string guarantor;
+  for (const std::string& chart : guarantors) {
+    statements::QuickBalanceWindow probe(
+        {practice(), application_.practice()->options, prompter_, settings_, clock_});
+    if (probe.chooseChart(chart) && !probe.lines().empty()) guarantor = chart;
+  }
+  ASSERT_FALSE(guarantor.empty()) << "no tutorial guarantor owes anything after insurance";
+
+  const auto typeChart = [](QWidget& dialog, const std::string& chart) {
+    auto* edit = dialog.findChild<QLineEdit*>("chart");
+    EXPECT_NE(edit, nullptr);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(chart).toLower());
+    return edit;
+  };
+  // The guarantor's lines with their open amounts, and the balance they add up to.
+  const auto checkGuarantor = [&](QWidget& dialog) {
+    QTest::keyClick(typeChart(dialog, guarantor), Qt::Key_Return);
+    auto* shownLines = dialog.findChild<QTableWidget*>("lines");
+    auto* balance = dialog.findChild<QLabel*>("balance");
+    ASSERT_NE(shownLines, nullptr);
+    ASSERT_NE(balance, nullptr);
+    ASSERT_GT(shownLines->rowCount(), 0);
+    Money total;
+    for (int row = 0; row < shownLines->rowCount(); ++row) {
+      const std::int64_t entry = shownLines->item(row, 3)->text().toLongLong();
+      ASSERT_TRUE(openOf.count(entry));
+      EXPECT_EQ(shownLines->item(row, 4)->text().toStdString(), openOf[entry].toGroupedString());
+      total += openOf[entry];
+    }
+    EXPECT_EQ(balance->text().toStdString(), "Remainder balance: " + total.toGroupedString());
+    shoot(dialog, "statements-07-quick-balance.png");
+    qobject_cast<QDialog*>(&dialog)->reject();
+  };
+  ModalAnswers answers;
+  if (patientOnly.empty()) {
+    answers.then(checkGuarantor);
+  } else {
+    answers.then([&](QWidget& dialog) {
+      EXPECT_EQ(dialog.objectName(), "QuickBalance");
+      QLineEdit* edit = typeChart(dialog, patientOnly);
+      QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Return); });
+    });
+    answers.then(pressOn("OK"));
+    answers.then(checkGuarantor);
+  }
+  answers.run([&] { list->findChild<QPushButton*>("quickBalance")->click(); });
+  if (!patientOnly.empty()) {
+    EXPECT_EQ(answers.seen(), std::vector<std::string>{"This is not a guarantor's account."});
+  }
   list->close();
 }
 
