@@ -282,6 +282,7 @@ StatementManagementWindow::StatementManagementWindow(statements::Surroundings su
   view_->setObjectName("statements");
   view_->setModel(model_);
   tidy(view_);
+  connect(model_, &QAbstractItemModel::modelReset, view_, &QTableView::resizeColumnsToContents);
   view_->setMinimumSize(1000, 300);
   view_->horizontalHeader()->setSectionsClickable(true);
   connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int section) {
@@ -336,7 +337,6 @@ StatementManagementWindow::StatementManagementWindow(statements::Surroundings su
 void StatementManagementWindow::reload() {
   const auto current = currentNumber();
   model_->reload();
-  view_->resizeColumnsToContents();
   if (current)
     selectNumber(*current);
   else if (model_->rowCount() > 0)
@@ -588,7 +588,7 @@ void StatementCreateDialogView::takeInputs() {
 
 StatementEditDialog::StatementEditDialog(statements::Surroundings surroundings, std::int64_t number,
                                          QWidget* parent)
-    : QDialog(parent), model_(surroundings, number) {
+    : QDialog(parent), surroundings_(surroundings), model_(surroundings, number) {
   setObjectName("StatementEdit");
   model_.load();
   setWindowTitle(tr("Statement %1 %2").arg(number).arg(qt(model_.titleSuffix())));
@@ -602,6 +602,8 @@ StatementEditDialog::StatementEditDialog(statements::Surroundings surroundings, 
   caption_->setBuddy(lines_);
   layout->addWidget(lines_, 1);
   auto* buttons = new QDialogButtonBox;
+  connect(addButton(buttons, tr("&Add"), "add"), &QPushButton::clicked, this,
+          &StatementEditDialog::addLines);
   connect(addButton(buttons, tr("&Remove"), "remove"), &QPushButton::clicked, this,
           &StatementEditDialog::removeLines);
   connect(addButton(buttons, tr("&Split"), "split"), &QPushButton::clicked, this,
@@ -644,6 +646,57 @@ std::vector<std::size_t> StatementEditDialog::chosen() const {
     rows.push_back(static_cast<std::size_t>(index.row()));
   std::sort(rows.begin(), rows.end());
   return rows;
+}
+
+void StatementEditDialog::addLines() {
+  statements::AddTransactionsWindow adding(surroundings_,
+                                           model_.statement().integer("Statement Number"));
+  if (!adding.open()) return;
+  QDialog dialog(this);
+  dialog.setObjectName("AddTransactions");
+  dialog.setWindowTitle(tr("Add Transactions to Statement"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* candidates =
+      lineTable({tr("Chart Number"), tr("Case Number"), tr("Date From"), tr("Entry Number"),
+                 tr("Procedure Code"), tr("Description"), tr("Open")},
+                "candidates");
+  const auto& rows = adding.candidates();
+  candidates->setRowCount(static_cast<int>(rows.size()));
+  for (std::size_t row = 0; row < rows.size(); ++row) {
+    const auto& candidate = rows[row];
+    setRow(candidates, static_cast<int>(row),
+           {qt(candidate.row.chartNumber), QString::number(candidate.row.caseNumber),
+            qt(candidate.row.dateFrom.toMonthDayYear()), QString::number(candidate.row.entryNumber),
+            qt(candidate.procedureCode), qt(candidate.description),
+            qt(candidate.row.open().toGroupedString())},
+           6);
+  }
+  candidates->resizeColumnsToContents();
+  if (!rows.empty()) candidates->setCurrentCell(0, 0);
+  layout->addWidget(candidates, 1);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel);
+  auto* add = buttons->addButton(tr("&Add"), QDialogButtonBox::AcceptRole);
+  add->setObjectName("addChosen");
+  add->setDefault(true);
+  // Add keeps the dialog open when nothing is chosen or the question is answered No.
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
+    std::vector<std::size_t> chosen;
+    for (const QModelIndex& index : candidates->selectionModel()->selectedRows())
+      chosen.push_back(static_cast<std::size_t>(index.row()));
+    std::sort(chosen.begin(), chosen.end());
+    if (adding.add(chosen)) dialog.accept();
+  });
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  // Enter on the list adds what is chosen there.
+  for (const auto key : {Qt::Key_Return, Qt::Key_Enter})
+    connect(new QShortcut(QKeySequence(key), candidates, nullptr, nullptr, Qt::WidgetShortcut),
+            &QShortcut::activated, add, &QPushButton::click);
+  candidates->setFocus();
+  if (dialog.exec() == QDialog::Accepted) {
+    model_.load();
+    showLines();
+  }
 }
 
 void StatementEditDialog::removeLines() {

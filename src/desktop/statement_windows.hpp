@@ -11,6 +11,7 @@
 #include "pdf_preview_window.hpp"
 #include "progress_dialog.hpp"
 #include "statements/quick_balance.hpp"
+#include "statements/statement_additions.hpp"
 #include "statements/statement_creation.hpp"
 #include "statements/statement_edit.hpp"
 #include "statements/statement_management.hpp"
@@ -142,6 +143,8 @@ class StatementEditDialog : public QDialog {
   StatementEditDialog(statements::Surroundings surroundings, std::int64_t number, QWidget* parent);
   const statements::StatementEditWindow& model() const { return model_; }
 
+  // Add opens the statement's guarantor's lines that may go on it.
+  void addLines();
   void removeLines();
   void splitLines();
 
@@ -149,6 +152,7 @@ class StatementEditDialog : public QDialog {
   void showLines();
   std::vector<std::size_t> chosen() const;
 
+  statements::Surroundings surroundings_;
   statements::StatementEditWindow model_;
   QLabel* caption_;
   QTableWidget* lines_;

@@ -439,5 +439,94 @@ TEST_F(StatementWindowsTest, QuickBalanceListsWhatAGuarantorStillOwes) {
   list->close();
 }
 
+TEST_F(StatementWindowsTest, TheEditorSplitsRemovesAndAddsLinesOfAStatement) {
+  StatementManagementWindow* list = openByKey();
+  ASSERT_NE(list, nullptr);
+  createByKey(*list);
+  ASSERT_TRUE(backTo(*list));
+  auto* view = list->findChild<QTableView*>("statements");
+
+  // The statement with the most lines.
+  std::map<std::int64_t, std::vector<std::int64_t>> entriesOf;
+  for (const Line& line : ledger())
+    if (line.statement != 0) entriesOf[line.statement].push_back(line.entry);
+  std::int64_t number = 0;
+  for (const auto& [statement, entries] : entriesOf)
+    if (number == 0 || entries.size() > entriesOf[number].size()) number = statement;
+  ASSERT_GE(entriesOf[number].size(), 3u);
+  const std::size_t size = entriesOf[number].size();
+  const auto row = qobject_cast<StatementListModel*>(view->model())->rowOf(number);
+  ASSERT_TRUE(row.has_value());
+  view->setFocus();
+  view->selectRow(*row);
+
+  const auto entryOfRow = [](QWidget& editor, int at) {
+    return editor.findChild<QTableWidget*>("lines")->item(at, 3)->text().toLongLong();
+  };
+  const auto later = [](QWidget& dialog, const char* button) {
+    auto* pushed = dialog.findChild<QPushButton*>(button);
+    EXPECT_NE(pushed, nullptr) << button;
+    QTimer::singleShot(0, pushed, [pushed] { pushed->click(); });
+  };
+  std::int64_t split = 0, removed = 0;
+  ModalAnswers answers;
+  answers.then([&](QWidget& editor) {
+    ASSERT_EQ(editor.objectName(), "StatementEdit");
+    editor.findChild<QTableWidget*>("lines")->selectRow(0);
+    split = entryOfRow(editor, 0);
+    later(editor, "split");
+  });
+  answers.then(pressOn("Yes"));
+  answers.then([&](QWidget& editor) {
+    EXPECT_EQ(editor.findChild<QTableWidget*>("lines")->rowCount(), static_cast<int>(size) - 1);
+    editor.findChild<QTableWidget*>("lines")->selectRow(0);
+    removed = entryOfRow(editor, 0);
+    later(editor, "remove");
+  });
+  answers.then(pressOn("Yes"));
+  answers.then([&](QWidget& editor) {
+    EXPECT_EQ(editor.findChild<QTableWidget*>("lines")->rowCount(), static_cast<int>(size) - 2);
+    later(editor, "add");
+  });
+  answers.then([&](QWidget& adding) {
+    ASSERT_EQ(adding.objectName(), "AddTransactions");
+    auto* candidates = adding.findChild<QTableWidget*>("candidates");
+    ASSERT_NE(candidates, nullptr);
+    int at = -1;
+    for (int candidate = 0; candidate < candidates->rowCount(); ++candidate)
+      if (candidates->item(candidate, 3)->text().toLongLong() == removed) at = candidate;
+    ASSERT_GE(at, 0) << "the line taken off is not offered again";
+    candidates->selectRow(at);
+    shoot(adding, "statements-08-add-transactions.png");
+    // Enter on the list adds the chosen line.
+    candidates->setFocus();
+    QTimer::singleShot(0, candidates,
+                       [candidates] { QTest::keyClick(candidates, Qt::Key_Return); });
+  });
+  answers.then(pressOn("Yes"));
+  answers.then([&](QWidget& editor) {
+    EXPECT_EQ(editor.findChild<QTableWidget*>("lines")->rowCount(), static_cast<int>(size) - 1);
+    shoot(editor, "statements-09-editor-after.png");
+    qobject_cast<QDialog*>(&editor)->reject();
+  });
+  answers.run([&] { press(Qt::Key_Return); });
+  EXPECT_EQ(answers.seen(),
+            (std::vector<std::string>{
+                "Are you sure you want to move this transaction to a new Statement?",
+                "Are you sure you want to remove this transaction?",
+                "Are you sure you want to add this transaction to this statement?"}));
+
+  // The store: the split line on a new statement of the same guarantor, the removed line back.
+  std::map<std::int64_t, std::int64_t> statementOf;
+  for (const Line& line : ledger()) statementOf[line.entry] = line.statement;
+  const auto statements = statementRecords();
+  ASSERT_TRUE(statements.count(statementOf[split]));
+  EXPECT_NE(statementOf[split], number);
+  EXPECT_EQ(statements.at(statementOf[split]).text("Chart Number"),
+            statements.at(number).text("Chart Number"));
+  EXPECT_EQ(statementOf[removed], number);
+  list->close();
+}
+
 }  // namespace
 }  // namespace vantrell::desktop
