@@ -528,5 +528,43 @@ TEST_F(StatementWindowsTest, TheEditorSplitsRemovesAndAddsLinesOfAStatement) {
   list->close();
 }
 
+TEST_F(StatementWindowsTest, ARefusedChartRangeBringsTheCreateDialogBackOnTheToField) {
+  StatementManagementWindow* list = openByKey();
+  ASSERT_NE(list, nullptr);
+  ModalAnswers answers;
+  answers.then([](QWidget& dialog) {
+    ASSERT_EQ(dialog.objectName(), "CreateStatements");
+    auto* from = dialog.findChild<QLineEdit*>("fromChart");
+    auto* to = dialog.findChild<QLineEdit*>("toChart");
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(to, nullptr);
+    QTest::keyClicks(from, "zz");
+    QTest::keyClicks(to, "aa");
+    // Enter on the last field presses Create.
+    auto* minimum = dialog.findChild<QLineEdit*>("minimum");
+    ASSERT_NE(minimum, nullptr);
+    minimum->setFocus();
+    QTimer::singleShot(0, minimum, [minimum] { QTest::keyClick(minimum, Qt::Key_Return); });
+  });
+  answers.then(pressOn("Yes"));  // a first run: only totals above zero
+  answers.then(pressOn("OK"));   // the range
+  answers.then([](QWidget& dialog) {
+    ASSERT_EQ(dialog.objectName(), "CreateStatements");
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->objectName(), "toChart");
+    EXPECT_EQ(dialog.findChild<QLineEdit*>("fromChart")->text(), "ZZ");
+    QTimer::singleShot(0, focus, [focus] { QTest::keyClick(focus, Qt::Key_Escape); });
+  });
+  answers.run([&] {
+    list->findChild<QTableView*>("statements")->setFocus();
+    press(Qt::Key_Insert);
+  });
+  ASSERT_EQ(answers.seen().size(), 2u);
+  EXPECT_EQ(answers.seen()[1], statements::StatementCreateDialog::badChartRange);
+  EXPECT_TRUE(statementRecords().empty());
+  list->close();
+}
+
 }  // namespace
 }  // namespace vantrell::desktop
