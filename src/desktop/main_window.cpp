@@ -23,6 +23,7 @@
 #include "practice_dialogs.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
+#include "statement_windows.hpp"
 #include "store/errors.hpp"
 #include "transaction_entry_window.hpp"
 #include "window_placement.hpp"
@@ -101,7 +102,8 @@ void MainWindow::buildMenus() {
       {"&Activities", "&Enter Transactions", QKeySequence(), &MainWindow::transactionEntry},
       {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
       {"&Activities", "&Claim Management", QKeySequence(), &MainWindow::claimManagement},
-      {"&Activities", "&Statement Management", QKeySequence(), nullptr},
+      {"&Activities", "&Statement Management", QKeySequence(),
+       &MainWindow::statementManagement},
       {"&Activities", "Collection &List", QKeySequence(), nullptr},
       {"&Reports", "&Day Sheets", QKeySequence(), nullptr},
       {"&Reports", "&Aging Reports", QKeySequence(), nullptr},
@@ -301,6 +303,16 @@ void MainWindow::claimManagement() {
   claims::ClaimSurroundings surroundings{*open->connection, prompter_, open->security.get(),
                                          [this] { return application_.programDate().value(); }};
   showWorkWindow(new ClaimManagementWindow(surroundings, settings_, this));
+}
+
+void MainWindow::statementManagement() {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr) return;
+  const statements::Surroundings surroundings{*open->connection, open->options, prompter_,
+                                              settings_,          application_.clock(),
+                                              open->security.get()};
+  StatementPrinting printing{[this] { return application_.programDate().value(); }, {}};
+  showWorkWindow(new StatementManagementWindow(surroundings, printing, this));
 }
 
 void MainWindow::transactionsOf(const std::string& chartNumber) {

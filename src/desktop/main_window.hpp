@@ -50,6 +50,7 @@ class MainWindow : public QMainWindow {
   void patientList();
   void transactionEntry();
   void claimManagement();
+  void statementManagement();
   // The transaction window (the one open, else a new one) on that patient.
   void transactionsOf(const std::string& chartNumber);
 
