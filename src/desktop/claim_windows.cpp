@@ -411,7 +411,7 @@ void CreateClaimsDialog::accept() {
 
 // ---------------------------------------------------------------------------------------------
 
-ChangeStatusDialog::ChangeStatusDialog(std::int64_t presetBatch, QWidget* parent)
+ClaimStatusDialog::ClaimStatusDialog(std::int64_t presetBatch, QWidget* parent)
     : QDialog(parent) {
   setObjectName("ChangeStatus");
   setWindowTitle(tr("Change Claim Status/Billing Method"));
@@ -467,7 +467,7 @@ ChangeStatusDialog::ChangeStatusDialog(std::int64_t presetBatch, QWidget* parent
   statusFrom_->setFocus();
 }
 
-claims::StatusChange ChangeStatusDialog::change() const {
+claims::StatusChange ClaimStatusDialog::change() const {
   claims::StatusChange made;
   // An empty batch field is batch 0.
   if (batchScope_->isChecked()) made.batch = batch_->text().trimmed().toLongLong();
@@ -888,7 +888,7 @@ void ClaimManagementWindow::deleteClaims() {
 void ClaimManagementWindow::changeStatus() {
   claims::ClaimActions actions(context_);
   const auto current = currentClaim();
-  ChangeStatusDialog dialog(current ? actions.presetBatch(*current) : 0, this);
+  ClaimStatusDialog dialog(current ? actions.presetBatch(*current) : 0, this);
   if (dialog.exec() != QDialog::Accepted) return;
   const auto selected = claims::claimsToChangeStatus(markedClaims());
   QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -111,11 +111,11 @@ class CreateClaimsDialog : public QDialog {
 };
 
 // "Change Claim Status/Billing Method".
-class ChangeStatusDialog : public QDialog {
+class ClaimStatusDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ChangeStatusDialog(std::int64_t presetBatch, QWidget* parent);
+  ClaimStatusDialog(std::int64_t presetBatch, QWidget* parent);
   claims::StatusChange change() const;
 
  private:

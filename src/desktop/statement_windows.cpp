@@ -480,7 +480,7 @@ void StatementManagementWindow::reprintStatement() {
 
 void StatementManagementWindow::changeStatus() {
   if (!allowed(statements::changeStatus)) return;
-  ChangeStatusDialog dialog(surroundings_, selectedNumbers(), this);
+  StatementStatusDialog dialog(surroundings_, selectedNumbers(), this);
   if (dialog.exec() == QDialog::Accepted) reload();
   view_->setFocus();
 }
@@ -713,7 +713,7 @@ void StatementEditDialog::splitLines() {
   }
 }
 
-ChangeStatusDialog::ChangeStatusDialog(statements::Surroundings surroundings,
+StatementStatusDialog::StatementStatusDialog(statements::Surroundings surroundings,
                                        std::vector<std::int64_t> selected, QWidget* parent)
     : QDialog(parent), surroundings_(surroundings), selected_(std::move(selected)) {
   setObjectName("ChangeStatus");
@@ -753,13 +753,13 @@ ChangeStatusDialog::ChangeStatusDialog(statements::Surroundings surroundings,
   form->addRow(tr("Billing Method T&o:"), methodTo_);
   layout->addLayout(form);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-  connect(buttons, &QDialogButtonBox::accepted, this, &ChangeStatusDialog::change);
+  connect(buttons, &QDialogButtonBox::accepted, this, &StatementStatusDialog::change);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
   (byBatch_->isChecked() ? static_cast<QWidget*>(batch_) : statusFrom_)->setFocus();
 }
 
-void ChangeStatusDialog::change() {
+void StatementStatusDialog::change() {
   statements::StatusChange change;
   if (byBatch_->isChecked()) {
     bool isNumber = false;

@@ -159,11 +159,11 @@ class StatementEditDialog : public QDialog {
 };
 
 // "Change Statement Status/Billing Method".
-class ChangeStatusDialog : public QDialog {
+class StatementStatusDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ChangeStatusDialog(statements::Surroundings surroundings, std::vector<std::int64_t> selected,
+  StatementStatusDialog(statements::Surroundings surroundings, std::vector<std::int64_t> selected,
                      QWidget* parent);
   std::int64_t changed() const { return changed_; }
 
