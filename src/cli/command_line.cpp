@@ -121,6 +121,8 @@ CommandTree::CommandTree(GlobalOptions& globals)
   addTransactionCommands(app, chosen);
   addClaimCommands(app, chosen);
   addStatementCommands(app, chosen);
+  addDepositCommands(app, chosen);
+  addReceiverCommands(app, chosen);
   addQuickBalanceCommand(app, chosen);
   addCompletionCommand(app, chosen);
 }

@@ -35,10 +35,16 @@ void addAccountsCommands(CLI::App& app, Action& chosen);
 void addTransactionCommands(CLI::App& app, Action& chosen);
 void addClaimCommands(CLI::App& app, Action& chosen);
 void addStatementCommands(CLI::App& app, Action& chosen);
+void addDepositCommands(CLI::App& app, Action& chosen);
+void addReceiverCommands(CLI::App& app, Action& chosen);
 // The verbs of one noun are written in more than one file when they belong to
 // different windows of the program.
 void addClaimCreationVerbs(CLI::App* claim, Action& chosen);
 void addClaimManagementVerbs(CLI::App* claim, Action& chosen);
+void addClaimOutputVerbs(CLI::App* claim, Action& chosen);
+void addClaimFormVerbs(CLI::App* claim, Action& chosen);
+void addDepositVerbs(CLI::App* deposit, Action& chosen);
+void addDepositApplicationVerbs(CLI::App* deposit, Action& chosen);
 void addStatementCreationVerbs(CLI::App* statement, Action& chosen);
 void addStatementPrintingVerbs(CLI::App* statement, Action& chosen);
 void addQuickBalanceCommand(CLI::App& app, Action& chosen);
