@@ -6,6 +6,7 @@
 #include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
+#include "pdf_renderer.hpp"
 #include "statement_surroundings.hpp"
 #include "statements/quick_balance.hpp"
 #include "statements/statement_additions.hpp"
@@ -232,7 +233,26 @@ int addToStatement(Context& context, const ManageArguments& arguments) {
   return done;
 }
 
-int quickBalance(Context& context, const std::string& chart) {
+// Quick balance "Print": the chart's new single-account statement, else its
+// last one, to a PDF. Printing from here is not billing: no status changes.
+void printQuickBalance(Context& context, statements::QuickBalanceWindow& window,
+                       const std::string& pdfPath) {
+  const std::optional<std::int64_t> statement = window.print();
+  if (!statement) throw Refused();
+  try {
+    const StatementsWritten written =
+        writeStatementsPdf(*context.openPractice().connection, {*statement},
+                           context.application().programDate().value(), pdfPath);
+    if (!context.json())
+      std::cout << fmt::format("Statement {} printed to {} ({} {}).\n", *statement, pdfPath,
+                               written.pages, written.pages == 1 ? "page" : "pages");
+  } catch (const pdf::PdfError& error) {
+    context.prompter().error(error.what());
+    throw Refused();
+  }
+}
+
+int quickBalance(Context& context, const std::string& chart, const std::string& pdfPath) {
   practice::OpenPractice& open = context.openPractice();
   context.require(38);
   statements::QuickBalanceWindow window(statementSurroundings(context, open));
@@ -245,9 +265,14 @@ int quickBalance(Context& context, const std::string& chart) {
                        {"Case Number", line.caseNumber},
                        {"Date From", line.dateFrom.toIso()},
                        {"Remainder", moneyJson(line.open())}});
-    printJson({{"chart", window.chartNumber()},
-               {"balance", moneyJson(window.balance())},
-               {"lines", lines}});
+    Json result{{"chart", window.chartNumber()},
+                {"balance", moneyJson(window.balance())},
+                {"lines", lines}};
+    if (!pdfPath.empty()) {
+      printQuickBalance(context, window, pdfPath);
+      result["pdf"] = pdfPath;
+    }
+    printJson(result);
     return done;
   }
   for (const auto& line : window.lines())
@@ -255,6 +280,7 @@ int quickBalance(Context& context, const std::string& chart) {
                              line.caseNumber, line.dateFrom.toMonthDayYear(),
                              line.open().toGroupedString());
   std::cout << "Remainder balance: " << window.balance().toGroupedString() << '\n';
+  if (!pdfPath.empty()) printQuickBalance(context, window, pdfPath);
   return done;
 }
 
@@ -324,10 +350,15 @@ void addStatementCreationVerbs(CLI::App* statement, Action& chosen) {
 
 void addQuickBalanceCommand(CLI::App& app, Action& chosen) {
   auto chart = std::make_shared<std::string>();
+  auto pdfPath = std::make_shared<std::string>();
   CLI::App* verb =
       app.add_subcommand("quick-balance", "what a guarantor owes after insurance, line by line");
   verb->add_option("--chart", *chart, "the guarantor's chart number")->required();
-  onRun(verb, chosen, [chart](Context& context) { return quickBalance(context, *chart); });
+  verb->add_option("--pdf", *pdfPath,
+                   "prints the guarantor's statement to this PDF (a new one for lines on none, "
+                   "else the last); no billing status changes");
+  onRun(verb, chosen,
+        [chart, pdfPath](Context& context) { return quickBalance(context, *chart, *pdfPath); });
 }
 
 }  // namespace vantrell::cli

@@ -45,21 +45,8 @@ int writeStatements(Context& context, const PrintArguments& arguments) {
   }
   const Date printed = arguments.date.value_or(context.application().programDate().value());
 
-  pdf::PdfWriter writer(arguments.pdf, printing::usLetter, "Statements");
-  std::size_t printedCount = 0;
-  for (std::size_t first = 0; first < numbers.size(); first += statementsPerPart) {
-    const std::vector<std::int64_t> part(
-        numbers.begin() + static_cast<std::ptrdiff_t>(first),
-        numbers.begin() +
-            static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + statementsPerPart)));
-    printing::Document document;
-    for (const auto& form : statements::readStatementForms(practice, part, printed)) {
-      statements::layOutStatement(document, form);
-      ++printedCount;
-    }
-    writer.add(document);
-  }
-  writer.finish();
+  const StatementsWritten written = writeStatementsPdf(practice, numbers, printed, arguments.pdf);
+  const std::size_t printedCount = written.statements;
 
   // Only a run whose file is complete counts as printed: the billed status of
   // its statements is updated after the PDF is in place, never before.
@@ -69,14 +56,14 @@ int writeStatements(Context& context, const PrintArguments& arguments) {
   if (context.json()) {
     printJson(Json{{"pdf", arguments.pdf},
                    {"statements", numbers},
-                   {"pages", writer.pagesWritten()},
+                   {"pages", written.pages},
                    {"batch", billed.batch},
                    {"billed", billed.updated},
                    {"in use", billed.inUse}});
   } else {
     std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printedCount,
                              printedCount == 1 ? "statement" : "statements", arguments.pdf,
-                             writer.pagesWritten(), writer.pagesWritten() == 1 ? "page" : "pages");
+                             written.pages, written.pages == 1 ? "page" : "pages");
   }
   return 0;
 }
@@ -91,6 +78,28 @@ int printStatements(Context& context, const PrintArguments& arguments) {
 }
 
 }  // namespace
+
+StatementsWritten writeStatementsPdf(store::Connection& practice,
+                                     const std::vector<std::int64_t>& numbers, const Date& printed,
+                                     const std::string& path) {
+  pdf::PdfWriter writer(path, printing::usLetter, "Statements");
+  StatementsWritten written;
+  for (std::size_t first = 0; first < numbers.size(); first += statementsPerPart) {
+    const std::vector<std::int64_t> part(
+        numbers.begin() + static_cast<std::ptrdiff_t>(first),
+        numbers.begin() +
+            static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + statementsPerPart)));
+    printing::Document document;
+    for (const auto& form : statements::readStatementForms(practice, part, printed)) {
+      statements::layOutStatement(document, form);
+      ++written.statements;
+    }
+    writer.add(document);
+  }
+  writer.finish();
+  written.pages = writer.pagesWritten();
+  return written;
+}
 
 void addStatementPrintingVerbs(CLI::App* statement, Action& chosen) {
   auto arguments = std::make_shared<PrintArguments>();

@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli_fixture.hpp"
+#include "core/printing/pdf_reading.hpp"
 #include "store/table.hpp"
 
 namespace vantrell {
@@ -195,6 +196,16 @@ TEST_P(StatementCommandLine, TutorialStatementsMatchTheBalancesAndAreManaged) {
   const CliRun quick = runCli(cli + "quick-balance --chart " + chart);
   EXPECT_EQ(quick.exitCode, 0) << quick.output;
   EXPECT_NE(quick.output.find("Remainder balance:"), std::string::npos);
+  // Its Print puts the chart's statement on paper without billing it.
+  const std::string pdf = (home_.path() / "quick.pdf").string();
+  const CliRun printed = runCli(cli + "--yes quick-balance --chart " + chart + " --pdf " + pdf);
+  ASSERT_EQ(printed.exitCode, 0) << printed.output;
+  EXPECT_NE(testing::pdfText(pdf).find(chart), std::string::npos);
+  const auto after =
+      nlohmann::json::parse(runCli(cli + "--json statement list --chart " + chart).output);
+  ASSERT_EQ(after.size(), 1u) << after.dump();
+  EXPECT_EQ(after[0]["Status"], "Ready to Send") << after.dump();
+  EXPECT_EQ(after[0]["Submission Count"], 0) << after.dump();
   EXPECT_EQ(runCli(cli + "statement create --from-chart B --to-chart A").exitCode, 1);
 }
 

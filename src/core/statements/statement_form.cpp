@@ -506,6 +506,12 @@ std::string dollars(Money amount) {
   return "$" + amount.toGroupedString();
 }
 
+// A guarantor in credit owes nothing: the due boxes say $0.00, and the credit
+// is told in words, so nobody pays a negative amount or reads it as owed.
+std::string dueDollars(Money amount) {
+  return dollars(amount < Money() ? Money() : amount);
+}
+
 void remittancePart(Page& page, const StatementForm& form) {
   double y = 36;
   page.text(left, y, 280, form.practice.name, Font{12, true});
@@ -523,7 +529,7 @@ void remittancePart(Page& page, const StatementForm& form) {
       {"Statement Date", form.statementDate.toMonthDayYear()},
       {"Account Number", form.accountNumber},
       {"Statement Number", std::to_string(form.statementNumber)},
-      {"Amount Due", dollars(form.amountDue)},
+      {"Amount Due", dueDollars(form.amountDue)},
       {"Amount Enclosed", "$"}};
   y = 36;
   for (const auto& [label, value] : facts) {
@@ -596,10 +602,15 @@ void summary(printing::FlowLayout& layout, const StatementForm& form) {
     layout.page().shadedBox(x, top, width, 14, due ? 0.8 : 0.92);
     layout.page().box(x, top, width, boxHeight);
     layout.page().text(x + 2, top + 3, width - 4, heading, Font{7, true}, Align::Center);
-    layout.page().text(x + 2, top + 18, width - 6, dollars(amount), Font{10, due}, Align::Right);
+    layout.page().text(x + 2, top + 18, width - 6, due ? dueDollars(amount) : dollars(amount),
+                       Font{10, due}, Align::Right);
     x += width;
   }
   layout.skip(boxHeight + 10);
+  if (form.amountDue < Money())
+    layout.textLine("Your account has a credit balance of " + dollars(-form.amountDue) +
+                        ". Please do not send a payment.",
+                    Font{8, true});
   if (!form.remainder && !form.insurancePending.isZero())
     layout.textLine(
         "Insurance pending is part of the amount due; we will bill you for what "

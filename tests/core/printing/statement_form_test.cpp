@@ -347,6 +347,21 @@ TEST_P(StatementFormOnEngine, PaymentsNotYetAppliedCountAgainstTheAmountDue) {
   ASSERT_EQ(open.entries.size(), 2u);
   EXPECT_EQ(open.entries[1].amount, dollars(-13000));
   EXPECT_NE(open.entries[1].description.find("Card payment"), std::string::npos);
+
+  // On paper a credit is not an amount to pay: both due boxes read $0.00 and
+  // the credit of 30.00 is told in words.
+  printing::Document document;
+  layOutStatement(document, open);
+  const fs::path pdf =
+      fs::temp_directory_path() / ("vantrell-credit-" + std::to_string(::getpid()) + ".pdf");
+  pdf::writePdf(document, pdf);
+  const std::string text = pdfText(pdf);
+  fs::remove(pdf);
+  EXPECT_NE(text.find("credit balance of $30.00"), std::string::npos) << text;
+  EXPECT_NE(lineWith(text, "Amount Due").find("$0.00"), std::string::npos) << text;
+  // The aging boxes still age the lines (-130.00 current, 100.00 older): the
+  // net credit is no box's amount.
+  EXPECT_EQ(text.find("$-30.00"), std::string::npos) << text;
 }
 
 TEST_P(StatementFormOnEngine, GuarantorAddressSitsInTheEnvelopeWindow) {
