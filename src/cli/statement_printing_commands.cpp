@@ -27,6 +27,8 @@ struct PrintArguments {
   std::optional<std::int64_t> batch;
   std::string pdf;
   std::optional<Date> date;
+  std::optional<bool> excludeBilledPaid;
+  std::optional<std::string> electronic;  // the electronic statement type's code
 };
 
 int writeStatements(Context& context, const PrintArguments& arguments) {
@@ -44,8 +46,18 @@ int writeStatements(Context& context, const PrintArguments& arguments) {
     throw Refused();
   }
   const Date printed = arguments.date.value_or(context.application().programDate().value());
+  statements::StatementPrintDialog dialog(statementSurroundings(context, open));
+  if (arguments.excludeBilledPaid) dialog.excludeBilledPaid = *arguments.excludeBilledPaid;
+  if (arguments.electronic) {
+    dialog.method = statements::StatementPrintDialog::Method::Electronic;
+    for (std::size_t index = 0; index < std::size(dialog.electronicTypes); ++index)
+      if (*arguments.electronic == dialog.electronicTypes[index].code)
+        dialog.electronicType = index;
+  }
+  if (!dialog.accept()) throw Refused();
 
-  const StatementsWritten written = writeStatementsPdf(practice, numbers, printed, arguments.pdf);
+  const StatementsWritten written =
+      writeStatementsPdf(practice, numbers, printed, arguments.pdf, dialog.excludeBilledPaid);
   const std::size_t printedCount = written.statements;
 
   // Only a run whose file is complete counts as printed: the billed status of
@@ -81,7 +93,7 @@ int printStatements(Context& context, const PrintArguments& arguments) {
 
 StatementsWritten writeStatementsPdf(store::Connection& practice,
                                      const std::vector<std::int64_t>& numbers, const Date& printed,
-                                     const std::string& path) {
+                                     const std::string& path, bool excludeBilledPaid) {
   pdf::PdfWriter writer(path, printing::usLetter, "Statements");
   StatementsWritten written;
   for (std::size_t first = 0; first < numbers.size(); first += statementsPerPart) {
@@ -90,7 +102,8 @@ StatementsWritten writeStatementsPdf(store::Connection& practice,
         numbers.begin() +
             static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + statementsPerPart)));
     printing::Document document;
-    for (const auto& form : statements::readStatementForms(practice, part, printed)) {
+    for (const auto& form :
+         statements::readStatementForms(practice, part, printed, excludeBilledPaid)) {
       statements::layOutStatement(document, form);
       ++written.statements;
     }
@@ -119,6 +132,15 @@ void addStatementPrintingVerbs(CLI::App* statement, Action& chosen) {
       },
       "every statement of this batch");
   print->add_option("--pdf", arguments->pdf, "the PDF file to write")->required();
+  print->add_option_function<bool>(
+      "--exclude-billed-paid",
+      [arguments](const bool& exclude) { arguments->excludeBilledPaid = exclude; },
+      "true leaves off charges already billed and paid in full (default: the last choice)");
+  print
+      ->add_option_function<std::string>(
+          "--electronic", [arguments](const std::string& code) { arguments->electronic = code; },
+          "sends electronically, type S, A or R (no sending program: refused)")
+      ->check(CLI::IsMember({"S", "A", "R"}));
   print->add_option_function<std::string>(
       "--date",
       [arguments](const std::string& text) {

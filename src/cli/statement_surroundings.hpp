@@ -18,9 +18,10 @@ struct StatementsWritten {
 };
 // Writes the statements, in the order given, to one PDF dated `printed`. The
 // file is complete when this returns (pdf::PdfError otherwise); it records no
-// billed status: that is the caller's to decide.
+// billed status: that is the caller's to decide. `excludeBilledPaid` leaves
+// off what the guarantor was billed before and has paid.
 StatementsWritten writeStatementsPdf(store::Connection& practice,
                                      const std::vector<std::int64_t>& numbers, const Date& printed,
-                                     const std::string& path);
+                                     const std::string& path, bool excludeBilledPaid = false);
 
 }  // namespace vantrell::cli

@@ -152,4 +152,25 @@ std::optional<std::string> statusToRestoreAfterReprint(const std::string& status
   return statusBefore;
 }
 
+StatementPrintDialog::StatementPrintDialog(Surroundings surroundings)
+    : surroundings_(surroundings) {
+  const auto& settings = surroundings_.settings;
+  excludeBilledPaid =
+      settings.read(settingsKey, "Exclude Paid Billed Entries").value_or("0") == "1";
+  const std::string type = settings.read(settingsKey, "Elect Statement Type").value_or("0");
+  if (type.size() == 1 && type[0] >= '0' && type[0] <= '2')
+    electronicType = static_cast<std::size_t>(type[0] - '0');
+}
+
+bool StatementPrintDialog::accept() {
+  auto& settings = surroundings_.settings;
+  settings.write(settingsKey, "Exclude Paid Billed Entries", excludeBilledPaid ? "1" : "0");
+  if (method == Method::Electronic) {
+    settings.write(settingsKey, "Elect Statement Type", std::to_string(electronicType));
+    surroundings_.prompter.inform(noElectronicSending, "Print/Send Statements");
+    return false;
+  }
+  return true;
+}
+
 }  // namespace vantrell::statements

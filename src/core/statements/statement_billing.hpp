@@ -17,6 +17,39 @@ struct PrintedStatements {
   bool electronic = false;
 };
 
+// The "Print/Send Statements" dialog: paper or electronic, the electronic
+// statement type, and "Exclude Billed Paid Entries"; the choices are kept per
+// workstation. Electronic statements have no sending program in this system:
+// accepting that method says so and prints nothing.
+class StatementPrintDialog {
+ public:
+  enum class Method { Paper, Electronic };
+  struct ElectronicType {
+    const char* code;
+    const char* label;
+  };
+  static constexpr ElectronicType electronicTypes[] = {{"S", "Patient Statement"},
+                                                       {"A", "Patient Statement (30 60 90)"},
+                                                       {"R", "Remainder Statement (All Payments)"}};
+
+  explicit StatementPrintDialog(Surroundings surroundings);
+
+  Method method = Method::Paper;
+  std::size_t electronicType = 0;  // position in electronicTypes
+  bool excludeBilledPaid = false;
+
+  // Saves the choices; true when a paper run is to print.
+  bool accept();
+
+  static constexpr const char* settingsKey =
+      "Software\\Vantrell\\Radavad Adedarirar 10\\Defaults\\Statement Print";
+  static constexpr const char* noElectronicSending =
+      "Electronic statements are not sent from this program. Print the statements on paper.";
+
+ private:
+  Surroundings surroundings_;
+};
+
 // What the billed-status update did.
 struct BillingOutcome {
   std::int64_t batch = 0;  // the run's batch: the highest Batch Number plus 1

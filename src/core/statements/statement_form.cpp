@@ -247,7 +247,8 @@ std::string applicationLabel(const std::string& whoPaid) {
 
 // Reads one group of statements (at most groupSize) into forms.
 void readGroup(store::Connection& practice, const std::vector<Value>& numbers,
-               const PracticeFacts& facts, Date statementDate, std::vector<StatementForm>& forms) {
+               const PracticeFacts& facts, Date statementDate, bool excludeBilledPaid,
+               std::vector<StatementForm>& forms) {
   const std::string in = placeholders(numbers.size());
   std::map<std::int64_t, std::size_t> formOf;
   std::set<std::string> charts;
@@ -359,6 +360,7 @@ void readGroup(store::Connection& practice, const std::vector<Value>& numbers,
     if (form.remainder &&
         (!remainderConditionHolds(row, facts.enforceAcceptAssignment) || row.open().isZero()))
       continue;
+    if (excludeBilledPaid && !row.firstStatement.isEmpty() && row.open().isZero()) continue;
 
     form.entries.push_back({StatementEntry::Kind::Charge, row.dateFrom, nameOf(row.chart), row.code,
                             row.description, row.amount});
@@ -434,18 +436,18 @@ std::size_t agingColumnOf(std::int64_t age, const AgingBoundaries& boundaries) {
 
 std::vector<StatementForm> readStatementForms(store::Connection& practice,
                                               const std::vector<std::int64_t>& numbers,
-                                              Date statementDate) {
+                                              Date statementDate, bool excludeBilledPaid) {
   const PracticeFacts facts = readPracticeFacts(practice);
   std::vector<StatementForm> forms;
   std::vector<Value> group;
   for (const std::int64_t number : numbers) {
     group.emplace_back(number);
     if (group.size() == groupSize) {
-      readGroup(practice, group, facts, statementDate, forms);
+      readGroup(practice, group, facts, statementDate, excludeBilledPaid, forms);
       group.clear();
     }
   }
-  if (!group.empty()) readGroup(practice, group, facts, statementDate, forms);
+  if (!group.empty()) readGroup(practice, group, facts, statementDate, excludeBilledPaid, forms);
   std::stable_sort(forms.begin(), forms.end(), printsBefore);
   return forms;
 }

@@ -74,9 +74,12 @@ struct StatementForm {
 // store is read a few queries per group of statements, never per transaction.
 // A remainder statement keeps only the charges that the remainder condition
 // still lets the guarantor owe, with an open amount.
+// With `excludeBilledPaid`, a charge that an earlier statement already showed
+// (its Date of First Statement is set) and that nothing is owed on any more is
+// left off, with what was applied to it: the guarantor saw it and it is settled.
 std::vector<StatementForm> readStatementForms(store::Connection& practice,
                                               const std::vector<std::int64_t>& numbers,
-                                              Date statementDate);
+                                              Date statementDate, bool excludeBilledPaid = false);
 
 // The statement numbers of a batch, in the order they print.
 std::vector<std::int64_t> statementNumbersOfBatch(store::Connection& practice, std::int64_t batch);

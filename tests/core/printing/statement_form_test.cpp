@@ -293,6 +293,48 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
 
 // The guarantor's name and address sit where a #10 window envelope shows
 // them: 7/8" to 4 3/8" from the left, 2" to 3" from the top.
+// "Exclude Billed Paid Entries" leaves off only what is both billed before and
+// settled: a paid charge never billed stays, an open billed charge stays.
+TEST_P(StatementFormOnEngine, ExcludingBilledPaidEntriesKeepsWhatIsOpenOrNew) {
+  const std::int64_t number = statement("SMITHJO0", "S");
+  const std::string on = std::to_string(number);
+  const auto charge = [&](const std::string& description, const std::string& firstStatement,
+                          const std::string& paid) {
+    return entry({{"Chart Number", "SMITHJO0"},
+                  {"Transaction Type", "A"},
+                  {"Date From", "11/02/2026"},
+                  {"Description", description},
+                  {"Amount", "50"},
+                  {"Guarantor Amount Paid", paid},
+                  {"Guarantor Responsible", "T"},
+                  {"Date of First Statement", firstStatement},
+                  {"Statement Number", on}});
+  };
+  const std::int64_t settled = charge("Billed and paid", "11/30/2026", "-50");
+  charge("Billed still open", "11/30/2026", "-20");
+  charge("Paid at the desk", "", "-50");
+  const std::int64_t check = entry({{"Chart Number", "SMITHJO0"},
+                                    {"Transaction Type", "N"},
+                                    {"Date From", "12/03/2026"},
+                                    {"Description", "Check 2200"},
+                                    {"Amount", "-50"},
+                                    {"Who Paid", "G"}});
+  apply(check, settled, "-50", "G");
+
+  const Date printed = Date::fromYmd(2026, 12, 31);
+  const auto all = readStatementForms(*practice_, {number}, printed);
+  const auto trimmed = readStatementForms(*practice_, {number}, printed, true);
+  ASSERT_EQ(all.size(), 1u);
+  ASSERT_EQ(trimmed.size(), 1u);
+  std::vector<std::string> shown;
+  for (const auto& line : trimmed[0].entries) shown.push_back(line.description);
+  EXPECT_EQ(shown, (std::vector<std::string>{"Billed still open", "Paid at the desk"}));
+  EXPECT_EQ(all[0].entries.size(), 4u);  // three charges and the check applied to one
+  EXPECT_EQ(trimmed[0].charges, dollars(10000));
+  EXPECT_EQ(trimmed[0].amountDue, dollars(3000));
+  EXPECT_EQ(all[0].amountDue, dollars(3000));
+}
+
 // A guarantor who paid more than the charges owe is in credit: the payment not
 // yet applied shows on the statement and counts against the amount due, once,
 // on the latest statement of its case; another case's credit stays off it.
