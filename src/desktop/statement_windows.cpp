@@ -191,7 +191,7 @@ void StatementListModel::fetchMore(const QModelIndex&) {
 std::vector<std::int64_t> previewStatements(statements::Surroundings surroundings,
                                             const StatementPrinting& printing,
                                             const std::vector<std::int64_t>& numbers,
-                                            QWidget* parent) {
+                                            QWidget* parent, bool excludeBilledPaid) {
   const std::vector<std::int64_t> ordered =
       statements::statementsInPrintOrder(surroundings.practice, numbers);
   if (ordered.empty()) {
@@ -204,8 +204,8 @@ std::vector<std::int64_t> previewStatements(statements::Surroundings surrounding
                                          .arg(++nextPdf));
   try {
     printing::Document document(printing::usLetter, "Statements");
-    for (const auto& form :
-         statements::readStatementForms(surroundings.practice, ordered, printing.programDate()))
+    for (const auto& form : statements::readStatementForms(
+             surroundings.practice, ordered, printing.programDate(), excludeBilledPaid))
       statements::layOutStatement(document, form);
     pdf::writePdf(document, path.toStdString());
   } catch (const pdf::PdfError& error) {
@@ -445,6 +445,12 @@ void StatementManagementWindow::deleteStatements() {
 void StatementManagementWindow::printStatements() {
   const auto numbers = selectedNumbers();
   if (numbers.empty() || !allowed(statements::printStatements)) return;
+  statements::StatementPrintDialog choices(surroundings_);
+  StatementPrintSendDialog dialog(choices, this);
+  if (dialog.exec() != QDialog::Accepted) {
+    view_->setFocus();
+    return;
+  }
   const Date printed = printing_.programDate();
   StatementPrinting printing = printing_;
   const auto shown = printing.showPreview;
@@ -455,7 +461,8 @@ void StatementManagementWindow::printStatements() {
     else
       preview->show();
   };
-  const auto done = previewStatements(surroundings_, printing, numbers, this);
+  const auto done =
+      previewStatements(surroundings_, printing, numbers, this, choices.excludeBilledPaid);
   // The run completed once its PDF is whole: only then are the statements billed.
   if (!done.empty()) statements::recordStatementsPrinted(surroundings_, {done, printed, false});
   reload();
@@ -713,8 +720,55 @@ void StatementEditDialog::splitLines() {
   }
 }
 
+StatementPrintSendDialog::StatementPrintSendDialog(statements::StatementPrintDialog& model,
+                                                   QWidget* parent)
+    : QDialog(parent), model_(model) {
+  setObjectName("PrintSend");
+  setWindowTitle(tr("Print/Send Statements"));
+  auto* layout = new QVBoxLayout(this);
+  auto* method = new QGroupBox(tr("Statement method"));
+  auto* methods = new QGridLayout(method);
+  paper_ = new QRadioButton(tr("&Paper"));
+  paper_->setObjectName("paper");
+  auto* electronic = new QRadioButton(tr("&Electronic"));
+  electronic->setObjectName("electronic");
+  electronicType_ = new QComboBox;
+  electronicType_->setObjectName("electronicType");
+  for (const auto& type : statements::StatementPrintDialog::electronicTypes)
+    electronicType_->addItem(tr(type.label));
+  electronicType_->setCurrentIndex(static_cast<int>(model_.electronicType));
+  const bool isPaper = model_.method == statements::StatementPrintDialog::Method::Paper;
+  (isPaper ? paper_ : electronic)->setChecked(true);
+  electronicType_->setEnabled(!isPaper);
+  connect(electronic, &QRadioButton::toggled, electronicType_, &QWidget::setEnabled);
+  methods->addWidget(paper_, 0, 0);
+  methods->addWidget(electronic, 1, 0);
+  methods->addWidget(electronicType_, 1, 1);
+  layout->addWidget(method);
+  excludeBilledPaid_ = new QCheckBox(tr("E&xclude Billed Paid Entries"));
+  excludeBilledPaid_->setObjectName("excludeBilledPaid");
+  excludeBilledPaid_->setChecked(model_.excludeBilledPaid);
+  layout->addWidget(excludeBilledPaid_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, this, &StatementPrintSendDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  layout->addWidget(buttons);
+  paper_->setFocus();
+}
+
+void StatementPrintSendDialog::accept() {
+  model_.method = paper_->isChecked() ? statements::StatementPrintDialog::Method::Paper
+                                      : statements::StatementPrintDialog::Method::Electronic;
+  model_.electronicType = static_cast<std::size_t>(electronicType_->currentIndex());
+  model_.excludeBilledPaid = excludeBilledPaid_->isChecked();
+  if (model_.accept())
+    QDialog::accept();
+  else
+    QDialog::reject();
+}
+
 StatementStatusDialog::StatementStatusDialog(statements::Surroundings surroundings,
-                                       std::vector<std::int64_t> selected, QWidget* parent)
+                                             std::vector<std::int64_t> selected, QWidget* parent)
     : QDialog(parent), surroundings_(surroundings), selected_(std::move(selected)) {
   setObjectName("ChangeStatus");
   setWindowTitle(tr("Change Statement Status/Billing Method"));

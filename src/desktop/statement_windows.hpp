@@ -12,6 +12,7 @@
 #include "progress_dialog.hpp"
 #include "statements/quick_balance.hpp"
 #include "statements/statement_additions.hpp"
+#include "statements/statement_billing.hpp"
 #include "statements/statement_creation.hpp"
 #include "statements/statement_edit.hpp"
 #include "statements/statement_management.hpp"
@@ -65,7 +66,7 @@ struct StatementPrinting {
 std::vector<std::int64_t> previewStatements(statements::Surroundings surroundings,
                                             const StatementPrinting& printing,
                                             const std::vector<std::int64_t>& numbers,
-                                            QWidget* parent);
+                                            QWidget* parent, bool excludeBilledPaid = false);
 
 // Statement Management: the list with its filter and sort, and its commands
 // (create, edit, delete, print/send, reprint, change status, note, quick balance).
@@ -164,7 +165,7 @@ class StatementStatusDialog : public QDialog {
 
  public:
   StatementStatusDialog(statements::Surroundings surroundings, std::vector<std::int64_t> selected,
-                     QWidget* parent);
+                        QWidget* parent);
   std::int64_t changed() const { return changed_; }
 
  private:
@@ -179,6 +180,23 @@ class StatementStatusDialog : public QDialog {
   QComboBox* methodFrom_;
   QComboBox* methodTo_;
   std::int64_t changed_ = 0;
+};
+
+// "Print/Send Statements": paper or electronic with its type, and Exclude
+// Billed Paid Entries; the model keeps the choices.
+class StatementPrintSendDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  StatementPrintSendDialog(statements::StatementPrintDialog& model, QWidget* parent);
+
+ private:
+  void accept() override;
+
+  statements::StatementPrintDialog& model_;
+  QRadioButton* paper_;
+  QComboBox* electronicType_;
+  QCheckBox* excludeBilledPaid_;
 };
 
 // The quick balance window: a guarantor's remainder balance and its Print.

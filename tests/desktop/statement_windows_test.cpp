@@ -240,7 +240,13 @@ TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey)
 
   // Ctrl+P prints the statement to the preview, and the statement is billed.
   const std::int64_t countBefore = statements.at(number).integer("Submission Count");
-  press(Qt::Key_P, Qt::ControlModifier);
+  ModalAnswers printSend;
+  printSend.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.windowTitle(), "Print/Send Statements");
+    shoot(dialog, "statements-05-print-send.png");
+    QTest::keyClick(&dialog, Qt::Key_Return);  // Paper, the default
+  });
+  printSend.run([&] { press(Qt::Key_P, Qt::ControlModifier); });
   PdfPreviewWindow* preview = list->lastPreview();
   ASSERT_NE(preview, nullptr) << "Ctrl+P opened no preview";
   ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
