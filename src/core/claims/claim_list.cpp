@@ -265,6 +265,8 @@ bool ClaimList::sortBy(const std::string& column) {
     prompter_.error("You cannot sort the grid by this field.");
     return false;
   }
+  descending_ = column == sortedBy_ && !descending_;
+  sortedBy_ = column;
   if (field == "Claim Number")
     claims_.setOrder("Primary");
   else
@@ -284,7 +286,8 @@ std::vector<ClaimListRow> ClaimList::nextPage(std::size_t limit) {
 }
 
 void ClaimList::restart() {
-  cursor_ = store::PageCursor();
+  cursor_ = store::PageCursor(descending_ ? store::PageCursor::Direction::Descending
+                                          : store::PageCursor::Direction::Ascending);
 }
 
 std::int64_t ClaimList::claimCount() {

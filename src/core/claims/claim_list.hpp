@@ -90,8 +90,10 @@ class ClaimList {
   const ClaimFilter& filter() const { return filter_; }
 
   // Orders by a column's title ("Claim Number", "Carrier 1", "Status 2", ...);
-  // false with the system's message for a column that cannot be sorted.
+  // the same column again turns the order round. False with the system's
+  // message for a column that cannot be sorted.
   bool sortBy(const std::string& column);
+  bool descending() const { return descending_; }
 
   // The next rows in order; empty at the end.
   std::vector<ClaimListRow> nextPage(std::size_t limit);
@@ -117,6 +119,8 @@ class ClaimList {
   store::Table claims_;
   store::PageCursor cursor_;
   ClaimFilter filter_;
+  std::string sortedBy_ = "Claim Number";
+  bool descending_ = false;
 };
 
 // The settings key and value under which "Exclude Done" is remembered.

@@ -345,11 +345,12 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
         identityKind_ == IdentityKind::RowId ? std::string(dialect.rowIdentityParameter()) : "?");
   }
 
+  const bool descending = cursor.direction_ == PageCursor::Direction::Descending;
   Condition where = whereClause();
   std::vector<std::string> extra;
   if (!cursor.last_.empty()) {
     // Continue after the key of the last row handed out, as the engine computed it.
-    extra.push_back(rowTuple(keys) + " > " + rowTuple(marks));
+    extra.push_back(rowTuple(keys) + (descending ? " < " : " > ") + rowTuple(marks));
     where.parameters.insert(where.parameters.end(), cursor.last_.begin(), cursor.last_.end());
   } else if (!cursor.from_.empty()) {
     if (cursor.from_.size() > order_.size())
@@ -361,12 +362,14 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
       fromMarks.push_back("?");
       where.parameters.push_back(keyValue(order_[i], cursor.from_[i], dialect));
     }
-    extra.push_back(rowTuple(parts) + " >= " + rowTuple(fromMarks));
+    extra.push_back(rowTuple(parts) + (descending ? " <= " : " >= ") + rowTuple(fromMarks));
   }
   std::string sql = "SELECT " + selectList() + " FROM " +
                     Dialect::quoteIdentifier(definition_->name()) + where.sql;
   for (std::size_t i = 0; i < extra.size(); ++i)
     sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
+  if (descending)
+    for (std::string& key : keys) key += " DESC";
   sql += " ORDER BY " + joined(keys) + " LIMIT ?";
   where.parameters.emplace_back(static_cast<std::int64_t>(limit));
 

@@ -19,14 +19,19 @@ class ResultRows;
 // fresh cursor starts at the first row (or at a partial key).
 class PageCursor {
  public:
+  enum class Direction { Ascending, Descending };
   PageCursor() = default;
   explicit PageCursor(std::vector<Value> fromKey) : from_(std::move(fromKey)) {}
+  // A walk from the last row in the table's order back to the first.
+  explicit PageCursor(Direction direction) : direction_(direction) {}
   bool atEnd() const { return atEnd_; }
+  Direction direction() const { return direction_; }
 
  private:
   friend class Table;
   std::vector<Value> from_;
   std::vector<Value> last_;
+  Direction direction_ = Direction::Ascending;
   bool atEnd_ = false;
 };
 

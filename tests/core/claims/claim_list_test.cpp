@@ -224,6 +224,13 @@ TEST_P(ClaimListOnEngine, ColumnsAreDerivedPerSlotAndSortingFollowsTheCodes) {
   rows = list.nextPage(10);
   ASSERT_EQ(rows.size(), 2U);
   EXPECT_EQ(rows[0].claimNumber, second);
+  // A second click on the column turns the order round; another column starts ascending.
+  ASSERT_TRUE(list.sortBy("Status 1"));
+  rows = list.nextPage(10);
+  ASSERT_EQ(rows.size(), 2U);
+  EXPECT_EQ(rows[0].claimNumber, first);
+  ASSERT_TRUE(list.sortBy("Claim Number"));
+  EXPECT_EQ(list.nextPage(1).at(0).claimNumber, std::min(first, second));
   EXPECT_FALSE(list.sortBy("Medium 1"));
   EXPECT_EQ(prompter.transcript().back(), "error: You cannot sort the grid by this field.");
 }

@@ -113,6 +113,21 @@ TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
   EXPECT_EQ(fromB[0].text("Chart Number"), "BBB");
   EXPECT_TRUE(fromB[0].date("Date From").isEmpty());
 
+  // Walked backwards a page at a time, rows tied on the key (two CCC charges
+  // on one day) included, the order is the forward walk reversed.
+  charge(ledger, "CCC", 3, januaryDay(5).c_str(), "5");
+  const auto walk = [&](PageCursor from) {
+    std::vector<std::int64_t> entries;
+    for (auto page = ledger.nextPage(from, 4); !page.empty(); page = ledger.nextPage(from, 4))
+      for (const auto& row : page) entries.push_back(row.integer("Entry Number"));
+    return entries;
+  };
+  std::vector<std::int64_t> forward = walk(PageCursor());
+  const std::vector<std::int64_t> backward = walk(PageCursor(PageCursor::Direction::Descending));
+  ASSERT_EQ(forward.size(), 29u);
+  std::reverse(forward.begin(), forward.end());
+  EXPECT_EQ(backward, forward);
+
   ledger.setOrderByFields({"Amount", "Chart Number"});
   PageCursor byAmount;
   EXPECT_EQ(ledger.nextPage(byAmount, 1)[0].text("Chart Number"), "BBB");
