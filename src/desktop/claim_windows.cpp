@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -197,41 +198,46 @@ void ClaimListModel::fetchMore(const QModelIndex&) {
 
 // ---------------------------------------------------------------------------------------------
 
-ClaimFilterDialog::ClaimFilterDialog(const claims::ClaimFilter& preset, ui::Prompter& prompter,
+ClaimFilterDialog::ClaimFilterDialog(claims::ClaimList& list, ui::Prompter& prompter,
                                      QWidget* parent)
-    : QDialog(parent), prompter_(prompter) {
+    : QDialog(parent), list_(list), prompter_(prompter) {
   setObjectName("ClaimFilter");
   setWindowTitle(tr("List Only Claims That Match"));
   auto* form = new QFormLayout;
+  named_ = new QComboBox;
+  named_->setObjectName("namedFilters");
+  auto* saveNamed = new QPushButton(tr("Save &As..."));
+  saveNamed->setObjectName("saveFilter");
+  saveNamed->setAutoDefault(false);
+  auto* deleteNamed = new QPushButton(tr("Dele&te"));
+  deleteNamed->setObjectName("deleteFilter");
+  deleteNamed->setAutoDefault(false);
+  auto* namedRow = new QHBoxLayout;
+  namedRow->addWidget(named_, 1);
+  namedRow->addWidget(saveNamed);
+  namedRow->addWidget(deleteNamed);
   chart_ = namedEdit("chartNumber", 120);
-  chart_->setText(qt(preset.chartNumber));
   created_ = namedEdit("dateCreated", 120);
-  created_->setText(qt(preset.dateCreated.toMonthDayYear()));
   slot_ = namedCombo("slot", {tr("All"), tr("Primary"), tr("Secondary"), tr("Tertiary")});
-  slot_->setCurrentIndex(preset.slot);
   carrier_ = namedEdit("carrier", 120);
-  carrier_->setText(qt(preset.carrier));
   receiver_ = namedEdit("receiver", 120);
-  receiver_->setText(qt(preset.receiver));
   method_ = new QComboBox;
   method_->setObjectName("billingMethod");
   method_->addItem(tr("All"), QString());
   method_->addItem(tr("Paper"), qt(claims::billing_method::paper));
   method_->addItem(tr("Electronic"), qt(claims::billing_method::electronic));
-  method_->setCurrentIndex(std::max(0, method_->findData(qt(preset.billingMethod))));
   status_ = new QComboBox;
   status_->setObjectName("status");
   status_->addItem(tr("All"), QString());
   addStatuses(status_);
-  status_->setCurrentIndex(std::max(0, status_->findData(qt(preset.status))));
   billingDate_ = namedEdit("billingDate", 120);
-  billingDate_->setText(qt(preset.billingDate.toMonthDayYear()));
   batch_ = namedEdit("batch", 120);
-  if (preset.batch) batch_->setText(QString::number(*preset.batch));
   excludeDone_ = new QCheckBox(tr("E&xclude Done"));
   excludeDone_->setObjectName("excludeDone");
-  excludeDone_->setChecked(preset.excludeDone);
+  show(list_.filterDialogPreset());
+  listNamedFilters(QString());
 
+  form->addRow(tr("Sa&ved Filter:"), namedRow);
   form->addRow(tr("C&hart Number:"), chart_);
   form->addRow(tr("Date C&reated:"), created_);
   form->addRow(tr("Carrier S&lot:"), slot_);
@@ -242,6 +248,10 @@ ClaimFilterDialog::ClaimFilterDialog(const claims::ClaimFilter& preset, ui::Prom
   form->addRow(tr("&Billing Date:"), billingDate_);
   form->addRow(tr("Batch N&umber:"), batch_);
   form->addRow(QString(), excludeDone_);
+  // Choosing a saved filter fills the fields with it, to use or change.
+  connect(named_, &QComboBox::activated, this, &ClaimFilterDialog::useNamedFilter);
+  connect(saveNamed, &QPushButton::clicked, this, &ClaimFilterDialog::saveNamedFilter);
+  connect(deleteNamed, &QPushButton::clicked, this, &ClaimFilterDialog::deleteNamedFilter);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   // Enter may move between the fields; Alt+O confirms from any of them.
@@ -253,6 +263,51 @@ ClaimFilterDialog::ClaimFilterDialog(const claims::ClaimFilter& preset, ui::Prom
   layout->addLayout(form);
   layout->addWidget(buttons);
   chart_->setFocus();
+}
+
+void ClaimFilterDialog::show(const claims::ClaimFilter& preset) {
+  chart_->setText(qt(preset.chartNumber));
+  created_->setText(qt(preset.dateCreated.toMonthDayYear()));
+  slot_->setCurrentIndex(preset.slot);
+  carrier_->setText(qt(preset.carrier));
+  receiver_->setText(qt(preset.receiver));
+  method_->setCurrentIndex(std::max(0, method_->findData(qt(preset.billingMethod))));
+  status_->setCurrentIndex(std::max(0, status_->findData(qt(preset.status))));
+  billingDate_->setText(qt(preset.billingDate.toMonthDayYear()));
+  batch_->setText(preset.batch ? QString::number(*preset.batch) : QString());
+  excludeDone_->setChecked(preset.excludeDone);
+}
+
+void ClaimFilterDialog::listNamedFilters(const QString& current) {
+  named_->clear();
+  named_->addItem(QString());
+  for (const std::string& name : list_.namedFilters()) named_->addItem(qt(name));
+  named_->setCurrentIndex(std::max(0, named_->findText(current)));
+}
+
+void ClaimFilterDialog::useNamedFilter() {
+  const std::string name = named_->currentText().toStdString();
+  if (name.empty()) return;
+  if (const auto saved = list_.namedFilter(name)) show(*saved);
+}
+
+void ClaimFilterDialog::saveNamedFilter() {
+  const auto typed = filter();
+  if (!typed) return;
+  bool ok = false;
+  const QString name = QInputDialog::getText(this, tr("Save Filter"), tr("Filter &name:"),
+                                             QLineEdit::Normal, named_->currentText(), &ok)
+                           .trimmed();
+  if (!ok || name.isEmpty()) return;
+  if (list_.saveNamedFilter(name.toStdString(), *typed)) listNamedFilters(name);
+}
+
+void ClaimFilterDialog::deleteNamedFilter() {
+  const std::string name = named_->currentText().toStdString();
+  if (name.empty()) return;
+  if (!prompter_.askYesNo("Delete the saved filter \"" + name + "\"?", "Saved Filters")) return;
+  list_.deleteNamedFilter(name);
+  listNamedFilters(QString());
 }
 
 std::optional<claims::ClaimFilter> ClaimFilterDialog::filter() const {
@@ -411,8 +466,7 @@ void CreateClaimsDialog::accept() {
 
 // ---------------------------------------------------------------------------------------------
 
-ClaimStatusDialog::ClaimStatusDialog(std::int64_t presetBatch, QWidget* parent)
-    : QDialog(parent) {
+ClaimStatusDialog::ClaimStatusDialog(std::int64_t presetBatch, QWidget* parent) : QDialog(parent) {
   setObjectName("ChangeStatus");
   setWindowTitle(tr("Change Claim Status/Billing Method"));
   selected_ = new QRadioButton(tr("S&elected Claim(s)"));
@@ -924,7 +978,7 @@ void ClaimManagementWindow::claimNote() {
 }
 
 void ClaimManagementWindow::chooseFilter() {
-  ClaimFilterDialog dialog(list_.filterDialogPreset(), context_.prompter, this);
+  ClaimFilterDialog dialog(list_, context_.prompter, this);
   if (dialog.exec() != QDialog::Accepted) return;
   if (const auto filter = dialog.filter()) {
     list_.applyFilter(*filter);

@@ -63,14 +63,22 @@ class ClaimFilterDialog : public QDialog {
   Q_OBJECT
 
  public:
-  ClaimFilterDialog(const claims::ClaimFilter& preset, ui::Prompter& prompter, QWidget* parent);
+  // The named filters are the list's, kept in the practice.
+  ClaimFilterDialog(claims::ClaimList& list, ui::Prompter& prompter, QWidget* parent);
   // The filter typed; no value (with a message) when a date or the batch does not read.
   std::optional<claims::ClaimFilter> filter() const;
 
  private:
   void accept() override;
+  void show(const claims::ClaimFilter& filter);
+  void listNamedFilters(const QString& current);
+  void useNamedFilter();
+  void saveNamedFilter();
+  void deleteNamedFilter();
 
+  claims::ClaimList& list_;
   ui::Prompter& prompter_;
+  QComboBox* named_;
   QLineEdit* chart_;
   QLineEdit* created_;
   QComboBox* slot_;

@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -217,6 +219,19 @@ TEST_F(ClaimWindowsTest, ClaimsAreCreatedFilteredEditedAndMovedFromTheKeyboard) 
     ASSERT_TRUE(backTo(dialog));
     type(QString::fromStdString(chart));
     shoot(dialog, "claims-04-filter.png");
+    // The filter is saved under a name for every workstation.
+    auto* save = dialog.findChild<QPushButton*>("saveFilter");
+    ASSERT_NE(save, nullptr);
+    QTimer::singleShot(0, save, [save] { save->click(); });
+  });
+  filter.then([&](QWidget& name) {
+    EXPECT_EQ(name.windowTitle(), "Save Filter");
+    type("One patient");
+    press(Qt::Key_Return);
+  });
+  filter.then([&](QWidget& dialog) {
+    EXPECT_EQ(dialog.objectName(), "ClaimFilter");
+    ASSERT_TRUE(backTo(dialog));
     // Enter moves to the next field in the tutorial practice; Alt+O is OK.
     press(Qt::Key_O, Qt::AltModifier);
   });
@@ -225,6 +240,22 @@ TEST_F(ClaimWindowsTest, ClaimsAreCreatedFilteredEditedAndMovedFromTheKeyboard) 
   ASSERT_EQ(static_cast<std::size_t>(table->model()->rowCount()), claimsOfChart);
   for (int row = 0; row < table->model()->rowCount(); ++row)
     EXPECT_EQ(shown(row, "Chart Number"), chart);
+  // Opened again with the chart cleared, the saved filter brings it back.
+  ModalAnswers reuse;
+  reuse.then([&](QWidget& dialog) {
+    auto* chartField = dialog.findChild<QLineEdit*>("chartNumber");
+    auto* named = dialog.findChild<QComboBox*>("namedFilters");
+    ASSERT_NE(chartField, nullptr);
+    ASSERT_NE(named, nullptr);
+    chartField->clear();
+    named->setFocus();
+    QTest::keyClick(named, Qt::Key_Down);
+    EXPECT_EQ(named->currentText(), "One patient");
+    EXPECT_EQ(chartField->text().toStdString(), chart);
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+  });
+  reuse.run([&] { pressAccessKey(Qt::Key_F); });
+  ASSERT_TRUE(backTo(*list));
 
   // Enter opens the claim at the cursor in its own window, with its charges; Ctrl+T in the
   // comment stamps the program date and the user.
