@@ -206,6 +206,8 @@ ClaimFilterDialog::ClaimFilterDialog(claims::ClaimList& list, ui::Prompter& prom
   auto* form = new QFormLayout;
   named_ = new QComboBox;
   named_->setObjectName("namedFilters");
+  named_->setMinimumContentsLength(16);
+  named_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   auto* saveNamed = new QPushButton(tr("Save &As..."));
   saveNamed->setObjectName("saveFilter");
   saveNamed->setAutoDefault(false);
