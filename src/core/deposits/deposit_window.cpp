@@ -241,7 +241,13 @@ void DepositWindow::updateLastPatientPayment() {
   if (!patient) return;
   patient->set("Last Patient Payment Date", deposit_.date("Deposit Date"));
   patient->set("Last Patient Payment Amount", deposit_.money("Payment Amount").toDouble());
-  patients.post(*patient);
+  try {
+    patients.post(*patient);
+  } catch (const store::RecordInUseError&) {
+    // The patient's ledger is open on another desk, which holds the row; the
+    // deposit is saved all the same, and that desk's save or a recalculation
+    // brings the last payment up to date from the ledger.
+  }
 }
 
 void DepositWindow::writeEditAudit(const store::Record& before) {
@@ -292,8 +298,12 @@ bool DepositWindow::save() {
   focus_.clear();
   if (!checkPaymentCode() || !checkPayor()) return false;
   const bool wasNew = isNew();
-  if (wasNew) deposit_.set("User Code", depositUserCode(context_));
+  // Should any write fail, the database rolls back and the window still holds
+  // the deposit as the person left it.
+  const store::Record asTyped = deposit_;
   try {
+    store::Transaction transaction(context_.practice);
+    if (wasNew) deposit_.set("User Code", depositUserCode(context_));
     if (!paidByInsurance(deposit_.text("Payor Type")) &&
         !paidByAttorney(deposit_.text("Payor Type")))
       updateLastPatientPayment();
@@ -307,7 +317,9 @@ bool DepositWindow::save() {
       const std::string checkNumber = trimmed(deposit_.text("Check Number"));
       if (checkNumber != trimmed(stored_->text("Check Number"))) updateCheckNumbers(checkNumber);
     }
+    transaction.commit();
   } catch (const store::RecordInUseError& inUse) {
+    deposit_ = asTyped;
     context_.prompter.error(inUse.batchRefusalMessage());
     return false;
   }

@@ -176,6 +176,22 @@ TEST_P(DepositWindowOnEngine, NewDepositsStartFromTheOptionsAndAPatientsSaveIsHi
   EXPECT_EQ(patient->money("Last Patient Payment Amount"), Money::fromCents(4550));
   EXPECT_TRUE(prompter.transcript().empty());
 
+  // With the patient's ledger open on another desk the deposit is still saved.
+  {
+    auto other = space_->connect("other");
+    store::Table held = other->openTable("QVPAT");
+    held.setOrder("Primary");
+    auto row = held.seek({store::Value{std::string("DOEJA000")}});
+    held.edit(*row);
+    auto later = DepositWindow::openNew(surroundings(prompter));
+    ASSERT_TRUE(later->setField("Chart Number", "DOEJA000"));
+    ASSERT_TRUE(later->setField("Payment Amount", "12"));
+    EXPECT_TRUE(later->save());
+    EXPECT_FALSE(later->isNew());
+    held.cancel(*row);
+  }
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVDEP\""), 2);
+
   // An insurance deposit is nobody's patient payment.
   auto insurance = DepositWindow::openNew(surroundings(prompter));
   ASSERT_TRUE(insurance->setField("Payor Type", "Insurance"));
