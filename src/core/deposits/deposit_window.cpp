@@ -171,6 +171,9 @@ bool DepositWindow::setField(const std::string& field, const std::string& text) 
     }
     const std::string methodBefore = trimmed(deposit_.text("Payment Method"));
     deposit_.setFromText(name, text);
+    if ((name == "Chart Number" || name == "Insurance Code") &&
+        trimmed(deposit_.text("Payor Name")).empty())
+      fillPayorName(name);
     if (name == "Payment Method" && isNew()) {
       const char* before = defaultPaymentCodeOption(methodBefore);
       const char* after = defaultPaymentCodeOption(trimmed(deposit_.text(name)));
@@ -184,6 +187,29 @@ bool DepositWindow::setField(const std::string& field, const std::string& text) 
     return false;
   }
   return true;
+}
+
+void DepositWindow::fillPayorName(const std::string& payorField) {
+  const std::string code = typedCode(deposit_.text(payorField));
+  if (code.empty()) return;
+  std::string name;
+  if (payorField == "Chart Number") {
+    store::Table patients = context_.practice.openTable("QVPAT");
+    patients.setOrder("Primary");
+    if (const auto patient = patients.seek({store::Value{code}})) {
+      name = trimmed(patient->text("First Name"));
+      const std::string last = trimmed(patient->text("Last Name"));
+      name += name.empty() || last.empty() ? last : " " + last;
+    }
+  } else {
+    store::ensureTable(context_.practice, "QVINS");
+    store::Table carriers = context_.practice.openTable("QVINS");
+    carriers.setOrder("Primary");
+    if (const auto carrier = carriers.seek({store::Value{code}}))
+      name = trimmed(carrier->text("Name"));
+  }
+  name = trimmed(name.size() > 30 ? name.substr(0, 30) : name);
+  if (!name.empty()) deposit_.set("Payor Name", name);
 }
 
 std::vector<store::Record> DepositWindow::codeChoices(CodeBox box) {

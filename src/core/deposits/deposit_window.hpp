@@ -63,7 +63,8 @@ class DepositWindow {
   bool isNew() const { return !deposit_.isStored(); }
 
   // A field as typed. A new payment amount moves the unapplied amount by the
-  // same difference; a new payment method on a new deposit brings the option's
+  // same difference; a payor chosen by chart number or carrier code brings its
+  // name when none is typed; a new payment method on a new deposit brings the option's
   // payment code for it when the code was the default. False (with the store's
   // message) for a value that does not fit the field.
   bool setField(const std::string& field, const std::string& text);
@@ -87,6 +88,8 @@ class DepositWindow {
   bool checkPaymentCode();
   bool checkPayor();
   void updateLastPatientPayment();
+  // A payor chosen by code brings its name, unless one was typed.
+  void fillPayorName(const std::string& payorField);
   void writeEditAudit(const store::Record& before);
   void updateCheckNumbers(const std::string& checkNumber);
   std::string optionText(const std::string& field);

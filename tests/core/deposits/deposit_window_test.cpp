@@ -22,6 +22,7 @@ TEST_P(DepositWindowOnEngine, UnappliedAmountMovesWithThePaymentAmountAndEditsAr
   EXPECT_EQ(window->title(), "Deposit: (new)");
   ASSERT_TRUE(window->setField("Payor Type", "Insurance"));
   ASSERT_TRUE(window->setField("Insurance Code", "MC"));
+  EXPECT_EQ(window->deposit().text("Payor Name"), "Medicare");
   ASSERT_TRUE(window->setField("Payment Code", "INS"));
   ASSERT_TRUE(window->setField("Payment Amount", "100"));
   EXPECT_EQ(window->deposit().money("Unapplied Amount"), Money::fromCents(10000));
@@ -164,7 +165,8 @@ TEST_P(DepositWindowOnEngine, NewDepositsStartFromTheOptionsAndAPatientsSaveIsHi
     offered.push_back(code.text("Code 1"));
   EXPECT_EQ(offered, (std::vector<std::string>{"PWO"}));
 
-  ASSERT_TRUE(window->setField("Chart Number", "DOEJA000"));
+  ASSERT_TRUE(window->setField("Chart Number", "doeja000"));
+  EXPECT_EQ(window->deposit().text("Payor Name"), "Jane Doe");
   ASSERT_TRUE(window->setField("Deposit Date", "12/03/2026"));
   ASSERT_TRUE(window->setField("Payment Amount", "45.5"));
   ASSERT_TRUE(window->save());
@@ -196,7 +198,10 @@ TEST_P(DepositWindowOnEngine, NewDepositsStartFromTheOptionsAndAPatientsSaveIsHi
   auto insurance = DepositWindow::openNew(surroundings(prompter));
   ASSERT_TRUE(insurance->setField("Payor Type", "Insurance"));
   ASSERT_TRUE(insurance->setField("Insurance Code", "MC"));
+  ASSERT_TRUE(insurance->setField("Payor Name", "Medicare Part B"));
   ASSERT_TRUE(insurance->setField("Chart Number", "DOEJA000"));
+  // A name typed first stays.
+  EXPECT_EQ(insurance->deposit().text("Payor Name"), "Medicare Part B");
   ASSERT_TRUE(insurance->setField("Payment Code", "INS"));
   ASSERT_TRUE(insurance->setField("Payment Amount", "300"));
   ASSERT_TRUE(insurance->save());
