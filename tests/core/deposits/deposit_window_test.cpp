@@ -4,7 +4,10 @@
 #include <vector>
 
 #include "deposit_fixture.hpp"
+#include "security/login_window.hpp"
+#include "security/user_accounts.hpp"
 #include "store/errors.hpp"
+#include "ui/clock.hpp"
 
 namespace vantrell::deposits {
 namespace {
@@ -312,6 +315,69 @@ TEST_P(DepositWindowOnEngine, AHeldDepositDoesNotOpenForEditing) {
   first.reset();
   EXPECT_NE(DepositWindow::openExisting(there, entry), nullptr);
   EXPECT_EQ(DepositWindow::openExisting(there, entry + 50), nullptr);
+}
+
+// Logs in with the name and password it was given.
+class TypedLogin final : public security::LoginPrompt {
+ public:
+  TypedLogin(std::string name, std::string password)
+      : name_(std::move(name)), password_(std::move(password)) {}
+  bool run(security::LoginWindow& window) override {
+    return window.submit(name_, password_) == security::LoginWindow::Outcome::LoggedIn;
+  }
+
+ private:
+  std::string name_, password_;
+};
+
+TEST_P(DepositWindowOnEngine, EachActionAsksItsPermission) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  ui::FixedClock clock{DateTime::parse("2026-12-05 09:30:00").value()};
+  // The first user is the supervisor. A clerk at level 3 may enter and edit
+  // deposits but not delete them; a level 5 user may do neither.
+  for (const auto& [code, level] :
+       {std::pair{"BOSS", "1"}, std::pair{"CLERK", "3"}, std::pair{"LOW", "5"}}) {
+    ScriptedPrompter quiet({});
+    security::SecuritySetupWindow setup(*practice_, quiet, clock);
+    ASSERT_TRUE(
+        setup.saveUser(code, {{"Name", code}, {"Access Level", level}, {"Password", "Pass1234"}}))
+        << (quiet.transcript().empty() ? "" : quiet.transcript().back());
+  }
+  vantrell::testing::PracticeSpace rootSpace(engine());
+  auto root = rootSpace.connect("tester", &clock);
+  store::ensureTable(*root, "QVUSR");
+  const std::string denied =
+      "error: ACCESS DENIED\nSecurity level is insufficient for this operation.";
+
+  ScriptedPrompter lowPrompter({});
+  security::Security low(*practice_, *root, lowPrompter, clock);
+  TypedLogin lowLogin("LOW", "Pass1234");
+  ASSERT_TRUE(low.logInAtOpen(&lowLogin));
+  auto asLow = surroundings(lowPrompter);
+  asLow.security = &low;
+  EXPECT_EQ(DepositWindow::openNew(asLow), nullptr);
+  EXPECT_EQ(lowPrompter.transcript().back(), denied);
+  low.logOut();
+
+  ScriptedPrompter clerkPrompter({true});
+  security::Security clerk(*practice_, *root, clerkPrompter, clock);
+  TypedLogin clerkLogin("CLERK", "Pass1234");
+  ASSERT_TRUE(clerk.logInAtOpen(&clerkLogin));
+  auto asClerk = surroundings(clerkPrompter);
+  asClerk.security = &clerk;
+  auto window = DepositWindow::openNew(asClerk);
+  ASSERT_NE(window, nullptr);
+  ASSERT_TRUE(window->setField("Chart Number", "DOEJA000"));
+  ASSERT_TRUE(window->setField("Payment Amount", "10"));
+  ASSERT_TRUE(window->save());
+  const std::int64_t entry = window->deposit().integer("Entry Number");
+  window.reset();
+  EXPECT_EQ(depositOf(entry).text("User Code"), "CLERK");
+  EXPECT_NE(DepositWindow::openExisting(asClerk, entry), nullptr);
+  EXPECT_FALSE(deleteDeposit(asClerk, entry));
+  EXPECT_EQ(clerkPrompter.transcript().back(), denied);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVDEP\""), 1);
+  clerk.logOut();
 }
 
 VANTRELL_ON_BOTH_ENGINES(DepositWindowOnEngine);
