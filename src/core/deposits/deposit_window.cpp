@@ -4,6 +4,7 @@
 
 #include "security/audit.hpp"
 #include "store/errors.hpp"
+#include "store/messages.hpp"
 #include "store/names.hpp"
 #include "store/table_creation.hpp"
 
@@ -355,6 +356,47 @@ bool DepositWindow::save() {
 
 void DepositWindow::close() {
   if (deposit_.isInEdit()) deposits_.cancel(deposit_);
+}
+
+DepositForApplying::DepositForApplying(DepositSurroundings surroundings, store::Table deposits,
+                                       store::Record deposit)
+    : context_(std::move(surroundings)),
+      deposits_(std::move(deposits)),
+      deposit_(std::move(deposit)) {}
+
+DepositForApplying::~DepositForApplying() {
+  if (deposit_.isInEdit()) deposits_.cancel(deposit_);
+}
+
+std::unique_ptr<DepositForApplying> DepositForApplying::hold(DepositSurroundings surroundings,
+                                                             std::int64_t entryNumber) {
+  prepareTables(surroundings.practice);
+  if (!allowed(surroundings, deposit_permission::apply)) return nullptr;
+  store::Table deposits = surroundings.practice.openTable("QVDEP");
+  deposits.setOrder("IdxEntryNumber");
+  auto deposit = deposits.seek({store::Value{entryNumber}});
+  if (!deposit) {
+    surroundings.prompter.error(fmt::format("Deposit {} not found", entryNumber));
+    return nullptr;
+  }
+  try {
+    deposits.edit(*deposit);
+  } catch (const store::RecordInUseError&) {
+    surroundings.prompter.error(store::messages::recordInUseBatch);
+    return nullptr;
+  }
+  return std::unique_ptr<DepositForApplying>(
+      new DepositForApplying(std::move(surroundings), std::move(deposits), std::move(*deposit)));
+}
+
+void DepositForApplying::close(Money finalUnapplied) {
+  if (!deposit_.isInEdit()) return;
+  if (deposit_.money("Unapplied Amount") == finalUnapplied) {
+    deposits_.cancel(deposit_);
+    return;
+  }
+  deposit_.set("Unapplied Amount", finalUnapplied.toDouble());
+  deposits_.post(deposit_);
 }
 
 bool deleteDeposit(DepositSurroundings surroundings, std::int64_t entryNumber) {

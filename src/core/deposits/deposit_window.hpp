@@ -101,6 +101,32 @@ class DepositWindow {
   std::string focus_;
 };
 
+// The deposit held while the payment application window spends it: Apply
+// takes the row's lock, and closing that window writes back its final
+// unapplied amount.
+class DepositForApplying {
+ public:
+  // After "Apply Screen"; nullptr with "The current record is in use.  This
+  // process cannot complete." when another window or desk has the deposit.
+  static std::unique_ptr<DepositForApplying> hold(DepositSurroundings surroundings,
+                                                  std::int64_t entryNumber);
+  ~DepositForApplying();
+  DepositForApplying(const DepositForApplying&) = delete;
+  DepositForApplying& operator=(const DepositForApplying&) = delete;
+
+  const store::Record& deposit() const { return deposit_; }
+  // The application window closed with this unapplied amount: written when it
+  // differs from the stored one; the deposit is let go either way.
+  void close(Money finalUnapplied);
+
+ private:
+  DepositForApplying(DepositSurroundings surroundings, store::Table deposits,
+                     store::Record deposit);
+  DepositSurroundings context_;
+  store::Table deposits_;
+  store::Record deposit_;
+};
+
 // Deletes the deposit after "Delete Deposit" and the question; its payments
 // and their application rows stay. False when nothing was deleted.
 bool deleteDeposit(DepositSurroundings surroundings, std::int64_t entryNumber);

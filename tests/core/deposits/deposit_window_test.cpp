@@ -317,6 +317,37 @@ TEST_P(DepositWindowOnEngine, AHeldDepositDoesNotOpenForEditing) {
   EXPECT_EQ(DepositWindow::openExisting(there, entry + 50), nullptr);
 }
 
+TEST_P(DepositWindowOnEngine, ApplyHoldsTheDepositAndClosingWritesBackWhatIsLeft) {
+  const std::int64_t entry = depositRow({{"Deposit Date", "12/01/2026"},
+                                         {"Payor Type", "Insurance"},
+                                         {"Insurance Code", "MC"},
+                                         {"Payment Amount", "100"},
+                                         {"Unapplied Amount", "100"}});
+  ScriptedPrompter prompter{};
+  auto applying = DepositForApplying::hold(surroundings(prompter), entry);
+  ASSERT_NE(applying, nullptr);
+  EXPECT_EQ(applying->deposit().money("Unapplied Amount"), Money::fromCents(10000));
+  // Neither a second Apply nor the deposit window gets it meanwhile.
+  auto other = space_->connect("other");
+  ScriptedPrompter elsewhere{};
+  DepositSurroundings there{*other, elsewhere, nullptr, [] { return Date::fromYmd(2026, 12, 5); }};
+  EXPECT_EQ(DepositForApplying::hold(there, entry), nullptr);
+  EXPECT_EQ(DepositWindow::openExisting(there, entry), nullptr);
+  ASSERT_FALSE(elsewhere.transcript().empty());
+  EXPECT_EQ(elsewhere.transcript().front(),
+            "error: The current record is in use.  This process cannot complete.");
+  applying->close(Money::fromCents(2750));
+  EXPECT_EQ(depositOf(entry).money("Unapplied Amount"), Money::fromCents(2750));
+  EXPECT_EQ(depositOf(entry).money("Payment Amount"), Money::fromCents(10000));
+  // Let go once closed, and closing with the same amount changes nothing.
+  auto again = DepositForApplying::hold(there, entry);
+  ASSERT_NE(again, nullptr);
+  again->close(Money::fromCents(2750));
+  EXPECT_EQ(depositOf(entry).money("Unapplied Amount"), Money::fromCents(2750));
+  EXPECT_NE(DepositForApplying::hold(there, entry), nullptr);
+  EXPECT_TRUE(prompter.transcript().empty());
+}
+
 // Logs in with the name and password it was given.
 class TypedLogin final : public security::LoginPrompt {
  public:
