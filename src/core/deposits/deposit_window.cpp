@@ -1,5 +1,7 @@
 #include "deposits/deposit_window.hpp"
 
+#include <initializer_list>
+
 #include <fmt/format.h>
 
 #include "security/audit.hpp"
@@ -34,6 +36,16 @@ const char* defaultPaymentCodeOption(const std::string& method) {
   if (method == "Credit Card") return "Credit Card Payment Code";
   if (method == "Check") return "Default Check Paymnt Code";
   return nullptr;
+}
+
+// The choices of a drop-down box: typed in any case, stored as offered.
+std::optional<std::string> offeredChoice(const std::string& text,
+                                         std::initializer_list<const char*> choices) {
+  const std::string typed = typedCode(text);
+  for (const char* choice : choices) {
+    if (store::upperAscii(choice) == typed) return std::string(choice);
+  }
+  return std::nullopt;
 }
 
 bool allowed(const DepositSurroundings& context, int item) {
@@ -171,7 +183,23 @@ bool DepositWindow::setField(const std::string& field, const std::string& text) 
       return true;
     }
     const std::string methodBefore = trimmed(deposit_.text("Payment Method"));
-    deposit_.setFromText(name, text);
+    if (name == "Payment Method" || name == "Payor Type") {
+      // A method or payor type the code rules do not know would let any code through.
+      const auto choice =
+          name == "Payment Method"
+              ? offeredChoice(text, {"Check", "Cash", "Credit Card", "Electronic"})
+              : offeredChoice(text, {"Patient", "Insurance", "Capitation", "Attorney"});
+      if (!choice) {
+        context_.prompter.error(
+            name == "Payment Method"
+                ? "The payment method is one of Check, Cash, Credit Card or Electronic."
+                : "The payor type is one of Patient, Insurance, Capitation or Attorney.");
+        return false;
+      }
+      deposit_.set(name, *choice);
+    } else {
+      deposit_.setFromText(name, text);
+    }
     if ((name == "Chart Number" || name == "Insurance Code") &&
         trimmed(deposit_.text("Payor Name")).empty())
       fillPayorName(name);
@@ -284,12 +312,12 @@ void DepositWindow::writeEditAudit(const store::Record& before) {
   // both changes in one line would lose the second.
   for (const char* field : {"Payment Amount", "Unapplied Amount"}) {
     const Money old = before.money(field);
-    const Money now_ = deposit_.money(field);
-    if (old == now_) continue;
+    const Money changed = deposit_.money(field);
+    if (old == changed) continue;
     security::writeAuditEntry(context_.practice, "Edit Deposit",
                               typedCode(deposit_.text("Chart Number")),
                               fmt::format("Entry: {}  {} {} was changed to {}", entry, field,
-                                          old.toString(), now_.toString()),
+                                          old.toString(), changed.toString()),
                               now);
   }
 }

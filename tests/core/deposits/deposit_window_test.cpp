@@ -113,6 +113,29 @@ TEST_P(DepositWindowOnEngine, PaymentCodeMustFitThePayorAndMethod) {
   }
 }
 
+TEST_P(DepositWindowOnEngine, MethodAndPayorTypeAreTakenInAnyCaseAndNothingElse) {
+  ScriptedPrompter prompter{};
+  auto window = DepositWindow::openNew(surroundings(prompter));
+  ASSERT_TRUE(window->setField("Payor Type", "patient"));
+  ASSERT_TRUE(window->setField("Payment Method", "CASH"));
+  EXPECT_EQ(window->deposit().text("Payor Type"), "Patient");
+  EXPECT_EQ(window->deposit().text("Payment Method"), "Cash");
+  ASSERT_TRUE(window->setField("Chart Number", "DOEJA000"));
+  ASSERT_TRUE(window->setField("Payment Code", "CHECK"));
+  EXPECT_FALSE(window->save());
+  EXPECT_FALSE(window->setField("Payment Method", "Wire"));
+  EXPECT_FALSE(window->setField("Payor Type", "Bank"));
+  EXPECT_EQ(window->deposit().text("Payment Method"), "Cash");
+  EXPECT_EQ(window->deposit().text("Payor Type"), "Patient");
+  EXPECT_EQ(prompter.transcript(),
+            (std::vector<std::string>{
+                "error: The Payment code type does not match the Payment Method.",
+                "error: The payment method is one of Check, Cash, Credit Card or Electronic.",
+                "error: The payor type is one of Patient, Insurance, Capitation or Attorney."}));
+  ASSERT_TRUE(window->setField("Payor Type", "INSURANCE"));
+  EXPECT_EQ(window->deposit().text("Payor Type"), "Insurance");
+}
+
 TEST_P(DepositWindowOnEngine, ThePayorMustBeNamedForItsType) {
   struct Row {
     const char* payorType;
