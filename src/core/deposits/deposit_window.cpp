@@ -1,5 +1,6 @@
 #include "deposits/deposit_window.hpp"
 
+#include <cctype>
 #include <initializer_list>
 
 #include <fmt/format.h>
@@ -197,6 +198,14 @@ bool DepositWindow::setField(const std::string& field, const std::string& text) 
         return false;
       }
       deposit_.set(name, *choice);
+    } else if (name == "Deposit Code") {
+      const std::string code = typedCode(text);
+      if (!code.empty() &&
+          (code.size() != 1 || !std::isalnum(static_cast<unsigned char>(code[0])))) {
+        context_.prompter.error("The deposit code is one letter or digit.");
+        return false;
+      }
+      deposit_.set(name, code);
     } else {
       deposit_.setFromText(name, text);
     }

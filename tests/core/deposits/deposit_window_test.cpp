@@ -134,6 +134,14 @@ TEST_P(DepositWindowOnEngine, MethodAndPayorTypeAreTakenInAnyCaseAndNothingElse)
                 "error: The payor type is one of Patient, Insurance, Capitation or Attorney."}));
   ASSERT_TRUE(window->setField("Payor Type", "INSURANCE"));
   EXPECT_EQ(window->deposit().text("Payor Type"), "Insurance");
+  // The grouping code is one letter or digit.
+  ASSERT_TRUE(window->setField("Deposit Code", "b"));
+  EXPECT_EQ(window->deposit().text("Deposit Code"), "B");
+  ASSERT_TRUE(window->setField("Deposit Code", "7"));
+  EXPECT_FALSE(window->setField("Deposit Code", "#"));
+  EXPECT_EQ(window->deposit().text("Deposit Code"), "7");
+  EXPECT_EQ(prompter.transcript().back(), "error: The deposit code is one letter or digit.");
+  ASSERT_TRUE(window->setField("Deposit Code", ""));
 }
 
 TEST_P(DepositWindowOnEngine, ThePayorMustBeNamedForItsType) {
