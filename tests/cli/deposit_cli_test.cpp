@@ -89,6 +89,56 @@ TEST_P(DepositCommandLine, DepositsAreAddedCheckedListedEditedExportedAndDeleted
   EXPECT_EQ(runCli(cli + "deposit show " + insuranceEntry).exitCode, 0);
 }
 
+// A payment entered in the ledger makes a deposit of its own; the deposit's
+// detail shows what its application rows applied, and a new check number on
+// the deposit reaches the payment line.
+TEST_P(DepositCommandLine, TheDepositOfALedgerPaymentShowsItsAppliedPartAndTakesANewCheckNumber) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  for (const char* setup : {"patient add \"Chart Number=ROEJO000\" \"Last Name=Roe\"",
+                            "provider add DR1 \"Last Name=Welby\"", "carrier add MC Name=Medicare",
+                            "diagnosis add R05 Description=Cough",
+                            "code add 99213 \"Amount A=100\"", "code add INS Type=I"}) {
+    const CliRun run = runCli(cli + setup);
+    ASSERT_EQ(run.exitCode, 0) << setup << "\n" << run.output;
+  }
+  const CliRun added =
+      runCli(cli +
+             "case add --chart ROEJO000 Description=Cough \"Assigned Provider=DR1\" "
+             "\"Insurance Carrier #1=MC\" \"Diagnosis 1=R05\"");
+  ASSERT_EQ(added.exitCode, 0) << added.output;
+  const std::string onCase = "--chart ROEJO000 --case " + firstLine(added) + " ";
+  const CliRun charge = runCli(cli + "charge add " + onCase + "99213 \"Date From=12/03/2026\"");
+  ASSERT_EQ(charge.exitCode, 0) << charge.output;
+  const CliRun payment = runCli(cli + "payment add " + onCase +
+                                "INS 60 --payer 1 \"Date From=12/03/2026\" \"Check Number=41\"");
+  ASSERT_EQ(payment.exitCode, 0) << payment.output;
+  ASSERT_EQ(runCli(cli + "payment apply " + firstLine(payment) + " " + firstLine(charge) + " 45")
+                .exitCode,
+            0);
+
+  const CliRun listed = runCli(cli + "--json deposit list --date 12/03/2026");
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  const auto rows = nlohmann::json::parse(listed.output);
+  ASSERT_EQ(rows.size(), 1U) << listed.output;
+  const std::string deposit = std::to_string(rows[0]["Entry Number"].get<std::int64_t>());
+  EXPECT_EQ(rows[0]["Payment Amount"], 60);
+
+  const CliRun detail = runCli(cli + "--json deposit detail " + deposit);
+  ASSERT_EQ(detail.exitCode, 0) << detail.output;
+  const auto payments = nlohmann::json::parse(detail.output)["payments"];
+  ASSERT_EQ(payments.size(), 1U) << detail.output;
+  EXPECT_EQ(std::to_string(payments[0]["entry"].get<std::int64_t>()), firstLine(payment));
+  EXPECT_EQ(payments[0]["amount"], -60);
+  EXPECT_EQ(payments[0]["applied"], -45);
+
+  ASSERT_EQ(runCli(cli + "deposit edit " + deposit + " \"Check Number=42\"").exitCode, 0);
+  const CliRun ledger = runCli(cli + "--json ledger show --chart ROEJO000");
+  EXPECT_NE(ledger.output.find("\"Check Number\": \"42\""), std::string::npos) << ledger.output;
+  EXPECT_EQ(ledger.output.find("\"Check Number\": \"41\""), std::string::npos);
+}
+
 VANTRELL_ON_BOTH_ENGINES(DepositCommandLine);
 
 }  // namespace
