@@ -22,7 +22,8 @@ class DepositList {
   DepositList(store::Connection& practice, ui::Prompter& prompter);
 
   // Shows the deposits of the date, optionally only those with something
-  // left to apply, and starts the list over.
+  // left to apply, and starts the list over. Until then the list holds every
+  // deposit.
   void show(const Date& depositDate, bool unappliedOnly);
   const Date& depositDate() const { return date_; }
   bool unappliedOnly() const { return unappliedOnly_; }
