@@ -73,7 +73,7 @@ class ClaimPictureOnEngine : public ClaimPractice {
     insert("QVRPH", {{"Code", "HAL"},
                      {"Last Name", "Hale"},
                      {"First Name", "Ruth"},
-                     {"National Provider Identifier", "1093740311"}});
+                     {"National Provider Identifier", "1093740318"}});
     insert("QVCAS", {{"Chart Number", "MAROW000"},
                      {"Guarantor", "MARCE000"},
                      {"Insured #1", "MARCE000"},
@@ -208,7 +208,7 @@ TEST_P(ClaimPictureOnEngine, ThePrimarySlotGathersPatientInsuredCaseProvidersAnd
   EXPECT_EQ(fields.priorAuthorization, "PA-77");
   ASSERT_TRUE(fields.referringProvider.has_value());
   EXPECT_EQ(fields.referringProvider->lastName, "Hale");
-  EXPECT_EQ(fields.referringProvider->npi, "1093740311");
+  EXPECT_EQ(fields.referringProvider->npi, "1093740318");
   ASSERT_TRUE(fields.facility.has_value());
   EXPECT_EQ(fields.facility->name, "Main Street Clinic");
   EXPECT_EQ(fields.facility->npi, "1234567893");
