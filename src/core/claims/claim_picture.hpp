@@ -9,6 +9,10 @@
 #include "common/date.hpp"
 #include "common/money.hpp"
 
+namespace vantrell::store {
+class Connection;
+}
+
 // Everything one claim billed to one carrier slot needs to leave the practice,
 // on paper or electronically, gathered once from the practice tables so that
 // the claim form, the claim checks and the electronic claim writer read plain
@@ -146,9 +150,11 @@ struct ClaimPicture {
   std::string patientEmployment;
   // The carrier billed by this slot, with its insured.
   PicturePolicy policy;
-  // The case's next policy after the billed slot; for a second or third
-  // carrier, the earlier policies appear in priorPolicies.
+  // The case's next policy after the billed slot (the other insurance of the
+  // paper form); none when the case has no further carrier.
   std::optional<PicturePolicy> otherPolicy;
+  // For a second or third carrier, the policies of the earlier slots in slot
+  // order, whose payments the claim reports.
   std::vector<PicturePolicy> priorPolicies;
   PictureCase caseFields;
 
@@ -161,8 +167,15 @@ struct ClaimPicture {
   std::vector<PictureLine> lines;
 
   Money totalCharge;  // the sum of the lines' charges
-  Money amountPaid;   // what earlier payers (and the patient on the claim) paid
+  Money amountPaid;   // what the carriers of earlier slots paid on the lines
   Money balanceDue;   // totalCharge - amountPaid
 };
+
+// The picture of a claim (of the estimate tables when estimate) for carrier
+// slot 1, 2 or 3; no value when the claim does not exist. A slot without a
+// carrier, a code that names no row and an empty field are read as empty
+// values: saying what is missing is the claim checks' work.
+std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::int64_t claimNumber,
+                                             int slot, bool estimate = false);
 
 }  // namespace vantrell::claims
