@@ -1,7 +1,106 @@
+#include <fmt/format.h>
+
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "claims/claim_printing.hpp"
 #include "command_tree.hpp"
+#include "context.hpp"
+#include "output.hpp"
+#include "pdf_renderer.hpp"
 
 namespace vantrell::cli {
+namespace {
 
-void addClaimFormVerbs(CLI::App* /*claim*/, Action& /*chosen*/) {}
+constexpr int printClaimsPermission = 31;
+
+struct PrintArguments {
+  std::vector<std::int64_t> claims;
+  std::int64_t slot = 1;
+  std::string form = "plain";
+  std::string pdf;
+  bool estimate = false;
+};
+
+int writeClaimForms(Context& context, const PrintArguments& arguments) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(printClaimsPermission);
+  store::Connection& practice = *open.connection;
+  const int slot = static_cast<int>(arguments.slot);
+
+  const std::vector<std::int64_t> numbers =
+      arguments.claims.empty() ? claims::paperClaimsReadyToPrint(practice, slot, arguments.estimate)
+                               : arguments.claims;
+  claims::ClaimFormOptions options;
+  options.paper = arguments.form == "red" ? claims::ClaimFormPaper::RedForm
+                                          : claims::ClaimFormPaper::PlainPaper;
+  options.signatureDate = context.application().programDate().value();
+  const claims::ClaimFormRun run =
+      claims::claimFormRun(practice, numbers, slot, options, arguments.estimate);
+  for (std::int64_t skipped : run.skipped)
+    context.prompter().warn(
+        fmt::format("Claim {} has no carrier {} to bill; it is not printed.", skipped, slot));
+  if (run.printed.empty()) {
+    context.prompter().error("There are no claims to print.");
+    throw Refused();
+  }
+  // The run prints only: the claims keep their status until Print/Send marks
+  // them billed.
+  pdf::writePdf(run.document, arguments.pdf);
+
+  if (context.json()) {
+    printJson(Json{{"pdf", arguments.pdf},
+                   {"slot", slot},
+                   {"form", arguments.form},
+                   {"claims", run.printed},
+                   {"skipped", run.skipped},
+                   {"pages", run.document.pageCount()}});
+  } else {
+    std::cout << fmt::format("{} {} printed to {} ({} {}).\n", run.printed.size(),
+                             run.printed.size() == 1 ? "claim" : "claims", arguments.pdf,
+                             run.document.pageCount(),
+                             run.document.pageCount() == 1 ? "page" : "pages");
+  }
+  return 0;
+}
+
+int printClaimForms(Context& context, const PrintArguments& arguments) {
+  try {
+    return writeClaimForms(context, arguments);
+  } catch (const pdf::PdfError& error) {
+    context.prompter().error(error.what());
+    throw Refused();
+  }
+}
+
+}  // namespace
+
+void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
+  auto arguments = std::make_shared<PrintArguments>();
+  CLI::App* print = claim->add_subcommand(
+      "print",
+      "writes the 1500 claim forms of claims to a PDF (without claim numbers: the claims whose "
+      "slot is Ready to Send on paper); the claims' status is not changed");
+  print->add_option_function<std::vector<std::string>>(
+      "CLAIMS",
+      [arguments](const std::vector<std::string>& texts) {
+        for (const std::string& text : texts)
+          arguments->claims.push_back(parseWholeNumber(text, "CLAIMS", 1));
+      },
+      "claim numbers");
+  addWholeNumber(print, "--slot", arguments->slot,
+                 "the carrier slot to bill: 1, 2 or 3 (default 1)", 1, 3);
+  print
+      ->add_option("--form", arguments->form,
+                   "red: the data only, for the red pre-printed form; plain: the whole form "
+                   "drawn on plain paper (default)")
+      ->check(CLI::IsMember({"red", "plain"}));
+  print->add_option("--pdf", arguments->pdf, "the PDF file to write")->required();
+  print->add_flag("--estimate", arguments->estimate, "estimates and pretreatment plans");
+  onRun(print, chosen,
+        [arguments](Context& context) { return printClaimForms(context, *arguments); });
+}
 
 }  // namespace vantrell::cli

@@ -418,7 +418,7 @@ const std::vector<FormBox>& claimFormBoxes() {
       {"23. PRIOR AUTHORIZATION NUMBER", 50, 80, 40, 42},
       {"24. A.  DATE(S) OF SERVICE\n      From            To\nMM   DD   YY   MM   DD   YY", 1, 18,
        43, 56},
-      {"B.\nPLACE OF\nSERVICE", 19, 21, 43, 56},
+      {"B.\nPLACE\nOF\nSERVICE", 19, 21, 43, 56},
       {"C.\nEMG", 22, 24, 43, 56},
       {"D. PROCEDURES, SERVICES, OR SUPPLIES\n(Explain Unusual Circumstances)\nCPT/HCPCS          "
        "MODIFIER",
@@ -584,7 +584,8 @@ FormValues claimFormValues(const ClaimPicture& claim, std::size_t page,
   // pages before say that the claim goes on.
   if (lastPage) {
     putAmount(values, "28", claim.totalCharge);
-    putAmount(values, "29", claim.amountPaid);
+    // Nothing paid leaves box 29 blank.
+    if (!claim.amountPaid.roundedToCents().isZero()) putAmount(values, "29", claim.amountPaid);
   } else {
     values["28.continued"] = "CONTINUED";
   }
@@ -642,11 +643,13 @@ class FormDrawer {
         const std::string line(box.caption.substr(start, end - start));
         if (!line.empty()) {
           // A caption too long for a narrow box is set smaller before it is cut.
+          // The width estimate errs wide, so at the smallest size a caption is
+          // drawn whole rather than cut.
           Font font = captionFont;
-          while (font.size > 4 && printing::estimatedWidth(line, font) > width - 3)
+          while (font.size > 3.5 && printing::estimatedWidth(line, font) > width - 2)
             font.size -= 0.25;
-          page_.text(left + 1.5, captionY, width - 3, printing::fittedText(line, font, width - 3),
-                     font);
+          page_.text(left + 1, captionY, width - 2,
+                     font.size > 3.5 ? printing::fittedText(line, font, width - 2) : line, font);
         }
         captionY += captionFont.size + 0.6;
         start = end + 1;
