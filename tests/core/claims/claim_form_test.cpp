@@ -443,6 +443,20 @@ TEST(ClaimFormValues, ServiceLinesHoldDatesPointersAndUnits) {
   EXPECT_EQ(values["24C"], "Y");
 }
 
+// Six service lines fill a form; the seventh starts the next one.
+TEST(ClaimFormValues, FormsNeededGrowEverySixLines) {
+  const std::vector<std::pair<std::size_t, std::size_t>> linesAndForms = {
+      {0, 1}, {1, 1}, {6, 1}, {7, 2}, {12, 2}, {13, 3}, {50, 9}};
+  for (const auto& [lines, forms] : linesAndForms) {
+    ClaimPicture claim = janesClaim();
+    claim.lines.assign(lines, claim.lines[0]);
+    EXPECT_EQ(claimFormPageCount(claim), forms) << lines << " lines";
+    printing::Document document;
+    addClaimForm(document, claim, {});
+    EXPECT_EQ(document.pageCount(), forms) << lines << " lines";
+  }
+}
+
 // The layout as data: nothing written where something else is written, and on
 // plain paper every piece of data inside a ruled box.
 TEST(ClaimFormLayout, PlacesNeitherOverlapNorLeaveTheirBoxes) {
