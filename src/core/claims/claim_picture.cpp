@@ -7,6 +7,7 @@
 #include "claims/claim_slots.hpp"
 #include "practice/options.hpp"
 #include "store/connection.hpp"
+#include "store/driver.hpp"
 #include "store/names.hpp"
 #include "store/record.hpp"
 #include "store/table.hpp"
@@ -328,6 +329,29 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
   picture.renderingProvider =
       renderingCode == billingCode ? picture.billingProvider : providerOf(lookups, renderingCode);
   return picture;
+}
+
+std::vector<std::int64_t> claimsReadyToSend(store::Connection& practice, int slot,
+                                            const std::string& receiverCode, bool estimate) {
+  const ClaimSlotFields fields = claimSlotFields(slot);
+  std::string sql = "SELECT \"Claim Number\" FROM \"" + std::string(estimate ? "QVCLAE" : "QVCLA") +
+                    "\" WHERE \"" + fields.status + "\" = ? AND COALESCE(\"" + fields.carrier +
+                    "\", '') <> ''";
+  std::vector<Value> parameters{Value{std::string(claim_status::readyToSend)}};
+  if (!receiverCode.empty()) {
+    sql += " AND UPPER(\"" + fields.receiver + "\") = ? AND UPPER(\"" + fields.billingMethod +
+           "\") = ?";
+    parameters.emplace_back(store::upperAscii(receiverCode));
+    parameters.emplace_back(std::string(billing_method::electronic));
+  }
+  sql += " ORDER BY \"Claim Number\"";
+  std::vector<std::int64_t> numbers;
+  auto rows = practice.driver().query(sql, parameters);
+  while (rows->next()) {
+    const Value value = rows->column(0, store::FieldType::Integer);
+    if (const auto* number = std::get_if<std::int64_t>(&value)) numbers.push_back(*number);
+  }
+  return numbers;
 }
 
 }  // namespace vantrell::claims

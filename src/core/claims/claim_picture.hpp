@@ -178,4 +178,10 @@ struct ClaimPicture {
 std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::int64_t claimNumber,
                                              int slot, bool estimate = false);
 
+// The claims whose slot is Ready to Send, in claim number order; with a
+// receiver code, only the electronic ones of that receiver.
+std::vector<std::int64_t> claimsReadyToSend(store::Connection& practice, int slot,
+                                            const std::string& receiverCode = {},
+                                            bool estimate = false);
+
 }  // namespace vantrell::claims
