@@ -301,6 +301,28 @@ TEST_P(ClaimPictureOnEngine, AMissingClaimHasNoPictureAndMissingRowsReadEmpty) {
   EXPECT_EQ(plan->policy.carrierName, "Medicare");
 }
 
+TEST_P(ClaimPictureOnEngine, ReadyClaimsOfASlotAndOfAReceiver) {
+  const auto paper = claim({{"Insurance Carrier 1", "MC"}, {"Claim Status 1", "1"}});
+  const auto electronic = claim({{"Insurance Carrier 1", "MC"},
+                                 {"Claim Status 1", "1"},
+                                 {"Primary Billing Method", "E"},
+                                 {"EMC Receiver 1", "clr"}});
+  claim({{"Insurance Carrier 1", "MC"}, {"Claim Status 1", "0"}});  // on hold
+  claim({{"Claim Status 1", "1"}});                                 // no carrier
+  claim({{"Insurance Carrier 1", "MC"},
+         {"Claim Status 1", "1"},
+         {"Primary Billing Method", "E"},
+         {"EMC Receiver 1", "OTHER"}});
+  const auto fifth = electronic + 3;
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1),
+            (std::vector<std::int64_t>{paper, electronic, fifth}));
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1, "CLR"), std::vector<std::int64_t>{electronic});
+  // Owen's claim is Sent to its first carrier and ready for its second, on no method.
+  EXPECT_EQ(claimsReadyToSend(*practice_, 2), std::vector<std::int64_t>{claim_});
+  EXPECT_EQ(claimsReadyToSend(*practice_, 2, "CLR"), std::vector<std::int64_t>{});
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1, "", true), std::vector<std::int64_t>{});
+}
+
 VANTRELL_ON_BOTH_ENGINES(ClaimPictureOnEngine);
 
 }  // namespace
