@@ -111,6 +111,7 @@ PicturePolicy policyOf(Lookups& lookups, const Record& caseRow, const PicturePer
     picture.carrierAddress = addressOf(*carrier, "Phone");
     picture.payerId = textOf(*carrier, "EMC Payor Number");
     picture.groupName = textOf(*carrier, "Plan Name");
+    picture.carrierType = textOf(*carrier, "Type");
   }
   const std::string insuredChart = textOf(caseRow, "Insured" + n);
   picture.relationship = textOf(caseRow, "Insured Relationship" + n);
@@ -221,11 +222,13 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
     picture.policy.carrierCode = carrier;
     picture.policy.carrierName.clear();
     picture.policy.payerId.clear();
+    picture.policy.carrierType.clear();
     picture.policy.carrierAddress = {};
     if (const auto row = lookups.byCode("QVINS", carrier)) {
       picture.policy.carrierName = textOf(*row, "Name");
       picture.policy.carrierAddress = addressOf(*row, "Phone");
       picture.policy.payerId = textOf(*row, "EMC Payor Number");
+      picture.policy.carrierType = textOf(*row, "Type");
     }
   }
 
@@ -267,13 +270,19 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
           textOf(row, "Modifier " + std::to_string(modifier));
     line.units = row.number("Units") > 0 ? row.number("Units") : 1;
     line.charge = row.money("Amount");
-    for (int earlier = 1; earlier < slot; ++earlier)
-      line.paidByEarlierPayers +=
-          row.money("Insurance " + std::to_string(earlier) + " Amount Paid");
+    for (int earlier = 1; earlier < slot; ++earlier) {
+      const Money paid = row.money("Insurance " + std::to_string(earlier) + " Amount Paid");
+      line.paidByEarlierPayers += paid;
+      if (static_cast<std::size_t>(earlier) <= picture.priorPolicies.size())
+        picture.priorPolicies[static_cast<std::size_t>(earlier - 1)].paidOnClaim += paid;
+    }
     line.emergency = caseRow && caseRow->logical("Emergency");
     line.renderingProviderCode = textOf(row, "Attending Provider");
-    if (const auto provider = lookups.byCode("QVPHY", line.renderingProviderCode))
+    if (const auto provider = lookups.byCode("QVPHY", line.renderingProviderCode)) {
       line.renderingProviderNpi = textOf(*provider, "National Provider Identifier");
+      line.renderingProviderLastName = textOf(*provider, "Last Name");
+      line.renderingProviderFirstName = textOf(*provider, "First Name");
+    }
     line.description = textOf(row, "Description");
     if (line.description.empty()) line.description = textOf(row, "Procedure Description");
 

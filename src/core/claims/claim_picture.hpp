@@ -56,6 +56,11 @@ struct PicturePolicy {
   Date policyEnd;
   bool assignmentOfBenefits = true;
   bool signatureOnFile = true;
+  // The carrier's kind as the carrier list stores it ("Medicare", "Medicaid",
+  // "BC/BS", "Champus", "HMO", "PPO", "Commercial", ...).
+  std::string carrierType;
+  // What this carrier paid on the claim's lines (filled for earlier policies).
+  Money paidOnClaim;
 };
 
 // A provider as the claim names it: the billing provider (the practice or the
@@ -129,6 +134,8 @@ struct PictureLine {
   bool emergency = false;
   std::string renderingProviderCode;
   std::string renderingProviderNpi;
+  std::string renderingProviderLastName;
+  std::string renderingProviderFirstName;
   std::string description;
 };
 
