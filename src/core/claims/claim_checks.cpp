@@ -165,6 +165,11 @@ class Checker {
       add(fmt::format("The {} policy ({}) has no policy number.", slotLabel(slot),
                       carrierTitle(policy)),
           casePlace("Policy Number #" + std::to_string(slot)));
+    if (electronic() && policy.payerId.empty())
+      add(fmt::format("The insurance carrier {} has no payer ID, which an electronic claim to a "
+                      "later carrier needs to name it.",
+                      carrierTitle(policy)),
+          "Insurance carrier " + policy.carrierCode + ": EMC Payor Number");
     if (policy.insured.chartNumber != picture_.patient.chartNumber &&
         (policy.insured.lastName.empty() || policy.insured.firstName.empty()))
       add(fmt::format("The insured of the {} policy ({}) has no full name.", slotLabel(slot),
@@ -211,6 +216,11 @@ class Checker {
           place + ": SSN or Fed Tax ID");
     }
     address(provider.address, who, place, true);
+    // Electronic claims carry the billing provider's ZIP code with all nine digits.
+    if (electronic() && digitsOf(provider.address.zipCode).size() == 5)
+      add(fmt::format("The ZIP code {} of {} needs all nine digits (ZIP+4) on an electronic claim.",
+                      provider.address.zipCode, who),
+          place + ": Zip Code");
   }
 
   void renderingProvider() {

@@ -7,6 +7,7 @@
 #include "claims/claim_slots.hpp"
 #include "practice/options.hpp"
 #include "store/connection.hpp"
+#include "store/driver.hpp"
 #include "store/names.hpp"
 #include "store/record.hpp"
 #include "store/table.hpp"
@@ -110,6 +111,7 @@ PicturePolicy policyOf(Lookups& lookups, const Record& caseRow, const PicturePer
     picture.carrierAddress = addressOf(*carrier, "Phone");
     picture.payerId = textOf(*carrier, "EMC Payor Number");
     picture.groupName = textOf(*carrier, "Plan Name");
+    picture.carrierType = textOf(*carrier, "Type");
   }
   const std::string insuredChart = textOf(caseRow, "Insured" + n);
   picture.relationship = textOf(caseRow, "Insured Relationship" + n);
@@ -220,11 +222,13 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
     picture.policy.carrierCode = carrier;
     picture.policy.carrierName.clear();
     picture.policy.payerId.clear();
+    picture.policy.carrierType.clear();
     picture.policy.carrierAddress = {};
     if (const auto row = lookups.byCode("QVINS", carrier)) {
       picture.policy.carrierName = textOf(*row, "Name");
       picture.policy.carrierAddress = addressOf(*row, "Phone");
       picture.policy.payerId = textOf(*row, "EMC Payor Number");
+      picture.policy.carrierType = textOf(*row, "Type");
     }
   }
 
@@ -266,13 +270,19 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
           textOf(row, "Modifier " + std::to_string(modifier));
     line.units = row.number("Units") > 0 ? row.number("Units") : 1;
     line.charge = row.money("Amount");
-    for (int earlier = 1; earlier < slot; ++earlier)
-      line.paidByEarlierPayers +=
-          row.money("Insurance " + std::to_string(earlier) + " Amount Paid");
+    for (int earlier = 1; earlier < slot; ++earlier) {
+      const Money paid = row.money("Insurance " + std::to_string(earlier) + " Amount Paid");
+      line.paidByEarlierPayers += paid;
+      if (static_cast<std::size_t>(earlier) <= picture.priorPolicies.size())
+        picture.priorPolicies[static_cast<std::size_t>(earlier - 1)].paidOnClaim += paid;
+    }
     line.emergency = caseRow && caseRow->logical("Emergency");
     line.renderingProviderCode = textOf(row, "Attending Provider");
-    if (const auto provider = lookups.byCode("QVPHY", line.renderingProviderCode))
+    if (const auto provider = lookups.byCode("QVPHY", line.renderingProviderCode)) {
       line.renderingProviderNpi = textOf(*provider, "National Provider Identifier");
+      line.renderingProviderLastName = textOf(*provider, "Last Name");
+      line.renderingProviderFirstName = textOf(*provider, "First Name");
+    }
     line.description = textOf(row, "Description");
     if (line.description.empty()) line.description = textOf(row, "Procedure Description");
 
@@ -328,6 +338,29 @@ std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::i
   picture.renderingProvider =
       renderingCode == billingCode ? picture.billingProvider : providerOf(lookups, renderingCode);
   return picture;
+}
+
+std::vector<std::int64_t> claimsReadyToSend(store::Connection& practice, int slot,
+                                            const std::string& receiverCode, bool estimate) {
+  const ClaimSlotFields fields = claimSlotFields(slot);
+  std::string sql = "SELECT \"Claim Number\" FROM \"" + std::string(estimate ? "QVCLAE" : "QVCLA") +
+                    "\" WHERE \"" + fields.status + "\" = ? AND COALESCE(\"" + fields.carrier +
+                    "\", '') <> ''";
+  std::vector<Value> parameters{Value{std::string(claim_status::readyToSend)}};
+  if (!receiverCode.empty()) {
+    sql += " AND UPPER(\"" + fields.receiver + "\") = ? AND UPPER(\"" + fields.billingMethod +
+           "\") = ?";
+    parameters.emplace_back(store::upperAscii(receiverCode));
+    parameters.emplace_back(std::string(billing_method::electronic));
+  }
+  sql += " ORDER BY \"Claim Number\"";
+  std::vector<std::int64_t> numbers;
+  auto rows = practice.driver().query(sql, parameters);
+  while (rows->next()) {
+    const Value value = rows->column(0, store::FieldType::Integer);
+    if (const auto* number = std::get_if<std::int64_t>(&value)) numbers.push_back(*number);
+  }
+  return numbers;
 }
 
 }  // namespace vantrell::claims

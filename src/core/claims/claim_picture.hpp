@@ -56,6 +56,11 @@ struct PicturePolicy {
   Date policyEnd;
   bool assignmentOfBenefits = true;
   bool signatureOnFile = true;
+  // The carrier's kind as the carrier list stores it ("Medicare", "Medicaid",
+  // "BC/BS", "Champus", "HMO", "PPO", "Commercial", ...).
+  std::string carrierType;
+  // What this carrier paid on the claim's lines (filled for earlier policies).
+  Money paidOnClaim;
 };
 
 // A provider as the claim names it: the billing provider (the practice or the
@@ -129,6 +134,8 @@ struct PictureLine {
   bool emergency = false;
   std::string renderingProviderCode;
   std::string renderingProviderNpi;
+  std::string renderingProviderLastName;
+  std::string renderingProviderFirstName;
   std::string description;
 };
 
@@ -177,5 +184,11 @@ struct ClaimPicture {
 // values: saying what is missing is the claim checks' work.
 std::optional<ClaimPicture> readClaimPicture(store::Connection& practice, std::int64_t claimNumber,
                                              int slot, bool estimate = false);
+
+// The claims whose slot is Ready to Send, in claim number order; with a
+// receiver code, only the electronic ones of that receiver.
+std::vector<std::int64_t> claimsReadyToSend(store::Connection& practice, int slot,
+                                            const std::string& receiverCode = {},
+                                            bool estimate = false);
 
 }  // namespace vantrell::claims

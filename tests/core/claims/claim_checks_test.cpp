@@ -137,7 +137,8 @@ TEST(ClaimChecks, ABadNpiNamesTheProviderTheNumberAndWhereToFixIt) {
 
   // The claim's rendering provider, when not the billing one, needs a good NPI too.
   picture = goodPicture();
-  picture.renderingProvider = {"CRA", "Crane", "Ida", "", "", false, "1679576723", "", false, "", {}};
+  picture.renderingProvider = {"CRA",        "Crane", "Ida", "", "", false,
+                               "1679576723", "",      false, "", {}};
   EXPECT_EQ(texts(checkClaim(picture)),
             std::vector<std::string>{
                 "The NPI 1679576723 of the rendering provider Ida Crane is not a valid NPI: its "
@@ -193,6 +194,18 @@ TEST(ClaimChecks, MissingPeopleAddressesAndPolicyNumbersAreNamed) {
                                      "AET: EMC Payor Number"});
   picture.billingMethod = "P";
   EXPECT_TRUE(checkClaim(picture).empty());
+
+  // Electronic claims need the billing provider's ZIP+4; paper ones do not.
+  picture = goodPicture();
+  picture.billingProvider.address.zipCode = "62701";
+  picture.renderingProvider = picture.billingProvider;
+  EXPECT_EQ(
+      texts(checkClaim(picture)),
+      std::vector<std::string>{"The ZIP code 62701 of the billing provider Marcus Welby needs "
+                               "all nine digits (ZIP+4) on an electronic claim. | Provider "
+                               "WEL: Zip Code"});
+  picture.billingMethod = "P";
+  EXPECT_TRUE(checkClaim(picture).empty());
 }
 
 TEST(ClaimChecks, CodesPointersAndAmountsOfTheLines) {
@@ -242,6 +255,23 @@ TEST(ClaimChecks, ASecondCarrierNeedsTheFirstPolicyAndNoCarrierIsNoClaim) {
       texts(checkClaim(picture)),
       std::vector<std::string>{"The claim goes to the secondary carrier, but the case has no "
                                "primary carrier. | Case 4 of MAROW000: Insurance Carrier #1"});
+
+  // The earlier carrier is named by its payer ID too.
+  picture = goodPicture();
+  picture.slot = 2;
+  PicturePolicy medicare;
+  medicare.carrierCode = "MC";
+  medicare.carrierName = "Medicare";
+  medicare.insured = picture.patient;
+  medicare.policyNumber = "1EG4TE5MK72";
+  picture.priorPolicies = {medicare};
+  EXPECT_EQ(
+      texts(checkClaim(picture)),
+      std::vector<std::string>{"The insurance carrier Medicare (MC) has no payer ID, which an "
+                               "electronic claim to a later carrier needs to name it. | "
+                               "Insurance carrier MC: EMC Payor Number"});
+  picture.priorPolicies[0].payerId = "14512";
+  EXPECT_TRUE(checkClaim(picture).empty());
 
   picture = goodPicture();
   picture.policy.carrierCode = "";

@@ -54,6 +54,7 @@ class ClaimPictureOnEngine : public ClaimPractice {
                      {"State", "CT"},
                      {"Zip Code", "06101"},
                      {"EMC Payor Number", "60054"},
+                     {"Type", "Commercial"},
                      {"Plan Name", "Gold PPO"}});
     insert("QVPHY", {{"Code", "WEL"},
                      {"Last Name", "Welby"},
@@ -180,6 +181,7 @@ TEST_P(ClaimPictureOnEngine, ThePrimarySlotGathersPatientInsuredCaseProvidersAnd
   EXPECT_EQ(picture->policy.carrierAddress.city, "Hartford");
   EXPECT_EQ(picture->policy.payerId, "60054");
   EXPECT_EQ(picture->policy.groupName, "Gold PPO");
+  EXPECT_EQ(picture->policy.carrierType, "Commercial");
   EXPECT_EQ(picture->policy.relationship, "Child");
   EXPECT_EQ(picture->policy.insured.firstName, "Celia");
   EXPECT_EQ(picture->policy.insured.sex, "F");
@@ -241,6 +243,7 @@ TEST_P(ClaimPictureOnEngine, ThePrimarySlotGathersPatientInsuredCaseProvidersAnd
   EXPECT_EQ(xray.units, 2);
   EXPECT_EQ(xray.renderingProviderCode, "CRA");
   EXPECT_EQ(xray.renderingProviderNpi, "1679576722");
+  EXPECT_EQ(xray.renderingProviderLastName, "Crane");
   // Flags 2 and 3 set: R05 is B, M25.571 is C.
   EXPECT_EQ(xray.diagnosisPointers, (std::array<int, 4>{2, 3, 0, 0}));
   EXPECT_EQ(picture->totalCharge, Money::fromCents(25550));
@@ -258,6 +261,7 @@ TEST_P(ClaimPictureOnEngine, TheSecondarySlotCarriesWhatThePrimaryPaid) {
   ASSERT_EQ(picture->priorPolicies.size(), 1U);
   EXPECT_EQ(picture->priorPolicies[0].carrierCode, "AET");
   EXPECT_EQ(picture->priorPolicies[0].insured.firstName, "Celia");
+  EXPECT_EQ(picture->priorPolicies[0].paidOnClaim, Money::fromCents(16025));
   ASSERT_EQ(picture->lines.size(), 2U);
   EXPECT_EQ(picture->lines[0].paidByEarlierPayers, Money::fromCents(6000));
   EXPECT_EQ(picture->lines[1].paidByEarlierPayers, Money::fromCents(10025));
@@ -299,6 +303,28 @@ TEST_P(ClaimPictureOnEngine, AMissingClaimHasNoPictureAndMissingRowsReadEmpty) {
   ASSERT_EQ(plan->lines.size(), 1U);
   EXPECT_EQ(plan->lines[0].procedureCode, "D2740");
   EXPECT_EQ(plan->policy.carrierName, "Medicare");
+}
+
+TEST_P(ClaimPictureOnEngine, ReadyClaimsOfASlotAndOfAReceiver) {
+  const auto paper = claim({{"Insurance Carrier 1", "MC"}, {"Claim Status 1", "1"}});
+  const auto electronic = claim({{"Insurance Carrier 1", "MC"},
+                                 {"Claim Status 1", "1"},
+                                 {"Primary Billing Method", "E"},
+                                 {"EMC Receiver 1", "clr"}});
+  claim({{"Insurance Carrier 1", "MC"}, {"Claim Status 1", "0"}});  // on hold
+  claim({{"Claim Status 1", "1"}});                                 // no carrier
+  claim({{"Insurance Carrier 1", "MC"},
+         {"Claim Status 1", "1"},
+         {"Primary Billing Method", "E"},
+         {"EMC Receiver 1", "OTHER"}});
+  const auto fifth = electronic + 3;
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1),
+            (std::vector<std::int64_t>{paper, electronic, fifth}));
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1, "CLR"), std::vector<std::int64_t>{electronic});
+  // Owen's claim is Sent to its first carrier and ready for its second, on no method.
+  EXPECT_EQ(claimsReadyToSend(*practice_, 2), std::vector<std::int64_t>{claim_});
+  EXPECT_EQ(claimsReadyToSend(*practice_, 2, "CLR"), std::vector<std::int64_t>{});
+  EXPECT_EQ(claimsReadyToSend(*practice_, 1, "", true), std::vector<std::int64_t>{});
 }
 
 VANTRELL_ON_BOTH_ENGINES(ClaimPictureOnEngine);
