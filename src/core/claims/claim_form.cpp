@@ -149,7 +149,7 @@ void putYesNo(FormValues& values, const std::string& prefix, bool yes) {
   values[prefix + (yes ? ".yes" : ".no")] = "X";
 }
 
-// Box 1 from the carrier's type.
+// Box 1 from the billed carrier's type; unmarked when the carrier has none.
 std::string programKey(const std::string& carrierType) {
   const std::string type = upper(trimmed(carrierType));
   if (type.empty()) return {};
@@ -157,7 +157,8 @@ std::string programKey(const std::string& carrierType) {
   if (type == "MEDICAID") return "1.medicaid";
   if (type == "CHAMPUS" || type.starts_with("TRICARE")) return "1.tricare";
   if (type == "CHAMPSVA" || type == "CHAMPVA") return "1.champva";
-  if (type == "GROUP" || type == "HMO" || type == "PPO" || type == "BLUE CROSS/SHIELD")
+  if (type == "GROUP" || type == "HMO" || type == "PPO" || type == "COMMERCIAL" ||
+      type.starts_with("BLUE") || type == "BC/BS")
     return "1.group";
   if (type == "FECA") return "1.feca";
   return "1.other";
@@ -489,7 +490,7 @@ FormValues claimFormValues(const ClaimPicture& claim, std::size_t page,
     values[fmt::format("carrier.{}", index + 1)] = carrier[index];
   if (pages > 1) values["page"] = fmt::format("PAGE {} OF {}", page + 1, pages);
 
-  if (const std::string key = programKey(options.carrierType); !key.empty()) values[key] = "X";
+  if (const std::string key = programKey(policy.carrierType); !key.empty()) values[key] = "X";
   values["1a"] = upper(trimmed(policy.policyNumber));
 
   values["2"] = formalName(claim.patient);

@@ -26,9 +26,6 @@ struct ClaimFormOptions {
   ClaimFormPaper paper = ClaimFormPaper::PlainPaper;
   // The date beside the physician's signature (box 31).
   Date signatureDate;
-  // The billed carrier's `Type` ("Medicare", "Group", ...) that marks box 1;
-  // left unmarked when empty.
-  std::string carrierType;
   // Moves everything on the page, in points, to meet a printer's feed on the
   // red form (right and down are positive).
   double shiftRight = 0;

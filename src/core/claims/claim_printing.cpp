@@ -3,7 +3,6 @@
 #include "claims/claim_list.hpp"
 #include "claims/claim_picture.hpp"
 #include "claims/claim_slots.hpp"
-#include "store/names.hpp"
 #include "store/record.hpp"
 #include "store/table.hpp"
 
@@ -23,14 +22,6 @@ std::vector<std::int64_t> paperClaimsReadyToPrint(store::Connection& practice, i
   return numbers;
 }
 
-std::string carrierTypeOf(store::Connection& practice, const std::string& carrierCode) {
-  if (carrierCode.empty()) return {};
-  store::Table carriers = practice.openTable("QVINS");
-  carriers.setOrder("Primary");
-  const auto carrier = carriers.seek({store::Value{store::upperAscii(carrierCode)}});
-  return carrier ? carrier->text("Type") : std::string{};
-}
-
 ClaimFormRun claimFormRun(store::Connection& practice, const std::vector<std::int64_t>& claims,
                           int slot, const ClaimFormOptions& options, bool estimate) {
   ClaimFormRun run;
@@ -40,9 +31,7 @@ ClaimFormRun claimFormRun(store::Connection& practice, const std::vector<std::in
       run.skipped.push_back(number);
       continue;
     }
-    ClaimFormOptions forCarrier = options;
-    forCarrier.carrierType = carrierTypeOf(practice, picture->policy.carrierCode);
-    addClaimForm(run.document, *picture, forCarrier);
+    addClaimForm(run.document, *picture, options);
     run.printed.push_back(number);
   }
   return run;

@@ -18,9 +18,6 @@ namespace vantrell::claims {
 std::vector<std::int64_t> paperClaimsReadyToPrint(store::Connection& practice, int slot,
                                                   bool estimate = false);
 
-// A carrier's `Type` ("Medicare", "Group", ...); empty when no carrier has the code.
-std::string carrierTypeOf(store::Connection& practice, const std::string& carrierCode);
-
 struct ClaimFormRun {
   printing::Document document;
   std::vector<std::int64_t> printed;  // in the order given
@@ -28,7 +25,7 @@ struct ClaimFormRun {
   std::vector<std::int64_t> skipped;
 };
 
-// The forms of the claims for the slot, box 1 marked from each claim's carrier.
+// The forms of the claims for the slot.
 ClaimFormRun claimFormRun(store::Connection& practice, const std::vector<std::int64_t>& claims,
                           int slot, const ClaimFormOptions& options, bool estimate = false);
 

@@ -62,6 +62,7 @@ ClaimPicture janesClaim() {
   claim.policy.policyNumber = "XQP884120";
   claim.policy.groupNumber = "GRP-7731";
   claim.policy.groupName = "Lincoln Feed Co";
+  claim.policy.carrierType = "Group";
   PicturePolicy second;
   second.carrierName = "Heartland Secondary";
   second.insured = {"", "Doe", "Jane", "Q", {}, Date::fromYmd(1984, 3, 9), "F"};
@@ -110,7 +111,6 @@ class ClaimFormPdf : public ::testing::Test {
     ClaimFormOptions options;
     options.paper = paper;
     options.signatureDate = Date::fromYmd(2026, 12, 4);
-    options.carrierType = "Group";
     const fs::path pdf = folder_ / name;
     pdf::writePdf(claimFormDocument(claims, options), pdf);
     keepPdf(pdf, name);
@@ -340,7 +340,7 @@ TEST(ClaimFormValues, BoxesHoldTheClaimInTheFormsConventions) {
   ClaimPicture claim = janesClaim();
   ClaimFormOptions options;
   options.signatureDate = Date::fromYmd(2026, 12, 4);
-  options.carrierType = "Medicare";
+  claim.policy.carrierType = "Medicare";
   FormValues values = claimFormValues(claim, 0, options);
   EXPECT_EQ(values["1.medicare"], "X");
   EXPECT_FALSE(values.contains("1.group"));
@@ -380,7 +380,7 @@ TEST(ClaimFormValues, BoxesHoldTheClaimInTheFormsConventions) {
   claim.policy.relationship = "Self";
   claim.caseFields.relatedToAccident = true;
   claim.caseFields.accidentState = "mo";
-  options.carrierType = "Champus";
+  claim.policy.carrierType = "Champus";
   values = claimFormValues(claim, 0, options);
   EXPECT_EQ(values["28.dollars"], "12");
   EXPECT_EQ(values["28.cents"], "35");
@@ -442,6 +442,27 @@ TEST(ClaimFormValues, ServiceLinesHoldDatesPointersAndUnits) {
   EXPECT_EQ(values["24A.to.day"], "03");
   EXPECT_EQ(values["24A.to.year"], "27");
   EXPECT_EQ(values["24C"], "Y");
+}
+
+// Box 1 names the program of the billed carrier's kind; one mark at most.
+TEST(ClaimFormValues, BoxOneMarksTheCarriersProgram) {
+  const std::vector<std::pair<std::string, std::string>> kinds = {
+      {"Medicare", "1.medicare"}, {"Medicaid", "1.medicaid"},
+      {"Champus", "1.tricare"},   {"ChampsVA", "1.champva"},
+      {"Group", "1.group"},       {"HMO", "1.group"},
+      {"PPO", "1.group"},         {"Blue Cross/Shield", "1.group"},
+      {"BC/BS", "1.group"},       {"Commercial", "1.group"},
+      {"FECA", "1.feca"},         {"Worker's Comp", "1.other"},
+      {"Other", "1.other"},       {"", ""}};
+  for (const auto& [kind, box] : kinds) {
+    ClaimPicture claim = janesClaim();
+    claim.policy.carrierType = kind;
+    std::vector<std::string> marked;
+    for (const auto& [key, text] : claimFormValues(claim, 0, {}))
+      if (key.starts_with("1.")) marked.push_back(key);
+    EXPECT_EQ(marked, box.empty() ? std::vector<std::string>{} : std::vector<std::string>{box})
+        << kind;
+  }
 }
 
 // Six service lines fill a form; the seventh starts the next one.
@@ -526,7 +547,7 @@ TEST(ClaimFormLayout, AClaimFillingEveryBoxHasAPlaceForEachValue) {
   options.signatureDate = Date::fromYmd(2026, 12, 4);
   for (const char* type :
        {"Medicare", "Medicaid", "Champus", "ChampsVA", "Group", "FECA", "Worker's Comp"}) {
-    options.carrierType = type;
+    claim.policy.carrierType = type;
     for (ClaimFormPaper paper : {ClaimFormPaper::RedForm, ClaimFormPaper::PlainPaper}) {
       options.paper = paper;
       printing::Document document;
