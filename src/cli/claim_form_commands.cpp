@@ -1,5 +1,7 @@
 #include <fmt/format.h>
 
+#include <cmath>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -22,7 +24,27 @@ struct PrintArguments {
   std::string form = "plain";
   std::string pdf;
   bool estimate = false;
+  double shiftRight = 0;  // points
+  double shiftDown = 0;
 };
+
+// "RIGHT,DOWN" in inches, as a clerk measures a test print against the form.
+void parseShift(const std::string& text, PrintArguments& arguments) {
+  const std::size_t comma = text.find(',');
+  const auto inches = [&](const std::string& part) {
+    char* end = nullptr;
+    const double value = std::strtod(part.c_str(), &end);
+    if (part.empty() || end != part.c_str() + part.size() || std::abs(value) > 1)
+      throw UsageError(fmt::format(
+          "\"{}\" is not a shift for --shift: give RIGHT,DOWN in inches, each within 1.", text));
+    return value * 72;
+  };
+  if (comma == std::string::npos)
+    throw UsageError(
+        fmt::format("\"{}\" is not a shift for --shift: give RIGHT,DOWN in inches.", text));
+  arguments.shiftRight = inches(text.substr(0, comma));
+  arguments.shiftDown = inches(text.substr(comma + 1));
+}
 
 int writeClaimForms(Context& context, const PrintArguments& arguments) {
   practice::OpenPractice& open = context.openPractice();
@@ -37,6 +59,8 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
   options.paper = arguments.form == "red" ? claims::ClaimFormPaper::RedForm
                                           : claims::ClaimFormPaper::PlainPaper;
   options.signatureDate = context.application().programDate().value();
+  options.shiftRight = arguments.shiftRight;
+  options.shiftDown = arguments.shiftDown;
   const claims::ClaimFormRun run =
       claims::claimFormRun(practice, numbers, slot, options, arguments.estimate);
   for (std::int64_t skipped : run.skipped)
@@ -99,6 +123,10 @@ void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
       ->check(CLI::IsMember({"red", "plain"}));
   print->add_option("--pdf", arguments->pdf, "the PDF file to write")->required();
   print->add_flag("--estimate", arguments->estimate, "estimates and pretreatment plans");
+  print->add_option_function<std::string>(
+      "--shift", [arguments](const std::string& text) { parseShift(text, *arguments); },
+      "moves everything RIGHT,DOWN inches (negative: left, up) to meet the printer's feed on "
+      "the red form, e.g. 0.05,-0.1");
   onRun(print, chosen,
         [arguments](Context& context) { return printClaimForms(context, *arguments); });
 }

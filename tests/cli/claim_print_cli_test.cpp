@@ -87,6 +87,13 @@ TEST_P(ClaimPrintCommandLine, TutorialClaimsPrintOnTheFormAndKeepTheirStatus) {
   EXPECT_EQ(redText.find("PATIENT'S NAME"), std::string::npos);
   EXPECT_NE(redText.find(std::string(before.at(0).at("Chart Number"))), std::string::npos);
 
+  // A shift beyond an inch is no printer's feed.
+  const CliRun farOff = runCli(cli + "claim print " + std::to_string(number) +
+                               " --form red --shift 2,0 --pdf '" + red.string() + "'");
+  EXPECT_EQ(farOff.exitCode, 2) << farOff.output;
+  EXPECT_NE(farOff.output.find("\"2,0\" is not a shift for --shift"), std::string::npos)
+      << farOff.output;
+
   // Printing is not billing: no claim's slots changed.
   EXPECT_EQ(exported(cli, "QVCLA"), before);
 

@@ -280,6 +280,26 @@ TEST_F(ClaimFormPdf, RedFormPrintsOnlyTheDataOnTheFormsGrid) {
   }
 }
 
+// A printer that feeds a little off moves the data by the shift given: one
+// column right (7.2 pt) and half a line up (6 pt).
+TEST_F(ClaimFormPdf, AShiftMovesTheDataToMeetThePrintersFeed) {
+  ClaimFormOptions options;
+  options.paper = ClaimFormPaper::RedForm;
+  options.shiftRight = 7.2;
+  options.shiftDown = -6;
+  const fs::path pdf = folder_ / "shifted.pdf";
+  pdf::writePdf(claimFormDocument({janesClaim()}, options), pdf);
+  const std::vector<PdfWord> words = pdfWords(pdf);
+  const std::vector<PdfWord> patient = wordsOf(words, 1, "DOE,");
+  ASSERT_FALSE(patient.empty());
+  EXPECT_NEAR(patient.front().xMin, 21.6 + 7.2, 1.5);
+  EXPECT_GT(patient.front().yMin, 108 - 6 - 1);
+  EXPECT_LT(patient.front().yMax, 120 - 6 + 2);
+  const std::vector<PdfWord> code = wordsOf(words, 1, "99213");
+  ASSERT_FALSE(code.empty());
+  EXPECT_NEAR(code.front().xMin, 194.4 + 7.2, 1.5);
+}
+
 TEST_F(ClaimFormPdf, EightLinesGoOnTwoFormsWithTheTotalsOnTheLast) {
   ClaimPicture claim = janesClaim();
   claim.lines.clear();
