@@ -92,12 +92,22 @@ std::string cityLine(const PictureAddress& address) {
   return upper(line);
 }
 
-// The lines of a name and address block, without blank lines.
-std::vector<std::string> addressBlock(const std::string& name, const PictureAddress& address) {
+// The lines of a name and address block, without blank lines; when they are
+// more than the box holds, the two street lines share one so that the city,
+// state and ZIP code stay.
+std::vector<std::string> addressBlock(const std::string& name, const PictureAddress& address,
+                                      std::size_t room) {
+  std::vector<std::string> streets;
+  for (const std::string& street : {address.street1, address.street2})
+    if (!trimmed(street).empty()) streets.push_back(upper(trimmed(street)));
   std::vector<std::string> lines;
-  for (const std::string& line : {upper(trimmed(name)), upper(trimmed(address.street1)),
-                                  upper(trimmed(address.street2)), cityLine(address)})
-    if (!line.empty()) lines.push_back(line);
+  if (!trimmed(name).empty()) lines.push_back(upper(trimmed(name)));
+  const bool crowded = lines.size() + streets.size() + 1 > room && streets.size() == 2;
+  if (crowded)
+    lines.push_back(streets[0] + " " + streets[1]);
+  else
+    lines.insert(lines.end(), streets.begin(), streets.end());
+  if (const std::string city = cityLine(address); !city.empty()) lines.push_back(city);
   return lines;
 }
 
@@ -485,7 +495,8 @@ FormValues claimFormValues(const ClaimPicture& claim, std::size_t page,
   const std::size_t pages = claimFormPageCount(claim);
   const bool lastPage = page + 1 == pages;
 
-  const std::vector<std::string> carrier = addressBlock(policy.carrierName, policy.carrierAddress);
+  const std::vector<std::string> carrier =
+      addressBlock(policy.carrierName, policy.carrierAddress, 4);
   for (std::size_t index = 0; index < carrier.size() && index < 4; ++index)
     values[fmt::format("carrier.{}", index + 1)] = carrier[index];
   if (pages > 1) values["page"] = fmt::format("PAGE {} OF {}", page + 1, pages);
@@ -595,13 +606,14 @@ FormValues claimFormValues(const ClaimPicture& claim, std::size_t page,
   values["31.date"] = spacedDate(options.signatureDate);
   if (fields.facility) {
     const std::vector<std::string> facility =
-        addressBlock(fields.facility->name, fields.facility->address);
+        addressBlock(fields.facility->name, fields.facility->address, 3);
     for (std::size_t index = 0; index < facility.size() && index < 3; ++index)
       values[fmt::format("32.{}", index + 1)] = facility[index];
     values["32a"] = trimmed(fields.facility->npi);
   }
   putPhone(values, "33", billing.address.phone);
-  const std::vector<std::string> billingBlock = addressBlock(signingName(billing), billing.address);
+  const std::vector<std::string> billingBlock =
+      addressBlock(signingName(billing), billing.address, 3);
   for (std::size_t index = 0; index < billingBlock.size() && index < 3; ++index)
     values[fmt::format("33.{}", index + 1)] = billingBlock[index];
   values["33a"] = trimmed(billing.npi);

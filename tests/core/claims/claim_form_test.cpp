@@ -579,6 +579,13 @@ TEST(ClaimFormLayout, AClaimFillingEveryBoxHasAPlaceForEachValue) {
   EXPECT_EQ(values.at("21.L"), "L112");
   EXPECT_EQ(values.at("32.1"), "MEMORIAL HOSPITAL");
   EXPECT_EQ(values.at("32.3"), "SPRINGFIELD IL 62702");
+  // Three lines hold a name and an address of two street lines: the street
+  // lines share one, and the city is never dropped.
+  claim.billingProvider.address.street2 = "Suite 200";
+  const FormValues suite = claimFormValues(claim, 0, options);
+  EXPECT_EQ(suite.at("33.1"), "SPRINGFIELD FAMILY CLINIC");
+  EXPECT_EQ(suite.at("33.2"), "400 MAIN STREET SUITE 200");
+  EXPECT_EQ(suite.at("33.3"), "SPRINGFIELD IL 62701");
   EXPECT_EQ(values.at("20.dollars"), "45");
   EXPECT_EQ(values.at("18.to.day"), "31");
 }
