@@ -1,5 +1,6 @@
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -17,6 +18,7 @@ namespace vantrell::cli {
 namespace {
 
 constexpr int printClaimsPermission = 31;
+constexpr std::size_t claimsPerPart = 200;
 
 struct PrintArguments {
   std::vector<std::int64_t> claims;
@@ -61,31 +63,50 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
   options.signatureDate = context.application().programDate().value();
   options.shiftRight = arguments.shiftRight;
   options.shiftDown = arguments.shiftDown;
-  const claims::ClaimFormRun run =
-      claims::claimFormRun(practice, numbers, slot, options, arguments.estimate);
-  for (std::int64_t skipped : run.skipped)
+  // A long run is laid out and drawn a part at a time, so it never holds
+  // thousands of forms at once; an unfinished file never replaces the target.
+  pdf::PdfWriter writer(arguments.pdf, printing::usLetter, "Claims");
+  std::vector<std::int64_t> printed;
+  std::vector<std::int64_t> missing;
+  std::vector<std::int64_t> withoutCarrier;
+  for (std::size_t first = 0; first < numbers.size(); first += claimsPerPart) {
+    const std::vector<std::int64_t> part(
+        numbers.begin() + static_cast<std::ptrdiff_t>(first),
+        numbers.begin() +
+            static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + claimsPerPart)));
+    const claims::ClaimFormRun run =
+        claims::claimFormRun(practice, part, slot, options, arguments.estimate);
+    printed.insert(printed.end(), run.printed.begin(), run.printed.end());
+    missing.insert(missing.end(), run.missing.begin(), run.missing.end());
+    withoutCarrier.insert(withoutCarrier.end(), run.withoutCarrier.begin(),
+                          run.withoutCarrier.end());
+    writer.add(run.document);
+  }
+  for (std::int64_t number : missing)
+    context.prompter().warn(fmt::format("There is no claim {}.", number));
+  for (std::int64_t number : withoutCarrier)
     context.prompter().warn(
-        fmt::format("Claim {} has no carrier {} to bill; it is not printed.", skipped, slot));
-  if (run.printed.empty()) {
+        fmt::format("Claim {} has no carrier in slot {}; it is not printed.", number, slot));
+  if (printed.empty()) {
     context.prompter().error("There are no claims to print.");
     throw Refused();
   }
   // The run prints only: the claims keep their status until Print/Send marks
   // them billed.
-  pdf::writePdf(run.document, arguments.pdf);
+  writer.finish();
 
   if (context.json()) {
     printJson(Json{{"pdf", arguments.pdf},
                    {"slot", slot},
                    {"form", arguments.form},
-                   {"claims", run.printed},
-                   {"skipped", run.skipped},
-                   {"pages", run.document.pageCount()}});
+                   {"claims", printed},
+                   {"missing", missing},
+                   {"without carrier", withoutCarrier},
+                   {"pages", writer.pagesWritten()}});
   } else {
-    std::cout << fmt::format("{} {} printed to {} ({} {}).\n", run.printed.size(),
-                             run.printed.size() == 1 ? "claim" : "claims", arguments.pdf,
-                             run.document.pageCount(),
-                             run.document.pageCount() == 1 ? "page" : "pages");
+    std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printed.size(),
+                             printed.size() == 1 ? "claim" : "claims", arguments.pdf,
+                             writer.pagesWritten(), writer.pagesWritten() == 1 ? "page" : "pages");
   }
   return 0;
 }

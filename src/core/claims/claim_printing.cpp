@@ -27,8 +27,12 @@ ClaimFormRun claimFormRun(store::Connection& practice, const std::vector<std::in
   ClaimFormRun run;
   for (std::int64_t number : claims) {
     const std::optional<ClaimPicture> picture = readClaimPicture(practice, number, slot, estimate);
-    if (!picture || picture->policy.carrierCode.empty()) {
-      run.skipped.push_back(number);
+    if (!picture) {
+      run.missing.push_back(number);
+      continue;
+    }
+    if (picture->policy.carrierCode.empty()) {
+      run.withoutCarrier.push_back(number);
       continue;
     }
     addClaimForm(run.document, *picture, options);

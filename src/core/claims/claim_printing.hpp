@@ -21,8 +21,9 @@ std::vector<std::int64_t> paperClaimsReadyToPrint(store::Connection& practice, i
 struct ClaimFormRun {
   printing::Document document;
   std::vector<std::int64_t> printed;  // in the order given
-  // Claims left out: no such claim, or no carrier in the slot to bill.
-  std::vector<std::int64_t> skipped;
+  // Claims left out: numbers of no claim, and claims without a carrier in the slot.
+  std::vector<std::int64_t> missing;
+  std::vector<std::int64_t> withoutCarrier;
 };
 
 // The forms of the claims for the slot.

@@ -59,9 +59,13 @@ TEST_P(ClaimPrinting, TheFormsOfARunComeFromTheClaimsOfThePractice) {
   options.signatureDate = Date::fromYmd(2026, 12, 5);
   const ClaimFormRun run = claimFormRun(*practice_, {number, 99999}, 1, options);
   EXPECT_EQ(run.printed, (std::vector<std::int64_t>{number}));
-  EXPECT_EQ(run.skipped, (std::vector<std::int64_t>{99999}));
+  EXPECT_EQ(run.missing, (std::vector<std::int64_t>{99999}));
+  EXPECT_TRUE(run.withoutCarrier.empty());
   ASSERT_EQ(run.document.pageCount(), 1u);
-  EXPECT_TRUE(claimFormRun(*practice_, {noThirdCarrier}, 3, options).printed.empty());
+  const ClaimFormRun third = claimFormRun(*practice_, {noThirdCarrier}, 3, options);
+  EXPECT_TRUE(third.printed.empty());
+  EXPECT_EQ(third.withoutCarrier, (std::vector<std::int64_t>{noThirdCarrier}));
+  EXPECT_EQ(third.document.pageCount(), 0u);
 
   const fs::path pdf =
       fs::temp_directory_path() / ("vantrell-claim-run-" + std::to_string(::getpid()) + "-" +
