@@ -370,6 +370,19 @@ TEST(Claim837P, AGroupBillsForItsProviderAndASpouseIsThePatient) {
   expectSoundEnvelopes(text);
 }
 
+TEST(Claim837P, NamesAndAddressesCannotSplitAnElement) {
+  ClaimPicture claim = janesSecondClaim();
+  claim.patient.address.street1 = "5 Elm Court: Apt*3~";
+  claim.policy.insured = claim.patient;
+  claim.patient.lastName = "Doe^Smith";
+  claim.policy.insured.lastName = claim.patient.lastName;
+  const std::string text = write837P({claim}, clearHouse(), {6, 6}, sixthOfDecember);
+  const std::vector<std::string> lines = linesOf(text);
+  EXPECT_EQ(lines[14], "NM1*IL*1*DOE SMITH*JANE****MI*XBC55~");
+  EXPECT_EQ(lines[15], "N3*5 ELM COURT  APT 3 ~");
+  expectSoundEnvelopes(text);
+}
+
 TEST(Claim837P, AmountsAndFilingIndicators) {
   EXPECT_EQ(x12Amount(Money::fromCents(9500)), "95");
   EXPECT_EQ(x12Amount(Money::fromCents(16050)), "160.5");
