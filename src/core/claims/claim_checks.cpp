@@ -112,6 +112,8 @@ class Checker {
       add(fmt::format("The last name of {} is missing.", role), place + ": Last Name");
     if (who.firstName.empty())
       add(fmt::format("The first name of {} is missing.", title), place + ": First Name");
+    plain(who.lastName, "last name", title, place + ": Last Name");
+    plain(who.firstName, "first name", title, place + ": First Name");
     address(who.address, title, place, patient);
     if (who.dateOfBirth.isEmpty()) {
       add(fmt::format("The date of birth of {} is missing.", title), place + ": Date of Birth");
@@ -129,6 +131,9 @@ class Checker {
       add(fmt::format("The street address of {} is missing.", title), place + ": Street 1");
     if (address.city.empty())
       add(fmt::format("The city of {} is missing.", title), place + ": City");
+    plain(address.street1, "street address", title, place + ": Street 1");
+    plain(address.street2, "second street line", title, place + ": Street 2");
+    plain(address.city, "city", title, place + ": City");
     if (address.state.size() != 2 || !isUpperLetter(address.state[0]) ||
         !isUpperLetter(address.state[1]))
       add(address.state.empty()
@@ -143,6 +148,22 @@ class Checker {
               : fmt::format("The ZIP code \"{}\" of {} is not five or nine digits.",
                             address.zipCode, title),
           place + ": Zip Code");
+  }
+
+  // Electronic claims carry plain printable ASCII only; accented letters and
+  // other characters are refused by the receivers' parsers.
+  void plain(const std::string& value, const char* what, const std::string& title,
+             const std::string& place) {
+    if (!electronic()) return;
+    const bool printable = std::all_of(value.begin(), value.end(), [](char c) {
+      const auto byte = static_cast<unsigned char>(c);
+      return byte >= 0x20 && byte < 0x7f;
+    });
+    if (!printable)
+      add(fmt::format("The {} \"{}\" of {} has a character an electronic claim cannot carry: "
+                      "write it in plain letters.",
+                      what, value, title),
+          place);
   }
 
   void insured(const PicturePolicy& policy, int slot) {

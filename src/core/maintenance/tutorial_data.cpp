@@ -151,6 +151,7 @@ struct Carrier {
   const char* zip;
   const char* phone;
   const char* type;
+  const char* payerId;  // the electronic payer ID, made up for the tutorial
   double allowedShare;  // of the standard fee, kept as allowed amounts; 0 for none
 };
 
@@ -158,13 +159,14 @@ struct Carrier {
 // group plans keep a contracted schedule; the supplement pays what Medicare
 // leaves to the patient.
 constexpr Carrier carriers[] = {
-    {"MC", "Medicare", "PO Box 3100", "Springfield", "IL", "62708", "(800)555-0141", "Medicare", 0},
+    {"MC", "Medicare", "PO Box 3100", "Springfield", "IL", "62708", "(800)555-0141", "Medicare",
+     "00952", 0},
     {"THM", "Thornvale Health Mutual", "400 Lakeview Parkway", "Peoria", "IL", "61602",
-     "(800)555-0172", "Group Health Plan", 0.80},
+     "(800)555-0172", "Group Health Plan", "61731", 0.80},
     {"RIG", "Ridgeholt Insurance Group", "22 Foundry Square", "Chicago", "IL", "60606",
-     "(800)555-0188", "Group Health Plan", 0.88},
+     "(800)555-0188", "Group Health Plan", "62308", 0.88},
     {"PSS", "Pellmora Senior Supplement", "9 Orchard Row", "Bloomington", "IL", "61701",
-     "(800)555-0119", "Other", 0},
+     "(800)555-0119", "Other", "37602", 0},
 };
 
 void enterCarriers(store::Connection& practice, TutorialPrompter& prompter,
@@ -180,6 +182,7 @@ void enterCarriers(store::Connection& practice, TutorialPrompter& prompter,
                                        {"Zip Code", carrier.zip},
                                        {"Phone", carrier.phone},
                                        {"Type", carrier.type},
+                                       {"EMC Payor Number", carrier.payerId},
                                        {"Default Payment Code", "INSPAY"},
                                        {"Default Write Off Code", "WRITEOFF"},
                                        {"Default Deductible Code", "DEDUCT"}},
@@ -208,21 +211,24 @@ void enterPeople(store::Connection& practice, TutorialPrompter& prompter, const 
        {"Middle Initial", "R"},
        {"Credentials", "MD"},
        {"Specialty", "Internal Medicine"},
-       {"National Provider Identifier", "1740398215"}},
+       {"National Provider Identifier", "1740398213"}},
       {{"Code", "TV"},
        {"Last Name", "Vasquell"},
        {"First Name", "Teodor"},
        {"Credentials", "NP"},
        {"Specialty", "Nurse Practitioner"},
-       {"National Provider Identifier", "1578204936"}},
+       {"National Provider Identifier", "1578204939"}},
   };
   for (const auto& fields : providers) {
     Fields full = fields;
+    // Electronic claims carry the billing ZIP+4 and the group's EIN.
     for (const auto& field : Fields{{"Street 1", "100 Main Street"},
                                     {"City", "Springfield"},
                                     {"State", "IL"},
-                                    {"Zip Code", "62701"},
+                                    {"Zip Code", "62701-3318"},
                                     {"Phone", "(217)555-0100"},
+                                    {"SSN or Fed Tax ID", "37-1482906"},
+                                    {"Federal Tax ID Indicator", "T"},
                                     {"Signature on File", "T"},
                                     {"Medicare Particp Provider", "T"}})
       full.push_back(field);

@@ -19,9 +19,11 @@ using claims::PicturePerson;
 using claims::PicturePolicy;
 using claims::PictureProvider;
 
-// Names and addresses go out in capitals, as payers' systems compare them.
+// Names and addresses go out in capitals, as payers' systems compare them; a
+// component delimiter in them would split the element, so it becomes a blank.
 std::string upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : text)
+    c = c == ':' ? ' ' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 

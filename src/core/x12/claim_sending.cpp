@@ -12,6 +12,7 @@
 #include "store/connection.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
+#include "x12/segments.hpp"
 
 namespace vantrell::x12 {
 
@@ -111,6 +112,11 @@ std::variant<SendingRun, std::string> sendClaimsToReceiver(store::Connection& pr
   }
   // The group number follows the interchange's: one group per interchange.
   const std::string text = write837P(passed, submission, {number, number}, created);
+  // The file is read back before it leaves: a broken envelope is never sent.
+  auto readBack = readInterchange(text);
+  if (const auto* failure = std::get_if<std::string>(&readBack)) return *failure;
+  if (const auto problems = envelopeProblems(std::get<Interchange>(readBack)); !problems.empty())
+    return "The claim file was not written: " + problems.front();
   run.file = folder / fmt::format("{}_{:09}.837", code, number);
   if (auto failure = writeWhole(run.file, text)) return *failure;
   return run;

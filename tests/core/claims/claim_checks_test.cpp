@@ -208,6 +208,21 @@ TEST(ClaimChecks, MissingPeopleAddressesAndPolicyNumbersAreNamed) {
   EXPECT_TRUE(checkClaim(picture).empty());
 }
 
+TEST(ClaimChecks, AnElectronicClaimCarriesPlainLettersOnly) {
+  ClaimPicture picture = goodPicture();
+  picture.patient.lastName = "Peña";
+  picture.policy.insured.address.city = "Cortéz";
+  const std::vector<std::string> expected{
+      "The last name \"Peña\" of the patient Owen Peña has a character an electronic "
+      "claim cannot carry: write it in plain letters. | Patient MAROW000: Last Name",
+      "The city \"Cortéz\" of the insured Celia Marwood has a character an electronic claim "
+      "cannot carry: write it in plain letters. | Patient MARCE000: City"};
+  EXPECT_EQ(texts(checkClaim(picture)), expected);
+  // On paper the form prints them as they are.
+  picture.billingMethod = "P";
+  EXPECT_TRUE(checkClaim(picture).empty());
+}
+
 TEST(ClaimChecks, CodesPointersAndAmountsOfTheLines) {
   ClaimPicture picture = goodPicture();
   picture.diagnoses[1] = "786.2";

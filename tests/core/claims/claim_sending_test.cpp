@@ -176,6 +176,44 @@ TEST_P(ClaimSendingOnEngine, GoodClaimsGoInOneFileBadOnesAreListedAndNumbersNeve
             "The receiver NONE is not in the receiver list.");
 }
 
+TEST_P(ClaimSendingOnEngine, AnEstimateRunSendsTheEstimateClaimsMarkedAsNoClaimForPayment) {
+  insert("QVCLAE", {{"Chart Number", "ROEAN000"},
+                    {"Case Number", annCase_},
+                    {"Provider", "WEL"},
+                    {"Insurance Carrier 1", "AET"},
+                    {"Claim Status 1", "1"},
+                    {"Primary Billing Method", "E"},
+                    {"EMC Receiver 1", "CLR"},
+                    {"Diagnosis Code 1", "R05"}});
+  const auto estimate =
+      vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Claim Number\") FROM \"QVCLAE\"");
+  insert("QVTRNE", {{"Chart Number", "ROEAN000"},
+                    {"Case Number", annCase_},
+                    {"Claim Number", std::to_string(estimate)},
+                    {"Transaction Type", "A"},
+                    {"Procedure Code", "29881"},
+                    {"Date From", "01/15/2027"},
+                    {"Place of Service", "22"},
+                    {"Amount", "2400"},
+                    {"Attending Provider", "WEL"},
+                    {"Diagnosis Code 1", "R05"}});
+  auto result =
+      x12::sendClaimsToReceiver(*practice_, "CLR", true, {Date::fromYmd(2026, 12, 6), 9, 30});
+  ASSERT_TRUE(std::holds_alternative<x12::SendingRun>(result)) << std::get<std::string>(result);
+  const auto& run = std::get<x12::SendingRun>(result);
+  ASSERT_EQ(run.sent.size(), 1U);
+  EXPECT_EQ(run.sent[0].claimNumber, estimate);
+  EXPECT_TRUE(run.refused.empty());
+  const std::string text = fileText(run.file);
+  EXPECT_NE(text.find("\nCLM*" + std::to_string(estimate) +
+                      "*2400***22:B:1*Y*A*Y*Y~\n"
+                      "NTE*ADD*PRETREATMENT ESTIMATE - NOT A CLAIM FOR PAYMENT~\n"),
+            std::string::npos)
+      << text;
+  // Only the estimate: the claim table's ready claims stay out of this run.
+  EXPECT_EQ(text.find("CLM*"), text.rfind("CLM*"));
+}
+
 VANTRELL_ON_BOTH_ENGINES(ClaimSendingOnEngine);
 
 }  // namespace

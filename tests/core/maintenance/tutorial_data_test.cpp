@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "claims/claim_checks.hpp"
 #include "maintenance/tutorial_data.hpp"
 #include "maintenance/tutorial_ledger.hpp"
 #include "store/field_defaults.hpp"
@@ -184,6 +185,18 @@ void TutorialData::checkAccounts() {
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVTRN WHERE \"Date From\" < ? OR \"Date From\" > ?",
                   {store::Value{tutorialFirstDay}, store::Value{tutorialLastDay}}),
             0);
+
+  SCOPED_TRACE("ready for electronic claims");
+  practice_->openTable("QVPHY").forEach([](const store::Record& provider) {
+    const std::string npi = provider.text("National Provider Identifier");
+    EXPECT_TRUE(claims::isValidNpi(npi)) << provider.text("Code") << " " << npi;
+    EXPECT_TRUE(claims::isTaxIdForm(provider.text("SSN or Fed Tax ID"), false))
+        << provider.text("Code");
+    EXPECT_EQ(provider.text("Zip Code").size(), 10U) << provider.text("Code");
+  });
+  practice_->openTable("QVINS").forEach([](const store::Record& carrier) {
+    EXPECT_FALSE(carrier.text("EMC Payor Number").empty()) << carrier.text("Code");
+  });
 }
 
 TEST_P(TutorialData, InstallingAgainReplacesThePracticeWithTheSameOne) {

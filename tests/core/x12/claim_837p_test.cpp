@@ -302,6 +302,87 @@ TEST(Claim837P, ATestInterchangeOfOneEstimateKeepsItsEnvelopeSound) {
   expectSoundEnvelopes(text);
 }
 
+TEST(Claim837P, AGroupBillsForItsProviderAndASpouseIsThePatient) {
+  ClaimPicture claim = janesSecondClaim();
+  claim.slot = 1;
+  claim.priorPolicies.clear();
+  claim.policy.signatureOnFile = true;
+  claim.policy.assignmentOfBenefits = false;
+  claim.policy.carrierType = "HMO";
+  // Jane is insured through her husband John.
+  claim.policy.insured = {"DOEJO000",
+                          "Doe",
+                          "John",
+                          "Q",
+                          {"5 Elm Court", "", "Chatham", "IL", "62629", ""},
+                          Date::fromYmd(1968, 7, 1),
+                          "M"};
+  claim.policy.relationship = "Spouse";
+  claim.billingProvider = {"GRP",
+                           "Springfield Family Practice",
+                           "",
+                           "",
+                           "",
+                           true,
+                           "1003000126",
+                           "123-45-6789",
+                           true,
+                           "",
+                           {"1 Clinic Way", "Suite 2", "Springfield", "IL", "627011234", ""}};
+  claim.renderingProvider = {"CRA",        "Crane", "Ida", "M", "", false,
+                             "1679576722", "",      false, "",  {}};
+  claim.lines[0].renderingProviderCode = "CRA";
+  claim.lines[0].paidByEarlierPayers = Money{};
+  const std::string text = write837P({claim}, clearHouse(), {5, 5}, sixthOfDecember);
+  const std::vector<std::string> lines = linesOf(text);
+  const std::vector<std::string> body(lines.begin() + 7, lines.end());
+  const std::vector<std::string> expected = {
+      "HL*1**20*1~",
+      "NM1*85*2*SPRINGFIELD FAMILY PRACTICE*****XX*1003000126~",
+      "N3*1 CLINIC WAY*SUITE 2~",
+      "N4*SPRINGFIELD*IL*627011234~",
+      "REF*SY*123456789~",
+      "HL*2*1*22*1~",
+      "SBR*P***BLUE CHOICE*****HM~",
+      "NM1*IL*1*DOE*JOHN*Q***MI*XBC55~",
+      "N3*5 ELM COURT~",
+      "N4*CHATHAM*IL*62629~",
+      "NM1*PR*2*BLUE*****PI*00621~",
+      "HL*3*2*23*0~",
+      "PAT*01~",
+      "NM1*QC*1*DOE*JANE~",
+      "N3*5 ELM COURT~",
+      "N4*CHATHAM*IL*62629~",
+      "DMG*D8*19700315*F~",
+      "CLM*13*140***11:B:1*Y*C*N*Y~",
+      "HI*ABK:R05~",
+      // The rendering provider is not the group: 2310B, and the line needs no 2420A.
+      "NM1*82*1*CRANE*IDA*M***XX*1679576722~",
+      "LX*1~",
+      "SV1*HC:99214*140*UN*1***1~",
+      "DTP*472*D8*20261202~",
+      "REF*6R*103~",
+      "SE*30*0001~",
+      "GE*1*5~",
+      "IEA*1*000000005~",
+  };
+  EXPECT_EQ(body, expected);
+  expectSoundEnvelopes(text);
+}
+
+TEST(Claim837P, NamesAndAddressesCannotSplitAnElement) {
+  ClaimPicture claim = janesSecondClaim();
+  claim.patient.address.street1 = "5 Elm Court: Apt*3~";
+  claim.policy.insured = claim.patient;
+  claim.patient.lastName = "Doe^Smith";
+  claim.policy.insured.lastName = claim.patient.lastName;
+  const std::string text = write837P({claim}, clearHouse(), {6, 6}, sixthOfDecember);
+  const std::vector<std::string> lines = linesOf(text);
+  EXPECT_EQ(lines[14], "NM1*IL*1*DOE SMITH*JANE****MI*XBC55~");
+  EXPECT_EQ(lines[15], "N3*5 ELM COURT  APT 3 ~");
+  expectSoundEnvelopes(text);
+}
+
 TEST(Claim837P, AmountsAndFilingIndicators) {
   EXPECT_EQ(x12Amount(Money::fromCents(9500)), "95");
   EXPECT_EQ(x12Amount(Money::fromCents(16050)), "160.5");
