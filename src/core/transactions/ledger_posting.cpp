@@ -19,6 +19,12 @@ bool guarantorPaidOf(const store::Record& charge) {
   return charge.logical("Guarantor Responsible") ? remainderOf(charge) == Money{} : true;
 }
 
+std::string applicationWhoPaid(char type, const std::string& payor) {
+  if (type == 'P') return deductibleApplication;
+  if (isAdjustmentClass(type)) return {};
+  return std::string(store::trimRight(payor));
+}
+
 LedgerPosting::LedgerPosting(store::Connection& practice, std::string ledgerTable)
     : practice_(practice), ledgerTable_(std::move(ledgerTable)) {}
 
@@ -83,11 +89,11 @@ std::optional<store::Record> LedgerPosting::moveDepositUnapplied(std::int64_t de
   return deposit;
 }
 
-void LedgerPosting::postPatientTotals(store::Table& patients, store::Record& patient,
-                                      Money balance) {
+void LedgerPosting::postPatientTotals(store::Table& patients, store::Record& patient, Money balance,
+                                      bool keepLock) {
   patient.set("Patient Reference Balance", balance);
   setLastPayments(practice_, patient);
-  patients.post(patient, true);
+  patients.post(patient, keepLock);
 }
 
 }  // namespace vantrell::transactions

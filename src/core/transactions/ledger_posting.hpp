@@ -19,6 +19,10 @@ const char* paidFlagOf(const std::string& whoPaid);
 // "Guarantor Paid" as the charge's amounts make it: a guarantor who is not
 // responsible has nothing to pay, one who is has paid when nothing remains.
 bool guarantorPaidOf(const store::Record& charge);
+// Who Paid on the application row of a line of that type for that payor: the
+// payor for a payment, "P" for a deductible (it fills no bucket), blank for an
+// adjustment (it fills "Adjustment Amount").
+std::string applicationWhoPaid(char type, const std::string& payor);
 
 // The posting rules of payments and adjustments, written once for every
 // window that posts them: the ledger line, its application rows, the charges'
@@ -50,8 +54,10 @@ class LedgerPosting {
   // the deposit as stored afterwards, none when it is gone.
   std::optional<store::Record> moveDepositUnapplied(std::int64_t depositId, Money difference);
   // The patient's balance as the save leaves it, with the last payments read
-  // from the ledger, posted (the caller holds the patient's row in edit).
-  void postPatientTotals(store::Table& patients, store::Record& patient, Money balance);
+  // from the ledger, posted (the caller holds the patient's row in edit, and
+  // keeps it unless told otherwise).
+  void postPatientTotals(store::Table& patients, store::Record& patient, Money balance,
+                         bool keepLock = true);
 
  private:
   store::Connection& practice_;
