@@ -148,18 +148,24 @@ void PaymentApplicationWindow::reload() {
   for (const auto& row : rows_)
     if (row.entry.any()) entries_[row.charge.integer("Entry Number")] = row.entry;
   rows_.clear();
+  // The chart's lines in one ranged read, its charges then oldest first.
+  std::vector<store::Record> charges;
   store::Table ledger = context_.practice.openTable("QVTRN");
-  auto found = context_.practice.driver().query(
-      "SELECT \"Entry Number\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND \"Transaction "
-      "Type\" <> '' AND \"Transaction Type\" < 'I' ORDER BY \"Date From\", \"Entry Number\"",
-      {store::Value{chart_}});
-  std::vector<std::int64_t> entries;
-  while (found->next())
-    entries.push_back(std::get<std::int64_t>(found->column(0, store::FieldType::Integer)));
-  ledger.setOrder("Idxentrynumber");
-  for (const auto entry : entries) {
-    auto charge = ledger.seek({store::Value{entry}});
-    if (!charge) continue;
+  ledger.setOrder("idxChartCaseDoc");
+  ledger.setRange({store::Value{chart_}}, {store::Value{chart_}});
+  ledger.forEach([&](const store::Record& line) {
+    const std::string type = line.text("Transaction Type");
+    if (!type.empty() && type < "I") charges.push_back(line);
+  });
+  std::stable_sort(charges.begin(), charges.end(), [](const auto& a, const auto& b) {
+    const Date first = a.date("Date From");
+    const Date second = b.date("Date From");
+    if (first != second) return first < second;
+    return a.integer("Entry Number") < b.integer("Entry Number");
+  });
+  for (auto& found : charges) {
+    const store::Record* charge = &found;
+    const std::int64_t entry = charge->integer("Entry Number");
     ApplicationRowView row{*charge, payorOf(*charge), {}};
     if (const auto typed = entries_.find(entry); typed != entries_.end()) row.entry = typed->second;
     const bool hidden = (unpaidOnly_ && paidByPayor(row.charge, row.payor)) ||
