@@ -445,7 +445,7 @@ TEST_P(LedgerModel, TheStoredLedgerFollowsTheRulesAfterEverySave) {
           vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
       openWindow();
       if (HasFatalFailure()) return;
-    } else if (!model.charges.empty() && pick(4) == 0) {
+    } else if (!model.charges.empty() && pick(8) == 0) {
       postFromDeposit(sequence);
       if (HasFatalFailure()) return;
       checkBalance(sequence, "after a deposit's posting");
