@@ -173,11 +173,6 @@ class TransactionEntryWindow {
   void writeSet(WorkingSet& staged);
   void writeLine(store::Table& ledger, WorkingSet& staged, TransactionLine& line, bool chargeSide,
                  Money& balance);
-  void writeApplications(WorkingSet& staged, std::set<std::int64_t>& chargesTouched,
-                         std::set<std::int64_t>& paymentsTouched);
-  void recalculateTouched(const std::set<std::int64_t>& chargesTouched,
-                          const std::set<std::int64_t>& paymentsTouched);
-  void updatePatientTotals(Money balance);
   void releasePatient();
   store::Table ledgerTable();
 

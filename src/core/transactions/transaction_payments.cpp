@@ -8,6 +8,7 @@
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "transactions/ledger_posting.hpp"
 #include "transactions/transaction_entry.hpp"
 
 namespace vantrell::transactions {
@@ -18,16 +19,6 @@ constexpr int applyScreenItem = 34;
 
 bool isPaymentSide(char type) {
   return type >= 'I' && type <= 'Z';
-}
-
-const char* paidFlagOf(const std::string& whoPaid) {
-  const std::string who(store::trimRight(whoPaid));
-  if (who == "1") return "Insurance 1 Paid";
-  if (who == "2") return "Insurance 2 Paid";
-  if (who == "3") return "Insurance 3 Paid";
-  if (who == "A") return "Attorney Paid";
-  if (who == "G") return "Guarantor Paid";
-  return nullptr;
 }
 
 }  // namespace
@@ -395,8 +386,7 @@ void TransactionEntryWindow::closeApplyDialog(std::size_t paymentIndex, const Ap
       record.set("Guarantor Amount Paid", row.totalPaid);
     }
     if (!deductible) {
-      record.set("Guarantor Paid",
-                 record.logical("Guarantor Responsible") ? remainderOf(record) == Money{} : true);
+      record.set("Guarantor Paid", guarantorPaidOf(record));
     }
     charge->didEdit = true;
   }

@@ -11,6 +11,7 @@
 #include "store/errors.hpp"
 #include "store/messages.hpp"
 #include "store/names.hpp"
+#include "transactions/ledger_posting.hpp"
 #include "transactions/transaction_entry.hpp"
 
 namespace vantrell::transactions {
@@ -434,16 +435,13 @@ void TransactionEntryWindow::writeSet(WorkingSet& staged) {
     }
   }
   if (ledgerOfRecord) {
-    writeApplications(staged, chargesTouched, paymentsTouched);
-    // Every total an application row feeds is rebuilt from the stored rows, so
-    // the ledger agrees with its applications after every save.
-    for (const auto& application : staged.applications) {
-      if (application.chargeReference > 0) chargesTouched.insert(application.chargeReference);
-      if (application.paymentReference > 0) paymentsTouched.insert(application.paymentReference);
-    }
-    for (const auto& line : staged.payments) paymentsTouched.insert(line.entryNumber());
-    recalculateTouched(chargesTouched, paymentsTouched);
-    updatePatientTotals(balance);
+    LedgerPosting posting(context_.practice, table_);
+    for (const auto& application : staged.applications) posting.writeApplication(application);
+    for (const auto entry : chargesTouched) posting.touchCharge(entry);
+    for (const auto entry : paymentsTouched) posting.touchPayment(entry);
+    for (const auto& line : staged.payments) posting.touchPayment(line.entryNumber());
+    posting.rebuildTouchedTotals();
+    if (patient_) posting.postPatientTotals(*patients_, *patient_, balance);
   }
   if (caseChanged_) {
     store::Table cases = context_.practice.openTable("QVCAS");
@@ -515,9 +513,8 @@ void TransactionEntryWindow::createDeposit(TransactionLine& line) {
 
 void TransactionEntryWindow::adjustDeposit(std::int64_t depositId, Money difference, bool deleted) {
   if (difference == Money{}) return;
-  store::Table deposits = context_.practice.openTable("QVDEP");
-  deposits.setOrder("IdxEntryNumber");
-  auto deposit = deposits.seek({store::Value{depositId}});
+  const auto deposit =
+      LedgerPosting(context_.practice, table_).moveDepositUnapplied(depositId, difference);
   if (!deposit) {
     notices_.push_back(
         "Any item in the Deposit List associated with this payment\rwill not have its unapplied "
@@ -527,9 +524,7 @@ void TransactionEntryWindow::adjustDeposit(std::int64_t depositId, Money differe
         difference.toGroupedString());
     return;
   }
-  const Money unapplied = deposit->money("Unapplied Amount") + difference;
-  deposit->set("Unapplied Amount", unapplied);
-  deposits.post(*deposit);
+  const Money unapplied = deposit->money("Unapplied Amount");
   notices_.push_back(
       "The deposit (" + deposit->date("Deposit Date").toMonthDayYear() + "\r" +
       "for the amount of $" + deposit->money("Payment Amount").toGroupedString() +
@@ -663,7 +658,10 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
   if (stored) {
     ledger.post(target);
   } else {
-    ledger.append(target);
+    if (chargeSide)
+      ledger.append(target);
+    else
+      LedgerPosting(context_.practice, table_).appendLine(ledger, target);
     const std::int64_t entry = target.integer("Entry Number");
     for (auto& application : staged.applications) {
       if (chargeSide && application.chargeReference == line.newEntryNumber)
@@ -678,58 +676,6 @@ void TransactionEntryWindow::writeLine(store::Table& ledger, WorkingSet& staged,
   line.oldProcedureCode = target.text("Procedure Code");
   line.oldClaimNumber = target.integer("Claim Number");
   line.didEdit = false;
-}
-
-void TransactionEntryWindow::writeApplications(WorkingSet& staged,
-                                               std::set<std::int64_t>& chargesTouched,
-                                               std::set<std::int64_t>& paymentsTouched) {
-  store::Table applications = context_.practice.openTable("QVPAX");
-  applications.setOrder("Primary");
-  for (const auto& application : staged.applications) {
-    if (application.paymentReference <= 0 || application.chargeReference <= 0)
-      continue;  // a line never stored
-    auto stored = applications.seek(
-        {store::Value{application.paymentReference}, store::Value{application.chargeReference}});
-    if (application.deleted) {
-      if (stored) applications.remove(*stored);
-    } else {
-      store::Record row = stored ? *stored : applications.newRecord();
-      row.set("Payment Reference", application.paymentReference);
-      row.set("Charge Reference", application.chargeReference);
-      row.set("Who Paid", application.whoPaid);
-      row.set("Payment Amount", application.paymentAmount);
-      row.set("Deposit ID", application.depositId);
-      if (stored)
-        applications.post(row);
-      else
-        applications.append(row);
-    }
-    if (staged.chargeByReference(application.chargeReference) == nullptr)
-      chargesTouched.insert(application.chargeReference);
-    if (staged.paymentByReference(application.paymentReference) == nullptr)
-      paymentsTouched.insert(application.paymentReference);
-  }
-}
-
-void TransactionEntryWindow::recalculateTouched(const std::set<std::int64_t>& chargesTouched,
-                                                const std::set<std::int64_t>& paymentsTouched) {
-  store::Table ledger = ledgerTable();
-  ledger.setOrder("Idxentrynumber");
-  for (const auto entry : chargesTouched) {
-    if (auto charge = ledger.seek({store::Value{entry}}))
-      recalculateChargePaid(context_.practice, *charge);
-  }
-  for (const auto entry : paymentsTouched) {
-    if (auto payment = ledger.seek({store::Value{entry}}))
-      transactions::recalculateUnapplied(context_.practice, *payment);
-  }
-}
-
-void TransactionEntryWindow::updatePatientTotals(Money balance) {
-  if (!patient_) return;
-  patient_->set("Patient Reference Balance", balance);
-  setLastPayments(context_.practice, *patient_);
-  patients_->post(*patient_, true);
 }
 
 }  // namespace vantrell::transactions

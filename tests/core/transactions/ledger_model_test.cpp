@@ -3,7 +3,9 @@
 // buckets are the sums of their applications by payer, a payment's unapplied
 // amount is what its applications leave, a deductible fills no bucket, the
 // complete marks and responsibility give the paid flags, and the estimates
-// follow from the percentages of the case.
+// follow from the percentages of the case. Saves of the payment application
+// window, posting a carrier's deposit against one of the case's charges, come
+// between them.
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "deposits/payment_application.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/money_printing.hpp"
@@ -307,6 +310,85 @@ TEST_P(LedgerModel, TheStoredLedgerFollowsTheRulesAfterEverySave) {
   std::unique_ptr<TransactionEntryWindow> window;
   Model model;
   int tags = 0;
+  std::int64_t caseNumber = 0;
+  // The payment window computes nothing on its own here: amounts are posted as typed.
+  store::Record quietRow = practice_->openTable("QVOPT").newRecord();
+  practice::applyNewOptionValues(quietRow);
+  for (const char* flag : {"Mark Complete", "Calculate Disallowed Amt", "Calculate Allowed Amount"})
+    quietRow.setFromText(flag, "F");
+  const practice::Options quiet(quietRow);
+  const auto openWindow = [&] {
+    window = std::make_unique<TransactionEntryWindow>(TransactionEntryWindow::Surroundings{
+        *practice_, options_, prompter, clock_, nullptr, [this] { return clock_.today(); },
+        Ledger::Transactions});
+    ASSERT_TRUE(window->chooseChart("DOEJA000"));
+    ASSERT_TRUE(window->chooseCase(caseNumber));
+  };
+  // A carrier's deposit posted against one charge: a payment (possibly 0), a
+  // withhold now and then, the complete mark at random.
+  const auto postFromDeposit = [&](int sequence) {
+    window->close();
+    window.reset();
+    const int policy = model.carrier[1] && pick(2) == 0 ? 1 : 0;
+    const std::string who = policy == 0 ? "1" : "2";
+    insert("QVDEP", {{"Deposit Date", "2026-12-04"},
+                     {"Payor Type", "Insurance"},
+                     {"Insurance Code", policy == 0 ? "MC" : "BC"},
+                     {"Payment Amount", "500"},
+                     {"Unapplied Amount", "500"},
+                     {"Payment Code", "INS"},
+                     {"Withhold Code", "WO"}});
+    const auto deposit =
+        vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Entry Number\") FROM \"QVDEP\"");
+    const auto lastEntry =
+        vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Entry Number\") FROM \"QVTRN\"");
+    ModelCharge& charge = model.charges[pick(model.charges.size())];
+    const Money paid = Money::fromCents(static_cast<std::int64_t>(pick(3) == 0 ? 0 : pick(6000)));
+    const Money withheld =
+        pick(3) == 0 ? Money::fromCents(static_cast<std::int64_t>(1 + pick(2000))) : Money{};
+    const bool complete = pick(2) == 0;
+    {
+      deposits::PaymentApplicationWindow payments({*practice_, quiet, prompter, clock_, "CLERK"},
+                                                  deposit);
+      ASSERT_TRUE(payments.choosePatient("DOEJA000"));
+      std::size_t row = payments.rows().size();
+      for (std::size_t i = 0; i < payments.rows().size(); ++i)
+        if (payments.rows()[i].charge.text("Description") == charge.tag) row = i;
+      ASSERT_LT(row, payments.rows().size()) << charge.tag;
+      ASSERT_EQ(payments.rows()[row].payor, who);
+      payments.setPayment(row, paid);
+      payments.setWithhold(row, withheld);
+      payments.setComplete(row, complete);
+      ASSERT_TRUE(payments.save()) << "sequence " << sequence << ": " << prompter.lastError;
+      payments.close();
+    }
+    // The model's side: the carrier's payment is booked unless it only repeats
+    // a complete mark already there; the withhold is an adjustment.
+    const auto tagNew = [&](const char* code, const std::string& tag) {
+      practice_->executeSql(
+          "UPDATE \"QVTRN\" SET \"Description\" = ? WHERE \"Entry Number\" > ? AND "
+          "\"Procedure Code\" = ?",
+          {store::Value{tag}, store::Value{lastEntry}, store::Value{std::string(code)}});
+    };
+    bool written = false;
+    if ((paid != Money{} || complete) && !(paid == Money{} && charge.paid[policy])) {
+      charge.paid[policy] = complete;
+      ModelPayment line{fmt::format("p{}", ++tags), 'I', who, -paid, 0, false};
+      tagNew("INS", line.tag);
+      model.payments.push_back(line);
+      model.applications.push_back({line.tag, charge.tag, -paid});
+      written = true;
+    }
+    if (withheld != Money{}) {
+      ModelPayment line{fmt::format("p{}", ++tags), 'T', "", -withheld, 0, false};
+      tagNew("WO", line.tag);
+      model.payments.push_back(line);
+      model.applications.push_back({line.tag, charge.tag, -withheld});
+      written = true;
+    }
+    if (written) charge.paid[Guarantor] = model.remainder(charge) == Money{};
+    openWindow();
+  };
   Money earlierCases;  // the amounts of the chart's other cases
   const auto chargeIndex = [&](const std::string& tag) {
     const auto& lines = window->charges();
@@ -319,6 +401,19 @@ TEST_P(LedgerModel, TheStoredLedgerFollowsTheRulesAfterEverySave) {
     for (std::size_t i = 0; i < lines.size(); ++i)
       if (lines[i].row.text("Description") == tag) return i;
     throw std::runtime_error("no payment " + tag);
+  };
+  // Every stored figure against the model, and the patient's balance: every amount of the chart.
+  const auto checkBalance = [&](int sequence, const char* when) {
+    compare(*window, model, fmt::format("{} of sequence {}", when, sequence));
+    Money balance = earlierCases;
+    for (const auto& line : model.charges) balance += line.amount;
+    for (const auto& line : model.payments) balance += line.amount;
+    auto stored = practice_->driver().query(
+        "SELECT \"Patient Reference Balance\" FROM \"QVPAT\" WHERE \"Chart Number\" = ?",
+        {store::Value{std::string("DOEJA000")}});
+    ASSERT_TRUE(stored->next());
+    EXPECT_EQ(moneyOf(stored->column(0, store::FieldType::Double)), balance)
+        << when << " of sequence " << sequence;
   };
   const auto tagOfCharge = [&](std::int64_t reference) {
     for (const auto& line : window->charges())
@@ -346,12 +441,15 @@ TEST_P(LedgerModel, TheStoredLedgerFollowsTheRulesAfterEverySave) {
                        {"Percent Covered A #2", "50"},
                        {"Diagnosis 1", "R05"},
                        {"Price Code", "A"}});
-      window = std::make_unique<TransactionEntryWindow>(TransactionEntryWindow::Surroundings{
-          *practice_, options_, prompter, clock_, nullptr, [this] { return clock_.today(); },
-          Ledger::Transactions});
-      ASSERT_TRUE(window->chooseChart("DOEJA000"));
-      ASSERT_TRUE(window->chooseCase(vantrell::testing::singleNumber(
-          *practice_, "SELECT MAX(\"Case Number\") FROM \"QVCAS\"")));
+      caseNumber =
+          vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
+      openWindow();
+      if (HasFatalFailure()) return;
+    } else if (!model.charges.empty() && pick(8) == 0) {
+      postFromDeposit(sequence);
+      if (HasFatalFailure()) return;
+      checkBalance(sequence, "after a deposit's posting");
+      if (HasFailure()) return;
     }
     const int edits = 1 + static_cast<int>(pick(3));
     for (int edit = 0; edit < edits; ++edit) {
@@ -536,17 +634,7 @@ TEST_P(LedgerModel, TheStoredLedgerFollowsTheRulesAfterEverySave) {
     prompter.lastError.clear();
     if (!saved) continue;
     model.save(forced);
-    compare(*window, model, fmt::format("after sequence {}", sequence));
-    // The patient's balance is every amount of the chart.
-    Money balance = earlierCases;
-    for (const auto& line : model.charges) balance += line.amount;
-    for (const auto& line : model.payments) balance += line.amount;
-    auto stored = practice_->driver().query(
-        "SELECT \"Patient Reference Balance\" FROM \"QVPAT\" WHERE \"Chart Number\" = ?",
-        {store::Value{std::string("DOEJA000")}});
-    ASSERT_TRUE(stored->next());
-    EXPECT_EQ(moneyOf(stored->column(0, store::FieldType::Double)), balance)
-        << "sequence " << sequence;
+    checkBalance(sequence, "after the window's save");
     if (HasFailure()) return;
   }
   // And the practice-wide recalculation finds nothing to correct.

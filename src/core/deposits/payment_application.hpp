@@ -1,0 +1,151 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/money.hpp"
+#include "practice/options.hpp"
+#include "store/connection.hpp"
+#include "store/record.hpp"
+#include "ui/clock.hpp"
+#include "ui/prompter.hpp"
+#include "ui/settings.hpp"
+
+namespace vantrell::deposits {
+
+// What the clerk typed for one charge, held until the save, with the signs
+// the ledger stores: payment, deductible, withhold and adjustment negative,
+// take back positive, the allowed amount as typed.
+struct ApplicationEntry {
+  Money payment, deductible, withhold, allowed, adjustment, takeBack;
+  bool complete = false;
+  std::string rejection;
+  // The charge's own Allowed Amount takes the allowed amount at the save.
+  bool updateChargeAllowed = false;
+  // Whether the save has anything to do for the charge.
+  bool any() const {
+    return complete || payment != Money{} || deductible != Money{} || withhold != Money{} ||
+           allowed != Money{} || adjustment != Money{} || takeBack != Money{} || !rejection.empty();
+  }
+};
+
+// One charge of the chosen patient as the window lists it.
+struct ApplicationRowView {
+  store::Record charge;
+  // Who pays this charge from the deposit: "1", "2" or "3" for the case's
+  // policy that carries the deposit's carrier, "A" attorney, "G" guarantor;
+  // empty when the deposit's carrier is on none of the case's policies.
+  std::string payor;
+  ApplicationEntry entry;
+};
+
+// The five transaction codes the save posts with.
+struct ApplicationCodes {
+  std::string payment, deductible, adjustment, withhold, takeBack;
+};
+
+// The four check boxes remembered per workstation user.
+struct ApplicationChoices {
+  bool billRemainingInsurances = false;
+  bool printStatements = false;
+  bool alertClaimsDone = false;
+  bool alertStatementsDone = false;
+};
+
+inline constexpr const char* paymentApplicationSettingsKey =
+    "Software\\Vantrell\\Radavad Adedarirar 10\\Defaults\\Payment Application";
+
+// The window that spends one deposit's unapplied amount on the charges of one
+// patient at a time. The save writes through the ledger-posting component, so
+// its lines, applications, buckets and balances follow the same rules as the
+// transaction window's.
+class PaymentApplicationWindow {
+ public:
+  struct Surroundings {
+    store::Connection& practice;
+    const practice::Options& options;
+    ui::Prompter& prompter;
+    const ui::Clock& clock;
+    std::string userCode;
+    ui::Settings* settings = nullptr;  // none: the check boxes start cleared
+  };
+
+  // Opens for the deposit with that Entry Number; throws when there is none.
+  PaymentApplicationWindow(Surroundings surroundings, std::int64_t depositEntry);
+
+  const store::Record& deposit() const { return deposit_; }
+  bool insurancePayor() const { return insurance_; }
+  ApplicationCodes& codes() { return codes_; }
+  const ApplicationChoices& choices() const { return choices_; }
+  void setChoices(const ApplicationChoices& choices);  // remembered at once
+
+  // Lists the patient's charges (after the abandon question when entries are
+  // unsaved). False for an unknown chart or a No.
+  bool choosePatient(const std::string& chartNumber);
+  const std::string& chartNumber() const { return chart_; }
+  void setShowUnpaidOnly(bool on);
+  void setShowRemainderOnly(bool on);
+  // The charges shown, oldest first.
+  const std::vector<ApplicationRowView>& rows() const { return rows_; }
+  // "Primary Carrier", "Secondary Carrier", "Tertiary Carrier" for an
+  // insurance payor's position on the row's case; "" otherwise.
+  std::string payorPosition(std::size_t row) const;
+
+  // The typed amounts, stored with the signs above.
+  void setPayment(std::size_t row, Money typed);
+  void setDeductible(std::size_t row, Money typed);
+  void setWithhold(std::size_t row, Money typed);
+  void setAllowed(std::size_t row, Money typed);
+  void setAdjustment(std::size_t row, Money typed);
+  void setTakeBack(std::size_t row, Money typed);
+  void setComplete(std::size_t row, bool complete);
+  void setRejection(std::size_t row, const std::string& code);
+
+  // The charge's stored remainder with this window's entries.
+  Money shownRemainder(std::size_t row) const;
+  // The deposit's unapplied amount with this window's entries.
+  Money unapplied() const;
+  bool unappliedIsNegative() const { return unapplied() < Money{}; }
+
+  // Spends what is unapplied on the charges shown, oldest first.
+  void applyToOldest();
+  // The rows with something entered (List Only, View So Far).
+  std::vector<const ApplicationRowView*> entriesSoFar() const;
+
+  // Writes every entry in one database transaction. False when nothing was
+  // saved (a No to the over-applied question, or the engine refused).
+  bool save();
+  // Before another patient or closing: the abandon question while entries are unsaved.
+  bool mayLeave();
+  // Writes the final unapplied amount to the deposit.
+  void close();
+
+ private:
+  void reload();
+  void afterAmount(std::size_t row);
+  void calculateDisallowed(std::size_t row);
+  void calculateAllowed(std::size_t row);
+  const store::Record* caseOf(const store::Record& charge) const;
+  std::string payorOf(const store::Record& charge) const;
+  bool paidByPayor(const store::Record& charge, const std::string& payor) const;
+
+  Surroundings context_;
+  store::Record deposit_;
+  bool insurance_ = false;
+  std::string carrier_;
+  ApplicationCodes codes_;
+  ApplicationChoices choices_;
+  Money openingUnapplied_;
+  std::string chart_;
+  bool unpaidOnly_ = false;
+  bool remainderOnly_ = false;
+  std::vector<ApplicationRowView> rows_;
+  // Entries typed on charges a filter hides now, by entry number.
+  std::map<std::int64_t, ApplicationEntry> entries_;
+  std::map<std::int64_t, store::Record> cases_;
+};
+
+}  // namespace vantrell::deposits

@@ -1,0 +1,420 @@
+// The payment application window on both engines, checked against amounts
+// worked out by hand for each case.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "deposits/payment_application.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
+#include "support/practice_rows.hpp"
+#include "support/scripted_prompter.hpp"
+#include "support/store_fixture.hpp"
+
+namespace vantrell::deposits {
+namespace {
+
+using vantrell::testing::EngineTest;
+using vantrell::testing::FieldTexts;
+using vantrell::testing::ScriptedPrompter;
+
+Money dollars(std::int64_t whole) {
+  return Money::fromCents(whole * 100);
+}
+
+// What is left of a charge: its amount less everything paid or adjusted on it.
+Money remainder(const store::Record& charge) {
+  Money left = charge.money("Amount");
+  for (const char* paid :
+       {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
+        "Attorney Amount Paid", "Guarantor Amount Paid", "Adjustment Amount"})
+    left += charge.money(paid);
+  return left;
+}
+
+class PaymentApplication : public EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    practice_ = space_->connect();
+    store::createMissingTables(*practice_, nullptr);
+    vantrell::testing::insertPaymentPractice(*practice_);
+    insert("QVCAS", {{"Chart Number", "DOEJA000"},
+                     {"Description", "Visit"},
+                     {"Insurance Carrier #1", "MC"},
+                     {"Insurance Carrier #2", "BC"},
+                     {"Percent Covered A #1", "80"},
+                     {"Percent Covered A #2", "50"}});
+    caseNumber_ =
+        vantrell::testing::singleNumber(*practice_, "SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
+  }
+  void insert(const char* table, const FieldTexts& fields) {
+    vantrell::testing::insertRow(*practice_, table, fields);
+  }
+  // A charge of the case, not yet paid by anyone; returns its entry number.
+  std::int64_t charge(const std::string& date, const std::string& amount, FieldTexts more = {}) {
+    FieldTexts fields = {{"Chart Number", "DOEJA000"},
+                         {"Case Number", std::to_string(caseNumber_)},
+                         {"Transaction Type", "A"},
+                         {"Procedure Code", "VISIT"},
+                         {"Date From", date},
+                         {"Amount", amount},
+                         {"Insurance 1 Responsible", "T"},
+                         {"Insurance 2 Responsible", "T"},
+                         {"Guarantor Responsible", "T"}};
+    fields.insert(fields.end(), more.begin(), more.end());
+    insert("QVTRN", fields);
+    return vantrell::testing::singleNumber(*practice_,
+                                           "SELECT MAX(\"Entry Number\") FROM \"QVTRN\"");
+  }
+  std::int64_t deposit(const std::string& carrier, const std::string& amount,
+                       const std::string& withholdCode = "WO") {
+    insert("QVDEP", {{"Deposit Date", "2026-12-04"},
+                     {"Description", "EOB 77"},
+                     {"Payor Type", "Insurance"},
+                     {"Insurance Code", carrier},
+                     {"Check Number", "5521"},
+                     {"Payment Amount", amount},
+                     {"Unapplied Amount", amount},
+                     {"Payment Code", "INS"},
+                     {"Deductible Code", "DED"},
+                     {"Adjustment Code", "WO"},
+                     {"Withhold Code", withholdCode},
+                     {"Take Back Code", "TAKE"}});
+    return vantrell::testing::singleNumber(*practice_,
+                                           "SELECT MAX(\"Entry Number\") FROM \"QVDEP\"");
+  }
+  practice::Options options(FieldTexts flags = {}) {
+    store::Table table = practice_->openTable("QVOPT");
+    store::Record row = table.newRecord();
+    practice::applyNewOptionValues(row);
+    row.setFromText("Mark Complete", "F");  // on in a new practice; the cases below say when
+    for (const auto& [field, value] : flags) row.setFromText(field, value);
+    return practice::Options(row);
+  }
+  std::unique_ptr<PaymentApplicationWindow> open(std::int64_t deposit,
+                                                 const practice::Options& options,
+                                                 ScriptedPrompter& prompter) {
+    auto window = std::make_unique<PaymentApplicationWindow>(
+        PaymentApplicationWindow::Surroundings{*practice_, options, prompter, clock_, "CLERK"},
+        deposit);
+    EXPECT_TRUE(window->choosePatient("doeja000"));
+    return window;
+  }
+  store::Record stored(const char* table, const char* keyField, std::int64_t key) {
+    store::Table rows = practice_->openTable(table);
+    std::optional<store::Record> found;
+    rows.forEach([&](const store::Record& row) {
+      if (row.integer(keyField) == key) found = row;
+    });
+    if (!found) throw std::runtime_error("no row");
+    return *found;
+  }
+  // The new ledger lines, oldest first: procedure code, type, amount and Who Paid.
+  std::vector<std::string> newLines() {
+    std::vector<std::string> lines;
+    store::Table ledger = practice_->openTable("QVTRN");
+    ledger.forEach([&](const store::Record& row) {
+      if (row.text("Transaction Type") >= "I")
+        lines.push_back(row.text("Procedure Code") + " " + row.text("Transaction Type") + " " +
+                        row.money("Amount").toString() + " " + row.text("Who Paid"));
+    });
+    return lines;
+  }
+  std::int64_t count(const std::string& sql) {
+    return vantrell::testing::singleNumber(*practice_, sql);
+  }
+
+  ui::FixedClock clock_{*DateTime::parse("2026-12-05 09:00:00")};
+  std::unique_ptr<store::Connection> practice_;
+  std::int64_t caseNumber_ = 0;
+};
+
+TEST_P(PaymentApplication, ApplyToOldestSpendsTheDepositOldestFirstAndTheSaveBooksIt) {
+  const auto oldest = charge("2026-11-01", "30");
+  const auto middle = charge("2026-11-02", "50");
+  const auto newest = charge("2026-11-03", "40");
+  {
+    store::Table patients = practice_->openTable("QVPAT");
+    patients.setOrder("Primary");
+    auto jane = patients.seek({store::Value{std::string("DOEJA000")}});
+    jane->set("Patient Reference Balance", dollars(120));
+    patients.post(*jane);
+  }
+  const auto depositId = deposit("MC", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(depositId, opts, prompter);
+  ASSERT_EQ(window->rows().size(), 3u);
+  EXPECT_EQ(window->payorPosition(0), "Primary Carrier");
+  window->applyToOldest();
+  EXPECT_EQ(window->rows()[0].entry.payment, -dollars(30));
+  EXPECT_EQ(window->rows()[1].entry.payment, -dollars(50));
+  EXPECT_EQ(window->rows()[2].entry.payment, -dollars(20));
+  EXPECT_EQ(window->shownRemainder(2), dollars(20));
+  EXPECT_EQ(window->unapplied(), Money{});
+  EXPECT_EQ(prompter.transcript().back(), "inform: This Deposit has been fully applied.");
+  window->applyToOldest();
+  EXPECT_EQ(prompter.transcript().back(), "inform: Unapplied amount is $0.00.  No payments added.");
+
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(newLines(),
+            (std::vector<std::string>{"INS I -30.00 1", "INS I -50.00 1", "INS I -20.00 1"}));
+  EXPECT_EQ(stored("QVTRN", "Entry Number", oldest).money("Insurance 1 Amount Paid"), -dollars(30));
+  EXPECT_EQ(stored("QVTRN", "Entry Number", middle).money("Insurance 1 Amount Paid"), -dollars(50));
+  const store::Record last = stored("QVTRN", "Entry Number", newest);
+  EXPECT_EQ(remainder(last), dollars(20));
+  EXPECT_FALSE(last.logical("Guarantor Paid"));
+  EXPECT_TRUE(stored("QVTRN", "Entry Number", oldest).logical("Guarantor Paid"));
+  // Each line is fully applied to its charge through one row that names the deposit.
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVPAX\" WHERE \"Deposit ID\" = " +
+                  std::to_string(depositId) + " AND \"Who Paid\" = '1'"),
+            3);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'I' AND "
+                  "\"Unapplied Amount\" <> 0"),
+            0);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Transaction Type\" = 'I' AND "
+                  "\"Check Number\" = '5521' AND \"Description\" = 'EOB 77'"),
+            3);
+  // 120 owed before, 100 paid.
+  store::Table patients = practice_->openTable("QVPAT");
+  patients.setOrder("Primary");
+  EXPECT_EQ(
+      patients.seek({store::Value{std::string("DOEJA000")}})->money("Patient Reference Balance"),
+      dollars(20));
+  // The deposit is written when the window closes, not before.
+  EXPECT_EQ(stored("QVDEP", "Entry Number", depositId).money("Unapplied Amount"), dollars(100));
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", depositId).money("Unapplied Amount"), Money{});
+}
+
+TEST_P(PaymentApplication, TypedAmountsTakeTheirStoredSignsAndMoveTheUnappliedAmount) {
+  charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  window->setPayment(0, dollars(50));
+  EXPECT_EQ(window->rows()[0].entry.payment, -dollars(50));
+  window->setPayment(0, -dollars(50));
+  EXPECT_EQ(window->rows()[0].entry.payment, -dollars(50));
+  EXPECT_EQ(window->unapplied(), dollars(50));
+  window->setTakeBack(0, -dollars(20));
+  EXPECT_EQ(window->rows()[0].entry.takeBack, dollars(20));
+  EXPECT_EQ(window->unapplied(), dollars(70));
+  window->setWithhold(0, dollars(5));
+  window->setAdjustment(0, dollars(10));
+  window->setDeductible(0, dollars(7));
+  // 100 - 50 - 5 - 10 + 20; the deductible changes nothing.
+  EXPECT_EQ(window->shownRemainder(0), dollars(55));
+  EXPECT_FALSE(window->rows()[0].entry.complete);  // Mark Complete is off
+  window->setPayment(0, Money{});
+  window->setWithhold(0, Money{});
+  window->setAdjustment(0, Money{});
+  window->setDeductible(0, Money{});
+  window->setTakeBack(0, Money{});
+  // Leaving the patient asks only while something is entered.
+  EXPECT_TRUE(window->mayLeave());
+  window->setPayment(0, dollars(1));
+  ScriptedPrompter no{false};
+  auto other = open(deposit("MC", "10"), opts, no);
+  other->setPayment(0, dollars(1));
+  EXPECT_FALSE(other->choosePatient("DOEJA000"));
+  EXPECT_EQ(no.transcript().back(), "ask: Do you want to abandon your changes?");
+  EXPECT_EQ(other->rows()[0].entry.payment, -dollars(1));
+
+  // With Mark Complete, a payment or deductible ticks Complete.
+  const auto marking = options({{"Mark Complete", "T"}});
+  auto marked = open(deposit("MC", "10"), marking, prompter);
+  marked->setDeductible(0, dollars(3));
+  EXPECT_TRUE(marked->rows()[0].entry.complete);
+}
+
+TEST_P(PaymentApplication, DisallowedAmountIsWhatTheAllowedAmountLeavesOfTheCharge) {
+  charge("2026-11-01", "100", {{"Allowed Amount", "80"}});
+  charge("2026-11-02", "100", {{"Allowed Amount", "120"}});
+  charge("2026-11-03", "100");
+  const auto opts = options({{"Calculate Disallowed Amt", "T"}});
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "200"), opts, prompter);
+  for (std::size_t row = 0; row < 3; ++row) window->setPayment(row, dollars(40));
+  EXPECT_EQ(window->rows()[0].entry.adjustment, -dollars(20));
+  EXPECT_EQ(window->rows()[1].entry.adjustment, Money{});
+  EXPECT_EQ(window->rows()[2].entry.adjustment, Money{});  // no allowed amount
+  EXPECT_EQ(window->shownRemainder(0), dollars(40));
+  // An adjustment already typed is the clerk's.
+  window->setAdjustment(0, dollars(5));
+  window->setPayment(0, dollars(45));
+  EXPECT_EQ(window->rows()[0].entry.adjustment, -dollars(5));
+
+  // Not for a secondary carrier's payment.
+  auto secondary = open(deposit("BC", "50"), opts, prompter);
+  EXPECT_EQ(secondary->payorPosition(0), "Secondary Carrier");
+  secondary->setPayment(0, dollars(10));
+  EXPECT_EQ(secondary->rows()[0].entry.adjustment, Money{});
+}
+
+TEST_P(PaymentApplication, CalculatedAllowedAmountIsThePaymentOverTheCoveredShare) {
+  charge("2026-11-01", "100");
+  charge("2026-11-02", "100", {{"Allowed Amount", "90"}});
+  const auto opts = options({{"Calculate Allowed Amount", "T"}});
+  ScriptedPrompter prompter{true};
+  auto window = open(deposit("MC", "200"), opts, prompter);
+  // 80% covered: 60 + 4 deductible = 64 -> 80.
+  window->setPayment(0, dollars(60));
+  window->setDeductible(0, dollars(4));
+  EXPECT_EQ(window->rows()[0].entry.allowed, dollars(80));
+  EXPECT_TRUE(window->rows()[0].entry.updateChargeAllowed);
+  window->setPayment(1, dollars(56));  // 70 against a stored 90: asked
+  EXPECT_EQ(window->rows()[1].entry.allowed, dollars(70));
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: The calculated allowed amount does not match the previous allowed amount.  "
+            "\rUpdate the files to the new allowed amount of 70.00");
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Allowed Amount\" = 70"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Allowed Amount\" = 80"), 1);
+  // A No keeps the charge's allowed amount; the entry still shows the new one.
+  charge("2026-11-03", "100", {{"Allowed Amount", "90"}});
+  ScriptedPrompter no{false};
+  auto refused = open(deposit("MC", "100"), opts, no);
+  refused->setPayment(2, dollars(40));
+  EXPECT_EQ(refused->rows()[2].entry.allowed, dollars(50));
+  ASSERT_TRUE(refused->save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Allowed Amount\" = 90"), 1);
+}
+
+TEST_P(PaymentApplication, DeductibleWithoutPaymentWritesAZeroLineAndLeavesTheRemainder) {
+  const auto entry = charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  const auto depositId = deposit("MC", "100");
+  auto window = open(depositId, opts, prompter);
+  window->setDeductible(0, dollars(25));
+  EXPECT_EQ(window->unapplied(), dollars(100));
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(newLines(), std::vector<std::string>{"DED P 0.00 1"});
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Description\" = 'Carrier MC "
+                  "Deductible 25.00'"),
+            1);
+  const store::Record after = stored("QVTRN", "Entry Number", entry);
+  EXPECT_EQ(remainder(after), dollars(100));
+  EXPECT_EQ(after.money("Insurance 1 Amount Paid"), Money{});
+  // The deductible's row keeps the amount for the estimates and fills no bucket.
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVPAX\" WHERE \"Who Paid\" = 'P' AND \"Payment "
+                  "Amount\" = -25"),
+            1);
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", depositId).money("Unapplied Amount"), dollars(100));
+}
+
+TEST_P(PaymentApplication, CompleteWithoutPaymentOnAChargeAlreadyPaidWritesNothing) {
+  charge("2026-11-01", "100", {{"Insurance 1 Paid", "T"}});
+  const auto unpaid = charge("2026-11-02", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  window->setComplete(0, true);
+  ASSERT_TRUE(window->save());
+  EXPECT_TRUE(newLines().empty());
+  EXPECT_EQ(prompter.transcript().back(), "inform: No payments or adjustments were created.");
+  // On a charge the carrier has not finished, Complete alone books a zero payment and the mark.
+  window->setComplete(1, true);
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(newLines(), std::vector<std::string>{"INS I 0.00 1"});
+  EXPECT_TRUE(stored("QVTRN", "Entry Number", unpaid).logical("Insurance 1 Paid"));
+}
+
+TEST_P(PaymentApplication, AllowedAmountsAreRememberedPerCarrierProcedureAndModifiers) {
+  charge("2026-11-01", "100", {{"Modifier 1", "26"}});
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "300"), opts, prompter);
+  window->setPayment(0, dollars(10));
+  window->setAllowed(0, Money{});
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVALL\""), 0);
+  window->setPayment(0, dollars(10));
+  window->setAllowed(0, dollars(70));
+  ASSERT_TRUE(window->save());
+  window->setPayment(0, dollars(10));
+  window->setAllowed(0, dollars(65));
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVALL\""), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVALL\" WHERE \"Insurance Code\" = 'MC' AND "
+                  "\"Procedure\" = 'VISIT' AND \"Modifiers\" LIKE '26%' AND \"Amount\" = 65"),
+            1);
+}
+
+TEST_P(PaymentApplication, FinishedClaimSlotIsMarkedDoneAndAPaidStatementCompleted) {
+  insert("QVCLA", {{"Chart Number", "DOEJA000"},
+                   {"Case Number", std::to_string(caseNumber_)},
+                   {"Insurance Carrier 1", "MC"},
+                   {"Insurance Carrier 2", "BC"},
+                   {"Claim Status 1", "2"},
+                   {"Claim Status 2", "1"},
+                   {"Secondary Billing Method", "P"}});
+  const auto claim = count("SELECT MAX(\"Claim Number\") FROM \"QVCLA\"");
+  insert("QVSTA", {{"Chart Number", "DOEJA000"}, {"Status", "2"}});
+  const auto statement = count("SELECT MAX(\"Statement Number\") FROM \"QVSTA\"");
+  const FieldTexts onBoth = {{"Claim Number", std::to_string(claim)},
+                             {"Statement Number", std::to_string(statement)}};
+  charge("2026-11-01", "100", onBoth);
+  charge("2026-11-02", "50", onBoth);
+  const auto opts = options({{"Mark Completed Claims Done", "T"}});
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "150"), opts, prompter);
+  window->setChoices({false, false, true, true});
+  window->setPayment(0, dollars(100));
+  window->setComplete(0, true);
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(stored("QVCLA", "Claim Number", claim).text("Claim Status 1"), "2");
+  EXPECT_EQ(stored("QVSTA", "Statement Number", statement).text("Status"), "2");
+  window->setPayment(1, dollars(50));
+  window->setComplete(1, true);
+  const auto before = prompter.transcript().size();
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(stored("QVCLA", "Claim Number", claim).text("Claim Status 1"), "6");
+  EXPECT_EQ(stored("QVCLA", "Claim Number", claim).text("Claim Status 2"), "1");
+  EXPECT_EQ(stored("QVSTA", "Statement Number", statement).text("Status"), "4");
+  const std::vector<std::string> said(
+      prompter.transcript().begin() + static_cast<std::ptrdiff_t>(before),
+      prompter.transcript().end());
+  const std::string n = std::to_string(claim);
+  EXPECT_EQ(said, (std::vector<std::string>{
+                      "inform: Claim number(s):  " + n +
+                          " have been marked \"done\" for the primary insurance.",
+                      "inform: Statement number(s):  " + std::to_string(statement) +
+                          " have been marked \"done\".",
+                      "inform: Claim number " + n + " is due for its secondary insurance."}));
+}
+
+TEST_P(PaymentApplication, MissingCodeSkipsOnlyItsTransaction) {
+  const auto entry = charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{true};  // Yes: the over-applied deposit is saved anyway
+  auto window = open(deposit("MC", "30", "NOPE"), opts, prompter);
+  window->setPayment(0, dollars(40));
+  window->setWithhold(0, dollars(10));
+  EXPECT_TRUE(window->unappliedIsNegative());
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(prompter.transcript().at(0),
+            "ask: The applied amount exceeds the total amount\nfor this payment.  Do you want "
+            "to continue?");
+  EXPECT_EQ(prompter.transcript().at(1),
+            "error: Code \"NOPE\" cannot be found. No transaction can be saved");
+  EXPECT_EQ(newLines(), std::vector<std::string>{"INS I -40.00 1"});
+  EXPECT_EQ(remainder(stored("QVTRN", "Entry Number", entry)), dollars(60));
+  // No to the same question writes nothing.
+  ScriptedPrompter no{false};
+  auto refused = open(deposit("MC", "5"), opts, no);
+  refused->setPayment(0, dollars(10));
+  EXPECT_FALSE(refused->save());
+  EXPECT_EQ(newLines().size(), 1u);
+}
+
+VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
+
+}  // namespace
+}  // namespace vantrell::deposits
