@@ -281,6 +281,35 @@ TEST_F(PatientWindowsTest, EscOrTheCloseBoxOfACaseWindowDropsWhatWasTypedAndClos
   EXPECT_EQ(storedDescription("ESCAP000"), "Shoulder");
 }
 
+TEST_F(PatientWindowsTest, ACopayTypedWithoutAPointInTheCaseWindowIsInCents) {
+  practice().executeSql("UPDATE QVOPT SET \"Auto. Place Decimal Point\" = ?", {store::Value{true}});
+  addPatient({{"Chart Number", "CENTS000"}, {"Last Name", "Cents"}, {"First Name", "Cy"}});
+  const std::int64_t number = addCase("CENTS000", "Knee");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  auto* pages = dialog.findChild<QTabWidget*>();
+  ASSERT_NE(pages, nullptr);
+  QLineEdit* copay = field(dialog, "Copayment Amount");
+  for (int page = 0; page < pages->count(); ++page) {
+    if (pages->widget(page)->isAncestorOf(copay)) pages->setCurrentIndex(page);
+  }
+  copay->setFocus();
+  copay->selectAll();
+  QTest::keyClicks(copay, "2000");
+  QTest::keyClick(copay, Qt::Key_F9);
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+  const auto stored = practice().executeSql(
+      "SELECT \"Copayment Amount\" FROM QVCAS WHERE \"Case Number\" = ?", {store::Value{number}});
+  EXPECT_EQ(std::get<double>(stored.rows.at(0).at(0)), 20.0);  // 2000 cents
+}
+
 TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
   const std::int64_t number = addCase("SAVEK000", "Hip");
