@@ -50,6 +50,11 @@ std::string shownText(const store::FieldDefinition& field, const store::Value& v
     }
   }
   if (const auto* date = std::get_if<Date>(&value)) return date->toMonthDayYear();
+  // A time stamp (Date Modified) reads as its date in the same form, then the time.
+  if (const auto* stamp = std::get_if<DateTime>(&value); stamp != nullptr && !stamp->isEmpty()) {
+    const std::string iso = stamp->toIso();
+    return stamp->date().toMonthDayYear() + iso.substr(iso.find(' '));
+  }
   return store::valueToText(value);
 }
 

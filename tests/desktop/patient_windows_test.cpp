@@ -310,6 +310,35 @@ TEST_F(PatientWindowsTest, ACopayTypedWithoutAPointInTheCaseWindowIsInCents) {
   EXPECT_EQ(std::get<double>(stored.rows.at(0).at(0)), 20.0);  // 2000 cents
 }
 
+TEST_F(PatientWindowsTest, TheCaseWindowShowsItsTimeStampsMonthFirstAsTheListsDo) {
+  addPatient({{"Chart Number", "STAMP000"}, {"Last Name", "Stamp"}, {"First Name", "Stu"}});
+  const std::int64_t number = addCase("STAMP000", "Wrist");
+  ASSERT_NE(number, 0);
+  // The stored stamp as the database gives it, "yyyy-mm-dd hh:mm:ss", turned
+  // around by hand into "mm/dd/yyyy hh:mm:ss".
+  const std::string iso = store::valueToText(
+      practice()
+          .executeSql("SELECT \"Date Modified\" FROM QVCAS WHERE \"Case Number\" = ?",
+                      {store::Value{number}})
+          .rows.at(0)
+          .at(0));
+  ASSERT_GE(iso.size(), 19u) << iso;
+  const std::string expected =
+      iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4) + " " + iso.substr(11, 8);
+  auto& open = *application_.practice();
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  EXPECT_EQ(field(dialog, "Date Modified")->text().toStdString(), expected);
+  EXPECT_EQ(field(dialog, "Date Created")->text().toStdString(), "12/05/2026");  // the test's clock
+  QTest::keyClick(field(dialog, "Description"), Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+}
+
 TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
   const std::int64_t number = addCase("SAVEK000", "Hip");
