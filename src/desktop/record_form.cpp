@@ -333,6 +333,9 @@ QWidget* RecordForm::fieldWidget(const std::string& field) const {
 }
 
 void addSaveKeys(QWidget& window, QAbstractButton* save) {
+  // The desktop's theme names standard buttons, with or without an access key
+  // ("&Save" on some, "Save" on others): Alt+S saves everywhere.
+  if (!save->text().contains('&')) save->setText('&' + save->text());
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)}) {
     auto* shortcut = new QShortcut(keys, &window, nullptr, nullptr, Qt::WindowShortcut);
     QObject::connect(shortcut, &QShortcut::activated, save, [save] {

@@ -106,7 +106,7 @@ bool leaveForms(const std::vector<RecordForm*>& forms);
 // Holds (or frees again) the exits of every form.
 void holdExits(const std::vector<RecordForm*>& forms, bool held);
 
-// F9 and Ctrl+S press the window's save button from any field of it.
+// F9, Ctrl+S and Alt+S press the window's save button from any field of it.
 void addSaveKeys(QWidget& window, QAbstractButton* save);
 
 // Forms side by side on one page, scrolled when the window is small.

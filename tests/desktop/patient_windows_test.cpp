@@ -339,6 +339,42 @@ TEST_F(PatientWindowsTest, TheCaseWindowShowsItsTimeStampsMonthFirstAsTheListsDo
   EXPECT_FALSE(dialog.isVisible());
 }
 
+TEST_F(PatientWindowsTest, AltSSavesThePatientAndTheCaseWindowsWhateverTheDesktopsButtonTexts) {
+  addPatient({{"Chart Number", "ALTSA000"}, {"Last Name", "Alters"}, {"First Name", "Al"}});
+  const std::int64_t number = addCase("ALTSA000", "Ankle");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  {
+    accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
+    ASSERT_TRUE(patient.open("ALTSA000"));
+    PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
+    dialog.show();
+    QLineEdit* first = field(dialog, "First Name");
+    first->setFocus();
+    first->selectAll();
+    QTest::keyClicks(first, "Alfred");
+    ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
+    EXPECT_FALSE(dialog.isVisible());
+  }
+  accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
+  ASSERT_TRUE(stored.open("ALTSA000"));
+  EXPECT_EQ(stored.record().text("First Name"), "Alfred");
+  stored.cancel();
+
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  QLineEdit* description = field(dialog, "Description");
+  description->setFocus();
+  description->selectAll();
+  QTest::keyClicks(description, "Left ankle");
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(storedDescription("ALTSA000"), "Left ankle");
+}
+
 TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
   const std::int64_t number = addCase("SAVEK000", "Hip");
