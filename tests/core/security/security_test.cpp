@@ -167,6 +167,21 @@ TEST_P(SecurityOnEngine, ALoginNameIsKeptAsTypedAndFoundInEitherCase) {
   EXPECT_EQ(security->userCode(), "mary");
 }
 
+TEST_P(SecurityOnEngine, GivingUpTheLoginAsksUnderItsCaptionAndNoKeepsItOpen) {
+  addUser("MARY", "1", "Pass1234");
+  ScriptedPrompter prompter{};
+  auto security = session(prompter);
+  LoginWindow window(*security, LoginMode::Normal);
+  prompter.scriptChoice(1);  // No
+  EXPECT_EQ(window.cancel(), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(prompter.captions().back(), "Exit Confirmation");
+  EXPECT_EQ(prompter.transcript().back(),
+            "choose: Exit Confirmation\nAny unsaved data will be lost if you continue.            "
+            "Do you want to continue? [&Yes] [&No]");
+  prompter.scriptChoice(0);  // Yes, with nobody logged in: the program ends
+  EXPECT_EQ(window.cancel(), LoginWindow::Outcome::ExitProgram);
+}
+
 TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOut) {
   addUser("MARY", "1", "Pass1234");
   practice_->executeSql(
