@@ -2,13 +2,9 @@
 
 #include <algorithm>
 
-#include <QBoxLayout>
 #include <QDialogButtonBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScreen>
-#include <QScrollArea>
-#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -168,27 +164,7 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
   if (auto* description = findChild<QWidget*>("Description");
       description != nullptr && !window.isReadOnly())
     description->setFocus();
-  // Where the screen is too narrow for a page's two columns side by side, every
-  // page puts them one under the other: the clerk scrolls down, never sideways
-  // to fields cut off at the right.
-  if (const QScreen* shown = screen()) {
-    int widest = 0;
-    for (int page = 0; page < pages_->count(); ++page) {
-      if (const auto* area = qobject_cast<QScrollArea*>(pages_->widget(page)))
-        widest = std::max(widest, area->widget()->sizeHint().width());
-    }
-    const int frame = 2 * (layout->contentsMargins().left() +
-                           pages_->style()->pixelMetric(QStyle::PM_DefaultFrameWidth)) +
-                      pages_->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    if (widest + frame > static_cast<int>(shown->availableSize().width() * 0.95)) {
-      for (int page = 0; page < pages_->count(); ++page) {
-        const auto* area = qobject_cast<QScrollArea*>(pages_->widget(page));
-        if (auto* columns =
-                area != nullptr ? qobject_cast<QBoxLayout*>(area->widget()->layout()) : nullptr)
-          columns->setDirection(QBoxLayout::TopToBottom);
-      }
-    }
-  }
+  stackColumnsWhereNarrow(*pages_);
   // Wide enough for every page's title where the screen allows.
   QSize wanted = sizeHint();
   if (const auto* titles = pages_->findChild<QTabBar*>())
