@@ -164,6 +164,7 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
   if (auto* description = findChild<QWidget*>("Description");
       description != nullptr && !window.isReadOnly())
     description->setFocus();
+  stackColumnsWhereNarrow(*pages_);
   // Wide enough for every page's title where the screen allows.
   QSize wanted = sizeHint();
   if (const auto* titles = pages_->findChild<QTabBar*>())

@@ -118,6 +118,7 @@ PatientDialog::PatientDialog(accounts::PatientWindow& window, store::Connection&
   });
   connect(removeDefaults, &QPushButton::clicked, this, [this] { window_.removeFieldDefaults(); });
   showRecord();
+  stackColumnsWhereNarrow(*pages_);
   fitOnScreen(*this, sizeHint());
   if (auto* first = forms_.front()->fieldWidget(window.isNew() ? "Chart Number" : "Last Name"))
     first->setFocus();

@@ -1,5 +1,7 @@
 #include "record_form.hpp"
 
+#include <algorithm>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -13,6 +15,8 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
 
@@ -50,6 +54,11 @@ std::string shownText(const store::FieldDefinition& field, const store::Value& v
     }
   }
   if (const auto* date = std::get_if<Date>(&value)) return date->toMonthDayYear();
+  // A time stamp (Date Modified) reads as its date in the same form, then the time.
+  if (const auto* stamp = std::get_if<DateTime>(&value); stamp != nullptr && !stamp->isEmpty()) {
+    const std::string iso = stamp->toIso();
+    return stamp->date().toMonthDayYear() + iso.substr(iso.find(' '));
+  }
   return store::valueToText(value);
 }
 
@@ -328,12 +337,37 @@ QWidget* RecordForm::fieldWidget(const std::string& field) const {
 }
 
 void addSaveKeys(QWidget& window, QAbstractButton* save) {
+  // The desktop's theme names standard buttons, with or without an access key
+  // ("&Save" on some, "Save" on others): Alt+S saves everywhere.
+  if (!save->text().contains('&')) save->setText('&' + save->text());
   for (const QKeySequence& keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)}) {
     auto* shortcut = new QShortcut(keys, &window, nullptr, nullptr, Qt::WindowShortcut);
     QObject::connect(shortcut, &QShortcut::activated, save, [save] {
       // A window shown read-only has its save button off, and so its keys.
       if (save->isEnabled() && save->isVisible()) save->click();
     });
+  }
+}
+
+void stackColumnsWhereNarrow(QTabWidget& pages) {
+  const QScreen* shown = pages.screen();
+  if (shown == nullptr) return;
+  int widest = 0;
+  for (int page = 0; page < pages.count(); ++page) {
+    if (const auto* area = qobject_cast<QScrollArea*>(pages.widget(page)))
+      widest = std::max(widest, area->widget()->sizeHint().width());
+  }
+  // The window's margins, the page's frame and a scroll bar beside the columns.
+  const QStyle* style = pages.style();
+  const int frame = 2 * (style->pixelMetric(QStyle::PM_LayoutLeftMargin) +
+                         style->pixelMetric(QStyle::PM_DefaultFrameWidth)) +
+                    style->pixelMetric(QStyle::PM_ScrollBarExtent);
+  if (widest + frame <= static_cast<int>(shown->availableSize().width() * 0.95)) return;
+  for (int page = 0; page < pages.count(); ++page) {
+    const auto* area = qobject_cast<QScrollArea*>(pages.widget(page));
+    if (auto* columns =
+            area != nullptr ? qobject_cast<QBoxLayout*>(area->widget()->layout()) : nullptr)
+      columns->setDirection(QBoxLayout::TopToBottom);
   }
 }
 

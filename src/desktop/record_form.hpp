@@ -12,6 +12,7 @@
 
 class QAbstractButton;
 class QFormLayout;
+class QTabWidget;
 
 namespace vantrell::desktop {
 
@@ -106,7 +107,12 @@ bool leaveForms(const std::vector<RecordForm*>& forms);
 // Holds (or frees again) the exits of every form.
 void holdExits(const std::vector<RecordForm*>& forms, bool held);
 
-// F9 and Ctrl+S press the window's save button from any field of it.
+// Where the screen is too narrow for the columns of a window's pages side by
+// side, every page puts them one under the other: the clerk scrolls down,
+// never sideways to fields cut off at the right. Pages made by formPage.
+void stackColumnsWhereNarrow(QTabWidget& pages);
+
+// F9, Ctrl+S and Alt+S press the window's save button from any field of it.
 void addSaveKeys(QWidget& window, QAbstractButton* save);
 
 // Forms side by side on one page, scrolled when the window is small.

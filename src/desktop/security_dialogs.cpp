@@ -230,7 +230,7 @@ void SecuritySetupDialog::editUser(bool isNew) {
   form->addRow(tr("E&xpire Date:"), expires);
   form->addRow(QString(), inactive);
   form->addRow(tr("Security &Question:"), question);
-  form->addRow(tr("A&nswer:"), answer);
+  form->addRow(tr("Ans&wer:"), answer);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Save | QDialogButtonBox::Cancel);
   form->addRow(buttons);
   addSaveKeys(dialog, buttons->button(QDialogButtonBox::Save));

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QMessageBox>
 #include <QProgressDialog>
+#include <QTest>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -160,6 +161,31 @@ ModalAnswers::Answer ModalAnswers::clickButton(const QString& text) {
     ADD_FAILURE() << "No button \"" << text.toStdString() << "\" in " << nameOf(window) << ".";
     window.close();
   };
+}
+
+bool pressAccessKey(QWidget& window, Qt::Key letter) {
+  if (!QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }, 3000)) {
+    ADD_FAILURE() << nameOf(window) << " never took the keyboard for Alt+"
+                  << QKeySequence(letter).toString().toStdString();
+    return false;
+  }
+  QWidget* target = QApplication::focusWidget();
+  QTest::keyClick(target != nullptr ? target : &window, letter, Qt::AltModifier);
+  // The click runs from the event loop; what it opens may block until answered,
+  // and the window may be gone afterwards.
+  const QPointer<QWidget> shown(&window);
+  const bool released = QTest::qWaitFor(
+      [&] {
+        if (shown.isNull() || shown->isHidden()) return true;
+        const auto buttons = shown->findChildren<QAbstractButton*>();
+        return std::none_of(buttons.begin(), buttons.end(),
+                            [](const QAbstractButton* button) { return button->isDown(); });
+      },
+      3000);
+  if (!released)
+    ADD_FAILURE() << "a button of " << nameOf(window) << " stayed down after Alt+"
+                  << QKeySequence(letter).toString().toStdString();
+  return true;
 }
 
 ModalWatchdog::ModalWatchdog(std::chrono::milliseconds patience)

@@ -59,6 +59,16 @@ class ModalAnswers {
   std::chrono::milliseconds patience_;
 };
 
+// Presses Alt and a letter in a window as a keyboard does. The access keys of
+// buttons belong to the window that holds the keyboard, and a dialog just shown
+// may not hold it yet (waiting for it to be "active" also passes while its
+// parent still has the keyboard), so this waits until it does, failing within
+// seconds naming the window. The key goes to the focused widget; a button's
+// access key presses it at once and clicks it a moment later, so this also
+// waits until no button of the window is held down. False when the window
+// never took the keyboard.
+bool pressAccessKey(QWidget& window, Qt::Key letter);
+
 // Watches every test for a modal window that nothing answers (one raised
 // outside ModalAnswers::run): after its patience the test fails naming the
 // window's title and text, and the window is closed so the run goes on

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -79,6 +83,40 @@ TEST(ModalAnswersTest, AWindowShownAgainIsANewWindowToAnswer) {
   EXPECT_EQ(failures, std::vector<std::string>{});
   EXPECT_EQ(results, (std::vector<int>{QMessageBox::Yes, QMessageBox::No}));
   EXPECT_EQ(answers.seen(), (std::vector<std::string>{"Again?", "Again?"}));
+}
+
+TEST(ModalAnswersTest, AnAccessKeyPressedInADialogJustOpenedOverAnotherClicksItsButtonOnce) {
+  QWidget main;
+  main.resize(300, 200);
+  main.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &main; }));
+  QDialog dialog(&main);
+  dialog.setObjectName("goDialog");
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* edit = new QLineEdit;
+  layout->addWidget(edit);
+  auto* go = new QPushButton("&Go");
+  layout->addWidget(go);
+  int clicks = 0;
+  QObject::connect(go, &QPushButton::clicked, &dialog, [&] {
+    ++clicks;
+    dialog.accept();
+  });
+  // Pressed as soon as the dialog is shown, while the main window may still hold
+  // the keyboard; the click has come when the helper returns.
+  dialog.show();
+  edit->setFocus();
+  EXPECT_TRUE(pressAccessKey(dialog, Qt::Key_G));
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+  // A window that never takes the keyboard fails naming it, within seconds.
+  QWidget hidden;
+  hidden.setObjectName("neverShown");
+  const auto failures = failuresOf([&] { EXPECT_FALSE(pressAccessKey(hidden, Qt::Key_G)); });
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures.front().find("\"neverShown\" never took the keyboard"), std::string::npos)
+      << failures.front();
 }
 
 TEST(ModalWatchdogTest, AMessageBoxNobodyAnswersFailsTheTestFastNamingItAndIsClosed) {

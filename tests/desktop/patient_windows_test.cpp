@@ -281,6 +281,148 @@ TEST_F(PatientWindowsTest, EscOrTheCloseBoxOfACaseWindowDropsWhatWasTypedAndClos
   EXPECT_EQ(storedDescription("ESCAP000"), "Shoulder");
 }
 
+TEST_F(PatientWindowsTest, ACopayTypedWithoutAPointInTheCaseWindowIsInCents) {
+  practice().executeSql("UPDATE QVOPT SET \"Auto. Place Decimal Point\" = ?", {store::Value{true}});
+  addPatient({{"Chart Number", "CENTS000"}, {"Last Name", "Cents"}, {"First Name", "Cy"}});
+  const std::int64_t number = addCase("CENTS000", "Knee");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  auto* pages = dialog.findChild<QTabWidget*>();
+  ASSERT_NE(pages, nullptr);
+  QLineEdit* copay = field(dialog, "Copayment Amount");
+  for (int page = 0; page < pages->count(); ++page) {
+    if (pages->widget(page)->isAncestorOf(copay)) pages->setCurrentIndex(page);
+  }
+  copay->setFocus();
+  copay->selectAll();
+  QTest::keyClicks(copay, "2000");
+  QTest::keyClick(copay, Qt::Key_F9);
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+  const auto stored = practice().executeSql(
+      "SELECT \"Copayment Amount\" FROM QVCAS WHERE \"Case Number\" = ?", {store::Value{number}});
+  EXPECT_EQ(std::get<double>(stored.rows.at(0).at(0)), 20.0);  // 2000 cents
+}
+
+TEST_F(PatientWindowsTest, TheCaseWindowShowsItsTimeStampsMonthFirstAsTheListsDo) {
+  addPatient({{"Chart Number", "STAMP000"}, {"Last Name", "Stamp"}, {"First Name", "Stu"}});
+  const std::int64_t number = addCase("STAMP000", "Wrist");
+  ASSERT_NE(number, 0);
+  // The stored stamp as the database gives it, "yyyy-mm-dd hh:mm:ss", turned
+  // around by hand into "mm/dd/yyyy hh:mm:ss".
+  const std::string iso = store::valueToText(
+      practice()
+          .executeSql("SELECT \"Date Modified\" FROM QVCAS WHERE \"Case Number\" = ?",
+                      {store::Value{number}})
+          .rows.at(0)
+          .at(0));
+  ASSERT_GE(iso.size(), 19u) << iso;
+  const std::string expected =
+      iso.substr(5, 2) + "/" + iso.substr(8, 2) + "/" + iso.substr(0, 4) + " " + iso.substr(11, 8);
+  auto& open = *application_.practice();
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  EXPECT_EQ(field(dialog, "Date Modified")->text().toStdString(), expected);
+  EXPECT_EQ(field(dialog, "Date Created")->text().toStdString(), "12/05/2026");  // the test's clock
+  QTest::keyClick(field(dialog, "Description"), Qt::Key_Escape);
+  QApplication::processEvents();
+  EXPECT_FALSE(dialog.isVisible());
+}
+
+TEST_F(PatientWindowsTest, AltSSavesThePatientAndTheCaseWindowsWhateverTheDesktopsButtonTexts) {
+  addPatient({{"Chart Number", "ALTSA000"}, {"Last Name", "Alters"}, {"First Name", "Al"}});
+  const std::int64_t number = addCase("ALTSA000", "Ankle");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  {
+    accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
+    ASSERT_TRUE(patient.open("ALTSA000"));
+    PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
+    dialog.show();
+    QLineEdit* first = field(dialog, "First Name");
+    first->setFocus();
+    first->selectAll();
+    QTest::keyClicks(first, "Alfred");
+    ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
+    EXPECT_FALSE(dialog.isVisible());
+  }
+  accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
+  ASSERT_TRUE(stored.open("ALTSA000"));
+  EXPECT_EQ(stored.record().text("First Name"), "Alfred");
+  stored.cancel();
+
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  QLineEdit* description = field(dialog, "Description");
+  description->setFocus();
+  description->selectAll();
+  QTest::keyClicks(description, "Left ankle");
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(storedDescription("ALTSA000"), "Left ankle");
+}
+
+// Nothing of any page lies beyond the window as it opens: no sideways scrolling
+// to a field, whatever the screen.
+void expectEveryPageFits(QDialog& dialog) {
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+  ASSERT_LE(dialog.frameGeometry().width(), dialog.screen()->availableSize().width());
+  ASSERT_LE(dialog.frameGeometry().height(), dialog.screen()->availableSize().height());
+  auto* pages = dialog.findChild<QTabWidget*>();
+  ASSERT_NE(pages, nullptr);
+  for (int page = 0; page < pages->count(); ++page) {
+    if (!pages->isTabVisible(page)) continue;
+    pages->setCurrentIndex(page);
+    QApplication::processEvents();
+    for (const QWidget* child : pages->currentWidget()->findChildren<QWidget*>()) {
+      const auto* label = qobject_cast<const QLabel*>(child);
+      if (child->isHidden() ||
+          (qobject_cast<const QLineEdit*>(child) == nullptr && label == nullptr))
+        continue;
+      const QPoint right = child->mapTo(&dialog, QPoint(child->width() - 1, 0));
+      EXPECT_LT(right.x(), dialog.width())
+          << dialog.objectName().toStdString() << ", " << pages->tabText(page).toStdString() << ": "
+          << child->objectName().toStdString() << " "
+          << (label != nullptr ? label->text().toStdString() : "");
+    }
+  }
+}
+
+TEST_F(PatientWindowsTest, EveryPageOfThePatientAndCaseWindowsFitsTheWidthTheyOpenWith) {
+  addPatient({{"Chart Number", "WIDTH000"}, {"Last Name", "Width"}, {"First Name", "Wes"}});
+  const std::int64_t number = addCase("WIDTH000", "Elbow");
+  ASSERT_NE(number, 0);
+  auto& open = *application_.practice();
+  {
+    accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
+    ASSERT_TRUE(patient.open("WIDTH000"));
+    PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
+    dialog.show();
+    expectEveryPageFits(dialog);
+    dialog.reject();
+  }
+  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
+  ASSERT_TRUE(caseWindow.open(number));
+  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
+                    &window_);
+  dialog.show();
+  expectEveryPageFits(dialog);
+  dialog.reject();
+}
+
 TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
   const std::int64_t number = addCase("SAVEK000", "Hip");

@@ -132,6 +132,28 @@ TEST_F(SecurityWindowsTest, F9AndCtrlSSaveAUserInTheSecuritySetup) {
   setup.close();
 }
 
+TEST_F(SecurityWindowsTest, EachAccessKeyOfTheUserWindowGoesToOneFieldOnly) {
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  SecuritySetupDialog setup(practice(), prompter_, clock_, &window_);
+  setup.show();
+  ASSERT_TRUE(hasTheKeyboard(setup));
+  ModalAnswers answers;
+  std::vector<std::string> reached;
+  answers.then([&](QWidget& user) {
+    // Pressed twice, a key that two labels share would move on to the second field.
+    for (const Qt::Key key : {Qt::Key_N, Qt::Key_N, Qt::Key_W, Qt::Key_Q, Qt::Key_N}) {
+      vantrell::testing::pressAccessKey(user, key);
+      reached.push_back(QApplication::focusWidget() != nullptr
+                            ? QApplication::focusWidget()->objectName().toStdString()
+                            : "(none)");
+    }
+    user.close();
+  });
+  answers.run([&] { ModalAnswers::clickButton("New...")(setup); });
+  EXPECT_EQ(reached, (std::vector<std::string>{"Name", "Name", "Answer", "Question", "Name"}));
+  setup.close();
+}
+
 TEST_F(SecurityWindowsTest, TheLoginOffersAnotherPracticeAndGoesToThePracticeList) {
   ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
   surroundings_.loginPrompt = &window_.loginPrompt();

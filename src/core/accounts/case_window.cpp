@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "accounts/account_deletion.hpp"
+#include "common/money.hpp"
+#include "practice/options.hpp"
 #include "security/audit.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
@@ -146,6 +148,7 @@ std::string inactiveCarriersWarning(const std::vector<int>& policies) {
 CaseWindow::CaseWindow(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock,
                        security::Security* security, security::LoginPrompt* overridePrompt)
     : practice_(practice),
+      typing_(practice::readTypingRules(practice)),
       prompter_(prompter),
       clock_(clock),
       security_(security),
@@ -307,8 +310,11 @@ bool CaseWindow::setField(const std::string& field, const std::string& text) {
   store::Record changed = *record_;
   try {
     const auto* code = codeFieldOf(name);
+    // With the practice's option, an amount typed without a point is in cents.
+    const std::string typed =
+        typing_.placeDecimalPoint && isAmountField(name) ? placeDecimalPoint(text) : text;
     changed.setFromText(name,
-                        code != nullptr || name == "Price Code" ? store::upperAscii(text) : text);
+                        code != nullptr || name == "Price Code" ? store::upperAscii(typed) : typed);
   } catch (const store::InputError& error) {
     // An amount is refused with the value and the field; other fields with the system's text.
     prompter_.error(isAmountField(name) ? std::string(error.what())

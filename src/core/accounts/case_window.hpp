@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "accounts/case_tabs.hpp"
+#include "common/typing.hpp"
 #include "security/security.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
@@ -84,6 +85,7 @@ class CaseWindow {
   void release();
 
   store::Connection& practice_;
+  TypingRules typing_;  // the practice's options for amounts typed
   ui::Prompter& prompter_;
   const ui::Clock& clock_;
   security::Security* security_;

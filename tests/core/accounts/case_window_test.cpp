@@ -273,6 +273,40 @@ TEST_P(Cases, SavedDefaultsOverrideTheNewCaseValues) {
   EXPECT_EQ(window.record().text("Price Code"), "A");
 }
 
+TEST_P(Cases, AmountsTypedWithoutAPointAreCentsWhenThePracticeSaysSo) {
+  // Option off (no options row): whole dollars as typed.
+  const std::int64_t plain = addCase(
+      {{"Description", "Check-up"}, {"Assigned Provider", "DR1"}, {"Copayment Amount", "2000"}});
+  ASSERT_NE(plain, 0);
+  const auto stored = [&](std::int64_t number, const char* field) {
+    return store::valueToText(
+        practice_
+            ->executeSql(
+                fmt::format("SELECT \"{}\" FROM \"QVCAS\" WHERE \"Case Number\" = ?", field),
+                {store::Value{number}})
+            .rows.at(0)
+            .at(0));
+  };
+  EXPECT_EQ(std::stod(stored(plain, "Copayment Amount")), 2000.0);
+
+  insert("QVOPT", {{"Auto. Place Decimal Point", "true"}});
+  ScriptedPrompter prompter{};
+  CaseWindow window(*practice_, prompter, clock_, nullptr);
+  ASSERT_TRUE(window.startNew("JONJO000"));
+  EXPECT_TRUE(window.setFields({{"Description", "Check-up"},
+                                {"Assigned Provider", "DR1"},
+                                {"Copayment Amount", "2000"},
+                                {"Annual Deductible", "5"},
+                                {"Lab Charges", "45.4"}}));
+  EXPECT_TRUE(window.saveAndClose());
+  EXPECT_TRUE(prompter.transcript().empty()) << prompter.transcript().front();
+  const std::int64_t cents = window.caseNumber();
+  ASSERT_NE(cents, 0);
+  EXPECT_EQ(std::stod(stored(cents, "Copayment Amount")), 20.0);
+  EXPECT_EQ(std::stod(stored(cents, "Annual Deductible")), 0.05);
+  EXPECT_EQ(std::stod(stored(cents, "Lab Charges")), 45.4);  // a point typed stays where it is
+}
+
 TEST(CaseTabs, EveryCaseFieldIsOnExactlyOnePage) {
   std::size_t fields = 0;
   for (int tab = 1; tab <= caseTabCount; ++tab)

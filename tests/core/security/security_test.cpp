@@ -128,6 +128,60 @@ TEST_P(SecurityOnEngine, LevelsDecideAndAnOverrideAllowsOneOperationExactlyAsTyp
   EXPECT_FALSE(security->hasPermission(permission_item::editPatient, false));
 }
 
+TEST_P(SecurityOnEngine, ALoginNameIsKeptAsTypedAndFoundInEitherCase) {
+  addUser("ADMIN", "1", "Boss1234");
+  addUser("mary", "3", "Pass1234");
+  const auto codes = [&] {
+    std::vector<std::string> stored;
+    for (const auto& row :
+         practice_->executeSql("SELECT \"Code\" FROM QVSEC ORDER BY \"Code\"").rows)
+      stored.push_back(store::valueToText(row.at(0)));
+    return stored;
+  };
+  EXPECT_EQ(codes(), (std::vector<std::string>{"ADMIN", "mary"}));
+
+  // The same name in capitals is the same user: its level changes, no second user appears.
+  {
+    ScriptedPrompter quiet{};
+    SecuritySetupWindow setup(*practice_, quiet, *clock_);
+    ASSERT_TRUE(setup.saveUser("MARY", {{"Access Level", "2"}}));
+  }
+  EXPECT_EQ(codes(), (std::vector<std::string>{"ADMIN", "mary"}));
+
+  // A normal login finds her in any case and works as the user as stored.
+  ScriptedPrompter prompter{};
+  auto security = session(prompter);
+  TypedLogin loud("MARY", "PASS1234");
+  ASSERT_TRUE(security->logInAtOpen(&loud));
+  EXPECT_EQ(security->userCode(), "mary");
+  EXPECT_EQ(security->accessLevel(), 2);
+
+  // An override compares the name exactly as typed.
+  EXPECT_FALSE(security->hasPermission(permission_item::hideViewCaseTabs, false));  // level 1
+  prompter.scriptChoice(0);
+  TypedLogin otherCase("admin", "Boss1234");
+  EXPECT_FALSE(security->hasPermission(permission_item::hideViewCaseTabs, true, &otherCase));
+  prompter.scriptChoice(0);
+  TypedLogin exact("ADMIN", "Boss1234");
+  EXPECT_TRUE(security->hasPermission(permission_item::hideViewCaseTabs, true, &exact));
+  EXPECT_EQ(security->userCode(), "mary");
+}
+
+TEST_P(SecurityOnEngine, GivingUpTheLoginAsksUnderItsCaptionAndNoKeepsItOpen) {
+  addUser("MARY", "1", "Pass1234");
+  ScriptedPrompter prompter{};
+  auto security = session(prompter);
+  LoginWindow window(*security, LoginMode::Normal);
+  prompter.scriptChoice(1);  // No
+  EXPECT_EQ(window.cancel(), LoginWindow::Outcome::StayOpen);
+  EXPECT_EQ(prompter.captions().back(), "Exit Confirmation");
+  EXPECT_EQ(prompter.transcript().back(),
+            "choose: Exit Confirmation\nAny unsaved data will be lost if you continue.            "
+            "Do you want to continue? [&Yes] [&No]");
+  prompter.scriptChoice(0);  // Yes, with nobody logged in: the program ends
+  EXPECT_EQ(window.cancel(), LoginWindow::Outcome::ExitProgram);
+}
+
 TEST_P(SecurityOnEngine, WrongNamesAndPasswordsAreLoggedAndTooManyLockTheLoginOut) {
   addUser("MARY", "1", "Pass1234");
   practice_->executeSql(
