@@ -184,18 +184,28 @@ void Table::clearFilter() {
 Table::Condition Table::whereClause() const {
   Condition where;
   std::vector<std::string> conditions;
-  const auto bound = [&](const std::vector<Value>& values, const char* op) {
+  const auto bound = [&](const std::vector<Value>& values, std::size_t from, const char* op) {
     std::vector<std::string> keys;
     std::vector<std::string> marks;
-    for (std::size_t i = 0; i < values.size(); ++i) {
+    for (std::size_t i = from; i < values.size(); ++i) {
       keys.push_back(order_[i].sql);
       marks.push_back("?");
       where.parameters.push_back(values[i]);
     }
     conditions.push_back(rowTuple(keys) + op + rowTuple(marks));
   };
-  if (!rangeStart_.empty()) bound(rangeStart_, " >= ");
-  if (!rangeEnd_.empty()) bound(rangeEnd_, " <= ");
+  // Leading parts where both ends agree are plain equalities (one chart's
+  // lines): the engine plans them from its statistics of single values, as it
+  // would a hand-written look-up, instead of guessing at a range.
+  std::size_t equal = 0;
+  while (equal < rangeStart_.size() && equal < rangeEnd_.size() &&
+         rangeStart_[equal] == rangeEnd_[equal]) {
+    conditions.push_back(order_[equal].sql + " = ?");
+    where.parameters.push_back(rangeStart_[equal]);
+    ++equal;
+  }
+  if (rangeStart_.size() > equal) bound(rangeStart_, equal, " >= ");
+  if (rangeEnd_.size() > equal) bound(rangeEnd_, equal, " <= ");
   for (const auto& filter : filters_) {
     conditions.push_back(filter.sql);
     where.parameters.insert(where.parameters.end(), filter.parameters.begin(),
