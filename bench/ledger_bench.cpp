@@ -259,6 +259,17 @@ int main(int argc, char** argv) {
   fmt::print(
       "generated in {:.1f} s: {} cases, {} charges, {} payments, {} adjustments, {} applications\n",
       seconds(start), made.cases, made.charges, made.payments, made.adjustments, made.applications);
+  if (arguments.engine == store::Engine::Server) {
+    // The server's autovacuum notices a bulk load within a minute and then
+    // vacuums and analyses the fresh tables in the middle of whichever
+    // measurement is running, first touches of the fresh rows included. The
+    // tables are settled first, as a practice in use is, so every run measures
+    // the same thing.
+    start = std::chrono::steady_clock::now();
+    practice->driver().executeScript(
+        "VACUUM (ANALYZE) \"QVTRN\", \"QVPAX\", \"QVPAT\", \"QVCAS\", \"QVPRO\"");
+    fmt::print("tables vacuumed and analysed in {:.1f} s\n", seconds(start));
+  }
 
   fmt::print("\n{:<34}{:>11}{:>11}{:>9}\n", "work", "core s", "SQL s", "ratio");
   // --- Recalculation ---------------------------------------------------
