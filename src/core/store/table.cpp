@@ -181,6 +181,14 @@ void Table::clearFilter() {
   forgetStatements();
 }
 
+std::size_t Table::equalRangeParts() const {
+  std::size_t equal = 0;
+  while (equal < rangeStart_.size() && equal < rangeEnd_.size() &&
+         rangeStart_[equal] == rangeEnd_[equal])
+    ++equal;
+  return equal;
+}
+
 Table::Condition Table::whereClause() const {
   Condition where;
   std::vector<std::string> conditions;
@@ -197,12 +205,10 @@ Table::Condition Table::whereClause() const {
   // Leading parts where both ends agree are plain equalities (one chart's
   // lines): the engine plans them from its statistics of single values, as it
   // would a hand-written look-up, instead of guessing at a range.
-  std::size_t equal = 0;
-  while (equal < rangeStart_.size() && equal < rangeEnd_.size() &&
-         rangeStart_[equal] == rangeEnd_[equal]) {
-    conditions.push_back(order_[equal].sql + " = ?");
-    where.parameters.push_back(rangeStart_[equal]);
-    ++equal;
+  const std::size_t equal = equalRangeParts();
+  for (std::size_t i = 0; i < equal; ++i) {
+    conditions.push_back(order_[i].sql + " = ?");
+    where.parameters.push_back(rangeStart_[i]);
   }
   if (rangeStart_.size() > equal) bound(rangeStart_, equal, " >= ");
   if (rangeEnd_.size() > equal) bound(rangeEnd_, equal, " <= ");
@@ -377,7 +383,11 @@ std::vector<Record> Table::nextPage(PageCursor& cursor, std::size_t limit) {
                     Dialect::quoteIdentifier(definition_->name()) + where.sql;
   for (std::size_t i = 0; i < extra.size(); ++i)
     sql += (where.sql.empty() && i == 0 ? " WHERE " : " AND ") + extra[i];
-  sql += " ORDER BY " + joined(keys) + " LIMIT ?";
+  // Key parts the range holds to one value order nothing; left out, the
+  // embedded engine walks the tag's index in order instead of sorting the rows.
+  const std::vector<std::string> ordered(
+      keys.begin() + static_cast<std::ptrdiff_t>(equalRangeParts()), keys.end());
+  sql += " ORDER BY " + joined(ordered) + " LIMIT ?";
   where.parameters.emplace_back(static_cast<std::int64_t>(limit));
 
   auto rows = connection_->driver().query(sql, where.parameters);
