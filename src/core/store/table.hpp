@@ -136,6 +136,8 @@ class Table {
   };
 
   Condition whereClause() const;
+  // How many leading key parts both ends of the range hold to the same value.
+  std::size_t equalRangeParts() const;
   std::string selectList(bool everyField = false) const;
   std::string identityCondition() const;
   std::string returningIdentity() const;

@@ -135,6 +135,71 @@ TEST_P(TableOnEngine, OrderRangeAndPagesFollowTheTag) {
   EXPECT_THROW(ledger.setOrderByFields({"Amunt"}), InputError);
 }
 
+// Ranges whose ends share leading key parts, walked two rows a page, against a
+// model of the tag's order: charts upper-cased, an empty date before any date.
+TEST_P(TableOnEngine, RangesWithEqualLeadingPartsHoldExactlyTheRowsBetweenTheirEnds) {
+  Table ledger = connection_->openTable("QVTRN");
+  struct Row {
+    std::string chart, date;
+    int cents;
+  };
+  std::vector<Row> rows;
+  int cents = 100;
+  for (const char* chart : {"aaa", "AAB", "BBB", "bbc"})
+    for (const char* date : {"", "2026-01-05", "2026-01-10", "2026-01-11", "2026-02-01"}) {
+      rows.push_back({chart, date, cents});
+      charge(ledger, chart, 1, date,
+             (std::to_string(cents / 100) + "." + std::to_string(cents % 100 / 10) +
+              std::to_string(cents % 10))
+                 .c_str());
+      cents += 7;
+    }
+  const auto upper = [](std::string text) {
+    for (auto& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return text;
+  };
+  // A bound of one or two parts; a row is inside when its key, cut to the
+  // bound's length, is not beyond it.
+  using Bound = std::pair<std::string, std::optional<std::string>>;
+  const auto compare = [&](const Row& row, const Bound& bound) {
+    const auto chart = upper(row.chart).compare(upper(bound.first));
+    if (chart != 0 || !bound.second) return chart;
+    return row.date.compare(*bound.second);
+  };
+  const auto values = [](const Bound& bound) {
+    std::vector<Value> key{Value{bound.first}};
+    if (bound.second)
+      key.push_back(bound.second->empty() ? Value{Date{}} : Value{*Date::parse(*bound.second)});
+    return key;
+  };
+  ledger.setOrder("Idxchartdate");
+  const std::vector<std::pair<Bound, Bound>> ranges = {
+      {{"bbb", std::nullopt}, {"BBB", std::nullopt}},
+      {{"BBB", "2026-01-05"}, {"bbb", "2026-01-11"}},
+      {{"BBB", "2026-01-10"}, {"BBB", "2026-01-10"}},
+      {{"AAB", ""}, {"AAB", ""}},
+      {{"AAB", std::nullopt}, {"AAB", "2026-01-10"}},
+      {{"AAA", "2026-01-11"}, {"AAA", std::nullopt}},
+      {{"AAB", "2026-01-10"}, {"BBB", "2026-01-05"}},
+      {{"BBB", "2026-01-11"}, {"BBB", "2026-01-05"}},
+  };
+  for (const auto& [start, end] : ranges) {
+    std::vector<int> wanted;
+    for (const auto& row : rows)
+      if (compare(row, start) >= 0 && compare(row, end) <= 0) wanted.push_back(row.cents);
+    ledger.setRange(values(start), values(end));
+    std::vector<int> seen;
+    ledger.forEach(
+        [&](const Record& row) {
+          seen.push_back(static_cast<int>(row.money("Amount").tenThousandths() / 100));
+        },
+        2);
+    EXPECT_EQ(seen, wanted) << start.first << " " << start.second.value_or("-") << " to "
+                            << end.first << " " << end.second.value_or("-");
+    EXPECT_EQ(ledger.count(), static_cast<std::int64_t>(wanted.size()));
+  }
+}
+
 TEST_P(TableOnEngine, BadValuesAndFailedSavesLeaveTheDataAsItWas) {
   Table patients = connection_->openTable("QVPAT");
   Record patient = patients.newRecord();
