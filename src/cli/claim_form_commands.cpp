@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "claims/claim_billing.hpp"
 #include "claims/claim_printing.hpp"
 #include "command_tree.hpp"
 #include "context.hpp"
@@ -91,9 +92,14 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
     context.prompter().error("There are no claims to print.");
     throw Refused();
   }
-  // The run prints only: the claims keep their status until Print/Send marks
-  // them billed.
   writer.finish();
+  // Only a whole file bills: the claims printed now carry the billed status.
+  claims::ClaimBillingRun billing;
+  for (std::int64_t number : printed) billing.claims.push_back({number, slot});
+  billing.billingDate = context.application().programDate().value();
+  billing.estimate = arguments.estimate;
+  const claims::ClaimBillingOutcome billed =
+      claims::recordClaimsBilled(practice, open.options, context.prompter(), billing);
 
   if (context.json()) {
     printJson(Json{{"pdf", arguments.pdf},
@@ -102,11 +108,18 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
                    {"claims", printed},
                    {"missing", missing},
                    {"without carrier", withoutCarrier},
+                   {"batch", billed.batch},
+                   {"billed", billed.updated},
+                   {"in use", billed.inUse},
                    {"pages", writer.pagesWritten()}});
   } else {
     std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printed.size(),
                              printed.size() == 1 ? "claim" : "claims", arguments.pdf,
                              writer.pagesWritten(), writer.pagesWritten() == 1 ? "page" : "pages");
+    if (!billed.updated.empty())
+      std::cout << fmt::format("{} {} marked Sent (batch {} for those without one).\n",
+                               billed.updated.size(),
+                               billed.updated.size() == 1 ? "claim" : "claims", billed.batch);
   }
   return 0;
 }
@@ -127,7 +140,7 @@ void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
   CLI::App* print = claim->add_subcommand(
       "print",
       "writes the 1500 claim forms of claims to a PDF (without claim numbers: the claims whose "
-      "slot is Ready to Send on paper); the claims' status is not changed");
+      "slot is Ready to Send on paper) and marks the printed claims billed for the slot");
   print->add_option_function<std::vector<std::string>>(
       "CLAIMS",
       [arguments](const std::vector<std::string>& texts) {
