@@ -7,9 +7,11 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "cli_fixture.hpp"
+#include "core/printing/pdf_reading.hpp"
 
 namespace vantrell {
 namespace {
@@ -96,7 +98,8 @@ TEST_P(ClaimSendCommandLine, TutorialClaimsGoThroughTheSendingProgram) {
     if (claim.at("Claim Status 1") != "1" || claim.at("Primary Billing Method") != "E" ||
         claim.at("EMC Receiver 1") != "CLR")
       continue;
-    (claim.at("Provider") == "IC" ? badNpi : expected).insert(claim.at("Claim Number").get<std::int64_t>());
+    (claim.at("Provider") == "IC" ? badNpi : expected)
+        .insert(claim.at("Claim Number").get<std::int64_t>());
   }
   ASSERT_FALSE(badNpi.empty());
   ASSERT_FALSE(expected.empty());
@@ -174,6 +177,72 @@ TEST_P(ClaimSendCommandLine, TutorialClaimsGoThroughTheSendingProgram) {
       EXPECT_EQ(claim.at("Primary Submission Count"), 1);
     }
   }
+}
+
+// Rebill prints for real: the forms are in the PDF and the claims are billed
+// again; several claims get a new batch, one claim keeps its own; a print
+// that cannot be written leaves the claim as it was.
+TEST_P(ClaimSendCommandLine, RebillPrintsTheFormsAndBillsAgain) {
+  ASSERT_EQ(runCli(flags() + "practice tutorial").exitCode, 0);
+  const CliRun listed = runCli(flags() + "--json practice list");
+  ASSERT_EQ(listed.exitCode, 0) << listed.output;
+  const std::string path = nlohmann::json::parse(listed.output).at(0).at("path");
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  ASSERT_EQ(runCli(cli + "--yes claim create").exitCode, 0);
+  std::vector<std::int64_t> paper;
+  std::int64_t electronic = 0, highestBatch = 0;
+  for (const auto& claim : exported(cli, "QVCLA")) {
+    for (const char* field : {"Batch Number 1", "Batch Number 2", "Batch Number 3"})
+      if (claim.at(field).is_number())
+        highestBatch = std::max<std::int64_t>(highestBatch, claim.at(field));
+    if (claim.at("Claim Status 2") == "1" && claim.at("Secondary Billing Method") == "P")
+      paper.push_back(claim.at("Claim Number"));
+    if (claim.at("Primary Billing Method") == "E") electronic = claim.at("Claim Number");
+  }
+  ASSERT_GE(paper.size(), 2U);
+  ASSERT_NE(electronic, 0);
+  const std::string a = std::to_string(paper[0]), b = std::to_string(paper[1]);
+  const auto slot2 = [&](std::int64_t number) {
+    for (const auto& claim : exported(cli, "QVCLA"))
+      if (claim.at("Claim Number") == number)
+        return std::make_tuple(claim.at("Claim Status 2").get<std::string>(),
+                               claim.at("Batch Number 2").get<std::int64_t>(),
+                               claim.at("Secondary Submission Cnt").get<std::int64_t>());
+    return std::make_tuple(std::string(), std::int64_t{-1}, std::int64_t{-1});
+  };
+  const fs::path first = home_.path() / "first.pdf";
+  ASSERT_EQ(runCli(cli + "claim print --slot 2 " + a + " " + b + " --pdf '" + first.string() + "'")
+                .exitCode,
+            0);
+  EXPECT_EQ(slot2(paper[0]), std::make_tuple(std::string("2"), highestBatch + 1, std::int64_t{1}));
+
+  const fs::path again = home_.path() / "again.pdf";
+  const CliRun rebilled = runCli(cli + "--yes claim rebill " + a + " " + b + " --slot 2 --pdf '" +
+                                 again.string() + "'");
+  ASSERT_EQ(rebilled.exitCode, 0) << rebilled.output;
+  EXPECT_NE(rebilled.output.find("2 claims printed to"), std::string::npos) << rebilled.output;
+  EXPECT_GE(testing::pdfPages(again).size(), 2U);
+  EXPECT_NE(testing::pdfPages(again).at(0).find("HEALTH INSURANCE CLAIM FORM"), std::string::npos);
+  EXPECT_EQ(slot2(paper[0]), std::make_tuple(std::string("2"), highestBatch + 2, std::int64_t{2}));
+  EXPECT_EQ(slot2(paper[1]), std::make_tuple(std::string("2"), highestBatch + 2, std::int64_t{2}));
+
+  // A file that cannot be written: the claim is Sent as before, not billed again.
+  const CliRun failed = runCli(cli + "claim rebill " + a + " --slot 2 --pdf '" +
+                               (home_.path() / "no" / "such" / "x.pdf").string() + "'");
+  EXPECT_EQ(failed.exitCode, 1) << failed.output;
+  EXPECT_EQ(slot2(paper[0]), std::make_tuple(std::string("2"), highestBatch + 2, std::int64_t{2}));
+
+  // One claim keeps its batch.
+  const CliRun one = runCli(cli + "claim rebill " + a + " --slot 2 --pdf '" + again.string() + "'");
+  ASSERT_EQ(one.exitCode, 0) << one.output;
+  EXPECT_EQ(slot2(paper[0]), std::make_tuple(std::string("2"), highestBatch + 2, std::int64_t{3}));
+
+  // Several claims are for paper only.
+  const CliRun edi = runCli(cli + "--yes claim rebill " + a + " " + std::to_string(electronic) +
+                            " --slot 1 --pdf '" + again.string() + "'");
+  EXPECT_EQ(edi.exitCode, 1) << edi.output;
+  EXPECT_NE(edi.output.find("One or more EDI claims have been selected."), std::string::npos)
+      << edi.output;
 }
 
 VANTRELL_ON_BOTH_ENGINES(ClaimSendCommandLine);
