@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <sstream>
 
+#include "claims/claim_actions.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
@@ -41,6 +42,27 @@ std::vector<ReceiverChoice> receiverChoices(store::Connection& practice) {
                        std::string(store::trimRight(row.text("Name")))});
   });
   return choices;
+}
+
+PrintSendDialog::PrintSendDialog(store::Connection& practice, ui::Prompter& prompter,
+                                 security::Security* security)
+    : prompter_(prompter), security_(security), receivers_(receiverChoices(practice)) {}
+
+bool PrintSendDialog::mayOpen() const {
+  return security_ == nullptr || security_->hasPermission(claim_permission::print, false);
+}
+
+bool PrintSendDialog::accept() {
+  if (choice.method == PrintSendChoice::Method::Paper) return true;
+  const std::string wanted = store::upperAscii(std::string(store::trimRight(choice.receiver)));
+  for (const auto& receiver : receivers_) {
+    if (!wanted.empty() && store::upperAscii(receiver.code) == wanted) {
+      choice.receiver = receiver.code;
+      return true;
+    }
+  }
+  prompter_.error(chooseAReceiver);
+  return false;
 }
 
 std::optional<std::filesystem::path> findSendingProgram(const std::string& programFile,

@@ -9,6 +9,7 @@
 #include "claims/claim_billing.hpp"
 #include "common/date.hpp"
 #include "practice/options.hpp"
+#include "security/security.hpp"
 #include "store/connection.hpp"
 #include "ui/prompter.hpp"
 #include "ui/settings.hpp"
@@ -32,6 +33,27 @@ struct ReceiverChoice {
 };
 // The receivers the dialog offers, in code order.
 std::vector<ReceiverChoice> receiverChoices(store::Connection& practice);
+
+// The "Print/Send Claims" dialog: "Select claims with a billing method of:"
+// Paper (preset) or Electronic with one of the receivers.
+class PrintSendDialog {
+ public:
+  PrintSendDialog(store::Connection& practice, ui::Prompter& prompter,
+                  security::Security* security);
+  // Whether the user may print claims; the dialog does not open otherwise.
+  bool mayOpen() const;
+  const std::vector<ReceiverChoice>& receivers() const { return receivers_; }
+  PrintSendChoice choice;
+  // Paper is always accepted; Electronic needs a receiver of the list (its
+  // code as stored is put in the choice), else the dialog says so.
+  bool accept();
+
+ private:
+  ui::Prompter& prompter_;
+  security::Security* security_;
+  std::vector<ReceiverChoice> receivers_;
+};
+inline constexpr const char* chooseAReceiver = "Select an electronic claim receiver.";
 
 // The program a receiver's "Program File" names, looked for in the program's
 // own folder: the name with ".EXE" appended when it has no such ending, or,

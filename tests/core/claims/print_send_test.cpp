@@ -97,6 +97,29 @@ class PrintSendOnEngine : public ClaimPractice {
   fs::path folder_;
 };
 
+TEST_P(PrintSendOnEngine, TheDialogOffersTheReceiversAndNeedsOneForElectronic) {
+  insert("QVECR", {{"Code", "ZED"}, {"Name", "Last"}});
+  insert("QVECR", {{"Code", "ACME"}, {"Name", "First"}});
+  ScriptedPrompter prompter{};
+  PrintSendDialog dialog(*practice_, prompter, nullptr);
+  EXPECT_TRUE(dialog.mayOpen());
+  ASSERT_EQ(dialog.receivers().size(), 2U);
+  EXPECT_EQ(dialog.receivers()[0].code, "ACME");
+  EXPECT_EQ(dialog.receivers()[0].name, "First");
+  EXPECT_EQ(dialog.receivers()[1].code, "ZED");
+  EXPECT_TRUE(dialog.choice.method == PrintSendChoice::Method::Paper);
+  EXPECT_TRUE(dialog.accept());
+  dialog.choice.method = PrintSendChoice::Method::Electronic;
+  EXPECT_FALSE(dialog.accept());
+  dialog.choice.receiver = "NOPE";
+  EXPECT_FALSE(dialog.accept());
+  dialog.choice.receiver = "zed ";
+  EXPECT_TRUE(dialog.accept());
+  EXPECT_EQ(dialog.choice.receiver, "ZED");
+  EXPECT_EQ(prompter.transcript(),
+            std::vector<std::string>(2, "error: Select an electronic claim receiver."));
+}
+
 // A receiver whose program is not in the program's folder starts nothing
 // and names nothing in the settings.
 TEST_P(PrintSendOnEngine, AMissingProgramIsRefusedWithTheMessage) {
