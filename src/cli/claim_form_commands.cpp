@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "claims/claim_actions.hpp"
+#include "claims/claim_billing.hpp"
 #include "claims/claim_printing.hpp"
 #include "command_tree.hpp"
 #include "context.hpp"
@@ -48,15 +50,21 @@ void parseShift(const std::string& text, PrintArguments& arguments) {
   arguments.shiftDown = inches(text.substr(comma + 1));
 }
 
-int writeClaimForms(Context& context, const PrintArguments& arguments) {
-  practice::OpenPractice& open = context.openPractice();
-  context.require(printClaimsPermission);
-  store::Connection& practice = *open.connection;
-  const int slot = static_cast<int>(arguments.slot);
+// What a written file holds.
+struct FormsWritten {
+  std::vector<std::int64_t> printed;
+  std::vector<std::int64_t> missing;
+  std::vector<std::int64_t> withoutCarrier;
+  std::size_t pages = 0;
+  claims::ClaimBillingOutcome billed;
+};
 
-  const std::vector<std::int64_t> numbers =
-      arguments.claims.empty() ? claims::paperClaimsReadyToPrint(practice, slot, arguments.estimate)
-                               : arguments.claims;
+// Writes the forms of the claims to the PDF, then marks billed the claims
+// printed; refused (nothing billed) when there is none to print.
+FormsWritten writeFormsAndBill(Context& context, practice::OpenPractice& open,
+                               const std::vector<std::int64_t>& numbers, int slot,
+                               const PrintArguments& arguments) {
+  store::Connection& practice = *open.connection;
   claims::ClaimFormOptions options;
   options.paper = arguments.form == "red" ? claims::ClaimFormPaper::RedForm
                                           : claims::ClaimFormPaper::PlainPaper;
@@ -66,9 +74,7 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
   // A long run is laid out and drawn a part at a time, so it never holds
   // thousands of forms at once; an unfinished file never replaces the target.
   pdf::PdfWriter writer(arguments.pdf, printing::usLetter, "Claims");
-  std::vector<std::int64_t> printed;
-  std::vector<std::int64_t> missing;
-  std::vector<std::int64_t> withoutCarrier;
+  FormsWritten written;
   for (std::size_t first = 0; first < numbers.size(); first += claimsPerPart) {
     const std::vector<std::int64_t> part(
         numbers.begin() + static_cast<std::ptrdiff_t>(first),
@@ -76,38 +82,105 @@ int writeClaimForms(Context& context, const PrintArguments& arguments) {
             static_cast<std::ptrdiff_t>(std::min(numbers.size(), first + claimsPerPart)));
     const claims::ClaimFormRun run =
         claims::claimFormRun(practice, part, slot, options, arguments.estimate);
-    printed.insert(printed.end(), run.printed.begin(), run.printed.end());
-    missing.insert(missing.end(), run.missing.begin(), run.missing.end());
-    withoutCarrier.insert(withoutCarrier.end(), run.withoutCarrier.begin(),
-                          run.withoutCarrier.end());
+    written.printed.insert(written.printed.end(), run.printed.begin(), run.printed.end());
+    written.missing.insert(written.missing.end(), run.missing.begin(), run.missing.end());
+    written.withoutCarrier.insert(written.withoutCarrier.end(), run.withoutCarrier.begin(),
+                                  run.withoutCarrier.end());
     writer.add(run.document);
   }
-  for (std::int64_t number : missing)
+  for (std::int64_t number : written.missing)
     context.prompter().warn(fmt::format("There is no claim {}.", number));
-  for (std::int64_t number : withoutCarrier)
+  for (std::int64_t number : written.withoutCarrier)
     context.prompter().warn(
         fmt::format("Claim {} has no carrier in slot {}; it is not printed.", number, slot));
-  if (printed.empty()) {
+  if (written.printed.empty()) {
     context.prompter().error("There are no claims to print.");
     throw Refused();
   }
-  // The run prints only: the claims keep their status until Print/Send marks
-  // them billed.
   writer.finish();
+  written.pages = writer.pagesWritten();
+  // Only a whole file bills: the claims printed now carry the billed status.
+  claims::ClaimBillingRun billing;
+  for (std::int64_t number : written.printed) billing.claims.push_back({number, slot});
+  billing.billingDate = context.application().programDate().value();
+  billing.estimate = arguments.estimate;
+  written.billed = claims::recordClaimsBilled(practice, open.options, context.prompter(), billing);
+  return written;
+}
 
+void reportForms(Context& context, const PrintArguments& arguments, int slot,
+                 const FormsWritten& written) {
   if (context.json()) {
     printJson(Json{{"pdf", arguments.pdf},
                    {"slot", slot},
                    {"form", arguments.form},
-                   {"claims", printed},
-                   {"missing", missing},
-                   {"without carrier", withoutCarrier},
-                   {"pages", writer.pagesWritten()}});
-  } else {
-    std::cout << fmt::format("{} {} printed to {} ({} {}).\n", printed.size(),
-                             printed.size() == 1 ? "claim" : "claims", arguments.pdf,
-                             writer.pagesWritten(), writer.pagesWritten() == 1 ? "page" : "pages");
+                   {"claims", written.printed},
+                   {"missing", written.missing},
+                   {"without carrier", written.withoutCarrier},
+                   {"batch", written.billed.batch},
+                   {"billed", written.billed.updated},
+                   {"in use", written.billed.inUse},
+                   {"pages", written.pages}});
+    return;
   }
+  std::cout << fmt::format("{} {} printed to {} ({} {}).\n", written.printed.size(),
+                           written.printed.size() == 1 ? "claim" : "claims", arguments.pdf,
+                           written.pages, written.pages == 1 ? "page" : "pages");
+  if (!written.billed.updated.empty())
+    std::cout << fmt::format(
+        "{} {} marked Sent (batch {} for those without one).\n", written.billed.updated.size(),
+        written.billed.updated.size() == 1 ? "claim" : "claims", written.billed.batch);
+}
+
+int writeClaimForms(Context& context, const PrintArguments& arguments) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(printClaimsPermission);
+  const int slot = static_cast<int>(arguments.slot);
+  const std::vector<std::int64_t> numbers =
+      arguments.claims.empty()
+          ? claims::paperClaimsReadyToPrint(*open.connection, slot, arguments.estimate)
+          : arguments.claims;
+  reportForms(context, arguments, slot, writeFormsAndBill(context, open, numbers, slot, arguments));
+  return 0;
+}
+
+// Rebill's printing: the forms to the PDF for real; printing has completed
+// when the whole file is written.
+class PdfClaimPrinting final : public claims::ClaimPrinting {
+ public:
+  PdfClaimPrinting(Context& context, practice::OpenPractice& open, const PrintArguments& arguments)
+      : context_(context), open_(open), arguments_(arguments) {}
+  bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+    try {
+      written = writeFormsAndBill(context_, open_, claimNumbers, slot, arguments_);
+      return true;
+    } catch (const Refused&) {
+      return false;
+    } catch (const pdf::PdfError& error) {
+      context_.prompter().error(error.what());
+      return false;
+    }
+  }
+  std::optional<FormsWritten> written;
+
+ private:
+  Context& context_;
+  practice::OpenPractice& open_;
+  const PrintArguments& arguments_;
+};
+
+constexpr int rebillClaimsPermission = 29;
+
+int rebillClaims(Context& context, const PrintArguments& arguments) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(rebillClaimsPermission);
+  claims::ClaimActions actions(claims::ClaimSurroundings{
+      *open.connection, context.prompter(), open.security.get(),
+      [&context] { return context.application().programDate().value(); }, arguments.estimate});
+  PdfClaimPrinting printing(context, open, arguments);
+  const int slot = static_cast<int>(arguments.slot);
+  if (!actions.rebill(arguments.claims, slot, printing) || !printing.written) throw Refused();
+  reportForms(context, arguments, slot, *printing.written);
   return 0;
 }
 
@@ -127,7 +200,7 @@ void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
   CLI::App* print = claim->add_subcommand(
       "print",
       "writes the 1500 claim forms of claims to a PDF (without claim numbers: the claims whose "
-      "slot is Ready to Send on paper); the claims' status is not changed");
+      "slot is Ready to Send on paper) and marks the printed claims billed for the slot");
   print->add_option_function<std::vector<std::string>>(
       "CLAIMS",
       [arguments](const std::vector<std::string>& texts) {
@@ -150,6 +223,36 @@ void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
       "the red form, e.g. 0.05,-0.1");
   onRun(print, chosen,
         [arguments](Context& context) { return printClaimForms(context, *arguments); });
+
+  auto rebillArguments = std::make_shared<PrintArguments>();
+  CLI::App* rebill = claim->add_subcommand(
+      "rebill",
+      "puts the claims' slot back to Ready to Send (several claims: on paper only, in a new "
+      "batch), prints their forms to a PDF and marks them billed again; when printing fails "
+      "the claims are as they were");
+  rebill
+      ->add_option_function<std::vector<std::string>>(
+          "CLAIMS",
+          [rebillArguments](const std::vector<std::string>& texts) {
+            for (const std::string& text : texts)
+              rebillArguments->claims.push_back(parseWholeNumber(text, "CLAIMS", 1));
+          },
+          "claim numbers")
+      ->required();
+  addWholeNumber(rebill, "--slot", rebillArguments->slot,
+                 "the carrier slot to bill: 1, 2 or 3 (default 1)", 1, 3);
+  rebill->add_option("--form", rebillArguments->form, "red or plain (default)")
+      ->check(CLI::IsMember({"red", "plain"}));
+  rebill->add_option("--pdf", rebillArguments->pdf, "the PDF file to write")->required();
+  rebill->add_flag("--estimate", rebillArguments->estimate, "estimates and pretreatment plans");
+  onRun(rebill, chosen, [rebillArguments](Context& context) {
+    try {
+      return rebillClaims(context, *rebillArguments);
+    } catch (const pdf::PdfError& error) {
+      context.prompter().error(error.what());
+      throw Refused();
+    }
+  });
 }
 
 }  // namespace vantrell::cli

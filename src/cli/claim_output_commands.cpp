@@ -7,6 +7,7 @@
 
 #include "claims/claim_checks.hpp"
 #include "claims/claim_picture.hpp"
+#include "claims/print_send.hpp"
 #include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
@@ -18,7 +19,10 @@ struct OutputArguments {
   std::vector<std::int64_t> claims;
   std::string slot = "1";
   bool estimate = false;
+  std::string receiver;
 };
+
+constexpr int printClaimsPermission = 31;
 
 int slotOf(const std::string& text) {
   if (text == "1" || text == "2" || text == "3") return text[0] - '0';
@@ -81,6 +85,49 @@ int checkClaims(Context& context, const OutputArguments& arguments) {
   return failed == 0 ? done : refused;
 }
 
+// Electronic Print/Send: the receiver's sending program picks its ready
+// claims and writes them; the claims it reports as sent are marked billed on
+// the program date. Refused when the program is missing or did not send
+// every ready claim.
+int sendClaims(Context& context, const OutputArguments& arguments) {
+  practice::OpenPractice& open = context.openPractice();
+  context.require(printClaimsPermission);
+  claims::ShellCommandRunner runner;
+  const claims::ElectronicSending sending{*open.connection,
+                                          open.options,
+                                          context.prompter(),
+                                          context.settings(),
+                                          runner,
+                                          ui::ProcessLauncher::runningProgramDirectory(),
+                                          open.location,
+                                          context.application().programDate().value(),
+                                          arguments.estimate};
+  const claims::ElectronicOutcome outcome =
+      claims::sendElectronicClaims(sending, arguments.receiver);
+  if (!outcome.started) throw Refused();
+  const auto& billing = outcome.billing;
+  if (context.json()) {
+    Json sent = Json::array();
+    for (const auto& claim : outcome.report.sent)
+      sent.push_back({{"claim", claim.claimNumber}, {"slot", claim.slot}});
+    printJson(Json{{"file", outcome.report.file},
+                   {"sent", sent},
+                   {"billed", billing.updated},
+                   {"in use", billing.inUse},
+                   {"batch", billing.batch},
+                   {"report", outcome.report.lines},
+                   {"exit code", outcome.exitCode}});
+  } else {
+    for (const auto& line : outcome.report.lines) std::cout << line << '\n';
+    if (!outcome.report.file.empty()) std::cout << "Claim file: " << outcome.report.file << '\n';
+    if (!billing.updated.empty())
+      std::cout << fmt::format("{} {} sent and marked Sent (batch {} for those without one).\n",
+                               billing.updated.size(),
+                               billing.updated.size() == 1 ? "claim" : "claims", billing.batch);
+  }
+  return outcome.exitCode == 0 && billing.inUse.empty() ? done : refused;
+}
+
 }  // namespace
 
 void addClaimOutputVerbs(CLI::App* claim, Action& chosen) {
@@ -100,6 +147,16 @@ void addClaimOutputVerbs(CLI::App* claim, Action& chosen) {
   check->add_option("--slot", arguments->slot, "carrier slot to check the claims for: 1, 2 or 3");
   check->add_flag("--estimate", arguments->estimate, "estimate claims (pretreatment plans)");
   onRun(check, chosen, [arguments](Context& context) { return checkClaims(context, *arguments); });
+
+  auto sendArguments = std::make_shared<OutputArguments>();
+  CLI::App* send = addVerb(claim, "send",
+                           "runs the receiver's sending program on its claims ready to send and "
+                           "marks the claims it sent billed");
+  send->add_option("--receiver", sendArguments->receiver, "the electronic claim receiver's code")
+      ->required();
+  send->add_flag("--estimate", sendArguments->estimate, "estimate claims (pretreatment plans)");
+  onRun(send, chosen,
+        [sendArguments](Context& context) { return sendClaims(context, *sendArguments); });
 }
 
 }  // namespace vantrell::cli

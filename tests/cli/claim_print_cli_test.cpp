@@ -30,7 +30,7 @@ std::string formDate(const std::string& iso) {
   return iso.substr(5, 2) + " " + iso.substr(8, 2) + " " + iso.substr(2, 2);
 }
 
-TEST_P(ClaimPrintCommandLine, TutorialClaimsPrintOnTheFormAndKeepTheirStatus) {
+TEST_P(ClaimPrintCommandLine, TutorialClaimsPrintOnTheFormAndAreMarkedBilled) {
   const CliRun tutorial = runCli(flags() + "practice tutorial");
   ASSERT_EQ(tutorial.exitCode, 0) << tutorial.output;
   const CliRun listed = runCli(flags() + "--json practice list");
@@ -53,6 +53,34 @@ TEST_P(ClaimPrintCommandLine, TutorialClaimsPrintOnTheFormAndKeepTheirStatus) {
   EXPECT_NE(run.output.find(std::to_string(paperSecond) + " claim"), std::string::npos)
       << run.output;
   EXPECT_GE(pdfPages(second).size(), paperSecond);
+  // The claims printed are Sent for slot 2, in the batch after the highest
+  // one any slot held; slot 1 is as it was.
+  std::int64_t highestBatch = 0;
+  for (const auto& claim : before)
+    for (const char* field : {"Batch Number 1", "Batch Number 2", "Batch Number 3"})
+      if (claim.at(field).is_number())
+        highestBatch = std::max<std::int64_t>(highestBatch, claim.at(field));
+  const nlohmann::json afterSecond = exported(cli, "QVCLA");
+  ASSERT_EQ(afterSecond.size(), before.size());
+  std::size_t sentSecond = 0;
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    const auto& was = before[i];
+    const auto& now = afterSecond[i];
+    EXPECT_EQ(now.at("Claim Status 1"), was.at("Claim Status 1"));
+    if (was.at("Claim Status 2") != "1" || was.at("Secondary Billing Method") != "P") {
+      EXPECT_EQ(now.at("Claim Status 2"), was.at("Claim Status 2"));
+      continue;
+    }
+    ++sentSecond;
+    EXPECT_EQ(now.at("Claim Status 2"), "2");
+    const std::int64_t batchWas =
+        was.at("Batch Number 2").is_number() ? was.at("Batch Number 2").get<std::int64_t>() : 0;
+    EXPECT_EQ(now.at("Batch Number 2"), batchWas != 0 ? batchWas : highestBatch + 1);
+    EXPECT_EQ(now.at("Secondary Submission Cnt"), 1);
+    EXPECT_FALSE(now.at("Secondary Billing Date").is_null());
+    EXPECT_EQ(now.at("Initial Billing Date 2"), now.at("Secondary Billing Date"));
+  }
+  EXPECT_EQ(sentSecond, paperSecond);
 
   // The first claim on plain paper: each of its charges on a service line with
   // its date, code and amount.
@@ -94,8 +122,15 @@ TEST_P(ClaimPrintCommandLine, TutorialClaimsPrintOnTheFormAndKeepTheirStatus) {
   EXPECT_NE(farOff.output.find("\"2,0\" is not a shift for --shift"), std::string::npos)
       << farOff.output;
 
-  // Printing is not billing: no claim's slots changed.
-  EXPECT_EQ(exported(cli, "QVCLA"), before);
+  // Two whole prints of the claim's first slot: sent twice, the refused one
+  // counts nothing.
+  for (const auto& claim : exported(cli, "QVCLA")) {
+    if (claim.at("Claim Number") != number) continue;
+    EXPECT_EQ(claim.at("Claim Status 1"), "2");
+    const auto& was = before.at(0).at("Primary Submission Count");
+    EXPECT_EQ(claim.at("Primary Submission Count"),
+              (was.is_number() ? was.get<std::int64_t>() : 0) + 2);
+  }
 
   // A claim that does not exist prints nothing and says so.
   const CliRun none =
