@@ -16,6 +16,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <functional>
 
 #include "main_window.hpp"
 #include "store/names.hpp"
@@ -67,21 +68,33 @@ bool isEnter(const QKeyEvent* key) {
   return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
 
-// Enter in a grid cell keeps what was typed and moves on to the next column, as Tab does.
+// Enter in a grid cell keeps what was typed and has the grid open the next cell.
 class MovingOnDelegate : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  MovingOnDelegate(std::function<void()> moveOn, QObject* parent)
+      : QStyledItemDelegate(parent), moveOn_(std::move(moveOn)) {}
 
  protected:
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    // Enter is the grid's, even where Enter otherwise moves between fields.
+    editor->setProperty("enterSubmits", true);
+    return editor;
+  }
   bool eventFilter(QObject* editor, QEvent* event) override {
     if (event->type() == QEvent::KeyPress && isEnter(static_cast<QKeyEvent*>(event))) {
       auto* widget = qobject_cast<QWidget*>(editor);
       emit commitData(widget);
-      emit closeEditor(widget, QAbstractItemDelegate::EditNextItem);
+      emit closeEditor(widget, QAbstractItemDelegate::NoHint);
+      moveOn_();
       return true;
     }
     return QStyledItemDelegate::eventFilter(editor, event);
   }
+
+ private:
+  std::function<void()> moveOn_;
 };
 
 }  // namespace
@@ -93,9 +106,8 @@ DepositListModel::DepositListModel(deposits::DepositList& list, QObject* parent)
 
 const std::vector<const char*>& DepositListModel::columns() {
   static const std::vector<const char*> titles = {
-      "Entry Number",   "Deposit Date",   "Payor Name",   "Description",
-      "Payor Type",     "Payment Method", "Chart Number", "Insurance Code",
-      "Payment Amount", "Unapplied Amount"};
+      "Entry Number",   "Deposit Date", "Payor Name",     "Description",    "Payor Type",
+      "Payment Method", "Chart Number", "Insurance Code", "Payment Amount", "Unapplied Amount"};
   return titles;
 }
 
@@ -285,11 +297,11 @@ void DepositDialog::paymentTyped() {
 
 bool DepositDialog::pushAll() {
   const std::vector<std::pair<const char*, QLineEdit*>> edits = {
-      {"Deposit Date", date_},    {"Chart Number", chart_}, {"Insurance Code", carrier_},
-      {"Attorney Code", attorney_}, {"Payor Name", payorName_},
-      {"Description", description_}, {"Check Number", check_}, {"Payment Amount", amount_}};
-  const char* codeFields[] = {"Payment Code", "Adjustment Code", "Withhold Code",
-                              "Deductible Code", "Take Back Code"};
+      {"Deposit Date", date_},      {"Chart Number", chart_},   {"Insurance Code", carrier_},
+      {"Attorney Code", attorney_}, {"Payor Name", payorName_}, {"Description", description_},
+      {"Check Number", check_},     {"Payment Amount", amount_}};
+  const char* codeFields[] = {"Payment Code", "Adjustment Code", "Withhold Code", "Deductible Code",
+                              "Take Back Code"};
   for (const auto& [field, edit] : edits) {
     if (!push(field, edit->text())) {
       edit->setFocus();
@@ -339,14 +351,14 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   setWindowTitle(tr("Apply Payment/Adjustments to Charges"));
   const store::Record& deposit = model_->deposit();
 
-  auto* heading = new QLabel(
-      qt(trimmed(deposit.text("Payor Name")) + "   " +
-         deposit.date("Deposit Date").toMonthDayYear() + "   $" +
-         deposit.money("Payment Amount").toGroupedString()));
+  auto* heading = new QLabel(qt(trimmed(deposit.text("Payor Name")) + "   " +
+                                deposit.date("Deposit Date").toMonthDayYear() + "   $" +
+                                deposit.money("Payment Amount").toGroupedString()));
   heading->setObjectName("depositHeading");
   unapplied_ = new QLabel;
   unapplied_->setObjectName("unapplied");
   chart_ = namedEdit("chart");
+  chart_->setProperty("enterSubmits", true);  // Enter lists the patient's charges
   patient_ = new QLabel;
   patient_->setObjectName("patient");
   auto* chartLabel = new QLabel(tr("&For:"));
@@ -377,7 +389,7 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   charges_->setSelectionBehavior(QAbstractItemView::SelectItems);
   charges_->setEditTriggers(QAbstractItemView::AnyKeyPressed | QAbstractItemView::DoubleClicked |
                             QAbstractItemView::EditKeyPressed);
-  charges_->setItemDelegate(new MovingOnDelegate(charges_));
+  charges_->setItemDelegate(new MovingOnDelegate([this] { moveOn(); }, charges_));
   charges_->installEventFilter(this);
   charges_->setMinimumWidth(900);
 
@@ -495,13 +507,26 @@ void PaymentApplicationDialog::typed(QTableWidgetItem* item) {
     const auto typedAmount = text.empty() ? std::optional<Money>(Money{}) : Money::parse(text);
     if (typedAmount) {
       switch (column) {
-        case Payment: model_->setPayment(index, *typedAmount); break;
-        case Deductible: model_->setDeductible(index, *typedAmount); break;
-        case Withhold: model_->setWithhold(index, *typedAmount); break;
-        case Allowed: model_->setAllowed(index, *typedAmount); break;
-        case Adjustment: model_->setAdjustment(index, *typedAmount); break;
-        case TakeBack: model_->setTakeBack(index, *typedAmount); break;
-        default: break;
+        case Payment:
+          model_->setPayment(index, *typedAmount);
+          break;
+        case Deductible:
+          model_->setDeductible(index, *typedAmount);
+          break;
+        case Withhold:
+          model_->setWithhold(index, *typedAmount);
+          break;
+        case Allowed:
+          model_->setAllowed(index, *typedAmount);
+          break;
+        case Adjustment:
+          model_->setAdjustment(index, *typedAmount);
+          break;
+        case TakeBack:
+          model_->setTakeBack(index, *typedAmount);
+          break;
+        default:
+          break;
       }
     }
   }
@@ -526,6 +551,19 @@ bool PaymentApplicationDialog::save() {
   return true;
 }
 
+void PaymentApplicationDialog::moveOn() {
+  // Column by column along the charge, then the next charge's payment.
+  int row = charges_->currentRow();
+  int column = charges_->currentColumn() + 1;
+  if (column >= ColumnCount) {
+    if (row + 1 >= charges_->rowCount()) return;
+    ++row;
+    column = Payment;
+  }
+  charges_->setCurrentCell(row, column);
+  charges_->editItem(charges_->item(row, column));
+}
+
 bool PaymentApplicationDialog::eventFilter(QObject* watched, QEvent* event) {
   // Keys reach the grid itself only while no cell is open.
   if (watched == charges_ && event->type() == QEvent::KeyPress) {
@@ -540,28 +578,34 @@ bool PaymentApplicationDialog::eventFilter(QObject* watched, QEvent* event) {
   return QDialog::eventFilter(watched, event);
 }
 
+bool PaymentApplicationDialog::finish() {
+  if (finished_) return true;
+  if (!model_->mayLeave()) return false;
+  model_->close();
+  finished_ = true;
+  if (closed_) closed_();
+  return true;
+}
+
 void PaymentApplicationDialog::closeEvent(QCloseEvent* event) {
-  if (!finished_) {
-    if (!model_->mayLeave()) {
-      event->ignore();
-      return;
-    }
-    model_->close();
-    finished_ = true;
-    if (closed_) closed_();
+  if (!finish()) {
+    event->ignore();
+    return;
   }
   QDialog::closeEvent(event);
 }
 
 void PaymentApplicationDialog::reject() {
-  close();  // Escape asks as the close box does
+  // Escape asks as the close box does.
+  if (finish()) QDialog::reject();
 }
 
 // ---------------------------------------------------------------------------------------------
 
 DepositListWindow::DepositListWindow(DepositDesk desk, QWidget* parent)
-    : QDialog(parent), desk_(std::move(desk)), list_(desk_.surroundings.practice,
-                                                     desk_.surroundings.prompter) {
+    : QDialog(parent),
+      desk_(std::move(desk)),
+      list_(desk_.surroundings.practice, desk_.surroundings.prompter) {
   setObjectName("DepositList");
   setWindowTitle(tr("Deposit List"));
   date_ = namedEdit("depositDate");
@@ -643,8 +687,7 @@ void DepositListWindow::refresh() {
   list_.show(*date, unappliedOnly_->isChecked());
   model_->reload();
   const std::int64_t total = list_.depositCount();
-  count_->setText(total == 1 ? tr("There is 1 deposit.")
-                             : tr("There are %1 deposits.").arg(total));
+  count_->setText(total == 1 ? tr("There is 1 deposit.") : tr("There are %1 deposits.").arg(total));
   int row = 0;
   for (int n = 0; chosen && n < model_->rowCount(); ++n)
     if (model_->depositAt(n) == chosen) row = n;

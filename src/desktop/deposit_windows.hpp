@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QPointer>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -120,8 +121,22 @@ class PaymentApplicationDialog : public QDialog {
   void setClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 
   // The grid's columns, from the first typed one.
-  enum Column { Date, Procedure, Amount, Remainder, Payor, Payment, Deductible, Withhold, Allowed,
-                Adjustment, TakeBack, Complete, Rejection, ColumnCount };
+  enum Column {
+    Date,
+    Procedure,
+    Amount,
+    Remainder,
+    Payor,
+    Payment,
+    Deductible,
+    Withhold,
+    Allowed,
+    Adjustment,
+    TakeBack,
+    Complete,
+    Rejection,
+    ColumnCount
+  };
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -133,6 +148,9 @@ class PaymentApplicationDialog : public QDialog {
   void showRow(int row);
   void showUnapplied();
   void typed(QTableWidgetItem* item);
+  void moveOn();
+  // The abandon question while entries are unsaved; then writes the deposit's unapplied amount.
+  bool finish();
 
   std::unique_ptr<deposits::PaymentApplicationWindow> model_;
   std::function<void()> closed_;
