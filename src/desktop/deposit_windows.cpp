@@ -106,8 +106,8 @@ DepositListModel::DepositListModel(deposits::DepositList& list, QObject* parent)
 
 const std::vector<const char*>& DepositListModel::columns() {
   static const std::vector<const char*> titles = {
-      "Entry Number",   "Deposit Date", "Payor Name",     "Description",    "Payor Type",
-      "Payment Method", "Chart Number", "Insurance Code", "Payment Amount", "Unapplied Amount"};
+      "Entry Number",     "Deposit Date", "Payor Name",     "Description",  "Payment Amount",
+      "Unapplied Amount", "Payor Type",   "Payment Method", "Chart Number", "Insurance Code"};
   return titles;
 }
 
@@ -754,6 +754,16 @@ void DepositListWindow::deleteDeposit() {
   const auto entry = currentDeposit();
   if (!entry) return;
   if (deposits::deleteDeposit(desk_.surroundings, *entry)) refresh();
+}
+
+void DepositListWindow::closeEvent(QCloseEvent* event) {
+  // The application window asks about unsaved entries first and may keep the list open.
+  if (application_ != nullptr && application_->isVisible() && !application_->close()) {
+    event->ignore();
+    return;
+  }
+  if (deposit_ != nullptr) deposit_->close();
+  QDialog::closeEvent(event);
 }
 
 bool DepositListWindow::eventFilter(QObject* watched, QEvent* event) {

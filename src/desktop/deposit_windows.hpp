@@ -183,6 +183,7 @@ class DepositListWindow : public QDialog {
   PaymentApplicationDialog* applicationDialog() const { return application_; }
 
  protected:
+  void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
