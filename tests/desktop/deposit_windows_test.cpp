@@ -531,12 +531,23 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   EXPECT_EQ(depositRows().at(entry).money("Unapplied Amount"), Money::fromCents(10000))
       << "the deposit is written when the window closes, not before";
 
-  // Something typed and not saved: Escape asks; No stays, Yes leaves it unbooked.
+  // Apply To Oldest spends the 50.00 left on the remainders 47.50 and 30.00, oldest first.
+  EXPECT_EQ(table->item(0, PaymentApplicationDialog::Remainder)->text(), "47.50");
+  EXPECT_EQ(table->item(1, PaymentApplicationDialog::Remainder)->text(), "30.00");
+  EXPECT_EQ(table->item(0, PaymentApplicationDialog::Payment)->text(), "") << "saved, not typed";
+  ModalAnswers oldest;
+  oldest.then(pressOn("OK"));
+  oldest.run([&] { ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_O)); });
+  ASSERT_EQ(oldest.seen().size(), 1u);
+  EXPECT_EQ(oldest.seen()[0], "This Deposit has been fully applied.");
+  ASSERT_TRUE(backTo(*grid));
+  EXPECT_EQ(table->item(0, PaymentApplicationDialog::Payment)->text(), "47.50");
+  EXPECT_EQ(table->item(1, PaymentApplicationDialog::Payment)->text(), "2.50");
+  EXPECT_EQ(table->item(1, PaymentApplicationDialog::Remainder)->text(), "27.50");
+  EXPECT_EQ(labelText(*grid, "unapplied"), "$0.00");
+
+  // Not saved: Escape asks; No stays, Yes leaves it unbooked.
   table->setFocus();
-  table->setCurrentCell(1, PaymentApplicationDialog::Payment);
-  enter("5");
-  EXPECT_EQ(labelText(*grid, "unapplied"), "$45.00");
-  press(Qt::Key_Escape);  // leaves the deductible cell opened by Enter
   ModalAnswers stay;
   stay.then(pressOn("No"));
   stay.run([&] { press(Qt::Key_Escape); });
@@ -548,7 +559,7 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   leave.then(pressOn("Yes"));
   leave.run([&] { press(Qt::Key_Escape); });
   ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("PaymentApplication") == nullptr; }));
-  // What was saved stays spent; the abandoned 5.00 was never booked.
+  // What was saved stays spent; the abandoned 50.00 was never booked.
   EXPECT_EQ(depositRows().at(entry).money("Unapplied Amount"), Money::fromCents(5000));
   std::int64_t linesAfter = 0;
   practice().openTable("QVTRN").forEach([&](const store::Record&) { ++linesAfter; });
