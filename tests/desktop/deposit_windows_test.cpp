@@ -569,5 +569,60 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   list->close();
 }
 
+// The list reads a date's deposits a page at a time, in the order chosen, and only that date's.
+TEST_F(DepositWindowsTest, ListShowsOneDateAPageAtATimeInTheChosenOrder) {
+  // 130 deposits of 12/03/2026, amounts 1.00 ... 130.00 put down in a shuffled order (37 is
+  // prime to 130), and one of 12/04/2026.
+  {
+    store::Table table = practice().openTable("QVDEP");
+    const auto put = [&](const char* date, int dollars) {
+      store::Record deposit = table.newRecord();
+      for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+               {"Deposit Date", date},
+               {"Description", "Batch " + std::to_string(2000 - dollars)},
+               {"Payor Type", "Patient"},
+               {"Payment Method", "Cash"},
+               {"Payment Amount", std::to_string(dollars) + ".00"},
+               {"Unapplied Amount", std::to_string(dollars) + ".00"}})
+        deposit.setFromText(name, value);
+      table.append(deposit);
+    };
+    for (int n = 0; n < 130; ++n) put("2026-12-03", (n * 37) % 130 + 1);
+    put("2026-12-04", 500);
+  }
+  QWidget* list = openListByKey();
+  ASSERT_NE(list, nullptr);
+  auto* view = list->findChild<QTableView*>("deposits");
+  typeInto(*list, "depositDate", "12/03/2026");
+  press(Qt::Key_Tab);
+  EXPECT_EQ(labelText(*list, "count"), "There are 130 deposits.");
+  EXPECT_EQ(view->model()->rowCount(), 100) << "the first page only";
+
+  // Sorted by amount, scrolling to the end reads the rest: 1.00 to 130.00 in order.
+  auto* order = list->findChild<QComboBox*>("sortOrder");
+  ASSERT_NE(order, nullptr);
+  const int byAmount = order->findText("Amount");
+  ASSERT_GE(byAmount, 0);
+  choose(*list, "sortOrder", byAmount);
+  view->setFocus();
+  press(Qt::Key_End);
+  QTest::qWait(50);
+  press(Qt::Key_End);
+  ASSERT_EQ(view->model()->rowCount(), 130) << "scrolling did not read the second page";
+  for (int row = 0; row < 130; ++row)
+    ASSERT_EQ(view->model()->index(row, 4).data().toString().toStdString(),
+              std::to_string(row + 1) + ".00")
+        << "row " << row;
+  shoot(*list, "deposits-06-list-by-amount.png");
+
+  // The other date shows its one deposit.
+  typeInto(*list, "depositDate", "12/04/2026");
+  press(Qt::Key_Tab);
+  ASSERT_EQ(view->model()->rowCount(), 1);
+  EXPECT_EQ(view->model()->index(0, 4).data().toString(), "500.00");
+  EXPECT_EQ(labelText(*list, "count"), "There is 1 deposit.");
+  list->close();
+}
+
 }  // namespace
 }  // namespace vantrell::desktop
