@@ -233,6 +233,24 @@ TEST_F(DepositWindowsTest, DepositsAreEnteredCheckedEditedAndDeletedByKey) {
   // The carrier's check, saved with Ctrl+S.
   choose(*deposit, "payorType", 1);      // Insurance
   choose(*deposit, "paymentMethod", 0);  // Check
+  // The payment code box offers the insurance payment codes (type I) and nothing else; the
+  // adjustment box the insurance adjustments (type T).
+  std::map<std::string, std::string> typeOf;
+  practice().openTable("QVPRO").forEach([&](const store::Record& row) {
+    typeOf[trimmed(row.text("Code 1"))] = trimmed(row.text("Type"));
+  });
+  for (const auto& [box, wanted] :
+       {std::pair<const char*, const char*>{"paymentCode", "I"}, {"adjustmentCode", "T"}}) {
+    auto* codes = deposit->findChild<QComboBox*>(box);
+    ASSERT_NE(codes, nullptr) << box;
+    std::set<std::string> offered, expected;
+    for (int n = 0; n < codes->count(); ++n)
+      if (!codes->itemText(n).isEmpty()) offered.insert(codes->itemText(n).toStdString());
+    for (const auto& [code, kind] : typeOf)
+      if (kind == wanted) expected.insert(code);
+    EXPECT_FALSE(expected.empty()) << "the tutorial has no code of type " << wanted;
+    EXPECT_EQ(offered, expected) << box;
+  }
   typeInto(*deposit, "insuranceCode", QString::fromStdString(carrier));
   press(Qt::Key_Tab);
   typeInto(*deposit, "description", "EOB 4471");
