@@ -100,7 +100,7 @@ void MainWindow::buildMenus() {
       {"&File", "File &Maintenance...", QKeySequence(), nullptr},
       {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), &MainWindow::patientList},
       {"&Activities", "&Enter Transactions", QKeySequence(), &MainWindow::transactionEntry},
-      {"&Activities", "Enter &Deposits/Payments", QKeySequence(), nullptr},
+      {"&Activities", "Enter &Deposits/Payments", QKeySequence(), &MainWindow::depositList},
       {"&Activities", "&Claim Management", QKeySequence(), &MainWindow::claimManagement},
       {"&Activities", "&Statement Management", QKeySequence(),
        &MainWindow::statementManagement},

@@ -49,6 +49,7 @@ class MainWindow : public QMainWindow {
   void codeList(const std::string& noun);
   void patientList();
   void transactionEntry();
+  void depositList();  // in deposit_windows.cpp
   void claimManagement();
   void statementManagement();
   // The transaction window (the one open, else a new one) on that patient.

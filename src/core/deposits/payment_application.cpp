@@ -90,7 +90,11 @@ void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices) {
 
 bool PaymentApplicationWindow::mayLeave() {
   if (entriesSoFar().empty()) return true;
-  return context_.prompter.askYesNo("Do you want to abandon your changes?");
+  if (!context_.prompter.askYesNo("Do you want to abandon your changes?")) return false;
+  // Abandoned entries spend nothing: closing afterwards writes what was saved.
+  entries_.clear();
+  for (auto& row : rows_) row.entry = ApplicationEntry{};
+  return true;
 }
 
 bool PaymentApplicationWindow::choosePatient(const std::string& chartNumber) {

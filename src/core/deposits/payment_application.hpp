@@ -118,7 +118,8 @@ class PaymentApplicationWindow {
   // Writes every entry in one database transaction. False when nothing was
   // saved (a No to the over-applied question, or the engine refused).
   bool save();
-  // Before another patient or closing: the abandon question while entries are unsaved.
+  // Before another patient or closing: the abandon question while entries are unsaved;
+  // a Yes throws them away.
   bool mayLeave();
   // Writes the final unapplied amount to the deposit.
   void close();

@@ -232,6 +232,24 @@ TEST_P(PaymentApplication, TypedAmountsTakeTheirStoredSignsAndMoveTheUnappliedAm
   EXPECT_TRUE(marked->rows()[0].entry.complete);
 }
 
+// Yes to the abandon question throws the typed entries away: closing then leaves the
+// deposit's unapplied amount as it was, 100 - 0 rather than 100 - 40.
+TEST_P(PaymentApplication, AbandonedEntriesAreNotSpentWhenTheWindowCloses) {
+  charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter yes{true};
+  const std::int64_t id = deposit("MC", "100");
+  auto window = open(id, opts, yes);
+  window->setPayment(0, dollars(40));
+  EXPECT_EQ(window->unapplied(), dollars(60));
+  ASSERT_TRUE(window->mayLeave());
+  EXPECT_EQ(yes.transcript().back(), "ask: Do you want to abandon your changes?");
+  EXPECT_EQ(window->unapplied(), dollars(100));
+  EXPECT_EQ(window->rows()[0].entry.payment, Money{});
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", id).money("Unapplied Amount"), dollars(100));
+}
+
 TEST_P(PaymentApplication, DisallowedAmountIsWhatTheAllowedAmountLeavesOfTheCharge) {
   charge("2026-11-01", "100", {{"Allowed Amount", "80"}});
   charge("2026-11-02", "100", {{"Allowed Amount", "120"}});
