@@ -262,6 +262,24 @@ std::string completions(const std::vector<std::string>& words) {
   return run.output.substr(0, run.output.find('\n'));
 }
 
+// The companion programs take one practice path: an option or a second path
+// prints their usage, and no practice is made under a name such as "--help".
+TEST(CommandLine, CompanionsMakeNoPracticeOfAnOptionOrASecondPath) {
+  const std::filesystem::path programs = std::filesystem::path(VANTRELL_CLI).parent_path();
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / ("vantrell-companion-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(scratch);
+  for (const char* program : {"vantrell-tutorial", "vantrell-convert"})
+    for (const char* arguments : {"--help", "one two", "-x place"}) {
+      const CliRun run = runShell("cd '" + scratch.string() + "' && '" +
+                                  (programs / program).string() + "' " + arguments);
+      EXPECT_EQ(run.exitCode, 2) << program << " " << arguments << "\n" << run.output;
+      EXPECT_NE(run.output.find("Usage:"), std::string::npos) << run.output;
+    }
+  EXPECT_TRUE(std::filesystem::is_empty(scratch));
+  std::filesystem::remove_all(scratch);
+}
+
 TEST(CommandLine, BashCompletesNounsVerbsAndOptionsFromTheCommandTree) {
   EXPECT_EQ(completions({"pra"}), "practice practice-info");
   EXPECT_EQ(completions({"practice", "cr"}), "create");
