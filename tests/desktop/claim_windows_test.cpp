@@ -18,6 +18,7 @@
 #include "claim_windows.hpp"
 #include "claims/claim_creation.hpp"
 #include "desktop_fixture.hpp"
+#include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
 #include "store/table_creation.hpp"
 
@@ -28,22 +29,6 @@ namespace {
 
 using vantrell::testing::ModalAnswers;
 
-QWidget* keyTarget() {
-  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
-  return QApplication::focusWidget();
-}
-void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* target = keyTarget();
-  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-}
-void type(const QString& text) {
-  for (const QChar key : text) {
-    QWidget* target = keyTarget();
-    ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-    QTest::keyClicks(target, QString(key));
-  }
-}
 // An access key clicks its button after a short animation: the button's action (and the
 // dialog it opens) comes from the event loop after the key.
 void pressAccessKey(int key) {
@@ -56,26 +41,6 @@ void moveTo(QTableView& view, int row) {
   press(Qt::Key_Home, Qt::ControlModifier);
   for (int at = 0; at < row; ++at) press(Qt::Key_Down);
   ASSERT_EQ(view.currentIndex().row(), row);
-}
-QWidget* shownWindow(const QString& name) {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window->objectName() == name && window->isVisible()) return window;
-  }
-  return nullptr;
-}
-bool hasTheKeyboard(QWidget& window) {
-  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
-}
-// The offscreen platform has no window manager to give the keyboard back after a dialog.
-bool backTo(QWidget& window) {
-  if (QApplication::activeWindow() != &window) window.activateWindow();
-  return hasTheKeyboard(window);
-}
-void shoot(QWidget& window, const std::string& name) {
-  const char* directory = std::getenv("VANTRELL_SHOTS");
-  if (directory == nullptr) return;
-  std::filesystem::create_directories(directory);
-  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
 }
 
 class ClaimWindowsTest : public DesktopTest {

@@ -17,6 +17,7 @@
 
 #include "deposit_windows.hpp"
 #include "desktop_fixture.hpp"
+#include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
 
 // Enter Deposits/Payments on the tutorial practice, driven by key as a clerk does it.
@@ -25,37 +26,6 @@ namespace {
 
 using vantrell::testing::ModalAnswers;
 
-QWidget* keyTarget() {
-  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
-  return QApplication::focusWidget();
-}
-void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* target = keyTarget();
-  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-}
-// Each key goes where the keyboard is at that moment: the first key typed on a grid cell opens
-// its editor, which takes the rest.
-void type(const QString& text) {
-  for (const QChar letter : text) {
-    QWidget* target = keyTarget();
-    ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-    QTest::keyClicks(target, QString(letter));
-  }
-}
-
-QWidget* shownWindow(const QString& name) {
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (window->objectName() == name && window->isVisible()) return window;
-  return nullptr;
-}
-bool hasTheKeyboard(QWidget& window) {
-  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
-}
-bool backTo(QWidget& window) {
-  if (QApplication::activeWindow() != &window) window.activateWindow();
-  return hasTheKeyboard(window);
-}
 // The window of that name once it is up and holds the keyboard; null (failing the test) else.
 QWidget* waitForWindow(const QString& name) {
   QWidget* found = nullptr;
@@ -66,31 +36,6 @@ QWidget* waitForWindow(const QString& name) {
     return nullptr;
   }
   return found;
-}
-
-void shoot(QWidget& window, const std::string& name) {
-  const char* directory = std::getenv("VANTRELL_SHOTS");
-  if (directory == nullptr) return;
-  std::filesystem::create_directories(directory);
-  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
-}
-
-// A message box's answer by key.
-ModalAnswers::Answer pressOn(const QString& buttonText) {
-  return [buttonText](QWidget& window) {
-    auto* box = qobject_cast<QMessageBox*>(&window);
-    ASSERT_NE(box, nullptr) << "expected a message, got " << window.objectName().toStdString();
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text().remove('&') == buttonText) {
-        button->setFocus();
-        QTest::keyClick(button, Qt::Key_Space);
-        return;
-      }
-    }
-    ADD_FAILURE() << "no button " << buttonText.toStdString() << " on "
-                  << box->text().toStdString();
-    box->reject();
-  };
 }
 
 // Puts the keyboard in the field and types over what it holds.

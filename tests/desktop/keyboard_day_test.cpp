@@ -13,6 +13,7 @@
 
 #include "apply_dialog_window.hpp"
 #include "desktop_fixture.hpp"
+#include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
 #include "transaction_entry_window.hpp"
 #include "transactions/balances.hpp"
@@ -23,52 +24,6 @@ namespace vantrell::desktop {
 namespace {
 
 using vantrell::testing::ModalAnswers;
-
-// Where a key pressed now goes: an open menu, else the widget with the focus.
-QWidget* keyTarget() {
-  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
-  return QApplication::focusWidget();
-}
-void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* target = keyTarget();
-  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-}
-// One key at a time: the first key typed on a cell opens it, the rest go to its editor.
-void type(const QString& text) {
-  for (const QChar key : text) {
-    QWidget* target = keyTarget();
-    ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-    QTest::keyClicks(target, QString(key));
-  }
-}
-
-QWidget* shownWindow(const QString& name) {
-  for (QWidget* window : QApplication::topLevelWidgets()) {
-    if (window->objectName() == name && window->isVisible()) return window;
-  }
-  return nullptr;
-}
-
-// The window is active for the application, not only for the platform: keys typed now reach it.
-bool hasTheKeyboard(QWidget& window) {
-  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
-}
-
-// The keyboard back on the window after a message (the offscreen platform has no window manager
-// to give it back).
-bool backTo(QWidget& window) {
-  if (QApplication::activeWindow() != &window) window.activateWindow();
-  return hasTheKeyboard(window);
-}
-
-// Pictures of the windows touched, for a person to look at.
-void shoot(QWidget& window, const std::string& name) {
-  const char* directory = std::getenv("VANTRELL_SHOTS");
-  if (directory == nullptr) return;
-  std::filesystem::create_directories(directory);
-  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
-}
 
 class KeyboardDayTest : public DesktopTest {
  protected:

@@ -20,7 +20,9 @@
 #include <map>
 #include <set>
 
+#include "core/printing/pdf_reading.hpp"
 #include "desktop_fixture.hpp"
+#include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
 #include "pdf_preview_window.hpp"
 #include "statement_windows.hpp"
@@ -30,67 +32,7 @@ namespace vantrell::desktop {
 namespace {
 
 using vantrell::testing::ModalAnswers;
-
-QWidget* keyTarget() {
-  if (QWidget* popup = QApplication::activePopupWidget()) return popup;
-  return QApplication::focusWidget();
-}
-void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* target = keyTarget();
-  ASSERT_NE(target, nullptr) << "no widget has the keyboard";
-  QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
-}
-
-QWidget* shownWindow(const QString& name) {
-  for (QWidget* window : QApplication::topLevelWidgets())
-    if (window->objectName() == name && window->isVisible()) return window;
-  return nullptr;
-}
-bool hasTheKeyboard(QWidget& window) {
-  return QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; });
-}
-bool backTo(QWidget& window) {
-  if (QApplication::activeWindow() != &window) window.activateWindow();
-  return hasTheKeyboard(window);
-}
-
-void shoot(QWidget& window, const std::string& name) {
-  const char* directory = std::getenv("VANTRELL_SHOTS");
-  if (directory == nullptr) return;
-  std::filesystem::create_directories(directory);
-  window.grab().save(QString::fromStdString((std::filesystem::path(directory) / name).string()));
-}
-
-// What a person reads in the PDF.
-std::string pdfText(const std::filesystem::path& pdf) {
-  const std::string command = "pdftotext -layout '" + pdf.string() + "' -";
-  std::string text;
-  if (FILE* pipe = ::popen(command.c_str(), "r")) {
-    std::array<char, 4096> buffer{};
-    while (const std::size_t read = std::fread(buffer.data(), 1, buffer.size(), pipe))
-      text.append(buffer.data(), read);
-    ::pclose(pipe);
-  }
-  return text;
-}
-
-// A message box's answer by key: Enter takes its default, which the test checks is the one meant.
-ModalAnswers::Answer pressOn(const QString& buttonText) {
-  return [buttonText](QWidget& window) {
-    auto* box = qobject_cast<QMessageBox*>(&window);
-    ASSERT_NE(box, nullptr) << "expected a message, got " << window.objectName().toStdString();
-    for (QAbstractButton* button : box->buttons()) {
-      if (button->text().remove('&') == buttonText) {
-        button->setFocus();
-        QTest::keyClick(button, Qt::Key_Space);
-        return;
-      }
-    }
-    ADD_FAILURE() << "no button " << buttonText.toStdString() << " on "
-                  << box->text().toStdString();
-    box->reject();
-  };
-}
+using vantrell::testing::pdfText;
 
 class StatementWindowsTest : public DesktopTest {
  protected:
