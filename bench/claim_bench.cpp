@@ -126,18 +126,7 @@ bool expect(const char* what, std::int64_t seen, std::int64_t wanted) {
 
 int main(int argc, char** argv) {
   const Arguments arguments = parse(argc, argv);
-  std::filesystem::path directory;
-  store::DataLocation location;
-  location.engine = arguments.engine;
-  if (arguments.engine == store::Engine::Embedded) {
-    directory =
-        std::filesystem::temp_directory_path() / fmt::format("vantrell-claim-bench-{}", ::getpid());
-    std::filesystem::create_directories(directory);
-    location.path = directory.string();
-  } else {
-    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
-    location.path = fmt::format("claim_bench_{}", ::getpid());
-  }
+  const store::DataLocation location = bench::benchPracticeLocation(arguments, "claim_bench");
   ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
   auto practice = store::Connection::open(location, {"bench", &clock, true});
   bool good = true;
@@ -187,16 +176,7 @@ int main(int argc, char** argv) {
          good;
 
   practice.reset();
-  if (!arguments.keep) {
-    if (arguments.engine == store::Engine::Embedded) {
-      std::filesystem::remove_all(directory);
-    } else {
-      auto cleanup = store::Connection::open(location, {"bench", &clock, false});
-      cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
-    }
-  } else {
-    fmt::print("practice kept at {}\n", location.path);
-  }
+  bench::removeBenchPractice(arguments, location, clock);
   fmt::print("{}\n", good ? "all checks passed" : "SOME CHECKS FAILED");
   return good ? 0 : 1;
 }

@@ -215,18 +215,7 @@ Money unappliedOf(store::Connection& practice, std::int64_t deposit) {
 
 int main(int argc, char** argv) {
   const bench::PracticeBenchArguments arguments = bench::parsePracticeBenchArguments(argc, argv);
-  std::filesystem::path directory;
-  store::DataLocation location;
-  location.engine = arguments.engine;
-  if (arguments.engine == store::Engine::Embedded) {
-    directory = std::filesystem::temp_directory_path() /
-                fmt::format("vantrell-posting-bench-{}", ::getpid());
-    std::filesystem::create_directories(directory);
-    location.path = directory.string();
-  } else {
-    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
-    location.path = fmt::format("posting_bench_{}", ::getpid());
-  }
+  const store::DataLocation location = bench::benchPracticeLocation(arguments, "posting_bench");
   ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
   auto practice = store::Connection::open(location, {"bench", &clock, true});
   bool good = true;
@@ -258,6 +247,8 @@ int main(int argc, char** argv) {
   if (open.size() < 2 * patientsPerSide) {
     fmt::print("only {} patients of {} with {} open charges\n", open.size(), carrier,
                chargesPerPatient);
+    practice.reset();
+    bench::removeBenchPractice(arguments, location, clock);
     return 1;
   }
   // Every other patient to each side, so both draw from the whole practice.
@@ -295,16 +286,7 @@ int main(int argc, char** argv) {
          good;
 
   practice.reset();
-  if (!arguments.keep) {
-    if (arguments.engine == store::Engine::Embedded) {
-      std::filesystem::remove_all(directory);
-    } else {
-      auto cleanup = store::Connection::open(location, {"bench", &clock, false});
-      cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
-    }
-  } else {
-    fmt::print("practice kept at {}\n", location.path);
-  }
+  bench::removeBenchPractice(arguments, location, clock);
   fmt::print("{}\n", good ? "all checks passed" : "SOME CHECKS FAILED");
   return good ? 0 : 1;
 }

@@ -1,16 +1,19 @@
 #include "practice_generator.hpp"
 
+#include <unistd.h>
 #include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <numeric>
 #include <random>
 
 #include <fmt/format.h>
 
 #include "practice/options.hpp"
+#include "store/driver.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 
@@ -651,6 +654,34 @@ PracticeBenchArguments parsePracticeBenchArguments(int argc, char** argv,
     std::exit(2);
   }
   return arguments;
+}
+
+store::DataLocation benchPracticeLocation(const PracticeBenchArguments& arguments,
+                                          const std::string& benchName) {
+  store::DataLocation location;
+  location.engine = arguments.engine;
+  if (arguments.engine == store::Engine::Embedded) {
+    const std::filesystem::path directory = std::filesystem::temp_directory_path() /
+                                            fmt::format("vantrell-{}-{}", benchName, ::getpid());
+    std::filesystem::create_directories(directory);
+    location.path = directory.string();
+  } else {
+    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
+    location.path = fmt::format("{}_{}", benchName, ::getpid());
+  }
+  return location;
+}
+
+void removeBenchPractice(const PracticeBenchArguments& arguments,
+                         const store::DataLocation& location, const ui::Clock& clock) {
+  if (arguments.keep) {
+    fmt::print("practice kept at {}\n", location.path);
+  } else if (arguments.engine == store::Engine::Embedded) {
+    std::filesystem::remove_all(location.path);
+  } else {
+    auto cleanup = store::Connection::open(location, {"bench", &clock, false});
+    cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
+  }
 }
 
 }  // namespace vantrell::bench

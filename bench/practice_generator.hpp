@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "store/connection.hpp"
+#include "ui/clock.hpp"
 
 namespace vantrell::bench {
 
@@ -52,5 +53,15 @@ struct PracticeBenchArguments {
 // program with exit code 2 and a message.
 PracticeBenchArguments parsePracticeBenchArguments(int argc, char** argv,
                                                    const PracticeShape& shape = {});
+
+// Where a run's practice lives: a new temporary folder on SQLite, a schema of
+// its own on the server (VANTRELL_SERVER set from the arguments), named after
+// the bench and the process.
+store::DataLocation benchPracticeLocation(const PracticeBenchArguments& arguments,
+                                          const std::string& benchName);
+// Removes the run's practice, or says where it was kept (--keep). The
+// practice's own connection must be closed first.
+void removeBenchPractice(const PracticeBenchArguments& arguments,
+                         const store::DataLocation& location, const ui::Clock& clock);
 
 }  // namespace vantrell::bench

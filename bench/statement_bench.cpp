@@ -101,18 +101,7 @@ SqlResult plainSql(store::Connection& practice) {
 
 int main(int argc, char** argv) {
   const Arguments arguments = parse(argc, argv);
-  std::filesystem::path directory;
-  store::DataLocation location;
-  location.engine = arguments.engine;
-  if (arguments.engine == store::Engine::Embedded) {
-    directory = std::filesystem::temp_directory_path() /
-                fmt::format("vantrell-statement-bench-{}", ::getpid());
-    std::filesystem::create_directories(directory);
-    location.path = directory.string();
-  } else {
-    ::setenv("VANTRELL_SERVER", arguments.server.c_str(), 1);
-    location.path = fmt::format("statement_bench_{}", ::getpid());
-  }
+  const store::DataLocation location = bench::benchPracticeLocation(arguments, "statement_bench");
   ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
   auto practice = store::Connection::open(location, {"bench", &clock, true});
   bool good = true;
@@ -168,16 +157,7 @@ int main(int argc, char** argv) {
   fmt::print("  (open total of the selection {:.2f})\n", sql.total);
 
   practice.reset();
-  if (!arguments.keep) {
-    if (arguments.engine == store::Engine::Embedded) {
-      std::filesystem::remove_all(directory);
-    } else {
-      auto cleanup = store::Connection::open(location, {"bench", &clock, false});
-      cleanup->driver().executeScript("DROP SCHEMA IF EXISTS \"" + location.path + "\" CASCADE");
-    }
-  } else {
-    fmt::print("practice kept at {}\n", location.path);
-  }
+  bench::removeBenchPractice(arguments, location, clock);
   fmt::print("{}\n", good ? "all checks passed" : "SOME CHECKS FAILED");
   return good ? 0 : 1;
 }
