@@ -1,4 +1,5 @@
 #include "apply_dialog_window.hpp"
+#include "widget_helpers.hpp"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -11,10 +12,6 @@
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 const char* const columnTitles[] = {"Complete", "Date From", "Document",   "Procedure",
                                     "Amount",   "Balance",   "Total Paid", "This Payment"};

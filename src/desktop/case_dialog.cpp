@@ -13,13 +13,10 @@
 #include "patient_list_window.hpp"
 #include "record_form.hpp"
 #include "store/names.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // The list window each code field of a case is picked from.
 const char* codeListOf(const std::string& field) {

@@ -24,6 +24,7 @@
 #include "claims/claim_slots.hpp"
 #include "progress_dialog.hpp"
 #include "store/names.hpp"
+#include "widget_helpers.hpp"
 
 // This file declares no slots; the keyword would hide the claim row's member.
 #undef slots
@@ -31,9 +32,6 @@
 namespace vantrell::desktop {
 namespace {
 
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 QString qt(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -89,13 +87,6 @@ void tidy(QTableView* view) {
   view->verticalHeader()->hide();
   view->setWordWrap(false);
   view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
-}
-
-QPushButton* addButton(QDialogButtonBox* box, const QString& text, const char* name) {
-  auto* button = box->addButton(text, QDialogButtonBox::ActionRole);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 }  // namespace

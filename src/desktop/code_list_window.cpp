@@ -29,13 +29,10 @@
 #include "store/expression.hpp"
 #include "store/field_defaults.hpp"
 #include "store/names.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 constexpr int pageSize = 200;
 

@@ -20,13 +20,11 @@
 
 #include "main_window.hpp"
 #include "store/names.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
 
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 std::string plain(const QString& text) {
   return text.trimmed().toStdString();
 }
@@ -49,13 +47,6 @@ QComboBox* namedCombo(const char* name, const QStringList& items, bool editable 
   combo->setEditable(editable);
   if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
   return combo;
-}
-
-QPushButton* addButton(QDialogButtonBox* box, const QString& text, const char* name) {
-  auto* button = box->addButton(text, QDialogButtonBox::ActionRole);
-  button->setObjectName(name);
-  button->setAutoDefault(false);
-  return button;
 }
 
 void showMoney(QLabel* label, const QString& caption, Money amount) {

@@ -1,4 +1,5 @@
 #include "message_box_prompter.hpp"
+#include "widget_helpers.hpp"
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
@@ -11,10 +12,6 @@
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 int show(QWidget* parent, QMessageBox::Icon icon, const std::string& caption,
          const std::string& text, QMessageBox::StandardButtons buttons,

@@ -9,13 +9,10 @@
 #include "code_list_window.hpp"
 #include "record_form.hpp"
 #include "security/permission_list.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 struct Page {
   const char* title;

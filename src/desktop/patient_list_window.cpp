@@ -21,13 +21,10 @@
 #include "patient_dialog.hpp"
 #include "record_form.hpp"
 #include "search_keys.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 constexpr std::size_t pageSize = 200;
 

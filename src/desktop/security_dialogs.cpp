@@ -17,13 +17,10 @@
 
 #include "record_form.hpp"
 #include "store/errors.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 // Esc and the close box ask as the Cancel button does, instead of leaving at once.
 class AskingDialog : public QDialog {

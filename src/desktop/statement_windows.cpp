@@ -27,13 +27,10 @@
 #include "statements/statement_billing.hpp"
 #include "statements/statement_form.hpp"
 #include "statements/statement_rules.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 constexpr std::size_t pageSize = 100;
 
@@ -89,14 +86,6 @@ void tidy(QAbstractItemView* view) {
     table->setWordWrap(false);
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
   }
-}
-
-QPushButton* addButton(QDialogButtonBox* box, const QString& text, const char* name) {
-  auto* button = box->addButton(text, QDialogButtonBox::ActionRole);
-  button->setObjectName(name);
-  // Enter belongs to the list (it edits), never to a button that happens to be default.
-  button->setAutoDefault(false);
-  return button;
 }
 
 Date typedDate(const QLineEdit* edit) {

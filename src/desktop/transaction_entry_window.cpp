@@ -28,13 +28,10 @@
 #include "common/code_sets.hpp"
 #include "patient_list_window.hpp"
 #include "store/names.hpp"
+#include "widget_helpers.hpp"
 
 namespace vantrell::desktop {
 namespace {
-
-QString qt(const std::string& text) {
-  return QString::fromStdString(text);
-}
 
 struct ChargeColumn {
   const char* title;
