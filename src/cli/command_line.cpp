@@ -122,7 +122,10 @@ CommandTree::CommandTree(GlobalOptions& globals)
   addClaimCommands(app, chosen);
   addStatementCommands(app, chosen);
   addDepositCommands(app, chosen);
-  addReceiverCommands(app, chosen);
+  addReportCommands(app, chosen);
+  addCollectionCommands(app, chosen);
+  addMaintenanceCommands(app, chosen);
+  addRemittanceCommands(app, chosen);
   addQuickBalanceCommand(app, chosen);
   addCompletionCommand(app, chosen);
 }

@@ -36,7 +36,14 @@ void addTransactionCommands(CLI::App& app, Action& chosen);
 void addClaimCommands(CLI::App& app, Action& chosen);
 void addStatementCommands(CLI::App& app, Action& chosen);
 void addDepositCommands(CLI::App& app, Action& chosen);
-void addReceiverCommands(CLI::App& app, Action& chosen);
+// report aging|day-sheet|analysis
+void addReportCommands(CLI::App& app, Action& chosen);
+// worklist, plan and letters
+void addCollectionCommands(CLI::App& app, Action& chosen);
+// backup, restore, backups and maintain
+void addMaintenanceCommands(CLI::App& app, Action& chosen);
+// era import|list|show|queue
+void addRemittanceCommands(CLI::App& app, Action& chosen);
 // The verbs of one noun are written in more than one file when they belong to
 // different windows of the program.
 void addClaimCreationVerbs(CLI::App* claim, Action& chosen);
@@ -47,6 +54,8 @@ void addDepositVerbs(CLI::App* deposit, Action& chosen);
 void addDepositApplicationVerbs(CLI::App* deposit, Action& chosen);
 void addStatementCreationVerbs(CLI::App* statement, Action& chosen);
 void addStatementPrintingVerbs(CLI::App* statement, Action& chosen);
+void addAgingVerbs(CLI::App* report, Action& chosen);
+void addDaySheetVerbs(CLI::App* report, Action& chosen);
 void addQuickBalanceCommand(CLI::App& app, Action& chosen);
 void addCompletionCommand(CLI::App& app, Action& chosen);
 

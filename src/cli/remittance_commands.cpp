@@ -1,0 +1,8 @@
+#include "command_tree.hpp"
+
+namespace vantrell::cli {
+
+// Not written yet.
+void addRemittanceCommands(CLI::App& /*app*/, Action& /*chosen*/) {}
+
+}  // namespace vantrell::cli
