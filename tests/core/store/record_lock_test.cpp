@@ -8,6 +8,7 @@
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/other_process.hpp"
+#include "support/practice_rows.hpp"
 #include "support/store_fixture.hpp"
 
 namespace vantrell::store {
@@ -161,6 +162,23 @@ TEST_P(RecordLocking, AnotherProcessHoldsTheLockUntilItIsKilled) {
 
   nurse.kill();
   EXPECT_EQ(vantrell::testing::untilEmpty([&] { return ownerRefusing(patients); }), std::nullopt);
+}
+
+// A workstation that vanishes without a word (power cut, pulled cable) leaves
+// no process for the kernel to close: only the server's probes of the idle
+// connection end its session and free its locks, and the system's default
+// waits two hours before the first.
+TEST_P(RecordLocking, TheServerProbesAnIdleWorkstationWithinAMinute) {
+  if (engine() != Engine::Server) GTEST_SKIP() << "an embedded practice has no connection";
+  auto connection = space_->connect("MARY");
+  const auto setting = [&](const std::string& name) {
+    return vantrell::testing::singleNumber(*connection,
+                                           "SELECT current_setting('" + name + "')::int");
+  };
+  EXPECT_LE(setting("tcp_keepalives_idle") +
+                setting("tcp_keepalives_interval") * setting("tcp_keepalives_count"),
+            60);
+  EXPECT_GT(setting("tcp_keepalives_idle"), 0) << "the test server is reached by TCP";
 }
 
 // A lock's owner is a user in a program on a workstation: a window tells its

@@ -254,24 +254,33 @@ class PostgresDriver final : public Driver, private RecordLocks {
     // The server's own connection string, then our database over it: passed as
     // separate parameters, so a practice name cannot add settings of its own.
     const char* server = std::getenv("VANTRELL_SERVER");
-    const char* keywords[] = {"dbname", "dbname", "connect_timeout", nullptr};
-    const char* values[] = {server != nullptr ? server : "",
-                            practice.database.empty() ? nullptr : practice.database.c_str(), "10",
-                            nullptr};
-    if (practice.database.empty()) {
-      keywords[1] = "connect_timeout";
-      values[1] = "10";
-      keywords[2] = nullptr;
-      values[2] = nullptr;
+    // The workstation probes an idle connection too, so a server that went
+    // away is noticed in about a minute rather than hanging the next save; the
+    // server's connection string comes after these and may say otherwise.
+    std::vector<const char*> keywords = {"keepalives_idle", "keepalives_interval",
+                                         "keepalives_count", "dbname", "connect_timeout"};
+    std::vector<const char*> values = {"30", "10", "3", server != nullptr ? server : "", "10"};
+    if (!practice.database.empty()) {
+      keywords.push_back("dbname");
+      values.push_back(practice.database.c_str());
     }
-    connection_ = PQconnectdbParams(keywords, values, 1);
+    keywords.push_back(nullptr);
+    values.push_back(nullptr);
+    connection_ = PQconnectdbParams(keywords.data(), values.data(), 1);
     if (PQstatus(connection_) != CONNECTION_OK) {
       const std::string detail = PQerrorMessage(connection_);
       PQfinish(connection_);
       connection_ = nullptr;
       throw ConnectionError(practice.display(), detail);
     }
-    executeScript("SET DateStyle = ISO; SET client_min_messages = WARNING");
+    // A workstation that vanishes without closing (a power cut, a pulled
+    // cable) keeps its patients and records locked until the server notices;
+    // probing an idle session after 30 s, then every 10 s, three times, frees
+    // them in about a minute instead of the system's two hours.
+    executeScript(
+        "SET DateStyle = ISO; SET client_min_messages = WARNING; "
+        "SET tcp_keepalives_idle = 30; SET tcp_keepalives_interval = 10; "
+        "SET tcp_keepalives_count = 3");
     setApplicationName();
     auto exists = query("SELECT 1 FROM pg_namespace WHERE nspname = ?", {Value{practice.schema}});
     if (!exists->next()) {
