@@ -3,13 +3,15 @@
 // transaction, seeking random keys on the Primary tag, reading ranges on
 // Idxchartdate, and a filtered count. Prints each time and the ratio layer/raw.
 //
-//   store_bench [--engine sqlite|server] [--server CONNINFO] [ROWS] [SEEKS]
+//   store_bench [--engine sqlite|server] [--server CONNINFO] [--rounds N] [ROWS] [SEEKS]
 //     (defaults 1000000 and 100000; the server defaults to $VANTRELL_TEST_SERVER)
+//     Raw and layer alternate for N rounds (default 3) and the medians are compared.
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -448,6 +450,14 @@ Timings runRawServer(const std::string& server, const std::string& schema, std::
   return t;
 }
 
+// The middle of the rounds' times for one kind of work.
+double median(const std::vector<Timings>& rounds, double Timings::*work) {
+  std::vector<double> times;
+  for (const auto& round : rounds) times.push_back(round.*work);
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
 void dropSchema(const std::string& schema) {
   auto connection = Connection::open({Engine::Server, schema}, {"bench", nullptr, false});
   connection->driver().executeScript("DROP SCHEMA IF EXISTS " + Dialect::quoteIdentifier(schema) +
@@ -458,6 +468,7 @@ void dropSchema(const std::string& schema) {
 
 int main(int argc, char** argv) {
   bool onServer = false;
+  int rounds = 3;
   std::string server =
       std::getenv("VANTRELL_TEST_SERVER") != nullptr ? std::getenv("VANTRELL_TEST_SERVER") : "";
   std::vector<std::int64_t> numbers;
@@ -472,6 +483,8 @@ int main(int argc, char** argv) {
       onServer = engine == "server";
     } else if (argument == "--server" && i + 1 < argc) {
       server = argv[++i];
+    } else if (argument == "--rounds" && i + 1 < argc) {
+      rounds = std::max(1, std::atoi(argv[++i]));
     } else {
       numbers.push_back(std::atoll(argument.c_str()));
     }
@@ -493,25 +506,53 @@ int main(int argc, char** argv) {
       "{}, QVTRN: {} rows, {} seeks on Primary, 1000 chart ranges on Idxchartdate, one filtered "
       "count\n",
       onServer ? "PostgreSQL" : "SQLite", rows, seekCount);
-  Timings raw, layer;
-  if (onServer) {
-    ::setenv("VANTRELL_SERVER", server.c_str(), 1);
-    const std::string rawSchema = fmt::format("store_bench_raw_{}", ::getpid());
-    const std::string layerSchema = fmt::format("store_bench_layer_{}", ::getpid());
-    raw = runRawServer(server, rawSchema, rows, seeks, charts);
-    layer = runLayer({Engine::Server, layerSchema}, rows, seeks, charts);
-    dropSchema(rawSchema);
-    dropSchema(layerSchema);
-  } else {
-    const auto base =
-        std::filesystem::temp_directory_path() / fmt::format("vantrell-bench-{}", ::getpid());
-    std::filesystem::create_directories(base / "layer");
-    std::filesystem::create_directories(base / "raw");
-    raw = runRaw(base / "raw", rows, seeks, charts);
-    layer = runLayer({Engine::Embedded, (base / "layer").string()}, rows, seeks, charts);
-    std::filesystem::remove_all(base);
+  // Raw and layer take turns, each going first in every other round, so a
+  // busy machine or the server's background work weighs on both alike; the
+  // median of each work is compared.
+  std::vector<Timings> raws, layers;
+  if (onServer) ::setenv("VANTRELL_SERVER", server.c_str(), 1);
+  for (int round = 0; round < rounds; ++round) {
+    const auto runRawRound = [&] {
+      if (onServer) {
+        const std::string schema = fmt::format("store_bench_raw_{}_{}", ::getpid(), round);
+        raws.push_back(runRawServer(server, schema, rows, seeks, charts));
+        dropSchema(schema);
+      } else {
+        const auto folder = std::filesystem::temp_directory_path() /
+                            fmt::format("vantrell-bench-raw-{}-{}", ::getpid(), round);
+        std::filesystem::create_directories(folder);
+        raws.push_back(runRaw(folder, rows, seeks, charts));
+        std::filesystem::remove_all(folder);
+      }
+    };
+    const auto runLayerRound = [&] {
+      if (onServer) {
+        const std::string schema = fmt::format("store_bench_layer_{}_{}", ::getpid(), round);
+        layers.push_back(runLayer({Engine::Server, schema}, rows, seeks, charts));
+        dropSchema(schema);
+      } else {
+        const auto folder = std::filesystem::temp_directory_path() /
+                            fmt::format("vantrell-bench-layer-{}-{}", ::getpid(), round);
+        std::filesystem::create_directories(folder);
+        layers.push_back(runLayer({Engine::Embedded, folder.string()}, rows, seeks, charts));
+        std::filesystem::remove_all(folder);
+      }
+    };
+    if (round % 2 == 0) {
+      runRawRound();
+      runLayerRound();
+    } else {
+      runLayerRound();
+      runRawRound();
+    }
+  }
+  Timings raw = raws.front(), layer = layers.front();
+  for (auto work : {&Timings::insert, &Timings::seek, &Timings::range, &Timings::count}) {
+    raw.*work = median(raws, work);
+    layer.*work = median(layers, work);
   }
 
+  fmt::print("median of {} rounds\n", rounds);
   fmt::print("{:<22}{:>12}{:>12}{:>8}\n", "work", "layer s", "raw s", "ratio");
   const auto line = [](const char* what, double a, double b) {
     fmt::print("{:<22}{:>12.3f}{:>12.3f}{:>8.2f}\n", what, a, b, a / b);
