@@ -80,17 +80,12 @@ ChargeEntry parseEntry(const std::string& text) {
 
 int applyDeposit(Context& context, const ApplyArguments& arguments) {
   practice::OpenPractice& open = context.openPractice();
-  std::unique_ptr<deposits::PaymentApplicationWindow> window;
-  try {
-    window = std::make_unique<deposits::PaymentApplicationWindow>(
-        deposits::PaymentApplicationWindow::Surroundings{
-            *open.connection, open.options, context.prompter(), open.security->clock(),
-            open.security->userCode(), &context.settings()},
-        arguments.deposit);
-  } catch (const std::invalid_argument&) {
-    context.prompter().error(fmt::format("There is no deposit {}.", arguments.deposit));
-    throw Refused();
-  }
+  // Held as Apply holds it, so that a desk applying the same deposit meanwhile is refused.
+  auto window = deposits::PaymentApplicationWindow::openHeld(
+      {*open.connection, open.options, context.prompter(), open.security->clock(),
+       open.security->userCode(), &context.settings(), open.security.get()},
+      arguments.deposit);
+  if (!window) throw Refused();
   if (!window->choosePatient(arguments.chart)) {
     context.prompter().error(fmt::format("There is no patient {}.", arguments.chart));
     throw Refused();

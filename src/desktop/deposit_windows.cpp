@@ -722,20 +722,11 @@ void DepositListWindow::applyDeposit() {
   const auto entry = currentDeposit();
   if (!entry) return;
   if (application_ != nullptr) return showDialog(application_);
-  if (desk_.surroundings.security != nullptr &&
-      !desk_.surroundings.security->hasPermission(deposits::deposit_permission::apply, false))
-    return;
-  std::unique_ptr<deposits::PaymentApplicationWindow> model;
-  try {
-    model = std::make_unique<deposits::PaymentApplicationWindow>(
-        deposits::PaymentApplicationWindow::Surroundings{
-            desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
-            deposits::depositUserCode(desk_.surroundings), &desk_.settings},
-        *entry);
-  } catch (const std::invalid_argument&) {
-    desk_.surroundings.prompter.error("Deposit " + std::to_string(*entry) + " not found");
-    return;
-  }
+  auto model = deposits::PaymentApplicationWindow::openHeld(
+      {desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
+       deposits::depositUserCode(desk_.surroundings), &desk_.settings, desk_.surroundings.security},
+      *entry);
+  if (!model) return;
   application_ = new PaymentApplicationDialog(std::move(model), this);
   application_->setClosed([this] { refresh(); });
   showDialog(application_);

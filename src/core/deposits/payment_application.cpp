@@ -76,6 +76,18 @@ PaymentApplicationWindow::PaymentApplicationWindow(Surroundings surroundings,
   }
 }
 
+std::unique_ptr<PaymentApplicationWindow> PaymentApplicationWindow::openHeld(
+    Surroundings surroundings, std::int64_t depositEntry) {
+  const ui::Clock& clock = surroundings.clock;
+  auto held = DepositForApplying::hold({surroundings.practice, surroundings.prompter,
+                                        surroundings.security, [&clock] { return clock.today(); }},
+                                       depositEntry);
+  if (!held) return nullptr;
+  auto window = std::make_unique<PaymentApplicationWindow>(std::move(surroundings), depositEntry);
+  window->held_ = std::move(held);
+  return window;
+}
+
 void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices) {
   choices_ = choices;
   if (context_.settings == nullptr) return;
@@ -614,6 +626,12 @@ bool PaymentApplicationWindow::save() {
 }
 
 void PaymentApplicationWindow::close() {
+  // A held deposit cannot change under the window: its row takes the final amount.
+  if (held_) {
+    held_->close(unapplied());
+    held_.reset();
+    return;
+  }
   store::Table deposits = context_.practice.openTable("QVDEP");
   deposits.setOrder("IdxEntryNumber");
   auto stored = deposits.seek({store::Value{deposit_.integer("Entry Number")}});

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/money.hpp"
+#include "deposits/deposit_window.hpp"
 #include "practice/options.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
@@ -70,11 +72,18 @@ class PaymentApplicationWindow {
     ui::Prompter& prompter;
     const ui::Clock& clock;
     std::string userCode;
-    ui::Settings* settings = nullptr;  // none: the check boxes start cleared
+    ui::Settings* settings = nullptr;        // none: the check boxes start cleared
+    security::Security* security = nullptr;  // none: every action is allowed
   };
 
   // Opens for the deposit with that Entry Number; throws when there is none.
   PaymentApplicationWindow(Surroundings surroundings, std::int64_t depositEntry);
+  // Apply from the deposit list: after "Apply Screen", with the deposit row
+  // held until close() so that no other window or desk changes it meanwhile;
+  // nullptr (with the system's message) when the user may not, the deposit
+  // is missing or another window or desk has it.
+  static std::unique_ptr<PaymentApplicationWindow> openHeld(Surroundings surroundings,
+                                                            std::int64_t depositEntry);
 
   const store::Record& deposit() const { return deposit_; }
   bool insurancePayor() const { return insurance_; }
@@ -121,7 +130,7 @@ class PaymentApplicationWindow {
   // Before another patient or closing: the abandon question while entries are unsaved;
   // a Yes throws them away.
   bool mayLeave();
-  // Writes the final unapplied amount to the deposit.
+  // Writes the final unapplied amount to the deposit (and lets a held one go).
   void close();
 
  private:
@@ -147,6 +156,7 @@ class PaymentApplicationWindow {
   // Entries typed on charges a filter hides now, by entry number.
   std::map<std::int64_t, ApplicationEntry> entries_;
   std::map<std::int64_t, store::Record> cases_;
+  std::unique_ptr<DepositForApplying> held_;
 };
 
 }  // namespace vantrell::deposits

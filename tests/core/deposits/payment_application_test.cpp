@@ -432,6 +432,37 @@ TEST_P(PaymentApplication, MissingCodeSkipsOnlyItsTransaction) {
   EXPECT_EQ(newLines().size(), 1u);
 }
 
+// Opened from the deposit list, the deposit is held until the window closes: another
+// desk, or a second Apply here, is refused; closing writes 100 - 40 and lets it go.
+TEST_P(PaymentApplication, OpenedForApplyingTheDepositIsHeldUntilTheWindowCloses) {
+  charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  const auto id = deposit("MC", "100");
+  auto window =
+      PaymentApplicationWindow::openHeld({*practice_, opts, prompter, clock_, "CLERK"}, id);
+  ASSERT_NE(window, nullptr);
+  auto other = space_->connect("other");
+  ScriptedPrompter elsewhere{};
+  const std::string inUse = "error: The current record is in use.  This process cannot complete.";
+  EXPECT_EQ(PaymentApplicationWindow::openHeld({*other, opts, elsewhere, clock_, "OTHER"}, id),
+            nullptr);
+  ASSERT_EQ(elsewhere.transcript().size(), 1u);
+  EXPECT_EQ(elsewhere.transcript().back(), inUse);
+  EXPECT_EQ(PaymentApplicationWindow::openHeld({*practice_, opts, elsewhere, clock_, "CLERK"}, id),
+            nullptr);
+  EXPECT_EQ(elsewhere.transcript().back(), inUse);
+  ASSERT_TRUE(window->choosePatient("DOEJA000"));
+  window->setPayment(0, dollars(40));
+  ASSERT_TRUE(window->save());
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", id).money("Unapplied Amount"), dollars(60));
+  auto again = PaymentApplicationWindow::openHeld({*other, opts, elsewhere, clock_, "OTHER"}, id);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->unapplied(), dollars(60));
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
 
 }  // namespace
