@@ -88,6 +88,24 @@ std::unique_ptr<PaymentApplicationWindow> PaymentApplicationWindow::openHeld(
   return window;
 }
 
+std::vector<store::Record> PaymentApplicationWindow::codeChoices(CodeBox box) const {
+  return offeredCodes(context_.practice, box, deposit_.text("Payor Type"),
+                      deposit_.text("Payment Method"));
+}
+
+std::vector<store::Record> PaymentApplicationWindow::postedSoFar() const {
+  std::vector<store::Record> lines;
+  store::Table ledger = context_.practice.openTable("QVTRN");
+  ledger.setOrder("idxDepositID");
+  const store::Value id{deposit_.integer("Entry Number")};
+  ledger.setRange({id}, {id});
+  ledger.forEach([&](const store::Record& line) { lines.push_back(line); });
+  std::sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
+    return a.integer("Entry Number") < b.integer("Entry Number");
+  });
+  return lines;
+}
+
 void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices) {
   choices_ = choices;
   if (context_.settings == nullptr) return;

@@ -88,6 +88,9 @@ class PaymentApplicationWindow {
   const store::Record& deposit() const { return deposit_; }
   bool insurancePayor() const { return insurance_; }
   ApplicationCodes& codes() { return codes_; }
+  // The procedure codes a code box offers for the deposit's payor and method,
+  // as the deposit window offers them.
+  std::vector<store::Record> codeChoices(CodeBox box) const;
   const ApplicationChoices& choices() const { return choices_; }
   void setChoices(const ApplicationChoices& choices);  // remembered at once
 
@@ -121,8 +124,10 @@ class PaymentApplicationWindow {
 
   // Spends what is unapplied on the charges shown, oldest first.
   void applyToOldest();
-  // The rows with something entered (List Only, View So Far).
+  // The rows with something entered (List Only).
   std::vector<const ApplicationRowView*> entriesSoFar() const;
+  // The lines already written from the deposit, every patient's (View So Far).
+  std::vector<store::Record> postedSoFar() const;
 
   // Writes every entry in one database transaction. False when nothing was
   // saved (a No to the over-applied question, or the engine refused).

@@ -463,6 +463,48 @@ TEST_P(PaymentApplication, OpenedForApplyingTheDepositIsHeldUntilTheWindowCloses
   EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
 }
 
+// An insurance deposit's boxes offer the carrier's codes only (I, T, V), a patient's check the
+// patient's; View So Far lists what the saves wrote from the deposit, List Only what is typed.
+TEST_P(PaymentApplication, CodeBoxesFollowThePayorAndTheListsShowWhatIsTypedAndWritten) {
+  charge("2026-11-01", "100");
+  charge("2026-11-02", "60");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  const auto codes = [&](const PaymentApplicationWindow& shown, CodeBox box) {
+    std::vector<std::string> found;
+    for (const auto& code : shown.codeChoices(box)) found.push_back(code.text("Code 1"));
+    return found;
+  };
+  EXPECT_EQ(codes(*window, CodeBox::Payment), std::vector<std::string>{"INS"});
+  EXPECT_EQ(codes(*window, CodeBox::Adjustment), std::vector<std::string>{"WO"});
+  EXPECT_EQ(codes(*window, CodeBox::TakeBack), std::vector<std::string>{"TAKE"});
+  EXPECT_EQ(codes(*window, CodeBox::Deductible),
+            (std::vector<std::string>{"CHECK", "DED", "INS", "TAKE", "WO"}));
+  insert("QVDEP", {{"Deposit Date", "2026-12-04"},
+                   {"Payor Type", "Patient"},
+                   {"Payment Method", "Check"},
+                   {"Chart Number", "DOEJA000"},
+                   {"Payment Amount", "10"},
+                   {"Unapplied Amount", "10"}});
+  auto patient = open(count("SELECT MAX(\"Entry Number\") FROM \"QVDEP\""), opts, prompter);
+  EXPECT_EQ(codes(*patient, CodeBox::Payment), std::vector<std::string>{"CHECK"});
+  EXPECT_EQ(codes(*patient, CodeBox::Adjustment), std::vector<std::string>{});
+
+  window->setPayment(1, dollars(25));
+  window->setAdjustment(1, dollars(5));
+  ASSERT_EQ(window->entriesSoFar().size(), 1u);
+  EXPECT_EQ(window->entriesSoFar()[0]->charge.money("Amount"), dollars(60));
+  EXPECT_TRUE(window->postedSoFar().empty());
+  ASSERT_TRUE(window->save());
+  EXPECT_TRUE(window->entriesSoFar().empty());
+  std::vector<std::string> posted;
+  for (const auto& line : window->postedSoFar())
+    posted.push_back(line.text("Procedure Code") + " " + line.money("Amount").toString());
+  EXPECT_EQ(posted, (std::vector<std::string>{"INS -25.00", "WO -5.00"}));
+  EXPECT_TRUE(patient->postedSoFar().empty());
+}
+
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
 
 }  // namespace
