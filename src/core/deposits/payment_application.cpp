@@ -106,9 +106,9 @@ std::vector<store::Record> PaymentApplicationWindow::postedSoFar() const {
   return lines;
 }
 
-void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices) {
+void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices, bool remember) {
   choices_ = choices;
-  if (context_.settings == nullptr) return;
+  if (context_.settings == nullptr || !remember) return;
   const auto write = [&](const char* name, bool on) {
     context_.settings->write(paymentApplicationSettingsKey, name, on ? "1" : "0");
   };
@@ -396,6 +396,7 @@ bool PaymentApplicationWindow::save() {
   int donePosition = 0;
   std::vector<std::int64_t> statementsDone;
   std::vector<std::string> afterwards;
+  std::vector<DueClaim> due;
   const Date depositDate = deposit_.date("Deposit Date");
   const std::int64_t depositId = deposit_.integer("Entry Number");
 
@@ -559,8 +560,7 @@ bool PaymentApplicationWindow::save() {
             if (!claim->isEmpty(next.carrier) &&
                 trimmed(claim->text(next.status)) == claims::claim_status::readyToSend &&
                 trimmed(claim->text(next.billingMethod)) == claims::billing_method::paper)
-              afterwards.push_back(fmt::format("Claim number {} is due for its {} insurance.",
-                                               number, positionWord(position + 1)));
+              due.push_back({number, position + 1});
           }
         }
       }
@@ -635,6 +635,20 @@ bool PaymentApplicationWindow::save() {
     }
   }
   for (const auto& notice : afterwards) prompter.inform(notice);
+  due_ = due;
+  if (choices_.billRemainingInsurances && context_.claimPrinting != nullptr) {
+    // Bill Remaining Insurances Now: the next carrier's forms, a run per slot.
+    for (const int slot : {2, 3}) {
+      std::vector<std::int64_t> numbers;
+      for (const auto& claim : due)
+        if (claim.slot == slot) numbers.push_back(claim.claim);
+      if (!numbers.empty()) context_.claimPrinting->print(numbers, slot);
+    }
+  } else {
+    for (const auto& claim : due)
+      prompter.inform(fmt::format("Claim number {} is due for its {} insurance.", claim.claim,
+                                  positionWord(claim.slot)));
+  }
   // What was saved now counts in the unapplied amount the window started with.
   openingUnapplied_ = unapplied();
   entries_.clear();

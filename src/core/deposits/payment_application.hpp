@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "claims/claim_actions.hpp"
 #include "common/money.hpp"
 #include "deposits/deposit_window.hpp"
 #include "practice/options.hpp"
@@ -57,6 +58,13 @@ struct ApplicationChoices {
   bool alertStatementsDone = false;
 };
 
+// A claim whose next carrier is to be billed on paper now that the carrier
+// before it has finished paying.
+struct DueClaim {
+  std::int64_t claim = 0;
+  int slot = 0;
+};
+
 inline constexpr const char* paymentApplicationSettingsKey =
     "Software\\Vantrell\\Radavad Adedarirar 10\\Defaults\\Payment Application";
 
@@ -74,6 +82,9 @@ class PaymentApplicationWindow {
     std::string userCode;
     ui::Settings* settings = nullptr;        // none: the check boxes start cleared
     security::Security* security = nullptr;  // none: every action is allowed
+    // Prints the due claims after a save with Bill Remaining Insurances Now;
+    // none: they are only told.
+    claims::ClaimPrinting* claimPrinting = nullptr;
   };
 
   // Opens for the deposit with that Entry Number; throws when there is none.
@@ -92,7 +103,8 @@ class PaymentApplicationWindow {
   // as the deposit window offers them.
   std::vector<store::Record> codeChoices(CodeBox box) const;
   const ApplicationChoices& choices() const { return choices_; }
-  void setChoices(const ApplicationChoices& choices);  // remembered at once
+  // Remembered at once, unless for this window only.
+  void setChoices(const ApplicationChoices& choices, bool remember = true);
 
   // Lists the patient's charges (after the abandon question when entries are
   // unsaved). False for an unknown chart or a No.
@@ -132,6 +144,8 @@ class PaymentApplicationWindow {
   // Writes every entry in one database transaction. False when nothing was
   // saved (a No to the over-applied question, or the engine refused).
   bool save();
+  // The claims the last save found due for their next carrier.
+  const std::vector<DueClaim>& dueClaims() const { return due_; }
   // Before another patient or closing: the abandon question while entries are unsaved;
   // a Yes throws them away.
   bool mayLeave();
@@ -162,6 +176,7 @@ class PaymentApplicationWindow {
   std::map<std::int64_t, ApplicationEntry> entries_;
   std::map<std::int64_t, store::Record> cases_;
   std::unique_ptr<DepositForApplying> held_;
+  std::vector<DueClaim> due_;
 };
 
 }  // namespace vantrell::deposits

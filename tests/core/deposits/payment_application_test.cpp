@@ -505,6 +505,47 @@ TEST_P(PaymentApplication, CodeBoxesFollowThePayorAndTheListsShowWhatIsTypedAndW
   EXPECT_TRUE(patient->postedSoFar().empty());
 }
 
+// With Bill Remaining Insurances Now, a claim whose primary finished and whose paper secondary
+// is ready goes to claim printing for slot 2; a paper secondary not yet ready does not.
+TEST_P(PaymentApplication, BillRemainingInsurancesNowPrintsTheDueSecondaryClaims) {
+  struct Printed final : claims::ClaimPrinting {
+    bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+      for (const auto number : claimNumbers) runs.push_back({number, slot});
+      return true;
+    }
+    std::vector<std::pair<std::int64_t, int>> runs;
+  } printing;
+  std::vector<std::int64_t> numbers;
+  for (const char* secondaryStatus : {"1", "0"}) {
+    insert("QVCLA", {{"Chart Number", "DOEJA000"},
+                     {"Case Number", std::to_string(caseNumber_)},
+                     {"Insurance Carrier 1", "MC"},
+                     {"Insurance Carrier 2", "BC"},
+                     {"Claim Status 1", "2"},
+                     {"Claim Status 2", secondaryStatus},
+                     {"Secondary Billing Method", "P"}});
+    numbers.push_back(count("SELECT MAX(\"Claim Number\") FROM \"QVCLA\""));
+    charge("2026-11-01", "100", {{"Claim Number", std::to_string(numbers.back())}});
+  }
+  const auto opts = options({{"Mark Completed Claims Done", "T"}});
+  ScriptedPrompter prompter{};
+  auto window = std::make_unique<PaymentApplicationWindow>(
+      PaymentApplicationWindow::Surroundings{*practice_, opts, prompter, clock_, "CLERK", nullptr,
+                                             nullptr, &printing},
+      deposit("MC", "200"));
+  ASSERT_TRUE(window->choosePatient("DOEJA000"));
+  window->setChoices({true, false, false, false});
+  for (std::size_t row = 0; row < 2; ++row) {
+    window->setPayment(row, dollars(80));
+    window->setComplete(row, true);
+  }
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(printing.runs, (std::vector<std::pair<std::int64_t, int>>{{numbers[0], 2}}));
+  ASSERT_EQ(window->dueClaims().size(), 1u);
+  EXPECT_EQ(window->dueClaims()[0].claim, numbers[0]);
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
 
 }  // namespace
