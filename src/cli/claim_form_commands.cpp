@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
+#include "paper_claims.hpp"
 #include "pdf_renderer.hpp"
 
 namespace vantrell::cli {
@@ -193,7 +195,44 @@ int printClaimForms(Context& context, const PrintArguments& arguments) {
   }
 }
 
+// Runs after a window's save, one per slot: the first run writes the file
+// asked for, a later one the same name with its slot.
+class FollowUpClaimPrinting final : public claims::ClaimPrinting {
+ public:
+  FollowUpClaimPrinting(Context& context, practice::OpenPractice& open, std::string pdf)
+      : context_(context), open_(open), pdf_(std::move(pdf)) {}
+  bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+    PrintArguments arguments;
+    arguments.claims = claimNumbers;
+    arguments.slot = slot;
+    arguments.pdf = pdf_;
+    if (runs_++ > 0) {
+      std::filesystem::path path(pdf_);
+      arguments.pdf = (path.parent_path() / (path.stem().string() + "-slot" + std::to_string(slot) +
+                                             path.extension().string()))
+                          .string();
+    }
+    PdfClaimPrinting printing(context_, open_, arguments);
+    if (!printing.print(claimNumbers, slot) || !printing.written) return false;
+    reportForms(context_, arguments, slot, *printing.written);
+    return true;
+  }
+
+ private:
+  Context& context_;
+  practice::OpenPractice& open_;
+  std::string pdf_;
+  int runs_ = 0;
+};
+
 }  // namespace
+
+std::unique_ptr<claims::ClaimPrinting> paperClaimPrinting(Context& context,
+                                                          practice::OpenPractice& open,
+                                                          const std::string& pdf) {
+  context.require(printClaimsPermission);
+  return std::make_unique<FollowUpClaimPrinting>(context, open, pdf);
+}
 
 void addClaimFormVerbs(CLI::App* claim, Action& chosen) {
   auto arguments = std::make_shared<PrintArguments>();

@@ -10,6 +10,7 @@
 #include "context.hpp"
 #include "deposits/payment_application.hpp"
 #include "output.hpp"
+#include "paper_claims.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -26,6 +27,7 @@ struct ApplyArguments {
   std::int64_t deposit = 0;
   std::string chart;
   bool oldest = false;
+  std::string billRemaining;  // the PDF of the due claims' forms
   std::vector<ChargeEntry> entries;
 };
 
@@ -80,16 +82,20 @@ ChargeEntry parseEntry(const std::string& text) {
 
 int applyDeposit(Context& context, const ApplyArguments& arguments) {
   practice::OpenPractice& open = context.openPractice();
-  std::unique_ptr<deposits::PaymentApplicationWindow> window;
-  try {
-    window = std::make_unique<deposits::PaymentApplicationWindow>(
-        deposits::PaymentApplicationWindow::Surroundings{
-            *open.connection, open.options, context.prompter(), open.security->clock(),
-            open.security->userCode(), &context.settings()},
-        arguments.deposit);
-  } catch (const std::invalid_argument&) {
-    context.prompter().error(fmt::format("There is no deposit {}.", arguments.deposit));
-    throw Refused();
+  std::unique_ptr<claims::ClaimPrinting> printing;
+  if (!arguments.billRemaining.empty())
+    printing = paperClaimPrinting(context, open, arguments.billRemaining);
+  // Held as Apply holds it, so that a desk applying the same deposit meanwhile is refused.
+  auto window = deposits::PaymentApplicationWindow::openHeld(
+      {*open.connection, open.options, context.prompter(), open.security->clock(),
+       open.security->userCode(), &context.settings(), open.security.get(), printing.get()},
+      arguments.deposit);
+  if (!window) throw Refused();
+  if (printing) {
+    // Ticked for this run only: the workstation's remembered box stays as it was.
+    deposits::ApplicationChoices choices = window->choices();
+    choices.billRemainingInsurances = true;
+    window->setChoices(choices, false);
   }
   if (!window->choosePatient(arguments.chart)) {
     context.prompter().error(fmt::format("There is no patient {}.", arguments.chart));
@@ -134,6 +140,9 @@ void addDepositApplicationVerbs(CLI::App* deposit, Action& chosen) {
       ->required();
   apply->add_flag("--oldest", arguments->oldest,
                   "spends what is unapplied on the oldest charges first");
+  apply->add_option("--bill-remaining", arguments->billRemaining,
+                    "Bill Remaining Insurances Now: the claims the save finds due for their "
+                    "next carrier on paper are printed to this PDF and marked billed");
   apply->add_option_function<std::vector<std::string>>(
       "ENTRY",
       [arguments](const std::vector<std::string>& texts) {

@@ -16,8 +16,12 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <functional>
+#include <map>
+#include <tuple>
 
+#include "deposits/deposit_detail.hpp"
 #include "main_window.hpp"
 #include "store/names.hpp"
 #include "widget_helpers.hpp"
@@ -87,6 +91,46 @@ class MovingOnDelegate : public QStyledItemDelegate {
  private:
   std::function<void()> moveOn_;
 };
+
+// A read-only grid of rows of text, in a window of its own that Escape closes.
+QDialog* listWindow(QWidget* parent, const char* name, const QString& title,
+                    const QStringList& columns, const std::vector<QStringList>& rows,
+                    const QString& footing) {
+  auto* window = new QDialog(parent);
+  window->setObjectName(name);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  window->setWindowTitle(title);
+  auto* table = new QTableWidget(static_cast<int>(rows.size()), static_cast<int>(columns.size()));
+  table->setObjectName("lines");
+  table->setHorizontalHeaderLabels(columns);
+  table->verticalHeader()->hide();
+  table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  table->setSelectionBehavior(QAbstractItemView::SelectRows);
+  for (int row = 0; row < table->rowCount(); ++row)
+    for (int column = 0; column < table->columnCount(); ++column)
+      table->setItem(row, column,
+                     new QTableWidgetItem(rows[static_cast<std::size_t>(row)].value(column)));
+  table->resizeColumnsToContents();
+  auto* total = new QLabel(footing);
+  total->setObjectName("footing");
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, window, &QDialog::reject);
+  auto* layout = new QVBoxLayout(window);
+  layout->addWidget(table, 1);
+  layout->addWidget(total);
+  layout->addWidget(buttons);
+  window->resize(std::max(520, table->horizontalHeader()->length() + 40), 320);
+  window->setWindowFlag(Qt::Window);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  table->setFocus();
+  return window;
+}
+
+QString amountText(Money amount) {
+  return amount == Money{} ? QString() : qt(amount.toString());
+}
 
 }  // namespace
 
@@ -384,7 +428,54 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   charges_->installEventFilter(this);
   charges_->setMinimumWidth(900);
 
+  // The codes the save posts with, offered for the deposit's payor as the deposit window does.
+  auto* codes = new QHBoxLayout;
+  for (const auto& [box, name, caption] :
+       std::vector<std::tuple<deposits::CodeBox, const char*, QString>>{
+           {deposits::CodeBox::Payment, "paymentCode", tr("Pa&yment Code:")},
+           {deposits::CodeBox::Deductible, "deductibleCode", tr("&Deductible Code:")},
+           {deposits::CodeBox::Adjustment, "adjustmentCode", tr("Ad&justment Code:")},
+           {deposits::CodeBox::Withhold, "withholdCode", tr("&Withhold Code:")},
+           {deposits::CodeBox::TakeBack, "takeBackCode", tr("Ta&ke Back Code:")}}) {
+    QComboBox* combo = namedCombo(name, {}, true);
+    auto* label = new QLabel(caption);
+    label->setBuddy(combo);
+    codes->addWidget(label);
+    codes->addWidget(combo, 1);
+    codeBoxes_.emplace_back(box, combo);
+  }
+  fillCodeBoxes();
+  for (const auto& [box, combo] : codeBoxes_)
+    connect(combo, &QComboBox::currentTextChanged, this,
+            [this, box = box](const QString& code) { codeChosen(box, code); });
+
+  // Remembered per workstation user.
+  const deposits::ApplicationChoices& remembered = model_->choices();
+  const auto choice = [this](const QString& caption, const char* name, bool on) {
+    auto* check = new QCheckBox(caption);
+    check->setObjectName(name);
+    check->setChecked(on);
+    connect(check, &QCheckBox::toggled, this, [this] { choicesChanged(); });
+    return check;
+  };
+  billRemaining_ = choice(tr("Bill Remaining &Insurances Now"), "billRemaining",
+                          remembered.billRemainingInsurances);
+  printStatements_ =
+      choice(tr("&Print Statement Now"), "printStatements", remembered.printStatements);
+  alertClaims_ =
+      choice(tr("Alert When &Claims Are Done"), "alertClaimsDone", remembered.alertClaimsDone);
+  alertStatements_ = choice(tr("Alert When S&tatements Are Done"), "alertStatementsDone",
+                            remembered.alertStatementsDone);
+  auto* checks = new QHBoxLayout;
+  for (QCheckBox* check : {billRemaining_, printStatements_, alertClaims_, alertStatements_})
+    checks->addWidget(check);
+  checks->addStretch(1);
+
   auto* buttons = new QDialogButtonBox;
+  connect(addButton(buttons, tr("List O&nly"), "listOnly"), &QPushButton::clicked, this,
+          [this] { listOnly(); });
+  connect(addButton(buttons, tr("&View So Far"), "viewSoFar"), &QPushButton::clicked, this,
+          [this] { viewSoFar(); });
   QPushButton* oldest = addButton(buttons, tr("Apply To &Oldest"), "applyToOldest");
   QPushButton* saveButton = addButton(buttons, tr("&Save Payments/Adjustments"), "save");
   QPushButton* closeButton = addButton(buttons, tr("C&lose"), "close");
@@ -411,9 +502,11 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(money);
   layout->addLayout(top);
+  layout->addLayout(codes);
   layout->addWidget(charges_, 1);
+  layout->addLayout(checks);
   layout->addWidget(buttons);
-  resize(1100, 480);
+  resize(1100, 520);
   showUnapplied();
   chart_->setFocus();
 }
@@ -542,6 +635,89 @@ bool PaymentApplicationDialog::save() {
   return true;
 }
 
+void PaymentApplicationDialog::fillCodeBoxes() {
+  const deposits::ApplicationCodes& chosen = model_->codes();
+  const std::map<deposits::CodeBox, std::string> current = {
+      {deposits::CodeBox::Payment, chosen.payment},
+      {deposits::CodeBox::Deductible, chosen.deductible},
+      {deposits::CodeBox::Adjustment, chosen.adjustment},
+      {deposits::CodeBox::Withhold, chosen.withhold},
+      {deposits::CodeBox::TakeBack, chosen.takeBack}};
+  for (auto& [box, combo] : codeBoxes_) {
+    combo->clear();
+    combo->addItem(QString());
+    for (const store::Record& code : model_->codeChoices(box)) {
+      combo->addItem(qt(trimmed(code.text("Code 1"))));
+      combo->setItemData(combo->count() - 1, qt(trimmed(code.text("Description"))),
+                         Qt::ToolTipRole);
+    }
+    combo->setCurrentText(qt(trimmed(current.at(box))));
+  }
+}
+
+void PaymentApplicationDialog::codeChosen(deposits::CodeBox box, const QString& code) {
+  // A code typed in any case is looked up by its upper-case key at the save.
+  const std::string text = store::upperAscii(plain(code));
+  deposits::ApplicationCodes& codes = model_->codes();
+  switch (box) {
+    case deposits::CodeBox::Payment:
+      codes.payment = text;
+      break;
+    case deposits::CodeBox::Deductible:
+      codes.deductible = text;
+      break;
+    case deposits::CodeBox::Adjustment:
+      codes.adjustment = text;
+      break;
+    case deposits::CodeBox::Withhold:
+      codes.withhold = text;
+      break;
+    case deposits::CodeBox::TakeBack:
+      codes.takeBack = text;
+      break;
+  }
+}
+
+void PaymentApplicationDialog::choicesChanged() {
+  model_->setChoices({billRemaining_->isChecked(), printStatements_->isChecked(),
+                      alertClaims_->isChecked(), alertStatements_->isChecked()});
+}
+
+void PaymentApplicationDialog::listOnly() {
+  std::vector<QStringList> rows;
+  Money payments;
+  for (const deposits::ApplicationRowView* row : model_->entriesSoFar()) {
+    const deposits::ApplicationEntry& entry = row->entry;
+    payments += entry.payment;
+    rows.push_back({qt(row->charge.date("Date From").toMonthDayYear()),
+                    qt(trimmed(row->charge.text("Procedure Code"))),
+                    qt(row->charge.money("Amount").toString()), amountText(entry.payment.abs()),
+                    amountText(entry.deductible.abs()), amountText(entry.withhold.abs()),
+                    amountText(entry.allowed), amountText(entry.adjustment.abs()),
+                    amountText(entry.takeBack.abs()), entry.complete ? tr("Yes") : QString(),
+                    qt(entry.rejection)});
+  }
+  listWindow(
+      this, "ListOnly", tr("List Only: ") + qt(model_->chartNumber()),
+      {tr("Date"), tr("Procedure"), tr("Charge"), tr("Payment"), tr("Deductible"), tr("Withhold"),
+       tr("Allowed"), tr("Adjustment"), tr("Take Back"), tr("Complete"), tr("Rejection")},
+      rows, tr("Payments not saved yet: %1").arg(qt(payments.abs().toGroupedString())));
+}
+
+void PaymentApplicationDialog::viewSoFar() {
+  std::vector<QStringList> rows;
+  for (const store::Record& line : model_->postedSoFar())
+    rows.push_back(
+        {QString::number(line.integer("Entry Number")), qt(trimmed(line.text("Chart Number"))),
+         qt(line.date("Date From").toMonthDayYear()), qt(trimmed(line.text("Procedure Code"))),
+         qt(trimmed(line.text("Transaction Type"))), qt(trimmed(line.text("Who Paid"))),
+         qt(line.money("Amount").toString())});
+  listWindow(
+      this, "ViewSoFar", tr("View So Far"),
+      {tr("Entry"), tr("Chart"), tr("Date"), tr("Code"), tr("Type"), tr("Who Paid"), tr("Amount")},
+      rows, tr("Unapplied: %1").arg(qt(model_->unapplied().toGroupedString())));
+}
+
 void PaymentApplicationDialog::moveOn() {
   // Column by column along the charge, then the next charge's payment.
   int row = charges_->currentRow();
@@ -640,6 +816,8 @@ DepositListWindow::DepositListWindow(DepositDesk desk, QWidget* parent)
           &DepositListWindow::applyDeposit);
   connect(addButton(buttons, tr("De&lete"), "delete"), &QPushButton::clicked, this,
           &DepositListWindow::deleteDeposit);
+  connect(addButton(buttons, tr("De&tail"), "detail"), &QPushButton::clicked, this,
+          &DepositListWindow::showDetail);
   QPushButton* closeButton = buttons->addButton(QDialogButtonBox::Close);
   closeButton->setAutoDefault(false);
   connect(closeButton, &QPushButton::clicked, this, &QDialog::close);
@@ -722,20 +900,11 @@ void DepositListWindow::applyDeposit() {
   const auto entry = currentDeposit();
   if (!entry) return;
   if (application_ != nullptr) return showDialog(application_);
-  if (desk_.surroundings.security != nullptr &&
-      !desk_.surroundings.security->hasPermission(deposits::deposit_permission::apply, false))
-    return;
-  std::unique_ptr<deposits::PaymentApplicationWindow> model;
-  try {
-    model = std::make_unique<deposits::PaymentApplicationWindow>(
-        deposits::PaymentApplicationWindow::Surroundings{
-            desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
-            deposits::depositUserCode(desk_.surroundings), &desk_.settings},
-        *entry);
-  } catch (const std::invalid_argument&) {
-    desk_.surroundings.prompter.error("Deposit " + std::to_string(*entry) + " not found");
-    return;
-  }
+  auto model = deposits::PaymentApplicationWindow::openHeld(
+      {desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
+       deposits::depositUserCode(desk_.surroundings), &desk_.settings, desk_.surroundings.security},
+      *entry);
+  if (!model) return;
   application_ = new PaymentApplicationDialog(std::move(model), this);
   application_->setClosed([this] { refresh(); });
   showDialog(application_);
@@ -767,6 +936,27 @@ bool DepositListWindow::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+void DepositListWindow::showDetail() {
+  const auto entry = currentDeposit();
+  if (!entry) return;
+  std::vector<QStringList> rows;
+  Money applied;
+  for (const deposits::DepositDetailLine& line :
+       deposits::depositDetail(desk_.surroundings.practice, *entry)) {
+    applied += line.applied;
+    rows.push_back({QString::number(line.entryNumber), qt(line.chartNumber),
+                    QString::number(line.caseNumber), qt(line.dateFrom.toMonthDayYear()),
+                    qt(line.procedureCode), qt(line.transactionType), qt(line.whoPaid),
+                    qt(line.amount.toString()), qt(line.applied.toString())});
+  }
+  listWindow(this, "DepositDetail", tr("Deposit Detail: %1").arg(*entry),
+             {tr("Entry"), tr("Chart"), tr("Case"), tr("Date"), tr("Code"), tr("Type"),
+              tr("Who Paid"), tr("Amount"), tr("Applied")},
+             rows, tr("Applied: %1").arg(qt(applied.toGroupedString())));
 }
 
 // ---------------------------------------------------------------------------------------------

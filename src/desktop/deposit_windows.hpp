@@ -117,6 +117,9 @@ class PaymentApplicationDialog : public QDialog {
   bool choosePatient();
   void applyToOldest();
   bool save();
+  // Read-only lists: the entries typed and not saved yet, and the lines written from the deposit.
+  void listOnly();
+  void viewSoFar();
   deposits::PaymentApplicationWindow& model() { return *model_; }
   void setClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 
@@ -149,6 +152,9 @@ class PaymentApplicationDialog : public QDialog {
   void showUnapplied();
   void typed(QTableWidgetItem* item);
   void moveOn();
+  void fillCodeBoxes();
+  void codeChosen(deposits::CodeBox box, const QString& code);
+  void choicesChanged();
   // The abandon question while entries are unsaved; then writes the deposit's unapplied amount.
   bool finish();
 
@@ -160,6 +166,11 @@ class PaymentApplicationDialog : public QDialog {
   QTableWidget* charges_;
   QLabel* unapplied_;
   QLabel* patient_;
+  std::vector<std::pair<deposits::CodeBox, QComboBox*>> codeBoxes_;
+  QCheckBox* billRemaining_;
+  QCheckBox* printStatements_;
+  QCheckBox* alertClaims_;
+  QCheckBox* alertStatements_;
   bool filling_ = false;
   bool finished_ = false;
 };
@@ -177,6 +188,8 @@ class DepositListWindow : public QDialog {
   void editDeposit();
   void applyDeposit();
   void deleteDeposit();
+  // The payment lines made from the deposit, each with the part its application rows applied.
+  void showDetail();
   void refresh();
 
   DepositDialog* depositDialog() const { return deposit_; }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -170,6 +171,48 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   EXPECT_NE(recalc.output.find(" 0 corrected\nPatients"), std::string::npos) << recalc.output;
   EXPECT_NE(recalc.output.rfind(" 0 corrected\n"), recalc.output.find(" 0 corrected\nPatients"))
       << recalc.output;
+
+  // Bill Remaining Insurances Now: a claim whose charges the carrier has all paid, with a
+  // paper secondary ready, is completed by Complete alone; its secondary form is printed to
+  // the PDF and its slot 2 billed (Sent).
+  std::int64_t finished = 0;
+  std::string finishedEntries;
+  for (const auto& [claim, row] : claims) {
+    if (claim == chosen[0] || claim == chosen[1] || row.at("Claim Status 1") == "6" ||
+        row.at("Insurance Carrier 2") == "" || row.at("Claim Status 2") != "1" ||
+        row.at("Secondary Billing Method") != "P")
+      continue;
+    std::string entries;
+    bool allPaid = true;
+    for (const auto& [entry, line] : after)
+      if (!line.at("Claim Number").is_null() && line.at("Claim Number") == claim &&
+          std::string(line.at("Transaction Type")) < "I") {
+        allPaid = allPaid && line.at("Insurance 1 Paid") == true;
+        entries += " " + std::to_string(entry) + "=0:complete";
+      }
+    if (!allPaid || entries.empty()) continue;
+    finished = claim;
+    finishedEntries = entries;
+    break;
+  }
+  ASSERT_NE(finished, 0) << "the tutorial has no claim its primary carrier finished";
+  const CliRun added = runCli(cli_ + "deposit add 'Payor Type=Insurance' 'Insurance Code=" +
+                              std::string(claims.at(finished).at("Insurance Carrier 1")) +
+                              "' 'Payment Amount=1' 'Payment Code=" + paymentCode + "'");
+  ASSERT_EQ(added.exitCode, 0) << added.output;
+  const std::string pdf = (home_.path() / "secondary.pdf").string();
+  const CliRun billed =
+      runCli(cli_ + "deposit apply " + added.output.substr(0, added.output.find('\n')) +
+             " --chart " + std::string(claims.at(finished).at("Chart Number")) +
+             " --bill-remaining '" + pdf + "'" + finishedEntries);
+  ASSERT_EQ(billed.exitCode, 0) << billed.output;
+  EXPECT_NE(billed.output.find("1 claim printed to"), std::string::npos) << billed.output;
+  EXPECT_GT(std::filesystem::file_size(pdf), 0u);
+  for (const auto& row : exported("QVCLA"))
+    if (row.at("Claim Number") == finished) {
+      EXPECT_EQ(row.at("Claim Status 1"), "6");
+      EXPECT_EQ(row.at("Claim Status 2"), "2");
+    }
 
   // A charge that is not the patient's is refused, and nothing is written.
   const CliRun wrong = runCli(cli_ + "deposit apply " + deposit + " --chart " + second + " " +

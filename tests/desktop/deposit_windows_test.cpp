@@ -19,6 +19,7 @@
 #include "desktop_fixture.hpp"
 #include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
+#include "support/scripted_prompter.hpp"
 
 // Enter Deposits/Payments on the tutorial practice, driven by key as a clerk does it.
 namespace vantrell::desktop {
@@ -529,6 +530,164 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   EXPECT_EQ(linesAfter, linesBefore + 4);
   ASSERT_TRUE(backTo(*list));
   EXPECT_EQ(view->model()->index(view->currentIndex().row(), 5).data().toString(), "50.00");
+  list->close();
+}
+
+// Apply holds the deposit while the grid is open; the grid offers the carrier's codes in its
+// code boxes, remembers its four check boxes, lists what is typed (List Only) and what was
+// written (View So Far); the list's Detail shows what each payment line applied.
+TEST_F(DepositWindowsTest, ApplyHoldsTheDepositAndTheGridOffersCodesChoicesAndLists) {
+  bookOnlyWhatIsTyped();
+  // A charge on an insured case, the carrier of that case paying it.
+  std::map<std::pair<std::string, std::int64_t>, std::string> carrierOf;
+  practice().openTable("QVCAS").forEach([&](const store::Record& row) {
+    carrierOf[{trimmed(row.text("Chart Number")), row.integer("Case Number")}] =
+        trimmed(row.text("Insurance Carrier #1"));
+  });
+  std::string chart, carrier;
+  std::int64_t charge = 0;
+  practice().openTable("QVTRN").forEach([&](const store::Record& row) {
+    const std::string kind = trimmed(row.text("Transaction Type"));
+    const std::string& payer =
+        carrierOf[{trimmed(row.text("Chart Number")), row.integer("Case Number")}];
+    if (!chart.empty() || kind.empty() || kind >= "I" || payer.empty()) return;
+    chart = trimmed(row.text("Chart Number"));
+    carrier = payer;
+    charge = row.integer("Entry Number");
+  });
+  ASSERT_FALSE(chart.empty()) << "the tutorial has no insured charge";
+  const std::string paymentCode = codeOfType("I");
+  const std::string adjustmentCode = codeOfType("T");
+  ASSERT_FALSE(paymentCode.empty());
+  ASSERT_FALSE(adjustmentCode.empty());
+  std::int64_t entry = 0;
+  {
+    store::Table table = practice().openTable("QVDEP");
+    store::Record deposit = table.newRecord();
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"Description", "EOB 88"},
+                                                          {"Payor Type", "Insurance"},
+                                                          {"Payment Method", "Check"},
+                                                          {"Insurance Code", carrier},
+                                                          {"Payment Amount", "100.00"},
+                                                          {"Unapplied Amount", "100.00"},
+                                                          {"Payment Code", paymentCode}})
+      deposit.setFromText(name, value);
+    deposit.set("Deposit Date", application_.programDate().value());
+    table.append(deposit);
+    entry = deposit.integer("Entry Number");
+  }
+  vantrell::testing::ScriptedPrompter refused{};
+  const deposits::DepositSurroundings here{practice(), refused, nullptr,
+                                           [] { return Date::fromYmd(2026, 12, 5); }};
+
+  QWidget* list = openListByKey();
+  ASSERT_NE(list, nullptr);
+  auto* view = list->findChild<QTableView*>("deposits");
+  const auto chooseDeposit = [&] {
+    for (int n = 0; n < view->model()->rowCount(); ++n)
+      if (view->model()->index(n, 0).data().toLongLong() == entry)
+        view->setCurrentIndex(view->model()->index(n, 0));
+    view->setFocus();
+  };
+  chooseDeposit();
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_A)) << "Alt+A (Apply)";
+  QWidget* grid = waitForWindow("PaymentApplication");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(deposits::DepositForApplying::hold(here, entry), nullptr)
+      << "the deposit is not held while the grid is open";
+  EXPECT_EQ(refused.transcript(),
+            std::vector<std::string>{
+                "error: The current record is in use.  This process cannot complete."});
+
+  // Each code box offers only the carrier's codes of its kind and starts from the deposit's.
+  std::map<std::string, std::string> typeOf;
+  practice().openTable("QVPRO").forEach([&](const store::Record& row) {
+    typeOf[trimmed(row.text("Code 1"))] = trimmed(row.text("Type"));
+  });
+  for (const auto& [name, type] : std::vector<std::pair<const char*, std::string>>{
+           {"paymentCode", "I"}, {"adjustmentCode", "T"}, {"takeBackCode", "V"}}) {
+    auto* box = grid->findChild<QComboBox*>(name);
+    ASSERT_NE(box, nullptr) << name;
+    EXPECT_EQ(box->count() > 1, !codeOfType(type).empty()) << name;
+    for (int n = 1; n < box->count(); ++n)
+      EXPECT_EQ(typeOf[box->itemText(n).toStdString()], type) << name;
+  }
+  EXPECT_EQ(grid->findChild<QComboBox*>("paymentCode")->currentText().toStdString(), paymentCode);
+  typeCode(*grid, "adjustmentCode", QString::fromStdString(adjustmentCode).toLower().toStdString());
+  EXPECT_EQ(static_cast<PaymentApplicationDialog*>(grid)->model().codes().adjustment,
+            adjustmentCode);
+
+  // Alt+C ticks Alert When Claims Are Done; it is remembered for this user.
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_C));
+  EXPECT_EQ(settings_.read(deposits::paymentApplicationSettingsKey, "Show Done Claims"), "1");
+  EXPECT_EQ(settings_.read(deposits::paymentApplicationSettingsKey, "Bill Remaining Insurances"),
+            "0");
+
+  // 1.00 on the charge; List Only shows it before the save, View So Far the line after it.
+  typeInto(*grid, "chart", QString::fromStdString(chart));
+  press(Qt::Key_Return);
+  auto* table = grid->findChild<QTableWidget*>("charges");
+  const auto& rows = static_cast<PaymentApplicationDialog*>(grid)->model().rows();
+  int row = -1;
+  for (std::size_t n = 0; n < rows.size(); ++n)
+    if (rows[n].charge.integer("Entry Number") == charge) row = static_cast<int>(n);
+  ASSERT_GE(row, 0);
+  table->setCurrentCell(row, PaymentApplicationDialog::Payment);
+  type("1");
+  press(Qt::Key_Return);
+  shoot(*grid, "deposits-10-grid-codes-and-choices.png");
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_N)) << "Alt+N (List Only)";
+  QWidget* typed = waitForWindow("ListOnly");
+  ASSERT_NE(typed, nullptr);
+  auto* typedLines = typed->findChild<QTableWidget*>("lines");
+  ASSERT_EQ(typedLines->rowCount(), 1);
+  EXPECT_EQ(typedLines->item(0, 3)->text(), "1.00");
+  shoot(*typed, "deposits-11-list-only.png");
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("ListOnly") == nullptr; }));
+  ASSERT_TRUE(backTo(*grid));
+  press(Qt::Key_F9);
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_V)) << "Alt+V (View So Far)";
+  QWidget* written = waitForWindow("ViewSoFar");
+  ASSERT_NE(written, nullptr);
+  auto* writtenLines = written->findChild<QTableWidget*>("lines");
+  ASSERT_EQ(writtenLines->rowCount(), 1);
+  EXPECT_EQ(writtenLines->item(0, 1)->text().toStdString(), chart);
+  EXPECT_EQ(writtenLines->item(0, 6)->text(), "-1.00");
+  shoot(*written, "deposits-12-view-so-far.png");
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("ViewSoFar") == nullptr; }));
+
+  // Closed, the deposit is let go with 99.00 left; reopened, the ticked box is still ticked.
+  ASSERT_TRUE(backTo(*grid));
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("PaymentApplication") == nullptr; }));
+  EXPECT_EQ(depositRows().at(entry).money("Unapplied Amount"), Money::fromCents(9900));
+  EXPECT_NE(deposits::DepositForApplying::hold(here, entry), nullptr);
+  ASSERT_TRUE(backTo(*list));
+  chooseDeposit();
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_A));
+  grid = waitForWindow("PaymentApplication");
+  ASSERT_NE(grid, nullptr);
+  EXPECT_TRUE(grid->findChild<QCheckBox*>("alertClaimsDone")->isChecked());
+  EXPECT_FALSE(grid->findChild<QCheckBox*>("printStatements")->isChecked());
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("PaymentApplication") == nullptr; }));
+
+  // Detail: the one payment line, all of it applied.
+  ASSERT_TRUE(backTo(*list));
+  chooseDeposit();
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_T)) << "Alt+T (Detail)";
+  QWidget* detail = waitForWindow("DepositDetail");
+  ASSERT_NE(detail, nullptr);
+  auto* detailLines = detail->findChild<QTableWidget*>("lines");
+  ASSERT_EQ(detailLines->rowCount(), 1);
+  EXPECT_EQ(detailLines->item(0, 1)->text().toStdString(), chart);
+  EXPECT_EQ(detailLines->item(0, 7)->text(), "-1.00");
+  EXPECT_EQ(detailLines->item(0, 8)->text(), "-1.00");
+  shoot(*detail, "deposits-13-detail.png");
+  press(Qt::Key_Escape);
   list->close();
 }
 

@@ -250,10 +250,11 @@ void DepositWindow::fillPayorName(const std::string& payorField) {
   if (!name.empty()) deposit_.set("Payor Name", name);
 }
 
-std::vector<store::Record> DepositWindow::codeChoices(CodeBox box) {
-  const std::string types =
-      offeredCodeTypes(box, deposit_.text("Payor Type"), trimmed(deposit_.text("Payment Method")));
-  store::Table codes = context_.practice.openTable("QVPRO");
+std::vector<store::Record> offeredCodes(store::Connection& practice, CodeBox box,
+                                        const std::string& payorType,
+                                        const std::string& paymentMethod) {
+  const std::string types = offeredCodeTypes(box, payorType, trimmed(paymentMethod));
+  store::Table codes = practice.openTable("QVPRO");
   codes.setOrder("Primary");
   std::vector<store::Record> offered;
   codes.forEach([&](const store::Record& code) {
@@ -261,6 +262,11 @@ std::vector<store::Record> DepositWindow::codeChoices(CodeBox box) {
     if (type.size() == 1 && types.find(type[0]) != std::string::npos) offered.push_back(code);
   });
   return offered;
+}
+
+std::vector<store::Record> DepositWindow::codeChoices(CodeBox box) {
+  return offeredCodes(context_.practice, box, deposit_.text("Payor Type"),
+                      deposit_.text("Payment Method"));
 }
 
 bool DepositWindow::checkPaymentCode() {

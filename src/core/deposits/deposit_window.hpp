@@ -43,6 +43,11 @@ enum class CodeBox { Payment, Adjustment, Withhold, Deductible, TakeBack };
 std::string offeredCodeTypes(CodeBox box, const std::string& payorType,
                              const std::string& paymentMethod);
 
+// The procedure codes a box offers for the payor type and payment method, by code.
+std::vector<store::Record> offeredCodes(store::Connection& practice, CodeBox box,
+                                        const std::string& payorType,
+                                        const std::string& paymentMethod);
+
 // The deposit window: one QVDEP row, new or held in edit while open.
 class DepositWindow {
  public:

@@ -76,9 +76,39 @@ PaymentApplicationWindow::PaymentApplicationWindow(Surroundings surroundings,
   }
 }
 
-void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices) {
+std::unique_ptr<PaymentApplicationWindow> PaymentApplicationWindow::openHeld(
+    Surroundings surroundings, std::int64_t depositEntry) {
+  const ui::Clock& clock = surroundings.clock;
+  auto held = DepositForApplying::hold({surroundings.practice, surroundings.prompter,
+                                        surroundings.security, [&clock] { return clock.today(); }},
+                                       depositEntry);
+  if (!held) return nullptr;
+  auto window = std::make_unique<PaymentApplicationWindow>(std::move(surroundings), depositEntry);
+  window->held_ = std::move(held);
+  return window;
+}
+
+std::vector<store::Record> PaymentApplicationWindow::codeChoices(CodeBox box) const {
+  return offeredCodes(context_.practice, box, deposit_.text("Payor Type"),
+                      deposit_.text("Payment Method"));
+}
+
+std::vector<store::Record> PaymentApplicationWindow::postedSoFar() const {
+  std::vector<store::Record> lines;
+  store::Table ledger = context_.practice.openTable("QVTRN");
+  ledger.setOrder("idxDepositID");
+  const store::Value id{deposit_.integer("Entry Number")};
+  ledger.setRange({id}, {id});
+  ledger.forEach([&](const store::Record& line) { lines.push_back(line); });
+  std::sort(lines.begin(), lines.end(), [](const auto& a, const auto& b) {
+    return a.integer("Entry Number") < b.integer("Entry Number");
+  });
+  return lines;
+}
+
+void PaymentApplicationWindow::setChoices(const ApplicationChoices& choices, bool remember) {
   choices_ = choices;
-  if (context_.settings == nullptr) return;
+  if (context_.settings == nullptr || !remember) return;
   const auto write = [&](const char* name, bool on) {
     context_.settings->write(paymentApplicationSettingsKey, name, on ? "1" : "0");
   };
@@ -366,6 +396,7 @@ bool PaymentApplicationWindow::save() {
   int donePosition = 0;
   std::vector<std::int64_t> statementsDone;
   std::vector<std::string> afterwards;
+  std::vector<DueClaim> due;
   const Date depositDate = deposit_.date("Deposit Date");
   const std::int64_t depositId = deposit_.integer("Entry Number");
 
@@ -529,8 +560,7 @@ bool PaymentApplicationWindow::save() {
             if (!claim->isEmpty(next.carrier) &&
                 trimmed(claim->text(next.status)) == claims::claim_status::readyToSend &&
                 trimmed(claim->text(next.billingMethod)) == claims::billing_method::paper)
-              afterwards.push_back(fmt::format("Claim number {} is due for its {} insurance.",
-                                               number, positionWord(position + 1)));
+              due.push_back({number, position + 1});
           }
         }
       }
@@ -605,6 +635,20 @@ bool PaymentApplicationWindow::save() {
     }
   }
   for (const auto& notice : afterwards) prompter.inform(notice);
+  due_ = due;
+  if (choices_.billRemainingInsurances && context_.claimPrinting != nullptr) {
+    // Bill Remaining Insurances Now: the next carrier's forms, a run per slot.
+    for (const int slot : {2, 3}) {
+      std::vector<std::int64_t> numbers;
+      for (const auto& claim : due)
+        if (claim.slot == slot) numbers.push_back(claim.claim);
+      if (!numbers.empty()) context_.claimPrinting->print(numbers, slot);
+    }
+  } else {
+    for (const auto& claim : due)
+      prompter.inform(fmt::format("Claim number {} is due for its {} insurance.", claim.claim,
+                                  positionWord(claim.slot)));
+  }
   // What was saved now counts in the unapplied amount the window started with.
   openingUnapplied_ = unapplied();
   entries_.clear();
@@ -614,6 +658,12 @@ bool PaymentApplicationWindow::save() {
 }
 
 void PaymentApplicationWindow::close() {
+  // A held deposit cannot change under the window: its row takes the final amount.
+  if (held_) {
+    held_->close(unapplied());
+    held_.reset();
+    return;
+  }
   store::Table deposits = context_.practice.openTable("QVDEP");
   deposits.setOrder("IdxEntryNumber");
   auto stored = deposits.seek({store::Value{deposit_.integer("Entry Number")}});

@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "claims/claim_actions.hpp"
 #include "common/money.hpp"
+#include "deposits/deposit_window.hpp"
 #include "practice/options.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
@@ -55,6 +58,13 @@ struct ApplicationChoices {
   bool alertStatementsDone = false;
 };
 
+// A claim whose next carrier is to be billed on paper now that the carrier
+// before it has finished paying.
+struct DueClaim {
+  std::int64_t claim = 0;
+  int slot = 0;
+};
+
 inline constexpr const char* paymentApplicationSettingsKey =
     "Software\\Vantrell\\Radavad Adedarirar 10\\Defaults\\Payment Application";
 
@@ -70,17 +80,31 @@ class PaymentApplicationWindow {
     ui::Prompter& prompter;
     const ui::Clock& clock;
     std::string userCode;
-    ui::Settings* settings = nullptr;  // none: the check boxes start cleared
+    ui::Settings* settings = nullptr;        // none: the check boxes start cleared
+    security::Security* security = nullptr;  // none: every action is allowed
+    // Prints the due claims after a save with Bill Remaining Insurances Now;
+    // none: they are only told.
+    claims::ClaimPrinting* claimPrinting = nullptr;
   };
 
   // Opens for the deposit with that Entry Number; throws when there is none.
   PaymentApplicationWindow(Surroundings surroundings, std::int64_t depositEntry);
+  // Apply from the deposit list: after "Apply Screen", with the deposit row
+  // held until close() so that no other window or desk changes it meanwhile;
+  // nullptr (with the system's message) when the user may not, the deposit
+  // is missing or another window or desk has it.
+  static std::unique_ptr<PaymentApplicationWindow> openHeld(Surroundings surroundings,
+                                                            std::int64_t depositEntry);
 
   const store::Record& deposit() const { return deposit_; }
   bool insurancePayor() const { return insurance_; }
   ApplicationCodes& codes() { return codes_; }
+  // The procedure codes a code box offers for the deposit's payor and method,
+  // as the deposit window offers them.
+  std::vector<store::Record> codeChoices(CodeBox box) const;
   const ApplicationChoices& choices() const { return choices_; }
-  void setChoices(const ApplicationChoices& choices);  // remembered at once
+  // Remembered at once, unless for this window only.
+  void setChoices(const ApplicationChoices& choices, bool remember = true);
 
   // Lists the patient's charges (after the abandon question when entries are
   // unsaved). False for an unknown chart or a No.
@@ -112,16 +136,20 @@ class PaymentApplicationWindow {
 
   // Spends what is unapplied on the charges shown, oldest first.
   void applyToOldest();
-  // The rows with something entered (List Only, View So Far).
+  // The rows with something entered (List Only).
   std::vector<const ApplicationRowView*> entriesSoFar() const;
+  // The lines already written from the deposit, every patient's (View So Far).
+  std::vector<store::Record> postedSoFar() const;
 
   // Writes every entry in one database transaction. False when nothing was
   // saved (a No to the over-applied question, or the engine refused).
   bool save();
+  // The claims the last save found due for their next carrier.
+  const std::vector<DueClaim>& dueClaims() const { return due_; }
   // Before another patient or closing: the abandon question while entries are unsaved;
   // a Yes throws them away.
   bool mayLeave();
-  // Writes the final unapplied amount to the deposit.
+  // Writes the final unapplied amount to the deposit (and lets a held one go).
   void close();
 
  private:
@@ -147,6 +175,8 @@ class PaymentApplicationWindow {
   // Entries typed on charges a filter hides now, by entry number.
   std::map<std::int64_t, ApplicationEntry> entries_;
   std::map<std::int64_t, store::Record> cases_;
+  std::unique_ptr<DepositForApplying> held_;
+  std::vector<DueClaim> due_;
 };
 
 }  // namespace vantrell::deposits

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "deposit_fixture.hpp"
+#include "deposits/payment_application.hpp"
 #include "security/login_window.hpp"
 #include "security/user_accounts.hpp"
 #include "store/errors.hpp"
@@ -419,6 +420,15 @@ TEST_P(DepositWindowOnEngine, EachActionAsksItsPermission) {
   asLow.security = &low;
   EXPECT_EQ(DepositWindow::openNew(asLow), nullptr);
   EXPECT_EQ(lowPrompter.transcript().back(), denied);
+  // Apply Screen is a level 3 action: the application window does not open.
+  store::Table optionRows = practice_->openTable("QVOPT");
+  store::Record optionRow = optionRows.newRecord();
+  practice::applyNewOptionValues(optionRow);
+  const practice::Options options(optionRow);
+  EXPECT_EQ(PaymentApplicationWindow::openHeld(
+                {*practice_, options, lowPrompter, clock, "LOW", nullptr, &low}, 1),
+            nullptr);
+  EXPECT_EQ(lowPrompter.transcript().back(), denied);
   low.logOut();
 
   ScriptedPrompter clerkPrompter({true});
@@ -436,6 +446,9 @@ TEST_P(DepositWindowOnEngine, EachActionAsksItsPermission) {
   window.reset();
   EXPECT_EQ(depositOf(entry).text("User Code"), "CLERK");
   EXPECT_NE(DepositWindow::openExisting(asClerk, entry), nullptr);
+  EXPECT_NE(PaymentApplicationWindow::openHeld(
+                {*practice_, options, clerkPrompter, clock, "CLERK", nullptr, &clerk}, entry),
+            nullptr);
   EXPECT_FALSE(deleteDeposit(asClerk, entry));
   EXPECT_EQ(clerkPrompter.transcript().back(), denied);
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVDEP\""), 1);

@@ -432,6 +432,120 @@ TEST_P(PaymentApplication, MissingCodeSkipsOnlyItsTransaction) {
   EXPECT_EQ(newLines().size(), 1u);
 }
 
+// Opened from the deposit list, the deposit is held until the window closes: another
+// desk, or a second Apply here, is refused; closing writes 100 - 40 and lets it go.
+TEST_P(PaymentApplication, OpenedForApplyingTheDepositIsHeldUntilTheWindowCloses) {
+  charge("2026-11-01", "100");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  const auto id = deposit("MC", "100");
+  auto window =
+      PaymentApplicationWindow::openHeld({*practice_, opts, prompter, clock_, "CLERK"}, id);
+  ASSERT_NE(window, nullptr);
+  auto other = space_->connect("other");
+  ScriptedPrompter elsewhere{};
+  const std::string inUse = "error: The current record is in use.  This process cannot complete.";
+  EXPECT_EQ(PaymentApplicationWindow::openHeld({*other, opts, elsewhere, clock_, "OTHER"}, id),
+            nullptr);
+  ASSERT_EQ(elsewhere.transcript().size(), 1u);
+  EXPECT_EQ(elsewhere.transcript().back(), inUse);
+  EXPECT_EQ(PaymentApplicationWindow::openHeld({*practice_, opts, elsewhere, clock_, "CLERK"}, id),
+            nullptr);
+  EXPECT_EQ(elsewhere.transcript().back(), inUse);
+  ASSERT_TRUE(window->choosePatient("DOEJA000"));
+  window->setPayment(0, dollars(40));
+  ASSERT_TRUE(window->save());
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", id).money("Unapplied Amount"), dollars(60));
+  auto again = PaymentApplicationWindow::openHeld({*other, opts, elsewhere, clock_, "OTHER"}, id);
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(again->unapplied(), dollars(60));
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
+// An insurance deposit's boxes offer the carrier's codes only (I, T, V), a patient's check the
+// patient's; View So Far lists what the saves wrote from the deposit, List Only what is typed.
+TEST_P(PaymentApplication, CodeBoxesFollowThePayorAndTheListsShowWhatIsTypedAndWritten) {
+  charge("2026-11-01", "100");
+  charge("2026-11-02", "60");
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  const auto codes = [&](const PaymentApplicationWindow& shown, CodeBox box) {
+    std::vector<std::string> found;
+    for (const auto& code : shown.codeChoices(box)) found.push_back(code.text("Code 1"));
+    return found;
+  };
+  EXPECT_EQ(codes(*window, CodeBox::Payment), std::vector<std::string>{"INS"});
+  EXPECT_EQ(codes(*window, CodeBox::Adjustment), std::vector<std::string>{"WO"});
+  EXPECT_EQ(codes(*window, CodeBox::TakeBack), std::vector<std::string>{"TAKE"});
+  EXPECT_EQ(codes(*window, CodeBox::Deductible),
+            (std::vector<std::string>{"CHECK", "DED", "INS", "TAKE", "WO"}));
+  insert("QVDEP", {{"Deposit Date", "2026-12-04"},
+                   {"Payor Type", "Patient"},
+                   {"Payment Method", "Check"},
+                   {"Chart Number", "DOEJA000"},
+                   {"Payment Amount", "10"},
+                   {"Unapplied Amount", "10"}});
+  auto patient = open(count("SELECT MAX(\"Entry Number\") FROM \"QVDEP\""), opts, prompter);
+  EXPECT_EQ(codes(*patient, CodeBox::Payment), std::vector<std::string>{"CHECK"});
+  EXPECT_EQ(codes(*patient, CodeBox::Adjustment), std::vector<std::string>{});
+
+  window->setPayment(1, dollars(25));
+  window->setAdjustment(1, dollars(5));
+  ASSERT_EQ(window->entriesSoFar().size(), 1u);
+  EXPECT_EQ(window->entriesSoFar()[0]->charge.money("Amount"), dollars(60));
+  EXPECT_TRUE(window->postedSoFar().empty());
+  ASSERT_TRUE(window->save());
+  EXPECT_TRUE(window->entriesSoFar().empty());
+  std::vector<std::string> posted;
+  for (const auto& line : window->postedSoFar())
+    posted.push_back(line.text("Procedure Code") + " " + line.money("Amount").toString());
+  EXPECT_EQ(posted, (std::vector<std::string>{"INS -25.00", "WO -5.00"}));
+  EXPECT_TRUE(patient->postedSoFar().empty());
+}
+
+// With Bill Remaining Insurances Now, a claim whose primary finished and whose paper secondary
+// is ready goes to claim printing for slot 2; a paper secondary not yet ready does not.
+TEST_P(PaymentApplication, BillRemainingInsurancesNowPrintsTheDueSecondaryClaims) {
+  struct Printed final : claims::ClaimPrinting {
+    bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+      for (const auto number : claimNumbers) runs.push_back({number, slot});
+      return true;
+    }
+    std::vector<std::pair<std::int64_t, int>> runs;
+  } printing;
+  std::vector<std::int64_t> numbers;
+  for (const char* secondaryStatus : {"1", "0"}) {
+    insert("QVCLA", {{"Chart Number", "DOEJA000"},
+                     {"Case Number", std::to_string(caseNumber_)},
+                     {"Insurance Carrier 1", "MC"},
+                     {"Insurance Carrier 2", "BC"},
+                     {"Claim Status 1", "2"},
+                     {"Claim Status 2", secondaryStatus},
+                     {"Secondary Billing Method", "P"}});
+    numbers.push_back(count("SELECT MAX(\"Claim Number\") FROM \"QVCLA\""));
+    charge("2026-11-01", "100", {{"Claim Number", std::to_string(numbers.back())}});
+  }
+  const auto opts = options({{"Mark Completed Claims Done", "T"}});
+  ScriptedPrompter prompter{};
+  auto window = std::make_unique<PaymentApplicationWindow>(
+      PaymentApplicationWindow::Surroundings{*practice_, opts, prompter, clock_, "CLERK", nullptr,
+                                             nullptr, &printing},
+      deposit("MC", "200"));
+  ASSERT_TRUE(window->choosePatient("DOEJA000"));
+  window->setChoices({true, false, false, false});
+  for (std::size_t row = 0; row < 2; ++row) {
+    window->setPayment(row, dollars(80));
+    window->setComplete(row, true);
+  }
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(printing.runs, (std::vector<std::pair<std::int64_t, int>>{{numbers[0], 2}}));
+  ASSERT_EQ(window->dueClaims().size(), 1u);
+  EXPECT_EQ(window->dueClaims()[0].claim, numbers[0]);
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
 
 }  // namespace
