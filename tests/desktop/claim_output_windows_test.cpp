@@ -294,6 +294,9 @@ TEST_F(ClaimOutputTest, AReceiverMadeInItsWindowSendsAndTheRefusedClaimsOpenInTh
   ASSERT_EQ(send.seen().size(), 1u);
   EXPECT_EQ(send.seen()[0], std::to_string(sent) + " claim(s) sent and marked Sent; batch " +
                                 std::to_string(batch) + " for those that had no batch.");
+  // The receiver chosen is kept for the sending program.
+  EXPECT_EQ(settings_.read("Software\\Vantrell\\EMC Receiver", "Receiver"),
+            std::optional<std::string>("TST"));
   for (const auto& [number, row] : claimRows()) {
     if (!ready.count(number)) continue;
     EXPECT_EQ(row.text("Claim Status 1"), refused.count(number) ? "1" : "2") << number;
