@@ -222,6 +222,10 @@ TEST_F(ClaimOutputTest, AReceiverMadeInItsWindowSendsAndTheRefusedClaimsOpenInTh
   };
   makeReceiver("NOPRG", "NOSUCH");
   makeReceiver("TST", "vantrell-send-837");
+  // The names of receivers made in a list that opened empty are not cut short.
+  auto* rows = receivers->findChild<QTableView*>("rows");
+  ASSERT_NE(rows, nullptr);
+  EXPECT_GE(rows->columnWidth(1), rows->fontMetrics().horizontalAdvance("Test Clearinghouse"));
   shoot(*receivers, "claim-output-06-receivers.png");
   receivers->close();
 
