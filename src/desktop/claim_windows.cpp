@@ -21,6 +21,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "claims/claim_printing.hpp"
 #include "claims/claim_slots.hpp"
 #include "progress_dialog.hpp"
 #include "store/names.hpp"
@@ -804,6 +805,12 @@ ClaimManagementWindow::ClaimManagementWindow(claims::ClaimSurroundings surroundi
           &ClaimManagementWindow::claimNote);
   connect(addButton(buttons, tr("&Filter"), "filter"), &QPushButton::clicked, this,
           &ClaimManagementWindow::chooseFilter);
+  connect(addButton(buttons, tr("&Print/Send"), "printSend"), &QPushButton::clicked, this,
+          &ClaimManagementWindow::printSend);
+  connect(addButton(buttons, tr("&Rebill"), "rebill"), &QPushButton::clicked, this,
+          &ClaimManagementWindow::rebillClaims);
+  connect(addButton(buttons, tr("Chec&k"), "check"), &QPushButton::clicked, this,
+          &ClaimManagementWindow::checkClaims);
   // Esc closes too; the button has no access key, so that Alt+C is Create Claims alone.
   auto* close = buttons->addButton(tr("Close"), QDialogButtonBox::RejectRole);
   close->setAutoDefault(false);
@@ -882,8 +889,11 @@ std::string ClaimManagementWindow::noteStamp() const {
 }
 
 void ClaimManagementWindow::editClaim() {
-  const auto number = currentClaim();
-  if (!number) return;
+  if (const auto number = currentClaim()) openClaim(*number);
+}
+
+void ClaimManagementWindow::openClaim(std::int64_t claimNumber) {
+  const std::optional<std::int64_t> number = claimNumber;
   claims::ClaimEditor* editor = editors_.edit(*number);
   if (editor == nullptr) return;
   if (editors_.broughtForward()) {
@@ -898,7 +908,6 @@ void ClaimManagementWindow::editClaim() {
   window->setModal(false);
   window->setAttribute(Qt::WA_DeleteOnClose);
   window->setChanged([this] { refresh(); });
-  const std::int64_t claimNumber = *number;
   connect(window, &QDialog::finished, this, [this, claimNumber] {
     // Lets the claim and its patient go.
     editorWindows_.erase(claimNumber);
@@ -977,6 +986,153 @@ void ClaimManagementWindow::chooseFilter() {
     list_.applyFilter(*filter);
     refresh();
   }
+}
+
+// Rebill's printing: the forms go to the preview for real, and printing has completed once
+// the PDF is whole; the claims printed are then marked billed.
+class PreviewClaimPrinting final : public claims::ClaimPrinting {
+ public:
+  explicit PreviewClaimPrinting(std::function<bool(const std::vector<std::int64_t>&, int)> print)
+      : print_(std::move(print)) {}
+  bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+    return print_(claimNumbers, slot);
+  }
+
+ private:
+  std::function<bool(const std::vector<std::int64_t>&, int)> print_;
+};
+
+std::vector<std::int64_t> ClaimManagementWindow::printForms(const std::vector<std::int64_t>& claims,
+                                                            const PaperChoice& paper) {
+  claims::ClaimFormOptions options;
+  options.paper = paper.paper;
+  options.signatureDate =
+      context_.programDate ? context_.programDate() : context_.practice.clock().now().date();
+  return previewClaimForms(context_.practice, context_.prompter, output_, claims, paper.slot,
+                           options, context_.estimate, this);
+}
+
+void ClaimManagementWindow::billPrinted(const std::vector<std::int64_t>& claims, int slot) {
+  if (claims.empty() || output_.options == nullptr) return;
+  claims::ClaimBillingRun run;
+  for (const std::int64_t number : claims) run.claims.push_back({number, slot});
+  run.billingDate =
+      context_.programDate ? context_.programDate() : context_.practice.clock().now().date();
+  run.estimate = context_.estimate;
+  const claims::ClaimBillingOutcome billed =
+      claims::recordClaimsBilled(context_.practice, *output_.options, context_.prompter, run);
+  if (!billed.updated.empty())
+    context_.prompter.inform(tr("%n claim(s) marked Sent; batch %1 for those that had no batch.",
+                                nullptr, static_cast<int>(billed.updated.size()))
+                                 .arg(billed.batch)
+                                 .toStdString());
+}
+
+void ClaimManagementWindow::printSend() {
+  claims::PrintSendDialog model(context_.practice, context_.prompter, context_.security);
+  if (!model.mayOpen()) return;
+  ClaimPrintSendWindow dialog(model, false, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  if (model.choice.method == claims::PrintSendChoice::Method::Paper) {
+    const PaperChoice paper = dialog.paper();
+    const auto ready =
+        claims::paperClaimsReadyToPrint(context_.practice, paper.slot, context_.estimate);
+    if (ready.empty()) {
+      context_.prompter.warn("There are no claims to print.");
+      return;
+    }
+    // The run completed once its PDF is whole: only then are the claims billed.
+    billPrinted(printForms(ready, paper), paper.slot);
+    refresh();
+    return;
+  }
+  if (output_.options == nullptr || output_.runner == nullptr) return;
+  const claims::ElectronicSending sending{
+      context_.practice,
+      *output_.options,
+      context_.prompter,
+      settings_,
+      *output_.runner,
+      output_.programFolder,
+      output_.location,
+      context_.programDate ? context_.programDate() : context_.practice.clock().now().date(),
+      context_.estimate};
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const claims::ElectronicOutcome outcome =
+      claims::sendElectronicClaims(sending, model.choice.receiver);
+  QApplication::restoreOverrideCursor();
+  if (!outcome.started) return;
+  refresh();
+  const auto& billed = outcome.billing;
+  if (!billed.updated.empty()) {
+    context_.prompter.inform(
+        tr("%n claim(s) sent and marked Sent; batch %1 for those that had no batch.", nullptr,
+           static_cast<int>(billed.updated.size()))
+            .arg(billed.batch)
+            .toStdString());
+  } else if (outcome.report.refused.empty()) {
+    // Nothing went and nothing was refused: the program's own words say why.
+    std::string said;
+    for (const auto& line : outcome.report.lines) said += (said.empty() ? "" : "\n") + line;
+    if (said.empty()) said = tr("No claims were sent.").toStdString();
+    if (outcome.exitCode == 0)
+      context_.prompter.inform(said);
+    else
+      context_.prompter.error(said);
+  }
+  if (!outcome.report.refused.empty()) showRefused(outcome.report.refused);
+}
+
+void ClaimManagementWindow::rebillClaims() {
+  const auto chosen = claims::claimsToRebill(markedClaims(), currentClaim());
+  if (chosen.empty()) return;
+  if (context_.security != nullptr &&
+      !context_.security->hasPermission(claims::claim_permission::rebill, false))
+    return;
+  claims::PrintSendDialog model(context_.practice, context_.prompter, context_.security);
+  ClaimPrintSendWindow dialog(model, true, this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  const PaperChoice paper = dialog.paper();
+  PreviewClaimPrinting printing([this, &paper](const std::vector<std::int64_t>& claims, int slot) {
+    const auto printed = printForms(claims, {paper.paper, slot});
+    billPrinted(printed, slot);
+    return !printed.empty();
+  });
+  claims::ClaimActions actions(context_);
+  actions.rebill(chosen, paper.slot, printing);
+  refresh();
+}
+
+void ClaimManagementWindow::checkClaims() {
+  auto chosen = markedClaims();
+  if (chosen.empty()) {
+    if (const auto current = currentClaim()) chosen.push_back(*current);
+  }
+  if (chosen.empty()) return;
+  // Each claim is checked for the carrier it waits on.
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const auto refused = claims::refusedWaitingClaims(context_.practice, chosen, context_.estimate);
+  QApplication::restoreOverrideCursor();
+  if (refused.empty()) {
+    context_.prompter.inform(tr("%n claim(s) checked: nothing keeps them from leaving.", nullptr,
+                                static_cast<int>(chosen.size()))
+                                 .toStdString());
+    return;
+  }
+  showRefused(refused);
+}
+
+void ClaimManagementWindow::showRefused(const std::vector<claims::RefusedClaim>& refused) {
+  // One list at a time: the newest run's replaces the last.
+  if (refused_ != nullptr) refused_->close();
+  auto* window = new RefusedClaimsWindow(
+      refused, [this](std::int64_t number) { openClaim(number); }, this);
+  window->setModal(false);
+  window->setAttribute(Qt::WA_DeleteOnClose);
+  refused_ = window;
+  window->show();
+  window->raise();
+  window->activateWindow();
 }
 
 }  // namespace vantrell::desktop

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "claim_output_windows.hpp"
 #include "claims/claim_actions.hpp"
 #include "claims/claim_creation.hpp"
 #include "claims/claim_editor.hpp"
@@ -188,6 +189,15 @@ class ClaimManagementWindow : public QDialog {
   void claimNote();
   void chooseFilter();
   void refresh();
+  // Print/Send: paper claims to the form's preview, electronic ones through the receiver's
+  // sending program; Rebill prints the chosen claims again; Check lists what keeps the chosen
+  // claims from leaving.
+  void printSend();
+  void rebillClaims();
+  void checkClaims();
+  void setOutput(ClaimOutput output) { output_ = std::move(output); }
+  // Opens the claim in its window (or brings that window forward).
+  void openClaim(std::int64_t number);
 
   claims::ClaimList& list() { return list_; }
 
@@ -199,8 +209,14 @@ class ClaimManagementWindow : public QDialog {
   std::optional<std::int64_t> currentClaim() const;
   std::vector<std::int64_t> markedClaims() const;
   std::string noteStamp() const;
+  std::vector<std::int64_t> printForms(const std::vector<std::int64_t>& claims,
+                                       const PaperChoice& paper);
+  void billPrinted(const std::vector<std::int64_t>& claims, int slot);
+  void showRefused(const std::vector<claims::RefusedClaim>& refused);
 
   claims::ClaimSurroundings context_;
+  ClaimOutput output_;
+  QPointer<RefusedClaimsWindow> refused_;
   ui::Settings& settings_;
   claims::ClaimList list_;
   claims::ClaimEditors editors_;

@@ -236,6 +236,8 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   addSearchMoveKeys(*search_, *view_);
   view_->resizeColumnsToContents();
   view_->setColumnWidth(0, std::max(view_->columnWidth(0), 110));
+  // A table empty when the window opens still shows the names of the codes made in it.
+  if (model_->columnCount() > 2) view_->setColumnWidth(1, std::max(view_->columnWidth(1), 220));
   search_->setFocus();
 }
 

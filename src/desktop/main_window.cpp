@@ -26,6 +26,7 @@
 #include "statement_windows.hpp"
 #include "store/errors.hpp"
 #include "transaction_entry_window.hpp"
+#include "ui/launcher.hpp"
 #include "window_placement.hpp"
 
 namespace vantrell::desktop {
@@ -302,7 +303,13 @@ void MainWindow::claimManagement() {
   if (open == nullptr) return;
   claims::ClaimSurroundings surroundings{*open->connection, prompter_, open->security.get(),
                                          [this] { return application_.programDate().value(); }};
-  showWorkWindow(new ClaimManagementWindow(surroundings, settings_, this));
+  auto* window = new ClaimManagementWindow(surroundings, settings_, this);
+  window->setOutput({&open->options,
+                     open->location,
+                     ui::ProcessLauncher::runningProgramDirectory(),
+                     std::make_shared<claims::ShellCommandRunner>(),
+                     {}});
+  showWorkWindow(window);
 }
 
 void MainWindow::statementManagement() {

@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "claims/claim_actions.hpp"
+#include "claims/claim_list.hpp"
+#include "claims/claim_picture.hpp"
+#include "claims/claim_slots.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
@@ -30,7 +33,69 @@ std::optional<std::int64_t> wholeNumber(const std::string& text) {
   return std::stoll(text);
 }
 
+// "Claim 20 (Roe, Ann) to its primary carrier was not sent:"
+std::optional<RefusedClaim> refusalHeading(const std::string& line) {
+  static const std::string start = "Claim ";
+  static const std::string end = " carrier was not sent:";
+  if (line.rfind(start, 0) != 0 || line.size() < start.size() + end.size() ||
+      line.compare(line.size() - end.size(), end.size(), end) != 0)
+    return std::nullopt;
+  const std::size_t open = line.find(" (", start.size());
+  const std::size_t close = line.rfind(") to its ");
+  if (open == std::string::npos || close == std::string::npos || close < open) return std::nullopt;
+  const auto number = wholeNumber(line.substr(start.size(), open - start.size()));
+  const std::string slotWord = line.substr(close + 9, line.size() - end.size() - (close + 9));
+  const int slot = slotWord == "primary"     ? 1
+                   : slotWord == "secondary" ? 2
+                   : slotWord == "tertiary"  ? 3
+                                             : 0;
+  if (!number || slot == 0) return std::nullopt;
+  return RefusedClaim{*number, slot, line.substr(open + 2, close - open - 2), {}};
+}
+
 }  // namespace
+
+std::vector<RefusedClaim> refusedClaims(store::Connection& practice,
+                                        const std::vector<std::int64_t>& claims, int slot,
+                                        bool estimate) {
+  std::vector<RefusedClaim> refused;
+  for (const std::int64_t number : claims) {
+    const auto picture = readClaimPicture(practice, number, slot, estimate);
+    if (!picture) {
+      refused.push_back(
+          {number,
+           slot,
+           {},
+           {{"Claim key " + std::to_string(number) + " not found", "Claim Management"}}});
+      continue;
+    }
+    auto problems = checkClaim(*picture);
+    if (problems.empty()) continue;
+    std::string patient = picture->patient.lastName;
+    if (!picture->patient.firstName.empty()) patient += ", " + picture->patient.firstName;
+    refused.push_back({number, slot, patient.empty() ? picture->patient.chartNumber : patient,
+                       std::move(problems)});
+  }
+  return refused;
+}
+
+std::vector<RefusedClaim> refusedWaitingClaims(store::Connection& practice,
+                                               const std::vector<std::int64_t>& claims,
+                                               bool estimate) {
+  std::vector<RefusedClaim> refused;
+  store::Table rows = practice.openTable(claimTableName(estimate));
+  rows.setOrder("Primary");
+  for (const std::int64_t number : claims) {
+    int slot = 1;
+    if (const auto claim = rows.seek({store::Value{number}})) {
+      for (int at = slotCount; at >= 1; --at)
+        if (claim->text(claimSlotFields(at).status) == claim_status::readyToSend) slot = at;
+    }
+    for (auto& one : refusedClaims(practice, {number}, slot, estimate))
+      refused.push_back(std::move(one));
+  }
+  return refused;
+}
 
 std::vector<ReceiverChoice> receiverChoices(store::Connection& practice) {
   store::ensureTable(practice, "QVECR");
@@ -110,6 +175,13 @@ SendingReport readSendingReport(const std::string& output) {
     } else if (line.rfind("file ", 0) == 0) {
       report.file = line.substr(5);
       continue;
+    } else if (auto heading = refusalHeading(line)) {
+      report.refused.push_back(std::move(*heading));
+    } else if (!report.refused.empty() && line.rfind("  - ", 0) == 0) {
+      report.refused.back().problems.push_back({line.substr(4), {}});
+    } else if (!report.refused.empty() && !report.refused.back().problems.empty() &&
+               line.rfind("    Fix in: ", 0) == 0) {
+      report.refused.back().problems.back().where = line.substr(12);
     }
     report.lines.push_back(line);
   }

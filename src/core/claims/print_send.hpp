@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "claims/claim_billing.hpp"
+#include "claims/claim_checks.hpp"
 #include "common/date.hpp"
 #include "practice/options.hpp"
 #include "security/security.hpp"
@@ -66,12 +67,36 @@ std::optional<std::filesystem::path> findSendingProgram(const std::string& progr
 // quotes, with the characters a shell treats specially inside them escaped.
 std::string quotedCommandLine(const std::vector<std::string>& arguments);
 
+// A claim that may not leave: what is wrong on it, and where to fix it.
+struct RefusedClaim {
+  std::int64_t claimNumber = 0;
+  int slot = 1;
+  std::string patient;  // "Marwood, Owen", as the clerk knows the claim
+  std::vector<ClaimProblem> problems;
+};
+
+// The checks of the claims for the slot, in the order given: those that fail.
+// A number of no claim is refused as not found.
+std::vector<RefusedClaim> refusedClaims(store::Connection& practice,
+                                        const std::vector<std::int64_t>& claims, int slot,
+                                        bool estimate = false);
+
+// The checks of each claim for the carrier it waits on: its first slot that is
+// Ready to Send (the primary when none is). Those that fail, in the order given.
+std::vector<RefusedClaim> refusedWaitingClaims(store::Connection& practice,
+                                               const std::vector<std::int64_t>& claims,
+                                               bool estimate = false);
+
 // What a sending program printed: the claims it wrote, a line "sent CLAIM
-// SLOT" each, its file, and everything else as its report to the user.
+// SLOT" each, its file, and everything else as its report to the user. The
+// claims it refused are also read out of that report ("Claim N (PATIENT) to
+// its primary carrier was not sent:", then "  - WHAT" and "    Fix in: WHERE"
+// for each problem), so that a window can list them claim by claim.
 struct SendingReport {
   std::vector<BilledClaim> sent;
   std::string file;
   std::vector<std::string> lines;
+  std::vector<RefusedClaim> refused;
 };
 SendingReport readSendingReport(const std::string& output);
 

@@ -62,6 +62,39 @@ TEST(SendingReportReading, OnlyWellFormedSentLinesCount) {
   EXPECT_EQ(report.lines,
             (std::vector<std::string>{"sent 16 4", "sent x 1", "sent 17 1 more",
                                       "Claim 20 (Roe, Ann) to its primary carrier was not sent:"}));
+  ASSERT_EQ(report.refused.size(), 1U);
+  EXPECT_EQ(report.refused[0].claimNumber, 20);
+  EXPECT_TRUE(report.refused[0].problems.empty());
+}
+
+// The refused claims as the sending program words them, read back claim by claim.
+TEST(SendingReportReading, RefusedClaimsComeWithTheirProblemsAndWhereToFixThem) {
+  const SendingReport report = readSendingReport(
+      "sent 3 1\n"
+      "Claim 7 (O'Hara (Jr), Sean) to its secondary carrier was not sent:\n"
+      "  - Provider DJ has NPI 1234567890, whose check digit is wrong.\n"
+      "    Fix in: Provider DJ: National Provider Identifier\n"
+      "  - The insured has no policy number.\n"
+      "    Fix in: Case 4 of OHAR000: Policy Number #2\n"
+      "Claim 9 (Roe, Ann) to its tertiary carrier was not sent:\n"
+      "  - No diagnosis.\n"
+      "Claim x (Roe, Ann) to its primary carrier was not sent:\n"
+      "  - a line that belongs to claim 9 then\n");
+  ASSERT_EQ(report.refused.size(), 2U);
+  EXPECT_EQ(report.refused[0].claimNumber, 7);
+  EXPECT_EQ(report.refused[0].slot, 2);
+  EXPECT_EQ(report.refused[0].patient, "O'Hara (Jr), Sean");
+  ASSERT_EQ(report.refused[0].problems.size(), 2U);
+  EXPECT_EQ(report.refused[0].problems[0].what,
+            "Provider DJ has NPI 1234567890, whose check digit is wrong.");
+  EXPECT_EQ(report.refused[0].problems[0].where, "Provider DJ: National Provider Identifier");
+  EXPECT_EQ(report.refused[0].problems[1].where, "Case 4 of OHAR000: Policy Number #2");
+  EXPECT_EQ(report.refused[1].claimNumber, 9);
+  EXPECT_EQ(report.refused[1].slot, 3);
+  ASSERT_EQ(report.refused[1].problems.size(), 2U);
+  EXPECT_EQ(report.refused[1].problems[0].where, "");
+  // Every line still goes to the report the user reads.
+  EXPECT_EQ(report.lines.size(), 9U);
 }
 
 class PrintSendOnEngine : public ClaimPractice {
