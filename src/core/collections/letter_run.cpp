@@ -118,7 +118,6 @@ std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
   store::Table patients = practice.openTable("QVPAT");
   patients.setOrder("Primary");
   std::map<std::string, CollectionLetter> letters;
-  std::vector<store::Record> printed;
   std::set<std::string> checked;
   for (auto& [key, item] : newest) {
     const auto& [party, patient] = key;
@@ -143,7 +142,7 @@ std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
     const auto person = patients.seek({store::Value{patient}});
     letter.items.push_back({item.integer("Item Number"), patient,
                             person ? fullName(*person) : patient, item.money("Balance")});
-    printed.push_back(item);
+    result.printedItems.push_back(item);
   }
   if (letters.empty()) {
     if (!result.followedPlan.empty())
@@ -156,37 +155,44 @@ std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
   }
   for (auto& [party, letter] : letters) result.letters.push_back(std::move(letter));
 
-  if (criteria.generateLetters || criteria.addToTracer) {
-    std::string reasons;
-    for (const auto& reason : result.reasons) reasons += (reasons.empty() ? "" : "\n") + reason;
-    store::Transaction transaction(practice);
-    store::Table tracer = practice.openTable("QVWTR");
-    for (auto& item : printed) {
-      const std::string party = item.text("Responsible Party");
-      const std::string patient = item.text("Patient");
-      if (criteria.generateLetters) {
-        setFlag(practice, patient, "In Collections", true);
-        setFlag(practice, party, "In Collections", true);
-      }
-      if (!criteria.addToTracer) continue;
-      store::Record sent = tracer.newRecord();
-      sent.set("Responsible Party", party);
-      sent.set("Patient Chart", patient);
-      const auto account = patients.seek({store::Value{party}});
-      sent.set("Balance", account ? account->number("Patient Reference Balance") : 0.0);
-      sent.set("Date Letter Sent", today);
-      sent.set("Reasons", reasons);
-      sent.set("Modified By", practice.userCode());
-      tracer.append(sent);
-      ++result.tracerRecords;
-      // The item counts the letters sent about it.
-      item.set("Tracer", item.integer("Tracer") + 1);
-      item.set("Modified By", practice.userCode());
-      items.post(item);
-    }
-    transaction.commit();
-  }
   return result;
+}
+
+std::size_t recordCollectionLetters(store::Connection& practice, const ui::Clock& clock,
+                                    const LetterRunCriteria& criteria, LetterRunResult& run) {
+  std::string reasons;
+  for (const auto& reason : run.reasons) reasons += (reasons.empty() ? "" : "\n") + reason;
+  std::size_t written = 0;
+  store::Transaction transaction(practice);
+  store::Table items = practice.openTable("QVWRK");
+  store::Table tracer = practice.openTable("QVWTR");
+  store::Table patients = practice.openTable("QVPAT");
+  patients.setOrder("Primary");
+  for (auto& item : run.printedItems) {
+    const std::string party = item.text("Responsible Party");
+    const std::string patient = item.text("Patient");
+    if (criteria.generateLetters) {
+      setFlag(practice, patient, "In Collections", true);
+      setFlag(practice, party, "In Collections", true);
+    }
+    if (!criteria.addToTracer) continue;
+    store::Record sent = tracer.newRecord();
+    sent.set("Responsible Party", party);
+    sent.set("Patient Chart", patient);
+    const auto account = patients.seek({store::Value{party}});
+    sent.set("Balance", account ? account->number("Patient Reference Balance") : 0.0);
+    sent.set("Date Letter Sent", clock.today());
+    sent.set("Reasons", reasons);
+    sent.set("Modified By", practice.userCode());
+    tracer.append(sent);
+    ++written;
+    // The item counts the letters sent about it.
+    item.set("Tracer", item.integer("Tracer") + 1);
+    item.set("Modified By", practice.userCode());
+    items.post(item);
+  }
+  transaction.commit();
+  return written;
 }
 
 }  // namespace vantrell::collections

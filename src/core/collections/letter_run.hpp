@@ -8,6 +8,7 @@
 #include "common/date.hpp"
 #include "common/money.hpp"
 #include "store/connection.hpp"
+#include "store/record.hpp"
 #include "ui/clock.hpp"
 #include "ui/prompter.hpp"
 
@@ -49,21 +50,27 @@ struct LetterRunResult {
   std::vector<CollectionLetter> letters;
   std::vector<std::string> followedPlan;  // patients left out: they keep to their plan
   std::vector<std::string> reasons;       // why these accounts are in collection
-  std::size_t tracerRecords = 0;
+  std::vector<store::Record> printedItems;  // the work list items the letters are about
 };
 
 // The reasons a letter gives, from the run's answers: the creation-date range
 // read as an age in days on `today`, and the lower balance bound.
 std::vector<std::string> letterReasons(const LetterRunCriteria& criteria, Date today);
 
-// The collection letter run: selects the open account items of the work list,
-// leaves out patients who keep to their payment plan, makes one letter per
-// responsible party from the newest item of each patient whose account still
-// owes, records each item in the collection tracer and marks the accounts as
-// in collections. Returns none with the message when a range runs backwards
-// or nothing is left to print.
+// The collection letter run: selects the account items of the work list,
+// leaves out patients who keep to their payment plan (marking "Followed
+// Plan"), and makes one letter per responsible party from the newest item of
+// each patient whose account still owes. Returns none with the message when a
+// range runs backwards or nothing is left to print.
 std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
                                                     ui::Prompter& prompter, const ui::Clock& clock,
                                                     const LetterRunCriteria& criteria);
+
+// Once the letters are printed: marks the accounts as in collections (when
+// letters were generated) and, when asked to add to the tracer, writes a
+// collection tracer record per item and counts the letter on the item. One
+// database transaction; returns the tracer records written.
+std::size_t recordCollectionLetters(store::Connection& practice, const ui::Clock& clock,
+                                    const LetterRunCriteria& criteria, LetterRunResult& run);
 
 }  // namespace vantrell::collections

@@ -200,8 +200,10 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
   clock_.set(*DateTime::parse("2027-04-02 09:00:00"));
   insert("QVTRN", {{"Chart Number", "BBB00000"}, {"Transaction Type", "K"}, {"Date From", "03/25/2027"}, {"Amount", "-50"}});
   criteria.createdTo = Date::fromYmd(2027, 3, 1);
-  const auto run = runCollectionLetters(*practice_, prompter, clock_, criteria);
+  auto run = runCollectionLetters(*practice_, prompter, clock_, criteria);
   ASSERT_TRUE(run);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 0);  // nothing is recorded before the letters print
+  EXPECT_EQ(recordCollectionLetters(*practice_, clock_, criteria, *run), 1U);
   ASSERT_EQ(run->letters.size(), 1U);
   EXPECT_EQ(run->letters[0].party, "AAA00000");
   EXPECT_EQ(run->followedPlan, std::vector<std::string>{"BBB00000"});
