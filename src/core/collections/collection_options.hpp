@@ -9,7 +9,7 @@ namespace vantrell::collections {
 
 // The practice's collection options.
 struct CollectionOptions {
-  std::string letterText;       // the body of a collection letter, paragraphs split by blank lines
+  std::string letterText;        // the body of a collection letter, paragraphs split by blank lines
   bool requireAssignTo = false;  // a work list item must be assigned to a user
 };
 

@@ -16,7 +16,9 @@ std::string textLiteral(const std::string& text) {
   return text.find('\'') == std::string::npos ? "'" + text + "'" : "\"" + text + "\"";
 }
 
-std::string dateLiteral(Date day) { return "CTOD('" + day.toMonthDayYear() + "')"; }
+std::string dateLiteral(Date day) {
+  return "CTOD('" + day.toMonthDayYear() + "')";
+}
 
 std::string selectionFilter(const LetterRunCriteria& criteria) {
   std::vector<std::string> conditions = {"Responsible Type = 'P'"};
@@ -34,7 +36,8 @@ std::string selectionFilter(const LetterRunCriteria& criteria) {
   date("Date Created", criteria.createdFrom, criteria.createdTo);
   if (criteria.itemFrom > 0)
     conditions.push_back("Item Number >= " + std::to_string(criteria.itemFrom));
-  if (criteria.itemTo > 0) conditions.push_back("Item Number <= " + std::to_string(criteria.itemTo));
+  if (criteria.itemTo > 0)
+    conditions.push_back("Item Number <= " + std::to_string(criteria.itemTo));
   if (!criteria.status.empty()) conditions.push_back("Status = " + textLiteral(criteria.status));
   std::string filter;
   for (const auto& condition : conditions) filter += (filter.empty() ? "" : " AND ") + condition;

@@ -48,8 +48,8 @@ struct CollectionLetter {
 
 struct LetterRunResult {
   std::vector<CollectionLetter> letters;
-  std::vector<std::string> followedPlan;  // patients left out: they keep to their plan
-  std::vector<std::string> reasons;       // why these accounts are in collection
+  std::vector<std::string> followedPlan;    // patients left out: they keep to their plan
+  std::vector<std::string> reasons;         // why these accounts are in collection
   std::vector<store::Record> printedItems;  // the work list items the letters are about
 };
 

@@ -11,14 +11,17 @@ using std::chrono::days;
 
 // The month's First Payment Due day, or its last day when the month is shorter.
 Date firstDueOfMonth(std::chrono::year_month month, int firstPaymentDue) {
-  const auto last = static_cast<unsigned>(std::chrono::year_month_day_last(
-                                              month.year(), std::chrono::month_day_last(month.month()))
-                                              .day());
+  const auto last = static_cast<unsigned>(
+      std::chrono::year_month_day_last(month.year(), std::chrono::month_day_last(month.month()))
+          .day());
   const unsigned wanted = std::min(static_cast<unsigned>(firstPaymentDue), last);
-  return Date::fromYmd(static_cast<int>(month.year()), static_cast<unsigned>(month.month()), wanted);
+  return Date::fromYmd(static_cast<int>(month.year()), static_cast<unsigned>(month.month()),
+                       wanted);
 }
 
-Date fromDays(std::chrono::sys_days value) { return Date(std::chrono::year_month_day(value)); }
+Date fromDays(std::chrono::sys_days value) {
+  return Date(std::chrono::year_month_day(value));
+}
 
 }  // namespace
 
@@ -64,9 +67,10 @@ PlanCheck checkPaymentPlan(store::Connection& practice, const std::string& chart
                   {store::Value{chartNumber}, store::Value{check.cycle.windowEnd}});
   ledger.setFilter("Transaction Type >= 'J' AND Transaction Type <= 'O'");
   ledger.forEach([&](const store::Record& line) {
-    // Payments are stored negative; one must cover a whole installment.
+    // Payments are stored negative; one must cover a whole installment. The
+    // latest such payment is the one named.
     const Money paid = -Money::fromDouble(line.number("Amount"));
-    if (check.keepsToPlan || paid < check.amountDue) return;
+    if (paid < check.amountDue) return;
     check.keepsToPlan = true;
     check.paymentDate = line.date("Date From");
     check.paymentAmount = paid;

@@ -76,7 +76,8 @@ std::vector<std::string> TicklerWindow::carriersOfPatient(const std::string& cha
   cases.setRange({store::Value{chartNumber}}, {store::Value{chartNumber}});
   cases.forEach([&](const store::Record& row) {
     if (row.logical("Case Closed")) return;
-    for (const char* field : {"Insurance Carrier #1", "Insurance Carrier #2", "Insurance Carrier #3"}) {
+    for (const char* field :
+         {"Insurance Carrier #1", "Insurance Carrier #2", "Insurance Carrier #3"}) {
       const std::string code = row.text(field);
       if (!code.empty() && std::find(carriers.begin(), carriers.end(), code) == carriers.end())
         carriers.push_back(code);

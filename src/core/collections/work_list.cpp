@@ -13,10 +13,13 @@ namespace {
 std::string literal(const std::string& text) {
   if (text.find('\'') == std::string::npos) return "'" + text + "'";
   if (text.find('"') == std::string::npos) return "\"" + text + "\"";
-  throw store::InputError("The value " + text + " holds both kinds of quote and cannot be searched for.");
+  throw store::InputError("The value " + text +
+                          " holds both kinds of quote and cannot be searched for.");
 }
 
-std::string dateLiteral(Date day) { return "CTOD('" + day.toMonthDayYear() + "')"; }
+std::string dateLiteral(Date day) {
+  return "CTOD('" + day.toMonthDayYear() + "')";
+}
 
 void addRange(std::vector<std::string>& conditions, const std::string& field, Date from, Date to) {
   if (!from.isEmpty()) conditions.push_back(field + " >= " + dateLiteral(from));
@@ -56,7 +59,8 @@ void stampStatus(store::Record& item, const std::string& status, Date today) {
   item.set("Status", status);
   if (status == item_status::resolved) item.set("Date Resolved", today);
   if (status == item_status::deleted) item.set("Date Deleted", today);
-  if (status == item_status::open && item.isEmpty("Follow Up Date")) item.set("Follow Up Date", today);
+  if (status == item_status::open && item.isEmpty("Follow Up Date"))
+    item.set("Follow Up Date", today);
 }
 
 std::string filterDate(Date day) {
@@ -76,7 +80,8 @@ std::string workListFilterText(const WorkListFilter& filter) {
   if (!filter.showAllTicklers && !filter.users.empty()) {
     std::string users;
     for (const auto& user : filter.users)
-      users += (users.empty() ? "" : " OR ") + std::string("UPPER(User ID) = ") + literal(upper(user));
+      users +=
+          (users.empty() ? "" : " OR ") + std::string("UPPER(User ID) = ") + literal(upper(user));
     conditions.push_back("(" + users + ")");
   }
   addRange(conditions, "Date Created", filter.createdFrom, filter.createdTo);
@@ -128,7 +133,9 @@ std::vector<store::Record> WorkList::nextPage(store::PageCursor& cursor, std::si
   return items_.nextPage(cursor, limit);
 }
 
-std::int64_t WorkList::count() { return items_.count(); }
+std::int64_t WorkList::count() {
+  return items_.count();
+}
 
 std::optional<store::Record> WorkList::item(std::int64_t number) {
   store::Table rows = practice_.openTable("QVWRK");
@@ -178,7 +185,8 @@ bool WorkList::changeStatus(const StatusChange& change, const std::vector<std::i
   }
   std::vector<store::Record> scope;
   if (change.scope == StatusChange::Scope::All) {
-    if (!prompter_.askYesNo("You have selected ALL Ticklers. Do you want to continue?")) return false;
+    if (!prompter_.askYesNo("You have selected ALL Ticklers. Do you want to continue?"))
+      return false;
     scope = displayedItems();
   } else {
     for (const auto number : selected) {
@@ -223,8 +231,7 @@ std::optional<std::size_t> WorkList::reassign(const ReassignCriteria& criteria,
                             !criteria.carriers.empty() || !criteria.insuranceClass.empty() ||
                             !criteria.currentUser.empty();
   if (!anyCriterion) {
-    prompter_.error(
-        "You have not entered any selections for \"Reassign Ticklers that match\".");
+    prompter_.error("You have not entered any selections for \"Reassign Ticklers that match\".");
     return std::nullopt;
   }
   std::vector<std::string> carriers;
@@ -239,7 +246,8 @@ std::optional<std::size_t> WorkList::reassign(const ReassignCriteria& criteria,
     if (!criteria.chartFrom.empty() && patient < upper(criteria.chartFrom)) return false;
     if (!criteria.chartTo.empty() && patient > upper(criteria.chartTo)) return false;
     const Date followUp = row.date("Follow Up Date");
-    if (!criteria.followUpFrom.isEmpty() && (followUp.isEmpty() || followUp < criteria.followUpFrom))
+    if (!criteria.followUpFrom.isEmpty() &&
+        (followUp.isEmpty() || followUp < criteria.followUpFrom))
       return false;
     if (!criteria.followUpTo.isEmpty() && (followUp.isEmpty() || criteria.followUpTo < followUp))
       return false;
@@ -249,9 +257,9 @@ std::optional<std::size_t> WorkList::reassign(const ReassignCriteria& criteria,
       if (criteria.patients && type != "P") return false;
       if (criteria.insurance && type != "I") return false;
     }
-    if (byCarrier && (type != "I" || std::find(carriers.begin(), carriers.end(),
-                                               upper(row.text("Responsible Party"))) ==
-                                         carriers.end()))
+    if (byCarrier &&
+        (type != "I" || std::find(carriers.begin(), carriers.end(),
+                                  upper(row.text("Responsible Party"))) == carriers.end()))
       return false;
     if (!criteria.currentUser.empty() && upper(row.text("User ID")) != upper(criteria.currentUser))
       return false;
@@ -262,7 +270,8 @@ std::optional<std::size_t> WorkList::reassign(const ReassignCriteria& criteria,
     if (matches(row)) matching.push_back(std::move(row));
   }
   if (matching.empty()) {
-    prompter_.inform("There were no items that fit your selection from the current displayed items.");
+    prompter_.inform(
+        "There were no items that fit your selection from the current displayed items.");
     return std::nullopt;
   }
   store::Transaction transaction(practice_);

@@ -95,7 +95,8 @@ class WorkList {
  public:
   WorkList(store::Connection& practice, ui::Prompter& prompter, const ui::Clock& clock);
 
-  // Checks the date ranges and restricts the list; false with the message when a range runs backwards.
+  // Checks the date ranges and restricts the list; false with the message when a range runs
+  // backwards.
   bool setFilter(const WorkListFilter& filter);
   const WorkListFilter& filter() const { return filter_; }
   // The next items of the list in follow-up date order.

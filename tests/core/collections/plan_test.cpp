@@ -18,7 +18,9 @@ using std::chrono::days;
 using std::chrono::sys_days;
 using vantrell::testing::ScriptedPrompter;
 
-Date on(int year, unsigned month, unsigned day) { return Date::fromYmd(year, month, day); }
+Date on(int year, unsigned month, unsigned day) {
+  return Date::fromYmd(year, month, day);
+}
 
 // The plan's due dates written out one by one: in every month the due day
 // (cut to the month's length), then every `cycle` days while still before the
@@ -26,8 +28,8 @@ Date on(int year, unsigned month, unsigned day) { return Date::fromYmd(year, mon
 std::vector<sys_days> modelDueDates(int firstDue, int cycle, int fromYear, int toYear) {
   std::vector<sys_days> dues;
   const auto dueDay = [&](int year, unsigned month) {
-    const std::chrono::year_month_day_last last{std::chrono::year(year),
-                                                std::chrono::month_day_last(std::chrono::month(month))};
+    const std::chrono::year_month_day_last last{
+        std::chrono::year(year), std::chrono::month_day_last(std::chrono::month(month))};
     return sys_days(std::chrono::year_month_day(
         std::chrono::year(year), std::chrono::month(month),
         std::chrono::day(std::min<unsigned>(static_cast<unsigned>(firstDue),
@@ -37,7 +39,7 @@ std::vector<sys_days> modelDueDates(int firstDue, int cycle, int fromYear, int t
     for (unsigned month = 1; month <= 12; ++month) {
       if (cycle > 31 && month > 1) break;
       const sys_days start = dueDay(year, month);
-      const sys_days next = cycle > 31 ? dueDay(year + 1, 1)
+      const sys_days next = cycle > 31    ? dueDay(year + 1, 1)
                             : month == 12 ? dueDay(year + 1, 1)
                                           : dueDay(year, month + 1);
       for (sys_days due = start; due < next; due += days(cycle)) dues.push_back(due);

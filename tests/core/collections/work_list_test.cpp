@@ -31,7 +31,8 @@ class WorkListPractice : public vantrell::testing::EngineTest {
   void insert(const char* table, const vantrell::testing::FieldTexts& fields) {
     vantrell::testing::insertRow(*practice_, table, fields);
   }
-  std::int64_t item(const std::string& patient, const char* user = "ANN", Money balance = Money::fromCents(12000)) {
+  std::int64_t item(const std::string& patient, const char* user = "ANN",
+                    Money balance = Money::fromCents(12000)) {
     WorkListItem made;
     made.responsibleType = "P";
     made.responsibleParty = patient;
@@ -55,7 +56,9 @@ class WorkListPractice : public vantrell::testing::EngineTest {
       for (const auto& row : page) numbers.insert(row.integer("Item Number"));
     return numbers;
   }
-  std::int64_t count(const std::string& sql) { return vantrell::testing::singleNumber(*practice_, sql); }
+  std::int64_t count(const std::string& sql) {
+    return vantrell::testing::singleNumber(*practice_, sql);
+  }
 
   ui::FixedClock clock_{*DateTime::parse("2027-03-01 09:00:00")};
   std::unique_ptr<store::Connection> practice_;
@@ -91,7 +94,8 @@ TEST_P(WorkListPractice, DeletedItemsStayWithTheirDateAndLeaveTheListsThatExclud
   filter.createdFrom = Date::fromYmd(2027, 3, 2);
   filter.createdTo = Date::fromYmd(2027, 2, 9);
   EXPECT_FALSE(list.setFilter(filter));
-  EXPECT_EQ(prompter.transcript().back(), "error: Invalid date range. 2/9/2027 is earlier than 3/2/2027");
+  EXPECT_EQ(prompter.transcript().back(),
+            "error: Invalid date range. 2/9/2027 is earlier than 3/2/2027");
   // The refused filter leaves the list as it was.
   EXPECT_EQ(listed(list).size(), 3U);
 }
@@ -130,7 +134,8 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   change.from = "0";
   change.to = "1";
   ASSERT_TRUE(list.changeStatus(change, {}));
-  EXPECT_EQ(prompter.transcript().back(), "ask: You have selected ALL Ticklers. Do you want to continue?");
+  EXPECT_EQ(prompter.transcript().back(),
+            "ask: You have selected ALL Ticklers. Do you want to continue?");
   EXPECT_EQ(stored(second).text("Status"), "1");
   EXPECT_EQ(stored(second).date("Date Resolved"), Date::fromYmd(2027, 3, 1));
 
@@ -138,7 +143,8 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   clock_.set(*DateTime::parse("2027-03-09 10:00:00"));
   TicklerWindow window(*practice_, prompter, clock_);
   ASSERT_TRUE(window.open(second));
-  ASSERT_TRUE(window.setFields({{"Status", "D"}, {"Office Notes", "Moved away.\nNo new address."}}));
+  ASSERT_TRUE(
+      window.setFields({{"Status", "D"}, {"Office Notes", "Moved away.\nNo new address."}}));
   ASSERT_TRUE(window.save());
   EXPECT_EQ(stored(second).date("Date Deleted"), Date::fromYmd(2027, 3, 9));
   EXPECT_EQ(stored(second).text("Office Notes"), "Moved away.\nNo new address.");
@@ -163,7 +169,8 @@ TEST_P(WorkListPractice, ReassignHandsOnlyTheMatchingDisplayedItems) {
                 "error: You have not entered any selections for \"Reassign Ticklers that match\".",
                 "error: The User Id that you want these ticklers assigned to has not been entered.",
                 "error: You have not entered any selections for \"Reassign Ticklers that match\".",
-                "inform: There were no items that fit your selection from the current displayed items."}));
+                "inform: There were no items that fit your selection from the current displayed "
+                "items."}));
   criteria.balanceAbove = Money::fromCents(2000);
   EXPECT_EQ(list.reassign(criteria, "BOB"), 1U);
   EXPECT_EQ(stored(large).text("User ID"), "BOB");
@@ -174,7 +181,9 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
   ScriptedPrompter prompter{};
   PaymentPlanWindow plans(*practice_, prompter, clock_, nullptr);
   plans.startNew();
-  ASSERT_TRUE(plans.setFields({{"Code", "M1"}, {"First Payment Due", "1"}, {"Cycle Days", "30"},
+  ASSERT_TRUE(plans.setFields({{"Code", "M1"},
+                               {"First Payment Due", "1"},
+                               {"Cycle Days", "30"},
                                {"Amount Due", "50"}}) &&
               plans.save());
   for (const char* chart : {"AAA00000", "BBB00000"}) {
@@ -184,7 +193,10 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
                      {"City", "Springfield"},
                      {"Payment Plan", "M1"},
                      {"Patient Reference Balance", "120"}});
-    insert("QVTRN", {{"Chart Number", chart}, {"Transaction Type", "J"}, {"Date From", "02/20/2027"}, {"Amount", "-50"}});
+    insert("QVTRN", {{"Chart Number", chart},
+                     {"Transaction Type", "J"},
+                     {"Date From", "02/20/2027"},
+                     {"Amount", "-50"}});
     item(chart);
   }
   LetterRunCriteria criteria;
@@ -198,17 +210,22 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
 
   // A month on, the 20th's payment no longer covers the installment due on the 1st.
   clock_.set(*DateTime::parse("2027-04-02 09:00:00"));
-  insert("QVTRN", {{"Chart Number", "BBB00000"}, {"Transaction Type", "K"}, {"Date From", "03/25/2027"}, {"Amount", "-50"}});
+  insert("QVTRN", {{"Chart Number", "BBB00000"},
+                   {"Transaction Type", "K"},
+                   {"Date From", "03/25/2027"},
+                   {"Amount", "-50"}});
   criteria.createdTo = Date::fromYmd(2027, 3, 1);
   auto run = runCollectionLetters(*practice_, prompter, clock_, criteria);
   ASSERT_TRUE(run);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 0);  // nothing is recorded before the letters print
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"),
+            0);  // nothing is recorded before the letters print
   EXPECT_EQ(recordCollectionLetters(*practice_, clock_, criteria, *run), 1U);
   ASSERT_EQ(run->letters.size(), 1U);
   EXPECT_EQ(run->letters[0].party, "AAA00000");
   EXPECT_EQ(run->followedPlan, std::vector<std::string>{"BBB00000"});
-  EXPECT_EQ(run->reasons, (std::vector<std::string>{" This item is at least 32 days old.",
-                                                     " The outstanding balance is greater than 0.01"}));
+  EXPECT_EQ(run->reasons,
+            (std::vector<std::string>{" This item is at least 32 days old.",
+                                      " The outstanding balance is greater than 0.01"}));
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR WHERE \"Patient Chart\" = 'AAA00000'"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 1);
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVPAT WHERE \"In Collections\" = TRUE"), 1);
