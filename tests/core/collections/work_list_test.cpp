@@ -214,21 +214,32 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
                    {"Transaction Type", "K"},
                    {"Date From", "03/25/2027"},
                    {"Amount", "-50"}});
+  // A dependent of AAA00000's account, without a plan: the same letter.
+  insert("QVPAT", {{"Chart Number", "CCC00000"}, {"Last Name", "Doe"}, {"First Name", "Jim"}});
+  insert("QVWRK", {{"Responsible Type", "P"},
+                   {"Responsible Party", "AAA00000"},
+                   {"Patient", "CCC00000"},
+                   {"Status", "0"},
+                   {"Balance", "30"},
+                   {"Date Created", "02/01/2027"}});
   criteria.createdTo = Date::fromYmd(2027, 3, 1);
   auto run = runCollectionLetters(*practice_, prompter, clock_, criteria);
   ASSERT_TRUE(run);
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"),
             0);  // nothing is recorded before the letters print
-  EXPECT_EQ(recordCollectionLetters(*practice_, clock_, criteria, *run), 1U);
+  EXPECT_EQ(recordCollectionLetters(*practice_, clock_, criteria, *run), 2U);
   ASSERT_EQ(run->letters.size(), 1U);
   EXPECT_EQ(run->letters[0].party, "AAA00000");
+  ASSERT_EQ(run->letters[0].items.size(), 2U);
+  EXPECT_EQ(run->letters[0].items[1].patient, "CCC00000");
+  EXPECT_EQ(run->letters[0].balance, Money::fromCents(12000));
   EXPECT_EQ(run->followedPlan, std::vector<std::string>{"BBB00000"});
   EXPECT_EQ(run->reasons,
             (std::vector<std::string>{" This item is at least 32 days old.",
                                       " The outstanding balance is greater than 0.01"}));
-  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR WHERE \"Patient Chart\" = 'AAA00000'"), 1);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 1);
-  EXPECT_EQ(count("SELECT COUNT(*) FROM QVPAT WHERE \"In Collections\" = TRUE"), 1);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR WHERE \"Responsible Party\" = 'AAA00000'"), 2);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 2);
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVPAT WHERE \"In Collections\" = TRUE"), 2);
   EXPECT_EQ(count("SELECT MAX(\"Tracer\") FROM QVWRK"), 1);
 }
 
