@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
 
 #include "store/errors.hpp"
 #include "store/table_creation.hpp"
@@ -149,10 +150,15 @@ void WorkList::write(store::Record& item) {
   rows.post(item);
 }
 
-std::vector<store::Record> WorkList::displayedItems() {
-  std::vector<store::Record> shown;
-  items_.forEach([&](const store::Record& row) { shown.push_back(row); });
-  return shown;
+std::vector<std::int64_t> WorkList::displayedNumbers(
+    const std::function<bool(const store::Record&)>& wanted) {
+  // Only the numbers are kept: a list of thousands is read a page at a time
+  // and each item is read afresh when it is changed.
+  std::vector<std::int64_t> numbers;
+  items_.forEach([&](const store::Record& row) {
+    if (wanted(row)) numbers.push_back(row.integer("Item Number"));
+  });
+  return numbers;
 }
 
 bool WorkList::remove(const std::vector<std::int64_t>& items) {
@@ -183,18 +189,17 @@ bool WorkList::changeStatus(const StatusChange& change, const std::vector<std::i
     prompter_.error("The 'to' status was not selected.  No changes were made");
     return false;
   }
-  std::vector<store::Record> scope;
+  std::vector<std::int64_t> scope = selected;
   if (change.scope == StatusChange::Scope::All) {
     if (!prompter_.askYesNo("You have selected ALL Ticklers. Do you want to continue?"))
       return false;
-    scope = displayedItems();
-  } else {
-    for (const auto number : selected) {
-      if (auto row = item(number)) scope.push_back(std::move(*row));
-    }
+    scope = displayedNumbers([](const store::Record&) { return true; });
   }
   store::Transaction transaction(practice_);
-  for (auto& row : scope) {
+  for (const auto number : scope) {
+    auto found = item(number);
+    if (!found) continue;
+    store::Record& row = *found;
     bool changed = false;
     // The new date first, so that reopening does not stamp today over it.
     if (!change.followUp.isEmpty()) {
@@ -265,19 +270,18 @@ std::optional<std::size_t> WorkList::reassign(const ReassignCriteria& criteria,
       return false;
     return true;
   };
-  std::vector<store::Record> matching;
-  for (auto& row : displayedItems()) {
-    if (matches(row)) matching.push_back(std::move(row));
-  }
+  const std::vector<std::int64_t> matching = displayedNumbers(matches);
   if (matching.empty()) {
     prompter_.inform(
         "There were no items that fit your selection from the current displayed items.");
     return std::nullopt;
   }
   store::Transaction transaction(practice_);
-  for (auto& row : matching) {
-    row.set("User ID", targetUser);
-    write(row);
+  for (const auto number : matching) {
+    auto row = item(number);
+    if (!row) continue;
+    row->set("User ID", targetUser);
+    write(*row);
   }
   transaction.commit();
   return matching.size();

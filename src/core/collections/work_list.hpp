@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -114,7 +115,8 @@ class WorkList {
                                       const std::string& targetUser);
 
  private:
-  std::vector<store::Record> displayedItems();
+  std::vector<std::int64_t> displayedNumbers(
+      const std::function<bool(const store::Record&)>& wanted);
   std::vector<std::string> carriersOfClass(const std::string& insuranceClass);
   void write(store::Record& item);
 
