@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "collections/collection_options.hpp"
 #include "collections/letter_run.hpp"
 #include "collections/payment_plan.hpp"
 #include "collections/tickler_window.hpp"
@@ -151,6 +152,16 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   ASSERT_TRUE(window.setFields({{"Status", "0"}}));
   ASSERT_TRUE(window.save());
   EXPECT_EQ(stored(second).date("Follow Up Date"), Date::fromYmd(2027, 3, 9));
+
+  // With the practice's option, a new item needs the user it is assigned to.
+  saveCollectionOptions(*practice_, {"", true});
+  window.startNew();
+  ASSERT_TRUE(window.setFields({{"Patient", "AAA00000"}, {"Responsible Party", "AAA00000"}}));
+  EXPECT_FALSE(window.save());
+  EXPECT_EQ(prompter.transcript().back(), "error: Field 'Assign To' must have a value.");
+  ASSERT_TRUE(window.setFields({{"User ID", "ANN"}}));
+  EXPECT_TRUE(window.save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 3);
 }
 
 TEST_P(WorkListPractice, ReassignHandsOnlyTheMatchingDisplayedItems) {
