@@ -77,11 +77,9 @@ printing::Document collectionLetterDocument(const std::vector<CollectionLetter>&
     page.text(frame.left, y + 16, frame.width(), date.toMonthDayYear(), body,
               printing::Align::Right);
     double line = addressTop;
-    for (const auto& text : std::vector<std::string>{letter.name}) {
-      page.text(addressLeft, line, 4 * pointsPerInch, text, body);
-      line += printing::lineHeight(body);
-    }
-    for (const auto& text : letter.address) {
+    std::vector<std::string> address = {letter.name};
+    address.insert(address.end(), letter.address.begin(), letter.address.end());
+    for (const auto& text : address) {
       page.text(addressLeft, line, 4 * pointsPerInch, text, body);
       line += printing::lineHeight(body);
     }
