@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "collections/plan_check.hpp"
 #include "collections/tickler_window.hpp"
 #include "collections/work_list.hpp"
+#include "collections/work_list_report.hpp"
 #include "command_tree.hpp"
 #include "context.hpp"
 #include "output.hpp"
@@ -90,7 +92,7 @@ struct CollectionArguments {
   bool includePlanKeepers = false, noTracer = false;
   std::string pdf;
   std::string textFile;
-  bool required = false;
+  bool summary = false;
 };
 
 void addListFilter(CLI::App* verb, CollectionArguments& arguments) {
@@ -200,6 +202,80 @@ struct CollectionCommand {
                          row.money("Balance").toGroupedString(), firstLine(row.text("Action"))))
                   << '\n';
       }
+    }
+    if (json) json->finish();
+    return done;
+  }
+
+  int report(const CollectionArguments& arguments) {
+    const auto filter = listFilter(arguments);
+    for (const auto& refusal :
+         {collections::dateRangeRefusal(filter.createdFrom, filter.createdTo),
+          collections::dateRangeRefusal(filter.resolvedFrom, filter.resolvedTo)}) {
+      if (refusal) {
+        context.prompter().error(*refusal);
+        throw Refused();
+      }
+    }
+    const auto report =
+        collections::workListReport(practice, filter, clock.today(), arguments.summary);
+    const auto countsJson = [](const collections::WorkListCounts& counts) {
+      return Json{
+          {"open", counts.open}, {"resolved", counts.resolved}, {"oldest days", counts.oldestDays}};
+    };
+    const auto countsLine = [](const std::string& label,
+                               const collections::WorkListCounts& counts) {
+      return fmt::format(
+          "{:<24} Open {:>5}  Resolved {:>5}  Total Open {:>5}  Oldest (Days) {:>5}\n", label,
+          counts.open, counts.resolved, counts.open, counts.oldestDays);
+    };
+    if (context.json()) {
+      Json groups = Json::array();
+      for (const auto& group : report.groups) {
+        Json lines = Json::array();
+        for (const auto& line : group.lines)
+          lines.push_back({{"item", line.itemNumber},
+                           {"patient", line.patient},
+                           {"status", line.status},
+                           {"action", line.action},
+                           {"age", line.ageDays}});
+        groups.push_back(
+            {{"party", group.party}, {"items", lines}, {"counts", countsJson(group.counts)}});
+      }
+      printJson({{"groups", groups}, {"total", countsJson(report.total)}});
+      return done;
+    }
+    for (const auto& group : report.groups) {
+      for (const auto& line : group.lines)
+        std::cout << store::trimRight(fmt::format("  {:>6} {:<8} {:<8} {:>5} {}", line.itemNumber,
+                                                  line.patient, line.status, line.ageDays,
+                                                  firstLine(line.action)))
+                  << '\n';
+      std::cout << countsLine(group.party, group.counts);
+    }
+    std::cout << countsLine("Total", report.total);
+    return done;
+  }
+
+  int tracer(const std::string& party) {
+    const auto lines = collections::collectionTracer(practice, party);
+    std::optional<JsonArrayWriter> json;
+    if (context.json()) json.emplace();
+    for (const auto& line : lines) {
+      if (json) {
+        json->add({{"party", line.party},
+                   {"patient", line.patient},
+                   {"sent", line.sent.toIso()},
+                   {"balance", moneyJson(line.balance)},
+                   {"reasons", line.reasons}});
+        continue;
+      }
+      std::string reasons = line.reasons;
+      std::replace(reasons.begin(), reasons.end(), '\n', ' ');
+      std::cout << store::trimRight(fmt::format("{:<8} {:<8} {} {:>12} {}", line.party,
+                                                line.patient, line.sent.toMonthDayYear(),
+                                                line.balance.toGroupedString(), reasons))
+                << '\n';
     }
     if (json) json->finish();
     return done;
@@ -446,6 +522,13 @@ void addWorkListVerbs(CLI::App* worklist, Action& chosen) {
   addListFilter(list, *arguments);
   onRun(list, chosen, run([](CollectionCommand& c, CollectionArguments& a) { return c.list(a); }));
 
+  CLI::App* report =
+      addVerb(worklist, "report", "the items by responsible party with their age and counts");
+  addListFilter(report, *arguments);
+  report->add_flag("--summary", arguments->summary, "the counts only (Print Summary)");
+  onRun(report, chosen,
+        run([](CollectionCommand& c, CollectionArguments& a) { return c.report(a); }));
+
   CLI::App* show = addVerb(worklist, "show", "every field of one item");
   addWholeNumber(show, "ITEM", arguments->item, "the item number")->required();
   onRun(show, chosen,
@@ -578,6 +661,11 @@ void addLetterVerbs(CLI::App* letters, Action& chosen) {
   letterRun->add_option("--pdf", arguments->pdf, "the PDF file to write")->required();
   onRun(letterRun, chosen,
         run([](CollectionCommand& c, CollectionArguments& a) { return c.lettersRun(a); }));
+  CLI::App* tracer =
+      addVerb(letters, "tracer", "the letters sent, by responsible party, patient and date");
+  tracer->add_option("--party", arguments->party, "one responsible party");
+  onRun(tracer, chosen,
+        run([](CollectionCommand& c, CollectionArguments& a) { return c.tracer(a.party); }));
   CLI::App* text = addVerb(letters, "text", "show the letters' text, or set it from a file");
   text->add_option("--set", arguments->textFile, "a text file: paragraphs split by blank lines");
   onRun(text, chosen, run([](CollectionCommand& c, CollectionArguments& a) {

@@ -9,6 +9,7 @@
 #include "collections/payment_plan.hpp"
 #include "collections/tickler_window.hpp"
 #include "collections/work_list.hpp"
+#include "collections/work_list_report.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/practice_rows.hpp"
@@ -252,6 +253,40 @@ TEST_P(WorkListPractice, LetterRunLeavesOutPatientsWhoKeepToTheirPlan) {
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWTR"), 2);
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVPAT WHERE \"In Collections\" = TRUE"), 2);
   EXPECT_EQ(count("SELECT MAX(\"Tracer\") FROM QVWRK"), 1);
+}
+
+TEST_P(WorkListPractice, ReportCountsOpenAndResolvedItemsAndTheOldestAgePerParty) {
+  // Today is 3/1/2027: items made 2/1 (28 days), 1/1 (59) and 12/1/2026 (90).
+  const auto row = [&](const char* party, const char* status, const char* created) {
+    insert("QVWRK", {{"Responsible Type", "P"},
+                     {"Responsible Party", party},
+                     {"Patient", party},
+                     {"Status", status},
+                     {"Date Created", created}});
+  };
+  row("BBB00000", "0", "02/01/2027");
+  row("AAA00000", "1", "01/01/2027");
+  row("BBB00000", "D", "12/01/2026");  // left out: deleted items are excluded
+  row("AAA00000", "0", "02/01/2027");
+  row("BBB00000", "1", "01/01/2027");
+  const auto report = workListReport(*practice_, {}, clock_.today(), false);
+  ASSERT_EQ(report.groups.size(), 2U);
+  EXPECT_EQ(report.groups[0].party, "AAA00000");
+  EXPECT_EQ(report.groups[0].counts.open, 1U);
+  EXPECT_EQ(report.groups[0].counts.resolved, 1U);
+  EXPECT_EQ(report.groups[0].counts.oldestDays, 59);
+  ASSERT_EQ(report.groups[1].lines.size(), 2U);
+  EXPECT_EQ(report.groups[1].lines[0].status, "Open");
+  EXPECT_EQ(report.groups[1].lines[0].ageDays, 28);
+  EXPECT_EQ(report.total.open, 2U);
+  EXPECT_EQ(report.total.resolved, 2U);
+  EXPECT_EQ(report.total.oldestDays, 59);
+  WorkListFilter withDeleted;
+  withDeleted.deleted = WorkListFilter::Deleted::Include;
+  const auto summary = workListReport(*practice_, withDeleted, clock_.today(), true);
+  EXPECT_TRUE(summary.groups[1].lines.empty());
+  EXPECT_EQ(summary.groups[1].counts.oldestDays, 90);
+  EXPECT_EQ(summary.total.open, 2U);
 }
 
 VANTRELL_ON_BOTH_ENGINES(WorkListPractice);
