@@ -119,6 +119,8 @@ bool addChallengeItem(store::Connection& practice, bool estimate, const store::R
   }
   item.balance = claimInsuranceBalance(practice, estimate, claim.integer("Claim Number"), slot);
   item.assignedUser = firstSupervisor(practice);
+  item.action = "Claim " + std::to_string(claim.integer("Claim Number")) +
+                " set to Challenge: follow up with " + carrier + ".";
   collections::addWorkListItem(practice, item);
   return true;
 }

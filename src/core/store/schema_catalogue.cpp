@@ -30,6 +30,7 @@ SchemaCatalogue::SchemaCatalogue() {
       userPresenceTable(),     statementWizardTable(),      insuranceClassTable(),
       databasePasswordTable(), securityTable(),             auditTable(),
       triggerSwitchTable(),    practiceListTable(),
+      collectionOptionsTable(),
   };
   // The order in which a new practice's tables are made.
   creationOrder_ = {"QVADD",  "QVALL",  "qvaudd", "qvaudm", "qvauds", "QVBCO", "QVCAS",  "QVCCD",
@@ -38,7 +39,8 @@ SchemaCatalogue::SchemaCatalogue() {
                     "QVPPR",  "QVPRA",  "QVBSP",  "QVPRO",  "QVREC",  "QVTRN", "QVTRNE", "QVZIP",
                     "QVELG",  "QVPER",  "QVOBJ",  "QVCON",  "QVSCR",  "QVSCD", "QVSTR",  "QVSTA",
                     "QVCC",   "QVWRK",  "QVWTR",  "QVPPL",  "QVREJ",  "QVLPM", "QVPSW",  "QVLIO",
-                    "QVUSR",  "QVMDP",  "QVINC",  "qvpwd",  "QVSEC"};
+                    "QVUSR",  "QVMDP",  "QVINC",  "qvpwd",  "QVSEC",
+                    "QVCOP"};
   for (const auto name : creationOrder_) {
     if (find(name) == nullptr) throw std::logic_error("creation order names unknown table " + std::string(name));
   }

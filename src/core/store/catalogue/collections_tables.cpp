@@ -72,4 +72,14 @@ TableDefinition paymentPlanTable() {
       .build();
 }
 
+// The practice's collection options: one row, made when first saved.
+TableDefinition collectionOptionsTable() {
+  return TableBuilder("QVCOP", "Collection Options")
+      .memo("Letter Text")             // the body of collection letters; empty: the program's own
+      .logical("Require Assign To")  // a work list item must name the user it is assigned to
+      .character("Modified By", 20)
+      .timestamp("Date Modified")
+      .build();
+}
+
 }  // namespace vantrell::store::catalogue

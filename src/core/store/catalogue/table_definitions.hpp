@@ -51,6 +51,7 @@ TableDefinition superbillTrackingTable();  // QVSTR
 TableDefinition workListTable();         // QVWRK
 TableDefinition workListTicklerTable();  // QVWTR
 TableDefinition paymentPlanTable();      // QVPPL
+TableDefinition collectionOptionsTable();  // QVCOP
 
 // security_tables.cpp
 TableDefinition securityTable();              // QVSEC

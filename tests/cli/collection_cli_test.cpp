@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "cli_fixture.hpp"
+
+namespace vantrell {
+namespace {
+
+class CollectionCommandLine : public CommandLineProgram {};
+
+// The letters are the proof that an account was written to: a run whose PDF
+// cannot be written leaves no tracer record and no collection mark behind.
+TEST_P(CollectionCommandLine, LettersAreRecordedOnlyOnceTheirFileIsWritten) {
+  const std::string path = practicePath("Clinic");
+  ASSERT_EQ(runCli(flags() + "practice create --name Clinic --path '" + path + "'").exitCode, 0);
+  const std::string cli = flags() + "--practice '" + path + "' ";
+  for (const char* setup :
+       {"patient add \"Chart Number=ROEJO000\" \"Last Name=Roe\" \"First Name=John\" "
+        "\"Street 1=1 Elm Street\" City=Springfield State=IL \"Zip Code=62701\"",
+        "provider add DR1 \"Last Name=Welby\"", "code add 99213 \"Amount A=80\"",
+        "case add --chart ROEJO000 Description=Visit \"Assigned Provider=DR1\" \"Cash Case=T\"",
+        "--yes charge add --chart ROEJO000 --case 1 99213 Units=1",
+        "worklist add --chart ROEJO000 \"Action=Call\""}) {
+    const CliRun run = runCli(cli + setup);
+    ASSERT_EQ(run.exitCode, 0) << setup << "\n" << run.output;
+  }
+  const std::filesystem::path missing = home_.path() / "no such folder" / "letters.pdf";
+  const CliRun failed = runCli(cli + "--yes letters run --pdf '" + missing.string() + "'");
+  EXPECT_EQ(failed.exitCode, 1) << failed.output;
+  const auto show = [&] {
+    const CliRun run = runCli(cli + "--json worklist show 1");
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return nlohmann::json::parse(run.output);
+  };
+  EXPECT_EQ(show()["Tracer"], 0);
+  const auto patient = [&] {
+    return nlohmann::json::parse(runCli(cli + "--json patient show ROEJO000").output);
+  };
+  EXPECT_NE(patient()["In Collections"], true);
+
+  const std::filesystem::path written = home_.path() / "letters.pdf";
+  const CliRun run = runCli(cli + "--yes letters run --pdf '" + written.string() + "'");
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  EXPECT_TRUE(std::filesystem::exists(written));
+  EXPECT_EQ(show()["Tracer"], 1);
+  EXPECT_EQ(patient()["In Collections"], true);
+}
+
+VANTRELL_ON_BOTH_ENGINES(CollectionCommandLine);
+
+}  // namespace
+}  // namespace vantrell
