@@ -30,6 +30,8 @@ SchemaCatalogue::SchemaCatalogue() {
       userPresenceTable(),     statementWizardTable(),      insuranceClassTable(),
       databasePasswordTable(), securityTable(),             auditTable(),
       triggerSwitchTable(),    practiceListTable(),
+      remittanceTable(),
+      remittanceQueueTable(),
   };
   // The order in which a new practice's tables are made.
   creationOrder_ = {"QVADD",  "QVALL",  "qvaudd", "qvaudm", "qvauds", "QVBCO", "QVCAS",  "QVCCD",
@@ -39,6 +41,7 @@ SchemaCatalogue::SchemaCatalogue() {
                     "QVELG",  "QVPER",  "QVOBJ",  "QVCON",  "QVSCR",  "QVSCD", "QVSTR",  "QVSTA",
                     "QVCC",   "QVWRK",  "QVWTR",  "QVPPL",  "QVREJ",  "QVLPM", "QVPSW",  "QVLIO",
                     "QVUSR",  "QVMDP",  "QVINC",  "qvpwd",  "QVSEC"};
+  creationOrder_.insert(creationOrder_.end(), {"QVERA", "QVERQ"});
   for (const auto name : creationOrder_) {
     if (find(name) == nullptr) throw std::logic_error("creation order names unknown table " + std::string(name));
   }

@@ -52,6 +52,10 @@ TableDefinition workListTable();         // QVWRK
 TableDefinition workListTicklerTable();  // QVWTR
 TableDefinition paymentPlanTable();      // QVPPL
 
+// remittance_tables.cpp
+TableDefinition remittanceTable();       // QVERA
+TableDefinition remittanceQueueTable();  // QVERQ
+
 // security_tables.cpp
 TableDefinition securityTable();              // QVSEC
 TableDefinition permissionTable();            // QVPER
