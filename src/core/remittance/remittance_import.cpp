@@ -26,8 +26,11 @@ std::string cut(const std::string& text, std::size_t width) {
   return text.size() <= width ? text : text.substr(0, width);
 }
 
-// The payment application window's messages, kept for the summary; its
-// questions are answered No, which posts nothing that was not checked first.
+// The payment application window's messages, kept for the summary. Its
+// questions are answered No, which posts nothing that was not checked first,
+// except the over-applied deposit: lines never over-apply a charge (they are
+// queued), so a deposit spent beyond its amount is one a provider adjustment
+// reduced, and the queue says so.
 class CollectingPrompter final : public ui::Prompter {
  public:
   std::vector<std::string> messages;
@@ -47,7 +50,7 @@ class CollectingPrompter final : public ui::Prompter {
   }
   bool ask(Question, const std::string&, const std::string& text) override {
     messages.push_back(text);
-    return false;
+    return text.rfind("The applied amount exceeds the total amount", 0) == 0;
   }
 };
 
