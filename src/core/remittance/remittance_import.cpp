@@ -245,7 +245,7 @@ class Planner {
         words += (words.empty() ? "" : "; ") + reasonText(adjustment.reason);
       }
       for (const auto& remark : line.remarks) words += "; " + remarkText(remark);
-      posting.rejection = cut(code, 10);
+      posting.rejection = cut(code, 6);  // the width of Claim Rejection Code
       plan.postings.push_back(posting);
       queue("Denial", fmt::format("Denied{}{}", words.empty() ? "." : ": ", words));
       return;
@@ -352,9 +352,21 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
   remittances.setOrder("Trace");
 
   std::vector<Plan> plans;
+  std::set<std::pair<std::string, std::string>> keys;
   for (auto& advice : std::get<RemittanceFile>(read).advices) {
-    if (auto earlier = remittances.seek({store::Value{store::upperAscii(advice.payerId)},
-                                         store::Value{store::upperAscii(advice.traceNumber)}})) {
+    if (!keys.emplace(store::upperAscii(cut(advice.payerId, 30)),
+                      store::upperAscii(cut(advice.traceNumber, 50)))
+             .second) {
+      result.refusal = fmt::format(
+          "The file holds the payment with trace number {} from payer {} "
+          "twice; nothing is posted from it.",
+          advice.traceNumber, advice.payerId);
+      return result;
+    }
+    // Keyed as stored: the fields' widths cut longer IDs.
+    if (auto earlier =
+            remittances.seek({store::Value{store::upperAscii(cut(advice.payerId, 30))},
+                              store::Value{store::upperAscii(cut(advice.traceNumber, 50))}})) {
       result.refusal = fmt::format(
           "The payment with trace number {} from payer {} was imported on {} as remittance {}; "
           "it is not posted twice.",
@@ -436,7 +448,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
       deposit.set("Withhold Code", trimmed(carrier.text("Default Withhold Code")));
       deposit.set("Deductible Code", trimmed(carrier.text("Default Deductible Code")));
       deposit.set("Take Back Code", trimmed(carrier.text("Default Take Back Code")));
-      deposit.set("User Code", surroundings.userCode);
+      deposit.set("User Code", cut(surroundings.userCode, 10));
       deposit.set("Date Created", today);
       deposit.set("CC Entry Number", std::int64_t{-1});
       deposits.append(deposit);
@@ -454,7 +466,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
       remittance.set("Deposit ID", plan.summary.depositId);
       remittance.set("Claims", std::int64_t{plan.summary.claims});
       remittance.set("Lines", std::int64_t{plan.summary.lines});
-      remittance.set("User Code", surroundings.userCode);
+      remittance.set("User Code", cut(surroundings.userCode, 10));
       remittance.set("Date Created", today);
       remittances.append(remittance);
       plan.summary.remittanceNumber = remittance.integer("Remittance Number");

@@ -57,7 +57,7 @@ std::string resolveQueueItem(store::Connection& practice, std::int64_t item,
   }
   row->set("Status", std::string("R"));
   row->set("Note", note);
-  row->set("Resolved By", userCode);
+  row->set("Resolved By", userCode.substr(0, 10));
   row->set("Date Resolved", today);
   queue.post(*row);
   return {};
