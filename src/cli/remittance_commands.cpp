@@ -38,16 +38,30 @@ Json queueJson(const remittance::QueueEntry& entry) {
               {"reason", entry.reason},       {"adjustments", entry.adjustments}};
 }
 
+// "claim 51 VELRU000 charge 414 80053": what an item is about, when it is about one.
+std::string subject(std::int64_t claim, const std::string& chart, std::int64_t charge,
+                    const std::string& procedure) {
+  std::string text;
+  if (claim > 0) text += fmt::format(" claim {}", claim);
+  if (!chart.empty()) text += " " + chart;
+  if (charge > 0) text += fmt::format(" charge {}", charge);
+  if (!procedure.empty()) text += " " + procedure;
+  return text;
+}
+
 void printQueueRow(const store::Record& row) {
   std::cout << fmt::format(
-      "{:>5} {:<11} {} claim {} {} charge {} {} paid {}\n      {}\n", row.integer("Item Number"),
+      "{:>5} {:<11} {}{} paid {}\n      {}\n", row.integer("Item Number"),
       trimmed(row.text("Kind")), trimmed(row.text("Status")) == "O" ? "open    " : "resolved",
-      row.integer("Claim Number"), trimmed(row.text("Chart Number")), row.integer("Charge Entry"),
-      trimmed(row.text("Procedure Code")), row.money("Paid Amount").toString(), row.text("Reason"));
+      subject(row.integer("Claim Number"), trimmed(row.text("Chart Number")),
+              row.integer("Charge Entry"), trimmed(row.text("Procedure Code"))),
+      row.money("Paid Amount").toString(), row.text("Reason"));
   if (!row.text("Adjustments").empty()) std::cout << "      " << row.text("Adjustments") << '\n';
-  if (!row.text("Note").empty())
-    std::cout << "      Note (" << trimmed(row.text("Resolved By")) << "): " << row.text("Note")
+  if (!row.text("Note").empty()) {
+    const std::string by = trimmed(row.text("Resolved By"));
+    std::cout << "      Note" << (by.empty() ? "" : " (" + by + ")") << ": " << row.text("Note")
               << '\n';
+  }
 }
 
 int importFile(Context& context, const RemittanceArguments& arguments) {
@@ -104,9 +118,10 @@ int importFile(Context& context, const RemittanceArguments& arguments) {
         advice.amountPosted.toGroupedString(), advice.linesQueued);
     std::cout << '\n';
     for (const auto& entry : advice.queued)
-      std::cout << fmt::format("  {:<11} claim {} {} charge {}: {}\n", entry.kind,
-                               entry.claimNumber, entry.chartNumber, entry.chargeEntry,
-                               entry.reason);
+      std::cout << fmt::format(
+          "  {:<11}{}: {}\n", entry.kind,
+          subject(entry.claimNumber, entry.chartNumber, entry.chargeEntry, entry.procedure),
+          entry.reason);
   }
   return done;
 }

@@ -51,9 +51,9 @@ std::string resolveQueueItem(store::Connection& practice, std::int64_t item,
   queue.edit(*row);
   if (store::trimRight(row->text("Status")) != "O") {
     queue.cancel(*row);
-    return fmt::format("Queue item {} was resolved on {} by {}.", item,
-                       row->date("Date Resolved").toMonthDayYear(),
-                       store::trimRight(row->text("Resolved By")));
+    const std::string by(store::trimRight(row->text("Resolved By")));
+    return fmt::format("Queue item {} was resolved on {}{}.", item,
+                       row->date("Date Resolved").toMonthDayYear(), by.empty() ? "" : " by " + by);
   }
   row->set("Status", std::string("R"));
   row->set("Note", note);
