@@ -270,6 +270,7 @@ TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePo
       1));
   ASSERT_EQ(paid.refusal, "");
   EXPECT_EQ(remainder(visit), cents(1000));
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
   const auto linesBefore = postedLines();
   ASSERT_EQ(linesBefore.size(), 2u);
 
@@ -284,6 +285,7 @@ TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePo
   ASSERT_EQ(corrected.refusal, "");
   EXPECT_EQ(postedLines(), linesBefore);
   EXPECT_EQ(remainder(visit), cents(1000));
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
   const auto remittance = corrected.advices[0].remittanceNumber;
   EXPECT_EQ(queueKinds(remittance),
             (std::vector<std::string>{fmt::format("Reversal {}", visit),
