@@ -31,6 +31,8 @@ SchemaCatalogue::SchemaCatalogue() {
       databasePasswordTable(), securityTable(),             auditTable(),
       triggerSwitchTable(),    practiceListTable(),
       collectionOptionsTable(),
+      remittanceTable(),
+      remittanceQueueTable(),
   };
   // The order in which a new practice's tables are made.
   creationOrder_ = {"QVADD",  "QVALL",  "qvaudd", "qvaudm", "qvauds", "QVBCO", "QVCAS",  "QVCCD",
@@ -40,7 +42,7 @@ SchemaCatalogue::SchemaCatalogue() {
                     "QVELG",  "QVPER",  "QVOBJ",  "QVCON",  "QVSCR",  "QVSCD", "QVSTR",  "QVSTA",
                     "QVCC",   "QVWRK",  "QVWTR",  "QVPPL",  "QVREJ",  "QVLPM", "QVPSW",  "QVLIO",
                     "QVUSR",  "QVMDP",  "QVINC",  "qvpwd",  "QVSEC",
-                    "QVCOP"};
+                    "QVCOP",  "QVERA",  "QVERQ"};
   for (const auto name : creationOrder_) {
     if (find(name) == nullptr) throw std::logic_error("creation order names unknown table " + std::string(name));
   }

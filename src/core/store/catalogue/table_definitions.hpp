@@ -53,6 +53,10 @@ TableDefinition workListTicklerTable();  // QVWTR
 TableDefinition paymentPlanTable();      // QVPPL
 TableDefinition collectionOptionsTable();  // QVCOP
 
+// remittance_tables.cpp
+TableDefinition remittanceTable();       // QVERA
+TableDefinition remittanceQueueTable();  // QVERQ
+
 // security_tables.cpp
 TableDefinition securityTable();              // QVSEC
 TableDefinition permissionTable();            // QVPER

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/money.hpp"
+#include "practice/options.hpp"
+#include "store/connection.hpp"
+#include "ui/clock.hpp"
+
+// Importing an 835: read, matched, then posted through the payment
+// application window, one deposit per transaction; what cannot be posted
+// with certainty goes to the remittance queue.
+namespace vantrell::remittance {
+
+// What patient responsibility (PR-1 deductible, PR-2 coinsurance, PR-3
+// copay) becomes: a deductible line of the carrier, or nothing, the charge's
+// remainder simply being the patient's.
+enum class PatientShare { LeftToPatient, Deductible };
+
+struct ImportChoices {
+  PatientShare patientShare = PatientShare::LeftToPatient;
+  bool dryRun = false;   // match and plan only; nothing is written
+  std::string fileName;  // kept with the import
+};
+
+// One thing the import leaves to a clerk.
+struct QueueEntry {
+  std::string kind;  // Unmatched, Denial, Reversal, Correction, Take Back, Overapplied, ...
+  std::string reason;
+  std::string adjustments;
+  std::int64_t claimNumber = 0;
+  std::string payerClaimId;
+  std::string chartNumber;
+  std::int64_t chargeEntry = 0;
+  std::string procedure;
+  Date dateFrom;
+  Money charge, paid;
+};
+
+// One transaction's import.
+struct AdviceSummary {
+  std::int64_t remittanceNumber = 0;  // 0 on a dry run
+  std::int64_t depositId = 0;
+  std::string carrier;
+  std::string payerName, payerId, traceNumber;
+  Money payment;
+  int claims = 0, lines = 0, linesPosted = 0, linesQueued = 0;
+  Money amountPosted;
+  std::vector<QueueEntry> queued;
+  std::vector<std::string> messages;  // what the payment application window said
+};
+
+struct ImportResult {
+  std::string refusal;  // empty when imported (or planned, on a dry run)
+  std::vector<AdviceSummary> advices;
+};
+
+struct ImportSurroundings {
+  store::Connection& practice;
+  const practice::Options& options;
+  const ui::Clock& clock;
+  std::string userCode;
+};
+
+// Refuses the whole file, writing nothing, when it cannot be read or does not
+// balance, when a transaction was imported before (naming that import), when
+// the payer ID names no carrier or several, or when the carrier's posting
+// codes are missing or inactive.
+ImportResult importRemittance(const ImportSurroundings& surroundings, std::string_view text,
+                              const ImportChoices& choices);
+
+}  // namespace vantrell::remittance

@@ -1,0 +1,316 @@
+// Importing hand-written 835 files into Jane Doe's practice on both engines,
+// checked against the ledger, deposits, claim slots and queue worked out by
+// hand for each file.
+#include <gtest/gtest.h>
+
+#include <fmt/format.h>
+
+#include <string>
+#include <vector>
+
+#include "remittance/remittance_import.hpp"
+#include "remittance/remittance_queue.hpp"
+#include "store/names.hpp"
+#include "store/table.hpp"
+#include "store/table_creation.hpp"
+#include "support/money_printing.hpp"
+#include "support/practice_rows.hpp"
+#include "support/store_fixture.hpp"
+#include "transactions/recalculation.hpp"
+#include "ui/progress.hpp"
+
+namespace vantrell::remittance {
+namespace {
+
+using vantrell::testing::FieldTexts;
+
+Money cents(std::int64_t amount) {
+  return Money::fromCents(amount);
+}
+
+// An interchange around transaction sets; the ISA's fixed width is counted by
+// hand (106 characters with its terminator).
+std::string interchange(const std::string& sets, int count) {
+  return "ISA*00*          *00*          *ZZ*87726          *ZZ*CLINIC         *261201*1200*^*"
+         "00501*000000007*0*P*:~\n"
+         "GS*HP*87726*CLINIC*20261201*1200*7*X*005010X221A1~\n" +
+         sets + fmt::format("GE*{}*7~\nIEA*1*000000007~\n", count);
+}
+
+// The header every transaction set here starts with: ST, BPR, TRN, N1*PR, REF*2U (5 segments).
+std::string header(const std::string& control, const std::string& amount,
+                   const std::string& trace) {
+  return fmt::format(
+      "ST*835*{}*005010X221A1~\nBPR*I*{}*C*ACH*CCP*01*999999999*DA*1234*1999999999**01*999999999*"
+      "DA*5678*20261201~\nTRN*1*{}*1999999999~\nN1*PR*UNITED HILLS PLAN~\nREF*2U*87726~\n",
+      control, amount, trace);
+}
+
+class RemittanceImport : public vantrell::testing::EngineTest {
+ protected:
+  void SetUp() override {
+    EngineTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
+    practice_ = space_->connect();
+    store::createMissingTables(*practice_, nullptr);
+    vantrell::testing::insertPaymentPractice(*practice_);
+    insert("QVINS", {{"Code", "UHP"},
+                     {"Name", "United Hills Plan"},
+                     {"EMC Payor Number", "87726"},
+                     {"Default Payment Code", "INS"},
+                     {"Default Write Off Code", "WO"},
+                     {"Default Deductible Code", "DED"},
+                     {"Default Take Back Code", "TAKE"}});
+    insert("QVCAS", {{"Chart Number", "DOEJA000"},
+                     {"Description", "Visit"},
+                     {"Insurance Carrier #1", "UHP"},
+                     {"Insurance Carrier #2", "BC"}});
+    caseNumber_ = number("SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
+    store::Table table = practice_->openTable("QVOPT");
+    store::Record row = table.newRecord();
+    practice::applyNewOptionValues(row);
+    row.setFromText("Mark Completed Claims Done", "T");
+    options_ = practice::Options(row);
+  }
+
+  void insert(const char* table, const FieldTexts& fields) {
+    vantrell::testing::insertRow(*practice_, table, fields);
+  }
+  std::int64_t number(const std::string& sql) {
+    return vantrell::testing::singleNumber(*practice_, sql);
+  }
+  // A claim sent to UHP; returns its number.
+  std::int64_t claim() {
+    insert("QVCLA", {{"Chart Number", "DOEJA000"},
+                     {"Case Number", std::to_string(caseNumber_)},
+                     {"Insurance Carrier 1", "UHP"},
+                     {"Claim Status 1", "2"},
+                     {"Insurance Carrier 2", "BC"},
+                     {"Claim Status 2", "0"}});
+    return number("SELECT MAX(\"Claim Number\") FROM \"QVCLA\"");
+  }
+  // A charge on that claim, unpaid; returns its entry number.
+  std::int64_t charge(std::int64_t claim, const char* code, const char* date, const char* amount) {
+    insert("QVTRN", {{"Chart Number", "DOEJA000"},
+                     {"Case Number", std::to_string(caseNumber_)},
+                     {"Transaction Type", code == std::string("VISIT") ? "A" : "B"},
+                     {"Procedure Code", code},
+                     {"Date From", date},
+                     {"Amount", amount},
+                     {"Claim Number", std::to_string(claim)},
+                     {"Insurance 1 Responsible", "T"},
+                     {"Insurance 2 Responsible", "T"},
+                     {"Guarantor Responsible", "T"}});
+    return number("SELECT MAX(\"Entry Number\") FROM \"QVTRN\"");
+  }
+
+  ImportResult import(const std::string& text, PatientShare share = PatientShare::LeftToPatient) {
+    ImportChoices choices;
+    choices.patientShare = share;
+    choices.fileName = "test.835";
+    return importRemittance({*practice_, options_, clock_, "CLERK"}, text, choices);
+  }
+
+  store::Record row(const char* table, const char* field, std::int64_t key) {
+    store::Table rows = practice_->openTable(table);
+    std::optional<store::Record> found;
+    rows.forEach([&](const store::Record& each) {
+      if (each.integer(field) == key) found = each;
+    });
+    if (!found) throw std::runtime_error("no row");
+    return *found;
+  }
+  // Amount less everything paid or adjusted.
+  Money remainder(std::int64_t entry) {
+    const store::Record line = row("QVTRN", "Entry Number", entry);
+    Money left = line.money("Amount");
+    for (const char* paid :
+         {"Insurance 1 Amount Paid", "Insurance 2 Amount Paid", "Insurance 3 Amount Paid",
+          "Guarantor Amount Paid", "Adjustment Amount"})
+      left += line.money(paid);
+    return left;
+  }
+  // The payment and adjustment lines, oldest first: "code type amount -> charge".
+  std::vector<std::string> postedLines() {
+    std::vector<std::string> lines;
+    auto rows = practice_->executeSql(
+        "SELECT t.\"Procedure Code\", t.\"Transaction Type\", t.\"Amount\", a.\"Charge Reference\" "
+        "FROM \"QVTRN\" t JOIN \"QVPAX\" a ON a.\"Payment Reference\" = t.\"Entry Number\" "
+        "ORDER BY t.\"Entry Number\"");
+    for (const auto& each : rows.rows)
+      lines.push_back(fmt::format("{} {} {} -> {}", std::get<std::string>(each[0]),
+                                  std::get<std::string>(each[1]),
+                                  Money::fromDouble(std::get<double>(each[2])).toString(),
+                                  std::get<std::int64_t>(each[3])));
+    return lines;
+  }
+  std::vector<std::string> queueKinds(std::int64_t remittance) {
+    std::vector<std::string> kinds;
+    for (const auto& item : queueItems(*practice_, remittance, true))
+      kinds.push_back(std::string(store::trimRight(item.text("Kind"))) + " " +
+                      std::to_string(item.integer("Charge Entry")));
+    return kinds;
+  }
+  // The charges above were put in straight; the patient's balance is brought
+  // to agree with them before anything is imported.
+  void settleBalances() {
+    ui::SilentProgress progress;
+    transactions::recalculatePractice(*practice_, std::nullopt, progress);
+  }
+  void expectNothingToRecalculate() {
+    ui::SilentProgress progress;
+    const auto report = transactions::recalculatePractice(*practice_, std::nullopt, progress);
+    EXPECT_EQ(report.chargesChanged, 0);
+    EXPECT_EQ(report.paymentsChanged, 0);
+    EXPECT_EQ(report.patientsChanged, 0);
+  }
+
+  ui::FixedClock clock_{*DateTime::parse("2026-12-05 09:00:00")};
+  practice::Options options_;
+  std::unique_ptr<store::Connection> practice_;
+  std::int64_t caseNumber_ = 0;
+};
+
+// Two transactions in one file, patient responsibility recorded as the
+// carrier's deductible lines. The first pays claim A: a visit paid with a
+// contractual write-off and coinsurance (found by its line control number), an
+// x-ray wholly the patient's deductible (found by date, procedure and amount:
+// it carries no control number), and a denied visit.
+// The second pays claim B in full, less an overpayment recovered by a PLB.
+TEST_P(RemittanceImport, TwoPaymentsPostPaidLinesAndQueueTheDenialAndTheRecovery) {
+  const auto claimA = claim();
+  const auto visit = charge(claimA, "VISIT", "11/02/2026", "100");
+  const auto xray = charge(claimA, "XRAY", "11/02/2026", "80");
+  const auto denied = charge(claimA, "VISIT", "11/03/2026", "100");
+  const auto claimB = claim();
+  const auto paidInFull = charge(claimB, "XRAY", "11/10/2026", "80");
+  settleBalances();
+  const std::string first =
+      header("0001", "70", "EFT1") +
+      fmt::format(
+          "CLP*{0}*1*280*70*70*12*PCN1~\nNM1*QC*1*DOE*JANE~\n"
+          "SVC*HC:VISIT*100*70**1~\nDTM*472*20261102~\nCAS*CO*45*20~\nCAS*PR*2*10~\nREF*6R*{1}~\n"
+          "AMT*B6*80~\n"
+          "SVC*HC:XRAY*80*0**1~\nDTM*472*20261102~\nCAS*CO*45*20~\nCAS*PR*1*60~\nAMT*B6*60~\n"
+          "SVC*HC:VISIT*100*0**1~\nDTM*472*20261103~\nCAS*CO*50*100~\nREF*6R*{2}~\n"
+          "SE*23*0001~\n",
+          claimA, visit, denied);
+  const std::string second =
+      header("0002", "54", "EFT2") + fmt::format(
+                                         "CLP*{0}*1*80*64*0*12*PCN2~\nSVC*HC:XRAY*80*64**1~\n"
+                                         "DTM*472*20261110~\nCAS*CO*45*16~\nREF*6R*{1}~\n"
+                                         "PLB*1234567893*20261231*WO:RECOUP7*10~\nSE*12*0002~\n",
+                                         claimB, paidInFull);
+  const std::string file = interchange(first + second, 2);
+  const auto result = import(file, PatientShare::Deductible);
+  ASSERT_EQ(result.refusal, "");
+  ASSERT_EQ(result.advices.size(), 2u);
+  EXPECT_EQ(result.advices[0].linesPosted, 2);
+  EXPECT_EQ(result.advices[0].linesQueued, 1);
+  EXPECT_EQ(result.advices[1].linesPosted, 1);
+
+  EXPECT_EQ(postedLines(),
+            (std::vector<std::string>{
+                fmt::format("INS I -70.00 -> {}", visit), fmt::format("DED P 0.00 -> {}", visit),
+                fmt::format("WO T -20.00 -> {}", visit), fmt::format("INS I 0.00 -> {}", xray),
+                fmt::format("DED P 0.00 -> {}", xray), fmt::format("WO T -20.00 -> {}", xray),
+                fmt::format("INS I -64.00 -> {}", paidInFull),
+                fmt::format("WO T -16.00 -> {}", paidInFull)}));
+  EXPECT_EQ(remainder(visit), cents(1000));  // the coinsurance, the patient's
+  EXPECT_EQ(remainder(xray), cents(6000));   // the deductible, the patient's
+  EXPECT_EQ(remainder(denied), cents(10000));
+  EXPECT_EQ(remainder(paidInFull), Money{});
+  EXPECT_EQ(row("QVTRN", "Entry Number", denied).text("Claim Rejection Code"), "50");
+  EXPECT_FALSE(row("QVTRN", "Entry Number", denied).logical("Insurance 1 Paid"));
+  EXPECT_TRUE(row("QVTRN", "Entry Number", xray).logical("Insurance 1 Paid"));
+  // Claim A waits on its denied visit; claim B is done for UHP.
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "2");
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimB).text("Claim Status 1"), "6");
+  // 70 received, 70 posted; 54 received, 64 posted: the recovery is the queue's.
+  const store::Record depositA = row("QVDEP", "Entry Number", result.advices[0].depositId);
+  EXPECT_EQ(depositA.money("Payment Amount"), cents(7000));
+  EXPECT_EQ(depositA.money("Unapplied Amount"), Money{});
+  EXPECT_EQ(depositA.text("Insurance Code"), "UHP");
+  EXPECT_EQ(depositA.text("Check Number"), "EFT1");
+  EXPECT_EQ(row("QVDEP", "Entry Number", result.advices[1].depositId).money("Unapplied Amount"),
+            cents(-1000));
+
+  EXPECT_EQ(queueKinds(result.advices[0].remittanceNumber),
+            (std::vector<std::string>{fmt::format("Denial {}", denied)}));
+  EXPECT_EQ(queueItems(*practice_, result.advices[0].remittanceNumber, true)[0].text("Reason"),
+            "Denied: 50: Not deemed a medical necessity by the payer");
+  const auto recovery = queueItems(*practice_, result.advices[1].remittanceNumber, true);
+  ASSERT_EQ(recovery.size(), 1u);
+  EXPECT_EQ(recovery[0].text("Reason"),
+            "Provider adjustment WO: Overpayment recovery, reference RECOUP7: 10.00 taken from the "
+            "payment.");
+  expectNothingToRecalculate();
+
+  const auto again = import(file);
+  EXPECT_EQ(again.refusal,
+            fmt::format("The payment with trace number EFT1 from payer 87726 was imported on "
+                        "12/05/2026 as remittance {}; it is not posted twice.",
+                        result.advices[0].remittanceNumber));
+  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVDEP\""), 2);
+  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVERA\""), 2);
+}
+
+// A payment with coinsurance left to the patient, then reversed and paid
+// again in one file: both go to the clerk and the earlier posting stands. Then a file that does not
+// balance posts nothing, and a queue item is resolved once.
+TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePostsNothing) {
+  const auto claimA = claim();
+  const auto visit = charge(claimA, "VISIT", "11/12/2026", "100");
+  settleBalances();
+  const auto paid = import(interchange(
+      header("0001", "70", "EFT3") +
+          fmt::format("CLP*{}*1*100*70*10*12*PCN9~\nSVC*HC:VISIT*100*70**1~\nDTM*472*20261112~\n"
+                      "CAS*CO*45*20~\nCAS*PR*2*10~\nREF*6R*{}~\nSE*12*0001~\n",
+                      claimA, visit),
+      1));
+  ASSERT_EQ(paid.refusal, "");
+  EXPECT_EQ(remainder(visit), cents(1000));
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
+  const auto linesBefore = postedLines();
+  ASSERT_EQ(linesBefore.size(), 2u);
+
+  const std::string reversalAndCorrection = fmt::format(
+      "CLP*{0}*22*-100*-70*-10*12*PCN9~\nSVC*HC:VISIT*-100*-70**1~\nDTM*472*20261112~\n"
+      "CAS*CO*45*-20~\nCAS*PR*2*-10~\nREF*6R*{1}~\n"
+      "CLP*{0}*1*100*90*0*12*PCN9B~\nSVC*HC:VISIT*100*90**1~\nDTM*472*20261112~\n"
+      "CAS*CO*45*10~\nREF*6R*{1}~\nSE*17*0001~\n",
+      claimA, visit);
+  const auto corrected =
+      import(interchange(header("0001", "20", "EFT4") + reversalAndCorrection, 1));
+  ASSERT_EQ(corrected.refusal, "");
+  EXPECT_EQ(postedLines(), linesBefore);
+  EXPECT_EQ(remainder(visit), cents(1000));
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
+  const auto remittance = corrected.advices[0].remittanceNumber;
+  EXPECT_EQ(queueKinds(remittance),
+            (std::vector<std::string>{fmt::format("Reversal {}", visit),
+                                      fmt::format("Correction {}", visit)}));
+  EXPECT_EQ(row("QVDEP", "Entry Number", corrected.advices[0].depositId).money("Unapplied Amount"),
+            cents(2000));
+  expectNothingToRecalculate();
+
+  const auto unbalanced =
+      import(interchange(header("0001", "21", "EFT5") + reversalAndCorrection, 1));
+  EXPECT_EQ(unbalanced.refusal,
+            "Segment 4 (BPR): the payment 21.00 is not the claim payments less the provider "
+            "adjustments, 20.00; nothing is posted from this file.");
+  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVERA\""), 2);
+  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVDEP\""), 2);
+
+  const auto item = queueItems(*practice_, remittance, true).at(0).integer("Item Number");
+  EXPECT_EQ(resolveQueueItem(*practice_, item, "Take-back posted by hand", "CLERK", clock_.today()),
+            "");
+  EXPECT_EQ(resolveQueueItem(*practice_, item, "again", "CLERK", clock_.today()),
+            fmt::format("Queue item {} was resolved on 12/05/2026 by CLERK.", item));
+  EXPECT_EQ(queueItems(*practice_, remittance, true).size(), 1u);
+}
+
+VANTRELL_ON_BOTH_ENGINES(RemittanceImport);
+
+}  // namespace
+}  // namespace vantrell::remittance
