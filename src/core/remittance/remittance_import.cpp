@@ -1,5 +1,6 @@
 #include "remittance/remittance_import.hpp"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -8,10 +9,12 @@
 #include "deposits/payment_application.hpp"
 #include "remittance/reason_codes.hpp"
 #include "remittance/remittance_matching.hpp"
+#include "remittance/remittance_queue.hpp"
 #include "store/errors.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "transactions/balances.hpp"
 #include "transactions/working_set.hpp"
 #include "ui/prompter.hpp"
 
@@ -70,6 +73,11 @@ struct Plan {
   store::Record carrier;
   AdviceSummary summary;
   std::vector<Posting> postings;
+  // When an earlier import of it stopped part way: its row, what its deposit
+  // had applied to each charge, and the patients it had saved.
+  std::optional<store::Record> earlier;
+  std::map<std::int64_t, Money> appliedBefore;
+  std::set<std::string> savedCharts;
 };
 
 Money sumOf(const std::vector<Adjustment>& adjustments, const std::string& group) {
@@ -254,7 +262,11 @@ class Planner {
       queue("Adjustment", "An adjustment adds to the charge; post the line by hand.");
       return;
     }
-    const Money remainder = transactions::remainderOf(charge);
+    // As it was before the import: what its deposit applied already is put back.
+    Money remainder = transactions::remainderOf(charge);
+    if (auto applied = plan.appliedBefore.find(entry.chargeEntry);
+        applied != plan.appliedBefore.end())
+      remainder -= applied->second;
     if (line.paid + contractual > remainder) {
       queue("Overapplied",
             fmt::format("Paying {} and writing off {} would over-apply charge {}, whose remainder "
@@ -335,6 +347,44 @@ void appendQueue(store::Table& queue, std::int64_t remittance, const QueueEntry&
   queue.append(row);
 }
 
+// What the deposit of an import that stopped had applied, charge by charge.
+void appliedFrom(store::Connection& practice, Plan& plan) {
+  plan.summary.remittanceNumber = plan.earlier->integer("Remittance Number");
+  plan.summary.depositId = plan.earlier->integer("Deposit ID");
+  store::Table applications = practice.openTable("QVPAX");
+  applications.setOrder("Idxdepositid");
+  applications.setRange({store::Value{plan.summary.depositId}},
+                        {store::Value{plan.summary.depositId}});
+  applications.forEach([&](const store::Record& row) {
+    plan.appliedBefore[row.integer("Charge Reference")] += row.money("Payment Amount");
+  });
+}
+
+// The payment application window writes its deposit's unapplied amount when
+// it closes, so an import that stopped left it as it began. It becomes the
+// payment less what was paid (or taken back) from it.
+void restoreUnapplied(store::Connection& practice, std::int64_t depositId) {
+  store::Table deposits = practice.openTable("QVDEP");
+  deposits.setOrder("IdxEntryNumber");
+  auto deposit = deposits.seek({store::Value{depositId}});
+  if (!deposit) return;
+  const std::string takeBack = store::upperAscii(trimmed(deposit->text("Take Back Code")));
+  Money unapplied = deposit->money("Payment Amount");
+  store::Table ledger = practice.openTable("QVTRN");
+  ledger.setOrder("idxDepositID");
+  ledger.setRange({store::Value{depositId}}, {store::Value{depositId}});
+  ledger.forEach([&](const store::Record& line) {
+    const std::string type = trimmed(line.text("Transaction Type"));
+    if ((type.size() == 1 && transactions::isPaymentClass(type[0])) ||
+        (!takeBack.empty() && store::upperAscii(trimmed(line.text("Procedure Code"))) == takeBack))
+      unapplied += line.money("Amount");
+  });
+  if (unapplied == deposit->money("Unapplied Amount")) return;
+  deposits.edit(*deposit);
+  deposit->set("Unapplied Amount", unapplied.toDouble());
+  deposits.post(*deposit);
+}
+
 }  // namespace
 
 ImportResult importRemittance(const ImportSurroundings& surroundings, std::string_view text,
@@ -353,6 +403,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
 
   std::vector<Plan> plans;
   std::set<std::pair<std::string, std::string>> keys;
+  std::string finishedBefore;  // the refusal, unless another transaction is being finished
   for (auto& advice : std::get<RemittanceFile>(read).advices) {
     if (!keys.emplace(store::upperAscii(cut(advice.payerId, 30)),
                       store::upperAscii(cut(advice.traceNumber, 50)))
@@ -364,15 +415,16 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
       return result;
     }
     // Keyed as stored: the fields' widths cut longer IDs.
-    if (auto earlier =
-            remittances.seek({store::Value{store::upperAscii(cut(advice.payerId, 30))},
-                              store::Value{store::upperAscii(cut(advice.traceNumber, 50))}})) {
-      result.refusal = fmt::format(
-          "The payment with trace number {} from payer {} was imported on {} as remittance {}; "
-          "it is not posted twice.",
-          advice.traceNumber, advice.payerId, earlier->date("Date Created").toMonthDayYear(),
-          earlier->integer("Remittance Number"));
-      return result;
+    auto earlier = remittances.seek({store::Value{store::upperAscii(cut(advice.payerId, 30))},
+                                     store::Value{store::upperAscii(cut(advice.traceNumber, 50))}});
+    if (earlier && !unfinishedImport(*earlier)) {
+      if (finishedBefore.empty())
+        finishedBefore = fmt::format(
+            "The payment with trace number {} from payer {} was imported on {} as remittance {}; "
+            "it is not posted twice.",
+            advice.traceNumber, advice.payerId, earlier->date("Date Created").toMonthDayYear(),
+            earlier->integer("Remittance Number"));
+      continue;
     }
     auto carriers = carriersOf(practice, advice.payerId);
     if (carriers.size() != 1) {
@@ -387,18 +439,31 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
                     advice.payerId, advice.payerName);
       return result;
     }
-    Plan plan{std::move(advice), std::move(carriers.front()), {}, {}};
+    Plan plan{std::move(advice), std::move(carriers.front()), {}, {}, std::move(earlier), {}, {}};
     plan.summary.carrier = trimmed(plan.carrier.text("Code"));
     plan.summary.payerName = plan.advice.payerName;
     plan.summary.payerId = plan.advice.payerId;
     plan.summary.traceNumber = plan.advice.traceNumber;
     plan.summary.payment = plan.advice.payment;
+    plan.summary.finishing = plan.earlier.has_value();
     plans.push_back(std::move(plan));
+  }
+  // A file whose import finished is refused; one whose import stopped part
+  // way is finished, leaving alone the transactions it had finished.
+  if (!finishedBefore.empty() && std::none_of(plans.begin(), plans.end(), [](const Plan& plan) {
+        return plan.earlier.has_value();
+      })) {
+    result.refusal = finishedBefore;
+    return result;
   }
 
   Planner planner(practice, choices);
   for (auto& plan : plans) {
+    if (plan.earlier) appliedFrom(practice, plan);
     planner.plan(plan);
+    // Every patient's save is atomic: one with anything from the deposit was saved.
+    for (const auto& posting : plan.postings)
+      if (plan.appliedBefore.count(posting.entry) != 0) plan.savedCharts.insert(posting.chart);
     // The codes the postings need, checked before anything is written.
     bool adjusts = false, deducts = false;
     for (const auto& posting : plan.postings) {
@@ -431,6 +496,8 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     store::Table deposits = practice.openTable("QVDEP");
     store::Table queue = practice.openTable("QVERQ");
     for (auto& plan : plans) {
+      if (plan.earlier)
+        continue;  // recorded, with its deposit and queue, by the import that stopped
       const RemittanceAdvice& advice = plan.advice;
       const store::Record& carrier = plan.carrier;
       store::Record deposit = deposits.newRecord();
@@ -494,6 +561,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
   }
   for (auto& plan : plans) {
     AdviceSummary& summary = plan.summary;
+    if (plan.earlier) restoreUnapplied(practice, summary.depositId);
     CollectingPrompter prompter;
     deposits::PaymentApplicationWindow window(
         {practice, options, prompter, surroundings.clock, surroundings.userCode, nullptr},
@@ -501,7 +569,13 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     std::map<std::string, std::vector<const Posting*>> byPatient;
     for (const auto& posting : plan.postings) byPatient[posting.chart].push_back(&posting);
     std::vector<QueueEntry> refused;
+    if (surroundings.progress != nullptr)
+      surroundings.progress->begin("Posting " + summary.traceNumber,
+                                   static_cast<std::int64_t>(byPatient.size()));
+    std::int64_t done = 0;
     for (const auto& [chart, postings] : byPatient) {
+      ++done;
+      if (plan.savedCharts.count(chart) != 0) continue;
       const auto before = prompter.messages.size();
       bool saved = window.choosePatient(chart);
       if (saved) {
@@ -535,7 +609,10 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
           refused.push_back(entry);
         }
       }
+      // Not a point to abort at: the import is finished by importing the file again.
+      if (surroundings.progress != nullptr) (void)surroundings.progress->advance(done);
     }
+    if (surroundings.progress != nullptr) surroundings.progress->end();
     window.close();
     summary.messages = prompter.messages;
     store::Transaction transaction(practice);

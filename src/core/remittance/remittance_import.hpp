@@ -9,6 +9,7 @@
 #include "practice/options.hpp"
 #include "store/connection.hpp"
 #include "ui/clock.hpp"
+#include "ui/progress.hpp"
 
 // Importing an 835: read, matched, then posted through the payment
 // application window, one deposit per transaction; what cannot be posted
@@ -43,6 +44,7 @@ struct QueueEntry {
 // One transaction's import.
 struct AdviceSummary {
   std::int64_t remittanceNumber = 0;  // 0 on a dry run
+  bool finishing = false;             // an earlier import of it stopped part way
   std::int64_t depositId = 0;
   std::string carrier;
   std::string payerName, payerId, traceNumber;
@@ -63,12 +65,18 @@ struct ImportSurroundings {
   const practice::Options& options;
   const ui::Clock& clock;
   std::string userCode;
+  // Told of each patient saved; the saves are not aborted part way (an import
+  // that stops is finished by importing the file again).
+  ui::Progress* progress = nullptr;
 };
 
 // Refuses the whole file, writing nothing, when it cannot be read or does not
-// balance, when a transaction was imported before (naming that import), when
+// balance, when a transaction was imported before and that import finished
+// (naming it), when
 // the payer ID names no carrier or several, or when the carrier's posting
-// codes are missing or inactive.
+// codes are missing or inactive. An earlier import that stopped (a crash, a
+// kill) before its last patient was saved is finished instead: the patients
+// with nothing from its deposit yet are posted, as it would have posted them.
 ImportResult importRemittance(const ImportSurroundings& surroundings, std::string_view text,
                               const ImportChoices& choices);
 

@@ -25,6 +25,11 @@ std::optional<store::Record> findRemittance(store::Connection& practice, std::in
   return remittances.seek({store::Value{number}});
 }
 
+bool unfinishedImport(const store::Record& remittance) {
+  return remittance.integer("Lines Posted") + remittance.integer("Lines Queued") <
+         remittance.integer("Lines");
+}
+
 std::vector<store::Record> queueItems(store::Connection& practice, std::int64_t remittance,
                                       bool openOnly) {
   store::ensureTable(practice, "QVERQ");

@@ -15,6 +15,9 @@ namespace vantrell::remittance {
 // Every import, oldest first.
 std::vector<store::Record> listRemittances(store::Connection& practice);
 std::optional<store::Record> findRemittance(store::Connection& practice, std::int64_t number);
+// Whether the import stopped before its counts were written: every line ends
+// either posted or queued, so until then they fall short of its lines.
+bool unfinishedImport(const store::Record& remittance);
 // The queue's items: those of one import (number > 0) or all; open ones only when asked.
 std::vector<store::Record> queueItems(store::Connection& practice, std::int64_t remittance,
                                       bool openOnly);

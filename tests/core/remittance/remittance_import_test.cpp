@@ -14,6 +14,7 @@
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/money_printing.hpp"
+#include "support/other_process.hpp"
 #include "support/practice_rows.hpp"
 #include "support/store_fixture.hpp"
 #include "transactions/recalculation.hpp"
@@ -80,9 +81,9 @@ class RemittanceImport : public vantrell::testing::EngineTest {
     return vantrell::testing::singleNumber(*practice_, sql);
   }
   // A claim sent to UHP; returns its number.
-  std::int64_t claim() {
-    insert("QVCLA", {{"Chart Number", "DOEJA000"},
-                     {"Case Number", std::to_string(caseNumber_)},
+  std::int64_t claim(const char* chart = "DOEJA000") {
+    insert("QVCLA", {{"Chart Number", chart},
+                     {"Case Number", std::to_string(caseOf(chart))},
                      {"Insurance Carrier 1", "UHP"},
                      {"Claim Status 1", "2"},
                      {"Insurance Carrier 2", "BC"},
@@ -90,9 +91,10 @@ class RemittanceImport : public vantrell::testing::EngineTest {
     return number("SELECT MAX(\"Claim Number\") FROM \"QVCLA\"");
   }
   // A charge on that claim, unpaid; returns its entry number.
-  std::int64_t charge(std::int64_t claim, const char* code, const char* date, const char* amount) {
-    insert("QVTRN", {{"Chart Number", "DOEJA000"},
-                     {"Case Number", std::to_string(caseNumber_)},
+  std::int64_t charge(std::int64_t claim, const char* code, const char* date, const char* amount,
+                      const char* chart = "DOEJA000") {
+    insert("QVTRN", {{"Chart Number", chart},
+                     {"Case Number", std::to_string(caseOf(chart))},
                      {"Transaction Type", code == std::string("VISIT") ? "A" : "B"},
                      {"Procedure Code", code},
                      {"Date From", date},
@@ -104,11 +106,25 @@ class RemittanceImport : public vantrell::testing::EngineTest {
     return number("SELECT MAX(\"Entry Number\") FROM \"QVTRN\"");
   }
 
-  ImportResult import(const std::string& text, PatientShare share = PatientShare::LeftToPatient) {
+  // John Smith (SMIJO000), his case with UHP first, as Jane's.
+  void addJohn() {
+    insert("QVPAT", {{"Chart Number", "SMIJO000"}, {"Last Name", "Smith"}, {"First Name", "John"}});
+    insert(
+        "QVCAS",
+        {{"Chart Number", "SMIJO000"}, {"Description", "Visit"}, {"Insurance Carrier #1", "UHP"}});
+    johnsCase_ = number("SELECT MAX(\"Case Number\") FROM \"QVCAS\"");
+  }
+  std::int64_t caseOf(const std::string& chart) const {
+    return chart == "DOEJA000" ? caseNumber_ : johnsCase_;
+  }
+
+  ImportResult import(const std::string& text, PatientShare share = PatientShare::LeftToPatient,
+                      store::Connection* desk = nullptr, ui::Progress* progress = nullptr) {
     ImportChoices choices;
     choices.patientShare = share;
     choices.fileName = "test.835";
-    return importRemittance({*practice_, options_, clock_, "CLERK"}, text, choices);
+    return importRemittance({desk ? *desk : *practice_, options_, clock_, "CLERK", progress}, text,
+                            choices);
   }
 
   store::Record row(const char* table, const char* field, std::int64_t key) {
@@ -169,6 +185,7 @@ class RemittanceImport : public vantrell::testing::EngineTest {
   practice::Options options_;
   std::unique_ptr<store::Connection> practice_;
   std::int64_t caseNumber_ = 0;
+  std::int64_t johnsCase_ = 0;
 };
 
 // Two transactions in one file, patient responsibility recorded as the
@@ -308,6 +325,88 @@ TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePo
   EXPECT_EQ(resolveQueueItem(*practice_, item, "again", "CLERK", clock_.today()),
             fmt::format("Queue item {} was resolved on 12/05/2026 by CLERK.", item));
   EXPECT_EQ(queueItems(*practice_, remittance, true).size(), 1u);
+}
+
+// An import killed after Jane's save, before John's: importing the file again
+// finishes it, posting John only, and everything comes out as one import
+// that never stopped would have left it.
+TEST_P(RemittanceImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain) {
+  addJohn();
+  const auto claimA = claim();
+  const auto janes = charge(claimA, "VISIT", "11/02/2026", "100");
+  const auto claimB = claim("SMIJO000");
+  const auto johns = charge(claimB, "VISIT", "11/04/2026", "100", "SMIJO000");
+  const auto denied = charge(claimB, "XRAY", "11/04/2026", "80", "SMIJO000");
+  settleBalances();
+  const std::string file = interchange(
+      header("0001", "150", "EFT6") +
+          fmt::format("CLP*{0}*1*100*70*10*12*PCN1~\nSVC*HC:VISIT*100*70**1~\nDTM*472*20261102~\n"
+                      "CAS*CO*45*20~\nCAS*PR*2*10~\nREF*6R*{1}~\n"
+                      "CLP*{2}*1*180*80*0*12*PCN2~\nSVC*HC:VISIT*100*80**1~\nDTM*472*20261104~\n"
+                      "CAS*CO*45*20~\nREF*6R*{3}~\nSVC*HC:XRAY*80*0**1~\nDTM*472*20261104~\n"
+                      "CAS*CO*50*80~\nREF*6R*{4}~\nSE*21*0001~\n",
+                      claimA, janes, claimB, johns, denied),
+      1);
+
+  class HoldingProgress final : public ui::Progress {
+   public:
+    explicit HoldingProgress(const vantrell::testing::OtherProcess::HoldUntilKilled& hold)
+        : hold_(hold) {}
+    void begin(const std::string&, std::int64_t) override {}
+    bool advance(std::int64_t done) override {
+      if (done == 1) hold_();  // Jane saved, John not yet
+      return true;
+    }
+    void end() override {}
+
+   private:
+    const vantrell::testing::OtherProcess::HoldUntilKilled& hold_;
+  };
+  vantrell::testing::OtherProcess desk(
+      [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
+        auto connection = space_->connect("DESK2");
+        HoldingProgress progress(hold);
+        import(file, PatientShare::LeftToPatient, connection.get(), &progress);
+      });
+  ASSERT_TRUE(desk.ready());
+  desk.kill();
+  ASSERT_EQ(postedLines().size(), 2u);  // Jane's payment and write-off only
+
+  // The server ends the killed desk's session a moment later.
+  ImportResult finished;
+  const auto refusal = vantrell::testing::untilEmpty([&]() -> std::optional<std::string> {
+    finished = import(file);
+    if (finished.refusal.empty()) return std::nullopt;
+    return finished.refusal;
+  });
+  ASSERT_EQ(refusal, std::nullopt);
+  EXPECT_TRUE(finished.advices.at(0).finishing);
+  EXPECT_EQ(postedLines(), (std::vector<std::string>{fmt::format("INS I -70.00 -> {}", janes),
+                                                     fmt::format("WO T -20.00 -> {}", janes),
+                                                     fmt::format("INS I -80.00 -> {}", johns),
+                                                     fmt::format("WO T -20.00 -> {}", johns)}));
+  EXPECT_EQ(remainder(janes), cents(1000));
+  EXPECT_EQ(remainder(johns), Money{});
+  EXPECT_EQ(remainder(denied), cents(8000));
+  EXPECT_EQ(row("QVTRN", "Entry Number", denied).text("Claim Rejection Code"), "50");
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
+  EXPECT_EQ(row("QVCLA", "Claim Number", claimB).text("Claim Status 1"), "2");
+  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVDEP\""), 1);
+  const store::Record imported = listRemittances(*practice_).at(0);
+  EXPECT_EQ(row("QVDEP", "Entry Number", imported.integer("Deposit ID")).money("Unapplied Amount"),
+            Money{});
+  EXPECT_EQ(listRemittances(*practice_).size(), 1u);
+  EXPECT_EQ(queueKinds(imported.integer("Remittance Number")),
+            (std::vector<std::string>{fmt::format("Denial {}", denied)}));
+  EXPECT_EQ(imported.integer("Lines"), 3);
+  EXPECT_EQ(imported.integer("Lines Posted"), 2);
+  EXPECT_EQ(imported.integer("Lines Queued"), 1);
+  EXPECT_EQ(imported.money("Amount Posted"), cents(15000));
+  expectNothingToRecalculate();
+  EXPECT_EQ(import(file).refusal,
+            fmt::format("The payment with trace number EFT6 from payer 87726 was imported on "
+                        "12/05/2026 as remittance {}; it is not posted twice.",
+                        imported.integer("Remittance Number")));
 }
 
 VANTRELL_ON_BOTH_ENGINES(RemittanceImport);
