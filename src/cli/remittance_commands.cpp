@@ -101,6 +101,7 @@ int importFile(Context& context, const RemittanceArguments& arguments) {
                              {"posted", advice.linesPosted},
                              {"queued", advice.linesQueued},
                              {"amountPosted", moneyJson(advice.amountPosted)},
+                             {"finishing", advice.finishing},
                              {"queue", queued}});
     }
     printJson(advices);
@@ -110,8 +111,11 @@ int importFile(Context& context, const RemittanceArguments& arguments) {
     std::cout << fmt::format(
         "{}Payment {} from {} ({}, carrier {}), trace {}: {} claims, {} lines, {} posted ({}), "
         "{} to the queue",
-        arguments.dryRun
-            ? "Would post: "
+        arguments.dryRun ? "Would post: "
+        : advice.finishing
+            ? fmt::format("Remittance {}, deposit {}, whose import had stopped part way, is "
+                          "finished: ",
+                          advice.remittanceNumber, advice.depositId)
             : fmt::format("Remittance {}, deposit {}: ", advice.remittanceNumber, advice.depositId),
         advice.payment.toGroupedString(), advice.payerName, advice.payerId, advice.carrier,
         advice.traceNumber, advice.claims, advice.lines, advice.linesPosted,
@@ -131,17 +135,24 @@ int listImports(Context& context) {
   const auto rows = remittance::listRemittances(*open.connection);
   if (context.json()) {
     Json list = Json::array();
-    for (const auto& row : rows) list.push_back(recordJson(row));
+    for (const auto& row : rows) {
+      Json shown = recordJson(row);
+      shown["Unfinished"] = remittance::unfinishedImport(row);
+      list.push_back(shown);
+    }
     printJson(list);
     return done;
   }
   for (const auto& row : rows)
     std::cout << fmt::format(
-        "{:>5} {} {:<5} trace {} {} deposit {}: {} lines, {} posted, {} queued\n",
-        row.integer("Remittance Number"), row.date("Date Created").toMonthDayYear(),
-        trimmed(row.text("Insurance Code")), trimmed(row.text("Trace Number")),
-        row.money("Payment Amount").toGroupedString(), row.integer("Deposit ID"),
-        row.integer("Lines"), row.integer("Lines Posted"), row.integer("Lines Queued"));
+        "{:>5} {} {:<5} trace {} {} deposit {}: {} lines, {}\n", row.integer("Remittance Number"),
+        row.date("Date Created").toMonthDayYear(), trimmed(row.text("Insurance Code")),
+        trimmed(row.text("Trace Number")), row.money("Payment Amount").toGroupedString(),
+        row.integer("Deposit ID"), row.integer("Lines"),
+        remittance::unfinishedImport(row)
+            ? std::string("unfinished (import the file again to finish it)")
+            : fmt::format("{} posted, {} queued", row.integer("Lines Posted"),
+                          row.integer("Lines Queued")));
   return done;
 }
 
@@ -157,11 +168,15 @@ int showImport(Context& context, std::int64_t number) {
     Json queue = Json::array();
     for (const auto& item : items) queue.push_back(recordJson(item));
     Json shown = recordJson(*row);
+    shown["Unfinished"] = remittance::unfinishedImport(*row);
     shown["Queue"] = queue;
     printJson(shown);
     return done;
   }
   std::cout << recordLines(*row);
+  if (remittance::unfinishedImport(*row))
+    std::cout << "Unfinished: the import stopped before its last patient was saved; importing "
+                 "the file again finishes it.\n";
   for (const auto& item : items) printQueueRow(item);
   return done;
 }
