@@ -244,7 +244,8 @@ const std::vector<std::pair<const char*, FieldType>> lineFields = {
     {"Modifier 4", FieldType::Character},
     {"Amount", FieldType::Double},
     {"Units", FieldType::Double},
-    {"Unapplied Amount", FieldType::Money}};
+    {"Unapplied Amount", FieldType::Money},
+    {"Procedure Description", FieldType::Character}};
 
 Line readLine(store::ResultRows& rows) {
   const auto column = [&rows](std::size_t index) {
@@ -265,6 +266,8 @@ Line readLine(store::ResultRows& rows) {
   line.amount = moneyOf(column(13));
   line.units = realOf(column(14));
   line.unapplied = moneyOf(column(15));
+  // A charge typed without a description of its own shows its code's.
+  if (line.description.empty()) line.description = textOf(column(16));
   return line;
 }
 
@@ -445,16 +448,16 @@ class ReportBuilder {
         report_.columns = {
             {"Entry", Value::Kind::Count, 40},   {"Date", Value::Kind::Text, 58},
             {"Document", Value::Kind::Text, 62}, {"Description", Value::Kind::Text, 150},
-            {"Provider", Value::Kind::Text, 45}, {"Code", Value::Kind::Text, 60},
+            {"Provider", Value::Kind::Text, 55}, {"Code", Value::Kind::Text, 60},
             {"Amount", Value::Kind::Amount, 70}, {"POS", Value::Kind::Text, 30},
-            {"Modifier", Value::Kind::Text, 45}};
+            {"Modifier", Value::Kind::Text, 55}};
         report_.groupLevels = {"Chart Number"};
         break;
       case LedgerReportKind::ProcedureDaySheet:
         report_.columns = {
             {"Entry", Value::Kind::Count, 40},       {"Date", Value::Kind::Text, 58},
             {"Chart", Value::Kind::Text, 60},        {"Document", Value::Kind::Text, 62},
-            {"Description", Value::Kind::Text, 150}, {"Provider", Value::Kind::Text, 45},
+            {"Description", Value::Kind::Text, 150}, {"Provider", Value::Kind::Text, 55},
             {"Amount", Value::Kind::Amount, 70},     {"Debit", Value::Kind::Amount, 70},
             {"Credit", Value::Kind::Amount, 70}};
         report_.groupLevels = {"Procedure Code"};
