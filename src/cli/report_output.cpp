@@ -41,15 +41,21 @@ Json cellsJson(const reports::Report& report, const std::vector<reports::Value>&
   return object;
 }
 
+// A total names only the columns it totals.
+Json totalCellsJson(const reports::Report& report, const std::vector<reports::Value>& cells) {
+  Json object = Json::object();
+  for (std::size_t index = 1; index < report.columns.size() && index < cells.size(); ++index)
+    if (!cells[index].isBlank()) object[report.columns[index].title] = valueJson(cells[index]);
+  return object;
+}
+
 Json totalsJson(const reports::Report& report, const std::vector<reports::TotalRow>& totals) {
   Json array = Json::array();
   for (const reports::TotalRow& total : totals) {
-    Json object = cellsJson(report, total.cells);
     // The label stands where the first column is; that column holds no total.
-    if (!report.columns.empty()) object.erase(report.columns.front().title);
     Json labelled = Json::object();
     labelled["label"] = total.label;
-    labelled.update(object);
+    labelled.update(totalCellsJson(report, total.cells));
     array.push_back(labelled);
   }
   return array;

@@ -110,6 +110,13 @@ std::string reportCsv(const Report& report) {
 
 namespace {
 
+// Totals are ruled over the columns they total.
+bool ruledColumn(const std::vector<TotalRow>& rows, std::size_t column) {
+  return std::any_of(rows.begin(), rows.end(), [column](const TotalRow& total) {
+    return column < total.cells.size() && !total.cells[column].isBlank();
+  });
+}
+
 std::size_t textWidth(const std::string& text) {
   std::size_t count = 0;
   for (const char c : text)
@@ -134,10 +141,11 @@ class TextWriter {
       for (std::size_t index = 0; index < cells.size() && index < widths_.size(); ++index)
         widths_[index] = std::max(widths_[index], textWidth(cells[index].display()));
     };
+    std::vector<const TotalRow*> labelled;
     auto measureTotals = [&](const std::vector<TotalRow>& totals) {
       for (const TotalRow& total : totals) {
         measure(total.cells);
-        if (!widths_.empty()) widths_[0] = std::max(widths_[0], textWidth(total.label));
+        labelled.push_back(&total);
       }
     };
     for (const Report::FlatRow& flat : report.flatRows()) measure(flat.row->cells);
@@ -147,6 +155,13 @@ class TextWriter {
     };
     for (const Group& group : report.groups) measureGroup(group);
     measureTotals(report.totals);
+    // A label runs on over the blank cells after it; the first column widens
+    // only for a label longer than that.
+    for (const TotalRow* total : labelled) {
+      if (widths_.empty()) break;
+      const std::size_t span = labelSpan(*total);
+      if (textWidth(total->label) > span) widths_[0] += textWidth(total->label) - span;
+    }
   }
 
   std::string write() {
@@ -181,6 +196,20 @@ class TextWriter {
   }
 
  private:
+  // The columns a total row's label may take: the first and the blank ones after it.
+  std::size_t labelColumns(const TotalRow& total) const {
+    std::size_t columns = 1;
+    while (columns < widths_.size() &&
+           (columns >= total.cells.size() || total.cells[columns].isBlank()))
+      ++columns;
+    return columns;
+  }
+  std::size_t labelSpan(const TotalRow& total) const {
+    std::size_t span = 0;
+    for (std::size_t index = 0; index < labelColumns(total); ++index)
+      span += widths_[index] + (index > 0 ? 2 : 0);
+    return span;
+  }
   std::size_t totalWidth() const {
     std::size_t width = 0;
     for (const std::size_t column : widths_) width += column + 2;
@@ -214,11 +243,21 @@ class TextWriter {
     std::string rule;
     for (std::size_t index = 0; index < widths_.size(); ++index) {
       if (index > 0) rule += "  ";
-      const bool ruled = report_.columns[index].kind != Value::Kind::Text;
-      rule += std::string(widths_[index], ruled ? '-' : ' ');
+      rule += std::string(widths_[index], ruledColumn(rows, index) ? '-' : ' ');
     }
     line(rule);
-    for (const TotalRow& total : rows) cells(total.cells, total.label);
+    for (const TotalRow& total : rows) {
+      if (total.label.empty()) {
+        cells(total.cells, {});
+        continue;
+      }
+      const std::size_t columns = labelColumns(total);
+      std::string text = padded(total.label, labelSpan(total), printing::Align::Left);
+      for (std::size_t index = columns; index < widths_.size(); ++index)
+        text += "  " + padded(index < total.cells.size() ? total.cells[index].display() : "",
+                              widths_[index], report_.columns[index].align());
+      line(text);
+    }
   }
   void writeGroup(const Group& group, std::size_t depth) {
     const std::string indent(depth * 2, ' ');
@@ -253,17 +292,23 @@ constexpr printing::Margins margins{36, 36, 36, 36};
 
 class PageWriter {
  public:
-  PageWriter(const Report& report, printing::Document& document)
-      : report_(report), layout_(document, margins) {
+  PageWriter(const Report& report, printing::Document& document, const std::vector<double>& widths,
+             double fontSize)
+      : report_(report),
+        layout_(document, margins),
+        heading_{fontSize, true},
+        body_{fontSize},
+        bold_{fontSize, true},
+        rowHeight_(fontSize * 1.375) {
     const double available = document.pageSize().width - margins.left - margins.right;
     double total = 0;
-    for (const Column& column : report.columns) total += column.width;
+    for (const double width : widths) total += width;
     const double scale = total > available ? available / total : 1.0;
     double x = 0;
-    for (const Column& column : report.columns) {
+    for (const double width : widths) {
       offsets_.push_back(x);
-      widths_.push_back(column.width * scale);
-      x += column.width * scale;
+      widths_.push_back(width * scale);
+      x += width * scale;
     }
     tableWidth_ = x;
     layout_.setHeader(
@@ -360,7 +405,7 @@ class PageWriter {
     const double y = layout_.cursor() + 1;
     const double left = layout_.frame().left;
     for (std::size_t index = 0; index < widths_.size(); ++index)
-      if (report_.columns[index].kind != Value::Kind::Text)
+      if (ruledColumn(rows, index))
         layout_.page().line(left + offsets_[index] + 4, y, left + offsets_[index] + widths_[index],
                             y, grand ? 1.0 : 0.5);
     layout_.skip(3);
@@ -392,21 +437,62 @@ class PageWriter {
   std::vector<double> offsets_;
   std::vector<double> widths_;
   double tableWidth_ = 0;
-  Font heading_{8, true};
-  Font body_{8};
-  Font bold_{8, true};
-  double rowHeight_ = 11;
+  Font heading_;
+  Font body_;
+  Font bold_;
+  double rowHeight_;
 };
+
+// Each column as wide as its widest value (by the layout's estimate, which errs
+// wide), its title or its own width, whichever is most.
+std::vector<double> columnWidths(const Report& report, double fontSize) {
+  const Font body{fontSize};
+  const Font bold{fontSize, true};
+  std::vector<double> widths;
+  for (const Column& column : report.columns)
+    widths.push_back(
+        std::max(column.width * fontSize / 8, printing::estimatedWidth(column.title, bold) + 6));
+  auto measure = [&](const std::vector<Value>& cells, const Font& font) {
+    for (std::size_t index = 0; index < cells.size() && index < widths.size(); ++index)
+      widths[index] =
+          std::max(widths[index], printing::estimatedWidth(cells[index].display(), font) + 6);
+  };
+  for (const Report::FlatRow& flat : report.flatRows()) measure(flat.row->cells, body);
+  std::function<void(const std::vector<TotalRow>&)> measureTotals =
+      [&](const std::vector<TotalRow>& totals) {
+        for (const TotalRow& total : totals) measure(total.cells, bold);
+      };
+  std::function<void(const Group&)> measureGroup = [&](const Group& group) {
+    measureTotals(group.totals);
+    for (const Group& inner : group.groups) measureGroup(inner);
+  };
+  for (const Group& group : report.groups) measureGroup(group);
+  measureTotals(report.totals);
+  return widths;
+}
+
+double sum(const std::vector<double>& widths) {
+  double total = 0;
+  for (const double width : widths) total += width;
+  return total;
+}
 
 }  // namespace
 
 printing::Document reportDocument(const Report& report) {
-  double total = 0;
-  for (const Column& column : report.columns) total += column.width;
   const double portrait = printing::usLetter.width - margins.left - margins.right;
-  printing::Document document(total > portrait ? landscapeLetter : printing::usLetter,
-                              report.header.title);
-  PageWriter(report, document).write();
+  const double landscape = landscapeLetter.width - margins.left - margins.right;
+  // Upright when the columns fit, else sideways, in a smaller type when they
+  // must; what still does not fit is narrowed.
+  double fontSize = 8;
+  std::vector<double> widths = columnWidths(report, fontSize);
+  const bool upright = sum(widths) <= portrait;
+  while (!upright && sum(widths) > landscape && fontSize > 6.5) {
+    fontSize -= 0.5;
+    widths = columnWidths(report, fontSize);
+  }
+  printing::Document document(upright ? printing::usLetter : landscapeLetter, report.header.title);
+  PageWriter(report, document, widths, fontSize).write();
   return document;
 }
 
