@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "store/dialect.hpp"
+#include "store/sql_expression.hpp"
 
 namespace vantrell::reports {
 
@@ -324,7 +325,10 @@ std::string practiceNameOf(store::Connection& practice) {
 
 // The ledger's text of the selection: the transaction types of the report, the
 // ranges on ledger fields, the blank facility; ordered by the report's groups.
-std::pair<std::string, std::vector<store::Value>> ledgerQuery(const LedgerSelection& selection) {
+std::pair<std::string, std::vector<store::Value>> ledgerQuery(store::Connection& practice,
+                                                              const LedgerSelection& selection) {
+  const store::TableDefinition& ledger = *practice.catalogue().find("QVTRN");
+  const store::Dialect& dialect = practice.dialect();
   std::string columns;
   for (const auto& [field, type] : lineFields)
     columns += (columns.empty() ? "" : ", ") + sqlName(field);
@@ -342,7 +346,23 @@ std::pair<std::string, std::vector<store::Value>> ledgerQuery(const LedgerSelect
     if (range.table != "QVTRN") continue;
     const bool isDate =
         std::holds_alternative<Date>(range.from) || std::holds_alternative<Date>(range.to);
-    const std::string field = isDate ? sqlName(range.field) : "UPPER(" + sqlName(range.field) + ")";
+    if (isDate) {
+      // Dates are compared as their index keys are written, so that a day's
+      // entries are found through the index rather than by reading the ledger.
+      const auto part = store::keyPartsForFields(ledger, {range.field}, dialect).at(0);
+      if (!store::isEmptyValue(range.from)) {
+        sql += " AND " + part.sql + " >= ?";
+        parameters.push_back(store::keyValue(part, range.from, dialect));
+      }
+      if (!store::isEmptyValue(range.to)) {
+        sql += " AND " + part.sql + " <= ?";
+        parameters.push_back(store::keyValue(part, range.to, dialect));
+        // An empty date is no date up to the bound.
+        if (store::isEmptyValue(range.from)) sql += " AND " + sqlName(range.field) + " IS NOT NULL";
+      }
+      continue;
+    }
+    const std::string field = "UPPER(" + sqlName(range.field) + ")";
     if (!store::isEmptyValue(range.from)) {
       sql += " AND " + field + " >= ?";
       parameters.push_back(range.from);
@@ -722,7 +742,7 @@ std::optional<Report> ledgerReport(store::Connection& practice, const LedgerSele
   ui::SilentProgress silent;
   ui::Progress& meter = progress != nullptr ? *progress : silent;
   ReportBuilder builder(practice, selection);
-  const auto [sql, parameters] = ledgerQuery(selection);
+  const auto [sql, parameters] = ledgerQuery(practice, selection);
   meter.begin(ledgerReportTitle(selection.kind), 0);
   std::int64_t read = 0;
   auto rows = practice.driver().query(sql, parameters);
