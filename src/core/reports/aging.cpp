@@ -13,6 +13,7 @@
 #include "statements/statement_rules.hpp"
 #include "store/driver.hpp"
 #include "store/names.hpp"
+#include "store/sql_expression.hpp"
 
 namespace vantrell::reports {
 
@@ -387,18 +388,42 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
   (sql << " > ").bind(daysBefore(reportDate, bounds.column2)) << " THEN 1 WHEN ";
   agingDate();
   (sql << " > ").bind(daysBefore(reportDate, bounds.column3)) << " THEN 2 ELSE 3 END";
-  sql << " ELSE 9 END ELSE 8 END, SUM(CASE WHEN t.\"Date From\" <= ";
-  sql.bind(daysBefore(reportDate, bounds.start));
-  sql << " THEN " << cents("Amount") << " ELSE 0 END), SUM(" << cents("Amount") << "), SUM("
-      << paidCents() << ") FROM \"QVTRN\" t WHERE 1 = 1";
-  addRange(sql, "t.\"Chart Number\"", chart);
+  sql << " ELSE 9 END ELSE 8 END, 0, SUM(" << cents("Amount") << "), SUM(" << paidCents()
+      << ") FROM \"QVTRN\" t WHERE 1 = 1";
+  Sql patientsAsked;
+  addRange(patientsAsked, "t.\"Chart Number\"", chart);
   if (questions_.billingCode.given() || questions_.patientIndicator.given()) {
-    sql << " AND t.\"Chart Number\" IN (SELECT p.\"Chart Number\" FROM \"QVPAT\" p WHERE 1 = 1";
-    addRange(sql, "p.\"Billing Code\"", upperRange(questions_.billingCode));
-    addRange(sql, "p.\"Patient Indicator\"", questions_.patientIndicator);
-    sql << ")";
+    patientsAsked << " AND t.\"Chart Number\" IN (SELECT p.\"Chart Number\" FROM \"QVPAT\" p "
+                     "WHERE 1 = 1";
+    addRange(patientsAsked, "p.\"Billing Code\"", upperRange(questions_.billingCode));
+    addRange(patientsAsked, "p.\"Patient Indicator\"", questions_.patientIndicator);
+    patientsAsked << ")";
   }
-  sql << " GROUP BY 1, 2 ORDER BY 1, 2";
+  sql << patientsAsked.text << " GROUP BY 1, 2 ORDER BY 1, 2";
+  sql.values.insert(sql.values.end(), patientsAsked.values.begin(), patientsAsked.values.end());
+
+  // The pre-check adds up the lines dated on or before R - S: all of them less
+  // the few dated later (or not at all), read by date.
+  std::unordered_map<std::string, std::int64_t> lateAmounts;
+  {
+    // Read on the date index's own key, a range each, so only those lines are read.
+    const store::Dialect& dialect = practice_.dialect();
+    const auto dateKey =
+        store::keyPartsForFields(*practice_.catalogue().find("QVTRN"), {"Date From"}, dialect)
+            .at(0);
+    const std::array<std::pair<const char*, Date>, 2> ranges{
+        std::pair{" > ", daysBefore(reportDate, bounds.start)}, std::pair{" = ", Date()}};
+    for (const auto& [comparison, date] : ranges) {
+      Sql late;
+      late << "SELECT t.\"Chart Number\", " << cents("Amount") << " FROM \"QVTRN\" t WHERE "
+           << dateKey.sql << comparison;
+      late.bind(store::keyValue(dateKey, date, dialect)) << patientsAsked.text;
+      late.values.insert(late.values.end(), patientsAsked.values.begin(),
+                         patientsAsked.values.end());
+      auto rows = practice_.driver().query(late.text, late.values);
+      while (rows->next()) lateAmounts[textAt(*rows, 0)] += centsAt(*rows, 1);
+    }
+  }
 
   struct Sums {
     std::string chart;
@@ -418,7 +443,7 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
       const std::int64_t kind = integerAt(*rows, 1);
       const std::int64_t amount = centsAt(*rows, 3);
       const std::int64_t paid = centsAt(*rows, 4);
-      sums.precheck += centsAt(*rows, 2);
+      sums.precheck += amount;
       if (kind >= 0 && kind <= 3) {
         sums.columns[static_cast<std::size_t>(kind)] += amount + paid;
         sums.applied += paid;
@@ -456,6 +481,8 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
   Meter meter(progress, report.header.title, static_cast<std::int64_t>(patients.size()));
   for (Sums& sums : patients) {
     if (!meter.step()) throw Aborted();
+    if (const auto late = lateAmounts.find(sums.chart); late != lateAmounts.end())
+      sums.precheck -= late->second;
     if (sums.precheck == 0) continue;
     Row row;
     if (netUnapplied && sums.payments != sums.applied) {
