@@ -18,6 +18,7 @@
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
 #include "reports/aging.hpp"
+#include "reports/day_sheets.hpp"
 #include "store/driver.hpp"
 #include "ui/prompter.hpp"
 
@@ -201,6 +202,44 @@ int main(int argc, char** argv) {
       fmt::print("  totals differ: report {} SQL {} ({} groups)\n",
                  Money::fromCents(reportTotal).toString(), Money::fromCents(sqlCents).toString(),
                  groups);
+      good = false;
+    }
+  }
+
+  // The patient day sheet over the whole ledger (no day asked), beside the
+  // ledger's net effect per chart by one GROUP BY.
+  {
+    double best = 1e9, bestSql = 1e9;
+    std::int64_t sqlCents = 0, groups = 0;
+    Money net;
+    std::size_t rows = 0;
+    for (int round = 0; round < 2; ++round) {
+      auto began = std::chrono::steady_clock::now();
+      sqlCents = sqlTotal(*practice,
+                          "SELECT t.\"Chart Number\", SUM(" + cents("Amount") +
+                              ") FROM \"QVTRN\" t WHERE t.\"Transaction Type\" < 'Z' GROUP BY "
+                              "t.\"Chart Number\"",
+                          {}, groups);
+      bestSql = std::min(bestSql, seconds(began));
+      began = std::chrono::steady_clock::now();
+      reports::LedgerReportDialog dialog(reports::LedgerReportKind::PatientDaySheet, prompter,
+                                         clock.today(), nullptr);
+      dialog.open();
+      dialog.setRange("Date Created", "", "");
+      const auto selection = dialog.confirm();
+      const auto report = reports::ledgerReport(*practice, *selection, prompter, clock.today());
+      best = std::min(best, seconds(began));
+      rows = report ? report->flatRows().size() : 0;
+      net = Money();
+      if (report)
+        for (const reports::SummaryLine& line : report->summary)
+          if (line.label == "Net Effect on Accounts Receivable") net = line.value.amount();
+    }
+    fmt::print("{:<28}{:>9}{:>11.3f}{:>11.3f}{:>9.2f}{:>16}\n", "patient day sheet", rows, best,
+               bestSql, bestSql > 0 ? best / bestSql : 0.0, net.toString());
+    if (net != Money::fromCents(sqlCents)) {
+      fmt::print("  totals differ: report {} SQL {} ({} groups)\n", net.toString(),
+                 Money::fromCents(sqlCents).toString(), groups);
       good = false;
     }
   }
