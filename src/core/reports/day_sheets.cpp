@@ -629,9 +629,12 @@ class ReportBuilder {
   }
 
   void addPatientLine(const Line& line) {
-    const auto patient = patients_.find(upper(line.chart));
-    const std::string name = patient == patients_.end() ? std::string() : patient->second.name;
-    Group& group = groupFor(line.chart, name.empty() ? line.chart : line.chart + "  " + name);
+    if (!open_ || current_.key != line.chart) {
+      const auto patient = patients_.find(upper(line.chart));
+      const std::string name = patient == patients_.end() ? std::string() : patient->second.name;
+      groupFor(line.chart, name.empty() ? line.chart : line.chart + "  " + name);
+    }
+    Group& group = current_;
     std::string modifiers;
     for (const auto& modifier : line.modifiers)
       if (!modifier.empty()) modifiers += (modifiers.empty() ? "" : " ") + modifier;
