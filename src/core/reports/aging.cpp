@@ -4,7 +4,6 @@
 #include <array>
 #include <cctype>
 #include <cmath>
-#include <map>
 #include <unordered_map>
 
 #include <fmt/format.h>
