@@ -71,4 +71,23 @@ std::optional<std::vector<std::string>> CsvReader::next() {
   return fields;
 }
 
+std::string csvRecord(const std::vector<std::string>& fields) {
+  std::string out;
+  for (std::size_t index = 0; index < fields.size(); ++index) {
+    if (index > 0) out.push_back(',');
+    const std::string& field = fields[index];
+    if (field.find_first_of(",\"\r\n") == std::string::npos) {
+      out += field;
+      continue;
+    }
+    out.push_back('"');
+    for (const char c : field) {
+      if (c == '"') out.push_back('"');
+      out.push_back(c);
+    }
+    out.push_back('"');
+  }
+  return out + "\r\n";
+}
+
 }  // namespace vantrell

@@ -28,4 +28,8 @@ class CsvReader {
   bool started_ = false;
 };
 
+// One record as RFC 4180 writes it, ended by CRLF: a field is quoted only when
+// it holds a comma, a quote or a line break.
+std::string csvRecord(const std::vector<std::string>& fields);
+
 }  // namespace vantrell

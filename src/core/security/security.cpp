@@ -115,6 +115,12 @@ void Security::reloadPermissions() {
   permissions_ = loaded;
 }
 
+bool Security::holds(int item) const {
+  if (awaitingLogin_) return false;
+  return accessLevel_ == 0 || item < 0 || item >= permissionSlots ||
+         permissions_[static_cast<std::size_t>(item)];
+}
+
 bool Security::hasPermission(int item, bool allowOverride, LoginPrompt* prompt) {
   if (awaitingLogin_) {
     prompter_.error(accessDenied);

@@ -69,6 +69,9 @@ class Security {
   // The guard of every guarded command. A refusal shows the system's message;
   // with allowOverride, the person may have a more privileged user log in once.
   bool hasPermission(int item, bool allowOverride, LoginPrompt* prompt = nullptr);
+  // Whether the user's level allows the operation, asking and showing nothing
+  // (what a report offers depends on it).
+  bool holds(int item) const;
   // The timer's sign of life for this user's row in the users-in-program table.
   void touchUser();
   void logLogin(const std::string& user, const std::string& inOut, const std::string& note, bool successful);
