@@ -748,6 +748,14 @@ std::string remainderFlagColumns() {
   return columns;
 }
 
+// The part of the remainder condition that both of its forms share, asked of
+// the engine so that charges the guarantor has paid are not read at all.
+void addGuarantorOwes(Sql& sql) {
+  sql << " AND t.\"Guarantor Responsible\" = ";
+  sql.bind(true) << " AND (t.\"Guarantor Paid\" IS NULL OR t.\"Guarantor Paid\" <> ";
+  sql.bind(true) << ")";
+}
+
 statements::PaymentFlags flagsAt(store::ResultRows& rows, std::size_t first) {
   statements::PaymentFlags flags;
   flags.guarantorResponsible = flagAt(rows, first);
@@ -797,6 +805,7 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
   const std::string open = cents("Amount") + " + " + paidCents();
   sql << (detail ? open : "SUM(" + open + ")");
   sql << " FROM \"QVTRN\" t WHERE t.\"Transaction Type\" <= 'H'";
+  addGuarantorOwes(sql);
   addRange(sql, "t.\"Chart Number\"", chart);
   if (detail)
     sql << " ORDER BY 1, 2, 5, 3";
@@ -928,6 +937,7 @@ Report AgingWindow::guarantorRemainderTotals(ui::Progress& progress) {
   sql << "SELECT s.\"Guarantor\", " << remainderFlagColumns() << ", SUM(" << cents("Amount")
       << " + " << paidCents() << ") FROM \"QVTRN\" t JOIN \"QVCAS\" s ON s.\"Case Number\" = "
       << "t.\"Case Number\" WHERE t.\"Transaction Type\" <= 'H'";
+  addGuarantorOwes(sql);
   addRange(sql, "s.\"Guarantor\"", upperRange(questions_.chart));
   sql << " GROUP BY 1, 2, 3, 4, 5, 6, 7, 8, 9 ORDER BY 1";
 
