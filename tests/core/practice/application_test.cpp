@@ -55,7 +55,8 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
     EXPECT_EQ(workstation_->settings.read(practice::settingsKey, practice::rootDataPathValue), rootPath_);
     EXPECT_TRUE(std::filesystem::exists(workstation_->surroundings.places.startupMarker()));
 
-    // The backup reminder: Cancel stays, Back Up has no program yet, Exit leaves.
+    // The backup reminder: Cancel stays; Back Up runs the backup program and,
+    // when it ends well, the program exits.
     prompter.scriptChoice(2);
     EXPECT_FALSE(application.shutDown());
     prompter.scriptChoice(0);

@@ -197,7 +197,7 @@ TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
   EXPECT_EQ(opener.open(location), OpenOutcome::QuitProgram);
   EXPECT_NE(prompter.transcript().back().find("This data must be upgraded"), std::string::npos);
 
-  prompter.scriptChoice(1);  // Backup Data Now: no backup program yet, the window comes back
+  prompter.scriptChoice(1);  // Backup Data Now: the backup program runs, the window comes back
   prompter.scriptChoice(0);  // Continue w/o Backup
   ASSERT_EQ(opener.open(location), OpenOutcome::Opened);
   auto opened = opener.takeOpened();
