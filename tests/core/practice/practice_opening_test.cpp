@@ -204,9 +204,13 @@ TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
   EXPECT_EQ(opened->options.number("Data Version Number"), 19);
   EXPECT_TRUE(opened->options.flag("Remind to Backup on Close"));  // kept through the conversion
   EXPECT_EQ(opened->options.number("Ins Aging Column 4"), 120);
-  const auto& lines = prompter.transcript();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "inform: " + std::string(backupProgramMissing)),
-            lines.end());
+  // The backup was made, before the conversion, in the person's backup folder.
+  const auto backups =
+      workstation_->surroundings.places.stateDirectory / "data" / "vantrell" / "Backups";
+  ASSERT_TRUE(std::filesystem::is_directory(backups));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                          std::filesystem::directory_iterator{}),
+            1);
   EXPECT_EQ(store::ExclusiveOperationLock::busyMessage(location), std::nullopt);
 
   // Version 1 data is refused outright.
