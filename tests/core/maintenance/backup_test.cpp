@@ -6,11 +6,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
 #include "app/application.hpp"
+#include "maintenance/file_maintenance.hpp"
 #include "maintenance/practice_maintenance.hpp"
 #include "maintenance/tutorial_data.hpp"
 #include "store/exclusive_operation_lock.hpp"
@@ -221,6 +223,71 @@ TEST_P(Backup, ARestoreBringsBackEveryRowAndAFailedOrKilledOneLeavesThePracticeA
 }
 
 VANTRELL_ON_BOTH_ENGINES(Backup);
+
+double number(store::Connection& practice, const std::string& sql) {
+  const auto value = practice.executeSql(sql).rows.at(0).at(0);
+  if (const auto* whole = std::get_if<std::int64_t>(&value)) return static_cast<double>(*whole);
+  if (const auto* real = std::get_if<double>(&value)) return *real;
+  return std::stod(store::valueToText(value));
+}
+
+class FileMaintenance : public EngineTest {};
+
+TEST_P(FileMaintenance, FindsWhatPointsAtNothingAndWrongTotalsChangesNothingUntilToldToRepair) {
+  auto practice = space_->connect("clerk");
+  installTutorialData(*practice, nullptr);
+  // Damage done behind the program's back: an application row goes, a case
+  // loses its patient, a charge names a claim that was never made.
+  const std::string charge = "(SELECT MIN(\"Charge Reference\") FROM QVPAX)";
+  const std::string paidOnCharge =
+      "SELECT COALESCE(\"Guarantor Amount Paid\", 0) + COALESCE(\"Insurance 1 Amount Paid\", 0) + "
+      "COALESCE(\"Insurance 2 Amount Paid\", 0) + COALESCE(\"Insurance 3 Amount Paid\", 0) + "
+      "COALESCE(\"Attorney Amount Paid\", 0) + COALESCE(\"Adjustment Amount\", 0) FROM QVTRN "
+      "WHERE \"Entry Number\" = ";
+  const double chargeNumber = number(*practice, "SELECT " + charge);
+  const std::string chargeText = std::to_string(static_cast<std::int64_t>(chargeNumber));
+  const double paidBefore = number(*practice, paidOnCharge + chargeText);
+  const double removed = number(
+      *practice, "SELECT \"Payment Amount\" FROM QVPAX WHERE \"Charge Reference\" = " + chargeText +
+                     " ORDER BY \"Payment Reference\" LIMIT 1");
+  practice->executeSql("DELETE FROM QVPAX WHERE \"Charge Reference\" = " + chargeText +
+                       " AND \"Payment Reference\" = (SELECT MIN(\"Payment Reference\") FROM QVPAX "
+                       "WHERE \"Charge Reference\" = " +
+                       chargeText + ")");
+  practice->executeSql(
+      "INSERT INTO QVCAS (\"Chart Number\", \"Description\") VALUES ('GONE0000', 'x')");
+  practice->executeSql("UPDATE QVTRN SET \"Claim Number\" = 987654 WHERE \"Entry Number\" = " +
+                       chargeText);
+  const auto damaged = everyRow(*practice);
+
+  ui::SilentProgress progress;
+  const auto looked = maintainPractice(*practice, false, progress);
+  EXPECT_TRUE(looked.integrityProblems.empty());
+  std::map<std::string, std::int64_t> counts;
+  for (const auto& finding : looked.findings) counts[finding.check] = finding.count;
+  EXPECT_EQ(counts["Application rows whose payment is gone"], 0);
+  EXPECT_EQ(counts["Application rows whose charge is gone"], 0);
+  EXPECT_EQ(counts["Charges on a claim that does not exist"], 1);
+  EXPECT_EQ(counts["Cases of a patient who does not exist"], 1);
+  EXPECT_GE(looked.totals.chargesChanged, 1);
+  EXPECT_TRUE(looked.problemsFound());
+  EXPECT_EQ(everyRow(*practice), damaged);  // only looked
+
+  const auto repaired = maintainPractice(*practice, true, progress);
+  EXPECT_GE(repaired.totals.chargesChanged, 1);
+  EXPECT_EQ(number(*practice,
+                   "SELECT COALESCE(\"Claim Number\", 0) FROM QVTRN WHERE \"Entry Number\" = " +
+                       chargeText),
+            0);
+  // The charge's paid buckets no longer hold the application that is gone.
+  EXPECT_NEAR(std::abs(number(*practice, paidOnCharge + chargeText) - paidBefore),
+              std::abs(removed), 0.00005);
+  const auto again = maintainPractice(*practice, false, progress);
+  EXPECT_EQ(
+      again.totals.chargesChanged + again.totals.paymentsChanged + again.totals.patientsChanged, 0);
+}
+
+VANTRELL_ON_BOTH_ENGINES(FileMaintenance);
 
 class MaintenanceCommands : public EngineTest {};
 
