@@ -62,8 +62,11 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
     prompter.scriptChoice(0);
     EXPECT_TRUE(application.shutDown());
     EXPECT_EQ(prompter.transcript().back(), "choose: Backup Reminder [&Back Up Data Now] [E&xit Program] [Cancel]");
-    const auto backups = workstation_->surroundings.places.stateDirectory / "data" / "vantrell" / "Backups";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups), std::filesystem::directory_iterator{}), 1);
+    const auto backups =
+        workstation_->surroundings.places.stateDirectory / "data" / "vantrell" / "Backups";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                            std::filesystem::directory_iterator{}),
+              1);
     EXPECT_FALSE(std::filesystem::exists(workstation_->surroundings.places.startupMarker()));
   }
   {
