@@ -214,12 +214,14 @@ std::filesystem::path backUpPractice(const store::DataLocation& practice,
   std::replace(stamp.begin(), stamp.end(), ' ', '_');
   stamp.erase(std::remove(stamp.begin(), stamp.end(), ':'), stamp.end());
   const auto target = folder / (practiceKey(practice) + "_" + stamp + backupFileExtension);
-  const auto partial = std::filesystem::path(target.string() + ".partial");
 
   progress.begin("Backing up " + practice.path, 100);
   std::filesystem::path data;
   try {
     WorkFolder work(folder, ".vantrell-backup-");
+    // Written in the work folder and renamed when complete: a backup killed
+    // part way leaves no half archive among the backups.
+    const auto partial = work.path() / (target.filename().string() + ".partial");
     try {
       data = store::copyPracticeData(practice, work.path(),
                                      [&](std::int64_t done, std::int64_t total) {
@@ -293,7 +295,6 @@ std::filesystem::path backUpPractice(const store::DataLocation& practice,
     if (archive_write_close(writer.get()) != ARCHIVE_OK) failWriting(writer.get(), folder);
     std::filesystem::rename(partial, target);
   } catch (...) {
-    std::filesystem::remove(partial, error);
     progress.end();
     throw;
   }
