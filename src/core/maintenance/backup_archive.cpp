@@ -125,6 +125,8 @@ class WorkFolder {
     std::error_code error;
     std::filesystem::create_directory(path_, error);
     if (error) throw std::system_error(error, path_.string());
+    // It holds patient data: this person's only.
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, error);
   }
   ~WorkFolder() {
     std::error_code ignored;
