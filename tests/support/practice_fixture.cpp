@@ -20,7 +20,12 @@ Workstation::Workstation(store::Engine engineUnderTest)
       clock(*DateTime::parse("2026-12-05 09:00:00")),
       surroundings{prompter, settings, launcher, clock, practice::ProgramPlaces{newStateDirectory()}, "MARY"},
       engine(engineUnderTest),
-      rootSpace(engineUnderTest) {}
+      rootSpace(engineUnderTest) {
+  // The backup program started by a test keeps its folder and choices in here,
+  // not in the home of whoever runs the tests.
+  ::setenv("XDG_DATA_HOME", (surroundings.places.stateDirectory / "data").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (surroundings.places.stateDirectory / "config").c_str(), 1);
+}
 
 Workstation::~Workstation() {
   std::error_code ignored;

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "common/file_modes.hpp"
+#include "maintenance/practice_maintenance.hpp"
 #include "security/permission_list.hpp"
 #include "store/errors.hpp"
 #include "store/table_creation.hpp"
@@ -239,7 +240,7 @@ bool Application::shutDown() {
       const int choice = prompter.choose(backupReminder, "", choices);
       if (choice == 1) break;
       if (choice == 0) {
-        prompter.inform(practice::backupProgramMissing);
+        if (maintenance::PracticeMaintenance(*this).backUp({}) || !practice_) break;
         continue;
       }
       return false;

@@ -44,6 +44,7 @@ class Application {
   practice::OpenPractice* practice() { return practice_.get(); }
   practice::ProgramDate& programDate() { return programDate_; }
   const ui::Clock& clock() const { return surroundings_.clock; }
+  practice::Surroundings& surroundings() { return surroundings_; }
 
   // By value: the path may belong to the practice that closes first.
   practice::OpenOutcome openPractice(std::string path);

@@ -6,6 +6,7 @@
 
 #include "common/file_modes.hpp"
 #include "maintenance/data_conversion.hpp"
+#include "maintenance/practice_maintenance.hpp"
 #include "store/errors.hpp"
 #include "store/exclusive_operation_lock.hpp"
 #include "store/names.hpp"
@@ -164,7 +165,18 @@ OpenOutcome PracticeOpener::convert(const store::DataLocation& location,
     const int choice = prompter.choose("Warning", upgradeWarning, choices);
     if (choice == 0) break;
     if (choice == 1) {
-      prompter.inform(backupProgramMissing);
+      // The practice's options may not be readable before the conversion:
+      // the supplied backup program does it.
+      inUse.reset();
+      connection.reset();
+      maintenance::runWithPracticeFreed(
+          surroundings_, location,
+          maintenance::backupCommandLine("", "", surroundings_.launcher.programDirectory(),
+                                         location, "backup"));
+      connection = connect(location);
+      if (!connection) return OpenOutcome::NotOpened;
+      inUse = holdInUse(*connection);
+      if (!inUse) return OpenOutcome::NotOpened;
       continue;
     }
     return OpenOutcome::QuitProgram;

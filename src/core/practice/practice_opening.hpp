@@ -24,7 +24,7 @@ inline constexpr const char* captionPrefix = "QelVantrell Advanced - ";
 inline constexpr const char* conversionProgram = "vantrell-convert";
 inline constexpr const char* tutorialProgram = "vantrell-tutorial";
 inline constexpr const char* backupProgramMissing =
-    "No backup program is available on this computer yet.";
+    "The backup program was not found beside this program.";
 
 // The files the program keeps for itself. The start-up marker lives in the
 // user's state directory (a program directory is not writable on a shared

@@ -16,6 +16,8 @@ class Launcher {
   // Runs it with the arguments and returns its exit code (-1 when it could not
   // be started or did not exit normally).
   virtual int run(const std::string& program, const std::vector<std::string>& arguments) = 0;
+  // Where the companion programs are; a program named without a folder is run from there.
+  virtual std::filesystem::path programDirectory() const { return {}; }
 };
 
 // Runs the companion programs installed beside the running program.
@@ -27,6 +29,7 @@ class ProcessLauncher final : public Launcher {
 
   bool exists(const std::string& program) const override;
   int run(const std::string& program, const std::vector<std::string>& arguments) override;
+  std::filesystem::path programDirectory() const override { return programDirectory_; }
 
  private:
   std::filesystem::path programDirectory_;

@@ -55,13 +55,18 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
     EXPECT_EQ(workstation_->settings.read(practice::settingsKey, practice::rootDataPathValue), rootPath_);
     EXPECT_TRUE(std::filesystem::exists(workstation_->surroundings.places.startupMarker()));
 
-    // The backup reminder: Cancel stays, Back Up has no program yet, Exit leaves.
+    // The backup reminder: Cancel stays; Back Up runs the backup program and,
+    // when it ends well, the program exits.
     prompter.scriptChoice(2);
     EXPECT_FALSE(application.shutDown());
     prompter.scriptChoice(0);
-    prompter.scriptChoice(1);
     EXPECT_TRUE(application.shutDown());
     EXPECT_EQ(prompter.transcript().back(), "choose: Backup Reminder [&Back Up Data Now] [E&xit Program] [Cancel]");
+    const auto backups =
+        workstation_->surroundings.places.stateDirectory / "data" / "vantrell" / "Backups";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                            std::filesystem::directory_iterator{}),
+              1);
     EXPECT_FALSE(std::filesystem::exists(workstation_->surroundings.places.startupMarker()));
   }
   {

@@ -197,16 +197,20 @@ TEST_P(PracticeOpening, OldDataIsConvertedAfterTheWarningOrTheProgramQuits) {
   EXPECT_EQ(opener.open(location), OpenOutcome::QuitProgram);
   EXPECT_NE(prompter.transcript().back().find("This data must be upgraded"), std::string::npos);
 
-  prompter.scriptChoice(1);  // Backup Data Now: no backup program yet, the window comes back
+  prompter.scriptChoice(1);  // Backup Data Now: the backup program runs, the window comes back
   prompter.scriptChoice(0);  // Continue w/o Backup
   ASSERT_EQ(opener.open(location), OpenOutcome::Opened);
   auto opened = opener.takeOpened();
   EXPECT_EQ(opened->options.number("Data Version Number"), 19);
   EXPECT_TRUE(opened->options.flag("Remind to Backup on Close"));  // kept through the conversion
   EXPECT_EQ(opened->options.number("Ins Aging Column 4"), 120);
-  const auto& lines = prompter.transcript();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "inform: " + std::string(backupProgramMissing)),
-            lines.end());
+  // The backup was made, before the conversion, in the person's backup folder.
+  const auto backups =
+      workstation_->surroundings.places.stateDirectory / "data" / "vantrell" / "Backups";
+  ASSERT_TRUE(std::filesystem::is_directory(backups));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(backups),
+                          std::filesystem::directory_iterator{}),
+            1);
   EXPECT_EQ(store::ExclusiveOperationLock::busyMessage(location), std::nullopt);
 
   // Version 1 data is refused outright.
