@@ -6,6 +6,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "maintenance/backup_archive.hpp"
 #include "practice_generator.hpp"
 #include "store/engine_maintenance.hpp"
@@ -13,10 +14,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 double megabytes(std::uintmax_t bytes) {
   return static_cast<double>(bytes) / 1e6;
@@ -36,7 +33,7 @@ int main(int argc, char** argv) {
                arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
     auto start = std::chrono::steady_clock::now();
     bench::generatePractice(*practice, arguments.shape);
-    fmt::print("generated in {:.1f} s\n", seconds(start));
+    fmt::print("generated in {:.1f} s\n", bench::secondsSince(start));
     for (const auto& [table, count] : store::rowCounts(*practice)) rows += count;
   }
   const auto folder =
@@ -45,10 +42,10 @@ int main(int argc, char** argv) {
   ui::SilentProgress progress;
   auto start = std::chrono::steady_clock::now();
   const auto file = maintenance::backUpPractice(location, folder, clock, progress);
-  const double backup = seconds(start);
+  const double backup = bench::secondsSince(start);
   start = std::chrono::steady_clock::now();
   const auto manifest = maintenance::restorePractice(location, file, progress);
-  const double restore = seconds(start);
+  const double restore = bench::secondsSince(start);
   std::int64_t restoredRows = 0;
   for (const auto& [table, count] : manifest.rows) restoredRows += count;
   fmt::print("{} rows in all\n", rows);

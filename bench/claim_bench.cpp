@@ -21,6 +21,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "claims/claim_creation.hpp"
 #include "practice_generator.hpp"
 #include "store/table.hpp"
@@ -30,26 +31,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-class QuietPrompter final : public ui::Prompter {
- public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return 0;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-
- protected:
-  void say(Severity, const std::string&, const std::string& text) override {
-    fmt::print("  message: {}\n", text);
-  }
-  bool ask(Question, const std::string&, const std::string&) override { return true; }
-};
 
 using Arguments = bench::PracticeBenchArguments;
 
@@ -107,7 +88,7 @@ double bySql(store::Connection& practice) {
   const std::int64_t stamped = practice.driver().execute(
       std::string("UPDATE \"QVTRN\" SET \"Claim Number\" = ?") + selected, parameters);
   transaction.commit();
-  const double elapsed = seconds(start);
+  const double elapsed = bench::secondsSince(start);
   fmt::print("  SQL: {} rows read, {} stamped\n", read, stamped);
   return elapsed;
 }
@@ -136,8 +117,8 @@ int main(int argc, char** argv) {
              arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
   auto start = std::chrono::steady_clock::now();
   const bench::GeneratedPractice made = bench::generatePractice(*practice, arguments.shape);
-  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", seconds(start), made.cases,
-             made.charges);
+  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", bench::secondsSince(start),
+             made.cases, made.charges);
   const std::int64_t unbilled = number(
       *practice, std::string("SELECT COUNT(*) FROM \"QVTRN\"") + selected, selectedParameters());
   fmt::print("unbilled insurance charges: {}\n", unbilled);
@@ -145,11 +126,11 @@ int main(int argc, char** argv) {
   const double sql = bySql(*practice);
   release(*practice);
 
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter(true);
   ui::SilentProgress progress;
   start = std::chrono::steady_clock::now();
   const auto result = claims::createClaims({*practice, prompter, nullptr, &progress, false}, {});
-  const double core = seconds(start);
+  const double core = bench::secondsSince(start);
   fmt::print("  core: {} claims, {} charges stamped\n", result.claims.size(),
              result.chargesStamped);
 

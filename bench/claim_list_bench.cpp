@@ -25,6 +25,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "claims/claim_list.hpp"
 #include "claims/claim_slots.hpp"
 #include "store/table.hpp"
@@ -41,22 +42,6 @@ double milliseconds(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
       .count();
 }
-
-class QuietPrompter final : public ui::Prompter {
- public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return -1;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-
- protected:
-  void say(Severity, const std::string&, const std::string& text) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-  }
-  bool ask(Question, const std::string&, const std::string&) override { return false; }
-};
 
 struct Arguments {
   std::int64_t claims = 100000;
@@ -293,7 +278,7 @@ int main(int argc, char** argv) {
   }
   fmt::print("\n");
 
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter(false, -1);
   ui::MemorySettings settings;
   bool good = true;
   fmt::print("{:<36}{:>10}{:>10}{:>10}{:>8}\n", "filter", "open ms", "page ms", "SQL ms", "rows");

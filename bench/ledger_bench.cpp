@@ -27,6 +27,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
 #include "store/dialect.hpp"
@@ -41,10 +42,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 void row(const char* what, double core, double sql) {
   fmt::print("{:<34}{:>11.3f}{:>11.3f}{:>9.1f}\n", what, core, sql, sql > 0 ? core / sql : 0.0);
@@ -247,7 +244,8 @@ int main(int argc, char** argv) {
   const bench::GeneratedPractice made = bench::generatePractice(*practice, arguments.shape);
   fmt::print(
       "generated in {:.1f} s: {} cases, {} charges, {} payments, {} adjustments, {} applications\n",
-      seconds(start), made.cases, made.charges, made.payments, made.adjustments, made.applications);
+      bench::secondsSince(start), made.cases, made.charges, made.payments, made.adjustments,
+      made.applications);
   if (arguments.engine == store::Engine::Server) {
     // The server's autovacuum notices a bulk load within a minute and then
     // vacuums and analyses the fresh tables in the middle of whichever
@@ -257,7 +255,7 @@ int main(int argc, char** argv) {
     start = std::chrono::steady_clock::now();
     practice->driver().executeScript(
         "VACUUM (ANALYZE) \"QVTRN\", \"QVPAX\", \"QVPAT\", \"QVCAS\", \"QVPRO\"");
-    fmt::print("tables vacuumed and analysed in {:.1f} s\n", seconds(start));
+    fmt::print("tables vacuumed and analysed in {:.1f} s\n", bench::secondsSince(start));
   }
 
   fmt::print("\n{:<34}{:>11}{:>11}{:>9}\n", "work", "core s", "SQL s", "ratio");
@@ -265,10 +263,10 @@ int main(int argc, char** argv) {
   ui::SilentProgress progress;
   start = std::chrono::steady_clock::now();
   const auto fresh = transactions::recalculatePractice(*practice, std::nullopt, progress);
-  const double recalculation = seconds(start);
+  const double recalculation = bench::secondsSince(start);
   start = std::chrono::steady_clock::now();
   const std::int64_t sqlFresh = recalculateBySql(*practice);
-  const double sqlRecalculation = seconds(start);
+  const double sqlRecalculation = bench::secondsSince(start);
   row("recalculate whole practice", recalculation, sqlRecalculation);
 
   // --- Balances ----------------------------------------------------------
@@ -279,10 +277,10 @@ int main(int argc, char** argv) {
     const std::string chart = bench::chartNumberOf(patient);
     chartBalances[chart] = transactions::accountBalanceOf(*practice, chart);
   }
-  const double chartBalancesTime = seconds(start);
+  const double chartBalancesTime = bench::secondsSince(start);
   start = std::chrono::steady_clock::now();
   std::map<std::string, Money> coreBalances = transactions::accountBalances(*practice);
-  const double balances = seconds(start);
+  const double balances = bench::secondsSince(start);
   std::map<std::string, Money> sqlBalances;
   start = std::chrono::steady_clock::now();
   {
@@ -294,7 +292,7 @@ int main(int argc, char** argv) {
       sqlBalances[store::valueToText(rows->column(0, store::FieldType::Character))] =
           moneyOf(rows->column(1));
   }
-  const double sqlBalancesTime = seconds(start);
+  const double sqlBalancesTime = bench::secondsSince(start);
   row("balance a chart at a time", chartBalancesTime, sqlBalancesTime);
   row("every patient's balance", balances, sqlBalancesTime);
   std::int64_t balanceMismatches = 0;
@@ -344,10 +342,10 @@ int main(int argc, char** argv) {
                               made.chargeCodes[i % made.chargeCodes.size()]);
         window.postCharge(index);
       }
-      entry = seconds(start);
+      entry = bench::secondsSince(start);
       start = std::chrono::steady_clock::now();
       saved = window.save();
-      save = seconds(start);
+      save = bench::secondsSince(start);
     }
     window.close();
   }
@@ -374,7 +372,7 @@ int main(int argc, char** argv) {
         {store::Value{sqlCase}, store::Value{chart}});
     transaction.commit();
   }
-  const double sqlSave = seconds(start);
+  const double sqlSave = bench::secondsSince(start);
   row("save a 500-line case", save, sqlSave);
   fmt::print("{:<34}{:>11.3f}\n", "  (entering its 500 lines)", entry);
   if (!saved) {
@@ -407,7 +405,7 @@ int main(int argc, char** argv) {
   fmt::print("  ({} wrong totals made)\n", spoilt);
   start = std::chrono::steady_clock::now();
   const auto repaired = transactions::recalculatePractice(*practice, std::nullopt, progress);
-  const double repair = seconds(start);
+  const double repair = bench::secondsSince(start);
   good =
       expect("recalculation after the wrong totals: rows changed", changedOf(repaired), spoilt) &&
       good;
@@ -418,7 +416,7 @@ int main(int argc, char** argv) {
       good;
   start = std::chrono::steady_clock::now();
   const std::int64_t sqlRepaired = recalculateBySql(*practice);
-  const double sqlRepair = seconds(start);
+  const double sqlRepair = bench::secondsSince(start);
   good = expect("SQL recalculation after the same: rows changed", sqlRepaired, spoilt) && good;
   fmt::print("  ({:.3f} s)\n", sqlRepair);
   const auto afterSql = transactions::recalculatePractice(*practice, std::nullopt, progress);

@@ -24,6 +24,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "deposits/payment_application.hpp"
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
@@ -35,28 +36,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-class QuietPrompter final : public ui::Prompter {
- public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return 0;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  int messages = 0;
-
- protected:
-  void say(Severity severity, const std::string&, const std::string& text) override {
-    if (severity != Severity::Information) fmt::print("  message: {}\n", text);
-    ++messages;
-  }
-  bool ask(Question, const std::string&, const std::string&) override { return true; }
-};
 
 constexpr int patientsPerSide = 100;
 constexpr int chargesPerPatient = 5;
@@ -159,12 +138,12 @@ double bySql(store::Connection& practice, const std::map<std::string, std::vecto
       "Number\" = ?",
       {store::Value{total}, store::Value{deposit}});
   transaction.commit();
-  return seconds(start);
+  return bench::secondsSince(start);
 }
 
 double byCore(store::Connection& practice, const practice::Options& options,
               const std::map<std::string, std::vector<Charge>>& charts, std::int64_t deposit) {
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter(true, 0, bench::BenchPrompter::Shown::AllButInformation);
   ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
   const auto start = std::chrono::steady_clock::now();
   deposits::PaymentApplicationWindow window({practice, options, prompter, clock, "BENCH"}, deposit);
@@ -180,7 +159,7 @@ double byCore(store::Connection& practice, const practice::Options& options,
     window.save();
   }
   window.close();
-  return seconds(start);
+  return bench::secondsSince(start);
 }
 
 bool expect(const char* what, std::int64_t seen, std::int64_t wanted) {
@@ -225,8 +204,8 @@ int main(int argc, char** argv) {
              arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
   auto start = std::chrono::steady_clock::now();
   const bench::GeneratedPractice made = bench::generatePractice(*practice, arguments.shape);
-  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", seconds(start), made.cases,
-             made.charges);
+  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", bench::secondsSince(start),
+             made.cases, made.charges);
   store::Table optionsTable = practice->openTable("QVOPT");
   store::Record optionsRow = optionsTable.newRecord();
   practice::applyNewOptionValues(optionsRow);

@@ -19,6 +19,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "claims/claim_creation.hpp"
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
@@ -32,24 +33,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-class QuietPrompter final : public ui::Prompter {
- public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return 0;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-
- protected:
-  void say(Severity, const std::string&, const std::string&) override {}
-  bool ask(Question, const std::string&, const std::string&) override { return true; }
-};
 
 struct Charge {
   std::int64_t entry = 0;
@@ -234,7 +217,7 @@ int main(int argc, char** argv) {
   // The generated ledger is billed and paid; what an 835 answers is new visits.
   // The generator's unbilled charges get claims of their own first, then a copy
   // of some of its insurance charges, unpaid and dated November 2026, is billed.
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter(true, 0, bench::BenchPrompter::Shown::Nothing);
   claims::createClaims({*practice, prompter, nullptr, nullptr, false}, {});
   {
     store::Table ledger = practice->openTable("QVTRN");
@@ -315,7 +298,7 @@ int main(int argc, char** argv) {
     dryRun.dryRun = true;
     remittance::importRemittance({*practice, options, clock, "BENCH"}, file, dryRun);
   }
-  const double planning = seconds(start);
+  const double planning = bench::secondsSince(start);
   std::int64_t posted = 0, queued = 0, lines = 0;
   start = std::chrono::steady_clock::now();
   for (const auto& file : files) {
@@ -331,7 +314,7 @@ int main(int argc, char** argv) {
       lines += advice.lines;
     }
   }
-  const double elapsed = seconds(start);
+  const double elapsed = bench::secondsSince(start);
 
   // Every payment line the import wrote, by the charge it paid.
   std::int64_t wrong = 0, payments = 0;

@@ -15,6 +15,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
 #include "reports/aging.hpp"
@@ -25,26 +26,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-class QuietPrompter final : public ui::Prompter {
- public:
-  int choose(const std::string&, const std::string&, const std::vector<std::string>&) override {
-    return 0;
-  }
-  std::optional<std::string> askText(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-
- protected:
-  void say(Severity, const std::string&, const std::string& text) override {
-    fmt::print("  message: {}\n", text);
-  }
-  bool ask(Question, const std::string&, const std::string&) override { return false; }
-};
 
 // Sums a grouped statement's last column (whole cents) over its rows.
 std::int64_t sqlTotal(store::Connection& practice, const std::string& sql,
@@ -116,11 +97,11 @@ int main(int argc, char** argv) {
              arguments.shape.patients, arguments.shape.lines, arguments.shape.seed);
   auto start = std::chrono::steady_clock::now();
   const bench::GeneratedPractice made = bench::generatePractice(*practice, arguments.shape);
-  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", seconds(start), made.cases,
-             made.charges);
+  fmt::print("generated in {:.1f} s: {} cases, {} charges\n", bench::secondsSince(start),
+             made.cases, made.charges);
   start = std::chrono::steady_clock::now();
   billToInsurance(*practice, clock.today());
-  fmt::print("claims made in {:.1f} s\n", seconds(start));
+  fmt::print("claims made in {:.1f} s\n", bench::secondsSince(start));
 
   store::Table optionsTable = practice->openTable("QVOPT");
   store::Record optionsRow = optionsTable.newRecord();
@@ -172,7 +153,7 @@ int main(int argc, char** argv) {
          {true, false, false, clock.today()}});
   }
 
-  QuietPrompter prompter;
+  bench::BenchPrompter prompter(false);
   bool good = true;
   fmt::print("\n{:<28}{:>9}{:>11}{:>11}{:>9}{:>16}\n", "report", "rows", "report s", "SQL s",
              "ratio", "total");
@@ -183,11 +164,11 @@ int main(int argc, char** argv) {
     for (int round = 0; round < 2; ++round) {
       auto began = std::chrono::steady_clock::now();
       sqlCents = sqlTotal(*practice, kind.sql, kind.values, groups);
-      bestSql = std::min(bestSql, seconds(began));
+      bestSql = std::min(bestSql, bench::secondsSince(began));
       began = std::chrono::steady_clock::now();
       reports::AgingWindow window(*practice, settings, prompter, clock, kind.kind);
       const auto report = window.run();
-      best = std::min(best, seconds(began));
+      best = std::min(best, bench::secondsSince(began));
       reportTotal = 0;
       rows = 0;
       if (report) {
@@ -220,7 +201,7 @@ int main(int argc, char** argv) {
                               ") FROM \"QVTRN\" t WHERE t.\"Transaction Type\" < 'Z' GROUP BY "
                               "t.\"Chart Number\"",
                           {}, groups);
-      bestSql = std::min(bestSql, seconds(began));
+      bestSql = std::min(bestSql, bench::secondsSince(began));
       began = std::chrono::steady_clock::now();
       reports::LedgerReportDialog dialog(reports::LedgerReportKind::PatientDaySheet, prompter,
                                          clock.today(), nullptr);
@@ -228,7 +209,7 @@ int main(int argc, char** argv) {
       dialog.setRange("Date Created", "", "");
       const auto selection = dialog.confirm();
       const auto report = reports::ledgerReport(*practice, *selection, prompter, clock.today());
-      best = std::min(best, seconds(began));
+      best = std::min(best, bench::secondsSince(began));
       rows = report ? report->flatRows().size() : 0;
       net = Money();
       if (report)

@@ -22,6 +22,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "practice/options.hpp"
 #include "practice_generator.hpp"
 #include "statements/statement_creation.hpp"
@@ -31,10 +32,6 @@
 using namespace vantrell;
 
 namespace {
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // Answers No to the zero-total question (so every guarantor with lines gets a
 // statement) and Yes to the first-time warning.
@@ -114,12 +111,12 @@ int main(int argc, char** argv) {
   // The generator leaves the statement switch of its cases off.
   practice->executeSql("UPDATE \"QVCAS\" SET \"Print Patient Statements\" = ?",
                        {store::Value{true}});
-  fmt::print("generated in {:.1f} s\n", seconds(start));
+  fmt::print("generated in {:.1f} s\n", bench::secondsSince(start));
   std::fflush(stdout);
 
   start = std::chrono::steady_clock::now();
   const SqlResult sql = plainSql(*practice);
-  const double sqlSeconds = seconds(start);
+  const double sqlSeconds = bench::secondsSince(start);
 
   store::Table optionsTable = practice->openTable("QVOPT");
   const practice::Options options(*practice::readSingleRow(optionsTable));
@@ -131,7 +128,7 @@ int main(int argc, char** argv) {
       {*practice, options, prompter, settings, clock, nullptr, nullptr}, "", true, true,
       statements::createFromStatementList, [](statements::StatementCreateDialog&) { return true; },
       &outcome);
-  const double coreSeconds = seconds(start);
+  const double coreSeconds = bench::secondsSince(start);
 
   fmt::print("\n{:<44}{:>11}{:>11}{:>9}\n", "work", "core s", "SQL s", "ratio");
   fmt::print("{:<44}{:>11.3f}{:>11.3f}{:>9.1f}\n", "statement creation (selection and totals)",

@@ -22,6 +22,7 @@
 
 #include <fmt/format.h>
 
+#include "bench_support.hpp"
 #include "store/connection.hpp"
 #include "store/dialect.hpp"
 #include "store/sql_expression.hpp"
@@ -57,10 +58,6 @@ Line lineFor(std::int64_t i) {
   line.amount = static_cast<double>((i * 13) % 20000) / 100.0;
   line.type = (i % 4 == 3) ? "M" : "A";
   return line;
-}
-
-double seconds(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 struct Timings {
@@ -99,7 +96,7 @@ Timings runLayer(const DataLocation& location, std::int64_t rows,
     }
     transaction.commit();
   }
-  t.insert = seconds(start);
+  t.insert = bench::secondsSince(start);
 
   ledger.setOrder("Primary");
   start = std::chrono::steady_clock::now();
@@ -108,7 +105,7 @@ Timings runLayer(const DataLocation& location, std::int64_t rows,
     const Line line = lineFor(entry - 1);
     if (ledger.seek({Value{line.chart}, Value{line.caseNumber}, Value{entry}})) ++found;
   }
-  t.seek = seconds(start);
+  t.seek = bench::secondsSince(start);
   if (found != static_cast<std::int64_t>(seeks.size()))
     std::fprintf(stderr, "layer: %lld seeks missed\n",
                  static_cast<long long>(static_cast<std::int64_t>(seeks.size()) - found));
@@ -119,13 +116,13 @@ Timings runLayer(const DataLocation& location, std::int64_t rows,
     ledger.setRange({Value{chartNumber}}, {Value{chartNumber}});
     ledger.forEach([&](const Record&) { ++t.rangeRows; });
   }
-  t.range = seconds(start);
+  t.range = bench::secondsSince(start);
 
   ledger.cancelRange();
   ledger.setFilter(countFilter);
   start = std::chrono::steady_clock::now();
   t.counted = ledger.count();
-  t.count = seconds(start);
+  t.count = bench::secondsSince(start);
   return t;
 }
 
@@ -196,7 +193,7 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows,
     check(sqlite3_step(insert), db, "insert");
   }
   check(sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), db, "commit");
-  t.insert = seconds(start);
+  t.insert = bench::secondsSince(start);
   sqlite3_finalize(insert);
 
   // A program that reads a row keeps its values: text is copied out of the
@@ -240,7 +237,7 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows,
     sqlite3_bind_int64(seek, 3, entry);
     if (sqlite3_step(seek) == SQLITE_ROW) readAll(seek);
   }
-  t.seek = seconds(start);
+  t.seek = bench::secondsSince(start);
   sqlite3_finalize(seek);
 
   sqlite3_stmt* range = nullptr;
@@ -258,7 +255,7 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows,
       ++t.rangeRows;
     }
   }
-  t.range = seconds(start);
+  t.range = bench::secondsSince(start);
   sqlite3_finalize(range);
 
   sqlite3_stmt* count = nullptr;
@@ -271,7 +268,7 @@ Timings runRaw(const std::filesystem::path& directory, std::int64_t rows,
   start = std::chrono::steady_clock::now();
   sqlite3_step(count);
   t.counted = sqlite3_column_int64(count, 0);
-  t.count = seconds(start);
+  t.count = bench::secondsSince(start);
   sqlite3_finalize(count);
   sqlite3_close(db);
   return t;
@@ -381,7 +378,7 @@ Timings runRawServer(const std::string& server, const std::string& schema, std::
   readAnswers();
   PQexitPipelineMode(db);
   run(db, "COMMIT");
-  t.insert = seconds(start);
+  t.insert = bench::secondsSince(start);
 
   std::vector<std::string> kept(table.fields().size() + 1);
   const auto readAll = [&](PGresult* result, int row) {
@@ -411,7 +408,7 @@ Timings runRawServer(const std::string& server, const std::string& schema, std::
     if (PQntuples(result) > 0) readAll(result, 0);
     PQclear(result);
   }
-  t.seek = seconds(start);
+  t.seek = bench::secondsSince(start);
 
   PQclear(checked(
       db,
@@ -434,7 +431,7 @@ Timings runRawServer(const std::string& server, const std::string& schema, std::
     }
     PQclear(result);
   }
-  t.range = seconds(start);
+  t.range = bench::secondsSince(start);
 
   start = std::chrono::steady_clock::now();
   PGresult* counted =
@@ -445,7 +442,7 @@ Timings runRawServer(const std::string& server, const std::string& schema, std::
               "count");
   t.counted = std::atoll(PQgetvalue(counted, 0, 0));
   PQclear(counted);
-  t.count = seconds(start);
+  t.count = bench::secondsSince(start);
   PQfinish(db);
   return t;
 }

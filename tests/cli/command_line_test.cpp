@@ -27,7 +27,7 @@ TEST_P(CommandLineProgram, CreatesListsAndExportsAPractice) {
 
   CliRun created = runCli(common + "schema create '" + practice + "'");
   ASSERT_EQ(created.exitCode, 0) << created.output;
-  EXPECT_NE(created.output.find("Created 52 tables"), std::string::npos)
+  EXPECT_NE(created.output.find("Created 55 tables"), std::string::npos)
       << created.output;  // QVUSR is in the root
   EXPECT_NE(runCli(common + "schema create '" + practice + "'").output.find("Created 0 tables"),
             std::string::npos);

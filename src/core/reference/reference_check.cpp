@@ -10,6 +10,7 @@ namespace {
 constexpr ReferencePlace procedurePlaces[] = {
     {"QVTRN", "Procedure Code"},          {"QVTRNARC", "Procedure Code"},
     {"QVPPR", "Procedure Code"},          {"QVREC", "Procedure Code"},
+    {"QVERQ", "Procedure Code"},
     {"QVINS", "Default Payment Code"},    {"QVINS", "Default Write Off Code"},
     {"QVINS", "Default Withhold Code"},   {"QVINS", "Default Deductible Code"},
     {"QVMUL", "Link Code 1"},             {"QVMUL", "Link Code 2"},
@@ -39,7 +40,7 @@ constexpr ReferencePlace carrierPlaces[] = {
     {"QVELGARC", "Insurance Code"},       {"QVPRO", "Don't Print on Insurance", true},
     {"QVPRO", "Only Print on Insurance", true},
     {"QVCLAE", "Insurance Carrier 1"},    {"QVCLAE", "Insurance Carrier 2"},
-    {"QVCLAE", "Insurance Carrier 3"},
+    {"QVCLAE", "Insurance Carrier 3"},    {"QVERA", "Insurance Code"},
 };
 
 constexpr ReferencePlace classPlaces[] = {{"QVINS", "Insurance Class"}};
