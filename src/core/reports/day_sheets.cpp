@@ -9,6 +9,7 @@
 
 #include "store/dialect.hpp"
 #include "store/sql_expression.hpp"
+#include "transactions/balances.hpp"
 
 namespace vantrell::reports {
 
@@ -177,14 +178,6 @@ double realOf(const store::Value& value) {
   return 0;
 }
 
-Money moneyOf(const store::Value& value) {
-  if (const auto* money = std::get_if<Money>(&value)) return *money;
-  if (const auto* real = std::get_if<double>(&value)) return Money::fromDouble(*real);
-  if (const auto* number = std::get_if<std::int64_t>(&value))
-    return Money::fromTenThousandths(*number * Money::scale);
-  return {};
-}
-
 Date dateOf(const store::Value& value) {
   if (const auto* date = std::get_if<Date>(&value)) return *date;
   return {};
@@ -264,9 +257,9 @@ Line readLine(store::ResultRows& rows) {
   line.place = textOf(column(8));
   for (std::size_t modifier = 0; modifier < 4; ++modifier)
     line.modifiers[modifier] = textOf(column(9 + modifier));
-  line.amount = moneyOf(column(13));
+  line.amount = transactions::moneyOf(column(13));
   line.units = realOf(column(14));
-  line.unapplied = moneyOf(column(15));
+  line.unapplied = transactions::moneyOf(column(15));
   // A charge typed without a description of its own shows its code's.
   if (line.description.empty()) line.description = textOf(column(16));
   return line;
@@ -283,7 +276,7 @@ std::unordered_map<std::string, Patient> readPatients(store::Connection& practic
     patient.name = personName(textOf(rows->column(1, FieldType::Character)),
                               textOf(rows->column(2, FieldType::Character)),
                               textOf(rows->column(3, FieldType::Character)));
-    patient.balance = moneyOf(rows->column(4, FieldType::Double));
+    patient.balance = transactions::moneyOf(rows->column(4, FieldType::Double));
     patient.billingCode = upper(textOf(rows->column(5, FieldType::Character)));
     patient.indicator = upper(textOf(rows->column(6, FieldType::Character)));
     patients.emplace(upper(textOf(rows->column(0, FieldType::Character))), std::move(patient));
@@ -312,7 +305,7 @@ std::unordered_map<std::string, ProcedureCode> readProcedureCodes(store::Connect
   while (rows->next())
     codes.emplace(upper(textOf(rows->column(0, FieldType::Character))),
                   ProcedureCode{textOf(rows->column(1, FieldType::Character)),
-                                moneyOf(rows->column(2, FieldType::Double)),
+                                transactions::moneyOf(rows->column(2, FieldType::Double)),
                                 integerOf(rows->column(3, FieldType::Integer))});
   return codes;
 }
