@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "store/errors.hpp"
-#include "store/messages.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/store_fixture.hpp"
@@ -67,7 +66,9 @@ TEST(ConnectionFailure, MissingOrReadOnlyDirectoriesAndADeadServerSayWhy) {
     Connection::open({Engine::Embedded, "/nonexistent/vantrell/practice"}, {"x", nullptr, false});
     FAIL() << "opened a missing directory";
   } catch (const ConnectionError& error) {
-    EXPECT_STREQ(error.what(), messages::dataNotFound);
+    EXPECT_STREQ(error.what(),
+                 "Data is not found.  The data path has changed or the server is not found.  "
+                 "Check the server and retry the connection or change the data path.");
     EXPECT_EQ(error.location(), "/nonexistent/vantrell/practice");
   }
   if (::geteuid() != 0) {  // root may write anywhere
