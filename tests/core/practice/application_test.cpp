@@ -48,8 +48,11 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
   {
     Application application(workstation_->surroundings);
     ASSERT_EQ(application.startUp(options()), StartupOutcome::PracticeOpen);
-    EXPECT_EQ(prompter.transcript()[0], "text: " + std::string(Application::askRootDirectory));
-    EXPECT_EQ(prompter.transcript()[1], "ask: " + std::string(Application::notARootDirectory));
+    EXPECT_EQ(prompter.transcript()[0],
+              "text: Cannot connect to the QelVantrell data directory.  Enter the QelVantrell "
+              "data directory.");
+    EXPECT_EQ(prompter.transcript()[1],
+              "ask: This is not an existing root data directory.  Do you want to create a new one?");
     EXPECT_EQ(application.practice()->caption, "QelVantrell Advanced - Medical Group (Tutorial Data)");
     EXPECT_EQ(application.practice()->connection->openTable("QVPRO").count(), 43);
     EXPECT_EQ(workstation_->settings.read(practice::settingsKey, practice::rootDataPathValue), rootPath_);
