@@ -252,7 +252,9 @@ TEST_P(PracticeOpening, TheStartupMarkerCatchesAnImproperShutDown) {
   std::ifstream written(marker);
   std::string line;
   std::getline(written, line);
-  EXPECT_EQ(line, PracticeOpener::startupMarkerLine);
+  EXPECT_EQ(line,
+            "This file is created upon startup of QelVantrell and deleted upon proper shut down of "
+            "the program.");
   EXPECT_TRUE(workstation_->prompter.transcript().empty());
 
   // The program died: the next start finds the marker.
