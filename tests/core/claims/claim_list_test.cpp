@@ -74,12 +74,14 @@ class ClaimListOnEngine : public ClaimPractice {
         slot.method = next(2) == 0 ? "P" : "E";
         slot.receiver = next(2) == 0 ? "R1" : "";
         slot.batch = next(3);
-        const ClaimSlotFields names = claimSlotFields(n);
-        fields.push_back({names.carrier, slot.carrier});
-        fields.push_back({names.status, slot.status});
-        fields.push_back({names.billingMethod, slot.method});
-        fields.push_back({names.receiver, slot.receiver});
-        fields.push_back({names.batch, std::to_string(slot.batch)});
+        // The stored names, written out: the list must read the slot they belong to.
+        const std::string number = std::to_string(n);
+        const char* const position[] = {"Primary", "Secondary", "Tertiary"};
+        fields.push_back({"Insurance Carrier " + number, slot.carrier});
+        fields.push_back({"Claim Status " + number, slot.status});
+        fields.push_back({std::string(position[n - 1]) + " Billing Method", slot.method});
+        fields.push_back({"EMC Receiver " + number, slot.receiver});
+        fields.push_back({"Batch Number " + number, std::to_string(slot.batch)});
       }
       vantrell::testing::insertRow(*practice_, "QVCLA", fields);
       model.number = count("SELECT MAX(\"Claim Number\") FROM \"QVCLA\"");
