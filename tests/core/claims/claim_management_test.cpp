@@ -39,8 +39,8 @@ class ClaimActionsOnEngine : public ClaimPractice {
   // Slot n's (status, batch) of a claim as stored.
   std::pair<std::string, std::int64_t> slot(std::int64_t claimNumber, int n) {
     const auto row = claimRow(claimNumber);
-    const auto fields = claimSlotFields(n);
-    return {row.text(fields.status), row.integer(fields.batch)};
+    return {row.text("Claim Status " + std::to_string(n)),
+            row.integer("Batch Number " + std::to_string(n))};
   }
   std::string statuses(std::int64_t claimNumber) {
     const auto row = claimRow(claimNumber);
