@@ -339,42 +339,6 @@ TEST_F(PatientWindowsTest, TheCaseWindowShowsItsTimeStampsMonthFirstAsTheListsDo
   EXPECT_FALSE(dialog.isVisible());
 }
 
-TEST_F(PatientWindowsTest, AltSSavesThePatientAndTheCaseWindowsWhateverTheDesktopsButtonTexts) {
-  addPatient({{"Chart Number", "ALTSA000"}, {"Last Name", "Alters"}, {"First Name", "Al"}});
-  const std::int64_t number = addCase("ALTSA000", "Ankle");
-  ASSERT_NE(number, 0);
-  auto& open = *application_.practice();
-  {
-    accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
-    ASSERT_TRUE(patient.open("ALTSA000"));
-    PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
-    dialog.show();
-    QLineEdit* first = field(dialog, "First Name");
-    first->setFocus();
-    first->selectAll();
-    QTest::keyClicks(first, "Alfred");
-    ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
-    EXPECT_FALSE(dialog.isVisible());
-  }
-  accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
-  ASSERT_TRUE(stored.open("ALTSA000"));
-  EXPECT_EQ(stored.record().text("First Name"), "Alfred");
-  stored.cancel();
-
-  accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
-  ASSERT_TRUE(caseWindow.open(number));
-  CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
-                    &window_);
-  dialog.show();
-  QLineEdit* description = field(dialog, "Description");
-  description->setFocus();
-  description->selectAll();
-  QTest::keyClicks(description, "Left ankle");
-  ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
-  EXPECT_FALSE(dialog.isVisible());
-  EXPECT_EQ(storedDescription("ALTSA000"), "Left ankle");
-}
-
 // Nothing of any page lies beyond the window as it opens: no sideways scrolling
 // to a field, whatever the screen.
 void expectEveryPageFits(QDialog& dialog) {
@@ -423,48 +387,53 @@ TEST_F(PatientWindowsTest, EveryPageOfThePatientAndCaseWindowsFitsTheWidthTheyOp
   dialog.reject();
 }
 
-TEST_F(PatientWindowsTest, F9AndCtrlSSaveThePatientAndTheCaseWindows) {
+// F9, Ctrl+S and Alt+S (whatever the desktop's button texts) save from the field just typed in.
+TEST_F(PatientWindowsTest, F9CtrlSAndAltSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});
   const std::int64_t number = addCase("SAVEK000", "Hip");
   ASSERT_NE(number, 0);
   auto& open = *application_.practice();
-  int round = 0;
-  for (const QKeySequence& keys : {QKeySequence(Qt::Key_F9), QKeySequence(Qt::CTRL | Qt::Key_S)}) {
-    const std::string typed = round++ == 0 ? "Hip left" : "Hip right";
+  enum class Key { F9, CtrlS, AltS };
+  const auto typeAndSave = [](QDialog& dialog, const char* name, const std::string& typed,
+                              Key key) {
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QLineEdit* edit = field(dialog, name);
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClicks(edit, QString::fromStdString(typed));
+    if (key == Key::F9)
+      QTest::keyClick(edit, Qt::Key_F9);
+    else if (key == Key::CtrlS)
+      QTest::keySequence(edit, QKeySequence(Qt::CTRL | Qt::Key_S));
+    else
+      ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, Qt::Key_S));
+    QApplication::processEvents();
+    EXPECT_FALSE(dialog.isVisible()) << typed;
+    EXPECT_EQ(dialog.result(), QDialog::Accepted) << typed;
+  };
+  for (const auto& [key, typed] : {std::pair{Key::F9, "Hip left"}, std::pair{Key::CtrlS, "Hip right"},
+                                   std::pair{Key::AltS, "Left hip"}}) {
     accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
     ASSERT_TRUE(caseWindow.open(number));
     CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),
                       &window_);
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-    QLineEdit* description = field(dialog, "Description");
-    description->setFocus();
-    description->selectAll();
-    QTest::keyClicks(description, QString::fromStdString(typed));
-    // The key is pressed with the focus still in the field just typed in.
-    QTest::keySequence(description, keys);
-    QApplication::processEvents();
-    EXPECT_FALSE(dialog.isVisible()) << keys.toString().toStdString();
-    EXPECT_EQ(dialog.result(), QDialog::Accepted) << keys.toString().toStdString();
+    typeAndSave(dialog, "Description", typed, key);
     EXPECT_EQ(storedDescription("SAVEK000"), typed);
   }
-
-  accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
-  ASSERT_TRUE(patient.open("SAVEK000"));
-  PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
-  dialog.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-  QLineEdit* first = field(dialog, "First Name");
-  first->setFocus();
-  first->selectAll();
-  QTest::keyClicks(first, "Samuel");
-  QTest::keyClick(first, Qt::Key_F9);
-  QApplication::processEvents();
-  EXPECT_FALSE(dialog.isVisible());
-  accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
-  patient.cancel();
-  ASSERT_TRUE(stored.open("SAVEK000"));
-  EXPECT_EQ(stored.record().text("First Name"), "Samuel");
+  for (const auto& [key, typed] : {std::pair{Key::F9, "Samuel"}, std::pair{Key::AltS, "Sammy"}}) {
+    {
+      accounts::PatientWindow patient(practice(), prompter_, clock_, open.security.get(), false);
+      ASSERT_TRUE(patient.open("SAVEK000"));
+      PatientDialog dialog(patient, practice(), prompter_, clock_, open.security.get(), &window_);
+      dialog.show();
+      typeAndSave(dialog, "First Name", typed, key);
+    }
+    accounts::PatientWindow stored(practice(), prompter_, clock_, open.security.get(), false);
+    ASSERT_TRUE(stored.open("SAVEK000"));
+    EXPECT_EQ(stored.record().text("First Name"), typed);
+    stored.cancel();
+  }
 }
 
 }  // namespace
