@@ -369,30 +369,6 @@ TEST_F(TransactionEntryWindowTest, TheDocumentFieldIsTheSuperbillWhenSuperbillsA
                      QString("Enter the superbill number here.  Press F6 to search.")));
 }
 
-TEST_F(TransactionEntryWindowTest, EnterTransactionsInTheActivitiesMenuOpensTheWindow) {
-  QAction* entry = nullptr;
-  for (auto* action : window_.menuBar()->findChildren<QAction*>()) {
-    if (action->text() == "&Enter Transactions") entry = action;
-  }
-  ASSERT_NE(entry, nullptr);
-  ASSERT_TRUE(entry->isEnabled());
-  // The window opens beside the main window, not modal.
-  entry->trigger();
-  auto* transactions = qobject_cast<TransactionEntryWindow*>(shownWindow("TransactionEntry"));
-  ASSERT_NE(transactions, nullptr);
-  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(transactions));
-  chooseChart(*transactions, chart_);
-  EXPECT_TRUE(transactions->model().isLoaded());
-  // Nothing was typed, so closing asks nothing (a question would stay up), and the patient is
-  // let go.
-  EXPECT_TRUE(transactions->close());
-  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
-  const practice::Options options = application_.practice()->options;
-  TransactionEntryWindow again(surroundings(options), &window_);
-  EXPECT_TRUE(again.model().chooseChart(chart_));
-}
-
 TEST_F(TransactionEntryWindowTest, APatientCheckIsTypedAppliedToTheOldestChargesAndSaved) {
   addPaymentCode("PATCHK", "K", "Patient check");
   const practice::Options options = application_.practice()->options;
@@ -576,40 +552,6 @@ TEST_F(TransactionEntryWindowTest, AnInsurancePaymentIsAppliedAsTypedAndClosingA
   again.model().close();
 }
 
-TEST_F(TransactionEntryWindowTest, CtrlTabMovesBetweenTheListsAndInsAndDelWorkInThePayments) {
-  const practice::Options options = application_.practice()->options;
-  TransactionEntryWindow entry(surroundings(options), &window_);
-  entry.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&entry));
-  chooseChart(entry, chart_);
-  postCharges({"99213"});
-  auto* charges = entry.findChild<QTableView*>("charges");
-  auto* payments = entry.findChild<QTableView*>("payments");
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::focusWidget(), payments);
-  // Ins in the payments makes a payment; in the charges, a charge.
-  press(Qt::Key_Insert);
-  type("cash");
-  press(Qt::Key_Tab);
-  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::WhoPaid), "G");
-  press(Qt::Key_Escape);
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::focusWidget(), charges);
-  press(Qt::Key_Tab, Qt::ControlModifier);
-  EXPECT_EQ(QApplication::focusWidget(), payments);
-  ASSERT_EQ(payments->model()->rowCount(), 1);
-  EXPECT_EQ(charges->model()->rowCount(), 1);
-  ModalAnswers answers;
-  answers.then(ModalAnswers::clickButton("Yes"));
-  answers.run([&] { press(Qt::Key_Delete); });
-  EXPECT_EQ(answers.seen(),
-            std::vector<std::string>{"Are you sure you want to delete this payment?"});
-  EXPECT_EQ(payments->model()->rowCount(), 0);
-  EXPECT_EQ(charges->model()->rowCount(), 1);
-  EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
-  entry.model().close();
-}
-
 TEST_F(TransactionEntryWindowTest, EnterPastTheLastCellOfANewChargeStartsTheNextAndNeverASavedOne) {
   const practice::Options options = application_.practice()->options;
   TransactionEntryWindow entry(surroundings(options), &window_);
@@ -692,6 +634,7 @@ TEST_F(TransactionEntryWindowTest, TheListTheKeysActOnIsShownAndUnsavedLinesAreM
 
   press(Qt::Key_Tab, Qt::ControlModifier);
   QApplication::processEvents();
+  EXPECT_EQ(QApplication::focusWidget(), payments);
   EXPECT_TRUE(activeList->text().contains("Payments")) << activeList->text().toStdString();
   EXPECT_FALSE(charges->property("active").toBool());
   EXPECT_TRUE(payments->property("active").toBool());
@@ -699,10 +642,12 @@ TEST_F(TransactionEntryWindowTest, TheListTheKeysActOnIsShownAndUnsavedLinesAreM
   EXPECT_EQ(buttonText("newPayment"), "New Payment (Ins)");
   EXPECT_EQ(buttonText("deletePayment"), "Delete Payment (Del)");
 
-  // A line typed and not saved yet is marked in its row header; the saved charge is not.
+  // Ins in the payments makes a payment. A line typed and not saved yet is marked in its row
+  // header; the saved charge is not.
   press(Qt::Key_Insert);
   type("cash");
   press(Qt::Key_Tab);
+  EXPECT_EQ(paymentCell(entry, 0, PaymentGridModel::WhoPaid), "G");
   press(Qt::Key_Escape);
   goTo(entry, "charges", 0, ChargeGridModel::Procedure);
   press(Qt::Key_N, Qt::ControlModifier);
@@ -719,8 +664,18 @@ TEST_F(TransactionEntryWindowTest, TheListTheKeysActOnIsShownAndUnsavedLinesAreM
   press(Qt::Key_F9);
   EXPECT_EQ(mark(charges, 1).find('*'), std::string::npos) << mark(charges, 1);
   EXPECT_EQ(mark(payments, 0).find('*'), std::string::npos) << mark(payments, 0);
+
+  // Del in the payments deletes the payment after asking, and no charge.
+  goTo(entry, "payments", 0, PaymentGridModel::Procedure);
+  ModalAnswers answers;
+  answers.then(ModalAnswers::clickButton("Yes"));
+  answers.run([&] { press(Qt::Key_Delete); });
+  EXPECT_EQ(answers.seen(),
+            std::vector<std::string>{"Are you sure you want to delete this payment?"});
+  EXPECT_EQ(payments->model()->rowCount(), 0);
+  EXPECT_EQ(charges->model()->rowCount(), 2);
   EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
-  entry.close();
+  entry.model().close();
 }
 
 TEST_F(TransactionEntryWindowTest, ThePatientListAndTheTransactionWindowStayOpenSideBySide) {
@@ -770,8 +725,9 @@ TEST_F(TransactionEntryWindowTest, ThePatientListAndTheTransactionWindowStayOpen
   for (QWidget* window : QApplication::topLevelWidgets())
     transactionWindows += window->objectName() == "TransactionEntry" && window->isVisible();
   EXPECT_EQ(transactionWindows, 1);
+  // Nothing was typed, so closing asks nothing (a question would stay up).
+  EXPECT_TRUE(entry->close());
   EXPECT_EQ(unexpected_.texts(), std::vector<std::string>{});
-  entry->close();
   list->close();
   if (diagnoses != nullptr) diagnoses->close();
 }
