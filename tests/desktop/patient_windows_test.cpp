@@ -411,8 +411,9 @@ TEST_F(PatientWindowsTest, F9CtrlSAndAltSSaveThePatientAndTheCaseWindows) {
     EXPECT_FALSE(dialog.isVisible()) << typed;
     EXPECT_EQ(dialog.result(), QDialog::Accepted) << typed;
   };
-  for (const auto& [key, typed] : {std::pair{Key::F9, "Hip left"}, std::pair{Key::CtrlS, "Hip right"},
-                                   std::pair{Key::AltS, "Left hip"}}) {
+  for (const auto& [key, typed] :
+       {std::pair{Key::F9, "Hip left"}, std::pair{Key::CtrlS, "Hip right"},
+        std::pair{Key::AltS, "Left hip"}}) {
     accounts::CaseWindow caseWindow(practice(), prompter_, clock_, open.security.get());
     ASSERT_TRUE(caseWindow.open(number));
     CaseDialog dialog(caseWindow, practice(), open.options, prompter_, clock_, open.security.get(),

@@ -51,8 +51,9 @@ TEST_P(Startup, AFirstStartMakesTheRootAndOpensTheTutorialThenTheLastPracticeOpe
     EXPECT_EQ(prompter.transcript()[0],
               "text: Cannot connect to the QelVantrell data directory.  Enter the QelVantrell "
               "data directory.");
-    EXPECT_EQ(prompter.transcript()[1],
-              "ask: This is not an existing root data directory.  Do you want to create a new one?");
+    EXPECT_EQ(
+        prompter.transcript()[1],
+        "ask: This is not an existing root data directory.  Do you want to create a new one?");
     EXPECT_EQ(application.practice()->caption, "QelVantrell Advanced - Medical Group (Tutorial Data)");
     EXPECT_EQ(application.practice()->connection->openTable("QVPRO").count(), 43);
     EXPECT_EQ(workstation_->settings.read(practice::settingsKey, practice::rootDataPathValue), rootPath_);
