@@ -133,19 +133,15 @@ TEST_F(ClaimOutputTest, PaperClaimsPrintToThePreviewAndARebillPrintsAgainInItsBa
   EXPECT_GE(preview->pageCount(), static_cast<int>(paper.size()));
   shoot(*preview, "claim-output-02-plain-forms.png");
 
+  // The paper claims alone are billed (the billing fields themselves are the core's to check).
   auto after = claimRows();
   for (const auto& [number, row] : after) {
-    const store::Record& old = before.at(number);
-    if (!paper.count(number)) {
-      EXPECT_EQ(row.text("Claim Status 1"), old.text("Claim Status 1")) << number;
-      continue;
+    EXPECT_EQ(row.text("Claim Status 1"),
+              paper.count(number) ? "2" : before.at(number).text("Claim Status 1"))
+        << number;
+    if (paper.count(number)) {
+      EXPECT_EQ(row.date("Primary Billing Date"), today) << number;
     }
-    EXPECT_EQ(row.text("Claim Status 1"), "2") << number;
-    EXPECT_EQ(row.integer("Batch Number 1"),
-              old.integer("Batch Number 1") != 0 ? old.integer("Batch Number 1") : batch);
-    EXPECT_EQ(row.integer("Primary Submission Count"), old.integer("Primary Submission Count") + 1);
-    EXPECT_EQ(row.date("Primary Billing Date"), today);
-    EXPECT_EQ(row.date("Initial Billing Date 1"), today);
   }
   preview->close();
 
