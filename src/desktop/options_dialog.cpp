@@ -64,7 +64,7 @@ std::vector<Page> optionPages() {
         "Mark Completed Claims Done", "Enforce Accept Assignment", "Eligibility Receiver",
         "Create Statement Billing Notes", "Statement Bill Note", "Use Cycle Billing",
         "Cycle Billing Days", "Quick Receipt Format", "Quick Statement Format", "Quick Face Sheet",
-        "ePrescribing Enabled", "Courierlink Machine Name"}},
+        "ePrescribing Enabled", "Courierlink Machine Name", "Patient Share As Deductible"}},
       {"&Aging",
        {"Pat Aging Column 1 Start", "Pat Aging Column 1 End", "Pat Aging Column 2",
         "Pat Aging Column 3", "Pat Age By Date From", "Pat Age By Statement Date",
