@@ -65,6 +65,12 @@ QString number(std::int64_t value) {
   return value == 0 ? QString() : QString::number(value);
 }
 
+// Each column as wide as its texts, but the last, which takes the room left.
+void fitColumns(QTableWidget* table) {
+  for (int column = 0; column + 1 < table->columnCount(); ++column)
+    table->resizeColumnToContents(column);
+}
+
 bool isEnter(const QKeyEvent* key) {
   return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
 }
@@ -115,7 +121,7 @@ RemittanceImportDialog::RemittanceImportDialog(DepositDesk desk, std::string pat
       namedTable("advices", {tr("Payer"), tr("Payer ID"), tr("Trace Number"), tr("Carrier"),
                              tr("Payment"), tr("Claims"), tr("Lines"), tr("To Post"),
                              tr("Amount Posted"), tr("To Queue"), tr("Remittance"), tr("Deposit")});
-  queued_ = namedTable("queued", {tr("Kind"), tr("Claim"), tr("Chart"), tr("Charge"),
+  queued_ = namedTable("queued", {tr("Kind"), tr("Claim"), tr("Chart"), tr("Entry"),
                                   tr("Procedure"), tr("Date"), tr("Paid"), tr("Reason")});
   queued_->horizontalHeader()->setStretchLastSection(true);
   share_ = new QLabel;
@@ -183,7 +189,7 @@ void RemittanceImportDialog::showResult(const remittance::ImportResult& result) 
           {1, 3, 6});
   }
   advices_->resizeColumnsToContents();
-  queued_->resizeColumnsToContents();
+  fitColumns(queued_);
   // As tall as its few transactions: the queue below gets the room.
   advices_->setFixedHeight(advices_->horizontalHeader()->sizeHint().height() +
                            advices_->verticalHeader()->length() + 2 * advices_->frameWidth() + 24);
@@ -251,7 +257,7 @@ RemittanceQueueWindow::RemittanceQueueWindow(DepositDesk desk, std::int64_t remi
   resolvedToo_->setChecked(remittance_ > 0);
   items_ = namedTable(
       "items", {tr("Item"), tr("Remittance"), tr("Kind"), tr("Status"), tr("Chart"), tr("Claim"),
-                tr("Charge"), tr("Procedure"), tr("Date"), tr("Paid"), tr("Reason"), tr("Note")});
+                tr("Entry"), tr("Procedure"), tr("Date"), tr("Paid"), tr("Reason"), tr("Note")});
   items_->horizontalHeader()->setStretchLastSection(true);
   items_->installEventFilter(this);
   count_ = new QLabel;
@@ -303,15 +309,17 @@ void RemittanceQueueWindow::refresh() {
          number(row.integer("Claim Number")), number(row.integer("Charge Entry")),
          qt(trimmed(row.text("Procedure Code"))),
          row.date("Date From").isEmpty() ? QString() : qt(row.date("Date From").toMonthDayYear()),
-         paid == Money{} ? QString() : qt(paid.toGroupedString()),
-         qt(row.text("Reason") +
-            (row.text("Adjustments").empty() ? std::string() : " " + row.text("Adjustments"))),
+         paid == Money{} ? QString() : qt(paid.toGroupedString()), qt(row.text("Reason")),
          qt(note)},
         {0, 1, 5, 6, 9});
+    // The adjustments of the line, each in words, where the pointer rests on the reason.
+    if (!row.text("Adjustments").empty())
+      items_->item(items_->rowCount() - 1, 10)
+          ->setToolTip(qt(row.text("Reason") + "\n" + row.text("Adjustments")));
   }
-  items_->resizeColumnsToContents();
+  fitColumns(items_);
   // A long reason would push the note out of sight; the whole text is its tip.
-  if (items_->columnWidth(10) > 460) items_->setColumnWidth(10, 460);
+  if (items_->columnWidth(10) > 420) items_->setColumnWidth(10, 420);
   count_->setText(open == 1 ? tr("1 item is open.") : tr("%1 items are open.").arg(open));
   int row = 0;
   for (int n = 0; n < items_->rowCount(); ++n)
@@ -433,7 +441,7 @@ void RemittanceListWindow::refresh() {
             remittance::unfinishedImport(row) ? tr("Unfinished: import the file again to finish it")
                                               : tr("Imported")},
            {0, 5, 6, 7, 8, 9, 10, 11});
-  remittances_->resizeColumnsToContents();
+  fitColumns(remittances_);
   if (remittances_->rowCount() > 0) remittances_->setCurrentCell(remittances_->rowCount() - 1, 0);
 }
 

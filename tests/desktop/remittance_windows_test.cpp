@@ -160,6 +160,19 @@ TEST_F(RemittanceWindowsTest, AnImportIsSummedUpPostedAndItsDenialWorkedFromTheQ
   queue->close();
   summary->close();
 
+  // Electronic Remittances lists the import with its deposit and counts.
+  window_.activateWindow();
+  ASSERT_TRUE(hasTheKeyboard(window_));
+  press(Qt::Key_A, Qt::AltModifier);
+  press(Qt::Key_M);
+  QWidget* list = waitForWindow("RemittanceList");
+  ASSERT_NE(list, nullptr) << "Alt+A, M opened no list of remittances";
+  EXPECT_EQ(cell(*list, "remittances", 0, 0), std::to_string(number));
+  EXPECT_EQ(cell(*list, "remittances", 0, 6), std::to_string(stored.integer("Deposit ID")));
+  EXPECT_EQ(cell(*list, "remittances", 0, 9) + "/" + cell(*list, "remittances", 0, 10), "1/1");
+  shoot(*list, "remittance-05-list.png");
+  list->close();
+
   // The same file again: refused, naming the first import; nothing more is posted.
   ModalAnswers refused;
   refused.then(chooseFile(file_));
