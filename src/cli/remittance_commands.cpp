@@ -20,7 +20,7 @@ namespace {
 struct RemittanceArguments {
   std::string file;
   bool dryRun = false;
-  std::string patientShare = "patient";
+  std::string patientShare;  // empty: the practice's option
   std::int64_t number = 0;
   std::int64_t resolve = 0;
   std::string note;
@@ -76,9 +76,10 @@ int importFile(Context& context, const RemittanceArguments& arguments) {
   remittance::ImportChoices choices;
   choices.dryRun = arguments.dryRun;
   choices.fileName = arguments.file;
-  choices.patientShare = arguments.patientShare == "deductible"
-                             ? remittance::PatientShare::Deductible
-                             : remittance::PatientShare::LeftToPatient;
+  if (!arguments.patientShare.empty())
+    choices.patientShare = arguments.patientShare == "deductible"
+                               ? remittance::PatientShare::Deductible
+                               : remittance::PatientShare::LeftToPatient;
   const auto result = remittance::importRemittance(
       {*open.connection, open.options, open.security->clock(), open.security->userCode()},
       text.str(), choices);
@@ -217,7 +218,7 @@ void addRemittanceCommands(CLI::App& app, Action& chosen) {
   import
       ->add_option("--patient-share", arguments->patientShare,
                    "patient responsibility as a carrier 'deductible' line, or left to the "
-                   "'patient' (the default)")
+                   "'patient' (by default as the practice's options say)")
       ->check(CLI::IsMember({"patient", "deductible"}));
   onRun(import, chosen, [arguments](Context& context) { return importFile(context, *arguments); });
 

@@ -50,6 +50,9 @@ class MainWindow : public QMainWindow {
   void patientList();
   void transactionEntry();
   void depositList();  // in deposit_windows.cpp
+  void importRemittance();  // in remittance_windows.cpp
+  void remittanceList();    // in remittance_windows.cpp
+  void remittanceQueue();   // in remittance_windows.cpp
   void claimManagement();
   void statementManagement();
   // The transaction window (the one open, else a new one) on that patient.

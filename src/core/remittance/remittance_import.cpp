@@ -387,6 +387,11 @@ void restoreUnapplied(store::Connection& practice, std::int64_t depositId) {
 
 }  // namespace
 
+PatientShare patientShareOption(const practice::Options& options) {
+  return options.flag("Patient Share As Deductible") ? PatientShare::Deductible
+                                                     : PatientShare::LeftToPatient;
+}
+
 ImportResult importRemittance(const ImportSurroundings& surroundings, std::string_view text,
                               const ImportChoices& choices) {
   ImportResult result;
@@ -457,7 +462,9 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     return result;
   }
 
-  Planner planner(practice, choices);
+  ImportChoices chosen = choices;
+  if (!chosen.patientShare) chosen.patientShare = patientShareOption(surroundings.options);
+  Planner planner(practice, chosen);
   for (auto& plan : plans) {
     if (plan.earlier) appliedFrom(practice, plan);
     planner.plan(plan);

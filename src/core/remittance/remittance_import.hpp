@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,8 +22,11 @@ namespace vantrell::remittance {
 // remainder simply being the patient's.
 enum class PatientShare { LeftToPatient, Deductible };
 
+// The practice's choice, the options' "Patient Share As Deductible".
+PatientShare patientShareOption(const practice::Options& options);
+
 struct ImportChoices {
-  PatientShare patientShare = PatientShare::LeftToPatient;
+  std::optional<PatientShare> patientShare;  // none: the practice's option
   bool dryRun = false;   // match and plan only; nothing is written
   std::string fileName;  // kept with the import
 };

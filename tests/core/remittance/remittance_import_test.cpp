@@ -272,6 +272,42 @@ TEST_P(RemittanceImport, TwoPaymentsPostPaidLinesAndQueueTheDenialAndTheRecovery
   EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVERA\""), 2);
 }
 
+// The practice's option says what coinsurance becomes when the import is not
+// told: a deductible line of the carrier; told otherwise for one file, it is
+// left to the patient.
+TEST_P(RemittanceImport, PatientShareFollowsThePracticeOptionUnlessTheImportIsTold) {
+  store::Record row = options_.record();
+  row.setFromText("Patient Share As Deductible", "T");
+  options_ = practice::Options(row);
+  const auto claimA = claim();
+  const auto visitA = charge(claimA, "VISIT", "11/02/2026", "100");
+  const auto claimB = claim();
+  const auto visitB = charge(claimB, "VISIT", "11/02/2026", "100");
+  settleBalances();
+  const auto paid = [](std::int64_t claim, std::int64_t visit, const char* trace) {
+    return interchange(header("0001", "70", trace) +
+                           fmt::format("CLP*{0}*1*100*70*10*12*PCN{0}~\nSVC*HC:VISIT*100*70**1~\n"
+                                       "DTM*472*20261102~\nCAS*CO*45*20~\nCAS*PR*2*10~\n"
+                                       "REF*6R*{1}~\nSE*12*0001~\n",
+                                       claim, visit),
+                       1);
+  };
+  ImportChoices unsaid;
+  unsaid.fileName = "a.835";
+  ASSERT_EQ(
+      importRemittance({*practice_, options_, clock_, "CLERK"}, paid(claimA, visitA, "T1"), unsaid)
+          .refusal,
+      "");
+  ASSERT_EQ(import(paid(claimB, visitB, "T2"), PatientShare::LeftToPatient).refusal, "");
+  EXPECT_EQ(postedLines(),
+            (std::vector<std::string>{
+                fmt::format("INS I -70.00 -> {}", visitA), fmt::format("DED P 0.00 -> {}", visitA),
+                fmt::format("WO T -20.00 -> {}", visitA), fmt::format("INS I -70.00 -> {}", visitB),
+                fmt::format("WO T -20.00 -> {}", visitB)}));
+  EXPECT_EQ(remainder(visitA), cents(1000));
+  EXPECT_EQ(remainder(visitB), cents(1000));
+}
+
 // A payment with coinsurance left to the patient, then reversed and paid
 // again in one file: both go to the clerk and the earlier posting stands. Then a file that does not
 // balance posts nothing, and a queue item is resolved once.

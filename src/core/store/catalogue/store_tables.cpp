@@ -130,6 +130,7 @@ TableDefinition optionTable() {
       .character("Courierlink Machine Name", 64)
       .logical("Use Cycle Billing")
       .integer("Cycle Billing Days")
+      .logical("Patient Share As Deductible")  // of electronic remittances
       .memo("Audit Tables");
   return table.build();
 }
