@@ -649,6 +649,17 @@ bool PaymentApplicationWindow::save() {
       prompter.inform(fmt::format("Claim number {} is due for its {} insurance.", claim.claim,
                                   positionWord(claim.slot)));
   }
+  if (choices_.printStatements && context_.statementPrinting != nullptr) {
+    // Print Statement Now: what the guarantor still owes goes on a statement.
+    ui::MemorySettings unremembered;
+    const statements::Surroundings forStatements{
+        context_.practice, context_.options,
+        prompter,          context_.settings != nullptr ? *context_.settings : unremembered,
+        context_.clock,    context_.security};
+    if (const auto statement =
+            statements::statementAfterPayment(forStatements, chart_, *context_.statementPrinting))
+      context_.statementPrinting->print(*statement);
+  }
   // What was saved now counts in the unapplied amount the window started with.
   openingUnapplied_ = unapplied();
   entries_.clear();

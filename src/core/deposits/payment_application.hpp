@@ -11,6 +11,7 @@
 #include "common/money.hpp"
 #include "deposits/deposit_window.hpp"
 #include "practice/options.hpp"
+#include "statements/statement_creation.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
 #include "ui/clock.hpp"
@@ -85,6 +86,9 @@ class PaymentApplicationWindow {
     // Prints the due claims after a save with Bill Remaining Insurances Now;
     // none: they are only told.
     claims::ClaimPrinting* claimPrinting = nullptr;
+    // Makes and prints the patient's statement after a save with Print
+    // Statement Now; none: nothing is made or printed.
+    statements::StatementPrinting* statementPrinting = nullptr;
   };
 
   // Opens for the deposit with that Entry Number; throws when there is none.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "deposits/payment_application.hpp"
+#include "statements/statement_creation.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/money_printing.hpp"
@@ -544,6 +545,68 @@ TEST_P(PaymentApplication, BillRemainingInsurancesNowPrintsTheDueSecondaryClaims
   ASSERT_EQ(window->dueClaims().size(), 1u);
   EXPECT_EQ(window->dueClaims()[0].claim, numbers[0]);
   EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
+// Print Statement Now: what the patient still owes after the insurance paid
+// goes on a new statement, which is printed; when nothing new is left for
+// one, the person is asked before the latest one is printed again.
+TEST_P(PaymentApplication, PrintStatementNowPrintsTheNewStatementOrOnAskingTheLatest) {
+  struct Printed final : statements::StatementPrinting {
+    bool print(std::int64_t statement) override {
+      printed.push_back(statement);
+      return true;
+    }
+    std::vector<std::int64_t> printed;
+  } printing;
+  // As the case window makes it: the patient is his own guarantor and gets statements.
+  practice_->driver().execute(
+      "UPDATE \"QVCAS\" SET \"Guarantor\" = ?, \"Print Patient Statements\" = ?",
+      {store::Value{std::string("DOEJA000")}, store::Value{true}});
+  const auto visit = charge("2026-11-01", "100");
+  ui::MemorySettings settings;
+  const auto opts = options();
+  // The first statement of the practice asks about zero totals (Yes); then No, then Yes.
+  ScriptedPrompter prompter{true, false, true};
+  const auto deposited = deposit("MC", "200");
+  const auto post = [&](std::int64_t cents) {
+    PaymentApplicationWindow window(
+        {*practice_, opts, prompter, clock_, "CLERK", &settings, nullptr, nullptr, &printing},
+        deposited);
+    EXPECT_TRUE(window.choosePatient("DOEJA000"));
+    window.setChoices({false, true, false, false});
+    window.setPayment(0, Money::fromCents(cents));
+    EXPECT_TRUE(window.save());
+  };
+
+  post(8000);
+  ASSERT_EQ(printing.printed.size(), 1u);
+  const auto statement = printing.printed[0];
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVSTA\" WHERE \"Chart Number\" = 'DOEJA000' AND "
+                  "\"Statement Type\" = 'S' AND \"Status\" = '1'"),
+            1);
+  // Only the charge is on it, with 100 - 80 left to pay.
+  const std::string onIt =
+      " FROM \"QVTRN\" WHERE \"Statement Number\" = " + std::to_string(statement);
+  EXPECT_EQ(count("SELECT \"Entry Number\"" + onIt), visit);
+  EXPECT_EQ(count("SELECT COUNT(*)" + onIt), 1);
+  EXPECT_EQ(count("SELECT CAST(ROUND((\"Amount\" + \"Insurance 1 Amount Paid\") * 100) AS "
+                  "INTEGER)" +
+                  onIt),
+            2000);
+  const std::string zeroTotals =
+      "ask: Do you only want to create statements that have a statement total greater than zero?";
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{zeroTotals});
+
+  // Nothing new: No prints nothing, Yes prints the same statement again.
+  const std::string question =
+      "ask: No new statements were created.\rDo you want to print the last created statement "
+      "for this patient?";
+  post(500);
+  EXPECT_EQ(printing.printed.size(), 1u);
+  post(500);
+  EXPECT_EQ(printing.printed, (std::vector<std::int64_t>{statement, statement}));
+  EXPECT_EQ(prompter.transcript(), (std::vector<std::string>{zeroTotals, question, question}));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVSTA\""), 1);
 }
 
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
