@@ -609,6 +609,39 @@ TEST_P(PaymentApplication, PrintStatementNowPrintsTheNewStatementOrOnAskingTheLa
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVSTA\""), 1);
 }
 
+// Documentation: the charge's note is shown as stored until the clerk changes it;
+// a kind outside the code set is refused, the text keeps 255 characters, and the
+// save writes the note to the charge it belongs to only.
+TEST_P(PaymentApplication, DocumentationChangedInTheWindowIsWrittenToItsCharge) {
+  const auto noted =
+      charge("2026-11-01", "100", {{"Documentation Type", "S"}, {"Documentation", "Call first"}});
+  const auto other =
+      charge("2026-11-02", "40", {{"Documentation Type", "T"}, {"Documentation", "Kept"}});
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  ASSERT_EQ(window->rows().size(), 2u);
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"S", "Call first"}));
+  EXPECT_FALSE(window->setDocumentation(0, {"Q", "not a kind"}));
+  EXPECT_FALSE(window->setDocumentation(0, {"", "no kind"}));
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"S", "Call first"}));
+  const std::string longNote = std::string(250, 'x') + "abcdefghij";
+  ASSERT_TRUE(window->setDocumentation(0, {"b", longNote}));
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"B", std::string(250, 'x') + "abcde"}));
+  // Put back as stored, the other charge has nothing to save.
+  ASSERT_TRUE(window->setDocumentation(1, {"C", "changed"}));
+  ASSERT_TRUE(window->setDocumentation(1, {"T", "Kept"}));
+  EXPECT_EQ(window->entriesSoFar().size(), 1u);
+  window->setPayment(0, dollars(60));
+  ASSERT_TRUE(window->save());
+  const store::Record saved = stored("QVTRN", "Entry Number", noted);
+  EXPECT_EQ(saved.text("Documentation Type"), "B");
+  EXPECT_EQ(saved.text("Documentation"), std::string(250, 'x') + "abcde");
+  EXPECT_EQ(remainder(saved), dollars(40));
+  EXPECT_EQ(stored("QVTRN", "Entry Number", other).text("Documentation"), "Kept");
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"B", std::string(250, 'x') + "abcde"}));
+}
+
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
 
 }  // namespace
