@@ -11,6 +11,8 @@
 #include "deposits/payment_application.hpp"
 #include "output.hpp"
 #include "paper_claims.hpp"
+#include "pdf_renderer.hpp"
+#include "statement_surroundings.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -27,7 +29,8 @@ struct ApplyArguments {
   std::int64_t deposit = 0;
   std::string chart;
   bool oldest = false;
-  std::string billRemaining;  // the PDF of the due claims' forms
+  std::string billRemaining;   // the PDF of the due claims' forms
+  std::string printStatement;  // the PDF of the patient's statement
   std::vector<ChargeEntry> entries;
 };
 
@@ -80,21 +83,53 @@ ChargeEntry parseEntry(const std::string& text) {
   return entry;
 }
 
+// Print Statement Now: the statement the save made or found, written to the
+// PDF asked for. The statement is not billed by this: it stays as made.
+class PdfStatementPrinting final : public statements::StatementPrinting {
+ public:
+  PdfStatementPrinting(Context& context, practice::OpenPractice& open, std::string pdf)
+      : context_(context), open_(open), pdf_(std::move(pdf)) {}
+  bool print(std::int64_t statementNumber) override {
+    try {
+      writeStatementsPdf(*open_.connection, {statementNumber},
+                         context_.application().programDate().value(), pdf_);
+    } catch (const pdf::PdfError& error) {
+      context_.prompter().error(error.what());
+      return false;
+    }
+    printed = statementNumber;
+    if (!context_.json())
+      std::cout << fmt::format("Statement {} printed to {}.\n", statementNumber, pdf_);
+    return true;
+  }
+  std::optional<std::int64_t> printed;
+
+ private:
+  Context& context_;
+  practice::OpenPractice& open_;
+  std::string pdf_;
+};
+
 int applyDeposit(Context& context, const ApplyArguments& arguments) {
   practice::OpenPractice& open = context.openPractice();
   std::unique_ptr<claims::ClaimPrinting> printing;
   if (!arguments.billRemaining.empty())
     printing = paperClaimPrinting(context, open, arguments.billRemaining);
+  std::unique_ptr<PdfStatementPrinting> statement;
+  if (!arguments.printStatement.empty())
+    statement = std::make_unique<PdfStatementPrinting>(context, open, arguments.printStatement);
   // Held as Apply holds it, so that a desk applying the same deposit meanwhile is refused.
   auto window = deposits::PaymentApplicationWindow::openHeld(
       {*open.connection, open.options, context.prompter(), open.security->clock(),
-       open.security->userCode(), &context.settings(), open.security.get(), printing.get()},
+       open.security->userCode(), &context.settings(), open.security.get(), printing.get(),
+       statement.get()},
       arguments.deposit);
   if (!window) throw Refused();
-  if (printing) {
-    // Ticked for this run only: the workstation's remembered box stays as it was.
+  if (printing || statement) {
+    // Ticked for this run only: the workstation's remembered boxes stay as they were.
     deposits::ApplicationChoices choices = window->choices();
-    choices.billRemainingInsurances = true;
+    if (printing) choices.billRemainingInsurances = true;
+    if (statement) choices.printStatements = true;
     window->setChoices(choices, false);
   }
   if (!window->choosePatient(arguments.chart)) {
@@ -123,10 +158,13 @@ int applyDeposit(Context& context, const ApplyArguments& arguments) {
   }
   if (!window->save()) throw Refused();
   window->close();
-  if (context.json())
-    printJson({{"deposit", arguments.deposit}, {"unapplied", moneyJson(window->unapplied())}});
-  else
+  if (context.json()) {
+    Json answer{{"deposit", arguments.deposit}, {"unapplied", moneyJson(window->unapplied())}};
+    if (statement && statement->printed) answer["statement"] = *statement->printed;
+    printJson(answer);
+  } else {
     std::cout << "Unapplied amount: " << window->unapplied().toGroupedString() << '\n';
+  }
   return done;
 }
 
@@ -143,6 +181,9 @@ void addDepositApplicationVerbs(CLI::App* deposit, Action& chosen) {
   apply->add_option("--bill-remaining", arguments->billRemaining,
                     "Bill Remaining Insurances Now: the claims the save finds due for their "
                     "next carrier on paper are printed to this PDF and marked billed");
+  apply->add_option("--print-statement", arguments->printStatement,
+                    "Print Statement Now: the patient's new statement (or, on Yes, the latest "
+                    "one) is printed to this PDF");
   apply->add_option_function<std::vector<std::string>>(
       "ENTRY",
       [arguments](const std::vector<std::string>& texts) {

@@ -21,8 +21,10 @@
 #include <map>
 #include <tuple>
 
+#include "common/code_sets.hpp"
 #include "deposits/deposit_detail.hpp"
 #include "main_window.hpp"
+#include "statement_windows.hpp"
 #include "store/names.hpp"
 #include "widget_helpers.hpp"
 
@@ -90,6 +92,34 @@ class MovingOnDelegate : public QStyledItemDelegate {
 
  private:
   std::function<void()> moveOn_;
+};
+
+// Print Statement Now from the grid: the create dialog shown over the grid, the
+// statement in the statements' preview, which stays when the grid closes.
+class PreviewStatementPrinting final : public statements::StatementPrinting {
+ public:
+  PreviewStatementPrinting(const DepositDesk& desk, QWidget* owner, std::function<QWidget*()> over)
+      : desk_(desk), owner_(owner), over_(std::move(over)) {}
+  bool fill(statements::StatementCreateDialog& dialog) override {
+    StatementCreateDialogView view(dialog, over_());
+    return view.exec() == QDialog::Accepted;
+  }
+  bool print(std::int64_t statementNumber) override {
+    const statements::Surroundings surroundings{desk_.surroundings.practice,
+                                                desk_.options,
+                                                desk_.surroundings.prompter,
+                                                desk_.settings,
+                                                desk_.clock,
+                                                desk_.surroundings.security};
+    return !previewStatements(surroundings, {desk_.surroundings.programDate, {}}, {statementNumber},
+                              owner_)
+                .empty();
+  }
+
+ private:
+  const DepositDesk& desk_;
+  QWidget* owner_;
+  std::function<QWidget*()> over_;
 };
 
 // A read-only grid of rows of text, in a window of its own that Escape closes.
@@ -418,7 +448,7 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   charges_->setHorizontalHeaderLabels({tr("Date"), tr("Procedure"), tr("Charge"), tr("Remainder"),
                                        tr("Payor"), tr("Payment"), tr("Deductible"), tr("Withhold"),
                                        tr("Allowed"), tr("Adjustment"), tr("Take Back"),
-                                       tr("Complete"), tr("Rejection")});
+                                       tr("Complete"), tr("Rejection"), tr("Documentation")});
   charges_->verticalHeader()->hide();
   charges_->setSelectionMode(QAbstractItemView::SingleSelection);
   charges_->setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -476,6 +506,8 @@ PaymentApplicationDialog::PaymentApplicationDialog(
           [this] { listOnly(); });
   connect(addButton(buttons, tr("&View So Far"), "viewSoFar"), &QPushButton::clicked, this,
           [this] { viewSoFar(); });
+  connect(addButton(buttons, tr("Docu&mentation"), "documentation"), &QPushButton::clicked, this,
+          [this] { editDocumentation(); });
   QPushButton* oldest = addButton(buttons, tr("Apply To &Oldest"), "applyToOldest");
   QPushButton* saveButton = addButton(buttons, tr("&Save Payments/Adjustments"), "save");
   QPushButton* closeButton = addButton(buttons, tr("C&lose"), "close");
@@ -534,7 +566,8 @@ void PaymentApplicationDialog::showRows() {
   for (int row = 0; row < charges_->rowCount(); ++row) {
     for (int column = 0; column < ColumnCount; ++column) {
       auto* item = new QTableWidgetItem;
-      if (column < Payment) item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+      if (column < Payment || column == Documentation)
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
       if (column <= Remainder || (column >= Payment && column < Complete))
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       charges_->setItem(row, column, item);
@@ -569,6 +602,9 @@ void PaymentApplicationDialog::showRow(int row) {
   charges_->item(row, TakeBack)->setText(amount(entry.takeBack.abs()));
   charges_->item(row, Complete)->setText(entry.complete ? tr("Yes") : QString());
   charges_->item(row, Rejection)->setText(qt(entry.rejection));
+  const deposits::ChargeDocumentation note = model_->documentation(index);
+  charges_->item(row, Documentation)
+      ->setText(note.text.empty() ? QString() : qt(note.type + ": " + note.text));
   filling_ = false;
 }
 
@@ -722,7 +758,7 @@ void PaymentApplicationDialog::moveOn() {
   // Column by column along the charge, then the next charge's payment.
   int row = charges_->currentRow();
   int column = charges_->currentColumn() + 1;
-  if (column >= ColumnCount) {
+  if (column > Rejection) {
     if (row + 1 >= charges_->rowCount()) return;
     ++row;
     column = Payment;
@@ -741,8 +777,53 @@ bool PaymentApplicationDialog::eventFilter(QObject* watched, QEvent* event) {
       charges_->editItem(charges_->currentItem());
       return true;
     }
+    if (isEnter(key) && charges_->currentColumn() == Documentation) {
+      editDocumentation();
+      return true;
+    }
   }
   return QDialog::eventFilter(watched, event);
+}
+
+void PaymentApplicationDialog::editDocumentation() {
+  const int row = charges_->currentRow();
+  if (row < 0) return;
+  const std::size_t index = static_cast<std::size_t>(row);
+  const deposits::ChargeDocumentation note = model_->documentation(index);
+  QDialog editor(this);
+  editor.setObjectName("ChargeDocumentation");
+  editor.setWindowTitle(tr("Documentation"));
+  auto* kind = namedCombo("documentationType", {}, false);
+  for (const CodeMeaning& meaning : documentationTypes()) {
+    const QString code{QLatin1Char(meaning.code)};
+    kind->addItem(code + " - " + qt(std::string(meaning.meaning)), code);
+    // A charge without a kind is a transaction note, as a new entry is.
+    if (std::string(1, meaning.code) == (note.type.empty() ? "T" : note.type))
+      kind->setCurrentIndex(kind->count() - 1);
+  }
+  auto* text = namedEdit("documentationText");
+  text->setMaxLength(static_cast<int>(deposits::PaymentApplicationWindow::documentationLength));
+  text->setText(qt(note.text));
+  text->setMinimumWidth(480);
+  text->setProperty("enterSubmits", true);  // Enter keeps the note
+  auto* form = new QFormLayout;
+  auto* kindLabel = new QLabel(tr("&Type:"));
+  kindLabel->setBuddy(kind);
+  auto* textLabel = new QLabel(tr("&Note:"));
+  textLabel->setBuddy(text);
+  form->addRow(kindLabel, kind);
+  form->addRow(textLabel, text);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, &editor, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &editor, &QDialog::reject);
+  auto* layout = new QVBoxLayout(&editor);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  text->setFocus();
+  if (editor.exec() != QDialog::Accepted) return;
+  model_->setDocumentation(index, {plain(kind->currentData().toString()), plain(text->text())});
+  showRow(row);
+  charges_->resizeColumnToContents(Documentation);
 }
 
 bool PaymentApplicationDialog::finish() {
@@ -900,9 +981,14 @@ void DepositListWindow::applyDeposit() {
   const auto entry = currentDeposit();
   if (!entry) return;
   if (application_ != nullptr) return showDialog(application_);
+  if (!statementPrinting_)
+    statementPrinting_ = std::make_unique<PreviewStatementPrinting>(desk_, this, [this] {
+      return application_ != nullptr ? static_cast<QWidget*>(application_) : this;
+    });
   auto model = deposits::PaymentApplicationWindow::openHeld(
       {desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
-       deposits::depositUserCode(desk_.surroundings), &desk_.settings, desk_.surroundings.security},
+       deposits::depositUserCode(desk_.surroundings), &desk_.settings, desk_.surroundings.security,
+       nullptr, statementPrinting_.get()},
       *entry);
   if (!model) return;
   application_ = new PaymentApplicationDialog(std::move(model), this);

@@ -120,6 +120,8 @@ class PaymentApplicationDialog : public QDialog {
   // Read-only lists: the entries typed and not saved yet, and the lines written from the deposit.
   void listOnly();
   void viewSoFar();
+  // The current charge's note: its kind and text, in a small window of its own.
+  void editDocumentation();
   deposits::PaymentApplicationWindow& model() { return *model_; }
   void setClosed(std::function<void()> closed) { closed_ = std::move(closed); }
 
@@ -138,6 +140,7 @@ class PaymentApplicationDialog : public QDialog {
     TakeBack,
     Complete,
     Rejection,
+    Documentation,  // shown only: the Documentation command edits it
     ColumnCount
   };
 
@@ -213,6 +216,8 @@ class DepositListWindow : public QDialog {
   QLabel* count_;
   QPointer<DepositDialog> deposit_;
   QPointer<PaymentApplicationDialog> application_;
+  // Print Statement Now: the create dialog over the grid, the statement in the preview.
+  std::unique_ptr<statements::StatementPrinting> statementPrinting_;
 };
 
 }  // namespace vantrell::desktop

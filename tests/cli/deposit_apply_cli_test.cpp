@@ -139,13 +139,15 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   const CliRun one = runCli(cli_ + "deposit apply " + deposit + " --chart " + first + firstEntries);
   ASSERT_EQ(one.exitCode, 0) << one.output;
   EXPECT_EQ(one.output, "Unapplied amount: 30.00\n");
-  const CliRun two = runCli(cli_ + "--json deposit apply " + deposit + " --chart " + second + " " +
-                            std::to_string(partly) + "=5");
+  // With Print Statement Now, the second patient's statement goes to a PDF.
+  const std::string statementPdf = (home_.path() / "statement.pdf").string();
+  const CliRun two =
+      runCli(cli_ + "--json deposit apply " + deposit + " --chart " + second +
+             " --print-statement '" + statementPdf + "' " + std::to_string(partly) + "=5");
   ASSERT_EQ(two.exitCode, 0) << two.output;
   // The window's notices come first; the answer is the last line.
-  EXPECT_EQ(cents(nlohmann::json::parse(two.output.substr(two.output.rfind('{'))).at("unapplied")),
-            2500)
-      << two.output;
+  const auto answer = nlohmann::json::parse(two.output.substr(two.output.rfind('{')));
+  EXPECT_EQ(cents(answer.at("unapplied")), 2500) << two.output;
 
   for (const auto& row : exported("QVDEP"))
     if (row.at("Entry Number") == depositId_) {
@@ -157,6 +159,24 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
     EXPECT_EQ(after.at(entry).at("Insurance 1 Paid"), true) << entry;
   }
   EXPECT_EQ(remainder(after.at(partly)), remainder(rows.at(partly)) - 500);
+  // On the statement: the second patient's charges that were on none, the guarantor
+  // responsible, of cases that print statements.
+  std::map<std::int64_t, bool> printsStatements;
+  for (const auto& row : exported("QVCAS"))
+    printsStatements[row.at("Case Number")] = row.at("Print Patient Statements") == true;
+  std::set<std::int64_t> unstated;
+  for (const auto& [entry, row] : rows)
+    if (row.at("Chart Number") == second && std::string(row.at("Transaction Type")) < "I" &&
+        (row.at("Statement Number").is_null() || row.at("Statement Number") == 0) &&
+        row.at("Guarantor Responsible") == true && printsStatements[row.at("Case Number")])
+      unstated.insert(entry);
+  ASSERT_FALSE(unstated.empty()) << "the tutorial's second patient has nothing for a statement";
+  ASSERT_TRUE(answer.contains("statement")) << two.output;
+  std::set<std::int64_t> stated;
+  for (const auto& [entry, row] : after)
+    if (row.at("Statement Number") == answer.at("statement")) stated.insert(entry);
+  EXPECT_EQ(stated, unstated);
+  EXPECT_GT(std::filesystem::file_size(statementPdf), 0u);
   for (const auto& row : exported("QVCLA")) {
     if (row.at("Claim Number") == chosen[0]) {
       EXPECT_EQ(row.at("Claim Status 1"), "6");

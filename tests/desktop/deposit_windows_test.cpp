@@ -19,6 +19,7 @@
 #include "desktop_fixture.hpp"
 #include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
+#include "pdf_preview_window.hpp"
 #include "support/scripted_prompter.hpp"
 
 // Enter Deposits/Payments on the tutorial practice, driven by key as a clerk does it.
@@ -398,6 +399,19 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   }
   std::int64_t linesBefore = 0;
   practice().openTable("QVTRN").forEach([&](const store::Record&) { ++linesBefore; });
+  // The patient is his own guarantor and gets statements, as the case window makes a case.
+  bool statementsBefore = false;
+  {
+    store::Table cases = practice().openTable("QVCAS");
+    cases.forEach([&](const store::Record& row) {
+      if (row.integer("Case Number") != caseNumber) return;
+      store::Record copy = row;
+      copy.set("Guarantor", chart);
+      copy.set("Print Patient Statements", true);
+      cases.post(copy);
+    });
+    practice().openTable("QVSTA").forEach([&](const store::Record&) { statementsBefore = true; });
+  }
 
   QWidget* list = openListByKey();
   ASSERT_NE(list, nullptr);
@@ -460,9 +474,41 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   EXPECT_FALSE(shownRed(*grid, "unapplied"));
   shoot(*grid, "deposits-05-grid.png");
 
-  // F9 saves: payment, deductible and adjustment lines for the first charge, a payment for the
-  // second, the primary carrier's buckets and the first charge complete.
-  press(Qt::Key_F9);
+  // The first charge's note, from the Documentation window (Alt+M): kind B, typed text.
+  table->setCurrentCell(0, PaymentApplicationDialog::Payment);
+  ModalAnswers documenting;
+  documenting.then([](QWidget& editor) {
+    shoot(editor, "deposits-14-documentation.png");
+    choose(editor, "documentationType", 6);  // B, after the six EDI kinds
+    typeInto(editor, "documentationText", "EOB on file");
+    press(Qt::Key_Return);
+  });
+  documenting.run([&] { ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_M)); });
+  ASSERT_TRUE(backTo(*grid));
+  EXPECT_EQ(table->item(0, PaymentApplicationDialog::Documentation)->text(), "B: EOB on file");
+  shoot(*grid, "deposits-15-grid-documentation.png");
+
+  // F9 saves with Print Statement Now (Alt+P): payment, deductible and adjustment lines for
+  // the first charge, a payment for the second, the primary carrier's buckets and the first
+  // charge complete; then the create dialog (Create) and the new statement in the preview.
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_P)) << "Alt+P (Print Statement Now)";
+  ModalAnswers saving;
+  saving.then([](QWidget& create) {
+    EXPECT_EQ(create.objectName(), "CreateStatements");
+    ASSERT_TRUE(vantrell::testing::pressAccessKey(create, Qt::Key_C)) << "Alt+C (Create)";
+  });
+  if (!statementsBefore) saving.then(pressOn("No"));  // the first statements' zero-total question
+  saving.run([&] { press(Qt::Key_F9); });
+  PdfPreviewWindow* preview = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return (preview = qobject_cast<PdfPreviewWindow*>(shownWindow("PdfPreview"))) != nullptr;
+  })) << "the save opened no statement preview";
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return preview->isLoaded(); }));
+  EXPECT_GE(preview->pageCount(), 1);
+  shoot(*preview, "deposits-16-statement-preview.png");
+  preview->close();
+  ASSERT_TRUE(backTo(*grid));
   std::map<std::int64_t, store::Record> after;
   std::vector<Money> newAmounts;
   std::int64_t lines = 0;
@@ -492,6 +538,16 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   EXPECT_EQ(first.money("Adjustment Amount"), Money::fromCents(-250));
   EXPECT_TRUE(first.logical("Insurance 1 Paid"));
   EXPECT_FALSE(second.logical("Insurance 1 Paid"));
+  EXPECT_EQ(trimmed(first.text("Documentation Type")), "B");
+  EXPECT_EQ(first.text("Documentation"), "EOB on file");
+  // Both charges are on the one new statement, under the patient's chart.
+  std::int64_t newest = 0;
+  practice().openTable("QVSTA").forEach([&](const store::Record& statement) {
+    newest = std::max(newest, statement.integer("Statement Number"));
+  });
+  EXPECT_GT(newest, 0);
+  EXPECT_EQ(first.integer("Statement Number"), newest);
+  EXPECT_EQ(second.integer("Statement Number"), newest);
   EXPECT_EQ(depositRows().at(entry).money("Unapplied Amount"), Money::fromCents(10000))
       << "the deposit is written when the window closes, not before";
 

@@ -7,6 +7,7 @@
 #include <fmt/format.h>
 
 #include "claims/claim_slots.hpp"
+#include "common/code_sets.hpp"
 #include "reference/price_lookup.hpp"
 #include "statements/statement_rules.hpp"
 #include "store/errors.hpp"
@@ -257,6 +258,32 @@ void PaymentApplicationWindow::setComplete(std::size_t row, bool complete) {
 void PaymentApplicationWindow::setRejection(std::size_t row, const std::string& code) {
   rows_.at(row).entry.rejection = code;
   entries_[rows_[row].charge.integer("Entry Number")] = rows_[row].entry;
+}
+
+ChargeDocumentation PaymentApplicationWindow::documentation(std::size_t row) const {
+  const ApplicationRowView& view = rows_.at(row);
+  if (view.entry.documentation) return *view.entry.documentation;
+  return {trimmed(view.charge.text("Documentation Type")), view.charge.text("Documentation")};
+}
+
+bool PaymentApplicationWindow::setDocumentation(std::size_t row, ChargeDocumentation note) {
+  ApplicationRowView& view = rows_.at(row);
+  note.type = store::upperAscii(trimmed(note.type));
+  const auto kinds = documentationTypes();
+  if (note.type.size() != 1 || std::none_of(kinds.begin(), kinds.end(), [&](const auto& kind) {
+        return kind.code == note.type[0];
+      }))
+    return false;
+  note.text = transactions::cutToCharacters(note.text, documentationLength);
+  // Put back as the charge has it, the note is no change to save.
+  const ChargeDocumentation stored{trimmed(view.charge.text("Documentation Type")),
+                                   view.charge.text("Documentation")};
+  if (note == stored)
+    view.entry.documentation.reset();
+  else
+    view.entry.documentation = std::move(note);
+  entries_[view.charge.integer("Entry Number")] = view.entry;
+  return true;
 }
 
 // After an amount that pays: the allowed amount it implies, then what the
@@ -518,6 +545,10 @@ bool PaymentApplicationWindow::save() {
           if (typed.complete && charge.integer("Claim Number") > 0)
             claimsToExamine.push_back({charge.integer("Claim Number"), std::stoi(payor)});
         }
+        if (typed.documentation) {
+          charge.set("Documentation Type", typed.documentation->type);
+          charge.set("Documentation", typed.documentation->text);
+        }
         if (charge.integer("Statement Number") > 0)
           statementsToExamine.insert(charge.integer("Statement Number"));
         ledger.post(charge);
@@ -648,6 +679,17 @@ bool PaymentApplicationWindow::save() {
     for (const auto& claim : due)
       prompter.inform(fmt::format("Claim number {} is due for its {} insurance.", claim.claim,
                                   positionWord(claim.slot)));
+  }
+  if (choices_.printStatements && context_.statementPrinting != nullptr) {
+    // Print Statement Now: what the guarantor still owes goes on a statement.
+    ui::MemorySettings unremembered;
+    const statements::Surroundings forStatements{
+        context_.practice, context_.options,
+        prompter,          context_.settings != nullptr ? *context_.settings : unremembered,
+        context_.clock,    context_.security};
+    if (const auto statement =
+            statements::statementAfterPayment(forStatements, chart_, *context_.statementPrinting))
+      context_.statementPrinting->print(*statement);
   }
   // What was saved now counts in the unapplied amount the window started with.
   openingUnapplied_ = unapplied();

@@ -11,6 +11,7 @@
 #include "common/money.hpp"
 #include "deposits/deposit_window.hpp"
 #include "practice/options.hpp"
+#include "statements/statement_creation.hpp"
 #include "store/connection.hpp"
 #include "store/record.hpp"
 #include "ui/clock.hpp"
@@ -19,6 +20,13 @@
 
 namespace vantrell::deposits {
 
+// The note a charge carries: its kind (a Documentation Type code) and its text.
+struct ChargeDocumentation {
+  std::string type;
+  std::string text;
+  bool operator==(const ChargeDocumentation&) const = default;
+};
+
 // What the clerk typed for one charge, held until the save, with the signs
 // the ledger stores: payment, deductible, withhold and adjustment negative,
 // take back positive, the allowed amount as typed.
@@ -26,12 +34,15 @@ struct ApplicationEntry {
   Money payment, deductible, withhold, allowed, adjustment, takeBack;
   bool complete = false;
   std::string rejection;
+  // Set when the clerk changed the charge's note; the save writes it to the charge.
+  std::optional<ChargeDocumentation> documentation;
   // The charge's own Allowed Amount takes the allowed amount at the save.
   bool updateChargeAllowed = false;
   // Whether the save has anything to do for the charge.
   bool any() const {
     return complete || payment != Money{} || deductible != Money{} || withhold != Money{} ||
-           allowed != Money{} || adjustment != Money{} || takeBack != Money{} || !rejection.empty();
+           allowed != Money{} || adjustment != Money{} || takeBack != Money{} ||
+           !rejection.empty() || documentation.has_value();
   }
 };
 
@@ -85,6 +96,9 @@ class PaymentApplicationWindow {
     // Prints the due claims after a save with Bill Remaining Insurances Now;
     // none: they are only told.
     claims::ClaimPrinting* claimPrinting = nullptr;
+    // Makes and prints the patient's statement after a save with Print
+    // Statement Now; none: nothing is made or printed.
+    statements::StatementPrinting* statementPrinting = nullptr;
   };
 
   // Opens for the deposit with that Entry Number; throws when there is none.
@@ -127,6 +141,13 @@ class PaymentApplicationWindow {
   void setTakeBack(std::size_t row, Money typed);
   void setComplete(std::size_t row, bool complete);
   void setRejection(std::size_t row, const std::string& code);
+  // Documentation: the charge's note as the window shows it, what was typed
+  // else what the charge carries.
+  ChargeDocumentation documentation(std::size_t row) const;
+  // False, keeping nothing, for a kind outside the Documentation Type codes;
+  // the text keeps its first 255 characters, as the note's editor allows.
+  bool setDocumentation(std::size_t row, ChargeDocumentation note);
+  static constexpr std::size_t documentationLength = 255;
 
   // The charge's stored remainder with this window's entries.
   Money shownRemainder(std::size_t row) const;

@@ -407,4 +407,37 @@ int createStatements(Surroundings surroundings, const std::string& chartNumber, 
   return dialog.resultCode(made);
 }
 
+std::optional<std::int64_t> statementAfterPayment(Surroundings surroundings,
+                                                  const std::string& chartNumber,
+                                                  StatementPrinting& printing) {
+  // The chart's latest statement, through IdxChartStmt's order.
+  std::optional<std::pair<std::int64_t, std::string>> latest;
+  {
+    auto rows = surroundings.practice.driver().query(
+        "SELECT \"Statement Number\", \"Statement Type\" FROM \"QVSTA\" WHERE "
+        "UPPER(\"Chart Number\") = ? ORDER BY \"Statement Number\" DESC LIMIT 1",
+        {store::Value{store::upperAscii(chartNumber)}});
+    if (rows->next()) {
+      const auto number = rows->column(0, store::FieldType::Integer);
+      const auto type = rows->column(1, store::FieldType::Character);
+      if (const auto* n = std::get_if<std::int64_t>(&number))
+        latest = {*n, std::holds_alternative<std::string>(type) ? std::get<std::string>(type) : ""};
+    }
+  }
+  if (latest)
+    surroundings.settings.write(createSettingsKey, "Statement Type",
+                                latest->second == "S" ? "0" : "1");
+  const int made = createStatements(
+      surroundings, chartNumber, false, false, createFromLedger,
+      [&printing](StatementCreateDialog& dialog) { return printing.fill(dialog); });
+  if (made >= 1) return made;
+  if (!surroundings.prompter.askYesNo(
+          "No new statements were created.\rDo you want to print the last created statement for "
+          "this patient?"))
+    return std::nullopt;
+  if (latest) return latest->first;
+  surroundings.prompter.error("There are no statements to print");
+  return std::nullopt;
+}
+
 }  // namespace vantrell::statements

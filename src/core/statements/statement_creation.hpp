@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -118,6 +119,26 @@ int createStatements(Surroundings surroundings, const std::string& chartNumber, 
                      bool showMessages, int permissionItem,
                      const std::function<bool(StatementCreateDialog&)>& fill,
                      CreationOutcome* outcome = nullptr);
+
+// Where a window that makes a single-account statement shows the create
+// dialog and prints the statement: the command line writes a PDF, the desktop
+// shows the dialog and the statement in the preview.
+class StatementPrinting {
+ public:
+  virtual ~StatementPrinting() = default;
+  // The create dialog; false is Cancel. Unless shown, the type stays as it stands.
+  virtual bool fill(StatementCreateDialog&) { return true; }
+  virtual bool print(std::int64_t statementNumber) = 0;
+};
+
+// "Print Statement Now" after a payment is applied: the chart's lines on no
+// statement yet go on a new one (single-account mode, no messages), its type
+// first set to that of the chart's latest statement; when none is made, the
+// person may print the chart's latest statement instead. Returns the
+// statement to print, or none.
+std::optional<std::int64_t> statementAfterPayment(Surroundings surroundings,
+                                                  const std::string& chartNumber,
+                                                  StatementPrinting& printing);
 
 // The candidates of a run as the wait box counts them (unassigned, not above
 // "H", the case prints statements, and the range or chart), before any pass.

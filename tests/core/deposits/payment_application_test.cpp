@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "deposits/payment_application.hpp"
+#include "statements/statement_creation.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "support/money_printing.hpp"
@@ -544,6 +545,101 @@ TEST_P(PaymentApplication, BillRemainingInsurancesNowPrintsTheDueSecondaryClaims
   ASSERT_EQ(window->dueClaims().size(), 1u);
   EXPECT_EQ(window->dueClaims()[0].claim, numbers[0]);
   EXPECT_EQ(prompter.transcript(), std::vector<std::string>{});
+}
+
+// Print Statement Now: what the patient still owes after the insurance paid
+// goes on a new statement, which is printed; when nothing new is left for
+// one, the person is asked before the latest one is printed again.
+TEST_P(PaymentApplication, PrintStatementNowPrintsTheNewStatementOrOnAskingTheLatest) {
+  struct Printed final : statements::StatementPrinting {
+    bool print(std::int64_t statement) override {
+      printed.push_back(statement);
+      return true;
+    }
+    std::vector<std::int64_t> printed;
+  } printing;
+  // As the case window makes it: the patient is his own guarantor and gets statements.
+  practice_->driver().execute(
+      "UPDATE \"QVCAS\" SET \"Guarantor\" = ?, \"Print Patient Statements\" = ?",
+      {store::Value{std::string("DOEJA000")}, store::Value{true}});
+  const auto visit = charge("2026-11-01", "100");
+  ui::MemorySettings settings;
+  const auto opts = options();
+  // The first statement of the practice asks about zero totals (Yes); then No, then Yes.
+  ScriptedPrompter prompter{true, false, true};
+  const auto deposited = deposit("MC", "200");
+  const auto post = [&](std::int64_t cents) {
+    PaymentApplicationWindow window(
+        {*practice_, opts, prompter, clock_, "CLERK", &settings, nullptr, nullptr, &printing},
+        deposited);
+    EXPECT_TRUE(window.choosePatient("DOEJA000"));
+    window.setChoices({false, true, false, false});
+    window.setPayment(0, Money::fromCents(cents));
+    EXPECT_TRUE(window.save());
+  };
+
+  post(8000);
+  ASSERT_EQ(printing.printed.size(), 1u);
+  const auto statement = printing.printed[0];
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVSTA\" WHERE \"Chart Number\" = 'DOEJA000' AND "
+                  "\"Statement Type\" = 'S' AND \"Status\" = '1'"),
+            1);
+  // Only the charge is on it, with 100 - 80 left to pay.
+  const std::string onIt =
+      " FROM \"QVTRN\" WHERE \"Statement Number\" = " + std::to_string(statement);
+  EXPECT_EQ(count("SELECT \"Entry Number\"" + onIt), visit);
+  EXPECT_EQ(count("SELECT COUNT(*)" + onIt), 1);
+  EXPECT_EQ(count("SELECT CAST(ROUND((\"Amount\" + \"Insurance 1 Amount Paid\") * 100) AS "
+                  "INTEGER)" +
+                  onIt),
+            2000);
+  const std::string zeroTotals =
+      "ask: Do you only want to create statements that have a statement total greater than zero?";
+  EXPECT_EQ(prompter.transcript(), std::vector<std::string>{zeroTotals});
+
+  // Nothing new: No prints nothing, Yes prints the same statement again.
+  const std::string question =
+      "ask: No new statements were created.\rDo you want to print the last created statement "
+      "for this patient?";
+  post(500);
+  EXPECT_EQ(printing.printed.size(), 1u);
+  post(500);
+  EXPECT_EQ(printing.printed, (std::vector<std::int64_t>{statement, statement}));
+  EXPECT_EQ(prompter.transcript(), (std::vector<std::string>{zeroTotals, question, question}));
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVSTA\""), 1);
+}
+
+// Documentation: the charge's note is shown as stored until the clerk changes it;
+// a kind outside the code set is refused, the text keeps 255 characters, and the
+// save writes the note to the charge it belongs to only.
+TEST_P(PaymentApplication, DocumentationChangedInTheWindowIsWrittenToItsCharge) {
+  const auto noted =
+      charge("2026-11-01", "100", {{"Documentation Type", "S"}, {"Documentation", "Call first"}});
+  const auto other =
+      charge("2026-11-02", "40", {{"Documentation Type", "T"}, {"Documentation", "Kept"}});
+  const auto opts = options();
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), opts, prompter);
+  ASSERT_EQ(window->rows().size(), 2u);
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"S", "Call first"}));
+  EXPECT_FALSE(window->setDocumentation(0, {"Q", "not a kind"}));
+  EXPECT_FALSE(window->setDocumentation(0, {"", "no kind"}));
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"S", "Call first"}));
+  const std::string longNote = std::string(250, 'x') + "abcdefghij";
+  ASSERT_TRUE(window->setDocumentation(0, {"b", longNote}));
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"B", std::string(250, 'x') + "abcde"}));
+  // Put back as stored, the other charge has nothing to save.
+  ASSERT_TRUE(window->setDocumentation(1, {"C", "changed"}));
+  ASSERT_TRUE(window->setDocumentation(1, {"T", "Kept"}));
+  EXPECT_EQ(window->entriesSoFar().size(), 1u);
+  window->setPayment(0, dollars(60));
+  ASSERT_TRUE(window->save());
+  const store::Record saved = stored("QVTRN", "Entry Number", noted);
+  EXPECT_EQ(saved.text("Documentation Type"), "B");
+  EXPECT_EQ(saved.text("Documentation"), std::string(250, 'x') + "abcde");
+  EXPECT_EQ(remainder(saved), dollars(40));
+  EXPECT_EQ(stored("QVTRN", "Entry Number", other).text("Documentation"), "Kept");
+  EXPECT_EQ(window->documentation(0), (ChargeDocumentation{"B", std::string(250, 'x') + "abcde"}));
 }
 
 VANTRELL_ON_BOTH_ENGINES(PaymentApplication);
