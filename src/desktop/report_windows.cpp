@@ -176,7 +176,7 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
   billingFrom_ = codeField("billingFrom");
   billingTo_ = codeField("billingTo");
   auto* billing = rangeRow(billingFrom_, billingTo_);
-  form->addRow(tr("&Billing Code:"), billing);
+  form->addRow(tr("Billin&g Code:"), billing);
   indicator_ = codeField("indicator");
   form->addRow(tr("Patient &Indicator:"), indicator_);
   carrierFrom_ = codeField("carrierFrom");
@@ -186,7 +186,7 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
 
   blankFacility_ = new QCheckBox(qt(reports::blankFacilityChoice));
   blankFacility_->setObjectName("blankFacility");
-  detail_ = new QCheckBox(tr("&Detail (a line per charge)"));
+  detail_ = new QCheckBox(tr("De&tail (a line per charge)"));
   detail_->setObjectName("detail");
   addToWorkList_ = new QCheckBox(tr("Add To &Work List"));
   addToWorkList_->setObjectName("addToWorkList");
@@ -205,6 +205,8 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  // Enter in any field runs the report, as the other question dialogs do.
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
   buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -312,6 +314,7 @@ LedgerQuestionsDialog::LedgerQuestionsDialog(std::vector<reports::LedgerReportKi
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   ok_ = buttons->button(QDialogButtonBox::Ok);
   ok_->setObjectName("ok");
+  ok_->setDefault(true);
   buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
