@@ -85,6 +85,8 @@ ReportPreviewWindow::ReportPreviewWindow(const QString& pdfPath, reports::Report
     connect(csv, &QAction::triggered, this, &ReportPreviewWindow::chooseCsvFile);
     tools->insertAction(close, csv);
   }
+  // Wide enough for the whole tool bar and a landscape page.
+  resize(1020, 860);
 }
 
 bool ReportPreviewWindow::exportCsv(const QString& target) {

@@ -148,11 +148,11 @@ TEST_F(ReportWindowsTest, PatientAgingIsAskedByKeyPreviewedExportedSavedAndFills
   EXPECT_EQ(preview->currentPage(), pages - 1);
   press(Qt::Key_Home);
   EXPECT_EQ(preview->currentPage(), 0);
+  QTest::qWait(300);  // the page is drawn in the background
+  shoot(*preview, "reports-02-aging-preview.png");
   const qreal zoom = preview->zoom();
   press(Qt::Key_Plus, Qt::ControlModifier);
   EXPECT_GT(preview->zoom(), zoom);
-  QTest::qWait(300);  // the page is drawn in the background
-  shoot(*preview, "reports-02-aging-preview.png");
 
   // Ctrl+E asks where to export; the export holds one record per patient owed, with his balance.
   const std::filesystem::path csvPath = home_ / "aging.csv";
