@@ -7,6 +7,7 @@
 
 #include "app/application.hpp"
 #include "message_box_prompter.hpp"
+#include "reports/day_sheets.hpp"
 #include "security/security.hpp"
 
 #include <memory>
@@ -55,6 +56,10 @@ class MainWindow : public QMainWindow {
   void remittanceQueue();   // in remittance_windows.cpp
   void claimManagement();
   void statementManagement();
+  // The Reports menu, in report_windows.cpp: each report's questions, its run, its preview.
+  void daySheets();
+  void agingReports();
+  void practiceAnalysis();
   // The transaction window (the one open, else a new one) on that patient.
   void transactionsOf(const std::string& chartNumber);
 
@@ -78,6 +83,7 @@ class MainWindow : public QMainWindow {
   // Closes them before the practice or the user changes; false when one stays (its question).
   bool closeWorkWindows();
   TransactionEntryWindow* openTransactionWindow();
+  void ledgerReports(std::vector<reports::LedgerReportKind> kinds);
   void practiceChanged();
   void refreshProgramDate();
   void presenceRefresh();
