@@ -165,6 +165,32 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 3);
 }
 
+TEST_P(WorkListPractice, AnInsuranceItemNamesOneOfThePatientsOpenCasesCarriers) {
+  insert("QVCAS", {{"Chart Number", "AAA00000"},
+                   {"Insurance Carrier #2", "BLUE1"},
+                   {"Group Number #2", "G-77"},
+                   {"Policy Number #2", "P-123"}});
+  insert("QVCAS",
+         {{"Chart Number", "AAA00000"}, {"Insurance Carrier #1", "OLD1"}, {"Case Closed", "T"}});
+  insert("QVCAS", {{"Chart Number", "BBB00000"}, {"Insurance Carrier #1", "OTHER"}});
+  ScriptedPrompter prompter{};
+  TicklerWindow window(*practice_, prompter, clock_);
+  for (const char* carrier : {"OTHER", "OLD1"}) {
+    window.startNew();
+    ASSERT_TRUE(window.setFields(
+        {{"Patient", "AAA00000"}, {"Responsible Type", "I"}, {"Responsible Party", carrier}}));
+    EXPECT_FALSE(window.save());
+    EXPECT_EQ(prompter.transcript().back(), std::string("error: Insurance carrier ") + carrier +
+                                                " is not on an open case of patient AAA00000.");
+  }
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 0);
+  ASSERT_TRUE(window.setFields({{"Responsible Party", "blue1"}}));
+  ASSERT_TRUE(window.save());
+  const store::Record saved = stored(window.record().integer("Item Number"));
+  EXPECT_EQ(saved.text("Policy Number"), "P-123");
+  EXPECT_EQ(saved.text("Group Number"), "G-77");
+}
+
 TEST_P(WorkListPractice, ReassignHandsOnlyTheMatchingDisplayedItems) {
   const auto small = item("AAA00000", "ANN", Money::fromCents(2000));
   const auto large = item("BBB00000", "ANN", Money::fromCents(90000));
