@@ -165,6 +165,30 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 3);
 }
 
+TEST_P(WorkListPractice, TheWorkingListShowsTodaysFollowUpsFirstThenTheOthersByDate) {
+  // Today is 3/1/2027.
+  const auto due = [&](const char* patient, Date followUp) {
+    const auto number = item(patient);
+    store::Record row = stored(number);
+    row.set("Follow Up Date", followUp);
+    practice_->openTable("QVWRK").post(row);
+    return number;
+  };
+  const auto later = due("AAA00000", Date::fromYmd(2027, 3, 20));
+  const auto today = due("BBB00000", Date::fromYmd(2027, 3, 1));
+  const auto overdue = due("CCC00000", Date::fromYmd(2027, 2, 10));
+  const auto alsoToday = due("DDD00000", Date::fromYmd(2027, 3, 1));
+  const auto soon = due("EEE00000", Date::fromYmd(2027, 3, 2));
+  ScriptedPrompter prompter{};
+  WorkList list(*practice_, prompter, clock_);
+  std::vector<std::int64_t> order;
+  WorkList::WorkingCursor cursor;
+  for (auto page = list.nextWorkingPage(cursor, 2); !page.empty();
+       page = list.nextWorkingPage(cursor, 2))
+    for (const auto& row : page) order.push_back(row.integer("Item Number"));
+  EXPECT_EQ(order, (std::vector<std::int64_t>{today, alsoToday, overdue, soon, later}));
+}
+
 TEST_P(WorkListPractice, AnInsuranceItemNamesOneOfThePatientsOpenCasesCarriers) {
   insert("QVCAS", {{"Chart Number", "AAA00000"},
                    {"Insurance Carrier #2", "BLUE1"},
