@@ -50,6 +50,8 @@ class MainWindow : public QMainWindow {
   void patientList();
   void transactionEntry();
   void depositList();  // in deposit_windows.cpp
+  void collectionList();  // in collection_windows.cpp
+  void paymentPlanList();  // in collection_windows.cpp
   void claimManagement();
   void statementManagement();
   // The transaction window (the one open, else a new one) on that patient.
