@@ -386,7 +386,7 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
   followUpDays_->setRange(1, 365);
   followUpDays_->setValue(7);
   followUpDays_->setSuffix(tr(" days"));
-  auto* daysLabel = new QLabel(tr("F8 follows up &in:"));
+  auto* daysLabel = new QLabel(tr("F8 follows up in:"));
   daysLabel->setBuddy(followUpDays_);
   count_ = new QLabel;
   count_->setObjectName("count");
@@ -432,6 +432,7 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
 
 WorkListWindow::~WorkListWindow() {
   delete tickler_.data();
+  delete letters_.data();
 }
 
 bool WorkListWindow::applyFilter() {
@@ -597,9 +598,11 @@ void WorkListWindow::printList() {
 }
 
 void WorkListWindow::letterRun() {
-  LetterRunDialog dialog(desk_, this);
-  dialog.exec();
-  refresh();
+  delete letters_.data();
+  letters_ = new LetterRunDialog(desk_, this);
+  letters_->setAttribute(Qt::WA_DeleteOnClose);
+  connect(letters_, &QDialog::finished, this, &WorkListWindow::refresh);
+  showAsWindow(letters_);
 }
 
 bool WorkListWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -646,7 +649,7 @@ PaymentPlanDialog::PaymentPlanDialog(const CollectionDesk& desk, const std::stri
   row(tr("&Amount Due:"), amountDue_);
   auto* buttons = new QDialogButtonBox;
   connect(addButton(buttons, tr("&OK"), "ok"), &QPushButton::clicked, this, [this] {
-    if (save()) accept();
+    if (save()) close();
   });
   connect(addButton(buttons, tr("&Save"), "save"), &QPushButton::clicked, this,
           &PaymentPlanDialog::save);
@@ -742,10 +745,16 @@ void PaymentPlanListWindow::editPlan(bool isNew) {
     if (plans_->currentRow() < 0) return;
     code = plain(plans_->item(plans_->currentRow(), 0)->text());
   }
-  PaymentPlanDialog dialog(desk_, code, this);
-  if (!dialog.opened()) return;
-  dialog.exec();
-  refresh();
+  auto* dialog = new PaymentPlanDialog(desk_, code, this);
+  if (!dialog->opened()) {
+    delete dialog;
+    return;
+  }
+  delete plan_.data();
+  plan_ = dialog;
+  plan_->setAttribute(Qt::WA_DeleteOnClose);
+  connect(plan_, &QDialog::finished, this, &PaymentPlanListWindow::refresh);
+  showAsWindow(plan_);
 }
 
 void PaymentPlanListWindow::deletePlan() {
@@ -815,7 +824,7 @@ LetterRunDialog::LetterRunDialog(CollectionDesk desk, QWidget* parent)
   grid->addWidget(tracer_, line++, 0, 1, 4);
   auto* buttons = new QDialogButtonBox;
   connect(addButton(buttons, tr("&OK"), "ok"), &QPushButton::clicked, this, [this] {
-    if (run()) accept();
+    if (run()) close();
   });
   QPushButton* cancel = buttons->addButton(tr("Cancel"), QDialogButtonBox::RejectRole);
   cancel->setAutoDefault(false);

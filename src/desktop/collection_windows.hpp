@@ -100,6 +100,8 @@ class TicklerDialog : public QDialog {
 // Enter opens it, F7 its patient's ledger, F8 the next follow-up (today and
 // the days chosen), F6 resolves, Del deletes; filter, reassign, print and the
 // collection letters from its buttons.
+class LetterRunDialog;
+
 class WorkListWindow : public QDialog {
   Q_OBJECT
 
@@ -119,6 +121,7 @@ class WorkListWindow : public QDialog {
   void printList();
   void letterRun();
   TicklerDialog* ticklerDialog() const { return tickler_; }
+  LetterRunDialog* letterRunDialog() const { return letters_; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -140,6 +143,7 @@ class WorkListWindow : public QDialog {
   QSpinBox* followUpDays_;
   QLabel* count_;
   QPointer<TicklerDialog> tickler_;
+  QPointer<LetterRunDialog> letters_;
 };
 
 // The "Patient Payment Plan" window: code, description, first due day, cycle
@@ -181,6 +185,7 @@ class PaymentPlanListWindow : public QDialog {
  private:
   CollectionDesk desk_;
   QTableWidget* plans_;
+  QPointer<PaymentPlanDialog> plan_;
 };
 
 // The collection letter run: its questions, the plan check under a meter with
