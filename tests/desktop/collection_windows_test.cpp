@@ -14,6 +14,7 @@
 #include "desktop_fixture.hpp"
 #include "keyboard_driving.hpp"
 #include "modal_answers.hpp"
+#include "pdf_preview_window.hpp"
 #include "store/table.hpp"
 #include "support/practice_rows.hpp"
 
@@ -137,6 +138,17 @@ TEST_F(CollectionWindowsTest, TheWorkListIsWorkedByKey) {
   shoot(*tickler, "worklist-03-tickler.png");
   press(Qt::Key_Escape);
 
+  // Print Work List: the report's pages in the preview.
+  ASSERT_TRUE(backTo(*list));
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_P));
+  QWidget* report = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (report = shownWindow("WorkListReportPreview")) != nullptr; }, 3000));
+  EXPECT_EQ(qobject_cast<PdfPreviewWindow*>(report)->pageCount(), 1);
+  QTest::qWait(500);  // the page is drawn by the view's own renderer
+  shoot(*report, "worklist-04-report.png");
+  report->close();
+
   // F8 on today's item: the follow-up goes a week on and the item leaves the top.
   ASSERT_TRUE(backTo(*list));
   view->setFocus();
@@ -249,6 +261,11 @@ TEST_F(CollectionWindowsTest, PlansAndTheLetterRun) {
   EXPECT_EQ(printed.seen()[0], "Do you want to print collection letters?");
   QWidget* preview = shownWindow("CollectionLettersPreview");
   ASSERT_NE(preview, nullptr) << "no preview of the letters";
+  auto* pages = qobject_cast<PdfPreviewWindow*>(preview);
+  ASSERT_NE(pages, nullptr);
+  ASSERT_TRUE(pages->isLoaded());
+  EXPECT_EQ(pages->pageCount(), 1) << "one letter, to the one account";
+  QTest::qWait(500);  // the page is drawn by the view's own renderer
   shoot(*preview, "letters-03-preview.png");
   EXPECT_EQ(vantrell::testing::singleNumber(
                 practice(), "SELECT COUNT(*) FROM QVWTR WHERE \"Patient Chart\" = '" + chart + "'"),
