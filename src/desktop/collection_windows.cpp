@@ -243,9 +243,9 @@ TicklerDialog::TicklerDialog(const CollectionDesk& desk, std::optional<std::int6
   row(tr("Responsible &Type:"), type_);
   row(tr("Responsible Pa&rty:"), party_);
   row(tr("&Action:"), action_);
-  row(tr("Assign T&o:"), assignTo_);
+  row(tr("Ass&ign To:"), assignTo_);
   row(tr("&Follow Up Date:"), followUp_);
-  row(tr("&Status:"), status_);
+  row(tr("Stat&us:"), status_);
   row(tr("Office &Notes:"), notes_);
   form->addRow(new QLabel(tr("Balance / Policy / Group:")), balance_);
 
@@ -341,7 +341,7 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
   const std::string user = desk_.practice.userCode();
   setWindowTitle(user.empty() ? tr("Work List") : tr("Work List: for User ID %1").arg(qt(user)));
 
-  allTicklers_ = namedCheck(tr("Show A&ll Ticklers"), "allTicklers", user.empty());
+  allTicklers_ = namedCheck(tr("Show All &Ticklers"), "allTicklers", user.empty());
   allTicklers_->setEnabled(!user.empty());
   status_ = namedCombo("statusFilter", {tr("Open"), tr("Resolved"), tr("Any status")});
   type_ = namedCombo("typeFilter", {tr("Patients and Insurance"), tr("Patient"), tr("Insurance")});
@@ -407,7 +407,7 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
   command(tr("De&lete"), "delete", &WorkListWindow::removeItems);
   command(tr("Reassi&gn"), "reassign", &WorkListWindow::reassign);
   command(tr("&Print Work List"), "print", &WorkListWindow::printList);
-  command(tr("Le&tters"), "letters", &WorkListWindow::letterRun);
+  command(tr("Letter&s"), "letters", &WorkListWindow::letterRun);
   QPushButton* closeButton = buttons->addButton(QDialogButtonBox::Close);
   closeButton->setAutoDefault(false);
   connect(closeButton, &QPushButton::clicked, this, &QDialog::close);

@@ -238,7 +238,7 @@ TEST_F(CollectionWindowsTest, PlansAndTheLetterRun) {
 
   QWidget* list = openByMenu(Qt::Key_A, Qt::Key_L, "WorkList", "letters-01-activities-menu.png");
   ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_T));
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_S));
   QWidget* letters = waitForWindow("CollectionLetters");
   ASSERT_NE(letters, nullptr);
   shoot(*letters, "letters-02-criteria.png");
