@@ -736,6 +736,8 @@ void PaymentPlanListWindow::refresh() {
     }
   });
   plans_->resizeColumnsToContents();
+  // Room for a plan's whole name (20 characters) before any plan is made.
+  plans_->setColumnWidth(1, std::max(plans_->columnWidth(1), 200));
   if (plans_->rowCount() > 0) plans_->selectRow(std::min(current, plans_->rowCount() - 1));
 }
 
