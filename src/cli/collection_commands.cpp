@@ -19,6 +19,7 @@
 #include "context.hpp"
 #include "output.hpp"
 #include "pdf_renderer.hpp"
+#include "reports/report.hpp"
 #include "store/names.hpp"
 #include "store/table.hpp"
 
@@ -219,6 +220,10 @@ struct CollectionCommand {
     }
     const auto report =
         collections::workListReport(practice, filter, clock.today(), arguments.summary);
+    if (!arguments.pdf.empty())
+      return writePrintout(collections::workListPrintout(
+                               report, collections::readLetterhead(practice).name, clock.today()),
+                           arguments.pdf);
     const auto countsJson = [](const collections::WorkListCounts& counts) {
       return Json{
           {"open", counts.open}, {"resolved", counts.resolved}, {"oldest days", counts.oldestDays}};
@@ -257,8 +262,12 @@ struct CollectionCommand {
     return done;
   }
 
-  int tracer(const std::string& party) {
+  int tracer(const std::string& party, const std::string& pdfFile) {
     const auto lines = collections::collectionTracer(practice, party);
+    if (!pdfFile.empty())
+      return writePrintout(collections::tracerPrintout(
+                               lines, collections::readLetterhead(practice).name, clock.today()),
+                           pdfFile);
     std::optional<JsonArrayWriter> json;
     if (context.json()) json.emplace();
     for (const auto& line : lines) {
@@ -278,6 +287,21 @@ struct CollectionCommand {
                 << '\n';
     }
     if (json) json->finish();
+    return done;
+  }
+
+  // The report's pages as the printer gets them.
+  int writePrintout(const reports::Report& printout, const std::string& file) {
+    try {
+      pdf::writePdf(reports::reportDocument(printout), file);
+    } catch (const pdf::PdfError& error) {
+      context.prompter().error(error.what());
+      throw Refused();
+    }
+    if (context.json())
+      printJson({{"pdf", file}});
+    else
+      std::cout << "Wrote " << file << '\n';
     return done;
   }
 
@@ -526,6 +550,7 @@ void addWorkListVerbs(CLI::App* worklist, Action& chosen) {
       addVerb(worklist, "report", "the items by responsible party with their age and counts");
   addListFilter(report, *arguments);
   report->add_flag("--summary", arguments->summary, "the counts only (Print Summary)");
+  report->add_option("--pdf", arguments->pdf, "write the report's pages to this PDF file");
   onRun(report, chosen,
         run([](CollectionCommand& c, CollectionArguments& a) { return c.report(a); }));
 
@@ -664,8 +689,9 @@ void addLetterVerbs(CLI::App* letters, Action& chosen) {
   CLI::App* tracer =
       addVerb(letters, "tracer", "the letters sent, by responsible party, patient and date");
   tracer->add_option("--party", arguments->party, "one responsible party");
+  tracer->add_option("--pdf", arguments->pdf, "write the report's pages to this PDF file");
   onRun(tracer, chosen,
-        run([](CollectionCommand& c, CollectionArguments& a) { return c.tracer(a.party); }));
+        run([](CollectionCommand& c, CollectionArguments& a) { return c.tracer(a.party, a.pdf); }));
   CLI::App* text = addVerb(letters, "text", "show the letters' text, or set it from a file");
   text->add_option("--set", arguments->textFile, "a text file: paragraphs split by blank lines");
   onRun(text, chosen, run([](CollectionCommand& c, CollectionArguments& a) {

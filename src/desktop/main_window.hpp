@@ -54,6 +54,8 @@ class MainWindow : public QMainWindow {
   void importRemittance();  // in remittance_windows.cpp
   void remittanceList();    // in remittance_windows.cpp
   void remittanceQueue();   // in remittance_windows.cpp
+  void collectionList();  // in collection_windows.cpp
+  void paymentPlanList();  // in collection_windows.cpp
   void claimManagement();
   void statementManagement();
   // The Reports menu, in report_windows.cpp: each report's questions, its run, its preview.

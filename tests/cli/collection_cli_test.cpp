@@ -48,6 +48,22 @@ TEST_P(CollectionCommandLine, LettersAreRecordedOnlyOnceTheirFileIsWritten) {
   EXPECT_TRUE(std::filesystem::exists(written));
   EXPECT_EQ(show()["Tracer"], 1);
   EXPECT_EQ(patient()["In Collections"], true);
+
+  // The work list and the tracer on paper: the account's group with its counts, the letter.
+  const auto pageText = [&](const std::string& command, const char* file) {
+    const std::filesystem::path pdf = home_.path() / file;
+    const CliRun printed = runCli(cli + command + " --pdf '" + pdf.string() + "'");
+    EXPECT_EQ(printed.exitCode, 0) << printed.output;
+    const CliRun text = runShell("pdftotext -layout '" + pdf.string() + "' -");
+    return text.output;
+  };
+  const std::string workList = pageText("worklist report", "worklist.pdf");
+  EXPECT_NE(workList.find("Responsible Party: ROEJO000"), std::string::npos) << workList;
+  EXPECT_NE(workList.find("Call"), std::string::npos) << workList;
+  EXPECT_NE(workList.find("Open 1   Resolved 0   Total Open 1"), std::string::npos) << workList;
+  const std::string tracer = pageText("letters tracer", "tracer.pdf");
+  EXPECT_NE(tracer.find("Collection Tracer"), std::string::npos) << tracer;
+  EXPECT_NE(tracer.find("80.00"), std::string::npos) << tracer;
 }
 
 VANTRELL_ON_BOTH_ENGINES(CollectionCommandLine);

@@ -88,7 +88,8 @@ std::vector<std::string> letterReasons(const LetterRunCriteria& criteria, Date t
 
 std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
                                                     ui::Prompter& prompter, const ui::Clock& clock,
-                                                    const LetterRunCriteria& criteria) {
+                                                    const LetterRunCriteria& criteria,
+                                                    ui::Progress* progress) {
   for (const auto& refusal : {dateRangeRefusal(criteria.followUpFrom, criteria.followUpTo),
                               dateRangeRefusal(criteria.createdFrom, criteria.createdTo)}) {
     if (refusal) {
@@ -122,9 +123,21 @@ std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
   patients.setOrder("Primary");
   std::map<std::string, CollectionLetter> letters;
   std::set<std::string> checked;
+  ui::SilentProgress silent;
+  ui::Progress& meter = progress != nullptr ? *progress : silent;
+  if (criteria.excludeFollowingPlan)
+    meter.begin(
+        "Determining if patient is following payment plan.\nNote: If you abort this process "
+        "your report will not Print",
+        static_cast<std::int64_t>(newest.size()));
+  std::int64_t done = 0;
   for (auto& [key, item] : newest) {
     const auto& [party, patient] = key;
     if (criteria.excludeFollowingPlan) {
+      if (!meter.advance(done++)) {
+        meter.end();
+        return std::nullopt;
+      }
       const bool follows = checkPaymentPlan(practice, patient, today).keepsToPlan;
       if (checked.insert(patient).second) {
         setFlag(practice, patient, "Followed Plan", follows);
@@ -147,6 +160,7 @@ std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
                             person ? fullName(*person) : patient, item.money("Balance")});
     result.printedItems.push_back(item);
   }
+  if (criteria.excludeFollowingPlan) meter.end();
   if (letters.empty()) {
     if (!result.followedPlan.empty())
       prompter.inform(

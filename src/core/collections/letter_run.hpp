@@ -10,6 +10,7 @@
 #include "store/connection.hpp"
 #include "store/record.hpp"
 #include "ui/clock.hpp"
+#include "ui/progress.hpp"
 #include "ui/prompter.hpp"
 
 namespace vantrell::collections {
@@ -62,9 +63,11 @@ std::vector<std::string> letterReasons(const LetterRunCriteria& criteria, Date t
 // Plan"), and makes one letter per responsible party from the newest item of
 // each patient whose account still owes. Returns none with the message when a
 // range runs backwards or nothing is left to print.
+// The plan check runs under `progress`; an Abort there ends the run with none.
 std::optional<LetterRunResult> runCollectionLetters(store::Connection& practice,
                                                     ui::Prompter& prompter, const ui::Clock& clock,
-                                                    const LetterRunCriteria& criteria);
+                                                    const LetterRunCriteria& criteria,
+                                                    ui::Progress* progress = nullptr);
 
 // Once the letters are printed: marks the accounts as in collections (when
 // letters were generated) and, when asked to add to the tracer, writes a

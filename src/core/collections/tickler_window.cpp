@@ -107,6 +107,7 @@ void TicklerWindow::fillFromParty() {
   cases.setRange({store::Value{patient}}, {store::Value{patient}});
   bool found = false;
   cases.forEach([&](const store::Record& row) {
+    if (row.logical("Case Closed")) return;
     for (int slot = 1; slot <= 3 && !found; ++slot) {
       const std::string policy = " #" + std::to_string(slot);
       if (!store::equalsIgnoringCase(row.text("Insurance Carrier" + policy), party)) continue;
@@ -130,6 +131,19 @@ bool TicklerWindow::save() {
   if (item.text("User ID").empty() && readCollectionOptions(practice_).requireAssignTo) {
     prompter_.error("Field 'Assign To' must have a value.");
     return false;
+  }
+  // An insurance item follows up a claim of the patient's: its carrier must be on one of the
+  // patient's open cases, where its policy and group numbers come from.
+  if (item.text("Responsible Type") == "I") {
+    const std::string carrier = item.text("Responsible Party");
+    const auto carriers = carriersOfPatient(item.text("Patient"));
+    if (std::none_of(carriers.begin(), carriers.end(), [&](const std::string& code) {
+          return store::equalsIgnoringCase(code, carrier);
+        })) {
+      prompter_.error("Insurance carrier " + carrier + " is not on an open case of patient " +
+                      item.text("Patient") + ".");
+      return false;
+    }
   }
   fillFromParty();
   item.set("Modified By", practice_.userCode());

@@ -134,6 +134,28 @@ std::vector<store::Record> WorkList::nextPage(store::PageCursor& cursor, std::si
   return items_.nextPage(cursor, limit);
 }
 
+std::vector<store::Record> WorkList::nextWorkingPage(WorkingCursor& cursor, std::size_t limit) {
+  const std::string base = workListFilterText(filter_);
+  const std::string today = dateLiteral(clock_.today());
+  const auto within = [&](const std::string& condition) {
+    return base.empty() ? condition : "(" + base + ") AND " + condition;
+  };
+  std::vector<store::Record> page;
+  if (cursor.inToday) {
+    store::Table rows = practice_.openTable("QVWRK");
+    rows.setOrder("Primary");
+    rows.setFilter(within("Follow Up Date = " + today));
+    page = rows.nextPage(cursor.today, limit);
+    if (page.size() == limit) return page;
+    cursor.inToday = false;
+  }
+  store::Table rows = practice_.openTable("QVWRK");
+  rows.setOrder("By Follow Up Date");
+  rows.setFilter(within("(EMPTY(Follow Up Date) OR Follow Up Date <> " + today + ")"));
+  for (auto& row : rows.nextPage(cursor.rest, limit - page.size())) page.push_back(std::move(row));
+  return page;
+}
+
 std::int64_t WorkList::count() {
   return items_.count();
 }

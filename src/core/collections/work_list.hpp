@@ -102,6 +102,14 @@ class WorkList {
   const WorkListFilter& filter() const { return filter_; }
   // The next items of the list in follow-up date order.
   std::vector<store::Record> nextPage(store::PageCursor& cursor, std::size_t limit);
+  // Where a walk of the list as the collector works it has got to.
+  struct WorkingCursor {
+    bool inToday = true;
+    store::PageCursor today, rest;
+  };
+  // The next items as the collector works them: the items to follow up today
+  // first, then the others in follow-up date order.
+  std::vector<store::Record> nextWorkingPage(WorkingCursor& cursor, std::size_t limit);
   std::int64_t count();
   std::optional<store::Record> item(std::int64_t number);
 

@@ -68,4 +68,73 @@ std::vector<TracerLine> collectionTracer(store::Connection& practice, const std:
   return lines;
 }
 
+namespace {
+
+// A party's or the report's counts; the age of the oldest item stands under the ages.
+reports::TotalRow countsRow(const WorkListCounts& counts, const std::string& label) {
+  return {
+      "",
+      {"", label,
+       "Open " + std::to_string(counts.open) + "   Resolved " + std::to_string(counts.resolved) +
+           "   Total Open " + std::to_string(counts.open) + "   Oldest (Days)",
+       "", reports::Value::count(counts.oldestDays)}};
+}
+
+// Several lines of an action or of reasons print as one.
+std::string oneLine(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::replace(text.begin(), text.end(), '\r', ' ');
+  return text;
+}
+
+}  // namespace
+
+reports::Report workListPrintout(const WorkListReport& report, const std::string& practiceName,
+                                 Date today) {
+  reports::Report printout;
+  printout.header = {practiceName, "Work List", {"As of " + reports::longDate(today)}, today};
+  using Kind = reports::Value::Kind;
+  printout.columns = {{"Item", Kind::Count, 40},
+                      {"Patient", Kind::Text, 64},
+                      {"Action", Kind::Text, 250},
+                      {"Status", Kind::Text, 56},
+                      {"Age (Days)", Kind::Count, 64}};
+  printout.groupLevels = {"Responsible Party"};
+  for (const auto& group : report.groups) {
+    reports::Group printed;
+    printed.key = group.party;
+    printed.title = "Responsible Party: " + group.party;
+    for (const auto& line : group.lines)
+      printed.rows.push_back(
+          {{reports::Value::count(line.itemNumber), line.patient, oneLine(line.action), line.status,
+            reports::Value::count(line.ageDays)},
+           {}});
+    printed.totals.push_back(countsRow(group.counts, group.party));
+    printout.groups.push_back(std::move(printed));
+  }
+  printout.totals.push_back(countsRow(report.total, "Total"));
+  return printout;
+}
+
+reports::Report tracerPrintout(const std::vector<TracerLine>& lines,
+                               const std::string& practiceName, Date today) {
+  reports::Report printout;
+  printout.header = {practiceName, "Collection Tracer", {}, today};
+  using Kind = reports::Value::Kind;
+  printout.columns = {{"Patient", Kind::Text, 64},
+                      {"Date Sent", Kind::Text, 64},
+                      {"Balance", Kind::Amount, 72},
+                      {"Reasons", Kind::Text, 300}};
+  printout.groupLevels = {"Responsible Party"};
+  for (const auto& line : lines) {
+    if (printout.groups.empty() || printout.groups.back().key != line.party)
+      printout.groups.push_back({line.party, "Responsible Party: " + line.party, {}, {}, {}, {}});
+    printout.groups.back().rows.push_back(
+        {{line.patient, reports::shortDate(line.sent), line.balance, oneLine(line.reasons)}, {}});
+  }
+  printout.summary = {
+      {"Letters sent", reports::Value::count(static_cast<std::int64_t>(lines.size()))}};
+  return printout;
+}
+
 }  // namespace vantrell::collections

@@ -7,6 +7,7 @@
 #include "collections/work_list.hpp"
 #include "common/date.hpp"
 #include "common/money.hpp"
+#include "reports/report.hpp"
 #include "store/connection.hpp"
 
 namespace vantrell::collections {
@@ -55,5 +56,13 @@ struct TracerLine {
 // The collection tracer by responsible party, patient and date sent; an empty
 // party: every party.
 std::vector<TracerLine> collectionTracer(store::Connection& practice, const std::string& party);
+
+// The reports as they are printed (PDF through the report pages): the work list grouped by
+// responsible party with each party's counts and the totals; the tracer grouped by
+// responsible party, a line per letter. `practiceName` heads every page.
+reports::Report workListPrintout(const WorkListReport& report, const std::string& practiceName,
+                                 Date today);
+reports::Report tracerPrintout(const std::vector<TracerLine>& lines,
+                               const std::string& practiceName, Date today);
 
 }  // namespace vantrell::collections

@@ -165,6 +165,56 @@ TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStamp
   EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 3);
 }
 
+TEST_P(WorkListPractice, TheWorkingListShowsTodaysFollowUpsFirstThenTheOthersByDate) {
+  // Today is 3/1/2027.
+  const auto due = [&](const char* patient, Date followUp) {
+    const auto number = item(patient);
+    store::Record row = stored(number);
+    row.set("Follow Up Date", followUp);
+    practice_->openTable("QVWRK").post(row);
+    return number;
+  };
+  const auto later = due("AAA00000", Date::fromYmd(2027, 3, 20));
+  const auto today = due("BBB00000", Date::fromYmd(2027, 3, 1));
+  const auto overdue = due("CCC00000", Date::fromYmd(2027, 2, 10));
+  const auto alsoToday = due("DDD00000", Date::fromYmd(2027, 3, 1));
+  const auto soon = due("EEE00000", Date::fromYmd(2027, 3, 2));
+  ScriptedPrompter prompter{};
+  WorkList list(*practice_, prompter, clock_);
+  std::vector<std::int64_t> order;
+  WorkList::WorkingCursor cursor;
+  for (auto page = list.nextWorkingPage(cursor, 2); !page.empty();
+       page = list.nextWorkingPage(cursor, 2))
+    for (const auto& row : page) order.push_back(row.integer("Item Number"));
+  EXPECT_EQ(order, (std::vector<std::int64_t>{today, alsoToday, overdue, soon, later}));
+}
+
+TEST_P(WorkListPractice, AnInsuranceItemNamesOneOfThePatientsOpenCasesCarriers) {
+  insert("QVCAS", {{"Chart Number", "AAA00000"},
+                   {"Insurance Carrier #2", "BLUE1"},
+                   {"Group Number #2", "G-77"},
+                   {"Policy Number #2", "P-123"}});
+  insert("QVCAS",
+         {{"Chart Number", "AAA00000"}, {"Insurance Carrier #1", "OLD1"}, {"Case Closed", "T"}});
+  insert("QVCAS", {{"Chart Number", "BBB00000"}, {"Insurance Carrier #1", "OTHER"}});
+  ScriptedPrompter prompter{};
+  TicklerWindow window(*practice_, prompter, clock_);
+  for (const char* carrier : {"OTHER", "OLD1"}) {
+    window.startNew();
+    ASSERT_TRUE(window.setFields(
+        {{"Patient", "AAA00000"}, {"Responsible Type", "I"}, {"Responsible Party", carrier}}));
+    EXPECT_FALSE(window.save());
+    EXPECT_EQ(prompter.transcript().back(), std::string("error: Insurance carrier ") + carrier +
+                                                " is not on an open case of patient AAA00000.");
+  }
+  EXPECT_EQ(count("SELECT COUNT(*) FROM QVWRK"), 0);
+  ASSERT_TRUE(window.setFields({{"Responsible Party", "blue1"}}));
+  ASSERT_TRUE(window.save());
+  const store::Record saved = stored(window.record().integer("Item Number"));
+  EXPECT_EQ(saved.text("Policy Number"), "P-123");
+  EXPECT_EQ(saved.text("Group Number"), "G-77");
+}
+
 TEST_P(WorkListPractice, ReassignHandsOnlyTheMatchingDisplayedItems) {
   const auto small = item("AAA00000", "ANN", Money::fromCents(2000));
   const auto large = item("BBB00000", "ANN", Money::fromCents(90000));
