@@ -50,6 +50,11 @@ class MainWindow : public QMainWindow {
   void patientList();
   void transactionEntry();
   void depositList();  // in deposit_windows.cpp
+  // Backup, restore, file maintenance and view backups (in maintenance_windows.cpp).
+  void backupData();
+  void restoreData();
+  void fileMaintenance();
+  void viewBackups();
   void claimManagement();
   void statementManagement();
   // The transaction window (the one open, else a new one) on that patient.
@@ -80,6 +85,7 @@ class MainWindow : public QMainWindow {
   void presenceRefresh();
   void idleCheck();
   bool allowed(int permissionItem);
+  void runMaintenance(int operation);
 
   app::Application& application_;
   MessageBoxPrompter& prompter_;
@@ -94,6 +100,9 @@ class MainWindow : public QMainWindow {
   EnterMovesFocus* enterMovesFocus_;
   std::vector<QPointer<QDialog>> workWindows_;
   std::unique_ptr<class LoginDialog> loginDialog_;
+  // The companion programs (backup, restore, file maintenance, conversion) report here.
+  std::unique_ptr<class ProgressDialog> companionProgress_;
+  QAction* viewBackupsAction_ = nullptr;
   security::AlwaysConsent appointmentBook_;
 };
 
