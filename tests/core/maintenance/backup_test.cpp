@@ -434,6 +434,33 @@ TEST_P(MaintenanceCommands, RefusedInTheSystemsOrderAndWhileAnotherWorkstationIs
 
 VANTRELL_ON_BOTH_ENGINES(MaintenanceCommands);
 
+// Records what a watched program reported and says Abort at its first report.
+class AbortAtOnce final : public ui::Progress {
+ public:
+  void begin(const std::string& caption, std::int64_t) override { seen += "begin " + caption; }
+  bool advance(std::int64_t done) override {
+    seen += " " + std::to_string(done);
+    return false;
+  }
+  void end() override { seen += " end"; }
+  std::string seen;
+};
+
+TEST(WatchedCompanion, ShowsItsProgressAndIsAskedToStopOnAbort) {
+  ui::ProcessLauncher launcher(VANTRELL_BIN_DIR);
+  AbortAtOnce progress;
+  launcher.watchWith(&progress);
+  // Reports how far it is, then works until told to stop, and says so.
+  const int exitCode = launcher.run(
+      "/bin/sh", {"-c",
+                  "echo 'Copying the ledger: 10%'; trap 'echo Stopped here.; exit 3' TERM; "
+                  "while :; do sleep 0.1; done"});
+  EXPECT_EQ(exitCode, 3);
+  EXPECT_EQ(progress.seen.rfind("begin Copying the ledger 10", 0), 0u) << progress.seen;
+  EXPECT_EQ(progress.seen.substr(progress.seen.size() - 4), " end") << progress.seen;
+  EXPECT_EQ(launcher.lastOutput(), "Stopped here.\n");
+}
+
 TEST(MaintenanceCommandLines, AreBuiltAsThePracticesOptionsSay) {
   const store::DataLocation clinic{store::Engine::Embedded, "/data/Clinic A"};
   EXPECT_EQ(backupCommandLine("", "", "/opt/vantrell", clinic, "backup"),
