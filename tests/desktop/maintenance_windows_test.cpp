@@ -6,6 +6,8 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <algorithm>
+#include <cstdlib>
+#include <optional>
 
 #include "desktop_fixture.hpp"
 #include "keyboard_driving.hpp"
@@ -26,6 +28,24 @@ class MaintenanceWindowsTest : public DesktopTest {
     ASSERT_NE(application_.practice(), nullptr);
     folder_ = home_ / "Backups";
     std::filesystem::create_directories(folder_);
+    // The backup program started from the menu keeps its choices in here, not
+    // in the home of whoever runs the tests.
+    for (const auto& [name, folder] :
+         {std::pair{"XDG_CONFIG_HOME", "config"}, std::pair{"XDG_DATA_HOME", "data"}}) {
+      if (const char* was = std::getenv(name))
+        before_.emplace_back(name, was);
+      else
+        before_.emplace_back(name, std::nullopt);
+      ::setenv(name, (home_ / folder).c_str(), 1);
+    }
+  }
+  void TearDown() override {
+    for (const auto& [name, was] : before_) {
+      if (was)
+        ::setenv(name, was->c_str(), 1);
+      else
+        ::unsetenv(name);
+    }
   }
 
   // Every row of every table as text, sorted, read with plain SELECTs.
@@ -58,6 +78,7 @@ class MaintenanceWindowsTest : public DesktopTest {
   }
 
   std::filesystem::path folder_;
+  std::vector<std::pair<const char*, std::optional<std::string>>> before_;
 };
 
 TEST_F(MaintenanceWindowsTest, ABackupRestoredByKeysBringsBackEveryRowAndFileMaintenanceReports) {
