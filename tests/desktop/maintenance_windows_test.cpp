@@ -82,6 +82,10 @@ class MaintenanceWindowsTest : public DesktopTest {
 };
 
 TEST_F(MaintenanceWindowsTest, ABackupRestoredByKeysBringsBackEveryRowAndFileMaintenanceReports) {
+  // The supplied backup program named in the options: View Backups is offered
+  // once the practice is opened again after the backup.
+  application_.practice()->connection->executeSql(
+      "UPDATE QVOPT SET \"Backup Program\" = 'vantrell-backup'");
   const auto backedUp = everyRow();
   const std::string caption = window_.windowTitle().toStdString();
   ModalAnswers backup;
@@ -105,6 +109,19 @@ TEST_F(MaintenanceWindowsTest, ABackupRestoredByKeysBringsBackEveryRowAndFileMai
   ASSERT_NE(application_.practice(), nullptr) << "the practice was not opened again";
   EXPECT_EQ(window_.windowTitle().toStdString(), caption);
   EXPECT_EQ(everyRow(), backedUp);
+
+  ModalAnswers view;
+  std::string listed;
+  view.then([&](QWidget& shown) {
+    ASSERT_EQ(shown.objectName(), "MaintenanceReport");
+    listed = shown.findChild<QPlainTextEdit*>("report")->toPlainText().toStdString();
+    shoot(shown, "view-backups.png");
+    ASSERT_TRUE(hasTheKeyboard(shown));
+    press(Qt::Key_Escape);
+  });
+  view.run([&] { chooseFromFileMenu(Qt::Key_V); });
+  EXPECT_NE(listed.find("1 backup(s)"), std::string::npos) << listed;
+  EXPECT_NE(listed.find(backups()[0].filename().string()), std::string::npos) << listed;
 
   // Work after the backup: a patient comes, a charge changes.
   store::Connection& practice = *application_.practice()->connection;
