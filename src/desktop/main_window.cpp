@@ -21,6 +21,7 @@
 #include "options_dialog.hpp"
 #include "patient_list_window.hpp"
 #include "practice_dialogs.hpp"
+#include "progress_dialog.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
 #include "statement_windows.hpp"
@@ -74,9 +75,12 @@ MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompt
 
   resize(1100, 700);
   WindowPlacement::restore(*this, settings_);
+  companionProgress_ = std::make_unique<ProgressDialog>(this);
+  application_.surroundings().launcher.watchWith(companionProgress_.get());
 }
 
 MainWindow::~MainWindow() {
+  application_.surroundings().launcher.watchWith(nullptr);
   qApp->removeEventFilter(enterMovesFocus_);
   qApp->removeEventFilter(activity_);
 }
@@ -96,9 +100,10 @@ void MainWindow::buildMenus() {
       {"&File", "Set Program &Date...", QKeySequence(Qt::CTRL | Qt::Key_D),
        &MainWindow::setProgramDate},
       {"&File", "Log In As &Another User...", QKeySequence(), &MainWindow::logInAsAnotherUser},
-      {"&File", "&Backup Data...", QKeySequence(), nullptr},
-      {"&File", "&Restore Data...", QKeySequence(), nullptr},
-      {"&File", "File &Maintenance...", QKeySequence(), nullptr},
+      {"&File", "&Backup Data...", QKeySequence(), &MainWindow::backupData},
+      {"&File", "&Restore Data...", QKeySequence(), &MainWindow::restoreData},
+      {"&File", "&View Backups...", QKeySequence(), &MainWindow::viewBackups},
+      {"&File", "File &Maintenance...", QKeySequence(), &MainWindow::fileMaintenance},
       {"&Lists", "&Patients/Guarantors and Cases", QKeySequence(), &MainWindow::patientList},
       {"&Lists", "Patient Payment P&lans", QKeySequence(), &MainWindow::paymentPlanList},
       {"&Activities", "&Enter Transactions", QKeySequence(), &MainWindow::transactionEntry},
@@ -137,6 +142,7 @@ void MainWindow::buildMenus() {
         entry.handler == &MainWindow::patientList || entry.handler == &MainWindow::transactionEntry)
       practiceActions_.push_back(action);
     if (std::string(entry.menu) == "&File") fileMenu = menu;
+    if (entry.handler == &MainWindow::viewBackups) viewBackupsAction_ = action;
   }
   // The code tables' list windows, after the patients'.
   menus["&Lists"]->addSeparator();
@@ -211,6 +217,8 @@ void MainWindow::practiceChanged() {
                                  : QString(noPracticeCaption));
   for (QAction* action : practiceActions_) action->setEnabled(open != nullptr);
   enterMovesFocus_->setEnabled(open != nullptr && open->options.flag("Use ENTER for next Field"));
+  // View backups is offered only when the options name a backup program.
+  viewBackupsAction_->setEnabled(open != nullptr && !open->options.text("Backup Program").empty());
   security::Security* guard = application_.security();
   const bool loggedIn = guard != nullptr && guard->loggedIn();
   if (open != nullptr && open->options.autoLogOff() && loggedIn)

@@ -56,6 +56,11 @@ class MainWindow : public QMainWindow {
   void remittanceQueue();   // in remittance_windows.cpp
   void collectionList();  // in collection_windows.cpp
   void paymentPlanList();  // in collection_windows.cpp
+  // Backup, restore, file maintenance and view backups (in maintenance_windows.cpp).
+  void backupData();
+  void restoreData();
+  void fileMaintenance();
+  void viewBackups();
   void claimManagement();
   void statementManagement();
   // The Reports menu, in report_windows.cpp: each report's questions, its run, its preview.
@@ -91,6 +96,7 @@ class MainWindow : public QMainWindow {
   void presenceRefresh();
   void idleCheck();
   bool allowed(int permissionItem);
+  void runMaintenance(int operation);
 
   app::Application& application_;
   MessageBoxPrompter& prompter_;
@@ -105,6 +111,9 @@ class MainWindow : public QMainWindow {
   EnterMovesFocus* enterMovesFocus_;
   std::vector<QPointer<QDialog>> workWindows_;
   std::unique_ptr<class LoginDialog> loginDialog_;
+  // The companion programs (backup, restore, file maintenance, conversion) report here.
+  std::unique_ptr<class ProgressDialog> companionProgress_;
+  QAction* viewBackupsAction_ = nullptr;
   security::AlwaysConsent appointmentBook_;
 };
 

@@ -106,8 +106,10 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (operation == "view") {
-      const auto backups = maintenance::listBackups(folder);
-      std::cout << backups.size() << " backup(s) in " << folder.string() << '\n';
+      // The backups of this practice; the folder may hold other practices' too.
+      const auto backups = maintenance::listBackupsOf(folder, practice);
+      std::cout << backups.size() << " backup(s) of " << practicePath << " in " << folder.string()
+                << '\n';
       for (const auto& backup : backups) {
         std::cout << backup.file.filename().string() << '\n';
         if (backup.manifest)

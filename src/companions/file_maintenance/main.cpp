@@ -65,7 +65,9 @@ int main(int argc, char** argv) {
     auto practice = store::Connection::open({engine, positional[0]},
                                             {"File maintenance " + positional[2], nullptr, false});
     companions::ConsoleProgress progress;
-    std::cout << "File maintenance of " << positional[0] << " for " << positional[2] << '\n';
+    // A practice without users has nobody to name.
+    std::cout << "File maintenance of " << positional[0]
+              << (positional[2].empty() ? std::string() : " for " + positional[2]) << '\n';
     auto report = maintenance::maintainPractice(*practice, repair, progress);
     printReport(report);
     if (!repair && report.problemsFound() && ::isatty(STDIN_FILENO) == 1) {

@@ -196,6 +196,19 @@ OpenOutcome Application::openPractice(std::string path) {
   return afterOpen(opener, opener.open({engine_, path}));
 }
 
+OpenOutcome Application::reconnect(std::string path, const std::string& user, int accessLevel) {
+  practice::PracticeOpener opener(surroundings_, *root_, markStartUp_ && firstOpen_);
+  opener.beforeConnecting([this] { closePractice(); });
+  const OpenOutcome outcome = opener.open({engine_, path});
+  if (outcome != OpenOutcome::Opened) return outcome;
+  practice_ = opener.takeOpened();
+  practice_->security = std::make_unique<security::Security>(
+      *practice_->connection, *root_, surroundings_.prompter, surroundings_.clock);
+  if (!practice_->security->isOn()) return logIn();
+  practice_->security->resumeAs(user, accessLevel);
+  return OpenOutcome::Opened;
+}
+
 OpenOutcome Application::openFromList(const practice::PracticeEntry& entry) {
   if (!hasPermission(security::permission_item::openPractice)) return OpenOutcome::NotOpened;
   try {
@@ -240,7 +253,14 @@ bool Application::shutDown() {
       const int choice = prompter.choose(backupReminder, "", choices);
       if (choice == 1) break;
       if (choice == 0) {
-        if (maintenance::PracticeMaintenance(*this).backUp({}) || !practice_) break;
+        maintenance::PracticeMaintenance maintenance(*this);
+        if (maintenance.backUp({}) || !practice_) break;
+        // Why the backup program failed, when it said so where we could hear it.
+        std::string said = surroundings_.launcher.lastOutput();
+        while (!said.empty() && (said.back() == '\n' || said.back() == ' ')) said.pop_back();
+        if (maintenance.lastExitCode() > 0 && !said.empty())
+          prompter.error(
+              said.substr(said.rfind('\n') == std::string::npos ? 0 : said.rfind('\n') + 1));
         continue;
       }
       return false;

@@ -48,6 +48,9 @@ class Application {
 
   // By value: the path may belong to the practice that closes first.
   practice::OpenOutcome openPractice(std::string path);
+  // Opens the practice again after a companion program had it, with the user
+  // who was logged in carrying on without a new login.
+  practice::OpenOutcome reconnect(std::string path, const std::string& user, int accessLevel);
   practice::OpenOutcome newPractice(const std::string& name, const std::string& path);
   practice::OpenOutcome installTutorial();
   // The practice list's OK: only a directory that holds a practice is taken.

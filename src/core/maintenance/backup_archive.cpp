@@ -201,7 +201,7 @@ void addText(archive* handle, const std::string& name, const std::string& text,
 
 std::filesystem::path backUpPractice(const store::DataLocation& practice,
                                      const std::filesystem::path& folder, const ui::Clock& clock,
-                                     ui::Progress& progress) {
+                                     ui::Progress& progress, const ArchiveOpener& openArchive) {
   std::error_code error;
   if (!std::filesystem::is_directory(folder, error))
     throw BackupError("The backup folder " + folder.string() + " does not exist.");
@@ -257,7 +257,9 @@ std::filesystem::path backUpPractice(const store::DataLocation& practice,
     archive_write_add_filter_zstd(writer.get());
     archive_write_set_format_pax_restricted(writer.get());
     // Patient data: the backup is the person's own, whatever the umask.
-    const int descriptor = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int descriptor =
+        openArchive ? openArchive(partial)
+                    : ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (descriptor < 0) {
       if (errno == ENOSPC)
         throw BackupError("There is not enough room in " + folder.string() + " for the backup.");
@@ -436,6 +438,28 @@ std::vector<ListedBackup> listBackups(const std::filesystem::path& folder) {
   }
   std::sort(backups.begin(), backups.end(),
             [](const auto& left, const auto& right) { return left.file > right.file; });
+  return backups;
+}
+
+}  // namespace vantrell::maintenance
+
+namespace vantrell::maintenance {
+
+std::vector<ListedBackup> listBackupsOf(const std::filesystem::path& folder,
+                                        const store::DataLocation& practice) {
+  const auto trimmed = [](std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+  };
+  const std::string path = trimmed(practice.path);
+  const std::string prefix = practiceKey(practice) + "_";
+  auto backups = listBackups(folder);
+  std::erase_if(backups, [&](const ListedBackup& backup) {
+    if (backup.manifest)
+      return backup.manifest->engine != practice.engine ||
+             trimmed(backup.manifest->practicePath) != path;
+    return backup.file.filename().string().rfind(prefix, 0) != 0;
+  });
   return backups;
 }
 

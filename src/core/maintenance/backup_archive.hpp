@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -40,9 +41,12 @@ inline constexpr const char* backupFileExtension = ".tar.zst";
 // and returns the file. Nothing is left in the folder when it fails or is
 // aborted. The practice must be free of other workstations (the caller holds
 // its exclusive-operation lock).
+// `openArchive` opens the file the archive is written to (-1 and errno set
+// when it cannot); by default a new file only this person may read.
+using ArchiveOpener = std::function<int(const std::filesystem::path& file)>;
 std::filesystem::path backUpPractice(const store::DataLocation& practice,
                                      const std::filesystem::path& folder, const ui::Clock& clock,
-                                     ui::Progress& progress);
+                                     ui::Progress& progress, const ArchiveOpener& openArchive = {});
 
 // Replaces the practice's data with the backup's once the archive, its
 // checksums, its data version and the restored copy have all been checked;
@@ -62,5 +66,9 @@ struct ListedBackup {
 };
 // The backups in a folder, newest name first.
 std::vector<ListedBackup> listBackups(const std::filesystem::path& folder);
+// Only those of one practice: by their manifest, or by their name when the
+// manifest cannot be read.
+std::vector<ListedBackup> listBackupsOf(const std::filesystem::path& folder,
+                                        const store::DataLocation& practice);
 
 }  // namespace vantrell::maintenance

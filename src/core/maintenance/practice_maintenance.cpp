@@ -119,7 +119,7 @@ bool PracticeMaintenance::mayRun(Operation operation, const WorkInProgress& work
     return false;
   }
   if (!application_.hasPermission(rights[which])) return false;
-  if (work.windowsOpen) {
+  if (work.windowsOpen || (closeWindows_ && !closeWindows_())) {
     prompter.error(windows[which]);
     return false;
   }
@@ -177,15 +177,25 @@ std::optional<int> runWithPracticeFreed(practice::Surroundings& surroundings,
 }
 
 bool PracticeMaintenance::runFreed(const std::string& commandLine,
-                                   const std::vector<std::string>& extraArguments, bool& ran) {
+                                   const std::vector<std::string>& extraArguments, bool& ran,
+                                   bool sameUser) {
   ran = false;
   const store::DataLocation location = application_.practice()->location;
+  std::string user;
+  int level = 0;
+  if (security::Security* guard = application_.security();
+      sameUser && guard != nullptr && guard->loggedIn()) {
+    user = guard->userCode();
+    level = guard->accessLevel();
+  }
   application_.closePractice();
   if (const auto exitCode = runWithPracticeFreed(application_.surroundings(), location, commandLine,
                                                  extraArguments)) {
     lastExitCode_ = *exitCode;
     ran = true;
   }
+  if (!user.empty())
+    return application_.reconnect(location.path, user, level) == practice::OpenOutcome::Opened;
   return application_.openPractice(location.path) == practice::OpenOutcome::Opened;
 }
 
@@ -193,12 +203,15 @@ bool PracticeMaintenance::backUp(const WorkInProgress& work,
                                  const std::vector<std::string>& extraArguments) {
   lastExitCode_ = -1;
   if (!mayRun(Operation::BackUp, work)) return false;
+  std::vector<std::string> arguments = extraArguments;
+  if (choices_ && !choices_(Operation::BackUp, arguments)) return false;
   practice::OpenPractice& open = *application_.practice();
   const auto line =
       backupCommandLine(open.options, application_.surroundings().launcher.programDirectory(),
                         open.location, "backup");
   bool ran = false;
-  runFreed(line, extraArguments, ran);
+  // The same user carries on: nobody logs in again after a backup.
+  runFreed(line, arguments, ran, true);
   return ran && lastExitCode_ == 0;
 }
 
@@ -206,13 +219,17 @@ bool PracticeMaintenance::restore(const WorkInProgress& work,
                                   const std::vector<std::string>& extraArguments) {
   lastExitCode_ = -1;
   if (!mayRun(Operation::Restore, work)) return true;
+  std::vector<std::string> arguments = extraArguments;
+  if (choices_ && !choices_(Operation::Restore, arguments)) return true;
   if (!application_.surroundings().prompter.askOkCancel(restoreWarning)) return true;
   practice::OpenPractice& open = *application_.practice();
   const auto line =
       backupCommandLine(open.options, application_.surroundings().launcher.programDirectory(),
                         open.location, "restore");
   bool ran = false;
-  return runFreed(line, extraArguments, ran);
+  // The restored practice is opened as at the start, login and all: its
+  // users are the backup's.
+  return runFreed(line, arguments, ran, false);
 }
 
 void PracticeMaintenance::viewBackups(const std::vector<std::string>& extraArguments) {
@@ -229,13 +246,15 @@ bool PracticeMaintenance::fileMaintenance(const WorkInProgress& work,
                                           const std::vector<std::string>& extraArguments) {
   lastExitCode_ = -1;
   if (!mayRun(Operation::FileMaintenance, work)) return false;
+  std::vector<std::string> arguments = extraArguments;
+  if (choices_ && !choices_(Operation::FileMaintenance, arguments)) return false;
   practice::OpenPractice& open = *application_.practice();
   const std::string user = open.security ? open.security->userCode() : std::string();
   const auto line = fileMaintenanceCommandLine(
       application_.surroundings().launcher.programDirectory(), open.location, user);
   bool ran = false;
-  // Opening the practice again reads its options afresh.
-  runFreed(line, extraArguments, ran);
+  // Opening the practice again reads its options afresh; the user carries on.
+  runFreed(line, arguments, ran, true);
   return ran && lastExitCode_ == 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +80,16 @@ class PracticeMaintenance {
   bool fileMaintenance(const WorkInProgress& work,
                        const std::vector<std::string>& extraArguments = {});
 
+  // The window side's part: closing every window when the checks come to it
+  // (false when one stays open), and the person's choices once the checks
+  // have passed (the folder, the backup to restore, what file maintenance is
+  // to do), which may add arguments; false when the person cancelled.
+  using Choices = std::function<bool(Operation, std::vector<std::string>& extraArguments)>;
+  void setCloseWindows(std::function<bool()> closeWindows) {
+    closeWindows_ = std::move(closeWindows);
+  }
+  void setChoices(Choices choices) { choices_ = std::move(choices); }
+
   // The outcome of the last companion program run, -1 when none ran.
   int lastExitCode() const { return lastExitCode_; }
 
@@ -93,11 +104,14 @@ class PracticeMaintenance {
   // The common preconditions in order; false (and the message shown) when one fails.
   bool mayRun(Operation operation, const WorkInProgress& work);
   // Frees the practice, takes it exclusively, runs the command line and opens
-  // the practice again; false when it was not opened again.
+  // the practice again (as the same user when sameUser, else with a login);
+  // false when it was not opened again.
   bool runFreed(const std::string& commandLine, const std::vector<std::string>& extraArguments,
-                bool& ran);
+                bool& ran, bool sameUser);
 
   app::Application& application_;
+  std::function<bool()> closeWindows_;
+  Choices choices_;
   int lastExitCode_ = -1;
 };
 

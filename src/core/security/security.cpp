@@ -175,6 +175,12 @@ void Security::becomeUser(const std::string& code, int level) {
   reloadPermissions();
 }
 
+void Security::resumeAs(const std::string& code, int level) {
+  becomeUser(code, level);
+  touchUser();
+  logLogin(code, "In", "Reconnected", true);
+}
+
 void Security::deletePresence(const std::string& user) {
   if (user.empty() || !root_.tableExists("QVUSR")) return;
   store::Table presence = root_.openTable("QVUSR");

@@ -63,6 +63,10 @@ class Security {
   // dialog. False when nobody logged in (the program then ends).
   bool logInAtOpen(LoginPrompt* prompt);
 
+  // The user who was logged in before the practice was let go for a moment
+  // (a backup, file maintenance) carries on: presence and login log as at a login.
+  void resumeAs(const std::string& code, int level);
+
   // Fills the permission array for the current level, first writing the
   // permission list into QVPER when it lacks entries.
   void reloadPermissions();

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/progress.hpp"
+
 namespace vantrell::ui {
 
 // Starts a companion program (data conversion, tutorial installer, backup) and
@@ -18,6 +20,11 @@ class Launcher {
   virtual int run(const std::string& program, const std::vector<std::string>& arguments) = 0;
   // Where the companion programs are; a program named without a folder is run from there.
   virtual std::filesystem::path programDirectory() const { return {}; }
+  // A program that reports "<caption>: <n>%" lines shows them here, and
+  // Abort asks it to stop (as Ctrl+C would). Null: nobody watches.
+  virtual void watchWith(Progress* progress) { (void)progress; }
+  // What the last watched run wrote, for its messages after a failure.
+  virtual std::string lastOutput() const { return {}; }
 };
 
 // Runs the companion programs installed beside the running program.
@@ -30,9 +37,15 @@ class ProcessLauncher final : public Launcher {
   bool exists(const std::string& program) const override;
   int run(const std::string& program, const std::vector<std::string>& arguments) override;
   std::filesystem::path programDirectory() const override { return programDirectory_; }
+  void watchWith(Progress* progress) override { progress_ = progress; }
+  std::string lastOutput() const override { return output_; }
 
  private:
+  int runWatched(const std::string& path, std::vector<char*>& argv);
+
   std::filesystem::path programDirectory_;
+  Progress* progress_ = nullptr;
+  std::string output_;
 };
 
 }  // namespace vantrell::ui

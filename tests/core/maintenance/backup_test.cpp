@@ -12,9 +12,13 @@
 #include <thread>
 
 #include "app/application.hpp"
+#include "maintenance/backup_archive.hpp"
 #include "maintenance/file_maintenance.hpp"
 #include "maintenance/practice_maintenance.hpp"
 #include "maintenance/tutorial_data.hpp"
+#include "security/login_window.hpp"
+#include "security/user_accounts.hpp"
+#include "store/engine_maintenance.hpp"
 #include "store/exclusive_operation_lock.hpp"
 #include "store/table.hpp"
 #include "store/value.hpp"
@@ -222,6 +226,63 @@ TEST_P(Backup, ARestoreBringsBackEveryRowAndAFailedOrKilledOneLeavesThePracticeA
   EXPECT_EQ(everyRow(*space_->connect()), backedUp);
 }
 
+// Says Abort at its first report once the copy is made, as the archive is written.
+class AbortWhileWriting final : public ui::Progress {
+ public:
+  void begin(const std::string&, std::int64_t) override {}
+  bool advance(std::int64_t done) override { return done <= 50; }
+  void end() override {}
+};
+
+std::vector<std::string> namesIn(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_P(Backup, AnAbortedOrFullDiskBackupLeavesNothingAndViewListsOnlyThePracticesOwn) {
+  auto practice = space_->connect("clerk");
+  installTutorialData(*practice, nullptr);
+  const auto before = everyRow(*practice);
+  const std::vector<std::string> empty = {"config"};
+  ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
+
+  AbortWhileWriting aborting;
+  EXPECT_THROW(backUpPractice(space_->location(), folder_, clock, aborting), store::CopyAborted);
+  EXPECT_EQ(namesIn(folder_), empty);
+
+  // Every write of the archive fails as it does on a full disk.
+  ui::SilentProgress quiet;
+  try {
+    backUpPractice(space_->location(), folder_, clock, quiet, [](const std::filesystem::path&) {
+      return ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    });
+    ADD_FAILURE() << "a backup onto a full disk was made";
+  } catch (const BackupError& full) {
+    EXPECT_EQ(std::string(full.what()),
+              "There is not enough room in " + folder_.string() + " for the backup.");
+  }
+  EXPECT_EQ(namesIn(folder_), empty);
+  EXPECT_EQ(everyRow(*practice), before);
+
+  // The folder holds this practice's backup: another practice sees none of it.
+  const auto made = backUpPractice(space_->location(), folder_, clock, quiet);
+  auto viewOf = [&](const std::string& path) {
+    auto arguments = backupArguments("view");
+    arguments[1] = path + "\\*.*";
+    return Companion(arguments).finish();
+  };
+  const auto own = viewOf(space_->location().path);
+  EXPECT_EQ(own.exitCode, 0);
+  EXPECT_NE(own.output.find("1 backup(s)"), std::string::npos) << own.output;
+  EXPECT_NE(own.output.find(made.filename().string()), std::string::npos) << own.output;
+  const auto other = viewOf(space_->location().path + "_other");
+  EXPECT_NE(other.output.find("0 backup(s)"), std::string::npos) << other.output;
+  EXPECT_EQ(other.output.find(made.filename().string()), std::string::npos) << other.output;
+}
+
 VANTRELL_ON_BOTH_ENGINES(Backup);
 
 double number(store::Connection& practice, const std::string& sql) {
@@ -291,6 +352,16 @@ VANTRELL_ON_BOTH_ENGINES(FileMaintenance);
 
 class MaintenanceCommands : public EngineTest {};
 
+// Logs in as ADMIN, counting the logins it was asked for.
+class CountedLogin final : public security::LoginPrompt {
+ public:
+  bool run(security::LoginWindow& window) override {
+    ++runs;
+    return window.submit("ADMIN", "Pass1234") == security::LoginWindow::Outcome::LoggedIn;
+  }
+  int runs = 0;
+};
+
 TEST_P(MaintenanceCommands, RefusedInTheSystemsOrderAndWhileAnotherWorkstationIsInThePractice) {
   vantrell::testing::Workstation workstation(engine());
   const bool embedded = engine() == store::Engine::Embedded;
@@ -336,6 +407,23 @@ TEST_P(MaintenanceCommands, RefusedInTheSystemsOrderAndWhileAnotherWorkstationIs
     EXPECT_EQ(maintenance.lastExitCode(), -1);   // the backup program never ran
     ASSERT_NE(application.practice(), nullptr);  // and the practice is open as before
   }
+
+  // A logged-in user carries on after a backup, with no second login.
+  ::setenv("VANTRELL_PASSWORD_COST", "test", 1);
+  {
+    security::SecuritySetupWindow setup(*application.practice()->connection, prompter,
+                                        workstation.clock);
+    ASSERT_TRUE(setup.saveUser("ADMIN", {{"Access Level", "1"}, {"Password", "Pass1234"}}));
+  }
+  CountedLogin login;
+  workstation.surroundings.loginPrompt = &login;
+  ASSERT_EQ(application.openPractice(clinic), practice::OpenOutcome::Opened);
+  ASSERT_EQ(login.runs, 1);
+  EXPECT_TRUE(maintenance.backUp({})) << prompter.transcript().back();
+  EXPECT_EQ(login.runs, 1);
+  ASSERT_NE(application.security(), nullptr);
+  EXPECT_TRUE(application.security()->loggedIn());
+  EXPECT_EQ(application.security()->userCode(), "ADMIN");
   application.closePractice();
   if (!embedded) {
     auto cleanup = space_->connect("cleanup");
@@ -345,6 +433,33 @@ TEST_P(MaintenanceCommands, RefusedInTheSystemsOrderAndWhileAnotherWorkstationIs
 }
 
 VANTRELL_ON_BOTH_ENGINES(MaintenanceCommands);
+
+// Records what a watched program reported and says Abort at its first report.
+class AbortAtOnce final : public ui::Progress {
+ public:
+  void begin(const std::string& caption, std::int64_t) override { seen += "begin " + caption; }
+  bool advance(std::int64_t done) override {
+    seen += " " + std::to_string(done);
+    return false;
+  }
+  void end() override { seen += " end"; }
+  std::string seen;
+};
+
+TEST(WatchedCompanion, ShowsItsProgressAndIsAskedToStopOnAbort) {
+  ui::ProcessLauncher launcher(VANTRELL_BIN_DIR);
+  AbortAtOnce progress;
+  launcher.watchWith(&progress);
+  // Reports how far it is, then works until told to stop, and says so.
+  const int exitCode = launcher.run(
+      "/bin/sh", {"-c",
+                  "echo 'Copying the ledger: 10%'; trap 'echo Stopped here.; exit 3' TERM; "
+                  "while :; do sleep 0.1; done"});
+  EXPECT_EQ(exitCode, 3);
+  EXPECT_EQ(progress.seen.rfind("begin Copying the ledger 10", 0), 0u) << progress.seen;
+  EXPECT_EQ(progress.seen.substr(progress.seen.size() - 4), " end") << progress.seen;
+  EXPECT_EQ(launcher.lastOutput(), "Stopped here.\n");
+}
 
 TEST(MaintenanceCommandLines, AreBuiltAsThePracticesOptionsSay) {
   const store::DataLocation clinic{store::Engine::Embedded, "/data/Clinic A"};
