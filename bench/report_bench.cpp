@@ -174,8 +174,8 @@ int main(int argc, char** argv) {
   bench::BenchPrompter prompter(false);
   bool good = true;
   fmt::print("\nmedians of {} rounds\n", rounds);
-  fmt::print("{:<28}{:>9}{:>11}{:>11}{:>9}{:>16}\n", "report", "rows", "report s", "SQL s",
-             "ratio", "total");
+  fmt::print("{:<28}{:>9}{:>11}{:>11}{:>9}{:>16}\n", "report", "rows", "report s", "SQL s", "ratio",
+             "total");
   for (const Kind& kind : kinds) {
     std::vector<double> times, sqlTimes;
     std::int64_t reportTotal = 0, sqlCents = 0, groups = 0;
