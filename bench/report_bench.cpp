@@ -3,12 +3,14 @@
 // patient), insurance aging by position (per carrier, after every insured
 // charge is put on a claim of its case billed on one of four dates) and the
 // remainder aging (per patient). The ratio is report time over SQL time, the
-// better of two runs each; the totals of both sides must agree.
+// medians of the rounds (default 3) each; the totals of both sides must agree.
 //
 //   report_bench [--patients N] [--lines M] [--engine sqlite|server] [--server CONNINFO]
-//                [--seed S] [--keep]
+//                [--seed S] [--keep] [--rounds N]
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -53,6 +55,12 @@ std::string openCents() {
   return sum;
 }
 
+double median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  const std::size_t middle = times.size() / 2;
+  return times.size() % 2 == 1 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
+}
+
 struct Kind {
   std::string name;
   reports::AgingKind kind;
@@ -87,7 +95,17 @@ void billToInsurance(store::Connection& practice, const Date& today) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const bench::PracticeBenchArguments arguments = bench::parsePracticeBenchArguments(argc, argv);
+  // --rounds is this bench's own; the rest describe the practice.
+  int rounds = 3;
+  std::vector<char*> practiceArguments{argv[0]};
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--rounds" && i + 1 < argc)
+      rounds = std::max(1, std::atoi(argv[++i]));
+    else
+      practiceArguments.push_back(argv[i]);
+  }
+  const bench::PracticeBenchArguments arguments = bench::parsePracticeBenchArguments(
+      static_cast<int>(practiceArguments.size()), practiceArguments.data());
   const store::DataLocation location = bench::benchPracticeLocation(arguments, "report_bench");
   ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
   auto practice = store::Connection::open(location, {"bench", &clock, true});
@@ -155,20 +173,21 @@ int main(int argc, char** argv) {
 
   bench::BenchPrompter prompter(false);
   bool good = true;
-  fmt::print("\n{:<28}{:>9}{:>11}{:>11}{:>9}{:>16}\n", "report", "rows", "report s", "SQL s",
-             "ratio", "total");
+  fmt::print("\nmedians of {} rounds\n", rounds);
+  fmt::print("{:<28}{:>9}{:>11}{:>11}{:>9}{:>16}\n", "report", "rows", "report s", "SQL s", "ratio",
+             "total");
   for (const Kind& kind : kinds) {
-    double best = 1e9, bestSql = 1e9;
+    std::vector<double> times, sqlTimes;
     std::int64_t reportTotal = 0, sqlCents = 0, groups = 0;
     std::size_t rows = 0;
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < rounds; ++round) {
       auto began = std::chrono::steady_clock::now();
       sqlCents = sqlTotal(*practice, kind.sql, kind.values, groups);
-      bestSql = std::min(bestSql, bench::secondsSince(began));
+      sqlTimes.push_back(bench::secondsSince(began));
       began = std::chrono::steady_clock::now();
       reports::AgingWindow window(*practice, settings, prompter, clock, kind.kind);
       const auto report = window.run();
-      best = std::min(best, bench::secondsSince(began));
+      times.push_back(bench::secondsSince(began));
       reportTotal = 0;
       rows = 0;
       if (report) {
@@ -177,6 +196,7 @@ int main(int argc, char** argv) {
         reportTotal = total.amount().tenThousandths() / 100;
       }
     }
+    const double best = median(times), bestSql = median(sqlTimes);
     fmt::print("{:<28}{:>9}{:>11.3f}{:>11.3f}{:>9.2f}{:>16}\n", kind.name, rows, best, bestSql,
                bestSql > 0 ? best / bestSql : 0.0, Money::fromCents(reportTotal).toString());
     if (reportTotal != sqlCents) {
@@ -190,18 +210,18 @@ int main(int argc, char** argv) {
   // The patient day sheet over the whole ledger (no day asked), beside the
   // ledger's net effect per chart by one GROUP BY.
   {
-    double best = 1e9, bestSql = 1e9;
+    std::vector<double> times, sqlTimes;
     std::int64_t sqlCents = 0, groups = 0;
     Money net;
     std::size_t rows = 0;
-    for (int round = 0; round < 2; ++round) {
+    for (int round = 0; round < rounds; ++round) {
       auto began = std::chrono::steady_clock::now();
       sqlCents = sqlTotal(*practice,
                           "SELECT t.\"Chart Number\", SUM(" + cents("Amount") +
                               ") FROM \"QVTRN\" t WHERE t.\"Transaction Type\" < 'Z' GROUP BY "
                               "t.\"Chart Number\"",
                           {}, groups);
-      bestSql = std::min(bestSql, bench::secondsSince(began));
+      sqlTimes.push_back(bench::secondsSince(began));
       began = std::chrono::steady_clock::now();
       reports::LedgerReportDialog dialog(reports::LedgerReportKind::PatientDaySheet, prompter,
                                          clock.today(), nullptr);
@@ -209,13 +229,14 @@ int main(int argc, char** argv) {
       dialog.setRange("Date Created", "", "");
       const auto selection = dialog.confirm();
       const auto report = reports::ledgerReport(*practice, *selection, prompter, clock.today());
-      best = std::min(best, bench::secondsSince(began));
+      times.push_back(bench::secondsSince(began));
       rows = report ? report->flatRows().size() : 0;
       net = Money();
       if (report)
         for (const reports::SummaryLine& line : report->summary)
           if (line.label == "Net Effect on Accounts Receivable") net = line.value.amount();
     }
+    const double best = median(times), bestSql = median(sqlTimes);
     fmt::print("{:<28}{:>9}{:>11.3f}{:>11.3f}{:>9.2f}{:>16}\n", "patient day sheet", rows, best,
                bestSql, bestSql > 0 ? best / bestSql : 0.0, net.toString());
     if (net != Money::fromCents(sqlCents)) {

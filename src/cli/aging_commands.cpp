@@ -18,6 +18,8 @@ struct AgingArguments {
   std::string kind = "patient";
   std::string asOf;
   std::string fromDate;
+  std::string fromService;
+  std::string toService;
   reports::AgingQuestions questions;
   bool addToWorkList = false;
 };
@@ -54,8 +56,13 @@ int runAging(Context& context, AgingArguments arguments, const ReportOutput& out
     window.questions().agingDate.to = parseDate(arguments.asOf, "--as-of");
   if (!arguments.fromDate.empty())
     window.questions().agingDate.from = parseDate(arguments.fromDate, "--from-date");
+  if (!arguments.fromService.empty())
+    window.questions().serviceDate.from = parseDate(arguments.fromService, "--from-service");
+  if (!arguments.toService.empty())
+    window.questions().serviceDate.to = parseDate(arguments.toService, "--to-service");
   window.questions().addToWorkList = arguments.addToWorkList;
   const auto report = window.run();
+  if (window.refused()) throw Refused();
   if (!report) return done;
   const int code = writeReport(context, *report, output);
   const std::int64_t added = window.close();
@@ -83,9 +90,9 @@ void addAgingVerbs(CLI::App* report, Action& chosen) {
   aging->add_option("--from-chart", arguments->questions.chart.from, "first chart number");
   aging->add_option("--to-chart", arguments->questions.chart.to, "last chart number");
   aging->add_option("--from-provider", arguments->questions.provider.from,
-                    "first attending provider (patient aging)");
+                    "first attending provider of the charges");
   aging->add_option("--to-provider", arguments->questions.provider.to,
-                    "last attending provider (patient aging)");
+                    "last attending provider of the charges");
   aging->add_option("--from-billing-code", arguments->questions.billingCode.from,
                     "first billing code of the patients");
   aging->add_option("--to-billing-code", arguments->questions.billingCode.to,
@@ -96,6 +103,10 @@ void addAgingVerbs(CLI::App* report, Action& chosen) {
       ->each([arguments](const std::string& text) {
         arguments->questions.patientIndicator.to = text;
       });
+  aging->add_option("--from-service", arguments->fromService,
+                    "first date of service, MM/DD/YYYY (remainder aging)");
+  aging->add_option("--to-service", arguments->toService,
+                    "last date of service, MM/DD/YYYY (remainder aging)");
   aging->add_option("--from-carrier", arguments->questions.carrier.from,
                     "first insurance carrier (insurance aging)");
   aging->add_option("--to-carrier", arguments->questions.carrier.to,

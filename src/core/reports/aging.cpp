@@ -169,6 +169,15 @@ const PatientInfo& patientOf(const std::unordered_map<std::string, PatientInfo>&
   return found == patients.end() ? missing : found->second;
 }
 
+// The questions asked of the transaction's patient record, as a condition on its chart.
+void addPatientQuestions(Sql& sql, const AgingQuestions& questions) {
+  if (!questions.billingCode.given() && !questions.patientIndicator.given()) return;
+  sql << " AND t.\"Chart Number\" IN (SELECT p.\"Chart Number\" FROM \"QVPAT\" p WHERE 1 = 1";
+  addRange(sql, "p.\"Billing Code\"", upperRange(questions.billingCode));
+  addRange(sql, "p.\"Patient Indicator\"", questions.patientIndicator);
+  sql << ")";
+}
+
 std::string rangeLine(const std::string& label, const TextRange& range) {
   return fmt::format("{}: {} to {}", label, range.from.empty() ? "(first)" : range.from,
                      range.to.empty() ? "(last)" : range.to);
@@ -244,14 +253,54 @@ Header AgingWindow::header(std::string title, Date reportDate) const {
     header.ranges.push_back("As of " + longDate(reportDate));
   if (questions_.chart.given())
     header.ranges.push_back(rangeLine("Chart Number", questions_.chart));
+  if (questions_.provider.given())
+    header.ranges.push_back(rangeLine("Attending Provider", questions_.provider));
+  if (questions_.billingCode.given())
+    header.ranges.push_back(rangeLine("Billing Code", questions_.billingCode));
+  if (questions_.patientIndicator.given())
+    header.ranges.push_back(rangeLine("Patient Indicator", questions_.patientIndicator));
+  const DateRange& service = questions_.serviceDate;
+  if (service.given())
+    header.ranges.push_back(
+        rangeLine("Date From", {service.from.isEmpty() ? std::string() : shortDate(service.from),
+                                service.to.isEmpty() ? std::string() : shortDate(service.to)}));
   return header;
 }
+
+namespace {
+
+// The message refusing a range that starts after it ends, or none.
+std::optional<std::string> backwardsRange(const AgingQuestions& questions) {
+  const std::array<std::pair<const char*, const TextRange*>, 5> texts{
+      std::pair{"Chart Number", &questions.chart},
+      std::pair{"Attending Provider", &questions.provider},
+      std::pair{"Billing Code", &questions.billingCode},
+      std::pair{"Patient Indicator", &questions.patientIndicator},
+      std::pair{"Insurance Carrier", &questions.carrier}};
+  for (const auto& [label, range] : texts)
+    if (!range->from.empty() && !range->to.empty() && upper(range->from) > upper(range->to))
+      return fmt::format("The {} range starts after it ends.", label);
+  const std::array<std::pair<const char*, const DateRange*>, 2> dates{
+      std::pair{"date", &questions.agingDate}, std::pair{"Date From", &questions.serviceDate}};
+  for (const auto& [label, range] : dates)
+    if (!range->from.isEmpty() && !range->to.isEmpty() && range->to < range->from)
+      return fmt::format("The {} range starts after it ends.", label);
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<Report> AgingWindow::run(ui::Progress* progress) {
   ui::SilentProgress silent;
   ui::Progress& meter = progress != nullptr ? *progress : silent;
   printed_.clear();
   aborted_ = false;
+  refused_ = false;
+  if (const auto problem = backwardsRange(questions_)) {
+    refused_ = true;
+    prompter_.error(*problem);
+    return std::nullopt;
+  }
   Report report;
   try {
     switch (kind_) {
@@ -373,10 +422,13 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
       (questions << " AND " << field << " <= ").bind(questions_.agingDate.to);
     questions << ") OR t.\"Transaction Type\" BETWEEN 'I' AND 'R')";
   }
-  sql << "SELECT t.\"Chart Number\", CASE WHEN (1 = 1" << questions.text << ") THEN CASE";
+  // The chart is grouped as a value, not through its index: the groups are
+  // sorted anyway, and the ledger read in its stored order costs no seek a line.
+  sql << "SELECT t.\"Chart Number\" || '', CASE WHEN (1 = 1" << questions.text << ") THEN CASE";
   sql.values = questions.values;
-  sql << " WHEN t.\"Transaction Type\" BETWEEN 'A' AND 'H' OR t.\"Transaction Type\" = 'Z' THEN"
-         " CASE WHEN ";
+  const std::string charge =
+      "(t.\"Transaction Type\" BETWEEN 'A' AND 'H' OR t.\"Transaction Type\" = 'Z')";
+  sql << " WHEN " << charge << " THEN CASE WHEN ";
   agingDate();
   sql << " IS NULL OR ";
   agingDate();
@@ -387,17 +439,12 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
   (sql << " > ").bind(daysBefore(reportDate, bounds.column2)) << " THEN 1 WHEN ";
   agingDate();
   (sql << " > ").bind(daysBefore(reportDate, bounds.column3)) << " THEN 2 ELSE 3 END";
-  sql << " ELSE 9 END ELSE 8 END, 0, SUM(" << cents("Amount") << "), SUM(" << paidCents()
-      << ") FROM \"QVTRN\" t WHERE 1 = 1";
+  // Only charges have paid amounts worth rounding; payments leave their sum alone.
+  sql << " ELSE 9 END ELSE 8 END, 0, SUM(" << cents("Amount") << "), SUM(CASE WHEN " << charge
+      << " THEN " << paidCents() << " END) FROM \"QVTRN\" t WHERE 1 = 1";
   Sql patientsAsked;
   addRange(patientsAsked, "t.\"Chart Number\"", chart);
-  if (questions_.billingCode.given() || questions_.patientIndicator.given()) {
-    patientsAsked << " AND t.\"Chart Number\" IN (SELECT p.\"Chart Number\" FROM \"QVPAT\" p "
-                     "WHERE 1 = 1";
-    addRange(patientsAsked, "p.\"Billing Code\"", upperRange(questions_.billingCode));
-    addRange(patientsAsked, "p.\"Patient Indicator\"", questions_.patientIndicator);
-    patientsAsked << ")";
-  }
+  addPatientQuestions(patientsAsked, questions_);
   sql << patientsAsked.text << " GROUP BY 1, 2 ORDER BY 1, 2";
   sql.values.insert(sql.values.end(), patientsAsked.values.begin(), patientsAsked.values.end());
 
@@ -456,12 +503,6 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
 
   Report report;
   report.header = header(title(), reportDate);
-  if (questions_.provider.given())
-    report.header.ranges.push_back(rangeLine("Attending Provider", questions_.provider));
-  if (questions_.billingCode.given())
-    report.header.ranges.push_back(rangeLine("Billing Code", questions_.billingCode));
-  if (questions_.patientIndicator.given())
-    report.header.ranges.push_back(rangeLine("Patient Indicator", questions_.patientIndicator));
   const std::array<std::string, 4> headings{
       fmt::format("{}   -   {}", bounds.start, bounds.end),
       fmt::format("{}   -   {}", bounds.end + 1, bounds.column2),
@@ -578,6 +619,8 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
     sql << ")";
   }
   addRange(sql, "t.\"Chart Number\"", chart);
+  addRange(sql, "t.\"Attending Provider\"", upperRange(questions_.provider));
+  addPatientQuestions(sql, questions_);
   if (detail)
     sql << " ORDER BY 1, 2, 3, 7, 6";
   else
@@ -749,11 +792,25 @@ std::string remainderFlagColumns() {
 }
 
 // The part of the remainder condition that both of its forms share, asked of
-// the engine so that charges the guarantor has paid are not read at all.
+// the engine so that charges the guarantor has paid, or the primary has yet to
+// settle, are not read at all.
 void addGuarantorOwes(Sql& sql) {
   sql << " AND t.\"Guarantor Responsible\" = ";
   sql.bind(true) << " AND (t.\"Guarantor Paid\" IS NULL OR t.\"Guarantor Paid\" <> ";
+  sql.bind(true) << ") AND (t.\"Insurance 1 Paid\" = ";
+  sql.bind(true) << " OR t.\"Accept Assignment 1\" IS NULL OR t.\"Accept Assignment 1\" <> ";
   sql.bind(true) << ")";
+}
+
+// The remainder reports' own questions: the charges' service dates and
+// attending provider, and the patient's billing code and indicator.
+void addRemainderQuestions(Sql& sql, const AgingQuestions& questions) {
+  if (!questions.serviceDate.from.isEmpty())
+    (sql << " AND t.\"Date From\" >= ").bind(questions.serviceDate.from);
+  if (!questions.serviceDate.to.isEmpty())
+    (sql << " AND t.\"Date From\" <= ").bind(questions.serviceDate.to);
+  addRange(sql, "t.\"Attending Provider\"", upperRange(questions.provider));
+  addPatientQuestions(sql, questions);
 }
 
 statements::PaymentFlags flagsAt(store::ResultRows& rows, std::size_t first) {
@@ -807,6 +864,7 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
   sql << " FROM \"QVTRN\" t WHERE t.\"Transaction Type\" <= 'H'";
   addGuarantorOwes(sql);
   addRange(sql, "t.\"Chart Number\"", chart);
+  addRemainderQuestions(sql, questions_);
   if (detail)
     sql << " ORDER BY 1, 2, 5, 3";
   else
@@ -939,6 +997,7 @@ Report AgingWindow::guarantorRemainderTotals(ui::Progress& progress) {
       << "t.\"Case Number\" WHERE t.\"Transaction Type\" <= 'H'";
   addGuarantorOwes(sql);
   addRange(sql, "s.\"Guarantor\"", upperRange(questions_.chart));
+  addRemainderQuestions(sql, questions_);
   sql << " GROUP BY 1, 2, 3, 4, 5, 6, 7, 8, 9 ORDER BY 1";
 
   std::vector<std::pair<std::string, std::int64_t>> guarantors;

@@ -44,9 +44,10 @@ struct DateRange {
 struct AgingQuestions {
   TextRange chart;             // patients
   DateRange agingDate;         // charges (patient aging); initial billing date (insurance)
-  TextRange provider;          // Attending Provider of the transactions (patient aging)
+  TextRange provider;          // Attending Provider of the transactions
   TextRange billingCode;       // patients
   TextRange patientIndicator;  // patients
+  DateRange serviceDate;       // remainder reports: the charges' Date From
   TextRange carrier;           // insurance: the carrier in the report's position
   bool blankFacility = false;  // insurance: only charges without a facility
   bool detail = false;         // insurance: a line per charge under its claim
@@ -98,6 +99,9 @@ class AgingWindow {
   // no-data message) or when the person pressed Abort (nothing is shown then).
   std::optional<Report> run(ui::Progress* progress = nullptr);
   bool aborted() const { return aborted_; }
+  // Whether the last run was refused because a range of the questions starts
+  // after it ends (the message says which).
+  bool refused() const { return refused_; }
   // The accounts of the last report, in printed order.
   const std::vector<AgedAccount>& printedAccounts() const { return printed_; }
 
@@ -121,6 +125,7 @@ class AgingWindow {
   AgingQuestions questions_;
   std::vector<AgedAccount> printed_;
   bool aborted_ = false;
+  bool refused_ = false;
 };
 
 // The message of an aging report with nothing to print.

@@ -236,6 +236,71 @@ TEST_P(AgingOnEngine, InsuranceAgingOfAPartlyPaidCharge) {
   EXPECT_EQ(prompter_.transcript().back(), "inform: There is no data for this report.");
 }
 
+// The attending provider and the patient's billing code and indicator narrow
+// insurance and remainder aging as they do patient aging; the remainder
+// reports also narrow by date of service.
+TEST_P(AgingOnEngine, InsuranceAndRemainderAgingAnswerTheirQuestions) {
+  insert("QVPAT", {{"Chart Number", "ANNAB000"},
+                   {"Last Name", "Anna"},
+                   {"Billing Code", "X"},
+                   {"Patient Indicator", "VIP"}});
+  insert("QVPAT", {{"Chart Number", "BERTC000"}, {"Last Name", "Bert"}, {"Billing Code", "Y"}});
+  insert("QVINS", {{"Code", "AET"}, {"Name", "Aetna"}});
+  auto billed = [&](const std::string& chart) {
+    insert("QVCLA", {{"Chart Number", chart},
+                     {"Case Number", "1"},
+                     {"Insurance Carrier 1", "AET"},
+                     {"Initial Billing Date 1", daysAgo(5)}});
+    return FieldTexts{
+        {"Claim Number", std::to_string(testing::singleNumber(
+                             *practice_, "SELECT MAX(\"Claim Number\") FROM \"QVCLA\""))},
+        {"Billed to Insured 1", "T"},
+        {"Accept Assignment 1", "T"}};
+  };
+  auto with = [](FieldTexts fields, const FieldTexts& more) {
+    fields.insert(fields.end(), more.begin(), more.end());
+    return fields;
+  };
+  const FieldTexts anna = billed("ANNAB000");
+  line("ANNAB000", "A", "100", 20, with(anna, {{"Attending Provider", "DR1"}}));
+  line("ANNAB000", "A", "40", 20, with(anna, {{"Attending Provider", "DR2"}}));
+  line("BERTC000", "A", "70", 20, with(billed("BERTC000"), {{"Attending Provider", "DR1"}}));
+  line("ANNAB000", "A", "25", 40, with(remainderFlags, {{"Attending Provider", "DR1"}}));
+  line("ANNAB000", "A", "15", 5, with(remainderFlags, {{"Attending Provider", "DR2"}}));
+  line("BERTC000", "A", "60", 40, with(remainderFlags, {{"Attending Provider", "DR1"}}));
+
+  const auto total = [&](AgingKind kind, auto ask) {
+    auto report = window(kind);
+    ask(report.questions());
+    const auto result = report.run();
+    return result ? result->totals.at(0).cells.back().display() : std::string("none");
+  };
+  EXPECT_EQ(total(AgingKind::Primary, [](AgingQuestions&) {}), "210.00");
+  EXPECT_EQ(total(AgingKind::Primary,
+                  [](AgingQuestions& q) {
+                    q.provider = {"dr1", "DR1"};
+                  }),
+            "170.00");
+  EXPECT_EQ(total(AgingKind::Primary,
+                  [](AgingQuestions& q) {
+                    q.billingCode = {"X", "X"};
+                  }),
+            "140.00");
+  EXPECT_EQ(total(AgingKind::Remainder, [](AgingQuestions&) {}), "100.00");
+  EXPECT_EQ(total(AgingKind::Remainder,
+                  [](AgingQuestions& q) { q.serviceDate.from = *Date::parse(daysAgo(10)); }),
+            "15.00");
+  EXPECT_EQ(total(AgingKind::RemainderDetail,
+                  [](AgingQuestions& q) {
+                    q.provider = {"DR1", "DR1"};
+                    q.patientIndicator = {"VIP", "VIP"};
+                  }),
+            "25.00");
+  EXPECT_EQ(total(AgingKind::Remainder,
+                  [](AgingQuestions& q) { q.serviceDate.to = *Date::parse(daysAgo(50)); }),
+            "none");
+}
+
 VANTRELL_ON_BOTH_ENGINES(AgingOnEngine);
 
 }  // namespace
