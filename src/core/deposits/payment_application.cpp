@@ -525,11 +525,12 @@ bool PaymentApplicationWindow::save() {
       // Buckets and unapplied amounts from the stored applications, then the
       // guarantor's paid mark from the amounts that leaves.
       posting.rebuildTouchedTotals();
-      for (const auto entry : guarantorRule) {
-        auto charge = ledger.seek({store::Value{entry}});
-        if (charge && charge->logical("Guarantor Paid") != transactions::guarantorPaidOf(*charge)) {
-          charge->set("Guarantor Paid", transactions::guarantorPaidOf(*charge));
-          ledger.post(*charge);
+      std::vector<std::vector<store::Value>> paidKeys;
+      for (const auto entry : guarantorRule) paidKeys.push_back({store::Value{entry}});
+      for (auto& charge : ledger.seekMany(paidKeys)) {
+        if (charge.logical("Guarantor Paid") != transactions::guarantorPaidOf(charge)) {
+          charge.set("Guarantor Paid", transactions::guarantorPaidOf(charge));
+          ledger.post(charge);
         }
       }
 
