@@ -556,29 +556,46 @@ bool PaymentApplicationWindow::save() {
       // Buckets and unapplied amounts from the stored applications, then the
       // guarantor's paid mark from the amounts that leaves.
       posting.rebuildTouchedTotals();
-      for (const auto entry : guarantorRule) {
-        auto charge = ledger.seek({store::Value{entry}});
-        if (charge && charge->logical("Guarantor Paid") != transactions::guarantorPaidOf(*charge)) {
-          charge->set("Guarantor Paid", transactions::guarantorPaidOf(*charge));
-          ledger.post(*charge);
+      std::vector<std::vector<store::Value>> paidKeys;
+      for (const auto entry : guarantorRule) paidKeys.push_back({store::Value{entry}});
+      for (auto& charge : ledger.seekMany(paidKeys)) {
+        if (charge.logical("Guarantor Paid") != transactions::guarantorPaidOf(charge)) {
+          charge.set("Guarantor Paid", transactions::guarantorPaidOf(charge));
+          ledger.post(charge);
         }
       }
 
       if (!claimsToExamine.empty()) {
         store::Table claims = context_.practice.openTable("QVCLA");
         claims.setOrder("Primary");
+        // Every examined claim's charges in one read of many keys, as this save
+        // left them, rather than a pass over the practice's charges per claim.
+        std::map<std::int64_t, std::vector<store::Record>> chargesOfClaim;
+        {
+          std::vector<std::vector<store::Value>> keys;
+          for (const auto& examined : claimsToExamine)
+            if (chargesOfClaim.emplace(examined.claim, std::vector<store::Record>{}).second)
+              keys.push_back({store::Value{examined.claim}});
+          store::Table onClaims = context_.practice.openTable("QVTRN");
+          onClaims.setOrder("Idxclaim");
+          onClaims.setFields({"Entry Number", "Claim Number", "Transaction Type",
+                              "Insurance 1 Paid", "Insurance 2 Paid", "Insurance 3 Paid"});
+          for (auto& line : onClaims.seekMany(keys)) {
+            const std::string type = trimmed(line.text("Transaction Type"));
+            if (!type.empty() && type < "I")
+              chargesOfClaim[line.integer("Claim Number")].push_back(std::move(line));
+          }
+        }
         for (const auto& [number, position] : claimsToExamine) {
           auto claim = claims.seek({store::Value{number}});
           if (!claim) continue;
           const auto slot = claims::claimSlotFields(position);
           if (trimmed(claim->text(slot.status)) == claims::claim_status::done) continue;
-          auto open = context_.practice.driver().query(
-              "SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Claim Number\" = ? AND \"Transaction "
-              "Type\" <> '' AND \"Transaction Type\" < 'I' AND NOT COALESCE(\"Insurance " +
-                  std::to_string(position) + " Paid\", FALSE)",
-              {store::Value{number}});
-          open->next();
-          if (std::get<std::int64_t>(open->column(0, store::FieldType::Integer)) != 0) continue;
+          const std::string paidFlag = "Insurance " + std::to_string(position) + " Paid";
+          const auto& onClaim = chargesOfClaim[number];
+          if (std::any_of(onClaim.begin(), onClaim.end(),
+                          [&](const store::Record& charge) { return !charge.logical(paidFlag); }))
+            continue;
           if (context_.options.flag("Mark Completed Claims Done")) {
             claim->set(slot.status, std::string(claims::claim_status::done));
             claims.post(*claim);
@@ -599,22 +616,26 @@ bool PaymentApplicationWindow::save() {
       if (!statementsToExamine.empty()) {
         store::Table statements = context_.practice.openTable("QVSTA");
         statements.setOrder("Primary");
+        // The statements' charges in one read of many keys, as this save left them.
+        std::map<std::int64_t, std::vector<store::Record>> chargesOfStatement;
+        {
+          std::vector<std::vector<store::Value>> keys;
+          for (const auto number : statementsToExamine) keys.push_back({store::Value{number}});
+          store::Table onStatements = context_.practice.openTable("QVTRN");
+          onStatements.setOrder("idxStatementID");
+          for (auto& line : onStatements.seekMany(keys)) {
+            const std::string type = trimmed(line.text("Transaction Type"));
+            if (!type.empty() && type < "I")
+              chargesOfStatement[line.integer("Statement Number")].push_back(std::move(line));
+          }
+        }
         for (const auto number : statementsToExamine) {
           auto statement = statements.seek({store::Value{number}});
           if (!statement || trimmed(statement->text("Status")) == statements::statusDone) continue;
           // Done once nothing on it is left to pay.
           Money open;
-          auto rows = context_.practice.driver().query(
-              "SELECT \"Entry Number\" FROM \"QVTRN\" WHERE \"Statement Number\" = ? AND "
-              "\"Transaction Type\" <> '' AND \"Transaction Type\" < 'I'",
-              {store::Value{number}});
-          std::vector<std::int64_t> onStatement;
-          while (rows->next())
-            onStatement.push_back(
-                std::get<std::int64_t>(rows->column(0, store::FieldType::Integer)));
-          for (const auto entry : onStatement)
-            if (auto charge = ledger.seek({store::Value{entry}}))
-              open += transactions::remainderOf(*charge).abs();
+          for (const auto& charge : chargesOfStatement[number])
+            open += transactions::remainderOf(charge).abs();
           if (open != Money{}) continue;
           try {
             statements.edit(*statement);

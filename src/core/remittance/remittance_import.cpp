@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 
 #include <fmt/format.h>
@@ -12,6 +13,7 @@
 #include "remittance/remittance_queue.hpp"
 #include "store/errors.hpp"
 #include "store/names.hpp"
+#include "store/record_locks.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
 #include "transactions/balances.hpp"
@@ -406,6 +408,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
   store::Table remittances = practice.openTable("QVERA");
   remittances.setOrder("Trace");
 
+  std::vector<std::shared_ptr<store::RecordLock>> postingLocks;  // held until the import ends
   std::vector<Plan> plans;
   std::set<std::pair<std::string, std::string>> keys;
   std::string finishedBefore;  // the refusal, unless another transaction is being finished
@@ -418,6 +421,23 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
           "twice; nothing is posted from it.",
           advice.traceNumber, advice.payerId);
       return result;
+    }
+    // One workstation at a time posts a payment, from before it looks for an
+    // earlier import until its last save: two finishing one stopped import
+    // would each post the patients the other had not saved yet.
+    if (!choices.dryRun) {
+      try {
+        postingLocks.push_back(practice.driver().locks().lock(
+            "QVERA", "posting\x1f" + store::upperAscii(cut(advice.payerId, 30)) + "\x1f" +
+                         store::upperAscii(cut(advice.traceNumber, 50))));
+      } catch (const store::RecordInUseError& inUse) {
+        result.refusal = fmt::format(
+            "The payment with trace number {} from payer {} is being posted by {}; nothing is "
+            "posted from this file. Import it again when that workstation has finished.",
+            advice.traceNumber, advice.payerId,
+            inUse.owner() ? inUse.owner()->display() : std::string("another workstation"));
+        return result;
+      }
     }
     // Keyed as stored: the fields' widths cut longer IDs.
     auto earlier = remittances.seek({store::Value{store::upperAscii(cut(advice.payerId, 30))},

@@ -1,5 +1,9 @@
 #include "transactions/ledger_posting.hpp"
 
+#include <array>
+#include <map>
+#include <vector>
+
 #include "store/names.hpp"
 #include "transactions/balances.hpp"
 
@@ -65,14 +69,63 @@ void LedgerPosting::writeApplication(const ApplicationRow& application) {
 }
 
 void LedgerPosting::rebuildTouchedTotals() {
+  // Three reads of many keys (the touched lines, the charges' applications,
+  // the payments' applications) rather than three round trips a line; the
+  // sums are kept exactly, row by row, as the practice recalculation's.
+  const auto keysOf = [](const std::set<std::int64_t>& entries) {
+    std::vector<std::vector<store::Value>> keys;
+    for (const auto entry : entries) keys.push_back({store::Value{entry}});
+    return keys;
+  };
+  std::set<std::int64_t> touched = chargesTouched_;
+  touched.insert(paymentsTouched_.begin(), paymentsTouched_.end());
   store::Table ledger = practice_.openTable(ledgerTable_);
   ledger.setOrder("Idxentrynumber");
+  std::map<std::int64_t, store::Record> lines;
+  for (auto& line : ledger.seekMany(keysOf(touched)))
+    lines.emplace(line.integer("Entry Number"), std::move(line));
+
+  store::Table applications = practice_.openTable("QVPAX");
+  applications.setFields({"Payment Reference", "Charge Reference", "Who Paid", "Payment Amount"});
+  std::map<std::int64_t, std::array<Money, paidBuckets.size()>> charged;
+  if (!chargesTouched_.empty()) {
+    applications.setOrder("Idxchargereference");
+    for (const auto& row : applications.seekMany(keysOf(chargesTouched_)))
+      if (const auto bucket = bucketIndexOfApplication(row.text("Who Paid")))
+        charged[row.integer("Charge Reference")][*bucket] += row.money("Payment Amount");
+  }
+  std::map<std::int64_t, Money> applied;
+  if (!paymentsTouched_.empty()) {
+    applications.setOrder("Idxpaymentreference");
+    for (const auto& row : applications.seekMany(keysOf(paymentsTouched_)))
+      applied[row.integer("Payment Reference")] += row.money("Payment Amount");
+  }
+
   for (const auto entry : chargesTouched_) {
-    if (auto charge = ledger.seek({store::Value{entry}})) recalculateChargePaid(practice_, *charge);
+    auto line = lines.find(entry);
+    if (line == lines.end()) continue;
+    store::Record& charge = line->second;
+    const auto totals = charged[entry];
+    bool changed = false;
+    for (std::size_t i = 0; i < paidBuckets.size(); ++i) {
+      const char* field = paidBuckets[i];
+      if (charge.money(field) == totals[i]) continue;
+      charge.set(field, totals[i]);
+      changed = true;
+    }
+    if (changed) ledger.post(charge);
   }
   for (const auto entry : paymentsTouched_) {
-    if (auto payment = ledger.seek({store::Value{entry}}))
-      recalculateUnapplied(practice_, *payment);
+    auto line = lines.find(entry);
+    if (line == lines.end()) continue;
+    store::Record& payment = line->second;
+    const std::string type = payment.text("Transaction Type");
+    if (type.empty()) continue;
+    // A deductible line applies nothing and leaves nothing unapplied.
+    const Money unapplied = type == "P" ? Money{} : payment.money("Amount") - applied[entry];
+    if (payment.money("Unapplied Amount") == unapplied) continue;
+    payment.set("Unapplied Amount", unapplied);
+    ledger.post(payment);
   }
   chargesTouched_.clear();
   paymentsTouched_.clear();

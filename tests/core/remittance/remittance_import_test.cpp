@@ -363,9 +363,9 @@ TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePo
   EXPECT_EQ(queueItems(*practice_, remittance, true).size(), 1u);
 }
 
-// An import killed after Jane's save, before John's: importing the file again
-// finishes it, posting John only, and everything comes out as one import
-// that never stopped would have left it.
+// An import killed after Jane's save, before John's (while it posts, nobody
+// else may finish it): importing the file again finishes it, posting John only, and everything
+// comes out as one import that never stopped would have left it.
 TEST_P(RemittanceImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain) {
   addJohn();
   const auto claimA = claim();
@@ -405,6 +405,12 @@ TEST_P(RemittanceImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain)
         import(file, PatientShare::LeftToPatient, connection.get(), &progress);
       });
   ASSERT_TRUE(desk.ready());
+  // While that desk posts, a second one importing the same file is told who
+  // has it and posts nothing: otherwise John would be paid by both.
+  const ImportResult meanwhile = import(file);
+  EXPECT_NE(meanwhile.refusal.find("is being posted by DESK2"), std::string::npos)
+      << meanwhile.refusal;
+  EXPECT_EQ(postedLines().size(), 2u);
   desk.kill();
   ASSERT_EQ(postedLines().size(), 2u);  // Jane's payment and write-off only
 
