@@ -291,16 +291,21 @@ void readGroup(store::Connection& practice, const std::vector<Value>& numbers,
   {
     auto rows = practice.driver().query(
         "SELECT x.\"Charge Reference\", x.\"Payment Amount\", x.\"Who Paid\", p.\"Date From\", "
-        "p.\"Description\", p.\"Procedure Code\" FROM \"QVPAX\" x "
+        "p.\"Description\", p.\"Procedure Code\", p.\"Transaction Type\" FROM \"QVPAX\" x "
         "JOIN \"QVTRN\" c ON c.\"Entry Number\" = x.\"Charge Reference\" "
         "JOIN \"QVTRN\" p ON p.\"Entry Number\" = x.\"Payment Reference\" "
         "WHERE c.\"Statement Number\" IN " +
             in + " ORDER BY x.\"Charge Reference\", p.\"Date From\", p.\"Entry Number\"",
         numbers);
-    while (rows->next())
-      applications[integerOf(*rows, 0)].push_back({moneyOf(*rows, 1), textOf(*rows, 2),
-                                                   dateOf(*rows, 3), textOf(*rows, 4),
-                                                   textOf(*rows, 5)});
+    while (rows->next()) {
+      // A deductible moves no money: its line shows its own amount, 0, and the
+      // deductible itself only in its description, or the charge's lines
+      // would not add up to what is still owed on it.
+      const bool deductible = textOf(*rows, 6) == "P";
+      applications[integerOf(*rows, 0)].push_back({deductible ? Money() : moneyOf(*rows, 1),
+                                                   textOf(*rows, 2), dateOf(*rows, 3),
+                                                   textOf(*rows, 4), textOf(*rows, 5)});
+    }
   }
 
   // Payments and adjustments of the statements' cases not yet applied to a

@@ -215,8 +215,17 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
                                     {"Description", "Check 1041"},
                                     {"Amount", "-20"},
                                     {"Who Paid", "G"}});
+  // The primary also put 15.00 of the visit towards the deductible: a line of
+  // amount 0 that moves no money, so the visit's lines still add up to 30.00.
+  const std::int64_t deductible = entry({{"Chart Number", "SMITHJO0"},
+                                         {"Transaction Type", "P"},
+                                         {"Date From", "12/05/2026"},
+                                         {"Description", "Carrier MC Deductible 15.00"},
+                                         {"Amount", "0"},
+                                         {"Who Paid", "1"}});
   apply(insurance, visit, "-60", "1");
   apply(writeOff, visit, "-10", "");
+  apply(deductible, visit, "-15", "1");
   apply(check, old, "-20", "G");
 
   const Date printed = Date::fromYmd(2026, 12, 31);
@@ -236,8 +245,17 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
   EXPECT_EQ(form.aging.amounts[1], dollars(3000));
   EXPECT_EQ(form.aging.amounts[2], dollars(2500));
   EXPECT_EQ(form.aging.amounts[3], dollars(3000));
-  // Four charges and the three amounts applied to them.
-  ASSERT_EQ(form.entries.size(), 7u);
+  // Four charges and the four lines applied to them; each charge's lines add up
+  // to what is still open on it, in chart and date order: 80.00, 30.00, 25.00
+  // and 30.00 on the visit.
+  ASSERT_EQ(form.entries.size(), 8u);
+  std::vector<Money> lineTotals;
+  for (const StatementEntry& each : form.entries) {
+    if (each.kind == StatementEntry::Kind::Charge) lineTotals.emplace_back();
+    lineTotals.back() += each.amount;
+  }
+  EXPECT_EQ(lineTotals,
+            (std::vector<Money>{dollars(8000), dollars(3000), dollars(2500), dollars(3000)}));
 
   printing::Document document;
   for (const auto& each : forms) layOutStatement(document, each);
