@@ -22,6 +22,7 @@
 #include "patient_list_window.hpp"
 #include "practice_dialogs.hpp"
 #include "progress_dialog.hpp"
+#include "report_windows.hpp"
 #include "security/permission_list.hpp"
 #include "security_dialogs.hpp"
 #include "statement_windows.hpp"
@@ -356,6 +357,13 @@ bool MainWindow::closeWorkWindows() {
     delete window.data();
   }
   workWindows_.clear();
+  // Report previews too: closing one runs its report's closing step (the aging
+  // reports' work list), which must reach the practice the report was run on.
+  for (ReportPreviewWindow* preview :
+       findChildren<ReportPreviewWindow*>(Qt::FindDirectChildrenOnly)) {
+    if (preview->isVisible() && !preview->close()) return false;
+    delete preview;
+  }
   return true;
 }
 

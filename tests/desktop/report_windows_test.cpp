@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -209,6 +210,38 @@ TEST_F(ReportWindowsTest, PatientAgingIsAskedByKeyPreviewedExportedSavedAndFills
   EXPECT_EQ(practice().openTable("QVWRK").count() - workListBefore,
             static_cast<std::int64_t>(owed.size()));
   for (const auto& [owing, cents] : owed) EXPECT_EQ(items[owing], 1) << owing;
+}
+
+// A preview left open when another practice is opened goes first, its work list
+// question asked while the practice it was run on is still the open one.
+TEST_F(ReportWindowsTest, AnAgingPreviewClosesOnItsOwnPracticeWhenAnotherPracticeOpens) {
+  const std::string tutorial = application_.practice()->location.path;
+  ModalAnswers questions;
+  questions.then([&](QWidget& dialog) {
+    dialog.findChild<QCheckBox*>("addToWorkList")->setChecked(true);
+    pressOk(dialog);
+  });
+  questions.run([&] { window_.agingReports(); });
+  ASSERT_NE(shownWindow("ReportPreview"), nullptr) << "the aging report opened no preview";
+
+  std::string askedOn;
+  const std::string clinic = (home_ / "Clinic").string();
+  ModalAnswers switching;
+  switching.then([&](QWidget& dialog) {
+    askedOn = application_.practice()->location.path;
+    ModalAnswers::clickButton("No")(dialog);
+  });
+  switching.then([&](QWidget& dialog) {
+    EXPECT_EQ(shownWindow("ReportPreview"), nullptr) << "the preview outlived its practice";
+    field(dialog, "name")->setText("Clinic");
+    field(dialog, "path")->setText(QString::fromStdString(clinic));
+    dialog.findChild<QPushButton*>("create")->click();
+  });
+  switching.run([&] { window_.newPractice(); });
+  EXPECT_EQ(switching.seen(), std::vector<std::string>{reports::addToWorkListQuestion});
+  EXPECT_EQ(askedOn, tutorial);
+  EXPECT_EQ(application_.practice()->location.path, clinic);
+  EXPECT_EQ(shownWindow("ReportPreview"), nullptr);
 }
 
 TEST_F(ReportWindowsTest, DaySheetQuestionsGoThroughTheCoreAndThePreviewHoldsTheLedgersNetEffect) {
