@@ -170,6 +170,10 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
   dateLabel_ = new QLabel;
   dateLabel_->setBuddy(dateFrom_);
   form->addRow(dateLabel_, rangeRow(dateFrom_, dateTo_));
+  serviceFrom_ = dateField("serviceFrom");
+  serviceTo_ = dateField("serviceTo");
+  auto* service = rangeRow(serviceFrom_, serviceTo_);
+  form->addRow(tr("Date of &Service:"), service);
 
   providerFrom_ = codeField("providerFrom");
   providerTo_ = codeField("providerTo");
@@ -204,6 +208,7 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
                   form->labelForField(billing),
                   form->labelForField(indicator_)};
   insuranceOnly_ = {carrier, form->labelForField(carrier), blankFacility_};
+  remainderOnly_ = {service, form->labelForField(service)};
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
@@ -235,6 +240,7 @@ void AgingQuestionsDialog::kindChanged() {
   const bool remainder = kind == AgingKind::Remainder || kind == AgingKind::GuarantorRemainder;
   for (QWidget* widget : patientOnly_) widget->setEnabled(patient);
   for (QWidget* widget : insuranceOnly_) widget->setEnabled(insurance);
+  for (QWidget* widget : remainderOnly_) widget->setEnabled(remainder);
   detail_->setEnabled(insurance || kind == AgingKind::Remainder);
   addToWorkList_->setEnabled(patient || insurance);
   // The remainder reports age to today: they take no aging dates.
@@ -259,7 +265,9 @@ bool AgingQuestionsDialog::read() {
   asked.patientIndicator = {text(indicator_), text(indicator_)};
   asked.carrier = {text(carrierFrom_), text(carrierTo_)};
   for (const auto& [edit, into] :
-       {std::pair{dateFrom_, &asked.agingDate.from}, std::pair{dateTo_, &asked.agingDate.to}}) {
+       {std::pair{dateFrom_, &asked.agingDate.from}, std::pair{dateTo_, &asked.agingDate.to},
+        std::pair{serviceFrom_, &asked.serviceDate.from},
+        std::pair{serviceTo_, &asked.serviceDate.to}}) {
     const std::string typed = text(edit);
     const auto day = Date::parse(typed);
     if (!day) {

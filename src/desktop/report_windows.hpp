@@ -49,9 +49,9 @@ class ReportPreviewWindow : public PdfPreviewWindow {
 ReportPreviewWindow* previewReport(reports::Report report, ui::Prompter& prompter, QWidget* parent);
 
 // The aging reports' questions: which report, the ranges it reads, the aging
-// date range (to the program date), the detail and blank-facility choices and
-// "Add To Work List". OK is refused with the system's message while an answer
-// is wrong; insurance aging also needs its own right.
+// date range (to the program date), the remainder reports' service dates, the detail and
+// blank-facility choices and "Add To Work List". OK is refused with the system's message while an
+// answer is wrong; insurance aging also needs its own right.
 class AgingQuestionsDialog : public QDialog {
   Q_OBJECT
 
@@ -71,11 +71,12 @@ class AgingQuestionsDialog : public QDialog {
   std::function<bool(int)> allowed_;
   reports::AgingQuestions questions_;
   QComboBox* kind_;
-  QLineEdit *chartFrom_, *chartTo_, *dateFrom_, *dateTo_, *providerFrom_, *providerTo_;
+  QLineEdit *chartFrom_, *chartTo_, *dateFrom_, *dateTo_, *serviceFrom_, *serviceTo_;
+  QLineEdit *providerFrom_, *providerTo_;
   QLineEdit *billingFrom_, *billingTo_, *indicator_, *carrierFrom_, *carrierTo_;
   QLabel* dateLabel_;
   QCheckBox *blankFacility_, *detail_, *addToWorkList_;
-  std::vector<QWidget*> patientOnly_, insuranceOnly_;
+  std::vector<QWidget*> patientOnly_, insuranceOnly_, remainderOnly_;
 };
 
 // The questions of a day sheet or the practice analysis, over the core's report

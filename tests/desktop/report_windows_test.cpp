@@ -244,6 +244,37 @@ TEST_F(ReportWindowsTest, AnAgingPreviewClosesOnItsOwnPracticeWhenAnotherPractic
   EXPECT_EQ(shownWindow("ReportPreview"), nullptr);
 }
 
+// The service dates are asked of the remainder reports only, and reach their questions.
+TEST_F(ReportWindowsTest, TheAgingQuestionsAskServiceDatesOfTheRemainderReportsOnly) {
+  AgingQuestionsDialog questions(
+      prompter_, Date::fromYmd(2026, 12, 31), [](int) { return true; }, &window_);
+  ModalAnswers answers;
+  answers.then([&](QWidget& dialog) {
+    auto* kind = dialog.findChild<QComboBox*>("kind");
+    QLineEdit* from = field(dialog, "serviceFrom");
+    QLineEdit* to = field(dialog, "serviceTo");
+    ASSERT_NE(from, nullptr);
+    ASSERT_NE(to, nullptr);
+    for (const char* other :
+         {"Patient Aging", "Applied Patient Aging", "Primary Insurance Aging"}) {
+      kind->setCurrentIndex(kind->findText(other));
+      EXPECT_FALSE(from->isEnabled() || to->isEnabled()) << other;
+    }
+    kind->setCurrentIndex(kind->findText("Guarantor Remainder Totals"));
+    EXPECT_TRUE(from->isEnabled() && to->isEnabled());
+    kind->setCurrentIndex(kind->findText("Patient Remainder Aging"));
+    from->setText("3/1/2026");
+    to->setText("03/31/2026");
+    pressOk(dialog);
+  });
+  int result = QDialog::Rejected;
+  answers.run([&] { result = questions.exec(); });
+  ASSERT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(questions.kind(), reports::AgingKind::Remainder);
+  EXPECT_EQ(questions.questions().serviceDate.from, Date::fromYmd(2026, 3, 1));
+  EXPECT_EQ(questions.questions().serviceDate.to, Date::fromYmd(2026, 3, 31));
+}
+
 TEST_F(ReportWindowsTest, DaySheetQuestionsGoThroughTheCoreAndThePreviewHoldsTheLedgersNetEffect) {
   // Every entry ever made, below "Z", is the net effect on the accounts receivable.
   Money net;
