@@ -200,13 +200,8 @@ AgingQuestionsDialog::AgingQuestionsDialog(ui::Prompter& prompter, Date programD
   layout->addWidget(detail_);
   layout->addWidget(addToWorkList_);
 
-  // The questions each report reads; the others are greyed.
-  patientOnly_ = {provider,
-                  billing,
-                  indicator_,
-                  form->labelForField(provider),
-                  form->labelForField(billing),
-                  form->labelForField(indicator_)};
+  // The questions each report reads; the others are greyed. Every report reads
+  // the provider, billing code and indicator ranges.
   insuranceOnly_ = {carrier, form->labelForField(carrier), blankFacility_};
   remainderOnly_ = {service, form->labelForField(service)};
 
@@ -238,7 +233,6 @@ void AgingQuestionsDialog::kindChanged() {
   const bool insurance =
       kind == AgingKind::Primary || kind == AgingKind::Secondary || kind == AgingKind::Tertiary;
   const bool remainder = kind == AgingKind::Remainder || kind == AgingKind::GuarantorRemainder;
-  for (QWidget* widget : patientOnly_) widget->setEnabled(patient);
   for (QWidget* widget : insuranceOnly_) widget->setEnabled(insurance);
   for (QWidget* widget : remainderOnly_) widget->setEnabled(remainder);
   detail_->setEnabled(insurance || kind == AgingKind::Remainder);

@@ -76,7 +76,7 @@ class AgingQuestionsDialog : public QDialog {
   QLineEdit *billingFrom_, *billingTo_, *indicator_, *carrierFrom_, *carrierTo_;
   QLabel* dateLabel_;
   QCheckBox *blankFacility_, *detail_, *addToWorkList_;
-  std::vector<QWidget*> patientOnly_, insuranceOnly_, remainderOnly_;
+  std::vector<QWidget*> insuranceOnly_, remainderOnly_;
 };
 
 // The questions of a day sheet or the practice analysis, over the core's report

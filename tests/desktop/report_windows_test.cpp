@@ -244,7 +244,8 @@ TEST_F(ReportWindowsTest, AnAgingPreviewClosesOnItsOwnPracticeWhenAnotherPractic
   EXPECT_EQ(shownWindow("ReportPreview"), nullptr);
 }
 
-// The service dates are asked of the remainder reports only, and reach their questions.
+// The service dates are asked of the remainder reports only, the provider of
+// every report, and they reach the report's questions.
 TEST_F(ReportWindowsTest, TheAgingQuestionsAskServiceDatesOfTheRemainderReportsOnly) {
   AgingQuestionsDialog questions(
       prompter_, Date::fromYmd(2026, 12, 31), [](int) { return true; }, &window_);
@@ -265,6 +266,10 @@ TEST_F(ReportWindowsTest, TheAgingQuestionsAskServiceDatesOfTheRemainderReportsO
     kind->setCurrentIndex(kind->findText("Patient Remainder Aging"));
     from->setText("3/1/2026");
     to->setText("03/31/2026");
+    // Every aging report reads the provider, billing code and indicator questions.
+    for (const char* name : {"providerFrom", "billingTo", "indicator"})
+      EXPECT_TRUE(field(dialog, name)->isEnabled()) << name;
+    field(dialog, "providerFrom")->setText("DRW");
     pressOk(dialog);
   });
   int result = QDialog::Rejected;
@@ -273,6 +278,7 @@ TEST_F(ReportWindowsTest, TheAgingQuestionsAskServiceDatesOfTheRemainderReportsO
   EXPECT_EQ(questions.kind(), reports::AgingKind::Remainder);
   EXPECT_EQ(questions.questions().serviceDate.from, Date::fromYmd(2026, 3, 1));
   EXPECT_EQ(questions.questions().serviceDate.to, Date::fromYmd(2026, 3, 31));
+  EXPECT_EQ(questions.questions().provider.from, "DRW");
 }
 
 TEST_F(ReportWindowsTest, DaySheetQuestionsGoThroughTheCoreAndThePreviewHoldsTheLedgersNetEffect) {
