@@ -270,6 +270,7 @@ TEST_F(ReportWindowsTest, TheAgingQuestionsAskServiceDatesOfTheRemainderReportsO
     for (const char* name : {"providerFrom", "billingTo", "indicator"})
       EXPECT_TRUE(field(dialog, name)->isEnabled()) << name;
     field(dialog, "providerFrom")->setText("DRW");
+    shoot(dialog, "reports-05-remainder-questions.png");
     pressOk(dialog);
   });
   int result = QDialog::Rejected;
