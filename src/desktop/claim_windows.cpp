@@ -45,20 +45,6 @@ constexpr std::size_t pageSize = 100;
 constexpr int slotColumns = 6;
 constexpr int firstSlotColumn = 2;
 
-QLineEdit* namedEdit(const char* name, int width = 0) {
-  auto* edit = new QLineEdit;
-  edit->setObjectName(name);
-  if (width > 0) edit->setMaximumWidth(width);
-  return edit;
-}
-
-QComboBox* namedCombo(const char* name, const QStringList& items) {
-  auto* combo = new QComboBox;
-  combo->setObjectName(name);
-  combo->addItems(items);
-  return combo;
-}
-
 // The status codes as the combos list them, after a leading blank (or "All").
 void addStatuses(QComboBox* combo) {
   for (char code = '0'; code <= '7'; ++code) {

@@ -49,18 +49,6 @@ QString trimmedText(const std::string& text) {
   return qt(std::string(store::trimRight(text)));
 }
 
-QLineEdit* namedEdit(const char* name, int width = 0) {
-  auto* edit = new QLineEdit;
-  edit->setObjectName(name);
-  if (width > 0) edit->setMaximumWidth(width);
-  return edit;
-}
-QComboBox* namedCombo(const char* name, const QStringList& items) {
-  auto* box = new QComboBox;
-  box->setObjectName(name);
-  box->addItems(items);
-  return box;
-}
 QCheckBox* namedCheck(const QString& text, const char* name, bool checked = false) {
   auto* box = new QCheckBox(text);
   box->setObjectName(name);

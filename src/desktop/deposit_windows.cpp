@@ -40,21 +40,6 @@ std::string trimmed(const std::string& text) {
 
 constexpr std::size_t pageSize = 100;
 
-QLineEdit* namedEdit(const char* name) {
-  auto* edit = new QLineEdit;
-  edit->setObjectName(name);
-  return edit;
-}
-
-QComboBox* namedCombo(const char* name, const QStringList& items, bool editable = false) {
-  auto* combo = new QComboBox;
-  combo->setObjectName(name);
-  combo->addItems(items);
-  combo->setEditable(editable);
-  if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
-  return combo;
-}
-
 void showMoney(QLabel* label, const QString& caption, Money amount) {
   label->setText(caption + qt(amount.toGroupedString()));
   // Spent past the deposit: the clerk sees it before saving.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QComboBox>
 #include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
+#include <QStringList>
 #include <string>
 
 // Small pieces every window of the desktop builds with.
@@ -21,6 +24,23 @@ inline QPushButton* addButton(QDialogButtonBox* box, const QString& text, const 
   button->setObjectName(name);
   button->setAutoDefault(false);
   return button;
+}
+
+// A field or a choice that tests find under its name.
+inline QLineEdit* namedEdit(const char* name, int maximumWidth = 0) {
+  auto* edit = new QLineEdit;
+  edit->setObjectName(name);
+  if (maximumWidth > 0) edit->setMaximumWidth(maximumWidth);
+  return edit;
+}
+
+inline QComboBox* namedCombo(const char* name, const QStringList& items, bool editable = false) {
+  auto* combo = new QComboBox;
+  combo->setObjectName(name);
+  combo->addItems(items);
+  combo->setEditable(editable);
+  if (editable) combo->setInsertPolicy(QComboBox::NoInsert);
+  return combo;
 }
 
 }  // namespace vantrell::desktop
