@@ -27,8 +27,8 @@ PatientShare patientShareOption(const practice::Options& options);
 
 struct ImportChoices {
   std::optional<PatientShare> patientShare;  // none: the practice's option
-  bool dryRun = false;   // match and plan only; nothing is written
-  std::string fileName;  // kept with the import
+  bool dryRun = false;                       // match and plan only; nothing is written
+  std::string fileName;                      // kept with the import
 };
 
 // One thing the import leaves to a clerk.
