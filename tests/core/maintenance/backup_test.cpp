@@ -450,10 +450,11 @@ TEST(WatchedCompanion, ShowsItsProgressAndIsAskedToStopOnAbort) {
   ui::ProcessLauncher launcher(VANTRELL_BIN_DIR);
   AbortAtOnce progress;
   launcher.watchWith(&progress);
-  // Reports how far it is, then works until told to stop, and says so.
+  // Reports how far it is, then works until told to stop, and says so. The
+  // stop is set up before the first report: Abort comes as soon as it is read.
   const int exitCode = launcher.run(
       "/bin/sh", {"-c",
-                  "echo 'Copying the ledger: 10%'; trap 'echo Stopped here.; exit 3' TERM; "
+                  "trap 'echo Stopped here.; exit 3' TERM; echo 'Copying the ledger: 10%'; "
                   "while :; do sleep 0.1; done"});
   EXPECT_EQ(exitCode, 3);
   EXPECT_EQ(progress.seen.rfind("begin Copying the ledger 10", 0), 0u) << progress.seen;
