@@ -265,7 +265,7 @@ bool AgingQuestionsDialog::read() {
     const std::string typed = text(edit);
     const auto day = Date::parse(typed);
     if (!day) {
-      prompter_.error("\"" + typed + "\" is not a valid date.");
+      prompter_.error(reports::invalidDateMessage(typed));
       edit->setFocus();
       edit->selectAll();
       return false;

@@ -176,7 +176,7 @@ std::optional<LedgerSelection> LedgerReportDialog::confirm() {
         if (text->empty()) continue;
         const auto date = Date::parse(*text);
         if (!date) {
-          prompter_.error(fmt::format("\"{}\" is not a valid date.", *text));
+          prompter_.error(invalidDateMessage(*text));
           return std::nullopt;
         }
         *bound = *date;
@@ -200,6 +200,10 @@ std::optional<LedgerSelection> LedgerReportDialog::confirm() {
   selection.blankFacility = choices_[1].answer;
   if (selection.blankFacility) selection.headerLines.push_back("Blank facility only");
   return selection;
+}
+
+std::string invalidDateMessage(const std::string& typed) {
+  return fmt::format("\"{}\" is not a valid date.", typed);
 }
 
 }  // namespace vantrell::reports

@@ -155,4 +155,8 @@ std::optional<Report> ledgerReport(store::Connection& practice, const LedgerSele
                                    ui::Prompter& prompter, Date today,
                                    ui::Progress* progress = nullptr);
 
+// The refusal of a report date that cannot be read, in the words every
+// report's questions use.
+std::string invalidDateMessage(const std::string& typed);
+
 }  // namespace vantrell::reports
