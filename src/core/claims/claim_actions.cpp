@@ -99,8 +99,12 @@ Money claimInsuranceBalance(store::Connection& practice, bool estimate, std::int
   return balance;
 }
 
+Date challengeFollowUp(const ClaimSurroundings& context) {
+  return context.programDate ? context.programDate() : context.practice.clock().today();
+}
+
 bool addChallengeItem(store::Connection& practice, bool estimate, const store::Record& claim,
-                      int slot) {
+                      int slot, Date followUp) {
   const std::string carrier = claim.text(claimSlotFields(slot).carrier);
   if (carrier.empty()) return false;
   collections::WorkListItem item;
@@ -119,6 +123,7 @@ bool addChallengeItem(store::Connection& practice, bool estimate, const store::R
   }
   item.balance = claimInsuranceBalance(practice, estimate, claim.integer("Claim Number"), slot);
   item.assignedUser = firstSupervisor(practice);
+  item.followUpDate = followUp;
   item.action = "Claim " + std::to_string(claim.integer("Claim Number")) +
                 " set to Challenge: follow up with " + carrier + ".";
   collections::addWorkListItem(practice, item);
@@ -256,7 +261,9 @@ void ClaimActions::changeSlots(store::Table& claims, store::Record& claim,
   }
   claims.post(claim);
   for (const int n : challenged) {
-    if (addChallengeItem(context_.practice, context_.estimate, claim, n)) ++workListItems_;
+    if (addChallengeItem(context_.practice, context_.estimate, claim, n,
+                         challengeFollowUp(context_)))
+      ++workListItems_;
   }
 }
 

@@ -87,10 +87,13 @@ inline constexpr std::string_view anyStatus = "any";
 Money claimInsuranceBalance(store::Connection& practice, bool estimate, std::int64_t claimNumber,
                             int slot);
 
-// The collection work-list item for a slot set to Challenge; nothing for a
-// slot without a carrier. Returns whether an item was made.
+// The collection work-list item for a slot set to Challenge, to be followed
+// up on `followUp`; nothing for a slot without a carrier. Returns whether an
+// item was made.
 bool addChallengeItem(store::Connection& practice, bool estimate, const store::Record& claim,
-                      int slot);
+                      int slot, Date followUp);
+// The day a challenge made now is to be followed up: the program date.
+Date challengeFollowUp(const ClaimSurroundings& context);
 
 // One more than the highest batch number of any slot of any claim; 1 for none.
 std::int64_t nextBatchNumber(store::Connection& practice, bool estimate);

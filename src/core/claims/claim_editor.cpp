@@ -134,7 +134,7 @@ bool ClaimEditor::save() {
   if (!user.empty()) claim_.set("User Code", user);
   claims_.post(claim_, true);
   for (const int n : challengedSlots_)
-    addChallengeItem(context_.practice, context_.estimate, claim_, n);
+    addChallengeItem(context_.practice, context_.estimate, claim_, n, challengeFollowUp(context_));
   challengedSlots_.clear();
   return true;
 }

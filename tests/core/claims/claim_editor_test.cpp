@@ -81,6 +81,7 @@ TEST_P(ClaimEditorOnEngine, AnInactiveCarrierIsRefusedAndSaveMakesChallengeItems
   EXPECT_EQ(item.text("Policy Number"), "POL-2");
   EXPECT_EQ(item.number("Balance"), 75.0);
   EXPECT_EQ(item.text("User ID"), "BOSS");
+  EXPECT_EQ(item.date("Follow Up Date"), Date::fromYmd(2026, 12, 5));
   // A second save without a new challenge makes no second item.
   ASSERT_TRUE(editor->save());
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVWRK\""), 1);

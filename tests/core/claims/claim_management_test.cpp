@@ -263,6 +263,8 @@ TEST_P(ClaimActionsOnEngine, ChallengeMakesWorkListItemsOnlyForSlotsWithACarrier
   EXPECT_EQ(rows[0].money("Balance"), money("120"));
   EXPECT_EQ(rows[0].text("User ID"), "BOB");  // the first level-1 user by code
   EXPECT_EQ(rows[0].text("Status"), "0");
+  // Challenged on the program date: the collector follows up that day.
+  EXPECT_EQ(rows[0].date("Follow Up Date"), Date::fromYmd(2026, 12, 5));
   EXPECT_EQ(rows[1].text("Responsible Party"), "BC");
   EXPECT_EQ(rows[1].text("Group Number"), "");  // the case has no third policy
   EXPECT_EQ(rows[1].money("Balance"), money("80"));
