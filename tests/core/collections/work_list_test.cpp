@@ -102,6 +102,41 @@ TEST_P(WorkListPractice, DeletedItemsStayWithTheirDateAndLeaveTheListsThatExclud
   EXPECT_EQ(listed(list).size(), 3U);
 }
 
+// Patient range and party are read without regard to letter case; a party with a quote is a
+// value, not part of the condition; the resolved range takes only resolved items in it.
+TEST_P(WorkListPractice, PatientResolvedAndPartyFiltersNarrowTheList) {
+  const auto aaa = item("AAA00000");
+  const auto bbb = item("BBB00000");
+  const auto ccc = item("CCC00000");
+  const auto quoted = item("O'NEIL00");
+  ScriptedPrompter prompter{};
+  WorkList list(*practice_, prompter, clock_);
+  for (const auto& [number, day] : {std::pair{aaa, 2U}, std::pair{ccc, 20U}}) {
+    store::Record row = stored(number);
+    row.set("Status", std::string("1"));
+    row.set("Date Resolved", Date::fromYmd(2027, 2, day));
+    practice_->openTable("QVWRK").post(row);
+  }
+  WorkListFilter filter;
+  filter.patientFrom = "bbb";
+  filter.patientTo = "ccc99999";
+  ASSERT_TRUE(list.setFilter(filter));
+  EXPECT_EQ(listed(list), (std::set<std::int64_t>{bbb, ccc}));
+  filter = {};
+  filter.resolvedFrom = Date::fromYmd(2027, 2, 10);
+  filter.resolvedTo = Date::fromYmd(2027, 2, 28);
+  ASSERT_TRUE(list.setFilter(filter));
+  EXPECT_EQ(listed(list), (std::set<std::int64_t>{ccc}));
+  filter = {};
+  filter.responsibleParty = "o'neil00";
+  ASSERT_TRUE(list.setFilter(filter));
+  EXPECT_EQ(listed(list), (std::set<std::int64_t>{quoted}));
+  filter.responsibleParty = "AAA00000' OR 'X' = 'X";
+  ASSERT_TRUE(list.setFilter(filter));
+  EXPECT_TRUE(listed(list).empty());
+  EXPECT_TRUE(prompter.transcript().empty());
+}
+
 TEST_P(WorkListPractice, AFollowUpChangeAloneChangesOnlyTheDatesAndStatusesStampTheirDays) {
   const auto first = item("AAA00000");
   const auto second = item("BBB00000");
