@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
 #include <QSpinBox>
 #include <QTableView>
@@ -323,6 +324,69 @@ bool TicklerDialog::save() {
 
 // ---------------------------------------------------------------------------------------------
 
+WorkListStatusDialog::WorkListStatusDialog(
+    ui::Prompter& prompter, bool anySelected,
+    std::function<bool(const collections::StatusChange&)> apply, QWidget* parent)
+    : QDialog(parent), prompter_(prompter), apply_(std::move(apply)) {
+  setObjectName("ChangeStatus");
+  setWindowTitle(tr("Change Status/Follow Up Dates"));
+  all_ = new QRadioButton(tr("&All Ticklers"));
+  all_->setObjectName("allTicklers");
+  auto* selected = new QRadioButton(tr("S&elected Tickler(s)"));
+  selected->setObjectName("selectedTicklers");
+  selected->setEnabled(anySelected);
+  (anySelected ? selected : all_)->setChecked(true);
+  auto* scope = new QHBoxLayout;
+  scope->addWidget(all_);
+  scope->addWidget(selected);
+  scope->addStretch(1);
+  // The empty first entry is "not chosen".
+  statusFrom_ = namedCombo(
+      "statusFrom", {QString(), tr("Open"), tr("Resolved"), tr("Deleted"), tr("Any status type")});
+  statusTo_ = namedCombo("statusTo", {QString(), tr("Open"), tr("Resolved"), tr("Deleted")});
+  followUp_ = namedEdit("followUpDate", 100);
+  auto* form = new QFormLayout;
+  const auto row = [&](const QString& text, QWidget* input) {
+    auto* label = new QLabel(text);
+    label->setBuddy(input);
+    form->addRow(label, input);
+  };
+  row(tr("Status &From:"), statusFrom_);
+  row(tr("Status &To:"), statusTo_);
+  row(tr("New Follow &Up Date:"), followUp_);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  buttons->button(QDialogButtonBox::Ok)->setText(tr("&OK"));
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  connect(buttons, &QDialogButtonBox::accepted, this, &WorkListStatusDialog::change);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(scope);
+  layout->addLayout(form);
+  layout->addWidget(buttons);
+  statusFrom_->setFocus();
+}
+
+void WorkListStatusDialog::change() {
+  collections::StatusChange change;
+  change.scope = all_->isChecked() ? collections::StatusChange::Scope::All
+                                   : collections::StatusChange::Scope::Selected;
+  if (statusFrom_->currentIndex() == 4)
+    change.from = "*";
+  else if (statusFrom_->currentIndex() > 0)
+    change.from = statusCodes[statusFrom_->currentIndex() - 1];
+  if (statusTo_->currentIndex() > 0) change.to = statusCodes[statusTo_->currentIndex() - 1];
+  const auto followUp = typedDate(prompter_, followUp_);
+  if (!followUp) {
+    followUp_->setFocus();
+    return;
+  }
+  change.followUp = *followUp;
+  // A refusal was shown; the dialog stays for what is missing.
+  if (apply_(change)) accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+
 WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
     : QDialog(parent), desk_(std::move(desk)), list_(desk_.practice, desk_.prompter, desk_.clock) {
   setObjectName("WorkList");
@@ -337,6 +401,11 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
                         {tr("Exclude Deleted"), tr("Show Deleted Only"), tr("Include Deleted")});
   createdFrom_ = namedEdit("createdFrom", 100);
   createdTo_ = namedEdit("createdTo", 100);
+  resolvedFrom_ = namedEdit("resolvedFrom", 100);
+  resolvedTo_ = namedEdit("resolvedTo", 100);
+  patientFrom_ = namedEdit("patientFrom", 100);
+  patientTo_ = namedEdit("patientTo", 100);
+  party_ = namedEdit("responsiblePartyFilter", 100);
   auto* filterButton = new QPushButton(tr("F&ilter"));
   filterButton->setObjectName("filter");
   filterButton->setAutoDefault(false);
@@ -346,16 +415,25 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
   filters->addWidget(status_, 0, 1);
   filters->addWidget(type_, 0, 2);
   filters->addWidget(deleted_, 0, 3);
-  auto* createdLabel = new QLabel(tr("&Created from:"));
-  createdLabel->setBuddy(createdFrom_);
-  filters->addWidget(createdLabel, 1, 0);
-  auto* created = new QHBoxLayout;
-  created->addWidget(createdFrom_);
-  created->addWidget(new QLabel(tr("to")));
-  created->addWidget(createdTo_);
-  created->addStretch(1);
-  filters->addLayout(created, 1, 1, 1, 2);
-  filters->addWidget(filterButton, 1, 3);
+  const auto range = [&](const QString& text, QLineEdit* from, QLineEdit* to, int row, int column) {
+    auto* label = new QLabel(text);
+    label->setBuddy(from);
+    filters->addWidget(label, row, column);
+    auto* line = new QHBoxLayout;
+    line->addWidget(from);
+    if (to != nullptr) {
+      line->addWidget(new QLabel(tr("to")));
+      line->addWidget(to);
+    }
+    line->addStretch(1);
+    filters->addLayout(line, row, column + 1);
+  };
+  range(tr("&Created from:"), createdFrom_, createdTo_, 1, 0);
+  range(tr("Resol&ved from:"), resolvedFrom_, resolvedTo_, 1, 2);
+  range(tr("Patient fro&m:"), patientFrom_, patientTo_, 2, 0);
+  range(tr("Responsible part&y:"), party_, nullptr, 2, 2);
+  filters->addWidget(filterButton, 2, 4, Qt::AlignRight);
+  filters->setColumnStretch(4, 1);
 
   model_ = new WorkListModel(list_, this);
   items_ = new QTableView;
@@ -393,8 +471,10 @@ WorkListWindow::WorkListWindow(CollectionDesk desk, QWidget* parent)
   command(tr("&Follow Up (F8)"), "followUp", &WorkListWindow::followUpNext);
   command(tr("&Resolve (F6)"), "resolve", &WorkListWindow::resolve);
   command(tr("De&lete"), "delete", &WorkListWindow::removeItems);
+  command(tr("Change Stat&us"), "changeStatus", &WorkListWindow::changeStatus);
   command(tr("Reassi&gn"), "reassign", &WorkListWindow::reassign);
   command(tr("&Print Work List"), "print", &WorkListWindow::printList);
+  command(tr("Tr&acer"), "tracer", &WorkListWindow::printTracer);
   command(tr("Letter&s"), "letters", &WorkListWindow::letterRun);
   QPushButton* closeButton = buttons->addButton(QDialogButtonBox::Close);
   closeButton->setAutoDefault(false);
@@ -433,6 +513,14 @@ bool WorkListWindow::applyFilter() {
   if (!from || !to) return false;
   filter.createdFrom = *from;
   filter.createdTo = *to;
+  const auto resolvedFrom = typedDate(desk_.prompter, resolvedFrom_);
+  const auto resolvedTo = typedDate(desk_.prompter, resolvedTo_);
+  if (!resolvedFrom || !resolvedTo) return false;
+  filter.resolvedFrom = *resolvedFrom;
+  filter.resolvedTo = *resolvedTo;
+  filter.patientFrom = plain(patientFrom_->text());
+  filter.patientTo = plain(patientTo_->text());
+  filter.responsibleParty = plain(party_->text());
   const int status = status_->currentIndex();
   if (status < 2) filter.status = statusCodes[status];
   if (type_->currentIndex() > 0) filter.responsibleType = type_->currentIndex() == 1 ? "P" : "I";
@@ -521,6 +609,16 @@ void WorkListWindow::removeItems() {
   if (!chosen.empty() && list_.remove(chosen)) refresh();
 }
 
+void WorkListWindow::changeStatus() {
+  const auto chosen = selectedItems();
+  WorkListStatusDialog dialog(
+      desk_.prompter, !chosen.empty(),
+      [&](const collections::StatusChange& change) { return list_.changeStatus(change, chosen); },
+      this);
+  if (dialog.exec() == QDialog::Accepted) refresh();
+  items_->setFocus();
+}
+
 void WorkListWindow::reassign() {
   QDialog dialog(this);
   dialog.setObjectName("Reassign");
@@ -583,6 +681,14 @@ void WorkListWindow::printList() {
   preview(reports::reportDocument(collections::workListPrintout(
               report, collections::readLetterhead(desk_.practice).name, desk_.clock.today())),
           "WorkListReport", desk_.prompter, this);
+}
+
+// The letters sent to the party the list is filtered on, or to every party.
+void WorkListWindow::printTracer() {
+  const auto lines = collections::collectionTracer(desk_.practice, list_.filter().responsibleParty);
+  preview(reports::reportDocument(collections::tracerPrintout(
+              lines, collections::readLetterhead(desk_.practice).name, desk_.clock.today())),
+          "TracerReport", desk_.prompter, this);
 }
 
 void WorkListWindow::letterRun() {

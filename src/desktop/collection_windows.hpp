@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QRadioButton;
 class QSpinBox;
 class QTableView;
 class QTableWidget;
@@ -96,10 +97,33 @@ class TicklerDialog : public QDialog {
   QLabel* balance_;
 };
 
+// "Change Status/Follow Up Dates": all the listed or the selected items, a status
+// from and to, and/or a new follow-up date. OK hands the choice to `apply`; a
+// refusal keeps the dialog open for the missing half.
+class WorkListStatusDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  WorkListStatusDialog(ui::Prompter& prompter, bool anySelected,
+                       std::function<bool(const collections::StatusChange&)> apply,
+                       QWidget* parent);
+
+ private:
+  void change();
+
+  ui::Prompter& prompter_;
+  std::function<bool(const collections::StatusChange&)> apply_;
+  QRadioButton* all_;
+  QComboBox* statusFrom_;
+  QComboBox* statusTo_;
+  QLineEdit* followUp_;
+};
+
 // "Collection List": the work list a collector works all day. Ins new item,
 // Enter opens it, F7 its patient's ledger, F8 the next follow-up (today and
-// the days chosen), F6 resolves, Del deletes; filter, reassign, print and the
-// collection letters from its buttons.
+// the days chosen), F6 resolves, Del deletes; filter, status change, reassign,
+// the list's and the tracer's printouts and the collection letters from its
+// buttons.
 class LetterRunDialog;
 
 class WorkListWindow : public QDialog {
@@ -117,8 +141,10 @@ class WorkListWindow : public QDialog {
   void followUpNext();
   void resolve();
   void removeItems();
+  void changeStatus();
   void reassign();
   void printList();
+  void printTracer();
   void letterRun();
   TicklerDialog* ticklerDialog() const { return tickler_; }
   LetterRunDialog* letterRunDialog() const { return letters_; }
@@ -140,6 +166,11 @@ class WorkListWindow : public QDialog {
   QComboBox* deleted_;
   QLineEdit* createdFrom_;
   QLineEdit* createdTo_;
+  QLineEdit* resolvedFrom_;
+  QLineEdit* resolvedTo_;
+  QLineEdit* patientFrom_;
+  QLineEdit* patientTo_;
+  QLineEdit* party_;
   QSpinBox* followUpDays_;
   QLabel* count_;
   QPointer<TicklerDialog> tickler_;

@@ -5,9 +5,15 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPdfDocument>
+#include <QPdfSelection>
+#include <QPointer>
+#include <QRadioButton>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
+#include <algorithm>
 
 #include "collection_windows.hpp"
 #include "collections/work_list.hpp"
@@ -190,6 +196,148 @@ TEST_F(CollectionWindowsTest, TheWorkListIsWorkedByKey) {
   ASSERT_EQ(range.seen().size(), 1u);
   EXPECT_EQ(range.seen()[0], "Invalid date range. 12/1/2026 is earlier than 12/10/2026");
   EXPECT_EQ(view->model()->rowCount(), 2);
+}
+
+// Change Status keeps its dialog open on an incomplete choice, in the system's words; the
+// selected item is resolved, then every listed item re-dated. The patient, resolved-date and
+// responsible-party filters narrow the list; the tracer of the filtered party is previewed.
+TEST_F(CollectionWindowsTest, StatusChangeFiltersAndTracer) {
+  const std::string& first = charts_[0];
+  const std::string& second = charts_[1];
+  const auto a = item(first, Date::fromYmd(2026, 12, 5));
+  const auto b = item(second, Date::fromYmd(2026, 12, 8));
+  const auto c = item(second, Date::fromYmd(2026, 11, 20));
+  store::Record done = stored("QVWRK", "Primary", store::Value{c});
+  done.set("Status", std::string("1"));
+  done.set("Date Resolved", Date::fromYmd(2026, 12, 3));
+  practice().openTable("QVWRK").post(done);
+  const auto followUp = [&](std::int64_t number) {
+    return stored("QVWRK", "Primary", store::Value{number}).date("Follow Up Date");
+  };
+  const auto status = [&](std::int64_t number) {
+    return stored("QVWRK", "Primary", store::Value{number}).text("Status");
+  };
+
+  QWidget* list = openByMenu(Qt::Key_A, Qt::Key_L, "WorkList", "worklist-05-activities-menu.png");
+  ASSERT_NE(list, nullptr);
+  auto* view = list->findChild<QTableView*>("items");
+  ASSERT_EQ(view->model()->rowCount(), 2);  // the open ones
+  ASSERT_EQ(view->model()->index(0, 1).data().toLongLong(), a);
+  const auto choose = [](QWidget& dialog, const char* name, int index) {
+    auto* box = dialog.findChild<QComboBox*>(name);
+    ASSERT_NE(box, nullptr) << name;
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Home);
+    for (int step = 0; step < index; ++step) QTest::keyClick(box, Qt::Key_Down);
+  };
+  const auto enter = [](QWidget& dialog) {
+    QTimer::singleShot(0, &dialog, [&dialog] { QTest::keyClick(&dialog, Qt::Key_Return); });
+  };
+  QPointer<QWidget> dialog;
+  ModalAnswers incomplete;
+  incomplete.then([&](QWidget& shown) {
+    EXPECT_EQ(shown.objectName(), "ChangeStatus");
+    dialog = &shown;
+    enter(shown);
+  });
+  incomplete.then(pressOn("OK"));
+  incomplete.then([&](QWidget& shown) {
+    EXPECT_EQ(&shown, dialog.data()) << "the dialog did not stay open";
+    choose(shown, "statusFrom", 1);  // Open
+    enter(shown);
+  });
+  incomplete.then(pressOn("OK"));
+  incomplete.then([&](QWidget& shown) {
+    choose(shown, "statusTo", 2);  // Resolved
+    shoot(shown, "worklist-06-change-status.png");
+    enter(shown);
+  });
+  incomplete.run([&] { ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_U)); });
+  EXPECT_EQ(incomplete.seen(),
+            (std::vector<std::string>{
+                "The 'from' status was not selected and the 'Follow Up Date' was not "
+                "entered.\rOne of these needs to be entered. No changes were made",
+                "The 'to' status was not selected.  No changes were made"}));
+  EXPECT_EQ(status(a), "1");
+  EXPECT_EQ(stored("QVWRK", "Primary", store::Value{a}).date("Date Resolved"),
+            Date::fromYmd(2026, 12, 5));
+  EXPECT_EQ(status(b), "0");
+  ASSERT_EQ(view->model()->rowCount(), 1);
+
+  // All Ticklers with only a date: asked first; only the listed (open) item moves, still open.
+  ModalAnswers all;
+  all.then([&](QWidget& shown) {
+    shown.findChild<QRadioButton*>("allTicklers")->click();
+    typeInto(shown, "followUpDate", "12/15/2026");
+    enter(shown);
+  });
+  all.then(pressOn("Yes"));
+  ASSERT_TRUE(backTo(*list));
+  all.run([&] { ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_U)); });
+  EXPECT_EQ(all.seen(),
+            std::vector<std::string>{"You have selected ALL Ticklers. Do you want to continue?"});
+  EXPECT_EQ(followUp(b), Date::fromYmd(2026, 12, 15));
+  EXPECT_EQ(status(b), "0");
+  EXPECT_EQ(followUp(a), Date::fromYmd(2026, 12, 5));
+  EXPECT_EQ(followUp(c), Date::fromYmd(2026, 11, 20));
+
+  // Any status; the second patient's items, then those resolved from 12/1 to 12/4.
+  const auto listed = [&] {
+    std::vector<std::int64_t> numbers;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+      numbers.push_back(view->model()->index(row, 1).data().toLongLong());
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
+  };
+  ASSERT_TRUE(backTo(*list));
+  list->findChild<QComboBox*>("statusFilter")->setCurrentIndex(2);
+  typeInto(*list, "patientFrom", QString::fromStdString(second));
+  typeInto(*list, "patientTo", QString::fromStdString(second));
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_I));
+  EXPECT_EQ(listed(), (std::vector<std::int64_t>{b, c}));
+  typeInto(*list, "resolvedFrom", "12/1/2026");
+  typeInto(*list, "resolvedTo", "12/4/2026");
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_I));
+  EXPECT_EQ(listed(), std::vector<std::int64_t>{c});
+  shoot(*list, "worklist-07-filtered.png");
+  typeInto(*list, "resolvedFrom", "12/4/2026");
+  typeInto(*list, "resolvedTo", "12/1/2026");
+  ModalAnswers backwards;
+  backwards.then(pressOn("OK"));
+  backwards.run([&] { ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_I)); });
+  EXPECT_EQ(backwards.seen(),
+            std::vector<std::string>{"Invalid date range. 12/1/2026 is earlier than 12/4/2026"});
+  ASSERT_TRUE(backTo(*list));
+  for (const char* name : {"resolvedFrom", "resolvedTo", "patientFrom", "patientTo"}) {
+    typeInto(*list, name, "");
+    press(Qt::Key_Backspace);
+  }
+  typeInto(*list, "responsiblePartyFilter", QString::fromStdString(first));
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_I));
+  EXPECT_EQ(listed(), std::vector<std::int64_t>{a});
+
+  // The tracer of the filtered party: its two letters, not the other party's.
+  for (const auto& [party, sent] : {std::pair{first, "11/02/2026"}, std::pair{first, "12/01/2026"},
+                                    std::pair{second, "12/01/2026"}})
+    vantrell::testing::insertRow(practice(), "QVWTR",
+                                 {{"Responsible Party", party},
+                                  {"Patient Chart", party},
+                                  {"Balance", "120"},
+                                  {"Date Letter Sent", sent},
+                                  {"Reasons", "Overdue"}});
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_A));
+  QWidget* tracer = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] { return (tracer = shownWindow("TracerReportPreview")) != nullptr; }, 3000));
+  auto* pdf = tracer->findChild<QPdfDocument*>();
+  ASSERT_NE(pdf, nullptr);
+  const QString text = pdf->getAllText(0).text();
+  EXPECT_TRUE(text.contains("11/2/2026")) << text.toStdString();
+  EXPECT_EQ(text.count(QString::fromStdString(second)), 0) << text.toStdString();
+  EXPECT_EQ(text.count("120.00"), 2) << text.toStdString();
+  QTest::qWait(500);  // the page is drawn by the view's own renderer
+  shoot(*tracer, "worklist-08-tracer.png");
+  tracer->close();
 }
 
 // A plan is made in its window (day 0 refused); a patient who keeps to it gets no letter and
