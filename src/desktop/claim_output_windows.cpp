@@ -95,6 +95,12 @@ PaperChoice ClaimPrintSendWindow::paper() const {
           slot_->currentIndex() + 1};
 }
 
+void ClaimPrintSendWindow::billDue(int slot) {
+  setWindowTitle(tr("Bill Remaining Insurances"));
+  slot_->setCurrentIndex(slot - 1);
+  slot_->setEnabled(false);
+}
+
 void ClaimPrintSendWindow::accept() {
   model_.choice.method = paperMethod_->isChecked() ? claims::PrintSendChoice::Method::Paper
                                                    : claims::PrintSendChoice::Method::Electronic;

@@ -48,6 +48,9 @@ class ClaimPrintSendWindow : public QDialog {
  public:
   ClaimPrintSendWindow(claims::PrintSendDialog& model, bool rebill, QWidget* parent);
   PaperChoice paper() const;
+  // For the claims a payment left due for the next carrier: the paper options
+  // only, that carrier fixed.
+  void billDue(int slot);
 
  private:
   void accept() override;

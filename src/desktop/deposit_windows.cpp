@@ -21,6 +21,8 @@
 #include <map>
 #include <tuple>
 
+#include "claim_output_windows.hpp"
+#include "claims/claim_billing.hpp"
 #include "common/code_sets.hpp"
 #include "deposits/deposit_detail.hpp"
 #include "main_window.hpp"
@@ -99,6 +101,50 @@ class PreviewStatementPrinting final : public statements::StatementPrinting {
     return !previewStatements(surroundings, {desk_.surroundings.programDate, {}}, {statementNumber},
                               owner_)
                 .empty();
+  }
+
+ private:
+  const DepositDesk& desk_;
+  QWidget* owner_;
+  std::function<QWidget*()> over_;
+};
+
+// Bill Remaining Insurances Now from the grid: the paper options asked over the grid (the
+// carrier fixed to the one now due), the forms in the claims' preview, which stays when the grid
+// closes, and once the PDF is whole the claims printed marked billed for that carrier.
+class PreviewDueClaimPrinting final : public claims::ClaimPrinting {
+ public:
+  PreviewDueClaimPrinting(const DepositDesk& desk, QWidget* owner, std::function<QWidget*()> over)
+      : desk_(desk), owner_(owner), over_(std::move(over)) {}
+  bool print(const std::vector<std::int64_t>& claimNumbers, int slot) override {
+    store::Connection& practice = desk_.surroundings.practice;
+    ui::Prompter& prompter = desk_.surroundings.prompter;
+    claims::PrintSendDialog model(practice, prompter, desk_.surroundings.security);
+    if (!model.mayOpen()) return false;
+    ClaimPrintSendWindow dialog(model, true, over_());
+    dialog.billDue(slot);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    const Date today =
+        desk_.surroundings.programDate ? desk_.surroundings.programDate() : desk_.clock.today();
+    claims::ClaimFormOptions options;
+    options.paper = dialog.paper().paper;
+    options.signatureDate = today;
+    ClaimOutput output;
+    output.options = &desk_.options;
+    const auto printed =
+        previewClaimForms(practice, prompter, output, claimNumbers, slot, options, false, owner_);
+    if (printed.empty()) return false;
+    claims::ClaimBillingRun run;
+    for (const std::int64_t number : printed) run.claims.push_back({number, slot});
+    run.billingDate = today;
+    const claims::ClaimBillingOutcome billed =
+        claims::recordClaimsBilled(practice, desk_.options, prompter, run);
+    if (!billed.updated.empty())
+      prompter.inform(QObject::tr("%n claim(s) marked Sent; batch %1 for those that had no batch.",
+                                  nullptr, static_cast<int>(billed.updated.size()))
+                          .arg(billed.batch)
+                          .toStdString());
+    return true;
   }
 
  private:
@@ -970,10 +1016,14 @@ void DepositListWindow::applyDeposit() {
     statementPrinting_ = std::make_unique<PreviewStatementPrinting>(desk_, this, [this] {
       return application_ != nullptr ? static_cast<QWidget*>(application_) : this;
     });
+  if (!claimPrinting_)
+    claimPrinting_ = std::make_unique<PreviewDueClaimPrinting>(desk_, this, [this] {
+      return application_ != nullptr ? static_cast<QWidget*>(application_) : this;
+    });
   auto model = deposits::PaymentApplicationWindow::openHeld(
       {desk_.surroundings.practice, desk_.options, desk_.surroundings.prompter, desk_.clock,
        deposits::depositUserCode(desk_.surroundings), &desk_.settings, desk_.surroundings.security,
-       nullptr, statementPrinting_.get()},
+       claimPrinting_.get(), statementPrinting_.get()},
       *entry);
   if (!model) return;
   application_ = new PaymentApplicationDialog(std::move(model), this);

@@ -218,6 +218,7 @@ class DepositListWindow : public QDialog {
   QPointer<PaymentApplicationDialog> application_;
   // Print Statement Now: the create dialog over the grid, the statement in the preview.
   std::unique_ptr<statements::StatementPrinting> statementPrinting_;
+  std::unique_ptr<claims::ClaimPrinting> claimPrinting_;
 };
 
 }  // namespace vantrell::desktop

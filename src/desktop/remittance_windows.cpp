@@ -204,6 +204,11 @@ void RemittanceImportDialog::showResult(const remittance::ImportResult& result) 
                              .arg(lines)
                              .arg(qt(amount.toGroupedString()))
                              .arg(toQueue);
+  if (result.stopped) {
+    outcome_->setText(qt(remittance::stoppedText(result)) + " " +
+                      tr("Post (F9) posts the rest now."));
+    return;
+  }
   if (!posted_) {
     outcome_->setText(tr("Nothing is posted yet. Post (F9) posts %1").arg(counts));
     return;
@@ -222,12 +227,20 @@ bool RemittanceImportDialog::post() {
   ProgressDialog progress(this);
   remittance::ImportChoices choices;
   choices.fileName = path_;
-  // The posting saves a patient at a time; an import stopped part way is
-  // finished by importing the file again.
+  // The posting saves a patient at a time, and Abort stops it between two;
+  // posting the file again (here, or importing it again) posts the rest.
   const auto result =
       remittance::importRemittance(importSurroundings(desk_, &progress), text_, choices);
   if (!result.refusal.empty()) {
     desk_.surroundings.prompter.error(result.refusal);
+    return false;
+  }
+  if (result.stopped) {
+    setWindowTitle(tr("Remittance Partly Posted: %1").arg(QFileInfo(qt(path_)).fileName()));
+    showResult(result);
+    queue_->setEnabled(true);
+    post_->setFocus();
+    desk_.surroundings.prompter.inform(remittance::stoppedText(result));
     return false;
   }
   posted_ = true;

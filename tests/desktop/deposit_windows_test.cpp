@@ -112,6 +112,46 @@ class DepositWindowsTest : public DesktopTest {
     return waitForWindow("DepositList");
   }
 
+  // A patient of one primary carrier with nothing open: chart, carrier, case.
+  struct InsuredPatient {
+    std::string chart, carrier;
+    std::int64_t caseNumber = 0;
+  };
+  InsuredPatient insuredPatientWithNothingOpen() {
+    std::map<std::pair<std::string, std::int64_t>, std::string> carrierOf;
+    practice().openTable("QVCAS").forEach([&](const store::Record& row) {
+      carrierOf[{trimmed(row.text("Chart Number")), row.integer("Case Number")}] =
+          trimmed(row.text("Insurance Carrier #1"));
+    });
+    struct Patient {
+      std::set<std::string> carriers;
+      std::int64_t caseNumber = 0;
+      bool open = false;
+    };
+    std::map<std::string, Patient> patients;
+    practice().openTable("QVTRN").forEach([&](const store::Record& row) {
+      const std::string kind = trimmed(row.text("Transaction Type"));
+      if (kind.empty() || kind >= "I") return;
+      Patient& patient = patients[trimmed(row.text("Chart Number"))];
+      Money open = row.money("Amount");
+      for (const char* part :
+           {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
+            "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
+        open += row.money(part);
+      patient.open = patient.open || open != Money{};
+      patient.caseNumber = row.integer("Case Number");
+      patient.carriers.insert(carrierOf[{trimmed(row.text("Chart Number")), patient.caseNumber}]);
+    });
+    InsuredPatient found;
+    for (const auto& [candidate, patient] : patients) {
+      if (patient.open || patient.carriers.size() != 1 || patient.carriers.begin()->empty())
+        continue;
+      found = {candidate, *patient.carriers.begin(), patient.caseNumber};
+      break;
+    }
+    return found;
+  }
+
   // The steering options off, so that the grid books exactly what is typed.
   void bookOnlyWhatIsTyped() {
     store::Table options = practice().openTable("QVOPT");
@@ -313,39 +353,9 @@ TEST_F(DepositWindowsTest, PaymentApplicationGridPostsAnExplanationOfBenefitsByK
   bookOnlyWhatIsTyped();
   // A patient of one primary carrier with nothing open, and two new charges of 80.00 and
   // 50.00 on that case: Show Remainder Only then lists just those two, oldest first.
-  std::map<std::pair<std::string, std::int64_t>, std::string> carrierOf;
-  practice().openTable("QVCAS").forEach([&](const store::Record& row) {
-    carrierOf[{trimmed(row.text("Chart Number")), row.integer("Case Number")}] =
-        trimmed(row.text("Insurance Carrier #1"));
-  });
-  struct Patient {
-    std::set<std::string> carriers;
-    std::int64_t caseNumber = 0;
-    bool open = false;
-  };
-  std::map<std::string, Patient> patients;
-  practice().openTable("QVTRN").forEach([&](const store::Record& row) {
-    const std::string kind = trimmed(row.text("Transaction Type"));
-    if (kind.empty() || kind >= "I") return;
-    Patient& patient = patients[trimmed(row.text("Chart Number"))];
-    Money open = row.money("Amount");
-    for (const char* part :
-         {"Guarantor Amount Paid", "Insurance 1 Amount Paid", "Insurance 2 Amount Paid",
-          "Insurance 3 Amount Paid", "Attorney Amount Paid", "Adjustment Amount"})
-      open += row.money(part);
-    patient.open = patient.open || open != Money{};
-    patient.caseNumber = row.integer("Case Number");
-    patient.carriers.insert(carrierOf[{trimmed(row.text("Chart Number")), patient.caseNumber}]);
-  });
-  std::string chart, carrier;
-  std::int64_t caseNumber = 0;
-  for (const auto& [candidate, patient] : patients) {
-    if (patient.open || patient.carriers.size() != 1 || patient.carriers.begin()->empty()) continue;
-    chart = candidate;
-    carrier = *patient.carriers.begin();
-    caseNumber = patient.caseNumber;
-    break;
-  }
+  const InsuredPatient patient = insuredPatientWithNothingOpen();
+  const std::string chart = patient.chart, carrier = patient.carrier;
+  const std::int64_t caseNumber = patient.caseNumber;
   ASSERT_FALSE(chart.empty()) << "the tutorial has no fully paid insured patient";
   std::vector<std::int64_t> charges;
   {
@@ -744,6 +754,143 @@ TEST_F(DepositWindowsTest, ApplyHoldsTheDepositAndTheGridOffersCodesChoicesAndLi
   EXPECT_EQ(detailLines->item(0, 8)->text(), "-1.00");
   shoot(*detail, "deposits-13-detail.png");
   press(Qt::Key_Escape);
+  list->close();
+}
+
+// Bill Remaining Insurances Now (Alt+I) with a save that finishes the primary carrier's part of
+// a claim whose secondary waits on paper: the paper options come with the secondary fixed, the
+// claim's form is shown in the preview, and the claim is marked Sent for its secondary.
+TEST_F(DepositWindowsTest, BillRemainingInsurancesNowShowsTheDueClaimsFormAndBillsIt) {
+  bookOnlyWhatIsTyped();
+  {
+    store::Table options = practice().openTable("QVOPT");
+    options.forEach([&](const store::Record& row) {
+      store::Record copy = row;
+      copy.set("Mark Completed Claims Done", true);
+      options.post(copy);
+      application_.practice()->options = practice::Options(copy);
+    });
+  }
+  const InsuredPatient patient = insuredPatientWithNothingOpen();
+  ASSERT_FALSE(patient.chart.empty()) << "the tutorial has no fully paid insured patient";
+  std::string secondary;
+  practice().openTable("QVINS").forEach([&](const store::Record& row) {
+    if (secondary.empty() && trimmed(row.text("Code")) != patient.carrier)
+      secondary = trimmed(row.text("Code"));
+  });
+  ASSERT_FALSE(secondary.empty());
+  {
+    store::Table cases = practice().openTable("QVCAS");
+    cases.forEach([&](const store::Record& row) {
+      if (row.integer("Case Number") != patient.caseNumber) return;
+      store::Record copy = row;
+      copy.set("Insurance Carrier #2", secondary);
+      cases.post(copy);
+    });
+  }
+  // The claim: sent to the primary, its secondary Ready to Send on paper; one charge of 80.00.
+  const auto insert = [&](const char* name,
+                          const std::vector<std::pair<std::string, std::string>>& fields) {
+    store::Table table = practice().openTable(name);
+    store::Record row = table.newRecord();
+    for (const auto& [field, value] : fields) row.setFromText(field, value);
+    if (std::string(name) == "QVDEP") row.set("Deposit Date", application_.programDate().value());
+    table.append(row);
+    return row;
+  };
+  const std::int64_t claim = insert("QVCLA", {{"Chart Number", patient.chart},
+                                              {"Case Number", std::to_string(patient.caseNumber)},
+                                              {"Insurance Carrier 1", patient.carrier},
+                                              {"Insurance Carrier 2", secondary},
+                                              {"Claim Status 1", "2"},
+                                              {"Claim Status 2", "1"},
+                                              {"Secondary Billing Method", "P"}})
+                                 .integer("Claim Number");
+  insert("QVTRN", {{"Chart Number", patient.chart},
+                   {"Case Number", std::to_string(patient.caseNumber)},
+                   {"Transaction Type", "A"},
+                   {"Procedure Code", "99213"},
+                   {"Date From", "2026-12-01"},
+                   {"Amount", "80.00"},
+                   {"Units", "1"},
+                   {"Claim Number", std::to_string(claim)},
+                   {"Insurance 1 Responsible", "T"},
+                   {"Insurance 2 Responsible", "T"},
+                   {"Guarantor Responsible", "T"}});
+  const std::int64_t entry = insert("QVDEP", {{"Description", "EOB 7310"},
+                                              {"Payor Type", "Insurance"},
+                                              {"Payment Method", "Check"},
+                                              {"Insurance Code", patient.carrier},
+                                              {"Check Number", "7310"},
+                                              {"Payment Amount", "80.00"},
+                                              {"Unapplied Amount", "80.00"},
+                                              {"Payment Code", codeOfType("I")}})
+                                 .integer("Entry Number");
+
+  QWidget* list = openListByKey();
+  ASSERT_NE(list, nullptr);
+  auto* view = list->findChild<QTableView*>("deposits");
+  for (int n = 0; n < view->model()->rowCount(); ++n)
+    if (view->model()->index(n, 0).data().toLongLong() == entry)
+      view->setCurrentIndex(view->model()->index(n, 0));
+  view->setFocus();
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*list, Qt::Key_A)) << "Alt+A (Apply)";
+  QWidget* grid = waitForWindow("PaymentApplication");
+  ASSERT_NE(grid, nullptr) << "Apply opened no payment application window";
+  typeInto(*grid, "chart", QString::fromStdString(patient.chart));
+  press(Qt::Key_Return);
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_R)) << "Alt+R (Remainder Only)";
+  auto* table = grid->findChild<QTableWidget*>("charges");
+  ASSERT_EQ(table->rowCount(), 1);
+  table->setFocus();
+  table->setCurrentCell(0, PaymentApplicationDialog::Payment);
+  for (const char* typed : {"80", "", "", "", "", "", "y"}) {
+    type(typed);
+    press(Qt::Key_Return);
+  }
+  ASSERT_TRUE(vantrell::testing::pressAccessKey(*grid, Qt::Key_I))
+      << "Alt+I (Bill Remaining Insurances Now)";
+  ASSERT_TRUE(grid->findChild<QCheckBox*>("billRemaining")->isChecked());
+
+  // F9: the paper options for the secondary, OK (Alt+O), then what was billed.
+  ModalAnswers saving;
+  saving.then([](QWidget& options) {
+    EXPECT_EQ(options.objectName(), "ClaimPrintSend");
+    EXPECT_EQ(options.windowTitle(), "Bill Remaining Insurances");
+    auto* slot = options.findChild<QComboBox*>("slot");
+    ASSERT_NE(slot, nullptr);
+    EXPECT_EQ(slot->currentText(), "Secondary");
+    EXPECT_FALSE(slot->isEnabled());
+    shoot(options, "deposits-17-bill-remaining-options.png");
+    ASSERT_TRUE(vantrell::testing::pressAccessKey(options, Qt::Key_O)) << "Alt+O (OK)";
+  });
+  saving.then(pressOn("OK"));
+  saving.run([&] { press(Qt::Key_F9); });
+  ASSERT_EQ(saving.seen().size(), 1u);
+  EXPECT_EQ(saving.seen()[0].rfind("1 claim(s) marked Sent; batch ", 0), 0u) << saving.seen()[0];
+  PdfPreviewWindow* preview = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    return (preview = qobject_cast<PdfPreviewWindow*>(shownWindow("PdfPreview"))) != nullptr;
+  })) << "the save opened no claim form preview";
+  EXPECT_EQ(preview->windowTitle(), "Claims: 1 form(s)");
+  ASSERT_TRUE(QTest::qWaitFor([&] { return preview->isLoaded(); }));
+  EXPECT_EQ(preview->pageCount(), 1);
+  shoot(*preview, "deposits-18-bill-remaining-preview.png");
+  preview->close();
+
+  std::optional<store::Record> billed;
+  practice().openTable("QVCLA").forEach([&](const store::Record& row) {
+    if (row.integer("Claim Number") == claim) billed = row;
+  });
+  ASSERT_TRUE(billed.has_value());
+  EXPECT_EQ(trimmed(billed->text("Claim Status 1")), "6");
+  EXPECT_EQ(trimmed(billed->text("Claim Status 2")), "2");
+  EXPECT_EQ(billed->integer("Secondary Submission Cnt"), 1);
+  EXPECT_GT(billed->integer("Batch Number 2"), 0);
+  EXPECT_EQ(billed->date("Secondary Billing Date"), application_.programDate().value());
+  ASSERT_TRUE(backTo(*grid));
+  press(Qt::Key_Escape);
+  ASSERT_TRUE(QTest::qWaitFor([] { return shownWindow("PaymentApplication") == nullptr; }));
   list->close();
 }
 

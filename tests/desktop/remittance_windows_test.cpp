@@ -6,10 +6,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
+
+#include <fmt/format.h>
 
 #include "claims/claim_creation.hpp"
 #include "desktop_fixture.hpp"
@@ -185,6 +189,67 @@ TEST_F(RemittanceWindowsTest, AnImportIsSummedUpPostedAndItsDenialWorkedFromTheQ
       << refused.seen()[0];
   EXPECT_EQ(shownWindow("RemittanceImport"), nullptr);
   EXPECT_EQ(remittance::listRemittances(practice()).size(), 1u);
+}
+
+// Two patients in one payment: Abort while the first is saved stops the posting, the person is
+// told what was posted and what was not, and Post again posts the second patient only.
+TEST_F(RemittanceWindowsTest, AbortStopsThePostingAndPostingAgainFinishesIt) {
+  advice_ = testing::writeTutorialRemittance(practice(), "TR4472", 2);
+  ASSERT_EQ(advice_.others.size(), 1u) << "the tutorial has no second patient of that carrier";
+  std::ofstream(file_) << advice_.text;
+  // Patients are posted in chart order.
+  const bool janeFirst = advice_.chart < advice_.others[0].chart;
+  const std::int64_t firstPaid = janeFirst ? advice_.paidEntry : advice_.others[0].paidEntry;
+  const std::int64_t secondPaid = janeFirst ? advice_.others[0].paidEntry : advice_.paidEntry;
+  const Money firstAmount = janeFirst ? advice_.paid : advice_.others[0].paid;
+  const Money secondAmount = janeFirst ? advice_.others[0].paid : advice_.paid;
+
+  ModalAnswers chosen;
+  chosen.then(chooseFile(file_));
+  importByKey(chosen);
+  QWidget* summary = waitForWindow("RemittanceImport");
+  ASSERT_NE(summary, nullptr);
+
+  // Abort, as soon as the progress meter is there: it is read after the first patient's save.
+  QTimer abort;
+  QObject::connect(&abort, &QTimer::timeout, [&] {
+    if (auto* meter = summary->findChild<QProgressDialog*>()) {
+      meter->cancel();
+      abort.stop();
+    }
+  });
+  abort.start(0);
+  ModalAnswers told;
+  told.then(pressOn("OK"));
+  told.run([&] { press(Qt::Key_F9); });
+  abort.stop();
+  const std::string stopped = fmt::format(
+      "Posting was stopped. Posted: 1 line with payments of {}. Not posted: 1 line of the "
+      "payment with trace number TR4472. Import the same file again to post the rest; what is "
+      "posted already is not posted twice.",
+      firstAmount.toString());
+  ASSERT_EQ(told.seen().size(), 1u);
+  EXPECT_EQ(told.seen()[0], stopped);
+  EXPECT_EQ(summary->findChild<QLabel*>("outcome")->text().toStdString(),
+            stopped + " Post (F9) posts the rest now.");
+  EXPECT_EQ(summary->windowTitle(), "Remittance Partly Posted: tutorial.835");
+  EXPECT_EQ(charge(firstPaid).money("Insurance 1 Amount Paid"), -firstAmount);
+  EXPECT_EQ(charge(secondPaid).money("Insurance 1 Amount Paid"), Money{});
+  shoot(*summary, "remittance-06-stopped.png");
+
+  // F9 again posts the rest, once.
+  ASSERT_TRUE(backTo(*summary));
+  press(Qt::Key_F9);
+  EXPECT_EQ(summary->windowTitle(), "Remittance Posted: tutorial.835");
+  EXPECT_NE(summary->findChild<QLabel*>("outcome")->text().toStdString().find(
+                "whose import had stopped part way, is finished"),
+            std::string::npos);
+  EXPECT_EQ(charge(firstPaid).money("Insurance 1 Amount Paid"), -firstAmount);
+  EXPECT_EQ(charge(secondPaid).money("Insurance 1 Amount Paid"), -secondAmount);
+  ASSERT_EQ(remittance::listRemittances(practice()).size(), 1u);
+  EXPECT_EQ(remittance::listRemittances(practice()).front().integer("Lines Posted"), 2);
+  shoot(*summary, "remittance-07-finished.png");
+  summary->close();
 }
 
 }  // namespace

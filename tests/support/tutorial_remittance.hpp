@@ -24,11 +24,19 @@ struct TutorialRemittance {
   std::string carrier, chart;
   std::int64_t claim = 0, paidEntry = 0, deniedEntry = 0;
   Money paidCharge, paid, writtenOff, deniedCharge;
+  // With patients above 1: a claim of each other patient, its first open charge paid alike.
+  struct Other {
+    std::string chart;
+    std::int64_t claim = 0, paidEntry = 0;
+    Money paid;
+  };
+  std::vector<Other> others;
 };
 
-// Empty text when the practice has no claim with two open charges of one carrier.
+// Empty text when the practice has no claim with two open charges of one carrier
+// (or, for several patients, not that many patients with such a claim of it).
 inline TutorialRemittance writeTutorialRemittance(store::Connection& practice,
-                                                  const std::string& trace) {
+                                                  const std::string& trace, int patients = 1) {
   const auto clean = [](const std::string& text) { return std::string(store::trimRight(text)); };
   std::map<std::pair<std::string, std::int64_t>, std::string> carrierOf;
   practice.openTable("QVCAS").forEach([&](const store::Record& row) {
@@ -59,6 +67,22 @@ inline TutorialRemittance writeTutorialRemittance(store::Connection& practice,
     break;
   }
   if (made.claim == 0) return made;
+  for (const auto& [claim, charges] : openCharges) {
+    if (static_cast<int>(made.others.size()) + 1 >= patients) break;
+    const auto key =
+        std::pair{clean(charges[0].text("Chart Number")), charges[0].integer("Case Number")};
+    if (carrierOf[key] != made.carrier || key.first == made.chart) continue;
+    bool seen = false;
+    for (const auto& other : made.others) seen = seen || other.chart == key.first;
+    if (seen) continue;
+    TutorialRemittance::Other other;
+    other.chart = key.first;
+    other.claim = claim;
+    other.paidEntry = charges[0].integer("Entry Number");
+    other.paid = Money::fromCents(charges[0].money("Amount").tenThousandths() / 100 * 60 / 100);
+    made.others.push_back(other);
+  }
+  if (static_cast<int>(made.others.size()) + 1 < patients) return {};
   const store::Record& first = openCharges[made.claim][0];
   const store::Record& second = openCharges[made.claim][1];
   made.paidEntry = first.integer("Entry Number");
@@ -101,13 +125,25 @@ inline TutorialRemittance writeTutorialRemittance(store::Connection& practice,
                        date.substr(5, 2), date.substr(8, 2), adjustment,
                        charge.integer("Entry Number"));
   };
+  std::string claims =
+      fmt::format("CLP*{0}*1*{1}*{2}*0*12*PCN{0}~\n{3}{4}", made.claim,
+                  (made.paidCharge + made.deniedCharge).toString(), made.paid.toString(),
+                  line(first, made.paid, "CAS*CO*45*" + made.writtenOff.toString()),
+                  line(second, Money{}, "CAS*CO*50*" + made.deniedCharge.toString()));
+  Money total = made.paid;
+  for (const auto& other : made.others) {
+    const store::Record& charge = openCharges[other.claim][0];
+    claims += fmt::format(
+        "CLP*{0}*1*{1}*{2}*0*12*PCN{0}~\n{3}", other.claim, charge.money("Amount").toString(),
+        other.paid.toString(),
+        line(charge, other.paid, "CAS*CO*45*" + (charge.money("Amount") - other.paid).toString()));
+    total += other.paid;
+  }
   const std::string sets = fmt::format(
       "ST*835*0001*005010X221A1~\nBPR*I*{0}*C*ACH*CCP*01*999999999*DA*1234*1999999999**01*"
       "999999999*DA*5678*20261201~\nTRN*1*{1}*1999999999~\nN1*PR*TUTORIAL PAYER~\n"
-      "REF*2U*VT835~\nCLP*{2}*1*{3}*{0}*0*12*PCN{2}~\n{4}{5}SE*15*0001~\n",
-      made.paid.toString(), trace, made.claim, (made.paidCharge + made.deniedCharge).toString(),
-      line(first, made.paid, "CAS*CO*45*" + made.writtenOff.toString()),
-      line(second, Money{}, "CAS*CO*50*" + made.deniedCharge.toString()));
+      "REF*2U*VT835~\n{2}SE*{3}*0001~\n",
+      total.toString(), trace, claims, 15 + 5 * made.others.size());
   made.text =
       "ISA*00*          *00*          *ZZ*VT835          *ZZ*CLINIC         *261201*1200*^*"
       "00501*000000007*0*P*:~\nGS*HP*VT835*CLINIC*20261201*1200*7*X*005010X221A1~\n" +

@@ -387,6 +387,25 @@ void restoreUnapplied(store::Connection& practice, std::int64_t depositId) {
   deposits.post(*deposit);
 }
 
+// Posting stopped before the plan's last patient (or before its first): what
+// is posted so far, from this run or the one before, and what is left.
+void stopShort(Plan& plan) {
+  AdviceSummary& summary = plan.summary;
+  summary.stopped = true;
+  summary.linesPosted = 0;
+  summary.linesLeft = 0;
+  summary.amountPosted = Money{};
+  for (const auto& posting : plan.postings) {
+    if (!posting.rejection.empty()) continue;  // a denial, counted with the queue
+    if (plan.savedCharts.count(posting.chart) != 0) {
+      ++summary.linesPosted;
+      summary.amountPosted += posting.payment;
+    } else {
+      ++summary.linesLeft;
+    }
+  }
+}
+
 }  // namespace
 
 PatientShare patientShareOption(const practice::Options& options) {
@@ -586,8 +605,13 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     row.setFromText("Mark Complete", "F");
     options = practice::Options(row);
   }
+  bool stopped = false;
   for (auto& plan : plans) {
     AdviceSummary& summary = plan.summary;
+    if (stopped) {  // not begun: its row, deposit and queue wait for the file again
+      stopShort(plan);
+      continue;
+    }
     if (plan.earlier) restoreUnapplied(practice, summary.depositId);
     CollectingPrompter prompter;
     deposits::PaymentApplicationWindow window(
@@ -596,6 +620,8 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     std::map<std::string, std::vector<const Posting*>> byPatient;
     for (const auto& posting : plan.postings) byPatient[posting.chart].push_back(&posting);
     std::vector<QueueEntry> refused;
+    const int queuedBefore = summary.linesQueued;
+    bool cut = false;
     if (surroundings.progress != nullptr)
       surroundings.progress->begin("Posting " + summary.traceNumber,
                                    static_cast<std::int64_t>(byPatient.size()));
@@ -620,6 +646,7 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
         }
         saved = window.save();
       }
+      if (saved) plan.savedCharts.insert(chart);
       if (!saved) {
         std::string said;
         for (auto index = before; index < prompter.messages.size(); ++index)
@@ -636,12 +663,24 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
           refused.push_back(entry);
         }
       }
-      // Not a point to abort at: the import is finished by importing the file again.
-      if (surroundings.progress != nullptr) (void)surroundings.progress->advance(done);
+      // Between two patients: what is saved is whole, and importing the file
+      // again posts the patients not reached.
+      if (surroundings.progress != nullptr && !surroundings.progress->advance(done)) {
+        stopped = true;
+        cut = done < static_cast<std::int64_t>(byPatient.size());
+        break;
+      }
     }
     if (surroundings.progress != nullptr) surroundings.progress->end();
     window.close();
     summary.messages = prompter.messages;
+    if (cut) {
+      // The counts stay short of the lines, which marks the import unfinished;
+      // a patient refused meanwhile is tried again then, so is not queued now.
+      summary.linesQueued = queuedBefore;
+      stopShort(plan);
+      continue;
+    }
     store::Transaction transaction(practice);
     store::Table queue = practice.openTable("QVERQ");
     for (const auto& entry : refused) {
@@ -659,8 +698,33 @@ ImportResult importRemittance(const ImportSurroundings& surroundings, std::strin
     }
     transaction.commit();
   }
-  for (auto& plan : plans) result.advices.push_back(std::move(plan.summary));
+  for (auto& plan : plans) {
+    result.stopped = result.stopped || plan.summary.stopped;
+    result.advices.push_back(std::move(plan.summary));
+  }
   return result;
+}
+
+std::string stoppedText(const ImportResult& result) {
+  int posted = 0, left = 0;
+  Money amount;
+  std::string traces;
+  for (const auto& advice : result.advices) {
+    posted += advice.linesPosted;
+    left += advice.linesLeft;
+    amount += advice.amountPosted;
+    if (advice.stopped) traces += (traces.empty() ? "" : ", ") + advice.traceNumber;
+  }
+  const auto lines = [](int count) {
+    return fmt::format("{} line{}", count, count == 1 ? "" : "s");
+  };
+  return fmt::format(
+      "Posting was stopped. Posted: {} with payments of {}. Not posted: {} of the payment{} with "
+      "trace number{} {}. Import the same file again to post the rest; what is posted already is "
+      "not posted twice.",
+      lines(posted), amount.toString(), lines(left),
+      traces.find(',') == std::string::npos ? "" : "s",
+      traces.find(',') == std::string::npos ? "" : "s", traces);
 }
 
 }  // namespace vantrell::remittance

@@ -55,6 +55,10 @@ struct AdviceSummary {
   Money payment;
   int claims = 0, lines = 0, linesPosted = 0, linesQueued = 0;
   Money amountPosted;
+  // Abort came before its last patient was saved: linesPosted and
+  // amountPosted are what is posted so far, linesLeft what is not yet.
+  bool stopped = false;
+  int linesLeft = 0;
   std::vector<QueueEntry> queued;
   std::vector<std::string> messages;  // what the payment application window said
 };
@@ -62,15 +66,20 @@ struct AdviceSummary {
 struct ImportResult {
   std::string refusal;  // empty when imported (or planned, on a dry run)
   std::vector<AdviceSummary> advices;
+  bool stopped = false;  // Abort was pressed before the last patient was saved
 };
+
+// What the person is told when Abort stopped the posting: what was posted,
+// what was not, and that importing the same file again posts the rest.
+std::string stoppedText(const ImportResult& result);
 
 struct ImportSurroundings {
   store::Connection& practice;
   const practice::Options& options;
   const ui::Clock& clock;
   std::string userCode;
-  // Told of each patient saved; the saves are not aborted part way (an import
-  // that stops is finished by importing the file again).
+  // Told of each patient saved. Abort stops the posting between two patients
+  // (each patient's save is whole); importing the file again finishes it.
   ui::Progress* progress = nullptr;
 };
 

@@ -363,27 +363,85 @@ TEST_P(RemittanceImport, AReversalAndItsCorrectionAreQueuedAndAnUnbalancedFilePo
   EXPECT_EQ(queueItems(*practice_, remittance, true).size(), 1u);
 }
 
-// An import killed after Jane's save, before John's (while it posts, nobody
-// else may finish it): importing the file again finishes it, posting John only, and everything
-// comes out as one import that never stopped would have left it.
-TEST_P(RemittanceImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain) {
-  addJohn();
-  const auto claimA = claim();
-  const auto janes = charge(claimA, "VISIT", "11/02/2026", "100");
-  const auto claimB = claim("SMIJO000");
-  const auto johns = charge(claimB, "VISIT", "11/04/2026", "100", "SMIJO000");
-  const auto denied = charge(claimB, "XRAY", "11/04/2026", "80", "SMIJO000");
-  settleBalances();
-  const std::string file = interchange(
-      header("0001", "150", "EFT6") +
-          fmt::format("CLP*{0}*1*100*70*10*12*PCN1~\nSVC*HC:VISIT*100*70**1~\nDTM*472*20261102~\n"
-                      "CAS*CO*45*20~\nCAS*PR*2*10~\nREF*6R*{1}~\n"
-                      "CLP*{2}*1*180*80*0*12*PCN2~\nSVC*HC:VISIT*100*80**1~\nDTM*472*20261104~\n"
-                      "CAS*CO*45*20~\nREF*6R*{3}~\nSVC*HC:XRAY*80*0**1~\nDTM*472*20261104~\n"
-                      "CAS*CO*50*80~\nREF*6R*{4}~\nSE*21*0001~\n",
-                      claimA, janes, claimB, johns, denied),
-      1);
+// Jane's visit paid with coinsurance; John's visit paid and his x-ray denied:
+// one payment, two patients, saved Jane first.
+struct TwoPatients {
+  std::string file;
+  std::int64_t claimA = 0, claimB = 0, janes = 0, johns = 0, denied = 0;
+};
 
+class TwoPatientImport : public RemittanceImport {
+ protected:
+  TwoPatients twoPatients() {
+    addJohn();
+    TwoPatients made;
+    made.claimA = claim();
+    made.janes = charge(made.claimA, "VISIT", "11/02/2026", "100");
+    made.claimB = claim("SMIJO000");
+    made.johns = charge(made.claimB, "VISIT", "11/04/2026", "100", "SMIJO000");
+    made.denied = charge(made.claimB, "XRAY", "11/04/2026", "80", "SMIJO000");
+    settleBalances();
+    made.file = interchange(
+        header("0001", "150", "EFT6") +
+            fmt::format("CLP*{0}*1*100*70*10*12*PCN1~\nSVC*HC:VISIT*100*70**1~\nDTM*472*20261102~\n"
+                        "CAS*CO*45*20~\nCAS*PR*2*10~\nREF*6R*{1}~\n"
+                        "CLP*{2}*1*180*80*0*12*PCN2~\nSVC*HC:VISIT*100*80**1~\nDTM*472*20261104~\n"
+                        "CAS*CO*45*20~\nREF*6R*{3}~\nSVC*HC:XRAY*80*0**1~\nDTM*472*20261104~\n"
+                        "CAS*CO*50*80~\nREF*6R*{4}~\nSE*21*0001~\n",
+                        made.claimA, made.janes, made.claimB, made.johns, made.denied),
+        1);
+    return made;
+  }
+
+  // Only Jane's save is in the ledger.
+  void expectJaneOnly(const TwoPatients& made) {
+    EXPECT_EQ(postedLines(),
+              (std::vector<std::string>{fmt::format("INS I -70.00 -> {}", made.janes),
+                                        fmt::format("WO T -20.00 -> {}", made.janes)}));
+    EXPECT_EQ(remainder(made.johns), cents(10000));
+    EXPECT_EQ(row("QVTRN", "Entry Number", made.denied).text("Claim Rejection Code"), "");
+  }
+
+  // The file imported again after a stop: John posted, and everything as one
+  // import that never stopped would have left it; a further import is refused.
+  void expectFinishedOnce(const TwoPatients& made, const ImportResult& finished) {
+    EXPECT_TRUE(finished.advices.at(0).finishing);
+    EXPECT_FALSE(finished.stopped);
+    EXPECT_EQ(postedLines(),
+              (std::vector<std::string>{fmt::format("INS I -70.00 -> {}", made.janes),
+                                        fmt::format("WO T -20.00 -> {}", made.janes),
+                                        fmt::format("INS I -80.00 -> {}", made.johns),
+                                        fmt::format("WO T -20.00 -> {}", made.johns)}));
+    EXPECT_EQ(remainder(made.janes), cents(1000));
+    EXPECT_EQ(remainder(made.johns), Money{});
+    EXPECT_EQ(remainder(made.denied), cents(8000));
+    EXPECT_EQ(row("QVTRN", "Entry Number", made.denied).text("Claim Rejection Code"), "50");
+    EXPECT_EQ(row("QVCLA", "Claim Number", made.claimA).text("Claim Status 1"), "6");
+    EXPECT_EQ(row("QVCLA", "Claim Number", made.claimB).text("Claim Status 1"), "2");
+    EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVDEP\""), 1);
+    ASSERT_EQ(listRemittances(*practice_).size(), 1u);
+    const store::Record imported = listRemittances(*practice_).at(0);
+    EXPECT_EQ(
+        row("QVDEP", "Entry Number", imported.integer("Deposit ID")).money("Unapplied Amount"),
+        Money{});
+    EXPECT_EQ(queueKinds(imported.integer("Remittance Number")),
+              (std::vector<std::string>{fmt::format("Denial {}", made.denied)}));
+    EXPECT_EQ(imported.integer("Lines"), 3);
+    EXPECT_EQ(imported.integer("Lines Posted"), 2);
+    EXPECT_EQ(imported.integer("Lines Queued"), 1);
+    EXPECT_EQ(imported.money("Amount Posted"), cents(15000));
+    expectNothingToRecalculate();
+    EXPECT_EQ(import(made.file).refusal,
+              fmt::format("The payment with trace number EFT6 from payer 87726 was imported on "
+                          "12/05/2026 as remittance {}; it is not posted twice.",
+                          imported.integer("Remittance Number")));
+  }
+};
+
+// An import killed after Jane's save, before John's (while it posts, nobody
+// else may finish it): importing the file again finishes it, posting John only.
+TEST_P(TwoPatientImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain) {
+  const TwoPatients made = twoPatients();
   class HoldingProgress final : public ui::Progress {
    public:
     explicit HoldingProgress(const vantrell::testing::OtherProcess::HoldUntilKilled& hold)
@@ -402,55 +460,61 @@ TEST_P(RemittanceImport, AnImportKilledPartWayIsFinishedByImportingTheFileAgain)
       [&](const vantrell::testing::OtherProcess::HoldUntilKilled& hold) {
         auto connection = space_->connect("DESK2");
         HoldingProgress progress(hold);
-        import(file, PatientShare::LeftToPatient, connection.get(), &progress);
+        import(made.file, PatientShare::LeftToPatient, connection.get(), &progress);
       });
   ASSERT_TRUE(desk.ready());
   // While that desk posts, a second one importing the same file is told who
   // has it and posts nothing: otherwise John would be paid by both.
-  const ImportResult meanwhile = import(file);
+  const ImportResult meanwhile = import(made.file);
   EXPECT_NE(meanwhile.refusal.find("is being posted by DESK2"), std::string::npos)
       << meanwhile.refusal;
   EXPECT_EQ(postedLines().size(), 2u);
   desk.kill();
-  ASSERT_EQ(postedLines().size(), 2u);  // Jane's payment and write-off only
+  expectJaneOnly(made);
 
   // The server ends the killed desk's session a moment later.
   ImportResult finished;
   const auto refusal = vantrell::testing::untilEmpty([&]() -> std::optional<std::string> {
-    finished = import(file);
+    finished = import(made.file);
     if (finished.refusal.empty()) return std::nullopt;
     return finished.refusal;
   });
   ASSERT_EQ(refusal, std::nullopt);
-  EXPECT_TRUE(finished.advices.at(0).finishing);
-  EXPECT_EQ(postedLines(), (std::vector<std::string>{fmt::format("INS I -70.00 -> {}", janes),
-                                                     fmt::format("WO T -20.00 -> {}", janes),
-                                                     fmt::format("INS I -80.00 -> {}", johns),
-                                                     fmt::format("WO T -20.00 -> {}", johns)}));
-  EXPECT_EQ(remainder(janes), cents(1000));
-  EXPECT_EQ(remainder(johns), Money{});
-  EXPECT_EQ(remainder(denied), cents(8000));
-  EXPECT_EQ(row("QVTRN", "Entry Number", denied).text("Claim Rejection Code"), "50");
-  EXPECT_EQ(row("QVCLA", "Claim Number", claimA).text("Claim Status 1"), "6");
-  EXPECT_EQ(row("QVCLA", "Claim Number", claimB).text("Claim Status 1"), "2");
-  EXPECT_EQ(number("SELECT COUNT(*) FROM \"QVDEP\""), 1);
-  const store::Record imported = listRemittances(*practice_).at(0);
-  EXPECT_EQ(row("QVDEP", "Entry Number", imported.integer("Deposit ID")).money("Unapplied Amount"),
-            Money{});
-  EXPECT_EQ(listRemittances(*practice_).size(), 1u);
-  EXPECT_EQ(queueKinds(imported.integer("Remittance Number")),
-            (std::vector<std::string>{fmt::format("Denial {}", denied)}));
-  EXPECT_EQ(imported.integer("Lines"), 3);
-  EXPECT_EQ(imported.integer("Lines Posted"), 2);
-  EXPECT_EQ(imported.integer("Lines Queued"), 1);
-  EXPECT_EQ(imported.money("Amount Posted"), cents(15000));
-  expectNothingToRecalculate();
-  EXPECT_EQ(import(file).refusal,
-            fmt::format("The payment with trace number EFT6 from payer 87726 was imported on "
-                        "12/05/2026 as remittance {}; it is not posted twice.",
-                        imported.integer("Remittance Number")));
+  expectFinishedOnce(made, finished);
 }
 
+// Abort pressed while Jane's save is reported: John is not posted, the person
+// is told what was and was not, and the same file again posts John once.
+TEST_P(TwoPatientImport, AbortStopsBetweenPatientsAndTheSameFileAgainPostsTheRest) {
+  const TwoPatients made = twoPatients();
+  class AbortAfterFirst final : public ui::Progress {
+   public:
+    void begin(const std::string&, std::int64_t) override {}
+    bool advance(std::int64_t done) override { return done < 1; }
+    void end() override {}
+  } progress;
+  const ImportResult stopped = import(made.file, PatientShare::LeftToPatient, nullptr, &progress);
+  ASSERT_EQ(stopped.refusal, "");
+  EXPECT_TRUE(stopped.stopped);
+  ASSERT_EQ(stopped.advices.size(), 1u);
+  EXPECT_TRUE(stopped.advices[0].stopped);
+  EXPECT_EQ(stopped.advices[0].linesPosted, 1);
+  EXPECT_EQ(stopped.advices[0].linesLeft, 1);
+  EXPECT_EQ(stopped.advices[0].amountPosted, cents(7000));
+  EXPECT_EQ(stoppedText(stopped),
+            "Posting was stopped. Posted: 1 line with payments of 70.00. Not posted: 1 line of "
+            "the payment with trace number EFT6. Import the same file again to post the rest; "
+            "what is posted already is not posted twice.");
+  expectJaneOnly(made);
+  ASSERT_EQ(listRemittances(*practice_).size(), 1u);
+  EXPECT_TRUE(unfinishedImport(listRemittances(*practice_).at(0)));
+
+  const ImportResult finished = import(made.file);
+  ASSERT_EQ(finished.refusal, "");
+  expectFinishedOnce(made, finished);
+}
+
+VANTRELL_ON_BOTH_ENGINES(TwoPatientImport);
 VANTRELL_ON_BOTH_ENGINES(RemittanceImport);
 
 }  // namespace
