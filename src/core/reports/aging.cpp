@@ -587,44 +587,56 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
   for (int paid = 1; paid <= position; ++paid)
     owed += " + " + cents("Insurance " + std::to_string(paid) + " Amount Paid");
 
-  Sql sql;
-  sql << "SELECT c.\"Insurance Carrier " << k << "\", t.\"Chart Number\", t.\"Claim Number\", "
-      << "t.\"Case Number\", c.\"Initial Billing Date " << k << "\", ";
-  if (detail)
-    sql << "t.\"Entry Number\", t.\"Date From\", t.\"Procedure Code\", " << owed;
-  else
-    sql << "0, NULL, NULL, SUM(" << owed << ")";
-  sql << " FROM \"QVTRN\" t JOIN \"QVCLA\" c ON c.\"Claim Number\" = t.\"Claim Number\""
-      << " WHERE t.\"Transaction Type\" < 'I' AND t.\"Claim Number\" > 0";
-  (sql << " AND (t.\"Insurance " << k << " Paid\" IS NULL OR t.\"Insurance " << k << " Paid\" <> ")
+  // The charges' own conditions, then the claim's.
+  Sql charges;
+  charges << "t.\"Transaction Type\" < 'I' AND t.\"Claim Number\" > 0";
+  (charges << " AND (t.\"Insurance " << k << " Paid\" IS NULL OR t.\"Insurance " << k
+           << " Paid\" <> ")
           .bind(true)
       << ")";
-  (sql << " AND (t.\"Billed to Insured " << k << "\" IS NULL OR t.\"Billed to Insured " << k
-       << "\" <> ")
+  (charges << " AND (t.\"Billed to Insured " << k << "\" IS NULL OR t.\"Billed to Insured " << k
+           << "\" <> ")
           .bind(false)
       << ")";
-  (sql << " AND (t.\"Accept Assignment " << k << "\" IS NULL OR t.\"Accept Assignment " << k
-       << "\" <> ")
+  (charges << " AND (t.\"Accept Assignment " << k << "\" IS NULL OR t.\"Accept Assignment " << k
+           << "\" <> ")
           .bind(false)
       << ")";
-  if (questions_.blankFacility) sql << " AND (t.\"Facility\" IS NULL OR t.\"Facility\" = '')";
-  (sql << " AND c.\"Initial Billing Date " << k << "\" <= ").bind(reportDate);
+  if (questions_.blankFacility) charges << " AND (t.\"Facility\" IS NULL OR t.\"Facility\" = '')";
+  addRange(charges, "t.\"Chart Number\"", chart);
+  addRange(charges, "t.\"Attending Provider\"", upperRange(questions_.provider));
+  addPatientQuestions(charges, questions_);
+  Sql claims;
+  (claims << "c.\"Initial Billing Date " << k << "\" <= ").bind(reportDate);
   if (!questions_.agingDate.from.isEmpty())
-    (sql << " AND c.\"Initial Billing Date " << k << "\" >= ").bind(questions_.agingDate.from);
+    (claims << " AND c.\"Initial Billing Date " << k << "\" >= ").bind(questions_.agingDate.from);
   if (questions_.carrier.given()) {
     // The carriers of the range as the carrier list holds them.
-    sql << " AND c.\"Insurance Carrier " << k << "\" IN (SELECT i.\"Code\" FROM \"QVINS\" i "
-        << "WHERE 1 = 1";
-    addRange(sql, "i.\"Code\"", upperRange(questions_.carrier));
-    sql << ")";
+    claims << " AND c.\"Insurance Carrier " << k << "\" IN (SELECT i.\"Code\" FROM \"QVINS\" i "
+           << "WHERE 1 = 1";
+    addRange(claims, "i.\"Code\"", upperRange(questions_.carrier));
+    claims << ")";
   }
-  addRange(sql, "t.\"Chart Number\"", chart);
-  addRange(sql, "t.\"Attending Provider\"", upperRange(questions_.provider));
-  addPatientQuestions(sql, questions_);
-  if (detail)
-    sql << " ORDER BY 1, 2, 3, 7, 6";
-  else
-    sql << " GROUP BY 1, 2, 3, 4, 5 ORDER BY 1, 2, 3";
+
+  Sql sql;
+  if (detail) {
+    sql << "SELECT c.\"Insurance Carrier " << k << "\", t.\"Chart Number\", t.\"Claim Number\", "
+        << "t.\"Case Number\", c.\"Initial Billing Date " << k << "\", t.\"Entry Number\", "
+        << "t.\"Date From\", t.\"Procedure Code\", " << owed << " FROM \"QVTRN\" t JOIN \"QVCLA\" c "
+        << "ON c.\"Claim Number\" = t.\"Claim Number\" WHERE " << charges.text << " AND "
+        << claims.text << " ORDER BY 1, 2, 3, 7, 6";
+  } else {
+    // Summed per claim number first, and only the claims then looked up: a
+    // claim is one patient's case, and an integer groups cheaply.
+    sql << "SELECT c.\"Insurance Carrier " << k << "\", c.\"Chart Number\", c.\"Claim Number\", "
+        << "c.\"Case Number\", c.\"Initial Billing Date " << k << "\", 0, NULL, NULL, s.owed "
+        << "FROM (SELECT COALESCE(t.\"Claim Number\", 0) AS claim, SUM(" << owed << ") AS owed "
+        << "FROM \"QVTRN\" t WHERE " << charges.text
+        << " GROUP BY COALESCE(t.\"Claim Number\", 0)) s JOIN \"QVCLA\" c ON c.\"Claim Number\" "
+        << "= s.claim WHERE " << claims.text << " ORDER BY 1, 2, 3";
+  }
+  sql.values = charges.values;
+  sql.values.insert(sql.values.end(), claims.values.begin(), claims.values.end());
 
   struct Owed {
     std::string carrier, chart;
