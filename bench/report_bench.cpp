@@ -125,7 +125,9 @@ int main(int argc, char** argv) {
     }
     arguments.keep = true;
   }
-  ui::FixedClock clock(*DateTime::parse("2026-12-05 09:00:00"));
+  // Six weeks after the last generated service date, so that the newer age
+  // columns hold charges as they would in a working practice.
+  ui::FixedClock clock(*DateTime::parse("2026-02-15 09:00:00"));
   auto practice = store::Connection::open(location, {"bench", &clock, true});
 
   fmt::print("engine {}, {} patients, {} ledger lines (seed {})\n",

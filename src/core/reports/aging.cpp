@@ -676,6 +676,14 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
   sql.values = charges.values;
   sql.values.insert(sql.values.end(), claims.values.begin(), claims.values.end());
 
+  // A position no claim was billed in (often the third) reads no charge.
+  {
+    Sql billed;
+    billed << "SELECT c.\"Claim Number\" FROM \"QVCLA\" c WHERE " << claims.text << " LIMIT 1";
+    billed.values = claims.values;
+    if (!practice_.driver().query(billed.text, billed.values)->next()) return {};
+  }
+
   struct Owed {
     std::string carrier, chart;
     std::int64_t claim = 0, caseNumber = 0, entry = 0, cents = 0;
@@ -692,6 +700,8 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
       if (line.cents != 0) lines.push_back(std::move(line));
     }
   }
+
+  if (lines.empty()) return {};  // nothing owed: the no-data message, nothing else read
 
   struct Carrier {
     std::string name, phone, extension, contact;
