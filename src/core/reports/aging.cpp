@@ -106,12 +106,6 @@ Date dateAt(store::ResultRows& rows, std::size_t column) {
   const auto* date = std::get_if<Date>(&value);
   return date != nullptr ? *date : Date();
 }
-bool flagAt(store::ResultRows& rows, std::size_t column) {
-  const store::Value value = rows.column(column, FieldType::Logical);
-  const auto* flag = std::get_if<bool>(&value);
-  return flag != nullptr && *flag;
-}
-
 Date daysBefore(const Date& date, std::int64_t days) {
   return Date(std::chrono::year_month_day{date.days() - std::chrono::days{days}});
 }
@@ -399,15 +393,6 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
       questions_.agingDate.to.isEmpty() ? clock_.today() : questions_.agingDate.to;
   const TextRange chart = upperRange(questions_.chart);
 
-  // One grouped read: per patient and kind of line (a charge's age column, a
-  // charge not aged, a payment or adjustment, a line the questions leave out).
-  Sql sql;
-  auto agingDate = [&] {
-    if (byStatement)
-      (sql << "COALESCE(t.\"Date of First Statement\", ").bind(reportDate) << ")";
-    else
-      sql << "t.\"Date From\"";
-  };
   // A line that fails a question (a null field fails too) still counts in the
   // pre-check, which looks at every line of the patient.
   Sql questions;
@@ -422,84 +407,139 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
       (questions << " AND " << field << " <= ").bind(questions_.agingDate.to);
     questions << ") OR t.\"Transaction Type\" BETWEEN 'I' AND 'R')";
   }
-  // The chart is grouped as a value, not through its index: the groups are
-  // sorted anyway, and the ledger read in its stored order costs no seek a line.
-  sql << "SELECT t.\"Chart Number\" || '', CASE WHEN (1 = 1" << questions.text << ") THEN CASE";
-  sql.values = questions.values;
+  const bool asked = !questions.text.empty();
   const std::string charge =
       "(t.\"Transaction Type\" BETWEEN 'A' AND 'H' OR t.\"Transaction Type\" = 'Z')";
-  sql << " WHEN " << charge << " THEN CASE WHEN ";
-  agingDate();
-  sql << " IS NULL OR ";
-  agingDate();
-  (sql << " > ").bind(daysBefore(reportDate, bounds.start)) << " THEN 5 WHEN ";
-  agingDate();
-  (sql << " > ").bind(daysBefore(reportDate, bounds.end)) << " THEN 0 WHEN ";
-  agingDate();
-  (sql << " > ").bind(daysBefore(reportDate, bounds.column2)) << " THEN 1 WHEN ";
-  agingDate();
-  (sql << " > ").bind(daysBefore(reportDate, bounds.column3)) << " THEN 2 ELSE 3 END";
-  // Only charges have paid amounts worth rounding; payments leave their sum alone.
-  sql << " ELSE 9 END ELSE 8 END, 0, SUM(" << cents("Amount") << "), SUM(CASE WHEN " << charge
-      << " THEN " << paidCents() << " END) FROM \"QVTRN\" t WHERE 1 = 1";
+  // "<a charge> AND <the questions>"; the questions' values are bound anew each time.
+  auto keptCharge = [&](Sql& sql) {
+    sql << charge;
+    if (asked) {
+      sql << " AND (1 = 1" << questions.text << ")";
+      sql.values.insert(sql.values.end(), questions.values.begin(), questions.values.end());
+    }
+  };
+  const std::string open = cents("Amount") + " + " + paidCents();
   Sql patientsAsked;
   addRange(patientsAsked, "t.\"Chart Number\"", chart);
   addPatientQuestions(patientsAsked, questions_);
-  sql << patientsAsked.text << " GROUP BY 1, 2 ORDER BY 1, 2";
-  sql.values.insert(sql.values.end(), patientsAsked.values.begin(), patientsAsked.values.end());
-
-  // The pre-check adds up the lines dated on or before R - S: all of them less
-  // the few dated later (or not at all), read by date.
-  std::unordered_map<std::string, std::int64_t> lateAmounts;
-  {
-    // Read on the date index's own key, a range each, so only those lines are read.
-    const store::Dialect& dialect = practice_.dialect();
-    const auto dateKey =
-        store::keyPartsForFields(*practice_.catalogue().find("QVTRN"), {"Date From"}, dialect)
-            .at(0);
-    const std::array<std::pair<const char*, Date>, 2> ranges{
-        std::pair{" > ", daysBefore(reportDate, bounds.start)}, std::pair{" = ", Date()}};
-    for (const auto& [comparison, date] : ranges) {
-      Sql late;
-      late << "SELECT t.\"Chart Number\", " << cents("Amount") << " FROM \"QVTRN\" t WHERE "
-           << dateKey.sql << comparison;
-      late.bind(store::keyValue(dateKey, date, dialect)) << patientsAsked.text;
-      late.values.insert(late.values.end(), patientsAsked.values.begin(),
-                         patientsAsked.values.end());
-      auto rows = practice_.driver().query(late.text, late.values);
-      while (rows->next()) lateAmounts[textAt(*rows, 0)] += centsAt(*rows, 1);
-    }
-  }
+  auto askPatients = [&](Sql& sql) {
+    sql << patientsAsked.text;
+    sql.values.insert(sql.values.end(), patientsAsked.values.begin(), patientsAsked.values.end());
+  };
 
   struct Sums {
     std::string chart;
     std::int64_t precheck = 0;
+    std::int64_t open = 0;  // of the kept charges
     std::array<std::int64_t, 4> columns{};
-    std::int64_t applied = 0;
-    std::int64_t payments = 0;
+    std::int64_t notAged = 0;  // open on kept charges undated or dated after R - S
+    std::int64_t unapplied = 0;
   };
   std::vector<Sums> patients;
+  std::unordered_map<std::string, std::size_t> patientAt;
+
+  // One grouped read over the whole ledger, a row per patient in chart order:
+  // every line's amount (the pre-check) and the open amount of the kept
+  // charges. Grouped on the chart alone, so the chart index gives the order
+  // and no line is sorted.
   {
+    Sql sql;
+    sql << "SELECT t.\"Chart Number\", SUM(" << cents("Amount") << "), SUM(CASE WHEN ";
+    keptCharge(sql);
+    sql << " THEN " << open << " END)";
+    // With questions asked, what the kept payments leave unapplied needs the
+    // kept charges' own amounts and the kept payments; without, every line is
+    // kept, and the pre-check less the open charges is the same thing.
+    if (asked) {
+      sql << ", SUM(CASE WHEN ";
+      keptCharge(sql);
+      sql << " THEN " << cents("Amount") << " END), SUM(CASE WHEN " << charge
+          << " THEN NULL WHEN 1 = 1" << questions.text << " THEN " << cents("Amount") << " END)";
+      sql.values.insert(sql.values.end(), questions.values.begin(), questions.values.end());
+    }
+    sql << " FROM \"QVTRN\" t WHERE 1 = 1";
+    askPatients(sql);
+    sql << " GROUP BY t.\"Chart Number\" ORDER BY t.\"Chart Number\"";
     auto rows = practice_.driver().query(sql.text, sql.values);
     while (rows->next()) {
-      const std::string chartNumber = textAt(*rows, 0);
-      if (patients.empty() || patients.back().chart != chartNumber)
-        patients.push_back(Sums{chartNumber});
-      Sums& sums = patients.back();
-      const std::int64_t kind = integerAt(*rows, 1);
-      const std::int64_t amount = centsAt(*rows, 3);
-      const std::int64_t paid = centsAt(*rows, 4);
-      sums.precheck += amount;
-      if (kind >= 0 && kind <= 3) {
-        sums.columns[static_cast<std::size_t>(kind)] += amount + paid;
-        sums.applied += paid;
-      } else if (kind == 5) {
-        sums.applied += paid;
-      } else if (kind == 9) {
-        sums.payments += amount;
-      }
+      Sums sums{textAt(*rows, 0)};
+      sums.precheck = centsAt(*rows, 1);
+      sums.open = centsAt(*rows, 2);
+      // Payments less what was applied of them to the kept charges.
+      sums.unapplied = asked ? centsAt(*rows, 4) - (sums.open - centsAt(*rows, 3))
+                             : sums.precheck - sums.open;
+      patientAt.emplace(sums.chart, patients.size());
+      patients.push_back(std::move(sums));
     }
   }
+  auto sumsOf = [&](const std::string& chartNumber) -> Sums* {
+    const auto found = patientAt.find(chartNumber);
+    return found == patientAt.end() ? nullptr : &patients[found->second];
+  };
+
+  // The few lines of the last months, read by date: the pre-check leaves out
+  // those dated after R - S (or not at all), and the kept charges among them
+  // go to the three newest columns; the oldest column takes the rest of the
+  // patient's open charges.
+  const store::Dialect& dialect = practice_.dialect();
+  const auto dateKey =
+      store::keyPartsForFields(*practice_.catalogue().find("QVTRN"), {"Date From"}, dialect).at(0);
+  const Date notAgedAfter = daysBefore(reportDate, bounds.start);
+  const std::array<Date, 3> columnAfter{daysBefore(reportDate, bounds.end),
+                                        daysBefore(reportDate, bounds.column2),
+                                        daysBefore(reportDate, bounds.column3)};
+  auto addToColumn = [&](Sums& sums, const Date& agingDate, std::int64_t owed) {
+    if (agingDate.isEmpty() || agingDate > notAgedAfter) {
+      sums.notAged += owed;
+      return;
+    }
+    for (std::size_t column = 0; column < 3; ++column)
+      if (agingDate > columnAfter[column]) {
+        sums.columns[column] += owed;
+        return;
+      }
+  };
+  // On the date index's own key, a range each, so that only those lines are read.
+  const Date recentAfter = byStatement ? notAgedAfter : columnAfter[2];
+  const std::array<std::pair<const char*, Date>, 2> ranges{std::pair{" > ", recentAfter},
+                                                           std::pair{" = ", Date()}};
+  for (const auto& [comparison, date] : ranges) {
+    Sql recent;
+    recent << "SELECT t.\"Chart Number\", t.\"Date From\", " << cents("Amount")
+           << ", CASE WHEN ";
+    keptCharge(recent);
+    recent << " THEN " << open << " END FROM \"QVTRN\" t WHERE " << dateKey.sql << comparison;
+    recent.bind(store::keyValue(dateKey, date, dialect));
+    askPatients(recent);
+    auto rows = practice_.driver().query(recent.text, recent.values);
+    while (rows->next()) {
+      Sums* sums = sumsOf(textAt(*rows, 0));
+      if (sums == nullptr) continue;
+      const Date dateFrom = dateAt(*rows, 1);
+      if (dateFrom.isEmpty() || dateFrom > notAgedAfter) sums->precheck -= centsAt(*rows, 2);
+      const store::Value owed = rows->column(3, FieldType::Double);
+      if (!byStatement && std::holds_alternative<double>(owed))
+        addToColumn(*sums, dateFrom, std::llround(std::get<double>(owed)));
+    }
+  }
+  if (byStatement) {
+    // Aged by the first statement's date, an unbilled charge as of R: read the
+    // kept charges billed or made lately whatever their service date.
+    Sql recent;
+    recent << "SELECT t.\"Chart Number\", COALESCE(t.\"Date of First Statement\", ";
+    recent.bind(reportDate) << "), " << open << " FROM \"QVTRN\" t WHERE ";
+    keptCharge(recent);
+    (recent << " AND COALESCE(t.\"Date of First Statement\", ").bind(reportDate) << ") > ";
+    recent.bind(columnAfter[2]);
+    askPatients(recent);
+    auto rows = practice_.driver().query(recent.text, recent.values);
+    while (rows->next())
+      if (Sums* sums = sumsOf(textAt(*rows, 0)))
+        addToColumn(*sums, dateAt(*rows, 1), centsAt(*rows, 2));
+  }
+  for (Sums& sums : patients)
+    sums.columns[3] =
+        sums.open - sums.notAged - sums.columns[0] - sums.columns[1] - sums.columns[2];
 
   Report report;
   report.header = header(title(), reportDate);
@@ -521,12 +561,10 @@ Report AgingWindow::patientAging(ui::Progress& progress) {
   Meter meter(progress, report.header.title, static_cast<std::int64_t>(patients.size()));
   for (Sums& sums : patients) {
     if (!meter.step()) throw Aborted();
-    if (const auto late = lateAmounts.find(sums.chart); late != lateAmounts.end())
-      sums.precheck -= late->second;
     if (sums.precheck == 0) continue;
     Row row;
-    if (netUnapplied && sums.payments != sums.applied) {
-      const std::int64_t unapplied = sums.payments - sums.applied;
+    if (netUnapplied && sums.unapplied != 0) {
+      const std::int64_t unapplied = sums.unapplied;
       row.notes.push_back(
           fmt::format("Unapplied Pmt/Adj: {:8.2f}", static_cast<double>(unapplied) / 100.0));
       // Netted from the oldest column down; current may stay negative.
@@ -587,44 +625,64 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
   for (int paid = 1; paid <= position; ++paid)
     owed += " + " + cents("Insurance " + std::to_string(paid) + " Amount Paid");
 
-  Sql sql;
-  sql << "SELECT c.\"Insurance Carrier " << k << "\", t.\"Chart Number\", t.\"Claim Number\", "
-      << "t.\"Case Number\", c.\"Initial Billing Date " << k << "\", ";
-  if (detail)
-    sql << "t.\"Entry Number\", t.\"Date From\", t.\"Procedure Code\", " << owed;
-  else
-    sql << "0, NULL, NULL, SUM(" << owed << ")";
-  sql << " FROM \"QVTRN\" t JOIN \"QVCLA\" c ON c.\"Claim Number\" = t.\"Claim Number\""
-      << " WHERE t.\"Transaction Type\" < 'I' AND t.\"Claim Number\" > 0";
-  (sql << " AND (t.\"Insurance " << k << " Paid\" IS NULL OR t.\"Insurance " << k << " Paid\" <> ")
+  // The charges' own conditions, then the claim's.
+  Sql charges;
+  charges << "t.\"Transaction Type\" < 'I' AND t.\"Claim Number\" > 0";
+  (charges << " AND (t.\"Insurance " << k << " Paid\" IS NULL OR t.\"Insurance " << k
+           << " Paid\" <> ")
           .bind(true)
       << ")";
-  (sql << " AND (t.\"Billed to Insured " << k << "\" IS NULL OR t.\"Billed to Insured " << k
-       << "\" <> ")
+  (charges << " AND (t.\"Billed to Insured " << k << "\" IS NULL OR t.\"Billed to Insured " << k
+           << "\" <> ")
           .bind(false)
       << ")";
-  (sql << " AND (t.\"Accept Assignment " << k << "\" IS NULL OR t.\"Accept Assignment " << k
-       << "\" <> ")
+  (charges << " AND (t.\"Accept Assignment " << k << "\" IS NULL OR t.\"Accept Assignment " << k
+           << "\" <> ")
           .bind(false)
       << ")";
-  if (questions_.blankFacility) sql << " AND (t.\"Facility\" IS NULL OR t.\"Facility\" = '')";
-  (sql << " AND c.\"Initial Billing Date " << k << "\" <= ").bind(reportDate);
+  if (questions_.blankFacility) charges << " AND (t.\"Facility\" IS NULL OR t.\"Facility\" = '')";
+  addRange(charges, "t.\"Chart Number\"", chart);
+  addRange(charges, "t.\"Attending Provider\"", upperRange(questions_.provider));
+  addPatientQuestions(charges, questions_);
+  Sql claims;
+  (claims << "c.\"Initial Billing Date " << k << "\" <= ").bind(reportDate);
   if (!questions_.agingDate.from.isEmpty())
-    (sql << " AND c.\"Initial Billing Date " << k << "\" >= ").bind(questions_.agingDate.from);
+    (claims << " AND c.\"Initial Billing Date " << k << "\" >= ").bind(questions_.agingDate.from);
   if (questions_.carrier.given()) {
     // The carriers of the range as the carrier list holds them.
-    sql << " AND c.\"Insurance Carrier " << k << "\" IN (SELECT i.\"Code\" FROM \"QVINS\" i "
-        << "WHERE 1 = 1";
-    addRange(sql, "i.\"Code\"", upperRange(questions_.carrier));
-    sql << ")";
+    claims << " AND c.\"Insurance Carrier " << k << "\" IN (SELECT i.\"Code\" FROM \"QVINS\" i "
+           << "WHERE 1 = 1";
+    addRange(claims, "i.\"Code\"", upperRange(questions_.carrier));
+    claims << ")";
   }
-  addRange(sql, "t.\"Chart Number\"", chart);
-  addRange(sql, "t.\"Attending Provider\"", upperRange(questions_.provider));
-  addPatientQuestions(sql, questions_);
-  if (detail)
-    sql << " ORDER BY 1, 2, 3, 7, 6";
-  else
-    sql << " GROUP BY 1, 2, 3, 4, 5 ORDER BY 1, 2, 3";
+
+  Sql sql;
+  if (detail) {
+    sql << "SELECT c.\"Insurance Carrier " << k << "\", t.\"Chart Number\", t.\"Claim Number\", "
+        << "t.\"Case Number\", c.\"Initial Billing Date " << k << "\", t.\"Entry Number\", "
+        << "t.\"Date From\", t.\"Procedure Code\", " << owed << " FROM \"QVTRN\" t JOIN \"QVCLA\" c "
+        << "ON c.\"Claim Number\" = t.\"Claim Number\" WHERE " << charges.text << " AND "
+        << claims.text << " ORDER BY 1, 2, 3, 7, 6";
+  } else {
+    // Summed per claim number first, and only the claims then looked up: a
+    // claim is one patient's case, and an integer groups cheaply.
+    sql << "SELECT c.\"Insurance Carrier " << k << "\", c.\"Chart Number\", c.\"Claim Number\", "
+        << "c.\"Case Number\", c.\"Initial Billing Date " << k << "\", 0, NULL, NULL, s.owed "
+        << "FROM (SELECT COALESCE(t.\"Claim Number\", 0) AS claim, SUM(" << owed << ") AS owed "
+        << "FROM \"QVTRN\" t WHERE " << charges.text
+        << " GROUP BY COALESCE(t.\"Claim Number\", 0)) s JOIN \"QVCLA\" c ON c.\"Claim Number\" "
+        << "= s.claim WHERE " << claims.text << " ORDER BY 1, 2, 3";
+  }
+  sql.values = charges.values;
+  sql.values.insert(sql.values.end(), claims.values.begin(), claims.values.end());
+
+  // A position no claim was billed in (often the third) reads no charge.
+  {
+    Sql billed;
+    billed << "SELECT c.\"Claim Number\" FROM \"QVCLA\" c WHERE " << claims.text << " LIMIT 1";
+    billed.values = claims.values;
+    if (!practice_.driver().query(billed.text, billed.values)->next()) return {};
+  }
 
   struct Owed {
     std::string carrier, chart;
@@ -642,6 +700,8 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
       if (line.cents != 0) lines.push_back(std::move(line));
     }
   }
+
+  if (lines.empty()) return {};  // nothing owed: the no-data message, nothing else read
 
   struct Carrier {
     std::string name, phone, extension, contact;
@@ -779,16 +839,18 @@ Report AgingWindow::insuranceAging(ui::Progress& progress, int position) {
 
 namespace {
 
-// The flags of the remainder condition, as columns of a read.
+// The flags of the remainder condition, read as one number (a bit each, a
+// null flag clear), so that a grouped read groups on one column, not eight.
 const std::array<const char*, 8> remainderFlags{
     "Guarantor Responsible", "Guarantor Paid",      "Insurance 1 Paid",    "Insurance 2 Paid",
     "Insurance 3 Paid",      "Accept Assignment 1", "Accept Assignment 2", "Accept Assignment 3"};
 
-std::string remainderFlagColumns() {
-  std::string columns;
-  for (const char* flag : remainderFlags)
-    columns += std::string(columns.empty() ? "" : ", ") + "t.\"" + flag + "\"";
-  return columns;
+std::string remainderFlagBits() {
+  std::string bits;
+  for (std::size_t flag = 0; flag < remainderFlags.size(); ++flag)
+    bits += fmt::format("{}CASE WHEN t.\"{}\" THEN {} ELSE 0 END", bits.empty() ? "" : " + ",
+                        remainderFlags[flag], 1 << flag);
+  return bits;
 }
 
 // The part of the remainder condition that both of its forms share, asked of
@@ -813,13 +875,15 @@ void addRemainderQuestions(Sql& sql, const AgingQuestions& questions) {
   addPatientQuestions(sql, questions);
 }
 
-statements::PaymentFlags flagsAt(store::ResultRows& rows, std::size_t first) {
+statements::PaymentFlags flagsAt(store::ResultRows& rows, std::size_t column) {
+  const std::int64_t bits = integerAt(rows, column);
+  const auto set = [bits](std::size_t flag) { return (bits & (std::int64_t{1} << flag)) != 0; };
   statements::PaymentFlags flags;
-  flags.guarantorResponsible = flagAt(rows, first);
-  flags.guarantorPaid = flagAt(rows, first + 1);
+  flags.guarantorResponsible = set(0);
+  flags.guarantorPaid = set(1);
   for (std::size_t policy = 0; policy < 3; ++policy) {
-    flags.insurancePaid[policy] = flagAt(rows, first + 2 + policy);
-    flags.acceptAssignment[policy] = flagAt(rows, first + 5 + policy);
+    flags.insurancePaid[policy] = set(2 + policy);
+    flags.acceptAssignment[policy] = set(5 + policy);
   }
   return flags;
 }
@@ -858,7 +922,7 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
   within(bounds.end + 1, bounds.column2);
   sql << " THEN 1 WHEN ";
   within(bounds.column2 + 1, bounds.column3);
-  sql << " THEN 2 ELSE 3 END, " << remainderFlagColumns() << ", ";
+  sql << " THEN 2 ELSE 3 END, " << remainderFlagBits() << ", ";
   const std::string open = cents("Amount") + " + " + paidCents();
   sql << (detail ? open : "SUM(" + open + ")");
   sql << " FROM \"QVTRN\" t WHERE t.\"Transaction Type\" <= 'H'";
@@ -868,7 +932,7 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
   if (detail)
     sql << " ORDER BY 1, 2, 5, 3";
   else
-    sql << " GROUP BY 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14 ORDER BY 1";
+    sql << " GROUP BY 1, 2, 3, 4, 5, 6, 7 ORDER BY 1";
 
   struct WorkRow {
     std::string chart;
@@ -887,7 +951,7 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
       WorkRow row{textAt(*rows, 0),
                   integerAt(*rows, 1),
                   integerAt(*rows, 2),
-                  centsAt(*rows, 14),
+                  centsAt(*rows, 7),
                   textAt(*rows, 3),
                   dateAt(*rows, 4),
                   static_cast<std::size_t>(std::clamp<std::int64_t>(integerAt(*rows, 5), 0, 3))};
@@ -992,13 +1056,13 @@ Report AgingWindow::remainderAging(ui::Progress& progress) {
 
 Report AgingWindow::guarantorRemainderTotals(ui::Progress& progress) {
   Sql sql;
-  sql << "SELECT s.\"Guarantor\", " << remainderFlagColumns() << ", SUM(" << cents("Amount")
+  sql << "SELECT s.\"Guarantor\", " << remainderFlagBits() << ", SUM(" << cents("Amount")
       << " + " << paidCents() << ") FROM \"QVTRN\" t JOIN \"QVCAS\" s ON s.\"Case Number\" = "
       << "t.\"Case Number\" WHERE t.\"Transaction Type\" <= 'H'";
   addGuarantorOwes(sql);
   addRange(sql, "s.\"Guarantor\"", upperRange(questions_.chart));
   addRemainderQuestions(sql, questions_);
-  sql << " GROUP BY 1, 2, 3, 4, 5, 6, 7, 8, 9 ORDER BY 1";
+  sql << " GROUP BY 1, 2 ORDER BY 1";
 
   std::vector<std::pair<std::string, std::int64_t>> guarantors;
   {
@@ -1010,7 +1074,7 @@ Report AgingWindow::guarantorRemainderTotals(ui::Progress& progress) {
       const std::string guarantor = textAt(*rows, 0);
       if (guarantors.empty() || guarantors.back().first != guarantor)
         guarantors.emplace_back(guarantor, 0);
-      guarantors.back().second += centsAt(*rows, 9);
+      guarantors.back().second += centsAt(*rows, 2);
     }
   }
   Report report;

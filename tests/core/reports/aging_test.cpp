@@ -2,8 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <array>
+#include <cstdlib>
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
+
+#include <fmt/format.h>
 
 #include <unistd.h>
 
@@ -299,6 +305,103 @@ TEST_P(AgingOnEngine, InsuranceAndRemainderAgingAnswerTheirQuestions) {
   EXPECT_EQ(total(AgingKind::Remainder,
                   [](AgingQuestions& q) { q.serviceDate.to = *Date::parse(daysAgo(50)); }),
             "none");
+}
+
+// Patient aging beside a line-by-line reckoning written here: an undated and a
+// future charge, paid amounts, payments netted from the oldest column down, a
+// provider question that leaves lines out, and aging by the first statement.
+TEST_P(AgingOnEngine, PatientAgingAgreesWithALineByLineReckoning) {
+  struct Line {
+    std::string chart, type;
+    std::int64_t cents, paidCents;
+    std::optional<int> age;  // of the service date; none for an undated line
+    std::string provider;
+    std::optional<int> statementAge;
+  };
+  const std::vector<Line> ledger{
+      {"MODEL001", "A", 12000, -2000, 40, "DR1", 35},
+      {"MODEL001", "A", 5000, 0, 100, "DR2", 95},
+      {"MODEL001", "B", 3000, -500, std::nullopt, "DR1", std::nullopt},
+      {"MODEL001", "A", 2500, 0, -3, "DR1", std::nullopt},
+      {"MODEL001", "M", -7000, 0, 10, "DR1", std::nullopt},
+      {"MODEL002", "A", 8000, -8000, 200, "DR1", 190},
+      {"MODEL002", "N", -1500, 0, 2, "DR2", std::nullopt},
+      {"MODEL002", "Z", 4400, -400, 65, "DR1", 20},
+      {"MODEL003", "A", 9900, -900, 15, "DR2", std::nullopt},
+      {"MODEL003", "T", -1000, 0, 50, "DR2", std::nullopt},
+      {"MODEL003", "A", 600, 0, 89, "DR1", 89},
+      {"MODEL004", "A", 500, -500, 400, "DR1", 380},
+      {"MODEL004", "M", -200, 0, 5, "DR1", std::nullopt},
+  };
+  const auto money = [](std::int64_t cents) {
+    return fmt::format("{}{}.{:02}", cents < 0 ? "-" : "", std::abs(cents) / 100,
+                       std::abs(cents) % 100);
+  };
+  for (const Line& l : ledger) {
+    FieldTexts fields{{"Chart Number", l.chart},       {"Case Number", "1"},
+                      {"Transaction Type", l.type},    {"Amount", money(l.cents)},
+                      {"Attending Provider", l.provider}};
+    if (l.age) fields.emplace_back("Date From", daysAgo(*l.age));
+    if (l.statementAge) fields.emplace_back("Date of First Statement", daysAgo(*l.statementAge));
+    if (l.paidCents != 0) fields.emplace_back("Insurance 1 Amount Paid", money(l.paidCents));
+    insert("QVTRN", fields);
+  }
+  for (const char* chart : {"MODEL001", "MODEL002", "MODEL003", "MODEL004"}) patient(chart, "M");
+
+  // Columns 0-29, 30-59, 60-89 and 90 days on; then the balance.
+  using Expected = std::map<std::string, std::vector<std::string>>;
+  const auto reckon = [&](bool byStatement, const std::string& provider) {
+    Expected expected;
+    for (const char* chart : {"MODEL001", "MODEL002", "MODEL003", "MODEL004"}) {
+      std::int64_t precheck = 0, payments = 0, applied = 0;
+      std::array<std::int64_t, 4> columns{};
+      for (const Line& l : ledger) {
+        if (l.chart != chart) continue;
+        if (l.age && *l.age >= 0) precheck += l.cents;
+        if (!provider.empty() && l.provider != provider) continue;
+        if (!(l.type <= "H" || l.type == "Z")) {
+          payments += l.cents;
+          continue;
+        }
+        applied += l.paidCents;
+        const std::optional<int> age = byStatement ? l.statementAge.value_or(0) : l.age;
+        if (!age || *age < 0) continue;
+        columns[static_cast<std::size_t>(std::min(*age / 30, 3))] += l.cents + l.paidCents;
+      }
+      if (precheck == 0) continue;
+      columns[3] += payments - applied;
+      for (std::size_t column = 3; column > 0; --column)
+        if (columns[column] < 0) {
+          columns[column - 1] += columns[column];
+          columns[column] = 0;
+        }
+      const std::int64_t balance = columns[0] + columns[1] + columns[2] + columns[3];
+      if (balance == 0) continue;
+      auto& cells = expected[chart];
+      for (const std::int64_t column : columns)
+        cells.push_back(column == 0 ? std::string() : money(column));
+      cells.push_back(money(balance));
+    }
+    return expected;
+  };
+  const auto printed = [&](bool byStatement, const std::string& provider) {
+    AgingSettings settings;
+    settings.ageByStatementDate = byStatement;
+    AgingWindow aging(*practice_, settings, prompter_, clock_, AgingKind::Patient);
+    if (!provider.empty()) aging.questions().provider = {provider, provider};
+    Expected seen;
+    const auto report = aging.run();
+    if (!report) return seen;
+    for (const Row& row : report->rows)
+      for (std::size_t cell = 6; cell < row.cells.size(); ++cell)
+        seen[row.cells.at(0).display()].push_back(row.cells.at(cell).display());
+    return seen;
+  };
+  for (const bool byStatement : {false, true})
+    for (const std::string provider : {"", "DR1", "DR2"}) {
+      SCOPED_TRACE(fmt::format("by statement {}, provider '{}'", byStatement, provider));
+      EXPECT_EQ(printed(byStatement, provider), reckon(byStatement, provider));
+    }
 }
 
 VANTRELL_ON_BOTH_ENGINES(AgingOnEngine);
