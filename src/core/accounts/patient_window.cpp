@@ -1,5 +1,6 @@
 #include "accounts/patient_window.hpp"
 
+#include <algorithm>
 #include <array>
 
 #include "accounts/account_deletion.hpp"
@@ -168,6 +169,13 @@ bool PatientWindow::setField(const std::string& field, const std::string& text) 
   const bool isChart = stored == "Chart Number";
   if (isChart && !isNew_) {
     prompter_.error("The chart number of a stored patient is not changed here.");
+    return false;
+  }
+  // A chart number is typed at a keyboard; a control character from a pasted or
+  // scripted value would pass unseen into every list, form and claim file.
+  if (isChart && std::any_of(text.begin(), text.end(),
+                             [](unsigned char c) { return c < 0x20 || c == 0x7F; })) {
+    prompter_.error("The \"Chart Number\" field is not valid");
     return false;
   }
   // What the practice's options make of names, SSNs and amounts as typed.

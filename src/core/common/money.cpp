@@ -47,9 +47,14 @@ std::optional<Money> Money::parse(std::string_view text) {
   for (; i < text.size(); ++i) {
     if (text[i] != ' ') return std::nullopt;
   }
-  if (digits.empty() || digits.size() > 18) return std::nullopt;
+  if (digits.empty()) return std::nullopt;
   for (; decimals < 4; ++decimals) digits.push_back('0');
+  const std::size_t firstSignificant = digits.find_first_not_of('0');
+  // More than 18 significant digits would not even fit the 64-bit count.
+  if (firstSignificant != std::string::npos && digits.size() - firstSignificant > 18)
+    return std::nullopt;
   const std::int64_t units = std::strtoll(digits.c_str(), nullptr, 10);
+  if (static_cast<double>(units) >= largestAmount * scale) return std::nullopt;
   return Money(negative ? -units : units);
 }
 

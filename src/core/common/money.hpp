@@ -26,7 +26,9 @@ class Money {
   // rather than guessed.
   static std::optional<Money> parse(std::string_view text);
   // The largest whole amount a value may have: beyond it is outside the range of money.
-  static constexpr double largestAmount = 1.0e14;
+  // Amounts are stored as doubles, which keep every ten-thousandth only below about
+  // 9e11; a larger amount would come back with other cents than were typed.
+  static constexpr double largestAmount = 1.0e11;
 
   constexpr std::int64_t tenThousandths() const { return units_; }
   double toDouble() const { return static_cast<double>(units_) / scale; }

@@ -197,6 +197,32 @@ void addText(archive* handle, const std::string& name, const std::string& text,
     failWriting(handle, folder);
 }
 
+// Moves the finished archive to `target`, or to `target` with "_2", "_3", ...
+// before the extension when that name is taken: two practices of one name, or
+// two backups within a second, never replace each other's backup.
+std::filesystem::path placeArchive(const std::filesystem::path& partial,
+                                   const std::filesystem::path& target) {
+  const std::string name = target.filename().string();
+  const std::string stem = name.substr(0, name.size() - std::strlen(backupFileExtension));
+  for (int copy = 1;; ++copy) {
+    const auto candidate =
+        copy == 1
+            ? target
+            : target.parent_path() / (stem + "_" + std::to_string(copy) + backupFileExtension);
+    // A hard link is made only where no file of that name is: nothing is replaced.
+    if (::link(partial.c_str(), candidate.c_str()) == 0) {
+      std::filesystem::remove(partial);
+      return candidate;
+    }
+    if (errno == EEXIST) continue;
+    // A folder whose file system has no hard links: the name is checked, then taken.
+    std::error_code ignored;
+    if (std::filesystem::exists(candidate, ignored)) continue;
+    std::filesystem::rename(partial, candidate);
+    return candidate;
+  }
+}
+
 }  // namespace
 
 std::filesystem::path backUpPractice(const store::DataLocation& practice,
@@ -219,6 +245,7 @@ std::filesystem::path backUpPractice(const store::DataLocation& practice,
 
   progress.begin("Backing up " + practice.path, 100);
   std::filesystem::path data;
+  std::filesystem::path placed;
   try {
     WorkFolder work(folder, ".vantrell-backup-");
     // Written in the work folder and renamed when complete: a backup killed
@@ -297,13 +324,13 @@ std::filesystem::path backUpPractice(const store::DataLocation& practice,
         throw store::CopyAborted();
     }
     if (archive_write_close(writer.get()) != ARCHIVE_OK) failWriting(writer.get(), folder);
-    std::filesystem::rename(partial, target);
+    placed = placeArchive(partial, target);
   } catch (...) {
     progress.end();
     throw;
   }
   progress.end();
-  return target;
+  return placed;
 }
 
 BackupManifest readManifest(const std::filesystem::path& archiveFile) {

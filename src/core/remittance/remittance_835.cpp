@@ -42,6 +42,10 @@ Money amountOf(const x12::Segment& segment, std::size_t position, std::size_t el
   if (!amount)
     throw FileError{fmt::format("{}: element {} \"{}\" is not an amount.", where(segment, position),
                                 element, text)};
+  // A payer pays and adjusts in cents; a fraction of a cent would be posted as typed.
+  if (amount->tenThousandths() % 100 != 0)
+    throw FileError{fmt::format("{}: element {} \"{}\" is not an amount to the cent.",
+                                where(segment, position), element, text)};
   return *amount;
 }
 

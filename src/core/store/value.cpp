@@ -1,5 +1,6 @@
 #include "store/value.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -13,9 +14,20 @@
 namespace vantrell::store {
 namespace {
 
+// A refused value as a message shows it: a line from a damaged file may be
+// megabytes long, and its first characters are enough to find it.
+std::string shownValue(std::string_view text) {
+  constexpr std::size_t shownCharacters = 60;
+  std::size_t at = 0;
+  for (std::size_t count = 0; at < text.size() && count < shownCharacters; ++count)
+    at += std::max<std::size_t>(utf8CharacterLength(text.substr(at)), 1);
+  if (at >= text.size()) return std::string(text);
+  return std::string(text.substr(0, at)) + "...";
+}
+
 [[noreturn]] void refuse(const FieldDefinition& field, std::string_view shown, std::string_view why) {
-  throw InputError(fmt::format("The value \"{}\" is not valid for the field {}: {}.", shown,
-                               field.name, why));
+  throw InputError(fmt::format("The value \"{}\" is not valid for the field {}: {}.",
+                               shownValue(shown), field.name, why));
 }
 
 std::optional<double> parseDouble(std::string_view text) {
@@ -81,9 +93,9 @@ Value coerceToField(const FieldDefinition& field, Value value) {
       std::string trimmed(trimRight(*text));
       if (field.type == FieldType::Character &&
           characterCount(trimmed) > static_cast<std::size_t>(field.width))
-        throw InputError(fmt::format(
-            "The value \"{}\" is too long for the field {} ({} characters at most).", trimmed,
-            field.name, field.width));
+        throw InputError(
+            fmt::format("The value \"{}\" is too long for the field {} ({} characters at most).",
+                        shownValue(trimmed), field.name, field.width));
       return trimmed;
     }
     return parseFieldText(field, *text);

@@ -100,6 +100,11 @@ TEST_P(PatientAccounts, ANewPatientGetsItsDefaultsAndTheChecksOfItsFields) {
   EXPECT_EQ(prompter.transcript().back(), "error: The \"Sex\" field is not valid");
   EXPECT_FALSE(window.setField("Date of Birth", "31/31/1990"));
   EXPECT_EQ(prompter.transcript().back(), "error: The \"Date of Birth\" field is not valid");
+  for (const char* control : {"AB\x01Z", "AB\t2", "AB\n", "AB\x7F"}) {
+    EXPECT_FALSE(window.setField("Chart Number", control));
+    EXPECT_EQ(prompter.transcript().back(), "error: The \"Chart Number\" field is not valid");
+  }
+  EXPECT_EQ(row.text("Chart Number"), "AB12");
   EXPECT_FALSE(window.setField("Last Name", std::string(21, 'X')));
   EXPECT_EQ(row.text("Last Name"), "Ng");  // a refused value leaves the field as it was
 

@@ -49,8 +49,14 @@ TEST(Money, ParsesWhatAClerkTypesAndRefusesTheRest) {
   // Thousands separators only between groups of three; nothing out of range.
   for (const char* bad :
        {"", "abc", "1.23456", "1.2.3", "--1", "12a", ",5", "1,2,3", "12,34", "1,2345", "1,234,56",
-        "1,,234", "1234,567", "1e300", "999999999999999999999"})
+        "1,,234", "1234,567", "1e300", "999999999999999999999", "99999999999999999",
+        "900000000000000.01", "100000000000", "-100,000,000,000.00"})
     EXPECT_FALSE(Money::parse(bad)) << bad;
+  // The largest amount a double still stores to the ten-thousandth, and back.
+  const auto largest = Money::parse("-99,999,999,999.99");
+  ASSERT_TRUE(largest);
+  EXPECT_EQ(largest->tenThousandths(), -999999999999900);
+  EXPECT_EQ(Money::fromDouble(largest->toDouble()), *largest);
 }
 
 TEST(Money, StoredDoublesComeBackAtFourDecimals) {

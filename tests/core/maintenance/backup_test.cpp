@@ -281,6 +281,13 @@ TEST_P(Backup, AnAbortedOrFullDiskBackupLeavesNothingAndViewListsOnlyThePractice
   const auto other = viewOf(space_->location().path + "_other");
   EXPECT_NE(other.output.find("0 backup(s)"), std::string::npos) << other.output;
   EXPECT_EQ(other.output.find(made.filename().string()), std::string::npos) << other.output;
+
+  // A second backup within the same second (or of another practice of the same
+  // folder name) is kept beside the first, not written over it.
+  const auto again = backUpPractice(space_->location(), folder_, clock, quiet);
+  EXPECT_NE(again, made);
+  EXPECT_EQ(namesIn(folder_).size(), 3u);
+  EXPECT_NE(viewOf(space_->location().path).output.find("2 backup(s)"), std::string::npos);
 }
 
 VANTRELL_ON_BOTH_ENGINES(Backup);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "store/errors.hpp"
@@ -27,12 +28,39 @@ TEST(FieldValues, TextTypedByAClerkBecomesTheFieldsType) {
   // Amounts are typed to the cent and within the range of money, nothing reinterpreted.
   for (const char* refused : {"1.234", "0.005", "1,2,3", "1e300", "1.2345e0", "-1e15"})
     EXPECT_THROW(parseFieldText(amount, refused), InputError) << refused;
+  // A double would keep other cents than these: refused for what they are.
+  for (const char* tooLarge : {"900000000000000.01", "99999999999999999", "99999999999999.99"}) {
+    try {
+      parseFieldText(amount, tooLarge);
+      ADD_FAILURE() << tooLarge << " was accepted";
+    } catch (const InputError& error) {
+      EXPECT_EQ(std::string(error.what()),
+                std::string("The value \"") + tooLarge +
+                    "\" is not valid for the field Amount: beyond the range of money.");
+    }
+  }
   const FieldDefinition units{"Units", FieldType::Double, 0};
   EXPECT_EQ(parseFieldText(units, "1.2345"), Value{1.2345});
   EXPECT_THROW(parseFieldText(units, "1e300"), InputError);
   const FieldDefinition unapplied{"Unapplied Amount", FieldType::Money, 0};
   EXPECT_EQ(parseFieldText(unapplied, "-40"), Value{Money::fromCents(-4000)});
   EXPECT_THROW(parseFieldText(unapplied, "12.34567"), InputError);
+
+  // A value from a damaged file is named by its first sixty characters, not in full.
+  const FieldDefinition lastName{"Last Name", FieldType::Character, 20};
+  const std::string sixty = std::string(59, 'Z') + "\xC3\xB1";
+  for (const auto& [field, text, why] :
+       {std::tuple{&lastName, sixty + std::string(3000000, 'Z'),
+                   std::string(" is too long for the field Last Name (20 characters at most).")},
+        std::tuple{&amount, sixty + std::string(5000, '9'),
+                   std::string(" is not valid for the field Amount: not a number.")}}) {
+    try {
+      coerceToField(*field, Value{text});
+      ADD_FAILURE() << "a long value was accepted";
+    } catch (const InputError& error) {
+      EXPECT_EQ(std::string(error.what()), "The value \"" + sixty + "...\"" + why);
+    }
+  }
 
   const FieldDefinition date{"Date From", FieldType::Date, 0};
   EXPECT_EQ(valueToText(parseFieldText(date, "12/05/2026")), "2026-12-05");
