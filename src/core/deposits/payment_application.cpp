@@ -462,8 +462,11 @@ bool PaymentApplicationWindow::save() {
         line.set("Amount", type == 'P' ? Money{} : amount);
         line.set("Unapplied Amount", Money{});
         if (deductible || type == 'P') {
-          line.set("Description",
-                   "Carrier " + carrier_ + " Deductible " + amount.abs().toGroupedString());
+          // A long carrier code and a large deductible can overrun the field.
+          line.set("Description", transactions::cutToCharacters(
+                                      "Carrier " + carrier_ + " Deductible " +
+                                          amount.abs().toGroupedString(),
+                                      30));
         } else if (transactions::isPaymentClass(type)) {
           line.set("Description", deposit_.text("Description"));
           line.set("Check Number", deposit_.text("Check Number"));

@@ -304,6 +304,19 @@ TEST_P(PaymentApplication, CalculatedAllowedAmountIsThePaymentOverTheCoveredShar
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Allowed Amount\" = 90"), 1);
 }
 
+// The deductible's description is cut to its 30 characters, not refused with
+// the whole save.
+TEST_P(PaymentApplication, ALargeDeductibleIsPostedWithItsDescriptionCutToTheField) {
+  charge("2026-11-01", "20000");
+  ScriptedPrompter prompter{};
+  auto window = open(deposit("MC", "100"), options(), prompter);
+  window->setDeductible(0, dollars(12345));
+  ASSERT_TRUE(window->save());
+  EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Description\" = 'Carrier MC "
+                  "Deductible 12,345.0'"),
+            1);
+}
+
 TEST_P(PaymentApplication, DeductibleWithoutPaymentWritesAZeroLineAndLeavesTheRemainder) {
   const auto entry = charge("2026-11-01", "100");
   const auto opts = options();
