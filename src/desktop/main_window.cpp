@@ -459,7 +459,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (!application_.shutDown()) {
+  // The backup reminder's backup asks for its folder as the menu's does.
+  if (!application_.shutDown(
+          [this](maintenance::PracticeMaintenance& backup) { prepareMaintenance(backup); })) {
     event->ignore();
     return;
   }
