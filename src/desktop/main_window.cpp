@@ -14,6 +14,7 @@
 #include <QStyle>
 #include <QToolBar>
 
+#include <functional>
 #include <map>
 
 #include "claim_windows.hpp"
@@ -36,6 +37,26 @@ namespace {
 
 constexpr const char* noPracticeCaption = "QelVantrell Advanced";
 // Add/edit transactions; the window checks it again, with delete and multilink, as it works.
+
+// The log-off goes ahead once the appointment book agrees and every work
+// window has closed, so whoever logs in next finds none of the last user's
+// windows; one that stays open (its own question answered so) puts it off to
+// the next check.
+class WindowsClosedFirst final : public security::LogOffConsent {
+ public:
+  WindowsClosedFirst(security::LogOffConsent& book, std::function<bool()> closeWindows)
+      : book_(book), closeWindows_(std::move(closeWindows)) {}
+  bool mayLogOff() override {
+    loggingOff_ = book_.mayLogOff() && closeWindows_();
+    return loggingOff_;
+  }
+  bool loggingOff() const { return loggingOff_; }
+
+ private:
+  security::LogOffConsent& book_;
+  std::function<bool()> closeWindows_;
+  bool loggingOff_ = false;
+};
 
 }  // namespace
 
@@ -69,6 +90,8 @@ MainWindow::MainWindow(app::Application& application, MessageBoxPrompter& prompt
   presenceTimer_.setInterval(120 * 1000);
   connect(&presenceTimer_, &QTimer::timeout, this, &MainWindow::presenceRefresh);
   logOffTimer_.setInterval(5 * 1000);
+  logOffTimer_.setObjectName("logOffTimer");  // a test shortens its wait
+  logOffTimer_.setParent(this);
   connect(&logOffTimer_, &QTimer::timeout, this, &MainWindow::idleCheck);
   qApp->installEventFilter(enterMovesFocus_);
   activity_ = new ActivityWatch(application_.clock(), this);
@@ -444,11 +467,17 @@ void MainWindow::idleCheck() {
   if (guard == nullptr || open == nullptr || !guard->loggedIn()) return;
   logOffTimer_.stop();
   guard->setLogOffTimerRuns(false);
-  const bool stays =
-      guard->idleCheck(activity_->lastActivity(), open->options.number("Log Off Min"),
-                       appointmentBook_, *loginDialog_);
+  WindowsClosedFirst consent(appointmentBook_, [this] { return closeWorkWindows(); });
+  const bool stays = guard->idleCheck(activity_->lastActivity(),
+                                      open->options.number("Log Off Min"), consent, *loginDialog_);
   if (!stays || loginDialog_->exitRequested()) {
     close();
+    return;
+  }
+  if (!consent.loggingOff()) {
+    // Not idle long enough (or put off): the check alone is no activity of the user's.
+    logOffTimer_.start();
+    guard->setLogOffTimerRuns(true);
     return;
   }
   practiceChanged();
@@ -459,7 +488,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
-  if (!application_.shutDown()) {
+  // The backup reminder's backup asks for its folder as the menu's does.
+  if (!application_.shutDown(
+          [this](maintenance::PracticeMaintenance& backup) { prepareMaintenance(backup); })) {
     event->ignore();
     return;
   }

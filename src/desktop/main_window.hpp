@@ -97,6 +97,9 @@ class MainWindow : public QMainWindow {
   void idleCheck();
   bool allowed(int permissionItem);
   void runMaintenance(int operation);
+  // The person's part of a backup, restore or file maintenance: the windows
+  // closed, then the folder, the backup or the kind of maintenance chosen.
+  void prepareMaintenance(maintenance::PracticeMaintenance& maintenance);
 
   app::Application& application_;
   MessageBoxPrompter& prompter_;

@@ -229,7 +229,6 @@ void MainWindow::runMaintenance(int which) {
   practice::OpenPractice* open = application_.practice();
   if (open == nullptr) return;
   const auto operation = static_cast<maintenance::Operation>(which);
-  const store::DataLocation location = open->location;
   const std::string program = open->options.text("Backup Program");
   const bool supplied = program.empty() || std::filesystem::path(program).filename() ==
                                                practice::suppliedBackupProgram;
@@ -240,27 +239,7 @@ void MainWindow::runMaintenance(int which) {
         entry != nullptr && entry->isVisible() && entry->model().workingSet().hasUnsavedLines())
       work.unsavedEntries = true;
   maintenance::PracticeMaintenance maintenance(application_);
-  maintenance.setCloseWindows([this] { return closeWorkWindows(); });
-  maintenance.setChoices([&](maintenance::Operation chosen, std::vector<std::string>& arguments) {
-    if (chosen == maintenance::Operation::FileMaintenance) {
-      FileMaintenanceDialog dialog(this);
-      if (dialog.exec() != QDialog::Accepted) return false;
-      if (dialog.repair()) arguments.emplace_back("--repair");
-      return true;
-    }
-    // A backup program of the practice's own choosing asks for itself.
-    if (!supplied) return true;
-    if (chosen == maintenance::Operation::BackUp) {
-      BackupFolderDialog dialog(settings_, this);
-      if (dialog.exec() != QDialog::Accepted) return false;
-      arguments.insert(arguments.end(), {"--folder", dialog.folder().string()});
-      return true;
-    }
-    RestoreChoiceDialog dialog(settings_, location, this);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    arguments.insert(arguments.end(), {"--file", dialog.chosen().string()});
-    return true;
-  });
+  prepareMaintenance(maintenance);
 
   bool reopened = true;
   switch (operation) {
@@ -290,6 +269,38 @@ void MainWindow::runMaintenance(int which) {
   } else if (supplied) {
     prompter_.inform(lastWords(output));
   }
+}
+
+void MainWindow::prepareMaintenance(maintenance::PracticeMaintenance& maintenance) {
+  practice::OpenPractice* open = application_.practice();
+  if (open == nullptr) return;
+  const store::DataLocation location = open->location;
+  const std::string program = open->options.text("Backup Program");
+  const bool supplied = program.empty() || std::filesystem::path(program).filename() ==
+                                               practice::suppliedBackupProgram;
+  maintenance.setCloseWindows([this] { return closeWorkWindows(); });
+  // The choices run after this returns: they keep their own copies.
+  maintenance.setChoices([this, supplied, location](maintenance::Operation chosen,
+                                                    std::vector<std::string>& arguments) {
+    if (chosen == maintenance::Operation::FileMaintenance) {
+      FileMaintenanceDialog dialog(this);
+      if (dialog.exec() != QDialog::Accepted) return false;
+      if (dialog.repair()) arguments.emplace_back("--repair");
+      return true;
+    }
+    // A backup program of the practice's own choosing asks for itself.
+    if (!supplied) return true;
+    if (chosen == maintenance::Operation::BackUp) {
+      BackupFolderDialog dialog(settings_, this);
+      if (dialog.exec() != QDialog::Accepted) return false;
+      arguments.insert(arguments.end(), {"--folder", dialog.folder().string()});
+      return true;
+    }
+    RestoreChoiceDialog dialog(settings_, location, this);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    arguments.insert(arguments.end(), {"--file", dialog.chosen().string()});
+    return true;
+  });
 }
 
 void MainWindow::backupData() {

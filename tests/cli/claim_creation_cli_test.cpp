@@ -9,14 +9,7 @@
 namespace vantrell {
 namespace {
 
-class ClaimCreationCommandLine : public CommandLineProgram {
- protected:
-  nlohmann::json exported(const std::string& cli, const char* table) {
-    const CliRun run = runCli(cli + "--json table export " + table);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    return nlohmann::json::parse(run.output);
-  }
-};
+class ClaimCreationCommandLine : public CommandLineProgram {};
 
 TEST_P(ClaimCreationCommandLine, EveryUnbilledInsuranceChargeOfTheTutorialEndsOnAClaim) {
   const CliRun tutorial = runCli(flags() + "practice tutorial");

@@ -16,14 +16,7 @@ namespace fs = std::filesystem;
 using testing::lineWith;
 using testing::pdfPages;
 
-class ClaimPrintCommandLine : public CommandLineProgram {
- protected:
-  nlohmann::json exported(const std::string& cli, const char* table) {
-    const CliRun run = runCli(cli + "--json table export " + table);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    return nlohmann::json::parse(run.output);
-  }
-};
+class ClaimPrintCommandLine : public CommandLineProgram {};
 
 // "2026-08-31" as the form's service dates show it: "08 31 26".
 std::string formDate(const std::string& iso) {

@@ -46,14 +46,7 @@ std::int64_t cents(double amount) {
   return std::llround(amount * 100);
 }
 
-class ClaimSendCommandLine : public CommandLineProgram {
- protected:
-  nlohmann::json exported(const std::string& cli, const char* table) {
-    const CliRun run = runCli(cli + "--json table export " + table);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    return nlohmann::json::parse(run.output);
-  }
-};
+class ClaimSendCommandLine : public CommandLineProgram {};
 
 // The tutorial practice sends its primary claims through receiver CLR with
 // one provider's NPI a digit off: that provider's claims stay Ready to Send and

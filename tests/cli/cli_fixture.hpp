@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 
 #include "support/store_fixture.hpp"
@@ -75,6 +76,13 @@ class CommandLineProgram : public vantrell::testing::EngineTest {
     if (engine() != store::Engine::Server) return engineFlag();
     if (!serverRoot_) serverRoot_ = std::make_unique<vantrell::testing::PracticeSpace>(engine());
     return engineFlag() + "--root " + serverRoot_->location().path + " ";
+  }
+  // A table of the practice as the command line exports it, the run to succeed;
+  // `cli` is the program's flags with the practice.
+  nlohmann::json exported(const std::string& cli, const std::string& table) {
+    const CliRun run = runCli(cli + "--json table export " + table);
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    return nlohmann::json::parse(run.output);
   }
   // Where the test's practice lives: a directory of the home, or the test's schema.
   std::string practicePath(const char* directory) const {

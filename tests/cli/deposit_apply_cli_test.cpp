@@ -17,11 +17,6 @@ namespace {
 
 class DepositApplyCommandLine : public CommandLineProgram {
  protected:
-  nlohmann::json exported(const std::string& table) {
-    const CliRun run = runCli(cli_ + "--json table export " + table);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    return nlohmann::json::parse(run.output);
-  }
   static std::int64_t cents(const nlohmann::json& value) {
     return value.is_null() ? 0 : std::llround(value.get<double>() * 100);
   }
@@ -36,7 +31,7 @@ class DepositApplyCommandLine : public CommandLineProgram {
   }
   std::map<std::int64_t, nlohmann::json> ledger() {
     std::map<std::int64_t, nlohmann::json> rows;
-    for (const auto& row : exported("QVTRN")) rows[row.at("Entry Number")] = row;
+    for (const auto& row : exported(cli_, "QVTRN")) rows[row.at("Entry Number")] = row;
     return rows;
   }
   std::string cli_;
@@ -58,7 +53,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
 
   // Two patients with an open claim of the same primary carrier.
   std::map<std::int64_t, nlohmann::json> claims;
-  for (const auto& row : exported("QVCLA")) claims[row.at("Claim Number")] = row;
+  for (const auto& row : exported(cli_, "QVCLA")) claims[row.at("Claim Number")] = row;
   std::map<std::int64_t, std::vector<std::int64_t>> chargesOfClaim;
   const auto rows = ledger();
   for (const auto& [entry, row] : rows) {
@@ -90,7 +85,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   const std::string first = claims.at(chosen[0]).at("Chart Number");
   const std::string second = claims.at(chosen[1]).at("Chart Number");
   std::string paymentCode;
-  for (const auto& row : exported("QVPRO"))
+  for (const auto& row : exported(cli_, "QVPRO"))
     if (row.at("Type") == "I" && row.at("Inactive") != true) paymentCode = row.at("Code 1");
   ASSERT_FALSE(paymentCode.empty());
 
@@ -149,7 +144,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   const auto answer = nlohmann::json::parse(two.output.substr(two.output.rfind('{')));
   EXPECT_EQ(cents(answer.at("unapplied")), 2500) << two.output;
 
-  for (const auto& row : exported("QVDEP"))
+  for (const auto& row : exported(cli_, "QVDEP"))
     if (row.at("Entry Number") == depositId_) {
       EXPECT_EQ(cents(row.at("Unapplied Amount")), 2500);
     }
@@ -162,7 +157,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   // On the statement: the second patient's charges that were on none, the guarantor
   // responsible, of cases that print statements.
   std::map<std::int64_t, bool> printsStatements;
-  for (const auto& row : exported("QVCAS"))
+  for (const auto& row : exported(cli_, "QVCAS"))
     printsStatements[row.at("Case Number")] = row.at("Print Patient Statements") == true;
   std::set<std::int64_t> unstated;
   for (const auto& [entry, row] : rows)
@@ -177,7 +172,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
     if (row.at("Statement Number") == answer.at("statement")) stated.insert(entry);
   EXPECT_EQ(stated, unstated);
   EXPECT_GT(std::filesystem::file_size(statementPdf), 0u);
-  for (const auto& row : exported("QVCLA")) {
+  for (const auto& row : exported(cli_, "QVCLA")) {
     if (row.at("Claim Number") == chosen[0]) {
       EXPECT_EQ(row.at("Claim Status 1"), "6");
     } else if (row.at("Claim Number") == chosen[1]) {
@@ -228,7 +223,7 @@ TEST_P(DepositApplyCommandLine, CarrierCheckAppliedToTwoPatientsOfTheTutorial) {
   ASSERT_EQ(billed.exitCode, 0) << billed.output;
   EXPECT_NE(billed.output.find("1 claim printed to"), std::string::npos) << billed.output;
   EXPECT_GT(std::filesystem::file_size(pdf), 0u);
-  for (const auto& row : exported("QVCLA"))
+  for (const auto& row : exported(cli_, "QVCLA"))
     if (row.at("Claim Number") == finished) {
       EXPECT_EQ(row.at("Claim Status 1"), "6");
       EXPECT_EQ(row.at("Claim Status 2"), "2");

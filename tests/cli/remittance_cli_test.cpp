@@ -14,13 +14,8 @@ namespace {
 
 class RemittanceCommandLine : public CommandLineProgram {
  protected:
-  nlohmann::json exported(const std::string& table) {
-    const CliRun run = runCli(cli_ + "--json table export " + table);
-    EXPECT_EQ(run.exitCode, 0) << run.output;
-    return nlohmann::json::parse(run.output);
-  }
   nlohmann::json rowOf(const std::string& table, const char* key, std::int64_t value) {
-    for (const auto& row : exported(table))
+    for (const auto& row : exported(cli_, table))
       if (row.at(key) == value) return row;
     ADD_FAILURE() << "no " << table << " row " << value;
     return nlohmann::json::object();
@@ -60,7 +55,7 @@ TEST_P(RemittanceCommandLine, AnAnswerToATutorialClaimIsPostedOnceAndItsDenialQu
   ASSERT_FALSE(advice.text.empty()) << "the tutorial has no claim with two open charges";
   const std::string file = (home_.path() / "tutorial.835").string();
   std::ofstream(file) << advice.text;
-  const std::size_t deposits = exported("QVDEP").size();
+  const std::size_t deposits = exported(cli_, "QVDEP").size();
 
   const CliRun dry = runCli(cli_ + "era import '" + file + "' --dry-run");
   ASSERT_EQ(dry.exitCode, 0) << dry.output;
@@ -69,13 +64,13 @@ TEST_P(RemittanceCommandLine, AnAnswerToATutorialClaimIsPostedOnceAndItsDenialQu
       dry.output.find("2 lines, 1 posted (" + advice.paid.toGroupedString() + "), 1 to the queue"),
       std::string::npos)
       << dry.output;
-  EXPECT_EQ(exported("QVDEP").size(), deposits);
+  EXPECT_EQ(exported(cli_, "QVDEP").size(), deposits);
   EXPECT_EQ(remainder(rowOf("QVTRN", "Entry Number", advice.paidEntry)), advice.paidCharge);
-  EXPECT_TRUE(exported("QVERA").empty());
+  EXPECT_TRUE(exported(cli_, "QVERA").empty());
 
   const CliRun posted = runCli(cli_ + "era import '" + file + "'");
   ASSERT_EQ(posted.exitCode, 0) << posted.output;
-  EXPECT_EQ(exported("QVDEP").size(), deposits + 1);
+  EXPECT_EQ(exported(cli_, "QVDEP").size(), deposits + 1);
   const auto paidCharge = rowOf("QVTRN", "Entry Number", advice.paidEntry);
   const auto deniedCharge = rowOf("QVTRN", "Entry Number", advice.deniedEntry);
   EXPECT_EQ(money(paidCharge.at("Insurance 1 Amount Paid")), -advice.paid);
@@ -83,7 +78,7 @@ TEST_P(RemittanceCommandLine, AnAnswerToATutorialClaimIsPostedOnceAndItsDenialQu
   EXPECT_EQ(remainder(paidCharge), Money{});
   EXPECT_EQ(remainder(deniedCharge), advice.deniedCharge);
   EXPECT_EQ(deniedCharge.at("Claim Rejection Code"), "50");
-  const auto remittances = exported("QVERA");
+  const auto remittances = exported(cli_, "QVERA");
   ASSERT_EQ(remittances.size(), 1u);
   const std::int64_t number = remittances[0].at("Remittance Number");
   const auto deposit = rowOf("QVDEP", "Entry Number", remittances[0].at("Deposit ID"));
@@ -96,7 +91,7 @@ TEST_P(RemittanceCommandLine, AnAnswerToATutorialClaimIsPostedOnceAndItsDenialQu
       again.output.find(" as remittance " + std::to_string(number) + "; it is not posted twice."),
       std::string::npos)
       << again.output;
-  EXPECT_EQ(exported("QVDEP").size(), deposits + 1);
+  EXPECT_EQ(exported(cli_, "QVDEP").size(), deposits + 1);
 
   const CliRun queue = runCli(cli_ + "era queue");
   ASSERT_EQ(queue.exitCode, 0) << queue.output;

@@ -11,6 +11,7 @@
 
 #include "desktop_fixture.hpp"
 #include "keyboard_driving.hpp"
+#include "maintenance/practice_maintenance.hpp"
 #include "modal_answers.hpp"
 #include "store/exclusive_operation_lock.hpp"
 #include "store/value.hpp"
@@ -200,6 +201,31 @@ TEST_F(MaintenanceWindowsTest, ABackupWhileAnotherWorkstationIsInThePracticeIsRe
   EXPECT_TRUE(backups().empty());
   ASSERT_NE(application_.practice(), nullptr);
   EXPECT_EQ(everyRow(), before);
+}
+
+// Backing up at the reminder on leaving asks for the folder as the menu does,
+// the folder used last offered first, and goes where the person says.
+TEST_F(MaintenanceWindowsTest, TheBackupReminderOnLeavingAsksForTheFolder) {
+  ASSERT_TRUE(application_.practice()->options.flag("Remind to Backup on Close"));
+  const std::filesystem::path remembered = home_ / "Last Backups";
+  std::filesystem::create_directories(remembered);
+  settings_.write(maintenance::backupSettingsKey, maintenance::backupFolderValue,
+                  remembered.string());
+  ModalAnswers leaving;
+  leaving.then(ModalAnswers::clickButton("Back Up Data Now"));
+  leaving.then([&](QWidget& dialog) {
+    ASSERT_EQ(dialog.objectName(), "BackupFolderDialog");
+    ASSERT_TRUE(hasTheKeyboard(dialog));
+    EXPECT_EQ(field(dialog, "folder")->text().toStdString(), remembered.string());
+    shoot(dialog, "backup-folder-on-leaving.png");
+    press(Qt::Key_A, Qt::ControlModifier);
+    type(QString::fromStdString(folder_.string()));
+    press(Qt::Key_Return);
+  });
+  leaving.run([&] { window_.close(); });
+  EXPECT_EQ(backups().size(), 1u);
+  EXPECT_TRUE(std::filesystem::is_empty(remembered));
+  EXPECT_EQ(application_.practice(), nullptr) << "the program did not end after its backup";
 }
 
 }  // namespace

@@ -245,7 +245,8 @@ OpenOutcome Application::installTutorial() {
   return afterOpen(opener, creation.installTutorial(opener));
 }
 
-bool Application::shutDown() {
+bool Application::shutDown(
+    const std::function<void(maintenance::PracticeMaintenance&)>& prepareBackup) {
   ui::Prompter& prompter = surroundings_.prompter;
   if (practice_ && practice_->options.flag("Remind to Backup on Close")) {
     const std::vector<std::string> choices = {"&Back Up Data Now", "E&xit Program", "Cancel"};
@@ -254,6 +255,7 @@ bool Application::shutDown() {
       if (choice == 1) break;
       if (choice == 0) {
         maintenance::PracticeMaintenance maintenance(*this);
+        if (prepareBackup) prepareBackup(maintenance);
         if (maintenance.backUp({}) || !practice_) break;
         // Why the backup program failed, when it said so where we could hear it.
         std::string said = surroundings_.launcher.lastOutput();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -7,6 +8,10 @@
 #include "practice/practice_creation.hpp"
 #include "practice/practice_opening.hpp"
 #include "practice/program_date.hpp"
+
+namespace vantrell::maintenance {
+class PracticeMaintenance;
+}
 
 namespace vantrell::app {
 
@@ -60,7 +65,9 @@ class Application {
 
   // Shut-down: the backup reminder when the options ask for it, then the
   // user's presence and the start-up marker go. False when the person chose to stay.
-  bool shutDown();
+  // The window side prepares the reminder's backup as it does its menu command's
+  // (the person chooses the folder).
+  bool shutDown(const std::function<void(maintenance::PracticeMaintenance&)>& prepareBackup = {});
   // Logs the user out and closes the practice, with no questions (the end of
   // a command-line run, or opening another practice).
   void closePractice();

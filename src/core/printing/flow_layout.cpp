@@ -1,5 +1,6 @@
 #include "printing/flow_layout.hpp"
 
+#include <algorithm>
 #include <sstream>
 
 namespace vantrell::printing {
@@ -85,21 +86,43 @@ void FlowLayout::tableHeading(const std::vector<Column>& columns, const TableSty
   y_ += height + 2;
 }
 
+std::vector<std::vector<std::string>> FlowLayout::cellLines(const std::vector<Column>& columns,
+                                                            const TableRow& row, const Font& font) {
+  std::vector<std::vector<std::string>> lines(columns.size());
+  for (std::size_t index = 0; index < columns.size() && index < row.cells.size(); ++index) {
+    const std::string& text = row.cells[index].text;
+    if (text.empty()) continue;
+    const double inner = columns[index].width - 4;
+    if (!columns[index].wraps || estimatedWidth(text, font) <= inner) {
+      lines[index].push_back(fittedText(text, font, inner));
+      continue;
+    }
+    // An indented text (a line under its charge) stays indented on every line.
+    const std::string indent = text.substr(0, text.find_first_not_of(' '));
+    for (const std::string& line :
+         wrappedLines(text.substr(indent.size()), font, inner - estimatedWidth(indent, font)))
+      lines[index].push_back(indent + line);
+  }
+  return lines;
+}
+
 void FlowLayout::tableRow(const std::vector<Column>& columns, const TableRow& row, const Font& font,
                           double height) {
+  const auto lines = cellLines(columns, row, font);
+  std::size_t tallest = 1;
   double x = frame_.left;
   for (std::size_t index = 0; index < columns.size(); ++index) {
     const Column& column = columns[index];
-    if (index < row.cells.size() && !row.cells[index].text.empty()) {
-      // A little room between neighbouring columns, on the side the text sits.
-      const double inner = column.width - 4;
-      const double left = column.align == Align::Right ? x : x + 2;
-      page().text(left, y_, inner, fittedText(row.cells[index].text, font, inner), font,
+    // A little room between neighbouring columns, on the side the text sits.
+    const double inner = column.width - 4;
+    const double left = column.align == Align::Right ? x : x + 2;
+    for (std::size_t line = 0; line < lines[index].size(); ++line)
+      page().text(left, y_ + static_cast<double>(line) * height, inner, lines[index][line], font,
                   column.align);
-    }
+    tallest = std::max(tallest, lines[index].size());
     x += column.width;
   }
-  y_ += height;
+  y_ += static_cast<double>(tallest) * height;
 }
 
 void FlowLayout::table(const std::vector<Column>& columns, const std::vector<TableRow>& rows,
@@ -111,12 +134,15 @@ void FlowLayout::table(const std::vector<Column>& columns, const std::vector<Tab
 
   std::vector<Money> totals(columns.size());
   for (const TableRow& row : rows) {
-    if (y_ + style.rowHeight > frame_.bottom) {
+    Font font = style.body;
+    font.bold = font.bold || row.bold;
+    std::size_t tallest = 1;
+    for (const auto& lines : cellLines(columns, row, font))
+      tallest = std::max(tallest, lines.size());
+    if (y_ + static_cast<double>(tallest) * style.rowHeight > frame_.bottom) {
       newPage();
       tableHeading(columns, style);
     }
-    Font font = style.body;
-    font.bold = font.bold || row.bold;
     tableRow(columns, row, font, style.rowHeight);
     for (std::size_t index = 0; index < columns.size() && index < row.cells.size(); ++index)
       if (columns[index].totalled && row.cells[index].amount)

@@ -34,6 +34,9 @@ struct Column {
   double width = 72;
   Align align = Align::Left;
   bool totalled = false;  // amounts in this column add up in the total row
+  // Text too long for the column goes on on more lines (the row grows) rather
+  // than being cut short.
+  bool wraps = false;
 };
 
 struct TableRow {
@@ -106,6 +109,9 @@ class FlowLayout {
   void tableHeading(const std::vector<Column>& columns, const TableStyle& style);
   void tableRow(const std::vector<Column>& columns, const TableRow& row, const Font& font,
                 double height);
+  // The lines of each cell: one, or as many as a wrapping column needs.
+  static std::vector<std::vector<std::string>> cellLines(const std::vector<Column>& columns,
+                                                         const TableRow& row, const Font& font);
 
   Document& document_;
   Margins margins_;

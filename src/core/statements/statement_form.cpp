@@ -569,7 +569,8 @@ const std::vector<printing::Column>& entryColumns() {
   static const std::vector<printing::Column> columns{{"Date", 62},
                                                      {"Patient", 118},
                                                      {"Code", 62},
-                                                     {"Description", 182},
+                                                     // A deductible tells its amount only here.
+                                                     {"Description", 182, Align::Left, false, true},
                                                      {"Amount", 80, Align::Right}};
   return columns;
 }

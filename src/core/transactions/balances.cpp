@@ -132,19 +132,27 @@ std::map<std::string, Money> accountBalances(store::Connection& practice) {
 }
 
 void setLastPayments(store::Connection& practice, store::Record& patient) {
-  const auto lastOf = [&](const char* types, const char* dateField, const char* amountField) {
-    auto rows = practice.driver().query(
-        std::string(
-            "SELECT \"Date From\", \"Amount\" FROM \"QVTRN\" WHERE \"Chart Number\" = ? AND ") +
-            types + " ORDER BY \"Date From\" DESC, \"Entry Number\" DESC LIMIT 1",
-        {store::Value{patient.text("Chart Number")}});
-    if (!rows->next()) return;
-    const auto date = rows->column(0, store::FieldType::Date);
-    patient.set(dateField, std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{});
-    patient.set(amountField, moneyOf(rows->column(1)));
+  // The last patient payment and the last payment of any payer in one round
+  // trip: on the server each query waits for the network.
+  const auto lastOf = [](int kind, const char* types) {
+    return fmt::format(
+        "SELECT * FROM (SELECT {} AS \"Kind\", \"Date From\", \"Amount\" FROM \"QVTRN\" "
+        "WHERE \"Chart Number\" = ? AND {} ORDER BY \"Date From\" DESC, \"Entry Number\" DESC "
+        "LIMIT 1) last{}",
+        kind, types, kind);
   };
-  lastOf(patientPaymentTypes, "Last Patient Payment Date", "Last Patient Payment Amount");
-  lastOf(allPaymentTypes, "Date of Last Payment", "Last Payment Amount");
+  const store::Value chart{patient.text("Chart Number")};
+  auto rows = practice.driver().query(
+      lastOf(0, patientPaymentTypes) + " UNION ALL " + lastOf(1, allPaymentTypes), {chart, chart});
+  while (rows->next()) {
+    const store::Value kind = rows->column(0, store::FieldType::Integer);
+    const bool patientPayment = kind == store::Value{std::int64_t{0}};
+    const auto date = rows->column(1, store::FieldType::Date);
+    patient.set(patientPayment ? "Last Patient Payment Date" : "Date of Last Payment",
+                std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{});
+    patient.set(patientPayment ? "Last Patient Payment Amount" : "Last Payment Amount",
+                moneyOf(rows->column(2)));
+  }
 }
 
 bool updatePatientTotals(store::Connection& practice, store::Record& patient) {

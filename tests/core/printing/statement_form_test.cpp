@@ -215,12 +215,14 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
                                     {"Description", "Check 1041"},
                                     {"Amount", "-20"},
                                     {"Who Paid", "G"}});
-  // The primary also put 15.00 of the visit towards the deductible: a line of
-  // amount 0 that moves no money, so the visit's lines still add up to 30.00.
+  // The primary also put 15.00 towards the deductible: a line of amount 0
+  // that moves no money, so the visit's lines still add up to 30.00; the
+  // deductible is told only in its description, as long as a five-letter
+  // carrier code and the field's 30 characters make it.
   const std::int64_t deductible = entry({{"Chart Number", "SMITHJO0"},
                                          {"Transaction Type", "P"},
                                          {"Date From", "12/05/2026"},
-                                         {"Description", "Carrier MC Deductible 15.00"},
+                                         {"Description", "Carrier BCBS1 Deductible 15.00"},
                                          {"Amount", "0"},
                                          {"Who Paid", "1"}});
   apply(insurance, visit, "-60", "1");
@@ -266,7 +268,25 @@ TEST_P(StatementFormOnEngine, StandardStatementAddsUpAgesAndReadsBackAsAPersonSe
   const std::string text = pdfText(pdf);
   const std::string words = pdfText(pdf, false);
   const auto pages = testing::pdfPages(pdf);
+  const auto placed = testing::pdfWords(pdf);
   fs::remove(pdf);
+
+  // The deductible reads in full inside the Description column (296 to 478
+  // points from the left), and no word is printed over another.
+  int deductibleWords = 0;
+  for (const auto& word : placed) {
+    if (word.text != "BCBS1" && word.text != "Deductible" && word.text != "15.00") continue;
+    ++deductibleWords;
+    EXPECT_GE(word.xMin, 296.0) << word.text;
+    EXPECT_LE(word.xMax, 478.0) << word.text;
+  }
+  EXPECT_EQ(deductibleWords, 3);
+  for (std::size_t a = 0; a < placed.size(); ++a)
+    for (std::size_t b = a + 1; b < placed.size(); ++b)
+      EXPECT_FALSE(placed[a].page == placed[b].page && placed[a].xMin < placed[b].xMax - 0.5 &&
+                   placed[b].xMin < placed[a].xMax - 0.5 && placed[a].yMin < placed[b].yMax - 0.5 &&
+                   placed[b].yMin < placed[a].yMax - 0.5)
+          << placed[a].text << " over " << placed[b].text;
 
   // Adams first, then Smith; each statement counts its own pages.
   const std::size_t beth = text.find("Beth Adams");

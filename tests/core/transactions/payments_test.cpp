@@ -9,6 +9,7 @@
 #include "support/practice_rows.hpp"
 #include "support/scripted_prompter.hpp"
 #include "support/store_fixture.hpp"
+#include "transactions/balances.hpp"
 #include "transactions/recalculation.hpp"
 #include "transactions/transaction_entry.hpp"
 
@@ -473,6 +474,33 @@ TEST_P(Payments, AmountsAreTypedToTheCentWithinRangeOrRefusedNamingValueAndField
   EXPECT_THROW(caseRow.setFromText("Copayment Amount", "20.001"), store::InputError);
   EXPECT_THROW(caseRow.setFromText("Annual Deductible", "1e16"), store::InputError);
   caseRow.setFromText("Copayment Amount", "20.50");
+}
+
+// The patient record's last payments: the latest the patient paid, and the
+// latest of any payer; a deductible, a charge and another chart's payment are
+// neither.
+TEST_P(Payments, TheLastPaymentsAreThePatientsLatestAndAnyPayersLatest) {
+  const auto line = [&](const char* chart, const char* type, const char* date, const char* amount) {
+    insert("QVTRN", {{"Chart Number", chart},
+                     {"Transaction Type", type},
+                     {"Date From", date},
+                     {"Amount", amount}});
+  };
+  line("DOEJA000", "M", "11/20/2026", "-30");
+  line("DOEJA000", "N", "12/01/2026", "-20");
+  line("DOEJA000", "I", "12/04/2026", "-70");
+  line("DOEJA000", "A", "12/05/2026", "100");
+  line("DOEJA000", "P", "12/06/2026", "0");
+  line("ROEJO000", "M", "12/07/2026", "-5");
+  store::Table patients = practice_->openTable("QVPAT");
+  patients.setOrder("Primary");
+  auto patient = patients.seek({store::Value{std::string("DOEJA000")}});
+  ASSERT_TRUE(patient.has_value());
+  setLastPayments(*practice_, *patient);
+  EXPECT_EQ(patient->date("Last Patient Payment Date"), Date::fromYmd(2026, 12, 1));
+  EXPECT_EQ(patient->money("Last Patient Payment Amount"), money("-20"));
+  EXPECT_EQ(patient->date("Date of Last Payment"), Date::fromYmd(2026, 12, 4));
+  EXPECT_EQ(patient->money("Last Payment Amount"), money("-70"));
 }
 
 VANTRELL_ON_BOTH_ENGINES(Payments);
