@@ -463,10 +463,10 @@ bool PaymentApplicationWindow::save() {
         line.set("Unapplied Amount", Money{});
         if (deductible || type == 'P') {
           // A long carrier code and a large deductible can overrun the field.
-          line.set("Description", transactions::cutToCharacters(
-                                      "Carrier " + carrier_ + " Deductible " +
-                                          amount.abs().toGroupedString(),
-                                      30));
+          line.set(
+              "Description",
+              transactions::cutToCharacters(
+                  "Carrier " + carrier_ + " Deductible " + amount.abs().toGroupedString(), 30));
         } else if (transactions::isPaymentClass(type)) {
           line.set("Description", deposit_.text("Description"));
           line.set("Check Number", deposit_.text("Check Number"));
