@@ -142,7 +142,10 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
       }
     }
     const int page = pages_->addTab(formPage(columns), qt(accounts::caseTabTitle(tab)));
-    pages_->setTabVisible(page, accounts::caseTabShown(options, tab));
+    // A hidden page is also disabled, or Ctrl+Tab would still turn to it.
+    const bool shown = accounts::caseTabShown(options, tab);
+    pages_->setTabVisible(page, shown);
+    pages_->setTabEnabled(page, shown);
   }
   layout->addWidget(pages_);
 
@@ -198,6 +201,7 @@ void CaseDialog::goToRefusedField() {
   // A page the practice hides is shown when a save needs a field on it.
   const int page = static_cast<int>(window_.focusTab()) - 1;
   pages_->setTabVisible(page, true);
+  pages_->setTabEnabled(page, true);
   pages_->setCurrentIndex(page);
   // The check may have changed the record (a box it cleared).
   for (auto* form : forms_) form->reload();

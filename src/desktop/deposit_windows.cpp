@@ -865,6 +865,7 @@ DepositListWindow::DepositListWindow(DepositDesk desk, QWidget* parent)
   deposits_->setObjectName("deposits");
   deposits_->setModel(model_);
   deposits_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  deposits_->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   deposits_->setSelectionMode(QAbstractItemView::SingleSelection);
   deposits_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   deposits_->verticalHeader()->hide();

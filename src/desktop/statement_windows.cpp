@@ -78,6 +78,7 @@ QString cell(const statements::StatementRow& row, int column) {
 
 void tidy(QAbstractItemView* view) {
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   if (auto* table = qobject_cast<QTableView*>(view)) {
