@@ -186,7 +186,7 @@ QVariant DepositListModel::data(const QModelIndex& index, int role) const {
   const store::Record& row = rows_[static_cast<std::size_t>(index.row())];
   const std::string field = columns()[static_cast<std::size_t>(index.column())];
   const bool amount = field == "Payment Amount" || field == "Unapplied Amount";
-  if (role == Qt::TextAlignmentRole && amount)
+  if (role == Qt::TextAlignmentRole && (amount || field == "Entry Number"))
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   if (role == Qt::ForegroundRole && field == "Unapplied Amount" && row.money(field) < Money{})
     return QColor(Qt::red);
