@@ -27,6 +27,7 @@
 #include "statement_windows.hpp"
 #include "store/names.hpp"
 #include "widget_helpers.hpp"
+#include "record_form.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -523,7 +524,7 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   layout->addWidget(charges_, 1);
   layout->addLayout(checks);
   layout->addWidget(buttons);
-  resize(1100, 520);
+  fitOnScreen(*this, QSize(1100, 520));  // no wider than a small screen
   showUnapplied();
   chart_->setFocus();
 }

@@ -23,6 +23,7 @@
 #include "pdf_renderer.hpp"
 #include "progress_dialog.hpp"
 #include "widget_helpers.hpp"
+#include "record_form.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -111,8 +112,8 @@ ReportPreviewWindow::ReportPreviewWindow(const QString& pdfPath, reports::Report
     connect(csv, &QAction::triggered, this, &ReportPreviewWindow::chooseCsvFile);
     tools->insertAction(close, csv);
   }
-  // Wide enough for the whole tool bar and a landscape page.
-  resize(1020, 860);
+  // Wide enough for the whole tool bar and a landscape page, where the screen allows.
+  fitOnScreen(*this, QSize(1020, 860));
 }
 
 bool ReportPreviewWindow::exportCsv(const QString& target) {

@@ -143,6 +143,7 @@ TEST_F(ReportWindowsTest, PatientAgingIsAskedByKeyPreviewedExportedSavedAndFills
   ASSERT_NE(preview, nullptr) << "the aging report opened no preview";
   ASSERT_TRUE(hasTheKeyboard(*preview));
   ASSERT_TRUE(preview->isLoaded());
+  expectFitsTheScreen(*preview);
   const int pages = preview->pageCount();
   ASSERT_GE(pages, 1);
   EXPECT_EQ(preview->pageText(), QString("Page 1 of %1").arg(pages));
