@@ -172,6 +172,10 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
   fitOnScreen(*this, wanted);
 }
 
+// A window destroyed while shown takes its fields with it: the one with the focus must not run
+// its exit on a window already gone.
+CaseDialog::~CaseDialog() { holdExits(forms_, true); }
+
 void CaseDialog::showRecord() {
   for (auto* form : forms_) {
     form->reload();
