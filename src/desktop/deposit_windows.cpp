@@ -554,7 +554,8 @@ void PaymentApplicationDialog::showRows() {
       auto* item = new QTableWidgetItem;
       if (column < Payment || column == Documentation)
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      if (column <= Remainder || (column >= Payment && column < Complete))
+      // Amounts on the right; the date and the procedure code read as in the other lists.
+      if ((column >= Amount && column <= Remainder) || (column >= Payment && column < Complete))
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       charges_->setItem(row, column, item);
     }
