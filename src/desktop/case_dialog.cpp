@@ -142,7 +142,10 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
       }
     }
     const int page = pages_->addTab(formPage(columns), qt(accounts::caseTabTitle(tab)));
-    pages_->setTabVisible(page, accounts::caseTabShown(options, tab));
+    // A hidden page is also disabled, or Ctrl+Tab would still turn to it.
+    const bool shown = accounts::caseTabShown(options, tab);
+    pages_->setTabVisible(page, shown);
+    pages_->setTabEnabled(page, shown);
   }
   layout->addWidget(pages_);
 
@@ -168,6 +171,10 @@ CaseDialog::CaseDialog(accounts::CaseWindow& window, store::Connection& practice
     wanted.setWidth(std::max(wanted.width(), titles->sizeHint().width() + 40));
   fitOnScreen(*this, wanted);
 }
+
+// A window destroyed while shown takes its fields with it: the one with the focus must not run
+// its exit on a window already gone.
+CaseDialog::~CaseDialog() { holdExits(forms_, true); }
 
 void CaseDialog::showRecord() {
   for (auto* form : forms_) {
@@ -198,6 +205,7 @@ void CaseDialog::goToRefusedField() {
   // A page the practice hides is shown when a save needs a field on it.
   const int page = static_cast<int>(window_.focusTab()) - 1;
   pages_->setTabVisible(page, true);
+  pages_->setTabEnabled(page, true);
   pages_->setCurrentIndex(page);
   // The check may have changed the record (a box it cleared).
   for (auto* form : forms_) form->reload();

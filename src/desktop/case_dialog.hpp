@@ -24,6 +24,7 @@ class CaseDialog : public QDialog {
   CaseDialog(accounts::CaseWindow& window, store::Connection& practice,
              const practice::Options& options, ui::Prompter& prompter, const ui::Clock& clock,
              security::Security* security, QWidget* parent);
+  ~CaseDialog() override;
 
   void reject() override;
 

@@ -69,6 +69,7 @@ bool readDate(const QLineEdit* edit, Date& into) {
 
 void tidy(QTableView* view) {
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view->verticalHeader()->hide();

@@ -193,6 +193,7 @@ CodeListWindow::CodeListWindow(store::Connection& practice, const reference::Cod
   view_->setObjectName("rows");
   view_->setModel(model_);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view_->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   view_->setSelectionMode(QAbstractItemView::SingleSelection);
   view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view_->horizontalHeader()->setStretchLastSection(true);

@@ -29,6 +29,7 @@
 #include "statement_windows.hpp"
 #include "store/names.hpp"
 #include "widget_helpers.hpp"
+#include "record_form.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -232,7 +233,7 @@ QVariant DepositListModel::data(const QModelIndex& index, int role) const {
   const store::Record& row = rows_[static_cast<std::size_t>(index.row())];
   const std::string field = columns()[static_cast<std::size_t>(index.column())];
   const bool amount = field == "Payment Amount" || field == "Unapplied Amount";
-  if (role == Qt::TextAlignmentRole && amount)
+  if (role == Qt::TextAlignmentRole && (amount || field == "Entry Number"))
     return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
   if (role == Qt::ForegroundRole && field == "Unapplied Amount" && row.money(field) < Money{})
     return QColor(Qt::red);
@@ -569,7 +570,7 @@ PaymentApplicationDialog::PaymentApplicationDialog(
   layout->addWidget(charges_, 1);
   layout->addLayout(checks);
   layout->addWidget(buttons);
-  resize(1100, 520);
+  fitOnScreen(*this, QSize(1100, 520));  // no wider than a small screen
   showUnapplied();
   chart_->setFocus();
 }
@@ -599,7 +600,8 @@ void PaymentApplicationDialog::showRows() {
       auto* item = new QTableWidgetItem;
       if (column < Payment || column == Documentation)
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-      if (column <= Remainder || (column >= Payment && column < Complete))
+      // Amounts on the right; the date and the procedure code read as in the other lists.
+      if ((column >= Amount && column <= Remainder) || (column >= Payment && column < Complete))
         item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
       charges_->setItem(row, column, item);
     }
@@ -911,6 +913,7 @@ DepositListWindow::DepositListWindow(DepositDesk desk, QWidget* parent)
   deposits_->setObjectName("deposits");
   deposits_->setModel(model_);
   deposits_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  deposits_->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   deposits_->setSelectionMode(QAbstractItemView::SingleSelection);
   deposits_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   deposits_->verticalHeader()->hide();

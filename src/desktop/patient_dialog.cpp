@@ -121,6 +121,10 @@ PatientDialog::PatientDialog(accounts::PatientWindow& window, store::Connection&
     first->setFocus();
 }
 
+// A window destroyed while shown takes its fields with it: the one with the focus must not run
+// its exit on a window already gone.
+PatientDialog::~PatientDialog() { holdExits(forms_, true); }
+
 std::string PatientDialog::chartNumber() const {
   return window_.isOpen() ? window_.record().text("Chart Number") : std::string();
 }

@@ -22,6 +22,7 @@ class PatientDialog : public QDialog {
   PatientDialog(accounts::PatientWindow& window, store::Connection& practice,
                 ui::Prompter& prompter, const ui::Clock& clock, security::Security* security,
                 QWidget* parent);
+  ~PatientDialog() override;
 
   // The chart number the window shows (a new patient's once saved).
   std::string chartNumber() const;

@@ -53,6 +53,8 @@ QString shown(const store::Record& row, const std::string& field) {
 
 void tidy(QTableView* view) {
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  // Rows are chosen whole: Tab goes on to the next list or button, not the next cell.
+  view->setTabKeyNavigation(false);
   view->setSelectionMode(QAbstractItemView::SingleSelection);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   view->horizontalHeader()->setStretchLastSection(true);

@@ -14,6 +14,8 @@
 #include <QToolBar>
 #include <algorithm>
 
+#include "record_form.hpp"
+
 #ifdef VANTRELL_PRINT_SUPPORT
 #include <QPainter>
 #include <QPrintDialog>
@@ -72,7 +74,8 @@ PdfPreviewWindow::PdfPreviewWindow(const QString& pdfPath, QWidget* parent)
   action("&Save As...", {QKeySequence::SaveAs, QKeySequence::Save}, [this] { saveAs(); });
   action("&Close", {QKeySequence(Qt::Key_Escape)}, [this] { close(); });
 
-  resize(760, 900);
+  // A page's height where the screen has it; a laptop's screen is less tall than that.
+  fitOnScreen(*this, QSize(760, 900));
   showPage();
 }
 

@@ -386,6 +386,8 @@ QWidget* formPage(const std::vector<RecordForm*>& columns) {
   area->setWidget(inner);
   area->setWidgetResizable(true);
   area->setFrameShape(QFrame::NoFrame);
+  // A page turned by key puts the focus on its first field, not on the page itself.
+  area->setFocusPolicy(Qt::NoFocus);
   return area;
 }
 

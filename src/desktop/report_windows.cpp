@@ -23,9 +23,36 @@
 #include "pdf_renderer.hpp"
 #include "progress_dialog.hpp"
 #include "widget_helpers.hpp"
+#include "record_form.hpp"
 
 namespace vantrell::desktop {
 namespace {
+
+// The letters already taken as access keys in these texts ("&Report:" takes r).
+QString accessKeysOf(const QStringList& texts) {
+  QString used;
+  for (const QString& text : texts) {
+    const auto at = text.indexOf('&');
+    if (at >= 0 && at + 1 < text.size()) used += text[at + 1].toLower();
+  }
+  return used;
+}
+
+// A question's label with an access key no other control of the window has: the first free
+// initial of its words, else its first free letter.
+QString withAccessKey(const QString& text, QString& used) {
+  const auto freeAt = [&](qsizetype at) {
+    return text[at].isLetter() && !used.contains(text[at].toLower());
+  };
+  qsizetype chosen = -1;
+  for (qsizetype at = 0; at < text.size() && chosen < 0; ++at)
+    if ((at == 0 || text[at - 1] == ' ') && freeAt(at)) chosen = at;
+  for (qsizetype at = 0; at < text.size() && chosen < 0; ++at)
+    if (freeAt(at)) chosen = at;
+  if (chosen < 0) return text;
+  used += text[chosen].toLower();
+  return text.left(chosen) + '&' + text.mid(chosen);
+}
 
 int nextPdf = 0;
 
@@ -85,8 +112,8 @@ ReportPreviewWindow::ReportPreviewWindow(const QString& pdfPath, reports::Report
     connect(csv, &QAction::triggered, this, &ReportPreviewWindow::chooseCsvFile);
     tools->insertAction(close, csv);
   }
-  // Wide enough for the whole tool bar and a landscape page.
-  resize(1020, 860);
+  // Wide enough for the whole tool bar and a landscape page, where the screen allows.
+  fitOnScreen(*this, QSize(1020, 860));
 }
 
 bool ReportPreviewWindow::exportCsv(const QString& target) {
@@ -345,6 +372,11 @@ void LedgerQuestionsDialog::kindChanged() {
   if (core_ == nullptr) return;
   grid->addWidget(new QLabel(tr("From")), 0, 1);
   grid->addWidget(new QLabel(tr("To")), 0, 2);
+  // Each range is reached by Alt and a letter, as the choices and the report box are.
+  QStringList taken{ok_->text(), tr("Cancel")};
+  if (kind_ != nullptr) taken << tr("&Report:");
+  for (const reports::ChoiceQuestion& choice : core_->choices()) taken << qt(choice.text);
+  QString usedKeys = accessKeysOf(taken);
   int row = 1;
   for (const reports::RangeQuestion& question : core_->ranges()) {
     auto* from = new QLineEdit(qt(question.from));
@@ -358,7 +390,7 @@ void LedgerQuestionsDialog::kindChanged() {
     // A user held to his own code sees it and cannot change it.
     from->setReadOnly(question.fixed);
     to->setReadOnly(question.fixed);
-    auto* label = new QLabel(qt(question.field + ":"));
+    auto* label = new QLabel(withAccessKey(qt(question.field + ":"), usedKeys));
     label->setBuddy(from);
     grid->addWidget(label, row, 0);
     grid->addWidget(from, row, 1);

@@ -78,6 +78,7 @@ QString cell(const statements::StatementRow& row, int column) {
 
 void tidy(QAbstractItemView* view) {
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setTabKeyNavigation(false);  // Tab goes on to the buttons, not the next cell
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
   if (auto* table = qobject_cast<QTableView*>(view)) {
@@ -93,11 +94,15 @@ Date typedDate(const QLineEdit* edit) {
   return date ? *date : Date{};
 }
 
+// Every line table here starts with the chart, case, date and entry; numbers and amounts stand
+// on the right, as in the other lists.
 void setRow(QTableWidget* table, int row, const std::vector<QString>& texts,
             std::size_t rightAligned) {
+  constexpr std::size_t caseColumn = 1, entryColumn = 3;
   for (std::size_t column = 0; column < texts.size(); ++column) {
     auto* item = new QTableWidgetItem(texts[column]);
-    if (column >= rightAligned) item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (column >= rightAligned || column == caseColumn || column == entryColumn)
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     table->setItem(row, static_cast<int>(column), item);
   }
 }

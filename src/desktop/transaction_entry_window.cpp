@@ -29,6 +29,7 @@
 #include "patient_list_window.hpp"
 #include "store/names.hpp"
 #include "widget_helpers.hpp"
+#include "record_form.hpp"
 
 namespace vantrell::desktop {
 namespace {
@@ -548,7 +549,7 @@ TransactionEntryWindow::TransactionEntryWindow(
                        "QTableView[active=\"false\"] { selection-background-color: palette(base);"
                        " selection-color: palette(text); }"));
 
-  resize(1180, 640);
+  fitOnScreen(*this, QSize(1180, 640));  // no wider than a small screen
   chart_->setFocus();
   showState();
   showActiveList();

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <QWidget>
 #include <cstdlib>
@@ -55,6 +56,13 @@ inline bool hasTheKeyboard(QWidget& window) {
 inline bool backTo(QWidget& window) {
   if (QApplication::activeWindow() != &window) window.activateWindow();
   return hasTheKeyboard(window);
+}
+
+// The window opens no bigger than the screen it is on: nothing of it out of reach.
+inline void expectFitsTheScreen(const QWidget& window) {
+  const QSize room = window.screen()->availableSize();
+  EXPECT_LE(window.frameGeometry().width(), room.width()) << window.objectName().toStdString();
+  EXPECT_LE(window.frameGeometry().height(), room.height()) << window.objectName().toStdString();
 }
 
 // Pictures of the windows touched, for a person to look at (VANTRELL_SHOTS).

@@ -387,6 +387,48 @@ TEST_F(PatientWindowsTest, EveryPageOfThePatientAndCaseWindowsFitsTheWidthTheyOp
   dialog.reject();
 }
 
+// From the keyboard alone: Tab leaves the patients for their cases (a list is chosen by row, not
+// walked cell by cell), and Ctrl+Tab turns the case pages the practice shows, each time with the
+// focus on a field of the page turned to.
+TEST_F(PatientWindowsTest, TabReachesTheCasesAndCtrlTabTurnsOnlyTheShownCasePages) {
+  addPatient({{"Chart Number", "KEYS0000"}, {"Last Name", "Keys"}, {"First Name", "Kim"}});
+  ASSERT_NE(addCase("KEYS0000", "Wrist"), 0);
+  QString afterTab;
+  std::vector<std::string> turnedTo, focusOffAField;
+  ModalAnswers answers;
+  answers.then([&](QWidget& caseWindow) {
+    auto* pages = caseWindow.findChild<QTabWidget*>("pages");
+    for (int turn = 0; turn < pages->count(); ++turn) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+      const std::string title = pages->tabText(pages->currentIndex()).toStdString();
+      turnedTo.push_back(title);
+      QWidget* focus = QApplication::focusWidget();
+      if (focus == nullptr || !pages->currentWidget()->isAncestorOf(focus) ||
+          (qobject_cast<QLineEdit*>(focus) == nullptr && !focus->inherits("QAbstractButton") &&
+           !focus->inherits("QComboBox") && !focus->inherits("QPlainTextEdit")))
+        focusOffAField.push_back(title);
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+  });
+  QWidget* shown = openPatientList(answers, [&](QWidget& list) {
+    QTest::keyClicks(field(list, "search"), "KEYS");
+    list.findChild<QTableView*>("patients")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    afterTab = QApplication::focusWidget()->objectName();
+    list.findChild<QTableWidget*>("cases")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);  // the case at the cursor
+  });
+  ASSERT_NE(shown, nullptr);
+  shown->close();
+  EXPECT_EQ(afterTab.toStdString(), "cases");
+  // The dental page is hidden on the tutorial practice; the turns go round the other eleven.
+  EXPECT_EQ(turnedTo, (std::vector<std::string>{"Account", "Diagnosis", "Condition",
+                                                "Miscellaneous", "Policy 1", "Policy 2", "Policy 3",
+                                                "Medicaid and Tricare", "Comment",
+                                                "Eligibility and Claims", "Personal", "Account"}));
+  EXPECT_TRUE(focusOffAField.empty()) << "no field has the focus on " << focusOffAField.front();
+}
+
 // F9, Ctrl+S and Alt+S (whatever the desktop's button texts) save from the field just typed in.
 TEST_F(PatientWindowsTest, F9CtrlSAndAltSSaveThePatientAndTheCaseWindows) {
   addPatient({{"Chart Number", "SAVEK000"}, {"Last Name", "Saver"}, {"First Name", "Sam"}});

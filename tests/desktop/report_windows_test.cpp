@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -142,6 +143,7 @@ TEST_F(ReportWindowsTest, PatientAgingIsAskedByKeyPreviewedExportedSavedAndFills
   ASSERT_NE(preview, nullptr) << "the aging report opened no preview";
   ASSERT_TRUE(hasTheKeyboard(*preview));
   ASSERT_TRUE(preview->isLoaded());
+  expectFitsTheScreen(*preview);
   const int pages = preview->pageCount();
   ASSERT_GE(pages, 1);
   EXPECT_EQ(preview->pageText(), QString("Page 1 of %1").arg(pages));
@@ -305,6 +307,19 @@ TEST_F(ReportWindowsTest, DaySheetQuestionsGoThroughTheCoreAndThePreviewHoldsThe
     EXPECT_EQ(dialog.objectName(), "LedgerQuestions");
     EXPECT_EQ(dialog.findChild<QComboBox*>("kind")->currentText(), "Patient Day Sheet");
     shoot(dialog, "reports-03-day-sheet-questions.png");
+    // Alt and a letter of its own reaches each range.
+    QString letters = "RSB";  // the report box and the two choices
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+      if (label->buddy() == nullptr || !label->buddy()->objectName().startsWith("from:")) continue;
+      const auto at = label->text().indexOf('&');
+      ASSERT_GE(at, 0) << label->text().toStdString() << " has no access key";
+      const QChar letter = label->text().at(at + 1).toUpper();
+      EXPECT_FALSE(letters.contains(letter)) << label->text().toStdString();
+      letters += letter;
+      ASSERT_TRUE(vantrell::testing::pressAccessKey(dialog, static_cast<Qt::Key>(letter.unicode())));
+      EXPECT_EQ(QApplication::focusWidget(), label->buddy()) << label->text().toStdString();
+    }
+    EXPECT_EQ(letters.size(), 3 + 7) << letters.toStdString();
     clearCreated(dialog);
     type("13/45/2026");
     pressOk(dialog);

@@ -192,6 +192,7 @@ TEST_F(StatementWindowsTest, StatementsAreMadeOpenedAndPrintedToThePreviewByKey)
   PdfPreviewWindow* preview = list->lastPreview();
   ASSERT_NE(preview, nullptr) << "Ctrl+P opened no preview";
   ASSERT_TRUE(QTest::qWaitForWindowExposed(preview));
+  expectFitsTheScreen(*preview);
   ASSERT_TRUE(preview->isLoaded());
   EXPECT_GE(preview->pageCount(), 1);
   QTest::qWait(500);  // the page is drawn in the background
