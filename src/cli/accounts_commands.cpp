@@ -12,6 +12,7 @@
 #include "context.hpp"
 #include "output.hpp"
 #include "store/names.hpp"
+#include "store/table.hpp"
 
 namespace vantrell::cli {
 namespace {
@@ -104,6 +105,14 @@ struct CaseCommand {
         window(*open.connection, given.prompter(), open.security->clock(), open.security.get()) {}
 
   int list(const std::string& chart) {
+    // A chart typed wrong is refused, as the ledger and the balance refuse it.
+    store::Table patients = open.connection->openTable("QVPAT");
+    patients.setOrder("Primary");
+    if (!patients.seek({store::Value{store::upperAscii(chart)}})) {
+      context.prompter().error("There is no patient with chart number " +
+                               store::upperAscii(chart) + ".");
+      throw Refused();
+    }
     accounts::PatientList list(*open.connection, context.prompter(), open.security.get());
     std::optional<JsonArrayWriter> json;
     if (context.json()) json.emplace();

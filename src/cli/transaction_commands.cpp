@@ -122,10 +122,20 @@ int deleteCharge(Context& context, const EntryArguments& arguments) {
   throw Refused();
 }
 
+// A chart typed wrong is refused, not shown as a patient with nothing.
+void requirePatient(Context& context, store::Connection& practice, const std::string& chart) {
+  store::Table patients = practice.openTable("QVPAT");
+  patients.setOrder("Primary");
+  if (patients.seek({store::Value{chart}})) return;
+  context.prompter().error("There is no patient with chart number " + chart + ".");
+  throw Refused();
+}
+
 int showLedger(Context& context, const EntryArguments& arguments) {
   const std::string chart = store::upperAscii(arguments.chart);
   practice::OpenPractice& open = context.openPractice();
   context.require(14);
+  requirePatient(context, *open.connection, chart);
   store::Table ledger = open.connection->openTable(transactions::ledgerTable(ledgerOf(arguments)));
   ledger.setOrder("Primary");
   std::vector<store::Value> key = {store::Value{chart}};
@@ -252,12 +262,7 @@ int showBalance(Context& context, const EntryArguments& arguments) {
   practice::OpenPractice& open = context.openPractice();
   context.require(14);
   store::Connection& practice = *open.connection;
-  store::Table patients = practice.openTable("QVPAT");
-  patients.setOrder("Primary");
-  if (!patients.seek({store::Value{chart}})) {
-    context.prompter().error("There is no patient with chart number " + chart + ".");
-    throw Refused();
-  }
+  requirePatient(context, practice, chart);
   const Money balance = transactions::accountBalanceOf(practice, chart);
   Json result = {
       {"chart", chart}, {"account balance", moneyJson(balance)}, {"cases", Json::array()}};

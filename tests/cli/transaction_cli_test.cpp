@@ -58,6 +58,15 @@ TEST_P(TransactionCommandLine, AChargeIsPricedFromTheCaseColumnAndCarriesTheCase
   // Each line starts with its entry number, right-aligned in eight places.
   const std::string deleted = std::string(8 - entry.size(), ' ') + entry + " ";
   EXPECT_NE(after.output.substr(0, 9), deleted);
+  // A chart typed wrong is refused, not shown as a patient with nothing.
+  for (const char* reading : {"ledger show", "case list", "balance show"}) {
+    const CliRun nobody = runCli(cli + reading + " --chart roexx000");
+    EXPECT_EQ(nobody.exitCode, 1) << reading;
+    EXPECT_NE(nobody.output.find("There is no patient with chart number ROEXX000."),
+              std::string::npos)
+        << reading << "\n"
+        << nobody.output;
+  }
   EXPECT_EQ(after.output.find("\n" + deleted), std::string::npos);
 }
 

@@ -33,9 +33,10 @@ void printReport(const maintenance::MaintenanceReport& report) {
   const char* verb = report.repaired ? "corrected" : "wrong";
   std::cout << fmt::format(
       "Stored totals: charges {} read, {} {}; payments and adjustments {} read, {} {}; patients "
-      "{} read, {} {}\n",
+      "{} read, {} {}; deposits {} read, {} {}\n",
       totals.chargesRead, totals.chargesChanged, verb, totals.paymentsRead, totals.paymentsChanged,
-      verb, totals.patientsRead, totals.patientsChanged, verb);
+      verb, totals.patientsRead, totals.patientsChanged, verb, report.depositsRead,
+      report.depositsChanged, verb);
   if (report.repaired) std::cout << "Indexes rebuilt; space given back; statistics renewed.\n";
   std::cout << (report.problemsFound() ? (report.repaired ? "Problems were found and repaired.\n"
                                                           : "Problems were found.\n")

@@ -3,6 +3,7 @@
 #include "store/names.hpp"
 #include "store/table.hpp"
 #include "store/table_creation.hpp"
+#include "transactions/balances.hpp"
 
 namespace vantrell::deposits {
 namespace {
@@ -49,6 +50,22 @@ std::vector<DepositDetailLine> depositDetail(store::Connection& practice,
       line.applied = sumOf(result.rows.front().front()).roundedToCents();
   }
   return lines;
+}
+
+Money unappliedByLedger(store::Connection& practice, const store::Record& deposit) {
+  const std::string takeBack = store::upperAscii(trimmed(deposit.text("Take Back Code")));
+  Money unapplied = deposit.money("Payment Amount");
+  store::Table ledger = practice.openTable("QVTRN");
+  ledger.setOrder("idxDepositID");
+  const std::int64_t depositId = deposit.integer("Entry Number");
+  ledger.setRange({store::Value{depositId}}, {store::Value{depositId}});
+  ledger.forEach([&](const store::Record& line) {
+    const std::string type = trimmed(line.text("Transaction Type"));
+    if ((type.size() == 1 && transactions::isPaymentClass(type[0])) ||
+        (!takeBack.empty() && store::upperAscii(trimmed(line.text("Procedure Code"))) == takeBack))
+      unapplied += line.money("Amount");
+  });
+  return unapplied;
 }
 
 }  // namespace vantrell::deposits

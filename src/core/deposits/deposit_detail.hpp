@@ -7,6 +7,7 @@
 #include "common/date.hpp"
 #include "common/money.hpp"
 #include "store/connection.hpp"
+#include "store/record.hpp"
 
 namespace vantrell::deposits {
 
@@ -27,5 +28,12 @@ struct DepositDetailLine {
 // order; each applied part is summed by a query of its own.
 std::vector<DepositDetailLine> depositDetail(store::Connection& practice,
                                              std::int64_t depositEntry);
+
+// What is left of the deposit by its ledger: its payment amount less what was
+// paid from it (payment lines, types I to R) plus what was taken back (lines
+// with its take back code). The payment application window writes the stored
+// unapplied amount only when it closes, so a run stopped before that leaves
+// the stored one behind this.
+Money unappliedByLedger(store::Connection& practice, const store::Record& deposit);
 
 }  // namespace vantrell::deposits

@@ -1,6 +1,8 @@
 #include "maintenance/file_maintenance.hpp"
 
+#include "deposits/deposit_detail.hpp"
 #include "store/engine_maintenance.hpp"
+#include "store/table.hpp"
 
 namespace vantrell::maintenance {
 namespace {
@@ -65,13 +67,30 @@ std::int64_t countOf(store::Connection& practice, const char* sql) {
   return 0;
 }
 
+// A deposit left with the unapplied amount it had before a payment application
+// that was stopped after its save could be spent a second time.
+void checkDeposits(store::Connection& practice, MaintenanceReport& report) {
+  store::Table deposits = practice.openTable("QVDEP");
+  deposits.setOrder("IdxEntryNumber");
+  deposits.forEach([&](store::Record& deposit) {
+    ++report.depositsRead;
+    const Money unapplied = deposits::unappliedByLedger(practice, deposit);
+    if (unapplied == deposit.money("Unapplied Amount")) return;
+    ++report.depositsChanged;
+    deposits.edit(deposit);
+    deposit.set("Unapplied Amount", unapplied.toDouble());
+    deposits.post(deposit);
+  });
+}
+
 }  // namespace
 
 bool MaintenanceReport::problemsFound() const {
   if (!integrityProblems.empty()) return true;
   for (const auto& finding : findings)
     if (finding.count > 0) return true;
-  return totals.chargesChanged + totals.paymentsChanged + totals.patientsChanged > 0;
+  return totals.chargesChanged + totals.paymentsChanged + totals.patientsChanged + depositsChanged >
+         0;
 }
 
 MaintenanceReport maintainPractice(store::Connection& practice, bool repair,
@@ -96,6 +115,8 @@ MaintenanceReport maintainPractice(store::Connection& practice, bool repair,
     }
     if (practice.tableExists("QVTRN") && practice.tableExists("QVPAX"))
       report.totals = transactions::recalculatePractice(practice, std::nullopt, progress);
+    if (!report.totals.aborted && practice.tableExists("QVDEP") && practice.tableExists("QVTRN"))
+      checkDeposits(practice, report);
     if (repair && !report.totals.aborted) transaction.commit();
   }
   if (repair && !report.totals.aborted) {

@@ -25,6 +25,9 @@ struct MaintenanceReport {
   // The stored totals that disagree with the application rows; with a repair
   // they are corrected, without one only counted.
   transactions::RecalculationReport totals;
+  // Deposits whose stored unapplied amount is not what their ledger lines
+  // leave of them (counted, and with a repair corrected, like the totals).
+  std::int64_t depositsRead = 0, depositsChanged = 0;
   bool repaired = false;
   bool problemsFound() const;
 };
@@ -32,7 +35,8 @@ struct MaintenanceReport {
 // File maintenance of one practice, which the caller has to itself: the
 // engine's integrity check, then the rows that point at a payment, charge,
 // claim, statement or patient that is gone, then the stored totals against
-// the application rows. With `repair`, rows that point at nothing are removed
+// the application rows, then each deposit's unapplied amount against the
+// payments posted from it. With `repair`, rows that point at nothing are removed
 // or cleared first (so the totals are rebuilt from what is left), the totals
 // are rebuilt, and the indexes and statistics renewed; without it nothing is
 // written.

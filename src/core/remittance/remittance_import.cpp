@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "deposits/deposit_detail.hpp"
 #include "deposits/payment_application.hpp"
 #include "remittance/reason_codes.hpp"
 #include "remittance/remittance_matching.hpp"
@@ -363,24 +364,13 @@ void appliedFrom(store::Connection& practice, Plan& plan) {
 }
 
 // The payment application window writes its deposit's unapplied amount when
-// it closes, so an import that stopped left it as it began. It becomes the
-// payment less what was paid (or taken back) from it.
+// it closes, so an import that stopped left it as it began.
 void restoreUnapplied(store::Connection& practice, std::int64_t depositId) {
   store::Table deposits = practice.openTable("QVDEP");
   deposits.setOrder("IdxEntryNumber");
   auto deposit = deposits.seek({store::Value{depositId}});
   if (!deposit) return;
-  const std::string takeBack = store::upperAscii(trimmed(deposit->text("Take Back Code")));
-  Money unapplied = deposit->money("Payment Amount");
-  store::Table ledger = practice.openTable("QVTRN");
-  ledger.setOrder("idxDepositID");
-  ledger.setRange({store::Value{depositId}}, {store::Value{depositId}});
-  ledger.forEach([&](const store::Record& line) {
-    const std::string type = trimmed(line.text("Transaction Type"));
-    if ((type.size() == 1 && transactions::isPaymentClass(type[0])) ||
-        (!takeBack.empty() && store::upperAscii(trimmed(line.text("Procedure Code"))) == takeBack))
-      unapplied += line.money("Amount");
-  });
+  const Money unapplied = deposits::unappliedByLedger(practice, *deposit);
   if (unapplied == deposit->money("Unapplied Amount")) return;
   deposits.edit(*deposit);
   deposit->set("Unapplied Amount", unapplied.toDouble());

@@ -180,6 +180,7 @@ RecalculationReport recalculatePractice(store::Connection& practice,
     balances[store::upperAscii(*chartNumber)] = accountBalanceOf(practice, *chartNumber);
   else
     balances = accountBalances(practice);
+  const bool hasDeposits = practice.tableExists("QVDEP");
   store::PageCursor patientCursor;
   for (auto page = patients.nextPage(patientCursor, pageSize / 4); !page.empty();
        page = patients.nextPage(patientCursor, pageSize / 4)) {
@@ -211,12 +212,34 @@ RecalculationReport recalculatePractice(store::Connection& practice,
       any = seen;
       if (store::valueToText(payments->column(3, store::FieldType::Character)) != "I") own = seen;
     }
+    // Saving a patient's deposit makes it his last payment before any of it is
+    // applied; that stands until a later ledger payment of his own.
+    std::map<std::string, std::vector<LastPayment>> depositsOf;
+    if (hasDeposits) {
+      auto deposits = practice.driver().query(
+          "SELECT UPPER(\"Chart Number\"), \"Deposit Date\", \"Payment Amount\" FROM \"QVDEP\" "
+          "WHERE UPPER(\"Chart Number\") BETWEEN ? AND ?",
+          range);
+      while (deposits->next()) {
+        const auto date = deposits->column(1, store::FieldType::Date);
+        depositsOf[store::valueToText(deposits->column(0, store::FieldType::Character))].push_back(
+            {std::holds_alternative<Date>(date) ? std::get<Date>(date) : Date{},
+             moneyOf(deposits->column(2)), true});
+      }
+    }
     store::Transaction transaction(practice);
     for (auto& patient : page) {
       ++report.patientsRead;
       const std::string chart = patient.text("Chart Number");
       bool changed = setIfDifferent(patient, "Patient Reference Balance", balances[chart]);
       const auto& [own, any] = lastPayments[chart];
+      const Date ownDate = patient.date("Last Patient Payment Date");
+      const Money ownAmount = patient.money("Last Patient Payment Amount");
+      const auto& deposits = depositsOf[chart];
+      const bool ownIsADeposit =
+          own.found && std::any_of(deposits.begin(), deposits.end(), [&](const LastPayment& d) {
+            return d.date == ownDate && d.amount == ownAmount && d.date >= own.date;
+          });
       const auto setLast = [&](const LastPayment& payment, const char* dateField,
                                const char* amountField) {
         if (!payment.found) return;
@@ -226,7 +249,7 @@ RecalculationReport recalculatePractice(store::Connection& practice,
         }
         changed = setIfDifferent(patient, amountField, payment.amount) || changed;
       };
-      setLast(own, "Last Patient Payment Date", "Last Patient Payment Amount");
+      if (!ownIsADeposit) setLast(own, "Last Patient Payment Date", "Last Patient Payment Amount");
       setLast(any, "Date of Last Payment", "Last Payment Amount");
       if (!changed) continue;
       patients.post(patient);

@@ -24,6 +24,8 @@ struct RecalculationReport {
 // ordered walk of their payments). Only rows whose totals were wrong are
 // written, one page per database transaction: an abort leaves every page done
 // or untouched, and a later run finishes the rest. An empty total counts as 0.
+// A patient's last payment of his own that is one of his deposits, no older
+// than his ledger's last, is right: saving the deposit put it there.
 RecalculationReport recalculatePractice(store::Connection& practice,
                                         const std::optional<std::string>& chartNumber,
                                         ui::Progress& progress);

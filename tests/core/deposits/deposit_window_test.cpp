@@ -8,6 +8,7 @@
 #include "security/login_window.hpp"
 #include "security/user_accounts.hpp"
 #include "store/errors.hpp"
+#include "transactions/recalculation.hpp"
 #include "ui/clock.hpp"
 
 namespace vantrell::deposits {
@@ -242,6 +243,42 @@ TEST_P(DepositWindowOnEngine, NewDepositsStartFromTheOptionsAndAPatientsSaveIsHi
   ASSERT_TRUE(insurance->save());
   const auto after = patients.seek({store::Value{std::string("DOEJA000")}});
   EXPECT_EQ(after->money("Last Patient Payment Amount"), Money::fromCents(4550));
+}
+
+TEST_P(DepositWindowOnEngine, APatientsDepositStaysHisLastPaymentThroughARecalculation) {
+  // His ledger's last payment of his own: 20.00 by check on 11/20; the
+  // deposit of 12/03 comes after it.
+  insert("QVTRN", {{"Chart Number", "DOEJA000"},
+                   {"Transaction Type", "K"},
+                   {"Procedure Code", "CHECK"},
+                   {"Date From", "11/20/2026"},
+                   {"Amount", "-20"}});
+  ui::SilentProgress progress;
+  const auto recalculate = [&] {
+    return transactions::recalculatePractice(*practice_, std::nullopt, progress).patientsChanged;
+  };
+  recalculate();
+  ScriptedPrompter prompter{};
+  auto window = DepositWindow::openNew(surroundings(prompter));
+  ASSERT_TRUE(window->setField("Chart Number", "DOEJA000"));
+  ASSERT_TRUE(window->setField("Deposit Date", "12/03/2026"));
+  ASSERT_TRUE(window->setField("Payment Amount", "45.5"));
+  ASSERT_TRUE(window->save());
+  const auto lastPatientPayment = [&] {
+    store::Table patients = practice_->openTable("QVPAT");
+    patients.setOrder("Primary");
+    const auto patient = patients.seek({store::Value{std::string("DOEJA000")}});
+    return std::make_pair(patient->date("Last Patient Payment Date"),
+                          patient->money("Last Patient Payment Amount"));
+  };
+  EXPECT_EQ(recalculate(), 0);
+  EXPECT_EQ(lastPatientPayment(),
+            std::make_pair(Date::fromYmd(2026, 12, 3), Money::fromCents(4550)));
+  // A last payment that no deposit of his explains is still put right.
+  practice_->executeSql("UPDATE QVPAT SET \"Last Patient Payment Amount\" = 99");
+  EXPECT_EQ(recalculate(), 1);
+  EXPECT_EQ(lastPatientPayment(),
+            std::make_pair(Date::fromYmd(2026, 11, 20), Money::fromCents(-2000)));
 }
 
 TEST_P(DepositWindowOnEngine, DeletingAsksFirstAndLeavesThePaymentsMadeFromIt) {

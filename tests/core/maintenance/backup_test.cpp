@@ -355,6 +355,61 @@ TEST_P(FileMaintenance, FindsWhatPointsAtNothingAndWrongTotalsChangesNothingUnti
       again.totals.chargesChanged + again.totals.paymentsChanged + again.totals.patientsChanged, 0);
 }
 
+TEST_P(FileMaintenance, GivesADepositBackOnlyWhatItsPostedPaymentsLeaveOfIt) {
+  auto practice = space_->connect("clerk");
+  installTutorialData(*practice, nullptr);
+  // Two deposits as a stopped payment application leaves them: the first had
+  // its payments (and a take back) posted but kept the unapplied amount it
+  // began with; the second is right. 300.00 - 200.00 - 100.00 + 40.00 = 40.00.
+  const auto depositOf = [&](const std::string& description, const std::string& amount,
+                             const std::string& unapplied) {
+    practice->executeSql(
+        "INSERT INTO QVDEP (\"Description\", \"Payor Type\", \"Payment Amount\", "
+        "\"Unapplied Amount\", \"Take Back Code\") VALUES ('" +
+        description + "', 'Insurance', " + amount + ", " + unapplied + ", 'TB')");
+    return std::to_string(static_cast<std::int64_t>(number(
+        *practice,
+        "SELECT \"Entry Number\" FROM QVDEP WHERE \"Description\" = '" + description + "'")));
+  };
+  const auto lineOf = [&](const std::string& deposit, const std::string& type,
+                          const std::string& code, const std::string& amount) {
+    practice->executeSql(
+        "INSERT INTO QVTRN (\"Chart Number\", \"Transaction Type\", \"Procedure Code\", "
+        "\"Amount\", \"Deposit ID\") VALUES ('STALE001', '" +
+        type + "', '" + code + "', " + amount + ", " + deposit + ")");
+  };
+  const std::string stale = depositOf("STALE DEPOSIT", "300", "300");
+  lineOf(stale, "I", "INSPAY", "-200");
+  lineOf(stale, "I", "INSPAY", "-100");
+  lineOf(stale, "T", "ADJ", "-25");  // an adjustment spends nothing of the deposit
+  lineOf(stale, "V", "TB", "40");
+  const std::string right = depositOf("RIGHT DEPOSIT", "150", "50");
+  lineOf(right, "I", "INSPAY", "-100");
+  const auto unappliedOf = [&](const std::string& deposit) {
+    return number(*practice,
+                  "SELECT \"Unapplied Amount\" FROM QVDEP WHERE \"Entry Number\" = " + deposit);
+  };
+  const auto rightRow = [&] {
+    return practice->executeSql("SELECT * FROM QVDEP WHERE \"Entry Number\" = " + right).rows;
+  };
+  const auto rightBefore = rightRow();
+  ui::SilentProgress progress;
+
+  const auto looked = maintainPractice(*practice, false, progress);
+  const auto tutorialDeposits = looked.depositsRead - 2;
+  EXPECT_EQ(looked.depositsChanged, 1);
+  EXPECT_TRUE(looked.problemsFound());
+  EXPECT_DOUBLE_EQ(unappliedOf(stale), 300.0);  // only looked
+
+  const auto repaired = maintainPractice(*practice, true, progress);
+  EXPECT_EQ(repaired.depositsChanged, 1);
+  EXPECT_DOUBLE_EQ(unappliedOf(stale), 40.0);
+  EXPECT_EQ(rightRow(), rightBefore);
+  const auto again = maintainPractice(*practice, false, progress);
+  EXPECT_EQ(again.depositsRead, tutorialDeposits + 2);
+  EXPECT_EQ(again.depositsChanged, 0);
+}
+
 VANTRELL_ON_BOTH_ENGINES(FileMaintenance);
 
 class MaintenanceCommands : public EngineTest {};
