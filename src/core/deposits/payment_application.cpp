@@ -724,9 +724,12 @@ bool PaymentApplicationWindow::save() {
 }
 
 void PaymentApplicationWindow::close() {
+  // Only what the saves posted leaves the deposit: entries typed and never
+  // saved (or refused by their save) are dropped with the window.
+  const Money saved = openingUnapplied_;
   // A held deposit cannot change under the window: its row takes the final amount.
   if (held_) {
-    held_->close(unapplied());
+    held_->close(saved);
     held_.reset();
     return;
   }
@@ -734,7 +737,7 @@ void PaymentApplicationWindow::close() {
   deposits.setOrder("IdxEntryNumber");
   auto stored = deposits.seek({store::Value{deposit_.integer("Entry Number")}});
   if (!stored) return;
-  const Money difference = unapplied() - stored->money("Unapplied Amount");
+  const Money difference = saved - stored->money("Unapplied Amount");
   if (difference == Money{}) return;
   transactions::LedgerPosting(context_.practice)
       .moveDepositUnapplied(deposit_.integer("Entry Number"), difference);

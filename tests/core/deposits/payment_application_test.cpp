@@ -317,6 +317,22 @@ TEST_P(PaymentApplication, ALargeDeductibleIsPostedWithItsDescriptionCutToTheFie
             1);
 }
 
+// A payment typed but never saved, or refused by its save, leaves the deposit
+// as it was when the window closes.
+TEST_P(PaymentApplication, EntriesNotSavedLeaveTheDepositsUnappliedAmount) {
+  charge("2026-11-01", "100");
+  ScriptedPrompter prompter{};
+  const auto depositId = deposit("MC", "100");
+  auto window = open(depositId, options(), prompter);
+  window->setPayment(0, dollars(60));
+  EXPECT_EQ(window->unapplied(), dollars(40));
+  window->close();
+  EXPECT_EQ(stored("QVDEP", "Entry Number", depositId).money("Unapplied Amount"), dollars(100));
+  EXPECT_EQ(
+      count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Deposit ID\" = " + std::to_string(depositId)),
+      0);
+}
+
 TEST_P(PaymentApplication, DeductibleWithoutPaymentWritesAZeroLineAndLeavesTheRemainder) {
   const auto entry = charge("2026-11-01", "100");
   const auto opts = options();
