@@ -15,9 +15,11 @@ namespace vantrell::store {
 namespace {
 
 // A refused value as a message shows it: a line from a damaged file may be
-// megabytes long, and its first characters are enough to find it.
+// megabytes long, and its first characters are enough to find it. Enough are
+// shown that a value a little too long for the widest field (a 128-character
+// path) is named in full.
 std::string shownValue(std::string_view text) {
-  constexpr std::size_t shownCharacters = 60;
+  constexpr std::size_t shownCharacters = 200;
   std::size_t at = 0;
   for (std::size_t count = 0; at < text.size() && count < shownCharacters; ++count)
     at += std::max<std::size_t>(utf8CharacterLength(text.substr(at)), 1);

@@ -309,7 +309,8 @@ TEST_P(PaymentApplication, CalculatedAllowedAmountIsThePaymentOverTheCoveredShar
 TEST_P(PaymentApplication, ALargeDeductibleIsPostedWithItsDescriptionCutToTheField) {
   charge("2026-11-01", "20000");
   ScriptedPrompter prompter{};
-  auto window = open(deposit("MC", "100"), options(), prompter);
+  const auto opts = options();
+  auto window = open(deposit("MC", "100"), opts, prompter);
   window->setDeductible(0, dollars(12345));
   ASSERT_TRUE(window->save());
   EXPECT_EQ(count("SELECT COUNT(*) FROM \"QVTRN\" WHERE \"Description\" = 'Carrier MC "
@@ -323,7 +324,8 @@ TEST_P(PaymentApplication, EntriesNotSavedLeaveTheDepositsUnappliedAmount) {
   charge("2026-11-01", "100");
   ScriptedPrompter prompter{};
   const auto depositId = deposit("MC", "100");
-  auto window = open(depositId, options(), prompter);
+  const auto opts = options();
+  auto window = open(depositId, opts, prompter);
   window->setPayment(0, dollars(60));
   EXPECT_EQ(window->unapplied(), dollars(40));
   window->close();

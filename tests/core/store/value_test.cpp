@@ -46,19 +46,19 @@ TEST(FieldValues, TextTypedByAClerkBecomesTheFieldsType) {
   EXPECT_EQ(parseFieldText(unapplied, "-40"), Value{Money::fromCents(-4000)});
   EXPECT_THROW(parseFieldText(unapplied, "12.34567"), InputError);
 
-  // A value from a damaged file is named by its first sixty characters, not in full.
+  // A value from a damaged file is named by its first 200 characters, not in full.
   const FieldDefinition lastName{"Last Name", FieldType::Character, 20};
-  const std::string sixty = std::string(59, 'Z') + "\xC3\xB1";
+  const std::string shown = std::string(199, 'Z') + "\xC3\xB1";
   for (const auto& [field, text, why] :
-       {std::tuple{&lastName, sixty + std::string(3000000, 'Z'),
+       {std::tuple{&lastName, shown + std::string(3000000, 'Z'),
                    std::string(" is too long for the field Last Name (20 characters at most).")},
-        std::tuple{&amount, sixty + std::string(5000, '9'),
+        std::tuple{&amount, shown + std::string(5000, '9'),
                    std::string(" is not valid for the field Amount: not a number.")}}) {
     try {
       coerceToField(*field, Value{text});
       ADD_FAILURE() << "a long value was accepted";
     } catch (const InputError& error) {
-      EXPECT_EQ(std::string(error.what()), "The value \"" + sixty + "...\"" + why);
+      EXPECT_EQ(std::string(error.what()), "The value \"" + shown + "...\"" + why);
     }
   }
 
