@@ -57,7 +57,9 @@ TEST_P(AccountsCommandLine, ChartNumbersCasesAndDeletesFromTheCommandLine) {
             std::string::npos);
   EXPECT_EQ(runCli(cli + "patient delete 00000001").exitCode, 1);  // the question answered No
   EXPECT_EQ(runCli(cli + "--yes patient delete 00000001").exitCode, 0);
-  EXPECT_EQ(runCli(cli + "case list --chart 00000001").output, "");
+  const CliRun gone = runCli(cli + "case list --chart 00000001");
+  EXPECT_EQ(gone.exitCode, 1);
+  EXPECT_EQ(gone.output, "There is no patient with chart number 00000001.\n");
   EXPECT_EQ(runCli(cli + "--yes patient delete SMITH000").exitCode, 0);
   EXPECT_EQ(runCli(cli + "case show x").exitCode, 2);
 }
